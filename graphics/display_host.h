@@ -1,0 +1,35 @@
+// What a device needs from the host that shows its frames: the adapter's
+// display modes, the desktop mode, and a place to present finished frames.
+#pragma once
+
+#include "graphics/d3d8types.h"
+
+// A finished frame in the back buffer's format, rows `pitch` bytes apart.
+struct FrameView {
+  const void* pixels = nullptr;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::int32_t pitch = 0;
+  D3DFORMAT format = D3DFMT_UNKNOWN;
+};
+
+class DisplayHost {
+ public:
+  virtual ~DisplayHost() = default;
+
+  virtual UINT ModeCount() = 0;
+  virtual bool Mode(UINT index, D3DDISPLAYMODE& mode) = 0;
+  virtual D3DDISPLAYMODE DesktopMode() = 0;
+
+  // A device is being created with `params` (already validated). Full screen
+  // takes the screen in the back buffer's size; windowed presents into
+  // `focusWindow` (or params.hDeviceWindow when set). A failure makes
+  // CreateDevice fail with the returned status.
+  virtual HRESULT AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETERS& params) = 0;
+  // The device has gone: give the screen back.
+  virtual void DetachDevice() = 0;
+
+  // Shows a finished frame. `destWindow` 0 means the device's window. Waits
+  // for the vertical retrace when the presentation interval asks for it.
+  virtual HRESULT Present(const FrameView& frame, HWND destWindow) = 0;
+};

@@ -1,0 +1,13 @@
+// moduleDX8's frame-rate counter.
+#pragma once
+
+namespace moduleDX8 {
+
+extern float TickNow;
+extern float TickLast;
+extern float FrameCount;
+extern float FPS;
+
+void UpdateFPS();
+
+}  // namespace moduleDX8
