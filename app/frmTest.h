@@ -51,6 +51,8 @@ class frmTest {
  private:
   void ReportError(std::int32_t number, const std::string& description);
   void Shutdown(int exitCode);
-  void RunSpinningCloud();
+  // Returns false when the load event must return to the runtime at once (a
+  // failed vertex-buffer fill), skipping the shutdown sequence.
+  bool RunSpinningCloud();
   void RunPictureLoop();
 };
