@@ -1,0 +1,331 @@
+#include "refdevice/image_io.h"
+
+#include <png.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// 5- and 6-bit channels widened to 8 bits by repeating their top bits, so
+// that full intensity stays 255 and zero stays 0.
+std::uint32_t Widen5(std::uint32_t v) { return (v << 3) | (v >> 2); }
+std::uint32_t Widen6(std::uint32_t v) { return (v << 2) | (v >> 4); }
+
+std::uint32_t Rgb(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+  return (r << 16) | (g << 8) | b;
+}
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+std::string ErrnoText(const std::string& path) {
+  return path + ": " + std::strerror(errno);
+}
+
+bool ValidSize(const Image& image) {
+  return image.width > 0 && image.height > 0 &&
+         image.pixels.size() ==
+             static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
+}
+
+bool EndsWith(const std::string& s, const char* suffix) {
+  const std::size_t n = std::strlen(suffix);
+  if (s.size() < n) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    char c = s[s.size() - n + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != suffix[i]) return false;
+  }
+  return true;
+}
+
+// libpng reports errors by longjmp; these keep the message for the caller.
+struct PngErrorState {
+  std::string message;
+};
+
+void PngError(png_structp png, png_const_charp message) {
+  auto* state = static_cast<PngErrorState*>(png_get_error_ptr(png));
+  if (state) state->message = message;
+  png_longjmp(png, 1);
+}
+
+void PngWarning(png_structp, png_const_charp) {}
+
+}  // namespace
+
+Image ImageFromFrame(const FrameView& frame) {
+  Image image;
+  if (frame.pixels == nullptr || frame.width <= 0 || frame.height <= 0) return image;
+  image.width = frame.width;
+  image.height = frame.height;
+  image.pixels.resize(static_cast<std::size_t>(frame.width) *
+                      static_cast<std::size_t>(frame.height));
+  const auto* base = static_cast<const std::uint8_t*>(frame.pixels);
+  for (std::int32_t y = 0; y < frame.height; ++y) {
+    const std::uint8_t* row = base + static_cast<std::ptrdiff_t>(y) * frame.pitch;
+    std::uint32_t* out = image.pixels.data() + static_cast<std::size_t>(y) * frame.width;
+    for (std::int32_t x = 0; x < frame.width; ++x) {
+      std::uint32_t p = 0;
+      switch (frame.format) {
+        case D3DFMT_X8R8G8B8:
+        case D3DFMT_A8R8G8B8: {
+          std::uint32_t v;
+          std::memcpy(&v, row + 4 * x, 4);
+          p = v & 0x00FFFFFFu;
+          break;
+        }
+        case D3DFMT_R5G6B5: {
+          std::uint16_t v;
+          std::memcpy(&v, row + 2 * x, 2);
+          p = Rgb(Widen5((v >> 11) & 31u), Widen6((v >> 5) & 63u), Widen5(v & 31u));
+          break;
+        }
+        case D3DFMT_X1R5G5B5:
+        case D3DFMT_A1R5G5B5: {
+          std::uint16_t v;
+          std::memcpy(&v, row + 2 * x, 2);
+          p = Rgb(Widen5((v >> 10) & 31u), Widen5((v >> 5) & 31u), Widen5(v & 31u));
+          break;
+        }
+        default:
+          return Image{};
+      }
+      out[x] = p;
+    }
+  }
+  return image;
+}
+
+bool WriteImage(const std::string& path, const Image& image, std::string* error) {
+  if (EndsWith(path, ".png")) return WritePng(path, image, error);
+  if (EndsWith(path, ".ppm")) return WritePpm(path, image, error);
+  if (error) *error = path + ": unknown image type (use .png or .ppm)";
+  return false;
+}
+
+bool WritePpm(const std::string& path, const Image& image, std::string* error) {
+  if (!ValidSize(image)) {
+    if (error) *error = path + ": empty image";
+    return false;
+  }
+  File f(std::fopen(path.c_str(), "wb"));
+  if (!f) {
+    if (error) *error = ErrnoText(path);
+    return false;
+  }
+  std::fprintf(f.get(), "P6\n%d %d\n255\n", image.width, image.height);
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(image.width) * 3);
+  for (std::int32_t y = 0; y < image.height; ++y) {
+    for (std::int32_t x = 0; x < image.width; ++x) {
+      const std::uint32_t p = image.At(x, y);
+      row[3 * x] = static_cast<std::uint8_t>(p >> 16);
+      row[3 * x + 1] = static_cast<std::uint8_t>(p >> 8);
+      row[3 * x + 2] = static_cast<std::uint8_t>(p);
+    }
+    if (std::fwrite(row.data(), 1, row.size(), f.get()) != row.size()) {
+      if (error) *error = ErrnoText(path);
+      return false;
+    }
+  }
+  if (std::fclose(f.release()) != 0) {
+    if (error) *error = ErrnoText(path);
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+bool PngWriteAll(png_structp png, png_infop info, std::FILE* f, const Image& image,
+                 std::uint8_t* row) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_init_io(png, f);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
+               static_cast<png_uint_32>(image.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (std::int32_t y = 0; y < image.height; ++y) {
+    for (std::int32_t x = 0; x < image.width; ++x) {
+      const std::uint32_t p = image.At(x, y);
+      row[3 * x] = static_cast<std::uint8_t>(p >> 16);
+      row[3 * x + 1] = static_cast<std::uint8_t>(p >> 8);
+      row[3 * x + 2] = static_cast<std::uint8_t>(p);
+    }
+    png_write_row(png, row);
+  }
+  png_write_end(png, nullptr);
+  return true;
+}
+
+}  // namespace
+
+bool WritePng(const std::string& path, const Image& image, std::string* error) {
+  if (!ValidSize(image)) {
+    if (error) *error = path + ": empty image";
+    return false;
+  }
+  File f(std::fopen(path.c_str(), "wb"));
+  if (!f) {
+    if (error) *error = ErrnoText(path);
+    return false;
+  }
+  PngErrorState state;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(image.width) * 3);
+  const bool ok = png && info && PngWriteAll(png, info, f.get(), image, row.data());
+  if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
+  if (!ok) {
+    if (error) *error = path + ": " + (state.message.empty() ? "PNG write failed" : state.message);
+    return false;
+  }
+  if (std::fclose(f.release()) != 0) {
+    if (error) *error = ErrnoText(path);
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+// The libpng calls of ReadPng, kept apart so that nothing with a destructor
+// lives in the frame that setjmp returns to twice.
+struct PngReader {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  PngErrorState state;
+};
+
+bool PngReadHeader(PngReader& r, std::FILE* f, png_uint_32& width, png_uint_32& height) {
+  if (setjmp(png_jmpbuf(r.png))) return false;
+  png_init_io(r.png, f);
+  png_set_sig_bytes(r.png, 8);
+  png_read_info(r.png, r.info);
+  width = png_get_image_width(r.png, r.info);
+  height = png_get_image_height(r.png, r.info);
+  const int colorType = png_get_color_type(r.png, r.info);
+  const int bitDepth = png_get_bit_depth(r.png, r.info);
+  // Every PNG flavour becomes 8-bit RGB; frames have no alpha.
+  if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(r.png);
+  if (colorType == PNG_COLOR_TYPE_GRAY && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(r.png);
+  if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
+    png_set_gray_to_rgb(r.png);
+  if (bitDepth == 16) png_set_strip_16(r.png);
+  if (colorType & PNG_COLOR_MASK_ALPHA) png_set_strip_alpha(r.png);
+  if (png_set_interlace_handling(r.png) != 1) {
+    r.state.message = "interlaced PNG not supported";
+    return false;
+  }
+  png_read_update_info(r.png, r.info);
+  if (png_get_rowbytes(r.png, r.info) != static_cast<std::size_t>(width) * 3) {
+    r.state.message = "unsupported PNG layout";
+    return false;
+  }
+  return true;
+}
+
+bool PngReadRows(PngReader& r, png_uint_32 width, png_uint_32 height, std::uint8_t* row,
+                 std::uint32_t* out) {
+  if (setjmp(png_jmpbuf(r.png))) return false;
+  for (png_uint_32 y = 0; y < height; ++y) {
+    png_read_row(r.png, row, nullptr);
+    for (png_uint_32 x = 0; x < width; ++x)
+      out[static_cast<std::size_t>(y) * width + x] = Rgb(row[3 * x], row[3 * x + 1], row[3 * x + 2]);
+  }
+  png_read_end(r.png, nullptr);
+  return true;
+}
+
+}  // namespace
+
+bool ReadPng(const std::string& path, Image& image, std::string* error) {
+  File f(std::fopen(path.c_str(), "rb"));
+  if (!f) {
+    if (error) *error = ErrnoText(path);
+    return false;
+  }
+  png_byte signature[8];
+  if (std::fread(signature, 1, 8, f.get()) != 8 || png_sig_cmp(signature, 0, 8) != 0) {
+    if (error) *error = path + ": not a PNG file";
+    return false;
+  }
+  PngReader r;
+  r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r.state, PngError, PngWarning);
+  if (r.png) r.info = png_create_info_struct(r.png);
+  bool ok = r.png && r.info;
+  png_uint_32 width = 0, height = 0;
+  if (ok) ok = PngReadHeader(r, f.get(), width, height);
+  if (ok && (width == 0 || height == 0 || width > 65536 || height > 65536)) {
+    r.state.message = "image size out of range";
+    ok = false;
+  }
+  Image result;
+  if (ok) {
+    result.width = static_cast<std::int32_t>(width);
+    result.height = static_cast<std::int32_t>(height);
+    result.pixels.resize(static_cast<std::size_t>(width) * height);
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3);
+    ok = PngReadRows(r, width, height, row.data(), result.pixels.data());
+  }
+  if (r.png) png_destroy_read_struct(&r.png, r.info ? &r.info : nullptr, nullptr);
+  if (!ok) {
+    if (error)
+      *error = path + ": " + (r.state.message.empty() ? "PNG read failed" : r.state.message);
+    return false;
+  }
+  image = std::move(result);
+  return true;
+}
+
+std::int64_t CompareImages(const Image& a, const Image& b, Image* diff) {
+  // Different sizes compare over the larger area; pixels that only one image
+  // has count as different.
+  const std::int32_t w = a.width > b.width ? a.width : b.width;
+  const std::int32_t h = a.height > b.height ? a.height : b.height;
+  if (diff) {
+    diff->width = w;
+    diff->height = h;
+    diff->pixels.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
+  }
+  std::int64_t count = 0;
+  for (std::int32_t y = 0; y < h; ++y) {
+    for (std::int32_t x = 0; x < w; ++x) {
+      const bool inA = x < a.width && y < a.height;
+      const bool inB = x < b.width && y < b.height;
+      std::uint32_t out;
+      if (inA && inB && a.At(x, y) == b.At(x, y)) {
+        // Same: the picture dimmed to a quarter, grey, so the scene stays
+        // recognisable behind the marks.
+        const std::uint32_t p = a.At(x, y);
+        const std::uint32_t grey = (((p >> 16) & 255u) + ((p >> 8) & 255u) + (p & 255u)) / 12;
+        out = Rgb(grey, grey, grey);
+      } else {
+        ++count;
+        // Different: magenta where only one image has the pixel, otherwise
+        // red-to-yellow by the largest channel difference (at least 128 so a
+        // difference of one is still easy to see).
+        if (!inA || !inB) {
+          out = Rgb(255, 0, 255);
+        } else {
+          const std::uint32_t p = a.At(x, y), q = b.At(x, y);
+          std::uint32_t d = 0;
+          for (int shift = 0; shift <= 16; shift += 8) {
+            const int cp = static_cast<int>((p >> shift) & 255u);
+            const int cq = static_cast<int>((q >> shift) & 255u);
+            const std::uint32_t dc = static_cast<std::uint32_t>(cp > cq ? cp - cq : cq - cp);
+            if (dc > d) d = dc;
+          }
+          out = Rgb(255, 128 + d / 2, 0);
+        }
+      }
+      if (diff) diff->pixels[static_cast<std::size_t>(y) * w + x] = out;
+    }
+  }
+  return count;
+}
