@@ -1,0 +1,170 @@
+#include "runtime/d3dx8_math.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+constexpr float kPi = 3.14159265358979f;
+constexpr float kTol = 2e-6f;
+
+D3DMATRIX Rows(std::initializer_list<float> v) {
+  D3DMATRIX m{};
+  int i = 0;
+  for (float x : v) {
+    m.m[i / 4][i % 4] = x;
+    ++i;
+  }
+  return m;
+}
+
+void ExpectMatrixNear(const D3DMATRIX& actual, const D3DMATRIX& expected, float tol = kTol) {
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j)
+      EXPECT_NEAR(actual.m[i][j], expected.m[i][j], tol) << "element _" << i + 1 << j + 1;
+}
+
+void ExpectPointNear(const D3DVECTOR& p, float x, float y, float z, float tol = kTol) {
+  EXPECT_NEAR(p.x, x, tol);
+  EXPECT_NEAR(p.y, y, tol);
+  EXPECT_NEAR(p.z, z, tol);
+}
+
+// The upper 3x3 block is a rotation: orthonormal rows, determinant +1.
+void ExpectOrthonormal(const D3DMATRIX& m) {
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) {
+      float d = 0;
+      for (int k = 0; k < 3; ++k) d += m.m[i][k] * m.m[j][k];
+      EXPECT_NEAR(d, i == j ? 1.0f : 0.0f, 1e-5f) << i << "," << j;
+    }
+  const float det = m.m[0][0] * (m.m[1][1] * m.m[2][2] - m.m[1][2] * m.m[2][1]) -
+                    m.m[0][1] * (m.m[1][0] * m.m[2][2] - m.m[1][2] * m.m[2][0]) +
+                    m.m[0][2] * (m.m[1][0] * m.m[2][1] - m.m[1][1] * m.m[2][0]);
+  EXPECT_NEAR(det, 1.0f, 1e-5f);
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) EXPECT_TRUE(std::isfinite(m.m[i][j]));
+}
+
+TEST(D3DXMatrixRotation, FollowsTheLeftHandedRowVectorDefinitions) {
+  D3DMATRIX m;
+  D3DXMatrixRotationX(m, 0.3f);
+  const float c = std::cos(0.3f), s = std::sin(0.3f);
+  ExpectMatrixNear(m, Rows({1, 0, 0, 0, 0, c, s, 0, 0, -s, c, 0, 0, 0, 0, 1}));
+  D3DXMatrixRotationY(m, 0.3f);
+  ExpectMatrixNear(m, Rows({c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, 0, 0, 0, 1}));
+  D3DXMatrixRotationZ(m, 0.3f);
+  ExpectMatrixNear(m, Rows({c, s, 0, 0, -s, c, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}));
+
+  // A quarter turn about each axis, seen on points.
+  D3DXMatrixRotationX(m, kPi / 2);
+  ExpectPointNear(D3DXVec3TransformCoord({0, 1, 0}, m), 0, 0, 1);
+  D3DXMatrixRotationY(m, kPi / 2);
+  ExpectPointNear(D3DXVec3TransformCoord({0, 0, 1}, m), 1, 0, 0);
+  D3DXMatrixRotationZ(m, kPi / 2);
+  ExpectPointNear(D3DXVec3TransformCoord({1, 0, 0}, m), 0, 1, 0);
+
+  D3DXMatrixIdentity(m);
+  ExpectMatrixNear(m, Rows({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}), 0);
+}
+
+TEST(D3DXMatrixMultiply, AppliesTheFirstFactorFirstAndToleratesAliasing) {
+  const D3DMATRIX a = Rows({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
+  const D3DMATRIX b = Rows({2, 0, 1, 0, 0, 3, 0, 1, 1, 0, 0, 2, 0, 1, 1, 0});
+  const D3DMATRIX ab = Rows({5, 10, 5, 8, 17, 26, 13, 20, 29, 42, 21, 32, 41, 58, 29, 44});
+  D3DMATRIX out;
+  D3DXMatrixMultiply(out, a, b);
+  ExpectMatrixNear(out, ab, 0);
+
+  D3DMATRIX first = a;
+  D3DXMatrixMultiply(first, first, b);
+  ExpectMatrixNear(first, ab, 0);
+  D3DMATRIX second = b;
+  D3DXMatrixMultiply(second, a, second);
+  ExpectMatrixNear(second, ab, 0);
+  D3DMATRIX both = a;
+  D3DXMatrixMultiply(both, both, both);
+  D3DMATRIX aa;
+  D3DXMatrixMultiply(aa, a, a);
+  ExpectMatrixNear(both, aa, 0);
+
+  // Rx * Ry turns about X first: (0, 1, 0) -> (0, 0, 1) -> (1, 0, 0).
+  D3DMATRIX rx, ry, w;
+  D3DXMatrixRotationX(rx, kPi / 2);
+  D3DXMatrixRotationY(ry, kPi / 2);
+  D3DXMatrixMultiply(w, rx, ry);
+  ExpectPointNear(D3DXVec3TransformCoord({0, 1, 0}, w), 1, 0, 0);
+}
+
+TEST(D3DXMatrixLookAtLH, PlacesTheEyeAtTheOriginLookingDownZ) {
+  D3DMATRIX m;
+  D3DXMatrixLookAtLH(m, {0, 0, -5}, {0, 0, 0}, {0, 1, 0});
+  ExpectMatrixNear(m, Rows({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 5, 1}), 0);
+
+  // From the other side the view looks back along -z.
+  D3DXMatrixLookAtLH(m, {0, 0, 5}, {0, 0, 0}, {0, 1, 0});
+  ExpectMatrixNear(m, Rows({-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 5, 1}), 0);
+
+  // An oblique view: the eye goes to the origin, the look-at point onto +z at
+  // its distance, and "up" stays in the upper half.
+  const D3DVECTOR eye{3, -2, 7}, at{-1, 4, 0.5f};
+  D3DXMatrixLookAtLH(m, eye, at, {0, 1, 0});
+  ExpectOrthonormal(m);
+  ExpectPointNear(D3DXVec3TransformCoord(eye, m), 0, 0, 0, 1e-5f);
+  const float dist = std::sqrt(16.0f + 36.0f + 42.25f);
+  ExpectPointNear(D3DXVec3TransformCoord(at, m), 0, 0, dist, 1e-5f);
+  const D3DVECTOR above = D3DXVec3TransformCoord({3, -1, 7}, m);
+  EXPECT_GT(above.y, 0.0f);
+  EXPECT_NEAR(above.x, 0.0f, 1e-5f);
+}
+
+TEST(D3DXMatrixLookAtLH, DegenerateViewsStillGiveAFiniteRotation) {
+  D3DMATRIX m;
+  // The eye on the look-at point: the view direction defaults to +z.
+  D3DXMatrixLookAtLH(m, {1, 2, 3}, {1, 2, 3}, {0, 1, 0});
+  ExpectOrthonormal(m);
+  ExpectPointNear(D3DXVec3TransformCoord({1, 2, 3}, m), 0, 0, 0, 1e-5f);
+
+  // Looking straight down or up the up vector.
+  for (float dy : {-4.0f, 4.0f}) {
+    D3DXMatrixLookAtLH(m, {0, 0, 0}, {0, dy, 0}, {0, 1, 0});
+    ExpectOrthonormal(m);
+    ExpectPointNear(D3DXVec3TransformCoord({0, dy, 0}, m), 0, 0, 4, 1e-5f);
+  }
+
+  // A zero up vector.
+  D3DXMatrixLookAtLH(m, {0, 0, -2}, {0, 0, 0}, {0, 0, 0});
+  ExpectOrthonormal(m);
+  ExpectPointNear(D3DXVec3TransformCoord({0, 0, 0}, m), 0, 0, 2, 1e-5f);
+
+  // A direction too short to survive single-precision squaring.
+  D3DXMatrixLookAtLH(m, {0, 0, 0}, {0, 0, 1e-30f}, {0, 1, 0});
+  ExpectMatrixNear(m, Rows({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}), 0);
+}
+
+TEST(D3DXMatrixPerspectiveFovLH, BuildsTheProgramsProjection) {
+  // 3.14159 / 4 rounded to single, not pi / 4.
+  const float fovy = static_cast<float>(3.14159 / 4);
+  ASSERT_EQ(std::bit_cast<std::uint32_t>(fovy), 0x3F490FD0u);
+  D3DMATRIX m;
+  D3DXMatrixPerspectiveFovLH(m, fovy, 1.0f, 1.0f, 1000.0f);
+  const float q = 1000.0f / 999.0f;
+  ExpectMatrixNear(m, Rows({2.4142158f, 0, 0, 0, 0, 2.4142158f, 0, 0, 0, 0, q, 1, 0, 0, -q, 0}),
+                   1e-6f);
+  // Distinguishable from the pi / 4 projection at single precision.
+  EXPECT_GT(std::fabs(m.m[0][0] - 2.4142136f), 1e-6f);
+
+  // The near plane maps to depth 0, the far plane to 1.
+  EXPECT_NEAR(D3DXVec3TransformCoord({0, 0, 1}, m).z, 0.0f, 1e-6f);
+  EXPECT_NEAR(D3DXVec3TransformCoord({0, 0, 1000}, m).z, 1.0f, 1e-6f);
+
+  // Aspect divides only the x scale.
+  D3DXMatrixPerspectiveFovLH(m, kPi / 2, 2.0f, 1.0f, 10.0f);
+  EXPECT_NEAR(m.m[1][1], 1.0f, 1e-6f);
+  EXPECT_NEAR(m.m[0][0], 0.5f, 1e-6f);
+}
+
+}  // namespace
