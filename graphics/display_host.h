@@ -20,6 +20,14 @@ class DisplayHost {
   virtual UINT ModeCount() = 0;
   virtual bool Mode(UINT index, D3DDISPLAYMODE& mode) = 0;
   virtual D3DDISPLAYMODE DesktopMode() = 0;
+  // The client-area size of `window`, for a windowed device asked for size 0.
+  // False when the host cannot tell (the device then takes 640x480).
+  virtual bool WindowClientSize(HWND window, UINT& width, UINT& height) {
+    (void)window;
+    (void)width;
+    (void)height;
+    return false;
+  }
 
   // A device is being created with `params` (already validated). Full screen
   // takes the screen in the back buffer's size; windowed presents into

@@ -1,0 +1,46 @@
+// The state a draw reads: render states, texture stages, transforms, viewport
+// and the render target with its depth buffer.
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <vector>
+
+#include "graphics/d3d8types.h"
+#include "refdevice/resources.h"
+
+namespace refdev {
+
+// Depth values as unsigned integers scaled to the format's range: 16 bits for
+// D16 and D16_LOCKABLE, 24 bits for the D24 formats, 32 bits for D32.
+struct DepthBuffer {
+  std::int32_t format = D3DFMT_UNKNOWN;  // D3DFMT_UNKNOWN: no depth buffer
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  bool hasStencil = false;
+  std::vector<std::uint16_t> d16;
+  std::vector<std::uint32_t> d32;
+  std::vector<std::uint8_t> stencil;
+
+  void Allocate(std::int32_t fmt, std::int32_t w, std::int32_t h);
+  bool Present() const { return format != D3DFMT_UNKNOWN; }
+  double Scale() const;  // the largest stored value
+};
+
+struct DeviceState {
+  std::array<DWORD, D3DRS_MAX> rs{};
+  std::array<std::array<DWORD, D3DTSS_MAX>, D3D_MAX_TEXTURE_STAGES> tss{};
+  std::array<const RefTexture*, D3D_MAX_TEXTURE_STAGES> texture{};
+  D3DMATRIX world{}, view{}, proj{};
+  D3DVIEWPORT8 viewport{};
+  DWORD fvf = 0;
+
+  Surface* target = nullptr;
+  DepthBuffer* depth = nullptr;
+};
+
+inline float AsFloat(DWORD bits) { return std::bit_cast<float>(bits); }
+inline DWORD AsBits(float f) { return std::bit_cast<DWORD>(f); }
+
+}  // namespace refdev

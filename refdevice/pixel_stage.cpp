@@ -1,0 +1,365 @@
+#include "refdevice/pixel_stage.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "refdevice/pixel_formats.h"
+
+namespace refdev {
+
+namespace {
+
+inline int Div255(int v) {  // v / 255 rounded, for 0 <= v <= 255 * 255 * 4
+  return (v + 128 + ((v + 128) >> 8)) >> 8;
+}
+inline int Clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+inline int ToByte(float f) {
+  if (!(f > 0.0f)) return 0;
+  if (f >= 255.0f) return 255;
+  return static_cast<int>(f + 0.5f);
+}
+
+Rgba Unpack(std::uint32_t argb) {
+  return Rgba{{static_cast<int>((argb >> 16) & 255u), static_cast<int>((argb >> 8) & 255u),
+               static_cast<int>(argb & 255u), static_cast<int>(argb >> 24)}};
+}
+
+bool Compare(DWORD func, std::uint32_t a, std::uint32_t b) {
+  switch (func) {
+    case D3DCMP_NEVER: return false;
+    case D3DCMP_LESS: return a < b;
+    case D3DCMP_EQUAL: return a == b;
+    case D3DCMP_LESSEQUAL: return a <= b;
+    case D3DCMP_GREATER: return a > b;
+    case D3DCMP_NOTEQUAL: return a != b;
+    case D3DCMP_GREATEREQUAL: return a >= b;
+    default: return true;  // ALWAYS
+  }
+}
+
+// Texel index along one axis for coordinate `t` of a `size`-texel axis.
+// Returns -1 for the border.
+int Address(DWORD mode, float t, int size) {
+  double i = std::floor(static_cast<double>(t) * size);
+  if (!std::isfinite(i)) i = 0.0;
+  const double n = size;
+  switch (mode) {
+    case D3DTADDRESS_MIRROR: {
+      double m = i - std::floor(i / (2 * n)) * (2 * n);
+      if (m >= n) m = 2 * n - 1 - m;
+      return std::clamp(static_cast<int>(m), 0, size - 1);
+    }
+    case D3DTADDRESS_CLAMP: return static_cast<int>(std::clamp(i, 0.0, n - 1));
+    case D3DTADDRESS_BORDER: return (i < 0 || i >= n) ? -1 : static_cast<int>(i);
+    case D3DTADDRESS_MIRRORONCE: {
+      if (i < 0) i = -1 - i;
+      return static_cast<int>(std::clamp(i, 0.0, n - 1));
+    }
+    default: {  // wrap
+      const double w = i - std::floor(i / n) * n;
+      return std::clamp(static_cast<int>(w), 0, size - 1);
+    }
+  }
+}
+
+Rgba Sample(const StageSetup& st, const float* attr) {
+  const Surface& s = *st.texture;
+  const float u = st.texAttr >= 0 ? attr[st.texAttr] : 0.0f;
+  const float v = st.texAttr >= 0 ? attr[st.texAttr + 1] : 0.0f;
+  const int x = Address(st.addressU, u, s.width);
+  const int y = Address(st.addressV, v, s.height);
+  if (x < 0 || y < 0) return st.border;
+  return Unpack(DecodePixel(s.format, s.Row(y) + static_cast<std::size_t>(x) * BytesPerPixel(s.format)));
+}
+
+struct StageInputs {
+  const Rgba* diffuse;
+  const Rgba* specular;
+  const Rgba* current;
+  const Rgba* temp;
+  const Rgba* texture;  // null: no texture on this stage
+  const Rgba* tfactor;
+};
+
+// Argument `arg`; false when it reads a texture the stage does not have.
+bool Argument(DWORD arg, const StageInputs& in, Rgba& out) {
+  const Rgba* src = nullptr;
+  switch (arg & D3DTA_SELECTMASK) {
+    case D3DTA_DIFFUSE: src = in.diffuse; break;
+    case D3DTA_CURRENT: src = in.current; break;
+    case D3DTA_TEXTURE: src = in.texture; break;
+    case D3DTA_TFACTOR: src = in.tfactor; break;
+    case D3DTA_SPECULAR: src = in.specular; break;
+    case D3DTA_TEMP: src = in.temp; break;
+    default: src = in.current; break;
+  }
+  if (src == nullptr) return false;
+  out = *src;
+  if (arg & D3DTA_ALPHAREPLICATE) out.c[0] = out.c[1] = out.c[2] = out.c[3];
+  if (arg & D3DTA_COMPLEMENT)
+    for (int& c : out.c) c = 255 - c;
+  return true;
+}
+
+bool ReadsArgs(DWORD op, int& count) {
+  switch (op) {
+    case D3DTOP_SELECTARG1: count = 1; return true;
+    case D3DTOP_SELECTARG2: count = 2; return true;
+    case D3DTOP_MULTIPLYADD:
+    case D3DTOP_LERP: count = 3; return true;
+    default: count = 2; return true;
+  }
+}
+
+// One channel of op `op` (for channels 0..2 colour, 3 alpha).
+int Combine(DWORD op, int ch, const Rgba& a0, const Rgba& a1, const Rgba& a2,
+            const StageInputs& in) {
+  const int x = a1.c[ch], y = a2.c[ch];
+  switch (op) {
+    case D3DTOP_SELECTARG1: return x;
+    case D3DTOP_SELECTARG2: return y;
+    case D3DTOP_MODULATE: return Div255(x * y);
+    case D3DTOP_MODULATE2X: return Clamp255(2 * Div255(x * y));
+    case D3DTOP_MODULATE4X: return Clamp255(4 * Div255(x * y));
+    case D3DTOP_ADD: return Clamp255(x + y);
+    case D3DTOP_ADDSIGNED: return Clamp255(x + y - 128);
+    case D3DTOP_ADDSIGNED2X: return Clamp255(2 * (x + y - 128));
+    case D3DTOP_SUBTRACT: return Clamp255(x - y);
+    case D3DTOP_ADDSMOOTH: return Clamp255(x + y - Div255(x * y));
+    case D3DTOP_BLENDDIFFUSEALPHA:
+    case D3DTOP_BLENDTEXTUREALPHA:
+    case D3DTOP_BLENDFACTORALPHA:
+    case D3DTOP_BLENDCURRENTALPHA: {
+      const Rgba* src = op == D3DTOP_BLENDDIFFUSEALPHA   ? in.diffuse
+                        : op == D3DTOP_BLENDTEXTUREALPHA ? in.texture
+                        : op == D3DTOP_BLENDFACTORALPHA  ? in.tfactor
+                                                         : in.current;
+      const int al = src ? src->c[3] : 255;
+      return Div255(x * al + y * (255 - al));
+    }
+    case D3DTOP_BLENDTEXTUREALPHAPM: {
+      const int al = in.texture ? in.texture->c[3] : 255;
+      return Clamp255(x + Div255(y * (255 - al)));
+    }
+    case D3DTOP_MODULATEALPHA_ADDCOLOR:
+      return ch == 3 ? x : Clamp255(x + Div255(a1.c[3] * y));
+    case D3DTOP_MODULATECOLOR_ADDALPHA:
+      return ch == 3 ? x : Clamp255(Div255(x * y) + a1.c[3]);
+    case D3DTOP_MODULATEINVALPHA_ADDCOLOR:
+      return ch == 3 ? x : Clamp255(x + Div255((255 - a1.c[3]) * y));
+    case D3DTOP_MODULATEINVCOLOR_ADDALPHA:
+      return ch == 3 ? x : Clamp255(Div255((255 - x) * y) + a1.c[3]);
+    case D3DTOP_DOTPRODUCT3: {
+      int dot = 0;
+      for (int k = 0; k < 3; ++k) dot += (a1.c[k] - 128) * (a2.c[k] - 128);
+      return Clamp255((4 * dot + 127) / 255);
+    }
+    case D3DTOP_MULTIPLYADD: return Clamp255(a0.c[ch] + Div255(x * y));
+    case D3DTOP_LERP: return Div255(a0.c[ch] * x + (255 - a0.c[ch]) * y);
+    default: return x;  // operations not offered select the first argument
+  }
+}
+
+int BlendFactor(DWORD f, int ch, const Rgba& src, const Rgba& dst) {
+  switch (f) {
+    case D3DBLEND_ZERO: return 0;
+    case D3DBLEND_ONE: return 255;
+    case D3DBLEND_SRCCOLOR: return src.c[ch];
+    case D3DBLEND_INVSRCCOLOR: return 255 - src.c[ch];
+    case D3DBLEND_SRCALPHA: return src.c[3];
+    case D3DBLEND_INVSRCALPHA: return 255 - src.c[3];
+    case D3DBLEND_DESTALPHA: return dst.c[3];
+    case D3DBLEND_INVDESTALPHA: return 255 - dst.c[3];
+    case D3DBLEND_DESTCOLOR: return dst.c[ch];
+    case D3DBLEND_INVDESTCOLOR: return 255 - dst.c[ch];
+    case D3DBLEND_SRCALPHASAT: return ch == 3 ? 255 : std::min(src.c[3], 255 - dst.c[3]);
+    default: return 255;
+  }
+}
+
+}  // namespace
+
+void BuildPixelContext(const DeviceState& state, const VertexStage& vs, PixelContext& ctx) {
+  const auto& rs = state.rs;
+  ctx.stageCount = 0;
+  for (int s = 0; s < D3D_MAX_TEXTURE_STAGES; ++s) {
+    const auto& t = state.tss[static_cast<std::size_t>(s)];
+    if (t[D3DTSS_COLOROP] == D3DTOP_DISABLE) break;
+    StageSetup& st = ctx.stages[s];
+    st.colorOp = t[D3DTSS_COLOROP];
+    st.colorArg0 = t[D3DTSS_COLORARG0];
+    st.colorArg1 = t[D3DTSS_COLORARG1];
+    st.colorArg2 = t[D3DTSS_COLORARG2];
+    st.alphaOp = t[D3DTSS_ALPHAOP];
+    st.alphaArg0 = t[D3DTSS_ALPHAARG0];
+    st.alphaArg1 = t[D3DTSS_ALPHAARG1];
+    st.alphaArg2 = t[D3DTSS_ALPHAARG2];
+    st.resultArg = t[D3DTSS_RESULTARG];
+    const RefTexture* tex = state.texture[static_cast<std::size_t>(s)];
+    st.texture = tex ? &tex->Level(0) : nullptr;
+    const DWORD set = t[D3DTSS_TEXCOORDINDEX] & 0xFFFFu;
+    st.texAttr = set < 8 ? vs.texAttr[set] : -1;
+    st.addressU = t[D3DTSS_ADDRESSU];
+    st.addressV = t[D3DTSS_ADDRESSV];
+    st.border = Unpack(t[D3DTSS_BORDERCOLOR]);
+    ++ctx.stageCount;
+  }
+  ctx.tfactor = Unpack(rs[D3DRS_TEXTUREFACTOR]);
+  ctx.specularAdd = rs[D3DRS_SPECULARENABLE] != 0;
+  ctx.fogMode = 0;
+  if (rs[D3DRS_FOGENABLE]) {
+    if (rs[D3DRS_FOGTABLEMODE] != D3DFOG_NONE)
+      ctx.fogMode = 1;
+    else if (vs.vertexFog || vs.layout.specular >= 0)
+      ctx.fogMode = 2;
+  }
+  ctx.fogTableMode = static_cast<int>(rs[D3DRS_FOGTABLEMODE]);
+  ctx.fogStart = AsFloat(rs[D3DRS_FOGSTART]);
+  ctx.fogEnd = AsFloat(rs[D3DRS_FOGEND]);
+  ctx.fogDensity = AsFloat(rs[D3DRS_FOGDENSITY]);
+  const Rgba fc = Unpack(rs[D3DRS_FOGCOLOR]);
+  for (int c = 0; c < 3; ++c) ctx.fogColour[c] = fc.c[c];
+  ctx.alphaTest = rs[D3DRS_ALPHATESTENABLE] != 0;
+  ctx.alphaFunc = rs[D3DRS_ALPHAFUNC];
+  ctx.alphaRef = static_cast<int>(rs[D3DRS_ALPHAREF] & 0xFFu);
+  ctx.depth = state.depth;
+  ctx.depthTest = rs[D3DRS_ZENABLE] != D3DZB_FALSE && state.depth && state.depth->Present();
+  ctx.depthWrite = ctx.depthTest && rs[D3DRS_ZWRITEENABLE] != 0;
+  ctx.depthFunc = rs[D3DRS_ZFUNC];
+  ctx.depthScale = state.depth ? state.depth->Scale() : 65535.0;
+  ctx.blend = rs[D3DRS_ALPHABLENDENABLE] != 0;
+  ctx.srcBlend = rs[D3DRS_SRCBLEND];
+  ctx.destBlend = rs[D3DRS_DESTBLEND];
+  ctx.blendOp = rs[D3DRS_BLENDOP];
+  if (ctx.srcBlend == D3DBLEND_BOTHSRCALPHA) {
+    ctx.srcBlend = D3DBLEND_SRCALPHA;
+    ctx.destBlend = D3DBLEND_INVSRCALPHA;
+  } else if (ctx.srcBlend == D3DBLEND_BOTHINVSRCALPHA) {
+    ctx.srcBlend = D3DBLEND_INVSRCALPHA;
+    ctx.destBlend = D3DBLEND_SRCALPHA;
+  }
+  ctx.writeMask = rs[D3DRS_COLORWRITEENABLE] & 0xFu;
+  ctx.flat = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
+  ctx.target = state.target;
+  ctx.bpp = state.target ? BytesPerPixel(state.target->format) : 4;
+}
+
+void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* attr) {
+  // Depth first decides nothing visible, but the test must follow alpha test;
+  // quantize now so the compare below is exact.
+  std::uint32_t depthValue = 0;
+  std::size_t depthIndex = 0;
+  if (ctx.depthTest) {
+    const float zc = z > 0.0f ? (z < 1.0f ? z : 1.0f) : 0.0f;  // NaN -> 0
+    depthValue = static_cast<std::uint32_t>(static_cast<double>(zc) * ctx.depthScale + 0.5);
+    depthIndex = static_cast<std::size_t>(y) * static_cast<std::size_t>(ctx.depth->width) +
+                 static_cast<std::size_t>(x);
+  }
+
+  Rgba diffuse, specular;
+  for (int c = 0; c < 4; ++c) {
+    diffuse.c[c] = ToByte(attr[kDiffR + c]);
+    specular.c[c] = ToByte(attr[kSpecR + c]);
+  }
+  Rgba current = diffuse;
+  Rgba temp{{0, 0, 0, 0}};
+  for (int s = 0; s < ctx.stageCount; ++s) {
+    const StageSetup& st = ctx.stages[s];
+    Rgba texel;
+    const bool hasTexture = st.texture != nullptr;
+    if (hasTexture) texel = Sample(st, attr);
+    const StageInputs in{&diffuse, &specular, &current, &temp, hasTexture ? &texel : nullptr,
+                         &ctx.tfactor};
+    Rgba result = current;
+    // Colour.
+    {
+      Rgba a0{}, a1{}, a2{};
+      int n = 2;
+      ReadsArgs(st.colorOp, n);
+      bool ok = Argument(st.colorArg1, in, a1);
+      if (n != 1) ok = Argument(st.colorArg2, in, a2) && ok;
+      if (n == 3) ok = Argument(st.colorArg0, in, a0) && ok;
+      if (ok)
+        for (int c = 0; c < 3; ++c) result.c[c] = Combine(st.colorOp, c, a0, a1, a2, in);
+    }
+    // Alpha.
+    if (st.alphaOp != D3DTOP_DISABLE) {
+      Rgba a0{}, a1{}, a2{};
+      int n = 2;
+      ReadsArgs(st.alphaOp, n);
+      bool ok = Argument(st.alphaArg1, in, a1);
+      if (n != 1) ok = Argument(st.alphaArg2, in, a2) && ok;
+      if (n == 3) ok = Argument(st.alphaArg0, in, a0) && ok;
+      if (ok) result.c[3] = Combine(st.alphaOp, 3, a0, a1, a2, in);
+    }
+    if ((st.resultArg & D3DTA_SELECTMASK) == D3DTA_TEMP)
+      temp = result;
+    else
+      current = result;
+  }
+
+  if (ctx.specularAdd)
+    for (int c = 0; c < 3; ++c) current.c[c] = Clamp255(current.c[c] + specular.c[c]);
+
+  if (ctx.fogMode != 0) {
+    float f;
+    if (ctx.fogMode == 1)
+      f = FogFactor(ctx.fogTableMode, attr[kFogDepth], ctx.fogStart, ctx.fogEnd, ctx.fogDensity);
+    else
+      f = attr[kSpecA] / 255.0f;
+    if (!(f >= 0.0f)) f = 0.0f;
+    if (f > 1.0f) f = 1.0f;
+    const int fi = static_cast<int>(f * 255.0f + 0.5f);
+    for (int c = 0; c < 3; ++c)
+      current.c[c] = Div255(current.c[c] * fi + ctx.fogColour[c] * (255 - fi));
+  }
+
+  if (ctx.alphaTest && !Compare(ctx.alphaFunc, static_cast<std::uint32_t>(current.c[3]),
+                                static_cast<std::uint32_t>(ctx.alphaRef)))
+    return;
+
+  if (ctx.depthTest) {
+    DepthBuffer& d = *ctx.depth;
+    if (!d.d16.empty()) {
+      if (!Compare(ctx.depthFunc, depthValue, d.d16[depthIndex])) return;
+      if (ctx.depthWrite) d.d16[depthIndex] = static_cast<std::uint16_t>(depthValue);
+    } else {
+      if (!Compare(ctx.depthFunc, depthValue, d.d32[depthIndex])) return;
+      if (ctx.depthWrite) d.d32[depthIndex] = depthValue;
+    }
+  }
+
+  std::uint8_t* p = ctx.target->Row(y) + static_cast<std::size_t>(x) * ctx.bpp;
+  Rgba out = current;
+  Rgba dst{};
+  const bool needDest = ctx.blend || ctx.writeMask != 0xF;
+  if (needDest) dst = Unpack(DecodePixel(ctx.target->format, p));
+  if (ctx.blend) {
+    for (int c = 0; c < 4; ++c) {
+      const int s = current.c[c] * BlendFactor(ctx.srcBlend, c, current, dst);
+      const int d = dst.c[c] * BlendFactor(ctx.destBlend, c, current, dst);
+      int v;
+      switch (ctx.blendOp) {
+        case D3DBLENDOP_SUBTRACT: v = Div255(std::max(0, s - d)); break;
+        case D3DBLENDOP_REVSUBTRACT: v = Div255(std::max(0, d - s)); break;
+        case D3DBLENDOP_MIN: v = std::min(current.c[c], dst.c[c]); break;
+        case D3DBLENDOP_MAX: v = std::max(current.c[c], dst.c[c]); break;
+        default: v = Div255(s + d); break;
+      }
+      out.c[c] = Clamp255(v);
+    }
+  }
+  if (ctx.writeMask != 0xF) {
+    // Bits: 1 red, 2 green, 4 blue, 8 alpha.
+    static constexpr int kBit[4] = {1, 2, 4, 8};
+    for (int c = 0; c < 4; ++c)
+      if (!(ctx.writeMask & kBit[c])) out.c[c] = dst.c[c];
+  }
+  const std::uint32_t argb = (static_cast<std::uint32_t>(out.c[3]) << 24) |
+                             (static_cast<std::uint32_t>(out.c[0]) << 16) |
+                             (static_cast<std::uint32_t>(out.c[1]) << 8) |
+                             static_cast<std::uint32_t>(out.c[2]);
+  EncodePixel(ctx.target->format, argb, p);
+}
+
+}  // namespace refdev

@@ -1,0 +1,434 @@
+#include "refdevice/ref_device.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "refdevice/pipeline.h"
+#include "refdevice/pixel_formats.h"
+#include "refdevice/ref_direct3d.h"
+#include "refdevice/vertex_stage.h"
+
+using refdev::AsBits;
+
+namespace {
+
+D3DMATRIX Identity() {
+  D3DMATRIX m{};
+  for (int i = 0; i < 4; ++i) m.m[i][i] = 1.0f;
+  return m;
+}
+
+}  // namespace
+
+namespace refdev {
+
+void DepthBuffer::Allocate(std::int32_t fmt, std::int32_t w, std::int32_t h) {
+  format = fmt;
+  width = w;
+  height = h;
+  const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+  d16.clear();
+  d32.clear();
+  stencil.clear();
+  hasStencil = fmt == D3DFMT_D24S8;
+  if (fmt == D3DFMT_D16 || fmt == D3DFMT_D16_LOCKABLE) {
+    d16.assign(n, 0xFFFF);
+  } else if (fmt != D3DFMT_UNKNOWN) {
+    d32.assign(n, static_cast<std::uint32_t>(Scale()));
+  }
+  if (hasStencil) stencil.assign(n, 0);
+}
+
+double DepthBuffer::Scale() const {
+  switch (format) {
+    case D3DFMT_D16:
+    case D3DFMT_D16_LOCKABLE: return 65535.0;
+    case D3DFMT_D32: return 4294967295.0;
+    default: return 16777215.0;
+  }
+}
+
+}  // namespace refdev
+
+RefDevice::RefDevice(DisplayHost* host, D3DDEVTYPE type, HWND focusWindow,
+                     const D3DPRESENT_PARAMETERS& params, const D3DDISPLAYMODE& displayMode)
+    : host_(host), type_(type), focusWindow_(focusWindow), params_(params),
+      displayMode_(displayMode), pipeline_(std::make_unique<refdev::Pipeline>()) {
+  const auto w = static_cast<std::int32_t>(params_.BackBufferWidth);
+  const auto h = static_cast<std::int32_t>(params_.BackBufferHeight);
+  colour_.resize(1 + params_.BackBufferCount);
+  for (auto& s : colour_) s.Allocate(params_.BackBufferFormat, w, h);
+  if (params_.EnableAutoDepthStencil) depth_.Allocate(params_.AutoDepthStencilFormat, w, h);
+  ResetStates();
+}
+
+RefDevice::~RefDevice() {
+  if (host_) host_->DetachDevice();
+}
+
+void RefDevice::ResetStates() {
+  auto& rs = state_.rs;
+  rs.fill(0);
+  rs[D3DRS_ZENABLE] = params_.EnableAutoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE;
+  rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
+  rs[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
+  rs[D3DRS_ZWRITEENABLE] = 1;
+  rs[D3DRS_ALPHATESTENABLE] = 0;
+  rs[D3DRS_LASTPIXEL] = 1;
+  rs[D3DRS_SRCBLEND] = D3DBLEND_ONE;
+  rs[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
+  rs[D3DRS_CULLMODE] = D3DCULL_CCW;
+  rs[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
+  rs[D3DRS_ALPHAREF] = 0;
+  rs[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
+  rs[D3DRS_DITHERENABLE] = 0;
+  rs[D3DRS_ALPHABLENDENABLE] = 0;
+  rs[D3DRS_FOGENABLE] = 0;
+  rs[D3DRS_SPECULARENABLE] = 0;
+  rs[D3DRS_FOGCOLOR] = 0;
+  rs[D3DRS_FOGTABLEMODE] = D3DFOG_NONE;
+  rs[D3DRS_FOGSTART] = AsBits(0.0f);
+  rs[D3DRS_FOGEND] = AsBits(1.0f);
+  rs[D3DRS_FOGDENSITY] = AsBits(1.0f);
+  rs[D3DRS_STENCILFAIL] = 1;  // D3DSTENCILOP_KEEP
+  rs[D3DRS_STENCILZFAIL] = 1;
+  rs[D3DRS_STENCILPASS] = 1;
+  rs[D3DRS_STENCILFUNC] = D3DCMP_ALWAYS;
+  rs[D3DRS_STENCILMASK] = 0xFFFFFFFFu;
+  rs[D3DRS_STENCILWRITEMASK] = 0xFFFFFFFFu;
+  rs[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFFu;
+  rs[D3DRS_CLIPPING] = 1;
+  rs[D3DRS_LIGHTING] = 1;
+  rs[D3DRS_AMBIENT] = 0;
+  rs[D3DRS_FOGVERTEXMODE] = D3DFOG_NONE;
+  rs[D3DRS_COLORVERTEX] = 1;
+  rs[D3DRS_LOCALVIEWER] = 1;
+  rs[D3DRS_NORMALIZENORMALS] = 0;
+  rs[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
+  rs[D3DRS_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
+  rs[D3DRS_AMBIENTMATERIALSOURCE] = D3DMCS_MATERIAL;
+  rs[D3DRS_EMISSIVEMATERIALSOURCE] = D3DMCS_MATERIAL;
+  rs[D3DRS_POINTSIZE] = AsBits(1.0f);
+  rs[D3DRS_POINTSIZE_MIN] = AsBits(0.0f);
+  rs[D3DRS_POINTSIZE_MAX] = AsBits(64.0f);
+  rs[D3DRS_POINTSCALE_A] = AsBits(1.0f);
+  rs[D3DRS_MULTISAMPLEANTIALIAS] = 1;
+  rs[D3DRS_MULTISAMPLEMASK] = 0xFFFFFFFFu;
+  rs[D3DRS_PATCHSEGMENTS] = AsBits(1.0f);
+  rs[D3DRS_COLORWRITEENABLE] = 0xF;
+  rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
+  rs[D3DRS_SOFTWAREVERTEXPROCESSING] = 1;
+
+  for (int s = 0; s < D3D_MAX_TEXTURE_STAGES; ++s) {
+    auto& t = state_.tss[static_cast<std::size_t>(s)];
+    t.fill(0);
+    t[D3DTSS_COLOROP] = s == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
+    t[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
+    t[D3DTSS_COLORARG2] = D3DTA_CURRENT;
+    t[D3DTSS_ALPHAOP] = s == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
+    t[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
+    t[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
+    t[D3DTSS_TEXCOORDINDEX] = static_cast<DWORD>(s);
+    t[D3DTSS_ADDRESSU] = D3DTADDRESS_WRAP;
+    t[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
+    t[D3DTSS_ADDRESSW] = D3DTADDRESS_WRAP;
+    t[D3DTSS_MAGFILTER] = D3DTEXF_POINT;
+    t[D3DTSS_MINFILTER] = D3DTEXF_POINT;
+    t[D3DTSS_MIPFILTER] = D3DTEXF_NONE;
+    t[D3DTSS_MAXANISOTROPY] = 1;
+    t[D3DTSS_COLORARG0] = D3DTA_CURRENT;
+    t[D3DTSS_ALPHAARG0] = D3DTA_CURRENT;
+    t[D3DTSS_RESULTARG] = D3DTA_CURRENT;
+  }
+  state_.world = Identity();
+  state_.view = Identity();
+  state_.proj = Identity();
+  state_.viewport = {0, 0, params_.BackBufferWidth, params_.BackBufferHeight, 0.0f, 1.0f};
+  state_.fvf = 0;
+}
+
+HRESULT RefDevice::GetDeviceCaps(D3DCAPS8& caps) {
+  RefDirect3D8::FillCaps(type_, caps);
+  return D3D_OK;
+}
+
+HRESULT RefDevice::GetDisplayMode(D3DDISPLAYMODE& mode) {
+  mode = displayMode_;
+  return D3D_OK;
+}
+
+HRESULT RefDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+  if (state < 0 || state >= D3DRS_MAX) return D3DERR_INVALIDCALL;
+  state_.rs[static_cast<std::size_t>(state)] = value;
+  return D3D_OK;
+}
+
+HRESULT RefDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD& value) {
+  if (state < 0 || state >= D3DRS_MAX) return D3DERR_INVALIDCALL;
+  value = state_.rs[static_cast<std::size_t>(state)];
+  return D3D_OK;
+}
+
+HRESULT RefDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
+                                        DWORD value) {
+  if (stage >= D3D_MAX_TEXTURE_STAGES || type < 0 || type >= D3DTSS_MAX)
+    return D3DERR_INVALIDCALL;
+  state_.tss[stage][static_cast<std::size_t>(type)] = value;
+  return D3D_OK;
+}
+
+HRESULT RefDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
+                                        DWORD& value) {
+  if (stage >= D3D_MAX_TEXTURE_STAGES || type < 0 || type >= D3DTSS_MAX)
+    return D3DERR_INVALIDCALL;
+  value = state_.tss[stage][static_cast<std::size_t>(type)];
+  return D3D_OK;
+}
+
+HRESULT RefDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) {
+  switch (state) {
+    case D3DTS_WORLD: state_.world = matrix; return D3D_OK;
+    case D3DTS_VIEW: state_.view = matrix; return D3D_OK;
+    case D3DTS_PROJECTION: state_.proj = matrix; return D3D_OK;
+    default:
+      // Texture transforms are accepted and not used.
+      if (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7) return D3D_OK;
+      return D3DERR_INVALIDCALL;
+  }
+}
+
+HRESULT RefDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& matrix) {
+  switch (state) {
+    case D3DTS_WORLD: matrix = state_.world; return D3D_OK;
+    case D3DTS_VIEW: matrix = state_.view; return D3D_OK;
+    case D3DTS_PROJECTION: matrix = state_.proj; return D3D_OK;
+    default:
+      if (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7) {
+        matrix = Identity();
+        return D3D_OK;
+      }
+      return D3DERR_INVALIDCALL;
+  }
+}
+
+HRESULT RefDevice::SetViewport(const D3DVIEWPORT8& vp) {
+  const std::uint64_t right = static_cast<std::uint64_t>(vp.X) + vp.Width;
+  const std::uint64_t bottom = static_cast<std::uint64_t>(vp.Y) + vp.Height;
+  if (vp.Width == 0 || vp.Height == 0 || right > params_.BackBufferWidth ||
+      bottom > params_.BackBufferHeight)
+    return D3DERR_INVALIDCALL;
+  if (!(vp.MinZ >= 0.0f && vp.MinZ <= 1.0f && vp.MaxZ >= 0.0f && vp.MaxZ <= 1.0f))
+    return D3DERR_INVALIDCALL;
+  state_.viewport = vp;
+  return D3D_OK;
+}
+
+HRESULT RefDevice::GetViewport(D3DVIEWPORT8& viewport) {
+  viewport = state_.viewport;
+  return D3D_OK;
+}
+
+HRESULT RefDevice::SetVertexShader(DWORD handle) {
+  if (!refdev::DecodeFvf(handle).valid) return D3DERR_INVALIDCALL;
+  state_.fvf = handle;
+  return D3D_OK;
+}
+
+HRESULT RefDevice::GetVertexShader(DWORD& handle) {
+  handle = state_.fvf;
+  return D3D_OK;
+}
+
+HRESULT RefDevice::BeginScene() {
+  if (inScene_) return D3DERR_INVALIDCALL;
+  inScene_ = true;
+  return D3D_OK;
+}
+
+HRESULT RefDevice::EndScene() {
+  if (!inScene_) return D3DERR_INVALIDCALL;
+  inScene_ = false;
+  return D3D_OK;
+}
+
+HRESULT RefDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                         DWORD stencil) {
+  if (flags == 0 || (flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)))
+    return D3DERR_INVALIDCALL;
+  if (count > 0 && rects == nullptr) return D3DERR_INVALIDCALL;
+  if ((flags & D3DCLEAR_ZBUFFER) && !depth_.Present()) return D3DERR_INVALIDCALL;
+  if ((flags & D3DCLEAR_STENCIL) && !depth_.hasStencil) return D3DERR_INVALIDCALL;
+  if ((flags & D3DCLEAR_ZBUFFER) && !(z >= 0.0f && z <= 1.0f)) return D3DERR_INVALIDCALL;
+
+  refdev::Surface& target = colour_[1];
+  const D3DVIEWPORT8& vp = state_.viewport;
+  const std::int32_t vx0 = static_cast<std::int32_t>(vp.X);
+  const std::int32_t vy0 = static_cast<std::int32_t>(vp.Y);
+  const std::int32_t vx1 = vx0 + static_cast<std::int32_t>(vp.Width);
+  const std::int32_t vy1 = vy0 + static_cast<std::int32_t>(vp.Height);
+
+  std::uint8_t pixel[4] = {};
+  refdev::EncodePixel(target.format, color, pixel);
+  const int bpp = refdev::BytesPerPixel(target.format);
+  const auto depthValue =
+      static_cast<std::uint32_t>(std::llround(static_cast<double>(z) * depth_.Scale()));
+
+  auto clearRect = [&](std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) {
+    x0 = std::max(x0, vx0);
+    y0 = std::max(y0, vy0);
+    x1 = std::min(x1, vx1);
+    y1 = std::min(y1, vy1);
+    if (x0 >= x1 || y0 >= y1) return;
+    for (std::int32_t y = y0; y < y1; ++y) {
+      if (flags & D3DCLEAR_TARGET) {
+        std::uint8_t* row = target.Row(y) + static_cast<std::size_t>(x0) * bpp;
+        for (std::int32_t x = x0; x < x1; ++x, row += bpp) std::memcpy(row, pixel, bpp);
+      }
+      const std::size_t base = static_cast<std::size_t>(y) * depth_.width;
+      if (flags & D3DCLEAR_ZBUFFER) {
+        if (!depth_.d16.empty())
+          std::fill(depth_.d16.begin() + static_cast<std::ptrdiff_t>(base + x0),
+                    depth_.d16.begin() + static_cast<std::ptrdiff_t>(base + x1),
+                    static_cast<std::uint16_t>(depthValue));
+        else
+          std::fill(depth_.d32.begin() + static_cast<std::ptrdiff_t>(base + x0),
+                    depth_.d32.begin() + static_cast<std::ptrdiff_t>(base + x1), depthValue);
+      }
+      if (flags & D3DCLEAR_STENCIL)
+        std::fill(depth_.stencil.begin() + static_cast<std::ptrdiff_t>(base + x0),
+                  depth_.stencil.begin() + static_cast<std::ptrdiff_t>(base + x1),
+                  static_cast<std::uint8_t>(stencil));
+    }
+  };
+
+  if (count == 0) {
+    clearRect(vx0, vy0, vx1, vy1);
+  } else {
+    for (DWORD i = 0; i < count; ++i) clearRect(rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2);
+  }
+  return D3D_OK;
+}
+
+HRESULT RefDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindow,
+                           const void* dirtyRegion) {
+  if (sourceRect != nullptr || destRect != nullptr || dirtyRegion != nullptr)
+    return D3DERR_INVALIDCALL;
+  if (params_.SwapEffect == D3DSWAPEFFECT_COPY || params_.SwapEffect == D3DSWAPEFFECT_COPY_VSYNC) {
+    // The back buffer is copied and keeps its contents.
+    colour_[0].bytes = colour_[1].bytes;
+  } else {
+    // Flip (and discard, whose back buffer contents are undefined afterwards):
+    // the first back buffer becomes the front buffer, the old front buffer the
+    // last back buffer.
+    std::rotate(colour_.begin(), colour_.begin() + 1, colour_.end());
+  }
+  ++presentCount_;
+  if (host_) return host_->Present(PresentedFrame(), destWindow);
+  return D3D_OK;
+}
+
+FrameView RefDevice::PresentedFrame() const {
+  const refdev::Surface& s = colour_[0];
+  return FrameView{s.bytes.data(), s.width, s.height, s.pitch,
+                   static_cast<D3DFORMAT>(s.format)};
+}
+
+FrameView RefDevice::BackBuffer() const {
+  const refdev::Surface& s = colour_[1];
+  return FrameView{s.bytes.data(), s.width, s.height, s.pitch,
+                   static_cast<D3DFORMAT>(s.format)};
+}
+
+HRESULT RefDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                      Ref<Direct3DVertexBuffer8>& buffer) {
+  if (length == 0 || length > (1u << 28)) return D3DERR_INVALIDCALL;
+  if (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_MANAGED && pool != D3DPOOL_SYSTEMMEM)
+    return D3DERR_INVALIDCALL;
+  if (fvf != 0) {
+    const refdev::FvfLayout layout = refdev::DecodeFvf(fvf);
+    if (!layout.valid || length < static_cast<UINT>(layout.size)) return D3DERR_INVALIDCALL;
+  }
+  buffer = std::make_shared<refdev::RefVertexBuffer>(length, usage, fvf, pool);
+  return D3D_OK;
+}
+
+HRESULT RefDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
+                                 D3DFORMAT format, D3DPOOL pool,
+                                 Ref<Direct3DTexture8>& texture) {
+  if (width == 0 || height == 0 || width > 4096 || height > 4096) return D3DERR_INVALIDCALL;
+  if (!refdev::IsTextureFormat(format)) return D3DERR_INVALIDCALL;
+  if (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_MANAGED && pool != D3DPOOL_SYSTEMMEM)
+    return D3DERR_INVALIDCALL;
+  // Render-target and depth textures are not offered.
+  if (usage & ~(D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY)) return D3DERR_INVALIDCALL;
+  if ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
+  const UINT full = refdev::RefTexture::FullChainLength(width, height);
+  if (levels == 0) levels = full;
+  if (levels > full) return D3DERR_INVALIDCALL;
+  texture = std::make_shared<refdev::RefTexture>(width, height, levels, usage, format, pool);
+  return D3D_OK;
+}
+
+HRESULT RefDevice::SetStreamSource(UINT stream, const Ref<Direct3DVertexBuffer8>& buffer,
+                                   UINT stride) {
+  if (stream != 0) return D3DERR_INVALIDCALL;  // one stream
+  if (buffer && !dynamic_cast<refdev::RefVertexBuffer*>(buffer.get())) return D3DERR_INVALIDCALL;
+  stream0_ = buffer;
+  stream0Stride_ = stride;
+  return D3D_OK;
+}
+
+HRESULT RefDevice::SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>& texture) {
+  if (stage >= D3D_MAX_TEXTURE_STAGES) return D3DERR_INVALIDCALL;
+  const refdev::RefTexture* t = nullptr;
+  if (texture) {
+    t = dynamic_cast<const refdev::RefTexture*>(texture.get());
+    if (t == nullptr) return D3DERR_INVALIDCALL;
+  }
+  textures_[stage] = texture;
+  state_.texture[stage] = t;
+  return D3D_OK;
+}
+
+HRESULT RefDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
+  auto* vb = dynamic_cast<refdev::RefVertexBuffer*>(stream0_.get());
+  if (vb == nullptr) return D3DERR_INVALIDCALL;
+  const std::uint64_t start = static_cast<std::uint64_t>(startVertex) * stream0Stride_;
+  if (start > vb->Length()) return D3DERR_INVALIDCALL;
+  return Draw(type, primitiveCount, vb->Data() + start, vb->Length() - start, stream0Stride_);
+}
+
+HRESULT RefDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount,
+                                   const void* vertexData, UINT stride) {
+  if (vertexData == nullptr) return D3DERR_INVALIDCALL;
+  const HRESULT hr = Draw(type, primitiveCount, static_cast<const std::uint8_t*>(vertexData),
+                          UINT64_MAX, stride);
+  if (hr == D3D_OK) {
+    stream0_.reset();
+    stream0Stride_ = 0;
+  }
+  return hr;
+}
+
+HRESULT RefDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* data,
+                        std::uint64_t dataSize, UINT stride) {
+  if (!inScene_) return D3DERR_INVALIDCALL;
+  const refdev::FvfLayout layout = refdev::DecodeFvf(state_.fvf);
+  if (!layout.valid || state_.fvf == 0 || stride == 0) return D3DERR_INVALIDCALL;
+  if (type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN) return D3DERR_INVALIDCALL;
+  if (primitiveCount == 0) return D3D_OK;
+  const std::uint64_t vertices = refdev::VerticesFor(type, primitiveCount);
+  if (vertices > 0xFFFFFFu) return D3DERR_INVALIDCALL;
+  // The last vertex must hold every element the pipeline reads.
+  const std::uint64_t extent = refdev::ReadExtent(state_, layout);
+  if ((vertices - 1) * stride + extent > dataSize) return D3DERR_INVALIDCALL;
+
+  state_.target = &colour_[1];
+  state_.depth = &depth_;
+  pipeline_->Draw(state_, type, primitiveCount, data, static_cast<UINT>(vertices), stride);
+  return D3D_OK;
+}
+
+void RefDevice::SetThreadCount(int threads) { pipeline_->SetThreads(threads); }
+int RefDevice::ThreadCount() const { return pipeline_->Threads(); }

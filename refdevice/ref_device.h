@@ -1,0 +1,106 @@
+// The reference device: a software rasterizer for the fixed-function subset
+// of Direct3D 8 with its published defaults and rules.
+//
+// Drawing runs as separate stages (vertex fetch and transform, clipping,
+// triangle set-up, rasterization, per-pixel work) over buffers that are kept
+// between draws. Rasterization splits the render target into horizontal bands,
+// one per thread; each pixel belongs to one band, so the pixels are the same
+// whatever the thread count.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "graphics/d3d8.h"
+#include "graphics/display_host.h"
+#include "refdevice/device_state.h"
+#include "refdevice/resources.h"
+
+namespace refdev {
+class Pipeline;
+}
+
+class RefDevice final : public Direct3DDevice8 {
+ public:
+  // `params` must already be validated (RefDirect3D8::CreateDevice does so).
+  RefDevice(DisplayHost* host, D3DDEVTYPE type, HWND focusWindow,
+            const D3DPRESENT_PARAMETERS& params, const D3DDISPLAYMODE& displayMode);
+  ~RefDevice() override;
+  RefDevice(const RefDevice&) = delete;
+  RefDevice& operator=(const RefDevice&) = delete;
+
+  HRESULT GetDeviceCaps(D3DCAPS8& caps) override;
+  HRESULT GetDisplayMode(D3DDISPLAYMODE& mode) override;
+
+  HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+  HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD& value) override;
+  HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
+  HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD& value) override;
+  HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) override;
+  HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& matrix) override;
+  HRESULT SetViewport(const D3DVIEWPORT8& viewport) override;
+  HRESULT GetViewport(D3DVIEWPORT8& viewport) override;
+  HRESULT SetVertexShader(DWORD handle) override;
+  HRESULT GetVertexShader(DWORD& handle) override;
+
+  HRESULT BeginScene() override;
+  HRESULT EndScene() override;
+  HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                DWORD stencil) override;
+  HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindow,
+                  const void* dirtyRegion) override;
+
+  HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                             Ref<Direct3DVertexBuffer8>& buffer) override;
+  // `levels` 0 makes the full mip chain.
+  HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                        D3DPOOL pool, Ref<Direct3DTexture8>& texture) override;
+
+  HRESULT SetStreamSource(UINT stream, const Ref<Direct3DVertexBuffer8>& buffer,
+                          UINT stride) override;
+  HRESULT SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>& texture) override;
+
+  HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
+  // Resets stream 0 to nothing afterwards, as the published interface does.
+  HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
+                          UINT stride) override;
+
+  // The frame shown by the last Present (all zero before the first).
+  FrameView PresentedFrame() const;
+  // The back buffer being drawn into now.
+  FrameView BackBuffer() const;
+  // The presentation parameters the device was made with (defaults filled in).
+  const D3DPRESENT_PARAMETERS& PresentParameters() const { return params_; }
+  // Number of Present calls so far.
+  std::uint64_t PresentCount() const { return presentCount_; }
+
+  // Threads that rasterize (1 or 2; clamped). Results do not depend on it.
+  void SetThreadCount(int threads);
+  int ThreadCount() const;
+
+ private:
+  HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* data,
+               std::uint64_t dataSize, UINT stride);
+  void ResetStates();
+
+  DisplayHost* host_;
+  D3DDEVTYPE type_;
+  HWND focusWindow_;
+  D3DPRESENT_PARAMETERS params_;
+  D3DDISPLAYMODE displayMode_;
+
+  // Colour buffers: [0] is the front buffer, [1..] the back buffers in flip order.
+  std::vector<refdev::Surface> colour_;
+  refdev::DepthBuffer depth_;
+
+  refdev::DeviceState state_;
+  Ref<Direct3DVertexBuffer8> stream0_;
+  UINT stream0Stride_ = 0;
+  std::array<Ref<Direct3DBaseTexture8>, D3D_MAX_TEXTURE_STAGES> textures_{};
+
+  bool inScene_ = false;
+  std::uint64_t presentCount_ = 0;
+
+  std::unique_ptr<refdev::Pipeline> pipeline_;
+};

@@ -1,0 +1,119 @@
+#include "refdevice/resources.h"
+
+#include <algorithm>
+
+#include "refdevice/pixel_formats.h"
+
+namespace refdev {
+
+void Surface::Allocate(std::int32_t fmt, std::int32_t w, std::int32_t h) {
+  format = fmt;
+  width = w;
+  height = h;
+  pitch = w * BytesPerPixel(fmt);
+  bytes.assign(static_cast<std::size_t>(pitch) * static_cast<std::size_t>(h), 0);
+}
+
+bool IsTextureFormat(std::int32_t format) {
+  switch (format) {
+    case D3DFMT_X8R8G8B8:
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_R5G6B5:
+    case D3DFMT_X1R5G5B5:
+    case D3DFMT_A1R5G5B5:
+    case D3DFMT_A4R4G4B4: return true;
+    default: return false;
+  }
+}
+
+RefVertexBuffer::RefVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
+    : bytes_(length, 0), usage_(usage), fvf_(fvf), pool_(pool) {}
+
+HRESULT RefVertexBuffer::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
+  (void)flags;
+  if (data == nullptr) return D3DERR_INVALIDCALL;
+  const std::uint64_t end = static_cast<std::uint64_t>(offset) + size;
+  if (offset > bytes_.size() || end > bytes_.size()) return D3DERR_INVALIDCALL;
+  *data = bytes_.data() + offset;
+  ++lockCount_;
+  return D3D_OK;
+}
+
+HRESULT RefVertexBuffer::Unlock() {
+  if (lockCount_ == 0) return D3DERR_INVALIDCALL;
+  --lockCount_;
+  return D3D_OK;
+}
+
+HRESULT RefVertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC& desc) {
+  desc.Format = D3DFMT_UNKNOWN;  // vertex buffers report the "vertex data" format
+  desc.Type = D3DRTYPE_VERTEXBUFFER;
+  desc.Usage = usage_;
+  desc.Pool = pool_;
+  desc.Size = Length();
+  desc.FVF = fvf_;
+  return D3D_OK;
+}
+
+UINT RefTexture::FullChainLength(UINT width, UINT height) {
+  UINT levels = 1;
+  while (width > 1 || height > 1) {
+    width = std::max(1u, width / 2);
+    height = std::max(1u, height / 2);
+    ++levels;
+  }
+  return levels;
+}
+
+RefTexture::RefTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                       D3DPOOL pool)
+    : levels_(levels), locked_(levels, false), usage_(usage), format_(format), pool_(pool) {
+  for (UINT i = 0; i < levels; ++i) {
+    levels_[i].Allocate(format, static_cast<std::int32_t>(width),
+                        static_cast<std::int32_t>(height));
+    width = std::max(1u, width / 2);
+    height = std::max(1u, height / 2);
+  }
+}
+
+HRESULT RefTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC& desc) {
+  if (level >= levels_.size()) return D3DERR_INVALIDCALL;
+  const Surface& s = levels_[level];
+  desc.Format = format_;
+  desc.Type = D3DRTYPE_SURFACE;
+  desc.Usage = usage_;
+  desc.Pool = pool_;
+  desc.Size = static_cast<UINT>(s.bytes.size());
+  desc.MultiSampleType = 0;
+  desc.Width = static_cast<UINT>(s.width);
+  desc.Height = static_cast<UINT>(s.height);
+  return D3D_OK;
+}
+
+HRESULT RefTexture::LockRect(UINT level, D3DLOCKED_RECT& locked, const RECT* rect, DWORD flags) {
+  (void)flags;
+  if (level >= levels_.size() || locked_[level]) return D3DERR_INVALIDCALL;
+  // Default-pool textures live in video memory and cannot be locked unless dynamic.
+  if (pool_ == D3DPOOL_DEFAULT && !(usage_ & D3DUSAGE_DYNAMIC)) return D3DERR_INVALIDCALL;
+  Surface& s = levels_[level];
+  std::int32_t x = 0, y = 0;
+  if (rect != nullptr) {
+    if (rect->left < 0 || rect->top < 0 || rect->right > s.width || rect->bottom > s.height ||
+        rect->left >= rect->right || rect->top >= rect->bottom)
+      return D3DERR_INVALIDCALL;
+    x = rect->left;
+    y = rect->top;
+  }
+  locked.Pitch = s.pitch;
+  locked.pBits = s.Row(y) + static_cast<std::size_t>(x) * BytesPerPixel(s.format);
+  locked_[level] = true;
+  return D3D_OK;
+}
+
+HRESULT RefTexture::UnlockRect(UINT level) {
+  if (level >= levels_.size() || !locked_[level]) return D3DERR_INVALIDCALL;
+  locked_[level] = false;
+  return D3D_OK;
+}
+
+}  // namespace refdev

@@ -1,0 +1,56 @@
+// The vertex stage: reads vertices in a flexible vertex format and produces
+// clip-space (or, for pre-transformed vertices, screen-space) positions with
+// the attributes the later stages interpolate.
+#pragma once
+
+#include <cstdint>
+
+#include "refdevice/device_state.h"
+#include "refdevice/pipeline.h"
+
+namespace refdev {
+
+// Interpolated attributes, as floats: colours in 0..255.
+enum Attr : int {
+  kDiffR = 0, kDiffG, kDiffB, kDiffA,
+  kSpecR, kSpecG, kSpecB, kSpecA,
+  kFogDepth,
+  kTex0,  // two per texture coordinate set in use, packed by set number
+  kMaxAttrs = kTex0 + 16,
+};
+
+struct Vertex {
+  // Clip space x, y, z, w; for pre-transformed vertices screen x, y, z and rhw.
+  float pos[4];
+  float attr[kMaxAttrs];
+};
+
+// Which texture coordinate sets the enabled texture stages read (bit per set).
+std::uint32_t UsedTexSets(const DeviceState& state, const FvfLayout& layout);
+// Bytes of one vertex the pipeline reads: the end of the last element used.
+std::uint64_t ReadExtent(const DeviceState& state, const FvfLayout& layout);
+
+struct VertexStage {
+  // Per-draw constants, set by Begin.
+  FvfLayout layout;
+  std::uint32_t texSets = 0;
+  int attrCount = kTex0;      // attributes in use
+  int texAttr[8] = {};        // attribute index of each set's u (or -1)
+  float m[4][4] = {};         // world * view * projection
+  bool perspective = false;   // fog depth is w
+  bool lighting = false;
+  bool vertexFog = false;
+  int vertexFogMode = 0;
+  float fogStart = 0, fogEnd = 1, fogDensity = 1;
+  float ambient[3] = {};
+  DWORD diffuseSource = 0, specularSource = 0, ambientSource = 0, emissiveSource = 0;
+  bool colorVertex = true;
+
+  void Begin(const DeviceState& state);
+  void Process(const std::uint8_t* vertex, Vertex& out) const;
+};
+
+// Fog factor (1 = no fog) for depth `d`.
+float FogFactor(int mode, float d, float start, float end, float density);
+
+}  // namespace refdev
