@@ -1,0 +1,44 @@
+#include "sdlhost/cursor_counter.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct Recorder {
+  std::vector<bool> changes;
+  CursorCounter counter{[this](bool v) { changes.push_back(v); }};
+};
+
+}  // namespace
+
+TEST(CursorCounter, HostIsToldOnlyWhenZeroIsCrossed) {
+  Recorder r;
+  EXPECT_EQ(r.counter.ShowCursor(1), 1);  // already visible: nothing to do
+  EXPECT_EQ(r.counter.ShowCursor(0), 0);
+  EXPECT_TRUE(r.changes.empty());
+  EXPECT_EQ(r.counter.ShowCursor(0), -1);  // hides
+  EXPECT_EQ(r.counter.ShowCursor(0), -2);
+  EXPECT_EQ(r.counter.ShowCursor(1), -1);
+  EXPECT_EQ(r.counter.ShowCursor(1), 0);  // shows
+  EXPECT_EQ(r.changes, (std::vector<bool>{false, true}));
+}
+
+TEST(CursorCounter, AnyNonZeroArgumentRaises) {
+  Recorder r;
+  EXPECT_EQ(r.counter.ShowCursor(-1), 1);
+  EXPECT_EQ(r.counter.ShowCursor(7), 2);
+}
+
+TEST(CursorCounter, HideLoopFromTwoTakesThreeCalls) {
+  Recorder r;
+  r.counter.ShowCursor(1);
+  r.counter.ShowCursor(1);
+  int calls = 0;
+  while (++calls, r.counter.ShowCursor(0) >= 0) {
+  }
+  EXPECT_EQ(calls, 3);
+  EXPECT_EQ(r.counter.Counter(), -1);
+  EXPECT_EQ(r.changes, std::vector<bool>{false});
+}

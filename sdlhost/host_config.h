@@ -1,0 +1,27 @@
+// The SDL host's settings, read from the environment.
+//
+//   QUILLON_WINDOWED=1     a full-screen device is shown in a 640x480 window
+//   QUILLON_VSYNC=0        full-screen presents do not wait for the retrace
+//   QUILLON_KEYS=FILE      the keyboard plays a key script (key_script.h)
+//   QUILLON_TIME=SECONDS   the time of day is fixed at SECONDS after midnight
+//   QUILLON_TRACE=FILE     the first frames' device calls are written as scenes
+//   QUILLON_TRACE_FRAMES=N how many frames the trace records (3)
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+struct HostConfig {
+  bool windowed = false;
+  bool vsync = true;
+  std::string keysPath;
+  std::optional<double> fixedTime;
+  std::string tracePath;
+  int traceFrames = 3;
+};
+
+// `get` looks a variable up (null when unset). Malformed values are reported
+// in `error` and the call returns false.
+bool ReadHostConfig(const std::function<const char*(const char*)>& get, HostConfig& config,
+                    std::string& error);

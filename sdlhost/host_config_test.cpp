@@ -1,0 +1,58 @@
+#include "sdlhost/host_config.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+bool Read(const std::map<std::string, std::string>& env, HostConfig& c, std::string& error) {
+  return ReadHostConfig(
+      [&](const char* name) -> const char* {
+        auto it = env.find(name);
+        return it == env.end() ? nullptr : it->second.c_str();
+      },
+      c, error);
+}
+
+}  // namespace
+
+TEST(HostConfig, DefaultsWithNothingSet) {
+  HostConfig c;
+  std::string error;
+  ASSERT_TRUE(Read({}, c, error));
+  EXPECT_FALSE(c.windowed);
+  EXPECT_TRUE(c.vsync);
+  EXPECT_FALSE(c.fixedTime.has_value());
+  EXPECT_TRUE(c.keysPath.empty());
+  EXPECT_TRUE(c.tracePath.empty());
+  EXPECT_EQ(c.traceFrames, 3);
+}
+
+TEST(HostConfig, ReadsEveryVariable) {
+  HostConfig c;
+  std::string error;
+  ASSERT_TRUE(Read({{"QUILLON_WINDOWED", "1"}, {"QUILLON_VSYNC", "0"}, {"QUILLON_KEYS", "a.keys"},
+                    {"QUILLON_TIME", "43200.5"}, {"QUILLON_TRACE", "t/s.scene"},
+                    {"QUILLON_TRACE_FRAMES", "5"}},
+                   c, error))
+      << error;
+  EXPECT_TRUE(c.windowed);
+  EXPECT_FALSE(c.vsync);
+  EXPECT_EQ(c.keysPath, "a.keys");
+  EXPECT_DOUBLE_EQ(*c.fixedTime, 43200.5);
+  EXPECT_EQ(c.tracePath, "t/s.scene");
+  EXPECT_EQ(c.traceFrames, 5);
+}
+
+TEST(HostConfig, RefusesMalformedValues) {
+  HostConfig c;
+  std::string error;
+  EXPECT_FALSE(Read({{"QUILLON_WINDOWED", "maybe"}}, c, error));
+  EXPECT_FALSE(Read({{"QUILLON_TIME", "noon"}}, c, error));
+  EXPECT_FALSE(Read({{"QUILLON_TIME", "86400"}}, c, error));
+  EXPECT_FALSE(Read({{"QUILLON_TIME", "-1"}}, c, error));
+  EXPECT_FALSE(Read({{"QUILLON_TRACE_FRAMES", "0"}}, c, error));
+  EXPECT_FALSE(Read({{"QUILLON_TRACE_FRAMES", "3x"}}, c, error));
+  EXPECT_NE(error.find("QUILLON_TRACE_FRAMES"), std::string::npos);
+}

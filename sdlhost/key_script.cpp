@@ -1,0 +1,80 @@
+#include "sdlhost/key_script.h"
+
+#include <charconv>
+#include <sstream>
+
+#include "sdlhost/key_table.h"
+
+namespace {
+
+std::vector<std::string> Words(const std::string& line) {
+  std::vector<std::string> words;
+  std::istringstream in(line.substr(0, line.find('#')));
+  for (std::string w; in >> w;) words.push_back(w);
+  return words;
+}
+
+}  // namespace
+
+bool ParseKeyScript(const std::string& text, KeyScript& script, std::string& error) {
+  script = KeyScript{};
+  std::istringstream in(text);
+  std::string line;
+  int number = 0;
+  while (std::getline(in, line)) {
+    ++number;
+    auto words = Words(line);
+    if (words.empty()) continue;
+    auto fail = [&](const std::string& why) {
+      error = "line " + std::to_string(number) + ": " + why;
+      return false;
+    };
+    if (words[0] == "capture") {
+      if (words.size() != 2) return fail("capture takes one file name");
+      auto& list = script.steps.empty() ? script.initialCaptures : script.steps.back().captures;
+      list.push_back(words[1]);
+      continue;
+    }
+    KeyScriptStep step;
+    const std::string& count = words[0];
+    auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), step.polls);
+    if (ec != std::errc() || end != count.data() + count.size() || step.polls < 0)
+      return fail("'" + count + "' is not a count of polls");
+    for (std::size_t i = 1; i < words.size(); ++i) {
+      auto dik = DikFromName(words[i]);
+      if (!dik) return fail("unknown key '" + words[i] + "'");
+      step.keys.push_back(*dik);
+    }
+    script.steps.push_back(std::move(step));
+  }
+  return true;
+}
+
+KeyScriptPlayer::KeyScriptPlayer(KeyScript script) : script_(std::move(script)) {
+  due_ = script_.initialCaptures;
+  if (!script_.steps.empty()) pollsLeft_ = script_.steps[0].polls;
+  SkipEmptySteps();
+}
+
+void KeyScriptPlayer::SkipEmptySteps() {
+  // A step whose polls are used up releases its captures and hands over.
+  while (step_ < script_.steps.size() && pollsLeft_ == 0) {
+    for (auto& c : script_.steps[step_].captures) due_.push_back(c);
+    ++step_;
+    if (step_ < script_.steps.size()) pollsLeft_ = script_.steps[step_].polls;
+  }
+}
+
+void KeyScriptPlayer::Poll(DIKEYBOARDSTATE& state) {
+  state.fill(0);
+  if (step_ >= script_.steps.size()) return;
+  for (std::uint8_t k : script_.steps[step_].keys) state[k] = 0x80;
+  --pollsLeft_;
+  SkipEmptySteps();
+}
+
+std::vector<std::string> KeyScriptPlayer::TakeDueCaptures() {
+  std::vector<std::string> out;
+  out.swap(due_);
+  return out;
+}

@@ -1,0 +1,86 @@
+#include "sdlhost/key_script.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+KeyScript Parse(const std::string& text) {
+  KeyScript script;
+  std::string error;
+  EXPECT_TRUE(ParseKeyScript(text, script, error)) << error;
+  return script;
+}
+
+std::string ParseError(const std::string& text) {
+  KeyScript script;
+  std::string error;
+  EXPECT_FALSE(ParseKeyScript(text, script, error));
+  return error;
+}
+
+}  // namespace
+
+TEST(KeyScript, ParsesStepsCommentsAndCaptures) {
+  auto s = Parse("# demo\n\ncapture first.png\n120\n30 UP  # hold\n10 up dik_left\n"
+                 "capture moved.png\ncapture again.png\n1 ESCAPE\n");
+  ASSERT_EQ(s.initialCaptures.size(), 1u);
+  EXPECT_EQ(s.initialCaptures[0], "first.png");
+  ASSERT_EQ(s.steps.size(), 4u);
+  EXPECT_EQ(s.steps[0].polls, 120);
+  EXPECT_TRUE(s.steps[0].keys.empty());
+  EXPECT_EQ(s.steps[1].keys, std::vector<std::uint8_t>{DIK_UP});
+  EXPECT_EQ(s.steps[2].keys, (std::vector<std::uint8_t>{DIK_UP, DIK_LEFT}));
+  EXPECT_EQ(s.steps[2].captures, (std::vector<std::string>{"moved.png", "again.png"}));
+  EXPECT_EQ(s.steps[3].keys, std::vector<std::uint8_t>{DIK_ESCAPE});
+}
+
+TEST(KeyScript, MalformedLinesNameTheirLine) {
+  EXPECT_EQ(ParseError("10\n5 UPP\n"), "line 2: unknown key 'UPP'");
+  EXPECT_EQ(ParseError("UP 10\n"), "line 1: 'UP' is not a count of polls");
+  EXPECT_EQ(ParseError("-3 UP\n"), "line 1: '-3' is not a count of polls");
+  EXPECT_EQ(ParseError("\n\ncapture\n"), "line 3: capture takes one file name");
+  EXPECT_EQ(ParseError("capture a.png b.png\n"), "line 1: capture takes one file name");
+}
+
+TEST(KeyScript, PlaysPollByPollThenReleasesEverything) {
+  KeyScriptPlayer player(Parse("2\n1 UP LEFT\n0 DOWN\n2 ESCAPE\n"));
+  DIKEYBOARDSTATE state;
+  std::vector<std::vector<int>> seen;
+  for (int i = 0; i < 7; ++i) {
+    state.fill(0x11);  // every byte is written by a poll
+    player.Poll(state);
+    std::vector<int> down;
+    for (int k = 0; k < 256; ++k) {
+      if (state[k] == 0x80) down.push_back(k);
+      else EXPECT_EQ(state[k], 0) << k;
+    }
+    seen.push_back(down);
+  }
+  std::vector<std::vector<int>> expected = {
+      {}, {}, {DIK_UP, DIK_LEFT}, {DIK_ESCAPE}, {DIK_ESCAPE}, {}, {}};
+  EXPECT_EQ(seen, expected);
+  EXPECT_TRUE(player.Finished());
+}
+
+TEST(KeyScript, CapturesFallDueWhenThePollsBeforeThemAreMade) {
+  KeyScriptPlayer player(Parse("capture start.png\n2 DOWN\ncapture after2.png\n1 ESCAPE\ncapture end.png\n"));
+  DIKEYBOARDSTATE state;
+  EXPECT_EQ(player.TakeDueCaptures(), std::vector<std::string>{"start.png"});
+  EXPECT_TRUE(player.TakeDueCaptures().empty());  // handed out once
+  player.Poll(state);
+  EXPECT_TRUE(player.TakeDueCaptures().empty());
+  player.Poll(state);
+  EXPECT_EQ(player.TakeDueCaptures(), std::vector<std::string>{"after2.png"});
+  player.Poll(state);
+  EXPECT_EQ(state[DIK_ESCAPE], 0x80);
+  EXPECT_EQ(player.TakeDueCaptures(), std::vector<std::string>{"end.png"});
+}
+
+TEST(KeyScript, EmptyScriptHoldsNothing) {
+  KeyScriptPlayer player(Parse(""));
+  DIKEYBOARDSTATE state;
+  state.fill(1);
+  player.Poll(state);
+  for (auto b : state) EXPECT_EQ(b, 0);
+  EXPECT_TRUE(player.Finished());
+}

@@ -1,0 +1,302 @@
+#include "sdlhost/trace.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+namespace {
+
+std::string Hex(DWORD v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%08X", v);
+  return buf;
+}
+
+// Nine significant digits give every float back exactly.
+std::string Float(float f) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(f));
+  return buf;
+}
+
+std::string FileName(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string MatrixLine(const char* name, const D3DMATRIX& m) {
+  std::string line = name;
+  const float* f = &m.m[0][0];
+  for (int i = 0; i < 16; ++i) line += " " + Float(f[i]);
+  return line + "\n";
+}
+
+const char* TransformName(int which) {
+  switch (which) {
+    case D3DTS_WORLD: return "world";
+    case D3DTS_VIEW: return "view";
+    case D3DTS_PROJECTION: return "proj";
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+UINT VertexCountOf(D3DPRIMITIVETYPE type, UINT count) {
+  switch (type) {
+    case D3DPT_POINTLIST: return count;
+    case D3DPT_LINELIST: return 2 * count;
+    case D3DPT_LINESTRIP: return count == 0 ? 0 : count + 1;
+    case D3DPT_TRIANGLELIST: return 3 * count;
+    case D3DPT_TRIANGLESTRIP:
+    case D3DPT_TRIANGLEFAN: return count == 0 ? 0 : count + 2;
+  }
+  return 0;
+}
+
+TraceRecorder::TraceRecorder(std::string path, int frames)
+    : path_(std::move(path)), frames_(frames) {}
+
+std::string TraceRecorder::ScenePath(int frame) const {
+  if (frame == 1) return path_;
+  auto slash = path_.find_last_of('/');
+  auto dot = path_.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+    return path_ + "-" + std::to_string(frame);
+  return path_.substr(0, dot) + "-" + std::to_string(frame) + path_.substr(dot);
+}
+
+void TraceRecorder::RenderState(DWORD state, DWORD value) {
+  if (!Active()) return;
+  renderStates_[state] = value;
+  lines_ += "rs " + std::to_string(state) + " " + Hex(value) + "\n";
+}
+
+void TraceRecorder::TextureStageState(DWORD stage, DWORD type, DWORD value) {
+  if (!Active()) return;
+  stageStates_[{stage, type}] = value;
+  lines_ += "ts " + std::to_string(stage) + " " + std::to_string(type) + " " + Hex(value) + "\n";
+}
+
+void TraceRecorder::Transform(D3DTRANSFORMSTATETYPE which, const D3DMATRIX& m) {
+  if (!Active()) return;
+  const char* name = TransformName(which);
+  if (!name) {
+    Unrecordable("transform " + std::to_string(which));
+    return;
+  }
+  transforms_[which] = m;
+  lines_ += MatrixLine(name, m);
+}
+
+void TraceRecorder::VertexShader(DWORD fvf) {
+  if (!Active()) return;
+  fvf_ = fvf;
+  lines_ += "fvf " + std::to_string(fvf) + "\n";
+}
+
+void TraceRecorder::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                          DWORD stencil) {
+  if (!Active()) return;
+  if (count != 0 && rects != nullptr) {
+    Unrecordable("clear of " + std::to_string(count) + " rectangles");
+    return;
+  }
+  lines_ += "clear " + std::to_string(flags) + " " + Hex(color) + " " + Float(z) + " " +
+            std::to_string(stencil) + "\n";
+}
+
+std::string TraceRecorder::DataFile(const void* data, std::size_t bytes) {
+  std::string scene = ScenePath(frame_);
+  auto dot = scene.find_last_of('.');
+  auto slash = scene.find_last_of('/');
+  std::string stem = (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+                         ? scene
+                         : scene.substr(0, dot);
+  std::string file = stem + "-vb" + std::to_string(dataFiles_++) + ".bin";
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(static_cast<const char*>(data), static_cast<std::streamsize>(bytes));
+  if (!out) error_ = "cannot write " + file;
+  return FileName(file);
+}
+
+void TraceRecorder::DrawFromBuffer(UINT stride, D3DPRIMITIVETYPE type, UINT count,
+                                   const void* data, std::size_t bytes) {
+  if (!Active()) return;
+  std::string file = DataFile(data, bytes);
+  lines_ += "vb " + std::to_string(stride) + " " + std::to_string(type) + " " +
+            std::to_string(count) + " " + file + "\n";
+}
+
+void TraceRecorder::DrawUser(UINT stride, D3DPRIMITIVETYPE type, UINT count, const void* data,
+                             std::size_t bytes) {
+  if (!Active()) return;
+  std::string file = DataFile(data, bytes);
+  lines_ += "up " + std::to_string(stride) + " " + std::to_string(type) + " " +
+            std::to_string(count) + " " + file + "\n";
+}
+
+void TraceRecorder::Unrecordable(const std::string& what) {
+  if (!Active()) return;
+  lines_ += "# not recordable here: " + what + "\n";
+}
+
+std::string TraceRecorder::Preamble() const {
+  std::string text;
+  for (const auto& [state, value] : renderStates_)
+    text += "rs " + std::to_string(state) + " " + Hex(value) + "\n";
+  for (const auto& [key, value] : stageStates_)
+    text += "ts " + std::to_string(key.first) + " " + std::to_string(key.second) + " " +
+            Hex(value) + "\n";
+  for (const auto& [which, m] : transforms_) text += MatrixLine(TransformName(which), m);
+  if (fvf_) text += "fvf " + std::to_string(*fvf_) + "\n";
+  return text;
+}
+
+bool TraceRecorder::EndFrame() {
+  if (!Active()) return true;
+  std::string scene = ScenePath(frame_);
+  std::ofstream out(scene, std::ios::trunc);
+  out << "# frame " << frame_ << " as the program drew it\n";
+  // The preamble is the state the device had when the frame began; the replay
+  // device starts from the defaults.
+  out << preambleAtFrameStart_;
+  out << "# the frame's own calls\n" << lines_;
+  out.close();
+  bool ok = static_cast<bool>(out) && error_.empty();
+  if (!out) error_ = "cannot write " + scene;
+  lines_.clear();
+  ++frame_;
+  dataFiles_ = 0;
+  preambleAtFrameStart_ = Active() ? Preamble() : std::string();
+  return ok;
+}
+
+TracingDevice::TracingDevice(Ref<Direct3DDevice8> inner, std::string path, int frames)
+    : inner_(std::move(inner)), recorder_(std::move(path), frames) {}
+
+HRESULT TracingDevice::GetDeviceCaps(D3DCAPS8& caps) { return inner_->GetDeviceCaps(caps); }
+HRESULT TracingDevice::GetDisplayMode(D3DDISPLAYMODE& mode) { return inner_->GetDisplayMode(mode); }
+
+HRESULT TracingDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+  HRESULT hr = inner_->SetRenderState(state, value);
+  if (hr == D3D_OK) recorder_.RenderState(static_cast<DWORD>(state), value);
+  return hr;
+}
+HRESULT TracingDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD& value) {
+  return inner_->GetRenderState(state, value);
+}
+HRESULT TracingDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
+                                            DWORD value) {
+  HRESULT hr = inner_->SetTextureStageState(stage, type, value);
+  if (hr == D3D_OK) recorder_.TextureStageState(stage, static_cast<DWORD>(type), value);
+  return hr;
+}
+HRESULT TracingDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
+                                            DWORD& value) {
+  return inner_->GetTextureStageState(stage, type, value);
+}
+HRESULT TracingDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) {
+  HRESULT hr = inner_->SetTransform(state, matrix);
+  if (hr == D3D_OK) recorder_.Transform(state, matrix);
+  return hr;
+}
+HRESULT TracingDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& matrix) {
+  return inner_->GetTransform(state, matrix);
+}
+HRESULT TracingDevice::SetViewport(const D3DVIEWPORT8& viewport) {
+  HRESULT hr = inner_->SetViewport(viewport);
+  if (hr == D3D_OK) recorder_.Unrecordable("viewport");
+  return hr;
+}
+HRESULT TracingDevice::GetViewport(D3DVIEWPORT8& viewport) { return inner_->GetViewport(viewport); }
+HRESULT TracingDevice::SetVertexShader(DWORD handle) {
+  HRESULT hr = inner_->SetVertexShader(handle);
+  if (hr == D3D_OK) recorder_.VertexShader(handle);
+  return hr;
+}
+HRESULT TracingDevice::GetVertexShader(DWORD& handle) { return inner_->GetVertexShader(handle); }
+HRESULT TracingDevice::BeginScene() { return inner_->BeginScene(); }
+HRESULT TracingDevice::EndScene() { return inner_->EndScene(); }
+
+HRESULT TracingDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color,
+                             float z, DWORD stencil) {
+  HRESULT hr = inner_->Clear(count, rects, flags, color, z, stencil);
+  if (hr == D3D_OK) recorder_.Clear(count, rects, flags, color, z, stencil);
+  return hr;
+}
+
+HRESULT TracingDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindow,
+                               const void* dirtyRegion) {
+  HRESULT hr = inner_->Present(sourceRect, destRect, destWindow, dirtyRegion);
+  if (recorder_.Active() && !recorder_.EndFrame())
+    std::fprintf(stderr, "quillon: trace: %s\n", recorder_.LastError().c_str());
+  return hr;
+}
+
+HRESULT TracingDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                          Ref<Direct3DVertexBuffer8>& buffer) {
+  return inner_->CreateVertexBuffer(length, usage, fvf, pool, buffer);
+}
+HRESULT TracingDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
+                                     D3DFORMAT format, D3DPOOL pool,
+                                     Ref<Direct3DTexture8>& texture) {
+  return inner_->CreateTexture(width, height, levels, usage, format, pool, texture);
+}
+
+HRESULT TracingDevice::SetStreamSource(UINT stream, const Ref<Direct3DVertexBuffer8>& buffer,
+                                       UINT stride) {
+  HRESULT hr = inner_->SetStreamSource(stream, buffer, stride);
+  if (hr == D3D_OK && stream == 0) {
+    stream0_ = buffer;
+    stride0_ = stride;
+  }
+  return hr;
+}
+HRESULT TracingDevice::SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>& texture) {
+  HRESULT hr = inner_->SetTexture(stage, texture);
+  if (hr == D3D_OK && texture) recorder_.Unrecordable("texture on stage " + std::to_string(stage));
+  return hr;
+}
+
+HRESULT TracingDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex,
+                                     UINT primitiveCount) {
+  HRESULT hr = inner_->DrawPrimitive(type, startVertex, primitiveCount);
+  if (hr != D3D_OK || !recorder_.Active()) return hr;
+  if (!stream0_) {
+    recorder_.Unrecordable("draw without a stream");
+    return hr;
+  }
+  // The scene format draws from the first vertex of its file: keep the bytes
+  // from the first vertex drawn to the end of the buffer.
+  D3DVERTEXBUFFER_DESC desc{};
+  BYTE* bytes = nullptr;
+  if (stream0_->GetDesc(desc) != D3D_OK || stream0_->Lock(0, 0, &bytes, D3DLOCK_READONLY) != D3D_OK) {
+    recorder_.Unrecordable("draw from a buffer that cannot be read");
+    return hr;
+  }
+  std::size_t from = static_cast<std::size_t>(startVertex) * stride0_;
+  std::size_t size = desc.Size > from ? desc.Size - from : 0;
+  copy_.assign(bytes + (size ? from : 0), bytes + (size ? from : 0) + size);
+  stream0_->Unlock();
+  recorder_.DrawFromBuffer(stride0_, type, primitiveCount, copy_.data(), copy_.size());
+  return hr;
+}
+
+HRESULT TracingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount,
+                                       const void* vertexData, UINT stride) {
+  HRESULT hr = inner_->DrawPrimitiveUP(type, primitiveCount, vertexData, stride);
+  if (hr == D3D_OK && recorder_.Active())
+    recorder_.DrawUser(stride, type, primitiveCount, vertexData,
+                       static_cast<std::size_t>(VertexCountOf(type, primitiveCount)) * stride);
+  return hr;
+}
+
+HRESULT TracingDirect3D8::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow,
+                                       DWORD behaviorFlags, D3DPRESENT_PARAMETERS& params,
+                                       Ref<Direct3DDevice8>& device) {
+  Ref<Direct3DDevice8> real;
+  HRESULT hr = inner_->CreateDevice(adapter, type, focusWindow, behaviorFlags, params, real);
+  if (hr == D3D_OK) device = std::make_shared<TracingDevice>(std::move(real), path_, frames_);
+  return hr;
+}
