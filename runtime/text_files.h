@@ -1,0 +1,54 @@
+// The runtime's text-file output, shared by every host.
+//
+// The program names files by its own paths ("C:\FPS.TXT", "C:\LOGS\RUN.TXT").
+// Drive C is a directory of the host: the one named by QUILLON_DRIVE_C, by
+// default the current working directory. Paths on other drives, network
+// paths and ".." components are refused, so the program never writes outside
+// that directory. Every line is flushed as it is written, so ending the
+// process (or a crash) keeps everything printed so far.
+//
+// Failures come back as the runtime's error numbers (0 = done).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <string_view>
+
+class TextFiles {
+ public:
+  // An empty `driveC` reads QUILLON_DRIVE_C at each open (the current working
+  // directory when that is unset or empty).
+  explicit TextFiles(std::string driveC = {});
+  ~TextFiles();
+  TextFiles(const TextFiles&) = delete;
+  TextFiles& operator=(const TextFiles&) = delete;
+
+  // Creates the file, or empties it when it exists; `fileNumber` receives the
+  // lowest free number (1 to 511) and is written only on success.
+  std::int32_t OpenForOutput(std::string_view path, std::int32_t& fileNumber);
+  // Writes `text` and CR LF.
+  std::int32_t PrintLine(std::int32_t fileNumber, std::string_view text);
+  // Closing a number that is not open does nothing.
+  std::int32_t Close(std::int32_t fileNumber);
+  // Closes every open file (the end of the process).
+  void CloseAll();
+
+  bool IsOpen(std::int32_t fileNumber) const { return open_.count(fileNumber) != 0; }
+  std::string DriveC() const;
+
+  // Maps a program path to a host path below `driveC`; 0 or an error number.
+  static std::int32_t MapPath(std::string_view programPath, const std::string& driveC,
+                              std::string& hostPath);
+
+  static constexpr std::int32_t kMaxFileNumber = 511;
+
+ private:
+  struct OpenFile {
+    std::FILE* file;
+    std::string hostPath;
+  };
+  std::string driveC_;
+  std::map<std::int32_t, OpenFile> open_;
+};

@@ -1,0 +1,622 @@
+#include "testplatform/recording_objects.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace testplatform {
+
+namespace {
+
+Raw ObjectArg(const void* object, const char* name) { return Raw{object ? name : "Nothing"}; }
+
+UINT BytesPerPixel(std::int32_t format) {
+  switch (format) {
+    case D3DFMT_R8G8B8: return 3;
+    case D3DFMT_R5G6B5: case D3DFMT_X1R5G5B5: case D3DFMT_A1R5G5B5: case D3DFMT_A4R4G4B4:
+    case D3DFMT_A8R3G3B2: case D3DFMT_X4R4G4B4: case D3DFMT_A8P8: case D3DFMT_A8L8:
+    case D3DFMT_D16: case D3DFMT_D16_LOCKABLE: case D3DFMT_D15S1:
+      return 2;
+    case D3DFMT_R3G3B2: case D3DFMT_A8: case D3DFMT_P8: case D3DFMT_L8: case D3DFMT_A4L4:
+      return 1;
+    default: return 4;
+  }
+}
+
+// Vertices a primitive count draws (0 for an unknown type).
+UINT VertexCount(D3DPRIMITIVETYPE type, UINT count) {
+  switch (type) {
+    case D3DPT_POINTLIST: return count;
+    case D3DPT_LINELIST: return 2 * count;
+    case D3DPT_LINESTRIP: return count + 1;
+    case D3DPT_TRIANGLELIST: return 3 * count;
+    case D3DPT_TRIANGLESTRIP:
+    case D3DPT_TRIANGLEFAN: return count + 2;
+  }
+  return 0;
+}
+
+DWORD Bits(float f) { return std::bit_cast<DWORD>(f); }
+
+D3DMATRIX Identity() {
+  D3DMATRIX m{};
+  for (int i = 0; i < 4; ++i) m.m[i][i] = 1.0f;
+  return m;
+}
+
+// The published defaults of a new device's render states.
+void SetDefaultStates(RecordedDevice& d) {
+  auto& rs = d.RenderStates;
+  rs.fill(0);
+  rs[D3DRS_ZENABLE] = d.Params.EnableAutoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE;
+  rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
+  rs[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
+  rs[D3DRS_ZWRITEENABLE] = 1;
+  rs[D3DRS_LASTPIXEL] = 1;
+  rs[D3DRS_SRCBLEND] = D3DBLEND_ONE;
+  rs[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
+  rs[D3DRS_CULLMODE] = D3DCULL_CCW;
+  rs[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
+  rs[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
+  rs[D3DRS_FOGEND] = Bits(1.0f);
+  rs[D3DRS_FOGDENSITY] = Bits(1.0f);
+  rs[D3DRS_STENCILFAIL] = 1;
+  rs[D3DRS_STENCILZFAIL] = 1;
+  rs[D3DRS_STENCILPASS] = 1;
+  rs[D3DRS_STENCILFUNC] = D3DCMP_ALWAYS;
+  rs[D3DRS_STENCILMASK] = 0xFFFFFFFFu;
+  rs[D3DRS_STENCILWRITEMASK] = 0xFFFFFFFFu;
+  rs[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFFu;
+  rs[D3DRS_CLIPPING] = 1;
+  rs[D3DRS_LIGHTING] = 1;
+  rs[D3DRS_COLORVERTEX] = 1;
+  rs[D3DRS_LOCALVIEWER] = 1;
+  rs[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
+  rs[D3DRS_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
+  rs[D3DRS_POINTSIZE] = Bits(1.0f);
+  rs[D3DRS_POINTSCALE_A] = Bits(1.0f);
+  rs[D3DRS_MULTISAMPLEANTIALIAS] = 1;
+  rs[D3DRS_MULTISAMPLEMASK] = 0xFFFFFFFFu;
+  rs[D3DRS_POINTSIZE_MAX] = Bits(64.0f);
+  rs[D3DRS_COLORWRITEENABLE] = 0xF;
+  rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
+  const auto& p = d.Params;
+  d.Viewport = {0, 0, p.BackBufferWidth, p.BackBufferHeight, 0.0f, 1.0f};
+}
+
+}  // namespace
+
+// --- Vertex buffers ---------------------------------------------------------
+
+RecordingVertexBuffer::~RecordingVertexBuffer() {
+  state_->Released = true;
+  rec_->Note("release VertexBuffer");
+}
+
+HRESULT RecordingVertexBuffer::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
+  if (HRESULT hr = rec_->Call("VertexBuffer.Lock", Args(offset, size, flags))) return hr;
+  const UINT length = state_->Length;
+  if (data == nullptr || state_->Locked || offset > length ||
+      (size != 0 && size > length - offset))
+    return Refuse(*rec_, D3DERR_INVALIDCALL);
+  state_->Locked = true;
+  *data = state_->Bytes.data() + offset;
+  return D3D_OK;
+}
+
+HRESULT RecordingVertexBuffer::Unlock() {
+  if (HRESULT hr = rec_->Call("VertexBuffer.Unlock")) return hr;
+  if (!state_->Locked) return Refuse(*rec_, D3DERR_INVALIDCALL);
+  state_->Locked = false;
+  return D3D_OK;
+}
+
+HRESULT RecordingVertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC& desc) {
+  if (HRESULT hr = rec_->Call("VertexBuffer.GetDesc")) return hr;
+  desc = {0, D3DRTYPE_VERTEXBUFFER, state_->Usage, state_->Pool, state_->Length, state_->FVF};
+  return D3D_OK;
+}
+
+// --- Textures ---------------------------------------------------------------
+
+std::shared_ptr<RecordedTexture> MakeTextureRecord(TestRecord& rec, UINT width, UINT height,
+                                                   std::int32_t levels, DWORD usage,
+                                                   std::int32_t format, std::int32_t pool) {
+  auto t = std::make_shared<RecordedTexture>();
+  t->Id = static_cast<int>(rec.textures.size()) + 1;
+  t->Width = std::max<UINT>(width, 1);
+  t->Height = std::max<UINT>(height, 1);
+  UINT chain = 1;
+  for (UINT s = std::max(t->Width, t->Height); s > 1; s /= 2) ++chain;
+  t->Levels = levels <= 0 ? chain : std::min<UINT>(static_cast<UINT>(levels), chain);
+  t->Usage = usage;
+  t->Format = format == D3DFMT_UNKNOWN ? D3DFMT_A8R8G8B8 : format;
+  t->Pool = pool;
+  for (UINT l = 0; l < t->Levels; ++l) {
+    const UINT w = std::max<UINT>(t->Width >> l, 1), h = std::max<UINT>(t->Height >> l, 1);
+    t->LevelBytes.emplace_back(static_cast<std::size_t>(w) * h * BytesPerPixel(t->Format), 0);
+  }
+  rec.textures.push_back(t);
+  return t;
+}
+
+RecordingTexture::~RecordingTexture() {
+  state_->Released = true;
+  rec_->Note("release Texture");
+}
+
+HRESULT RecordingTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC& desc) {
+  if (HRESULT hr = rec_->Call("Texture.GetLevelDesc", Args(level))) return hr;
+  if (level >= state_->Levels) return Refuse(*rec_, D3DERR_INVALIDCALL);
+  const UINT w = std::max<UINT>(state_->Width >> level, 1);
+  const UINT h = std::max<UINT>(state_->Height >> level, 1);
+  desc = {state_->Format, D3DRTYPE_SURFACE, state_->Usage, state_->Pool,
+          static_cast<UINT>(state_->LevelBytes[level].size()), 0, w, h};
+  return D3D_OK;
+}
+
+HRESULT RecordingTexture::LockRect(UINT level, D3DLOCKED_RECT& locked, const RECT* rect,
+                                   DWORD flags) {
+  if (HRESULT hr = rec_->Call("Texture.LockRect",
+                              Args(level, Raw{rect ? "Rect" : "Nothing"}, flags)))
+    return hr;
+  if (level >= state_->Levels || lockedLevel_ >= 0) return Refuse(*rec_, D3DERR_INVALIDCALL);
+  const UINT w = std::max<UINT>(state_->Width >> level, 1);
+  const UINT bpp = BytesPerPixel(state_->Format);
+  const auto pitch = static_cast<std::int32_t>(w * bpp);
+  BYTE* bits = state_->LevelBytes[level].data();
+  if (rect) bits += static_cast<std::ptrdiff_t>(rect->top) * pitch + rect->left * bpp;
+  locked = {pitch, bits};
+  lockedLevel_ = static_cast<int>(level);
+  return D3D_OK;
+}
+
+HRESULT RecordingTexture::UnlockRect(UINT level) {
+  if (HRESULT hr = rec_->Call("Texture.UnlockRect", Args(level))) return hr;
+  if (lockedLevel_ != static_cast<int>(level)) return Refuse(*rec_, D3DERR_INVALIDCALL);
+  lockedLevel_ = -1;
+  return D3D_OK;
+}
+
+// --- Device -----------------------------------------------------------------
+
+RecordingDevice::~RecordingDevice() {
+  state_->Released = true;
+  rec_->Note("release Device");
+}
+
+HRESULT RecordingDevice::GetDeviceCaps(D3DCAPS8& caps) {
+  if (HRESULT hr = rec_->Call("Device.GetDeviceCaps")) return hr;
+  caps = {};
+  caps.DeviceType = state_->Type;
+  caps.MaxTextureWidth = caps.MaxTextureHeight = 4096;
+  caps.MaxPrimitiveCount = caps.MaxVertexIndex = 0xFFFFF;
+  caps.MaxStreams = 1;
+  caps.MaxStreamStride = 255;
+  caps.MaxSimultaneousTextures = caps.MaxTextureBlendStages = 8;
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::GetDisplayMode(D3DDISPLAYMODE& mode) {
+  if (HRESULT hr = rec_->Call("Device.GetDisplayMode")) return hr;
+  const auto& p = state_->Params;
+  mode = p.Windowed ? rec_->script.desktop
+                    : D3DDISPLAYMODE{p.BackBufferWidth, p.BackBufferHeight,
+                                     p.FullScreen_RefreshRateInHz, p.BackBufferFormat};
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+  if (HRESULT hr = rec_->Call("Device.SetRenderState", Args(state, value))) return hr;
+  if (state < 0 || state >= D3DRS_MAX) return Refuse(*rec_, D3DERR_INVALIDCALL);
+  state_->RenderStates[state] = value;
+  state_->RenderStatesSet[state] = value;
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD& value) {
+  if (HRESULT hr = rec_->Call("Device.GetRenderState", Args(state))) return hr;
+  if (state < 0 || state >= D3DRS_MAX) return Refuse(*rec_, D3DERR_INVALIDCALL);
+  value = state_->RenderStates[state];
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
+                                              DWORD value) {
+  if (HRESULT hr = rec_->Call("Device.SetTextureStageState", Args(stage, type, value)))
+    return hr;
+  if (stage >= D3D_MAX_TEXTURE_STAGES || type <= 0 || type >= D3DTSS_MAX)
+    return Refuse(*rec_, D3DERR_INVALIDCALL);
+  state_->TextureStageStates[{stage, type}] = value;
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
+                                              DWORD& value) {
+  if (HRESULT hr = rec_->Call("Device.GetTextureStageState", Args(stage, type))) return hr;
+  if (stage >= D3D_MAX_TEXTURE_STAGES || type <= 0 || type >= D3DTSS_MAX)
+    return Refuse(*rec_, D3DERR_INVALIDCALL);
+  const auto it = state_->TextureStageStates.find({stage, type});
+  value = it == state_->TextureStageStates.end() ? 0 : it->second;
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) {
+  if (HRESULT hr = rec_->Call("Device.SetTransform", Args(state, Raw{FormatMatrix(matrix)})))
+    return hr;
+  state_->Transforms[state] = matrix;
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& matrix) {
+  if (HRESULT hr = rec_->Call("Device.GetTransform", Args(state))) return hr;
+  const auto it = state_->Transforms.find(state);
+  matrix = it == state_->Transforms.end() ? Identity() : it->second;
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::SetViewport(const D3DVIEWPORT8& v) {
+  if (HRESULT hr = rec_->Call("Device.SetViewport",
+                              Args(v.X, v.Y, v.Width, v.Height, v.MinZ, v.MaxZ)))
+    return hr;
+  state_->Viewport = v;
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::GetViewport(D3DVIEWPORT8& viewport) {
+  if (HRESULT hr = rec_->Call("Device.GetViewport")) return hr;
+  viewport = state_->Viewport;
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::SetVertexShader(DWORD handle) {
+  if (HRESULT hr = rec_->Call("Device.SetVertexShader", Args(handle))) return hr;
+  state_->VertexShader = handle;
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::GetVertexShader(DWORD& handle) {
+  if (HRESULT hr = rec_->Call("Device.GetVertexShader")) return hr;
+  handle = state_->VertexShader;
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::BeginScene() {
+  if (HRESULT hr = rec_->Call("Device.BeginScene")) return hr;
+  if (state_->InScene) return Refuse(*rec_, D3DERR_INVALIDCALL);
+  state_->InScene = true;
+  ++state_->BeginScenes;
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::EndScene() {
+  if (HRESULT hr = rec_->Call("Device.EndScene")) return hr;
+  if (!state_->InScene) return Refuse(*rec_, D3DERR_INVALIDCALL);
+  state_->InScene = false;
+  ++state_->EndScenes;
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color,
+                               float z, DWORD stencil) {
+  if (HRESULT hr = rec_->Call("Device.Clear", Args(count, ObjectArg(rects, "Rects"), flags, color,
+                                                   z, stencil)))
+    return hr;
+  if ((count != 0 && rects == nullptr) || flags == 0 ||
+      ((flags & D3DCLEAR_ZBUFFER) && !state_->Params.EnableAutoDepthStencil))
+    return Refuse(*rec_, D3DERR_INVALIDCALL);
+  ++state_->Clears;
+  state_->LastClearFlags = flags;
+  state_->LastClearColor = color;
+  state_->LastClearZ = z;
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindow,
+                                 const void* dirtyRegion) {
+  if (HRESULT hr = rec_->Call("Device.Present",
+                              Args(ObjectArg(sourceRect, "Rect"), ObjectArg(destRect, "Rect"),
+                                   destWindow, ObjectArg(dirtyRegion, "Region"))))
+    return hr;
+  ++state_->Presents;
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                            Ref<Direct3DVertexBuffer8>& buffer) {
+  if (HRESULT hr = rec_->Call("Device.CreateVertexBuffer", Args(length, usage, fvf, pool)))
+    return hr;
+  if (length == 0 || pool < D3DPOOL_DEFAULT || pool > D3DPOOL_SYSTEMMEM)
+    return Refuse(*rec_, D3DERR_INVALIDCALL);
+  auto b = std::make_shared<RecordedBuffer>();
+  b->Id = ++rec_->buffersMade;
+  b->Length = length;
+  b->Usage = usage;
+  b->FVF = fvf;
+  b->Pool = pool;
+  b->Bytes.assign(length, 0);
+  rec_->lastBuffer = b;
+  buffer = std::make_shared<RecordingVertexBuffer>(rec_, std::move(b));
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
+                                       D3DFORMAT format, D3DPOOL pool,
+                                       Ref<Direct3DTexture8>& texture) {
+  if (HRESULT hr = rec_->Call("Device.CreateTexture",
+                              Args(width, height, levels, usage, format, pool)))
+    return hr;
+  if (width == 0 || height == 0 || format == D3DFMT_UNKNOWN)
+    return Refuse(*rec_, D3DERR_INVALIDCALL);
+  auto t = MakeTextureRecord(*rec_, width, height, static_cast<std::int32_t>(levels), usage,
+                             format, pool);
+  texture = std::make_shared<RecordingTexture>(rec_, std::move(t));
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::SetStreamSource(UINT stream, const Ref<Direct3DVertexBuffer8>& buffer,
+                                         UINT stride) {
+  if (HRESULT hr = rec_->Call("Device.SetStreamSource",
+                              Args(stream, ObjectArg(buffer.get(), "VertexBuffer"), stride)))
+    return hr;
+  auto* ours = dynamic_cast<RecordingVertexBuffer*>(buffer.get());
+  if (stream != 0 || (buffer && !ours)) return Refuse(*rec_, D3DERR_INVALIDCALL);
+  stream0_ = buffer;
+  state_->StreamSource = ours ? ours->State() : nullptr;
+  state_->StreamStride = stride;
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>& texture) {
+  if (HRESULT hr = rec_->Call("Device.SetTexture",
+                              Args(stage, ObjectArg(texture.get(), "Texture"))))
+    return hr;
+  auto* ours = dynamic_cast<RecordingTexture*>(texture.get());
+  if (stage >= D3D_MAX_TEXTURE_STAGES || (texture && !ours))
+    return Refuse(*rec_, D3DERR_INVALIDCALL);
+  textures_[stage] = texture;
+  if (stage == 0) state_->Texture0 = ours ? ours->State() : nullptr;
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex,
+                                       UINT primitiveCount) {
+  if (HRESULT hr = rec_->Call("Device.DrawPrimitive", Args(type, startVertex, primitiveCount)))
+    return hr;
+  const auto& buffer = state_->StreamSource;
+  const UINT stride = state_->StreamStride;
+  const UINT vertices = VertexCount(type, primitiveCount);
+  if ((rec_->script.requireSceneForDrawing && !state_->InScene) || !buffer || buffer->Locked ||
+      vertices == 0 || stride == 0 ||
+      (static_cast<std::uint64_t>(startVertex) + vertices) * stride > buffer->Length)
+    return Refuse(*rec_, D3DERR_INVALIDCALL);
+  if (!state_->LastDrawPrimitive) state_->LastDrawPrimitive.emplace();
+  RecordedDraw& d = *state_->LastDrawPrimitive;
+  d.Type = type;
+  d.StartVertex = startVertex;
+  d.PrimitiveCount = primitiveCount;
+  d.Stride = stride;
+  d.Vertices.assign(buffer->Bytes.begin(), buffer->Bytes.end());
+  d.BufferId = buffer->Id;
+  return D3D_OK;
+}
+
+HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount,
+                                         const void* vertexData, UINT stride) {
+  const UINT vertices = VertexCount(type, primitiveCount);
+  const std::size_t bytes = static_cast<std::size_t>(vertices) * stride;
+  if (HRESULT hr = rec_->Call("Device.DrawPrimitiveUP",
+                              Args(type, primitiveCount,
+                                   Raw{vertexData ? "<" + std::to_string(bytes) + " bytes>"
+                                                  : std::string("Nothing")},
+                                   stride)))
+    return hr;
+  if ((rec_->script.requireSceneForDrawing && !state_->InScene) || vertexData == nullptr ||
+      vertices == 0 || stride == 0)
+    return Refuse(*rec_, D3DERR_INVALIDCALL);
+  if (!state_->LastDrawPrimitiveUP) state_->LastDrawPrimitiveUP.emplace();
+  RecordedDraw& d = *state_->LastDrawPrimitiveUP;
+  d.Type = type;
+  d.StartVertex = 0;
+  d.PrimitiveCount = primitiveCount;
+  d.Stride = stride;
+  const auto* p = static_cast<const BYTE*>(vertexData);
+  d.Vertices.assign(p, p + bytes);
+  d.BufferId = 0;
+  // The published device unbinds stream 0 after drawing from user memory.
+  stream0_ = nullptr;
+  state_->StreamSource = nullptr;
+  state_->StreamStride = 0;
+  return D3D_OK;
+}
+
+// --- Direct3D ---------------------------------------------------------------
+
+RecordingDirect3D::~RecordingDirect3D() { rec_->Note("release D3D"); }
+
+bool RecordingDirect3D::Usable(D3DDEVTYPE type) const {
+  const auto& usable = rec_->script.usableDeviceTypes;
+  return std::find(usable.begin(), usable.end(), type) != usable.end();
+}
+
+UINT RecordingDirect3D::GetAdapterCount() {
+  rec_->Note("D3D.GetAdapterCount -> 1");
+  return 1;
+}
+
+UINT RecordingDirect3D::GetAdapterModeCount(UINT adapter) {
+  const UINT count = adapter == 0 ? static_cast<UINT>(rec_->script.modes.size()) : 0;
+  rec_->Note("D3D.GetAdapterModeCount" + Args(adapter) + " -> " + std::to_string(count));
+  return count;
+}
+
+HRESULT RecordingDirect3D::EnumAdapterModes(UINT adapter, UINT mode, D3DDISPLAYMODE& out) {
+  if (HRESULT hr = rec_->Call("D3D.EnumAdapterModes", Args(adapter, mode))) return hr;
+  if (adapter != 0 || mode >= rec_->script.modes.size()) return Refuse(*rec_, D3DERR_INVALIDCALL);
+  out = rec_->script.modes[mode];
+  return D3D_OK;
+}
+
+HRESULT RecordingDirect3D::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE& out) {
+  if (HRESULT hr = rec_->Call("D3D.GetAdapterDisplayMode", Args(adapter))) return hr;
+  if (adapter != 0) return Refuse(*rec_, D3DERR_INVALIDCALL);
+  out = rec_->script.desktop;
+  return D3D_OK;
+}
+
+HRESULT RecordingDirect3D::GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS8& caps) {
+  if (HRESULT hr = rec_->Call("D3D.GetDeviceCaps", Args(adapter, type))) return hr;
+  if (adapter != 0) return Refuse(*rec_, D3DERR_INVALIDCALL);
+  if (!Usable(type)) return Refuse(*rec_, rec_->script.unusableDeviceStatus);
+  caps = {};
+  caps.DeviceType = type;
+  caps.MaxTextureWidth = caps.MaxTextureHeight = 4096;
+  return D3D_OK;
+}
+
+HRESULT RecordingDirect3D::CheckDeviceFormat(UINT adapter, D3DDEVTYPE type,
+                                             D3DFORMAT adapterFormat, DWORD usage,
+                                             D3DRESOURCETYPE resourceType,
+                                             D3DFORMAT checkFormat) {
+  if (HRESULT hr = rec_->Call("D3D.CheckDeviceFormat",
+                              Args(adapter, type, adapterFormat, usage, resourceType,
+                                   checkFormat)))
+    return hr;
+  return Refuse(*rec_, rec_->script.depthFormatCheck);
+}
+
+HRESULT RecordingDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow,
+                                        DWORD behaviorFlags, D3DPRESENT_PARAMETERS& params,
+                                        Ref<Direct3DDevice8>& device) {
+  if (HRESULT hr = rec_->Call("D3D.CreateDevice",
+                              Args(adapter, type, focusWindow, behaviorFlags,
+                                   Raw{FormatPresentParameters(params)})))
+    return hr;
+  if (adapter != 0) return Refuse(*rec_, D3DERR_INVALIDCALL);
+  if (!Usable(type)) return Refuse(*rec_, rec_->script.unusableDeviceStatus);
+  auto state = std::make_shared<RecordedDevice>();
+  state->Type = type;
+  state->FocusWindow = focusWindow;
+  state->BehaviorFlags = behaviorFlags;
+  state->Params = params;
+  SetDefaultStates(*state);
+  rec_->devices.push_back(state);
+  device = std::make_shared<RecordingDevice>(rec_, std::move(state));
+  return D3D_OK;
+}
+
+// --- D3DX -------------------------------------------------------------------
+
+HRESULT RecordingD3DX::CreateFont(const Ref<Direct3DDevice8>& device, std::int32_t hFont,
+                                  Ref<D3DXFont>& font) {
+  if (HRESULT hr = rec_->Call("D3DX.CreateFont", Args(ObjectArg(device.get(), "Device"), hFont)))
+    return hr;
+  if (!device) return Refuse(*rec_, D3DERR_INVALIDCALL);
+  font = std::make_shared<RecordingD3DXFont>(rec_);
+  return D3D_OK;
+}
+
+HRESULT RecordingD3DX::CreateTexture(const Ref<Direct3DDevice8>& device, std::int32_t width,
+                                     std::int32_t height, std::int32_t levels,
+                                     std::int32_t usage, std::int32_t format, std::int32_t pool,
+                                     Ref<Direct3DTexture8>& texture) {
+  if (HRESULT hr = rec_->Call("D3DX.CreateTexture",
+                              Args(ObjectArg(device.get(), "Device"), width, height, levels, usage,
+                                   format, pool)))
+    return hr;
+  if (!device || width < 0 || height < 0 || pool < D3DPOOL_DEFAULT || pool > D3DPOOL_SCRATCH)
+    return Refuse(*rec_, D3DERR_INVALIDCALL);
+  auto t = MakeTextureRecord(*rec_, static_cast<UINT>(width), static_cast<UINT>(height), levels,
+                             static_cast<DWORD>(usage), format, pool);
+  texture = std::make_shared<RecordingTexture>(rec_, std::move(t));
+  return D3D_OK;
+}
+
+// --- DirectInput ------------------------------------------------------------
+
+HRESULT RecordingKeyboard::SetCommonDataFormat(std::int32_t format) {
+  if (HRESULT hr = rec_->Call("Keyboard.SetCommonDataFormat", Args(format))) return hr;
+  if (format != DIFORMAT_KEYBOARD || acquired_) return Refuse(*rec_, DIERR_INVALIDPARAM);
+  formatSet_ = true;
+  return DI_OK;
+}
+
+HRESULT RecordingKeyboard::SetCooperativeLevel(std::int32_t hWnd, std::int32_t flags) {
+  if (HRESULT hr = rec_->Call("Keyboard.SetCooperativeLevel", Args(hWnd, flags))) return hr;
+  // Exactly one of exclusive / non-exclusive and of foreground / background.
+  const bool ex = flags & DISCL_EXCLUSIVE, nonEx = flags & DISCL_NONEXCLUSIVE;
+  const bool fg = flags & DISCL_FOREGROUND, bg = flags & DISCL_BACKGROUND;
+  if (ex == nonEx || fg == bg) return Refuse(*rec_, DIERR_INVALIDPARAM);
+  return DI_OK;
+}
+
+HRESULT RecordingKeyboard::Acquire() {
+  if (HRESULT hr = rec_->Call("Keyboard.Acquire")) return hr;
+  if (!formatSet_) return Refuse(*rec_, DIERR_INVALIDPARAM);
+  acquired_ = true;
+  return DI_OK;
+}
+
+HRESULT RecordingKeyboard::Unacquire() {
+  if (HRESULT hr = rec_->Call("Keyboard.Unacquire")) return hr;
+  acquired_ = false;  // unacquiring a device that is not acquired has no effect
+  return DI_OK;
+}
+
+HRESULT RecordingKeyboard::GetDeviceStateKeyboard(DIKEYBOARDSTATE& state) {
+  if (HRESULT hr = rec_->Call("Keyboard.GetDeviceState")) return hr;
+  if (!acquired_) return Refuse(*rec_, DIERR_NOTACQUIRED);
+  auto& script = rec_->script.keyStates;
+  if (!script.empty()) {
+    rec_->lastPolled = script.front();
+    script.pop_front();
+  } else {
+    if (++rec_->pollsBeyondScript > rec_->script.pollsAfterScript)
+      throw TestScriptExhausted("the keyboard was polled far beyond its script");
+    rec_->lastPolled.fill(0);
+  }
+  state = rec_->lastPolled;
+  return DI_OK;
+}
+
+HRESULT RecordingDirectInput::CreateDevice(const std::string& guid,
+                                           Ref<DirectInputDevice8>& device) {
+  if (HRESULT hr = rec_->Call("DI.CreateDevice", Args(guid))) return hr;
+  if (guid != "GUID_SysKeyboard") return Refuse(*rec_, DIERR_DEVICENOTREG);
+  device = std::make_shared<RecordingKeyboard>(rec_);
+  return DI_OK;
+}
+
+HRESULT RecordingDirectX::Direct3DCreate(Ref<Direct3D8>& d3d) {
+  if (HRESULT hr = rec_->Call("DX.Direct3DCreate")) return hr;
+  d3d = std::make_shared<RecordingDirect3D>(rec_);
+  return D3D_OK;
+}
+
+HRESULT RecordingDirectX::DirectInputCreate(Ref<DirectInput8>& di) {
+  if (HRESULT hr = rec_->Call("DX.DirectInputCreate")) return hr;
+  di = std::make_shared<RecordingDirectInput>(rec_);
+  return DI_OK;
+}
+
+// --- The form's font ----------------------------------------------------------
+
+HRESULT RecordingFont::get_Name(std::string& name) {
+  if (HRESULT hr = rec_->Call("Font.get_Name")) return hr;
+  name = rec_->script.fontName;
+  return 0;
+}
+
+HRESULT RecordingFont::put_Name(const std::string& name) {
+  if (HRESULT hr = rec_->Call("Font.put_Name", Args(name))) return hr;
+  rec_->script.fontName = name;
+  return 0;
+}
+
+HRESULT RecordingFont::get_hFont(std::int32_t& handle) {
+  if (HRESULT hr = rec_->Call("Font.get_hFont")) return hr;
+  handle = rec_->script.hFont;
+  return 0;
+}
+
+}  // namespace testplatform

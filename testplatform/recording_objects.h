@@ -1,0 +1,222 @@
+// The recording platform objects behind TestPlatform. Each records its calls
+// into the shared TestRecord under its own name ("DX", "D3D", "Device",
+// "VertexBuffer", "Texture", "D3DX", "D3DXFont", "DI", "Keyboard", "Font").
+#pragma once
+
+#include <charconv>
+#include <sstream>
+#include <string>
+#include <type_traits>
+
+#include "testplatform/test_platform.h"
+
+namespace testplatform {
+
+using RecordPtr = std::shared_ptr<TestRecord>;
+
+// One argument as the log shows it.
+inline std::string Arg(const std::string& s) { return "\"" + s + "\""; }
+inline std::string Arg(const char* s) { return "\"" + std::string(s) + "\""; }
+inline std::string Arg(float v) { return FormatFloat(v); }
+inline std::string Arg(double v) { return FormatFloat(static_cast<float>(v)); }
+template <class T, std::enable_if_t<std::is_integral_v<T> || std::is_enum_v<T>, int> = 0>
+std::string Arg(T v) {
+  if constexpr (std::is_enum_v<T>)
+    return std::to_string(static_cast<std::underlying_type_t<T>>(v));
+  else
+    return std::to_string(v);
+}
+
+// A pre-formatted argument (an object name, a matrix).
+struct Raw {
+  std::string text;
+};
+inline std::string Arg(const Raw& r) { return r.text; }
+
+template <class... A>
+std::string Args(const A&... a) {
+  std::string out = "(";
+  bool first = true;
+  ((out += (first ? "" : ", ") + Arg(a), first = false), ...);
+  return out + ")";
+}
+
+// Appends " -> status" to the last line for a refusal of the object itself.
+inline HRESULT Refuse(TestRecord& rec, HRESULT status) {
+  if (status != 0 && !rec.calls.empty()) rec.calls.back() += " -> " + std::to_string(status);
+  return status;
+}
+
+class RecordingVertexBuffer final : public Direct3DVertexBuffer8 {
+ public:
+  RecordingVertexBuffer(RecordPtr rec, std::shared_ptr<RecordedBuffer> state)
+      : rec_(std::move(rec)), state_(std::move(state)) {}
+  ~RecordingVertexBuffer() override;
+  HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override;
+  HRESULT Unlock() override;
+  HRESULT GetDesc(D3DVERTEXBUFFER_DESC& desc) override;
+  const std::shared_ptr<RecordedBuffer>& State() const { return state_; }
+
+ private:
+  RecordPtr rec_;
+  std::shared_ptr<RecordedBuffer> state_;
+};
+
+class RecordingTexture final : public Direct3DTexture8 {
+ public:
+  RecordingTexture(RecordPtr rec, std::shared_ptr<RecordedTexture> state)
+      : rec_(std::move(rec)), state_(std::move(state)) {}
+  ~RecordingTexture() override;
+  DWORD GetLevelCount() const override { return state_->Levels; }
+  HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC& desc) override;
+  HRESULT LockRect(UINT level, D3DLOCKED_RECT& locked, const RECT* rect, DWORD flags) override;
+  HRESULT UnlockRect(UINT level) override;
+  const std::shared_ptr<RecordedTexture>& State() const { return state_; }
+
+ private:
+  RecordPtr rec_;
+  std::shared_ptr<RecordedTexture> state_;
+  int lockedLevel_ = -1;
+};
+
+// Makes a texture's record: levels -1 or 0 ask for the whole chain, a zero
+// size counts as 1, format 0 takes A8R8G8B8.
+std::shared_ptr<RecordedTexture> MakeTextureRecord(TestRecord& rec, UINT width, UINT height,
+                                                   std::int32_t levels, DWORD usage,
+                                                   std::int32_t format, std::int32_t pool);
+
+class RecordingDevice final : public Direct3DDevice8 {
+ public:
+  RecordingDevice(RecordPtr rec, std::shared_ptr<RecordedDevice> state)
+      : rec_(std::move(rec)), state_(std::move(state)) {}
+  ~RecordingDevice() override;
+
+  HRESULT GetDeviceCaps(D3DCAPS8& caps) override;
+  HRESULT GetDisplayMode(D3DDISPLAYMODE& mode) override;
+  HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+  HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD& value) override;
+  HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
+  HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD& value) override;
+  HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) override;
+  HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& matrix) override;
+  HRESULT SetViewport(const D3DVIEWPORT8& viewport) override;
+  HRESULT GetViewport(D3DVIEWPORT8& viewport) override;
+  HRESULT SetVertexShader(DWORD handle) override;
+  HRESULT GetVertexShader(DWORD& handle) override;
+  HRESULT BeginScene() override;
+  HRESULT EndScene() override;
+  HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                DWORD stencil) override;
+  HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindow,
+                  const void* dirtyRegion) override;
+  HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                             Ref<Direct3DVertexBuffer8>& buffer) override;
+  HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                        D3DPOOL pool, Ref<Direct3DTexture8>& texture) override;
+  HRESULT SetStreamSource(UINT stream, const Ref<Direct3DVertexBuffer8>& buffer,
+                          UINT stride) override;
+  HRESULT SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>& texture) override;
+  HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
+  HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
+                          UINT stride) override;
+
+ private:
+  RecordPtr rec_;
+  std::shared_ptr<RecordedDevice> state_;
+  Ref<Direct3DVertexBuffer8> stream0_;
+  Ref<Direct3DBaseTexture8> textures_[D3D_MAX_TEXTURE_STAGES];
+};
+
+class RecordingDirect3D final : public Direct3D8 {
+ public:
+  explicit RecordingDirect3D(RecordPtr rec) : rec_(std::move(rec)) {}
+  ~RecordingDirect3D() override;
+  UINT GetAdapterCount() override;
+  UINT GetAdapterModeCount(UINT adapter) override;
+  HRESULT EnumAdapterModes(UINT adapter, UINT mode, D3DDISPLAYMODE& out) override;
+  HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE& out) override;
+  HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS8& caps) override;
+  HRESULT CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat, DWORD usage,
+                            D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) override;
+  HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
+                       D3DPRESENT_PARAMETERS& params, Ref<Direct3DDevice8>& device) override;
+
+ private:
+  bool Usable(D3DDEVTYPE type) const;
+  RecordPtr rec_;
+};
+
+class RecordingD3DXFont final : public D3DXFont {
+ public:
+  explicit RecordingD3DXFont(RecordPtr rec) : rec_(std::move(rec)) {}
+  ~RecordingD3DXFont() override { rec_->Note("release D3DXFont"); }
+
+ private:
+  RecordPtr rec_;
+};
+
+class RecordingD3DX final : public D3DX8 {
+ public:
+  explicit RecordingD3DX(RecordPtr rec) : rec_(std::move(rec)) {}
+  ~RecordingD3DX() override { rec_->Note("release D3DX"); }
+  HRESULT CreateFont(const Ref<Direct3DDevice8>& device, std::int32_t hFont,
+                     Ref<D3DXFont>& font) override;
+  HRESULT CreateTexture(const Ref<Direct3DDevice8>& device, std::int32_t width,
+                        std::int32_t height, std::int32_t levels, std::int32_t usage,
+                        std::int32_t format, std::int32_t pool,
+                        Ref<Direct3DTexture8>& texture) override;
+
+ private:
+  RecordPtr rec_;
+};
+
+class RecordingKeyboard final : public DirectInputDevice8 {
+ public:
+  explicit RecordingKeyboard(RecordPtr rec) : rec_(std::move(rec)) {}
+  ~RecordingKeyboard() override { rec_->Note("release Keyboard"); }
+  HRESULT SetCommonDataFormat(std::int32_t format) override;
+  HRESULT SetCooperativeLevel(std::int32_t hWnd, std::int32_t flags) override;
+  HRESULT Acquire() override;
+  HRESULT Unacquire() override;
+  HRESULT GetDeviceStateKeyboard(DIKEYBOARDSTATE& state) override;
+
+ private:
+  RecordPtr rec_;
+  bool formatSet_ = false;
+  bool acquired_ = false;
+};
+
+class RecordingDirectInput final : public DirectInput8 {
+ public:
+  explicit RecordingDirectInput(RecordPtr rec) : rec_(std::move(rec)) {}
+  ~RecordingDirectInput() override { rec_->Note("release DI"); }
+  HRESULT CreateDevice(const std::string& guid, Ref<DirectInputDevice8>& device) override;
+
+ private:
+  RecordPtr rec_;
+};
+
+class RecordingDirectX final : public DirectX8 {
+ public:
+  explicit RecordingDirectX(RecordPtr rec) : rec_(std::move(rec)) {}
+  ~RecordingDirectX() override { rec_->Note("release DX"); }
+  HRESULT Direct3DCreate(Ref<Direct3D8>& d3d) override;
+  HRESULT DirectInputCreate(Ref<DirectInput8>& di) override;
+
+ private:
+  RecordPtr rec_;
+};
+
+// The form's font object.
+class RecordingFont final : public IFont {
+ public:
+  explicit RecordingFont(RecordPtr rec) : rec_(std::move(rec)) {}
+  HRESULT get_Name(std::string& name) override;
+  HRESULT put_Name(const std::string& name) override;
+  HRESULT get_hFont(std::int32_t& handle) override;
+
+ private:
+  RecordPtr rec_;
+};
+
+}  // namespace testplatform

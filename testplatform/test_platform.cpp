@@ -1,0 +1,298 @@
+#include "testplatform/test_platform.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "graphics/moduleDX8.h"
+#include "testplatform/recording_objects.h"
+
+using testplatform::Args;
+using testplatform::Raw;
+
+std::string FormatFloat(float value) {
+  char buf[32];
+  const auto r = std::to_chars(buf, buf + sizeof buf, value);
+  return std::string(buf, r.ptr);
+}
+
+std::string FormatMatrix(const D3DMATRIX& m) {
+  std::string out = "[";
+  for (int r = 0; r < 4; ++r) {
+    for (int c = 0; c < 4; ++c) {
+      if (c) out += ' ';
+      out += FormatFloat(m.m[r][c]);
+    }
+    out += r < 3 ? "; " : "]";
+  }
+  return out;
+}
+
+std::string FormatPresentParameters(const D3DPRESENT_PARAMETERS& p) {
+  std::ostringstream out;
+  out << '{' << p.BackBufferWidth << ", " << p.BackBufferHeight << ", " << p.BackBufferFormat
+      << ", " << p.BackBufferCount << ", " << p.MultiSampleType << ", " << p.SwapEffect << ", "
+      << p.hDeviceWindow << ", " << p.Windowed << ", " << p.EnableAutoDepthStencil << ", "
+      << p.AutoDepthStencilFormat << ", " << p.Flags << ", " << p.FullScreen_RefreshRateInHz
+      << ", " << p.FullScreen_PresentationInterval << '}';
+  return out.str();
+}
+
+HRESULT TestRecord::Call(const std::string& name, const std::string& args) {
+  const int occurrence = ++callCounts[name];
+  HRESULT status = 0;
+  for (const Failure& f : failures)
+    if (f.name == name && (f.occurrence == 0 || f.occurrence == occurrence)) status = f.status;
+  std::string line = name + args;
+  if (status != 0) line += " -> " + std::to_string(status);
+  calls.push_back(std::move(line));
+  return status;
+}
+
+namespace {
+
+std::string MakeTempDriveC() {
+  std::error_code ec;
+  std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+  if (ec) base = "/tmp";
+  std::string templ = (base / "quillon-drive-c-XXXXXX").string();
+  if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("cannot make a temporary drive C");
+  return templ;
+}
+
+}  // namespace
+
+TestPlatform::TestPlatform()
+    : record_(std::make_shared<TestRecord>()),
+      script(record_->script),
+      driveC_(MakeTempDriveC()),
+      files_(std::make_unique<TextFiles>(driveC_)),
+      formFont_(std::make_shared<testplatform::RecordingFont>(record_)) {
+  moduleDX8::ResetModuleDX8();
+  Err().Clear();
+  InstallPlatform({this, this, this});
+}
+
+TestPlatform::~TestPlatform() {
+  form_.reset();
+  moduleDX8::ResetModuleDX8();
+  Err().Clear();
+  files_->CloseAll();
+  std::error_code ec;
+  std::filesystem::remove_all(driveC_, ec);
+  if (CurrentPlatform().runtime == this) InstallPlatform({});
+}
+
+void TestPlatform::Fail(const std::string& name, HRESULT status, int occurrence) {
+  record_->failures.push_back({name, status, occurrence});
+}
+
+DIKEYBOARDSTATE TestPlatform::KeysDown(std::initializer_list<int> keysDown) {
+  DIKEYBOARDSTATE state{};
+  for (int key : keysDown) state.at(static_cast<std::size_t>(key)) = 0x80;
+  return state;
+}
+
+void TestPlatform::PushKeys(std::initializer_list<int> keysDown) {
+  record_->script.keyStates.push_back(KeysDown(keysDown));
+}
+
+std::string TestPlatform::RunFormLoad(frmTest& form) {
+  try {
+    form.Form_Load();
+  } catch (const ProcessEnded& ended) {
+    return "exit " + std::to_string(ended.ExitCode);
+  }
+  return "returned without ending the process";
+}
+
+frmTest& TestPlatform::Form() {
+  if (!form_) form_ = std::make_unique<frmTest>();
+  return *form_;
+}
+
+std::string TestPlatform::RunFormLoad() { return RunFormLoad(Form()); }
+
+std::vector<std::string> TestPlatform::CallsStartingWith(const std::string& prefix) const {
+  std::vector<std::string> out;
+  for (const std::string& line : record_->calls)
+    if (line.compare(0, prefix.size(), prefix) == 0) out.push_back(line);
+  return out;
+}
+
+int TestPlatform::Count(const std::string& name) const {
+  const auto it = record_->callCounts.find(name);
+  if (it != record_->callCounts.end()) return it->second;
+  // Calls recorded with a value rather than a status ("ShowCursor(0) -> -1").
+  int n = 0;
+  for (const std::string& line : record_->calls)
+    if (line.compare(0, name.size(), name) == 0 &&
+        (line.size() == name.size() || line[name.size()] == '(' || line[name.size()] == ' '))
+      ++n;
+  return n;
+}
+
+int TestPlatform::IndexOf(const std::string& line) const {
+  const bool prefix = !line.empty() && line.back() == '(';
+  for (std::size_t i = 0; i < record_->calls.size(); ++i) {
+    const std::string& l = record_->calls[i];
+    if (prefix ? l.compare(0, line.size(), line) == 0 : l == line) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void TestPlatform::ClearCalls() {
+  record_->calls.clear();
+  record_->callCounts.clear();
+}
+
+std::shared_ptr<RecordedDevice> TestPlatform::Device() const {
+  return record_->devices.empty() ? nullptr : record_->devices.back();
+}
+
+std::string TestPlatform::ReadTextFile(const std::string& relativePath) const {
+  std::ifstream in(std::filesystem::path(driveC_) / relativePath, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+bool TestPlatform::TextFileExists(const std::string& relativePath) const {
+  return std::filesystem::exists(std::filesystem::path(driveC_) / relativePath);
+}
+
+// --- PlatformObjects ----------------------------------------------------------
+
+HRESULT TestPlatform::NewDirectX8(Ref<DirectX8>& dx) {
+  if (HRESULT hr = record_->Call("new DirectX8")) return hr;
+  dx = std::make_shared<testplatform::RecordingDirectX>(record_);
+  return 0;
+}
+
+HRESULT TestPlatform::NewD3DX8(Ref<D3DX8>& d3dx) {
+  if (HRESULT hr = record_->Call("new D3DX8")) return hr;
+  d3dx = std::make_shared<testplatform::RecordingD3DX>(record_);
+  return 0;
+}
+
+// --- WindowSystem -------------------------------------------------------------
+
+std::int32_t TestPlatform::ShowCursor(std::int32_t bShow) {
+  std::int32_t& counter = record_->script.cursorCounter;
+  counter += bShow ? 1 : -1;
+  record_->Note("ShowCursor(" + std::to_string(bShow) + ") -> " + std::to_string(counter));
+  return counter;
+}
+
+std::uint32_t TestPlatform::GetTickCount() {
+  auto& ticks = record_->script.ticks;
+  if (!ticks.empty()) {
+    record_->lastTick = ticks.front();
+    ticks.pop_front();
+  } else if (record_->tickRead) {
+    record_->lastTick += record_->script.tickStep;
+  }
+  record_->tickRead = true;
+  record_->Note("GetTickCount -> " + std::to_string(record_->lastTick));
+  return record_->lastTick;
+}
+
+// --- Runtime --------------------------------------------------------------------
+
+HRESULT TestPlatform::Form_hWnd(std::int32_t& hWnd) {
+  if (HRESULT hr = record_->Call("Form_hWnd")) return hr;
+  hWnd = record_->script.hWnd;
+  return 0;
+}
+
+HRESULT TestPlatform::Form_Font(Ref<IFont>& font) {
+  if (HRESULT hr = record_->Call("Form_Font")) return hr;
+  font = formFont_;
+  return 0;
+}
+
+void TestPlatform::SetFormEvents(FormEvents events) {
+  record_->Note("SetFormEvents");
+  record_->formEvents = std::move(events);
+}
+
+HRESULT TestPlatform::MsgBox(const std::string& text) {
+  if (HRESULT hr = record_->Call("MsgBox", Args(text))) return hr;
+  record_->messageBoxes.push_back(text);
+  return 0;
+}
+
+void TestPlatform::DoEvents() {
+  record_->Note("DoEvents");
+  const int n = ++record_->doEvents;
+  if (n == record_->script.closeFormAtDoEvents && !record_->formClosed) {
+    record_->formClosed = true;
+    record_->Note("form closed");
+    if (record_->formEvents.OnClose) record_->formEvents.OnClose();
+  }
+}
+
+void TestPlatform::RunUntilFormClosed() {
+  record_->Note("RunUntilFormClosed");
+  // The user closes the form: nothing else would ever happen in a test.
+  if (!record_->formClosed) {
+    record_->formClosed = true;
+    record_->Note("form closed");
+    if (record_->formEvents.OnClose) record_->formEvents.OnClose();
+  }
+}
+
+void TestPlatform::End(int exitCode) {
+  record_->Note("End(" + std::to_string(exitCode) + ")");
+  files_->CloseAll();
+  exitCode_ = exitCode;
+  throw ProcessEnded{exitCode};
+}
+
+std::int32_t TestPlatform::FileOpenForOutput(const std::string& path, std::int32_t& fileNumber) {
+  if (HRESULT hr = record_->Call("FileOpenForOutput", Args(path))) return hr;
+  return testplatform::Refuse(*record_, files_->OpenForOutput(path, fileNumber));
+}
+
+std::int32_t TestPlatform::FilePrintLine(std::int32_t fileNumber, const std::string& text) {
+  if (HRESULT hr = record_->Call("FilePrintLine", Args(fileNumber, text))) return hr;
+  return testplatform::Refuse(*record_, files_->PrintLine(fileNumber, text));
+}
+
+std::int32_t TestPlatform::FileClose(std::int32_t fileNumber) {
+  if (HRESULT hr = record_->Call("FileClose", Args(fileNumber))) return hr;
+  return testplatform::Refuse(*record_, files_->Close(fileNumber));
+}
+
+float TestPlatform::Timer() {
+  auto& times = record_->script.timesOfDay;
+  float t = record_->script.timeOfDay;
+  if (!times.empty()) {
+    t = times.front();
+    times.pop_front();
+  }
+  record_->Note("Timer -> " + FormatFloat(t));
+  return t;
+}
+
+void TestPlatform::Randomize(double seed) {
+  record_->Note("Randomize(" + FormatFloat(static_cast<float>(seed)) + ")");
+}
+
+float TestPlatform::Rnd() {
+  auto& values = record_->script.randomValues;
+  float v;
+  if (!values.empty()) {
+    v = values.front();
+    values.pop_front();
+  } else {
+    // A fixed 24-bit linear congruential sequence: reproducible, in [0, 1).
+    record_->lcg = (record_->lcg * 1140671485u + 12820163u) & 0xFFFFFFu;
+    v = static_cast<float>(record_->lcg) / 16777216.0f;
+  }
+  record_->Note("Rnd -> " + FormatFloat(v));
+  return v;
+}

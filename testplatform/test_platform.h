@@ -1,0 +1,281 @@
+// The recording test platform: every platform interface the program uses,
+// recording each call with its arguments, in order, as a readable line, and
+// answering as the test scripts it.
+//
+//   TestPlatform tp;                       // installs itself, resets moduleDX8
+//   tp.script.modes = {{640, 480, 60, D3DFMT_R5G6B5}};
+//   tp.Fail("D3D.CreateDevice", D3DERR_INVALIDCALL);
+//   EXPECT_EQ(tp.RunFormLoad(), "exit 1");
+//   EXPECT_EQ(tp.MessageBoxes()[0], "...");
+//
+// Lines look like `Device.SetRenderState(27, 1)`, `D3D.GetDeviceCaps(0, 1)`,
+// `ShowCursor(0) -> -1`, `MsgBox("text")`, `DoEvents`, `End(0)`; a call made
+// to fail ends with ` -> ` and its status. Objects going away are recorded
+// from their destructors as `release Device`, `release D3DX`, ... Objects do
+// not hold references to the objects that made them (a device does not keep
+// Direct3D alive), so each release line marks the moment the program let go
+// of the object's last reference. The device does hold what is bound to it
+// (stream source, textures), as the published interface says.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/frmTest.h"
+#include "graphics/d3dx8.h"
+#include "input/dinput8.h"
+#include "runtime/platform.h"
+#include "runtime/text_files.h"
+
+// What the recording vertex buffers hold; outlives the buffer.
+struct RecordedBuffer {
+  int Id = 0;  // 1 for the first buffer made on the platform, then 2, ...
+  UINT Length = 0;
+  DWORD Usage = 0;
+  DWORD FVF = 0;
+  D3DPOOL Pool = D3DPOOL_DEFAULT;
+  std::vector<BYTE> Bytes;
+  bool Locked = false;
+  bool Released = false;
+};
+
+// What the recording textures hold.
+struct RecordedTexture {
+  int Id = 0;
+  UINT Width = 0;
+  UINT Height = 0;
+  UINT Levels = 0;
+  DWORD Usage = 0;
+  std::int32_t Format = 0;
+  std::int32_t Pool = 0;
+  std::vector<std::vector<BYTE>> LevelBytes;  // each level's pixels, rows packed
+  bool Released = false;
+};
+
+struct RecordedDraw {
+  D3DPRIMITIVETYPE Type = D3DPT_POINTLIST;
+  UINT StartVertex = 0;
+  UINT PrimitiveCount = 0;
+  UINT Stride = 0;
+  // DrawPrimitiveUP: the vertices passed. DrawPrimitive: the bound stream's
+  // bytes at the time of the draw.
+  std::vector<BYTE> Vertices;
+  int BufferId = 0;  // DrawPrimitive: the bound buffer (0 for none)
+};
+
+// The state set on a recording device; outlives the device.
+struct RecordedDevice {
+  D3DDEVTYPE Type = D3DDEVTYPE_HAL;
+  HWND FocusWindow = 0;
+  DWORD BehaviorFlags = 0;
+  D3DPRESENT_PARAMETERS Params{};
+
+  std::array<DWORD, D3DRS_MAX> RenderStates{};  // published defaults at creation
+  std::map<int, DWORD> RenderStatesSet;         // the states the program set, last value
+  DWORD VertexShader = 0;
+  std::map<int, D3DMATRIX> Transforms;  // only those set
+  std::map<std::pair<DWORD, int>, DWORD> TextureStageStates;  // only those set
+  std::shared_ptr<RecordedBuffer> StreamSource;
+  UINT StreamStride = 0;
+  std::shared_ptr<RecordedTexture> Texture0;
+  std::optional<RecordedDraw> LastDrawPrimitive;
+  std::optional<RecordedDraw> LastDrawPrimitiveUP;
+  D3DVIEWPORT8 Viewport{};
+
+  int BeginScenes = 0;
+  int EndScenes = 0;
+  int Presents = 0;
+  int Clears = 0;
+  bool InScene = false;
+  DWORD LastClearFlags = 0;
+  D3DCOLOR LastClearColor = 0;
+  float LastClearZ = 0.0f;
+  bool Released = false;
+
+  DWORD RenderState(D3DRENDERSTATETYPE state) const { return RenderStates[state]; }
+};
+
+// What the platform answers. Every field may be changed by a test at any time.
+struct TestScript {
+  // Direct3D: the default adapter's mode list and desktop mode.
+  std::vector<D3DDISPLAYMODE> modes = {
+      {640, 480, 60, D3DFMT_R5G6B5},   {640, 480, 60, D3DFMT_X8R8G8B8},
+      {800, 600, 60, D3DFMT_R5G6B5},   {800, 600, 60, D3DFMT_X8R8G8B8},
+      {1024, 768, 60, D3DFMT_X8R8G8B8}};
+  D3DDISPLAYMODE desktop = {1024, 768, 60, D3DFMT_X8R8G8B8};
+  // Device types whose GetDeviceCaps succeeds; the others fail with
+  // `unusableDeviceStatus`.
+  std::vector<std::int32_t> usableDeviceTypes = {D3DDEVTYPE_HAL, D3DDEVTYPE_REF};
+  HRESULT unusableDeviceStatus = D3DERR_NOTAVAILABLE;
+  // What CheckDeviceFormat returns.
+  HRESULT depthFormatCheck = D3D_OK;
+
+  // Window system: the cursor display counter (its start, then its value) and
+  // the tick counts, one per GetTickCount; when they run out each further
+  // reading adds `tickStep` to the last one.
+  std::int32_t cursorCounter = 0;
+  std::deque<std::uint32_t> ticks;
+  std::uint32_t tickStep = 10;
+
+  // DirectInput: the keyboard state of each poll, in order. When they run out
+  // every poll reads all keys up; after `pollsAfterScript` such polls the
+  // platform throws TestScriptExhausted (a loop that never sees Escape).
+  std::deque<DIKEYBOARDSTATE> keyStates;
+  int pollsAfterScript = 1000;
+
+  // Runtime: the form, the time of day, the random generator.
+  HWND hWnd = 0x1234;
+  std::int32_t hFont = 0x5678;
+  std::string fontName = "MS Sans Serif";
+  float timeOfDay = 43200.0f;  // Timer, when `timesOfDay` is empty
+  std::deque<float> timesOfDay;
+  // Rnd answers these in order; when they run out, a fixed linear
+  // congruential sequence in [0, 1) goes on.
+  std::deque<float> randomValues;
+  // The form's window is closed at the given DoEvents (1 = the first); 0 never.
+  int closeFormAtDoEvents = 0;
+
+  // Drawing outside BeginScene/EndScene fails with D3DERR_INVALIDCALL, as on
+  // the published device.
+  bool requireSceneForDrawing = true;
+};
+
+// Thrown by the platform when a loop outlives its script.
+struct TestScriptExhausted : std::logic_error {
+  using std::logic_error::logic_error;
+};
+
+// The platform's shared record: the log, the failures to inject, the script
+// and what the objects hold. Objects keep it alive, so their destructors can
+// record after the TestPlatform has gone.
+struct TestRecord {
+  TestScript script;
+  std::vector<std::string> calls;
+  std::map<std::string, int> callCounts;
+  struct Failure {
+    std::string name;
+    HRESULT status;
+    int occurrence;  // 1 = the first call of that name; 0 = every call
+  };
+  std::vector<Failure> failures;
+
+  std::vector<std::shared_ptr<RecordedDevice>> devices;
+  std::shared_ptr<RecordedBuffer> lastBuffer;
+  int buffersMade = 0;
+  std::vector<std::shared_ptr<RecordedTexture>> textures;
+  DIKEYBOARDSTATE lastPolled{};
+  std::uint32_t lastTick = 0;
+  bool tickRead = false;
+  std::uint64_t lcg = 0x2545F491;
+  int doEvents = 0;
+  int pollsBeyondScript = 0;
+  bool formClosed = false;
+  FormEvents formEvents;
+  std::vector<std::string> messageBoxes;
+
+  // Records `name` + `args` and returns the status scripted for this
+  // occurrence of `name` (0 unless made to fail).
+  HRESULT Call(const std::string& name, const std::string& args = {});
+  void Note(std::string line) { calls.push_back(std::move(line)); }
+};
+
+class TestPlatform final : public PlatformObjects, public WindowSystem, public Runtime {
+  std::shared_ptr<TestRecord> record_;  // first: `script` refers into it
+
+ public:
+  // Installs itself as the current platform, resets moduleDX8 and the pending
+  // error. Text files go to a fresh temporary directory standing for drive C.
+  TestPlatform();
+  ~TestPlatform() override;
+  TestPlatform(const TestPlatform&) = delete;
+  TestPlatform& operator=(const TestPlatform&) = delete;
+
+  TestScript& script;
+
+  // Makes the `occurrence`-th call named `name` (1 = the first; 0 = every
+  // one) fail with `status`. Names are the recorded ones up to "(":
+  // "new DirectX8", "DX.Direct3DCreate", "D3D.CreateDevice",
+  // "Device.SetRenderState", "VertexBuffer.Lock", "Keyboard.Acquire",
+  // "Form_hWnd", "Font.put_Name", "MsgBox", "FileOpenForOutput", ...
+  // For text-file calls `status` is the runtime error number returned.
+  void Fail(const std::string& name, HRESULT status, int occurrence = 0);
+
+  // Keyboard script helpers: one poll with exactly these keys down.
+  void PushKeys(std::initializer_list<int> keysDown);
+  void PushKeyState(const DIKEYBOARDSTATE& state) { record_->script.keyStates.push_back(state); }
+  static DIKEYBOARDSTATE KeysDown(std::initializer_list<int> keysDown);
+
+  // Runs the load event of `form` (or of a form the platform owns) and tells
+  // how it ended: "exit N" when it ended the process with code N, otherwise
+  // "returned without ending the process".
+  std::string RunFormLoad(frmTest& form);
+  std::string RunFormLoad();
+  frmTest& Form();  // the form RunFormLoad() uses, created on first use
+
+  // Observations.
+  const std::vector<std::string>& Calls() const { return record_->calls; }
+  // The lines that start with `prefix` ("Device.", "release ", "ShowCursor").
+  std::vector<std::string> CallsStartingWith(const std::string& prefix) const;
+  int Count(const std::string& name) const;  // calls recorded under `name`
+  // Position of the first line equal to `line` (or starting with it when it
+  // ends in "("), -1 when absent.
+  int IndexOf(const std::string& line) const;
+  void ClearCalls();
+  const std::vector<std::string>& MessageBoxes() const { return record_->messageBoxes; }
+  std::optional<int> ExitCode() const { return exitCode_; }
+  // The last device created (its state stays readable after release).
+  std::shared_ptr<RecordedDevice> Device() const;
+  std::shared_ptr<RecordedBuffer> LastVertexBuffer() const { return record_->lastBuffer; }
+  int VertexBuffersMade() const { return record_->buffersMade; }
+  const std::vector<std::shared_ptr<RecordedTexture>>& Textures() const {
+    return record_->textures;
+  }
+  std::int32_t CursorCounter() const { return record_->script.cursorCounter; }
+  bool FormClosed() override { return record_->formClosed; }
+
+  // Drive C of the text files, and a file's content ("" when missing).
+  const std::string& DriveC() const { return driveC_; }
+  std::string ReadTextFile(const std::string& relativePath) const;
+  bool TextFileExists(const std::string& relativePath) const;
+
+  // PlatformObjects.
+  HRESULT NewDirectX8(Ref<DirectX8>& dx) override;
+  HRESULT NewD3DX8(Ref<D3DX8>& d3dx) override;
+  // WindowSystem.
+  std::int32_t ShowCursor(std::int32_t bShow) override;
+  std::uint32_t GetTickCount() override;
+  // Runtime.
+  HRESULT Form_hWnd(std::int32_t& hWnd) override;
+  HRESULT Form_Font(Ref<IFont>& font) override;
+  void SetFormEvents(FormEvents events) override;
+  HRESULT MsgBox(const std::string& text) override;
+  void DoEvents() override;
+  void RunUntilFormClosed() override;
+  [[noreturn]] void End(int exitCode) override;
+  std::int32_t FileOpenForOutput(const std::string& path, std::int32_t& fileNumber) override;
+  std::int32_t FilePrintLine(std::int32_t fileNumber, const std::string& text) override;
+  std::int32_t FileClose(std::int32_t fileNumber) override;
+  float Timer() override;
+  void Randomize(double seed) override;
+  float Rnd() override;
+
+ private:
+  std::string driveC_;
+  std::unique_ptr<TextFiles> files_;
+  Ref<IFont> formFont_;
+  std::unique_ptr<frmTest> form_;
+  std::optional<int> exitCode_;
+};
+
+// Readable forms used in the log.
+std::string FormatFloat(float value);
+std::string FormatMatrix(const D3DMATRIX& m);
+std::string FormatPresentParameters(const D3DPRESENT_PARAMETERS& p);

@@ -1,0 +1,199 @@
+// The recording platform's own promises: scripted answers, injected
+// failures, release records and the load-event helper.
+#include "testplatform/test_platform.h"
+
+#include <gtest/gtest.h>
+
+#include "graphics/moduleDX8.h"
+#include "runtime/platform.h"
+
+namespace {
+
+TEST(TestPlatform, InstallsItselfAndResetsTheModuleAndPendingError) {
+  moduleDX8::VertexFormat = 77;
+  Err().Number = 5;
+  TestPlatform tp;
+  EXPECT_EQ(CurrentPlatform().runtime, &tp);
+  EXPECT_EQ(CurrentPlatform().objects, &tp);
+  EXPECT_EQ(CurrentPlatform().windows, &tp);
+  EXPECT_EQ(moduleDX8::VertexFormat, 0);
+  EXPECT_EQ(Err().Number, 0);
+}
+
+TEST(TestPlatform, FailsTheChosenOccurrenceOnly) {
+  TestPlatform tp;
+  tp.Fail("DX.Direct3DCreate", E_FAIL, 2);
+  Ref<DirectX8> dx;
+  ASSERT_EQ(tp.NewDirectX8(dx), 0);
+  Ref<Direct3D8> a, b, c;
+  EXPECT_EQ(dx->Direct3DCreate(a), 0);
+  EXPECT_EQ(dx->Direct3DCreate(b), E_FAIL);
+  EXPECT_EQ(b, nullptr);
+  EXPECT_EQ(dx->Direct3DCreate(c), 0);
+  EXPECT_EQ(tp.Calls(), (std::vector<std::string>{"new DirectX8", "DX.Direct3DCreate",
+                                                  "DX.Direct3DCreate -> -2147467259",
+                                                  "DX.Direct3DCreate"}));
+  EXPECT_EQ(tp.Count("DX.Direct3DCreate"), 3);
+}
+
+TEST(TestPlatform, RecordsReleasesFromDestructorsEvenAfterThePlatformHasGone) {
+  Ref<DirectX8> dx;
+  std::vector<std::string> calls;
+  {
+    TestPlatform tp;
+    ASSERT_EQ(tp.NewDirectX8(dx), 0);
+    Ref<Direct3D8> d3d;
+    ASSERT_EQ(dx->Direct3DCreate(d3d), 0);
+    d3d = nullptr;
+    EXPECT_EQ(tp.CallsStartingWith("release "), std::vector<std::string>{"release D3D"});
+  }
+  dx = nullptr;  // must not touch the gone platform
+}
+
+TEST(TestPlatform, AnswersTheScriptedAdapter) {
+  TestPlatform tp;
+  tp.script.modes = {{320, 200, 70, D3DFMT_P8}};
+  tp.script.desktop = {800, 600, 75, D3DFMT_R5G6B5};
+  tp.script.usableDeviceTypes = {D3DDEVTYPE_REF};
+  tp.script.depthFormatCheck = D3DERR_NOTAVAILABLE;
+  Ref<DirectX8> dx;
+  Ref<Direct3D8> d3d;
+  ASSERT_EQ(tp.NewDirectX8(dx), 0);
+  ASSERT_EQ(dx->Direct3DCreate(d3d), 0);
+  D3DCAPS8 caps{};
+  EXPECT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, caps), D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_REF, caps), 0);
+  EXPECT_EQ(d3d->GetAdapterModeCount(0), 1u);
+  D3DDISPLAYMODE m{};
+  EXPECT_EQ(d3d->EnumAdapterModes(0, 0, m), 0);
+  EXPECT_EQ(m.Format, D3DFMT_P8);
+  EXPECT_EQ(d3d->EnumAdapterModes(0, 1, m), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d3d->GetAdapterDisplayMode(0, m), 0);
+  EXPECT_EQ(m.Width, 800u);
+  EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_REF, D3DFMT_R5G6B5, D3DUSAGE_DEPTHSTENCIL,
+                                   D3DRTYPE_SURFACE, D3DFMT_D16),
+            D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(tp.IndexOf("D3D.GetDeviceCaps(0, 1) -> -2005530518"), 2);
+}
+
+TEST(TestPlatform, DeviceKeepsWhatIsSetAndCopiesWhatIsDrawn) {
+  TestPlatform tp;
+  Ref<DirectX8> dx;
+  Ref<Direct3D8> d3d;
+  Ref<Direct3DDevice8> dev;
+  ASSERT_EQ(tp.NewDirectX8(dx), 0);
+  ASSERT_EQ(dx->Direct3DCreate(d3d), 0);
+  D3DPRESENT_PARAMETERS pp{};
+  pp.Windowed = 1;
+  ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, 7, 0x20, pp, dev), 0);
+  auto state = tp.Device();
+  ASSERT_TRUE(state);
+  EXPECT_EQ(state->RenderState(D3DRS_LIGHTING), 1u);  // the published default
+  EXPECT_EQ(dev->SetRenderState(D3DRS_ALPHABLENDENABLE, 0xFFFFFFFFu), 0);
+  EXPECT_EQ(tp.Calls().back(), "Device.SetRenderState(27, 4294967295)");
+  EXPECT_EQ(state->RenderState(D3DRS_ALPHABLENDENABLE), 0xFFFFFFFFu);
+
+  Ref<Direct3DVertexBuffer8> vb;
+  ASSERT_EQ(dev->CreateVertexBuffer(36, 0, 0x42, D3DPOOL_DEFAULT, vb), 0);
+  const BYTE bytes[36] = {1, 2, 3};
+  ASSERT_EQ(D3DVertexBuffer8SetData(vb, 0, 36, 0, bytes), 0);
+  ASSERT_EQ(dev->SetStreamSource(0, vb, 12), 0);
+  EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);  // no scene
+  ASSERT_EQ(dev->BeginScene(), 0);
+  ASSERT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), 0);
+  EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 1, 3), D3DERR_INVALIDCALL);  // past the end
+  ASSERT_TRUE(state->LastDrawPrimitive);
+  EXPECT_EQ(state->LastDrawPrimitive->Vertices[2], 3);
+  EXPECT_EQ(state->StreamStride, 12u);
+
+  const float quad[4 * 4] = {};
+  ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, 16), 0);
+  EXPECT_EQ(tp.Calls().back(), "Device.DrawPrimitiveUP(5, 2, <64 bytes>, 16)");
+  EXPECT_EQ(state->LastDrawPrimitiveUP->Vertices.size(), 64u);
+  EXPECT_EQ(state->StreamSource, nullptr);  // stream 0 is unbound by a user-memory draw
+
+  vb = nullptr;  // the device no longer holds it either
+  EXPECT_EQ(tp.CallsStartingWith("release ").back(), "release VertexBuffer");
+  dev = nullptr;
+  EXPECT_TRUE(state->Released);
+}
+
+TEST(TestPlatform, KeyboardReadsTheScriptedPollsThenNothing) {
+  TestPlatform tp;
+  tp.PushKeys({DIK_UP, DIK_ESCAPE});
+  tp.script.pollsAfterScript = 2;
+  Ref<DirectX8> dx;
+  Ref<DirectInput8> di;
+  Ref<DirectInputDevice8> kb;
+  ASSERT_EQ(tp.NewDirectX8(dx), 0);
+  ASSERT_EQ(dx->DirectInputCreate(di), 0);
+  ASSERT_EQ(di->CreateDevice("GUID_SysKeyboard", kb), 0);
+  DIKEYBOARDSTATE s{};
+  EXPECT_EQ(kb->GetDeviceStateKeyboard(s), DIERR_NOTACQUIRED);
+  EXPECT_EQ(kb->Acquire(), DIERR_INVALIDPARAM);  // no data format yet
+  ASSERT_EQ(kb->SetCommonDataFormat(DIFORMAT_KEYBOARD), 0);
+  EXPECT_EQ(kb->SetCooperativeLevel(1, DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_BACKGROUND),
+            DIERR_INVALIDPARAM);
+  ASSERT_EQ(kb->Acquire(), 0);
+  ASSERT_EQ(kb->GetDeviceStateKeyboard(s), 0);
+  EXPECT_EQ(s[DIK_UP], 0x80);
+  EXPECT_EQ(s[DIK_ESCAPE], 0x80);
+  EXPECT_EQ(s[DIK_DOWN], 0);
+  ASSERT_EQ(kb->GetDeviceStateKeyboard(s), 0);
+  EXPECT_EQ(s, DIKEYBOARDSTATE{});
+  ASSERT_EQ(kb->GetDeviceStateKeyboard(s), 0);
+  EXPECT_THROW(kb->GetDeviceStateKeyboard(s), TestScriptExhausted);
+}
+
+TEST(TestPlatform, ClockCursorTimeAndRandomFollowTheScript) {
+  TestPlatform tp;
+  tp.script.ticks = {5000, 5003};
+  tp.script.tickStep = 7;
+  EXPECT_EQ(tp.GetTickCount(), 5000u);
+  EXPECT_EQ(tp.GetTickCount(), 5003u);
+  EXPECT_EQ(tp.GetTickCount(), 5010u);
+  tp.script.cursorCounter = -2;
+  EXPECT_EQ(tp.ShowCursor(1), -1);
+  EXPECT_EQ(tp.Calls().back(), "ShowCursor(1) -> -1");
+  tp.script.timesOfDay = {1.5f};
+  EXPECT_EQ(tp.Timer(), 1.5f);
+  EXPECT_EQ(tp.Timer(), 43200.0f);
+  tp.script.randomValues = {0.25f};
+  EXPECT_EQ(tp.Rnd(), 0.25f);
+  for (int i = 0; i < 1000; ++i) {
+    const float v = tp.Rnd();
+    ASSERT_GE(v, 0.0f);
+    ASSERT_LT(v, 1.0f);
+  }
+}
+
+TEST(TestPlatform, FormClosesAtTheScriptedDoEventsAndEndThrows) {
+  TestPlatform tp;
+  int closes = 0;
+  tp.SetFormEvents({[&] { ++closes; }});
+  tp.script.closeFormAtDoEvents = 2;
+  tp.DoEvents();
+  EXPECT_FALSE(tp.FormClosed());
+  tp.DoEvents();
+  EXPECT_TRUE(tp.FormClosed());
+  EXPECT_EQ(closes, 1);
+  EXPECT_THROW(tp.End(3), ProcessEnded);
+  EXPECT_EQ(tp.ExitCode(), 3);
+  EXPECT_EQ(tp.Calls().back(), "End(3)");
+}
+
+TEST(TestPlatform, TextFilesLandInTheTemporaryDriveCAndCanBeMadeToFail) {
+  TestPlatform tp;
+  std::int32_t n = 0;
+  ASSERT_EQ(tp.FileOpenForOutput("C:\\FPS.TXT", n), 0);
+  ASSERT_EQ(tp.FilePrintLine(n, "60"), 0);
+  EXPECT_EQ(tp.ReadTextFile("FPS.TXT"), "60\r\n");  // flushed at once
+  EXPECT_EQ(tp.FileOpenForOutput("C:\\FPS.TXT", n), ErrFileAlreadyOpen);
+  ASSERT_EQ(tp.FileClose(n), 0);
+  tp.Fail("FilePrintLine", ErrDiskFull);
+  ASSERT_EQ(tp.FileOpenForOutput("C:\\FPS.TXT", n), 0);
+  EXPECT_EQ(tp.FilePrintLine(n, "1"), ErrDiskFull);
+  EXPECT_EQ(tp.IndexOf("FileOpenForOutput(\"C:\\FPS.TXT\") -> 55"), 2);
+}
+
+}  // namespace
