@@ -1,0 +1,209 @@
+// The program's scenes as device input, for the device's tests, its golden
+// images and its benchmark: the spinning cloud (a fixed cloud from a local
+// generator, so that results never depend on the program's random numbers)
+// and the picture quad, with the left-handed matrix helpers they need.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "graphics/d3d8types.h"
+
+namespace program_scenes {
+
+constexpr int kCloudVertices = 3000;
+constexpr int kCloudTriangles = 1000;
+constexpr DWORD kCloudFvf = 834;  // XYZ, DIFFUSE, three texture sets (40 bytes)
+constexpr UINT kCloudStride = 24;  // drawn at the size of the program's vertex
+constexpr UINT kCloudBytes = kCloudVertices * kCloudStride;
+// 3.14159 / 4 rounded to single precision, as the program computes it.
+constexpr float kFovY = static_cast<float>(3.14159 / 4);
+
+inline D3DMATRIX Identity() {
+  D3DMATRIX m{};
+  for (int i = 0; i < 4; ++i) m.m[i][i] = 1.0f;
+  return m;
+}
+
+inline D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
+  D3DMATRIX out{};
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) {
+      float s = 0.0f;
+      for (int k = 0; k < 4; ++k) s += a.m[i][k] * b.m[k][j];
+      out.m[i][j] = s;
+    }
+  return out;
+}
+
+inline D3DMATRIX RotationX(float a) {
+  D3DMATRIX m = Identity();
+  const float c = std::cos(a), s = std::sin(a);
+  m.m[1][1] = c;
+  m.m[1][2] = s;
+  m.m[2][1] = -s;
+  m.m[2][2] = c;
+  return m;
+}
+
+inline D3DMATRIX RotationY(float a) {
+  D3DMATRIX m = Identity();
+  const float c = std::cos(a), s = std::sin(a);
+  m.m[0][0] = c;
+  m.m[0][2] = -s;
+  m.m[2][0] = s;
+  m.m[2][2] = c;
+  return m;
+}
+
+// Look-at from `eye` to `at` with up (0, 1, 0), left-handed.
+inline D3DMATRIX LookAtLH(D3DVECTOR eye, D3DVECTOR at) {
+  auto normalize = [](D3DVECTOR v) {
+    const float len = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    return D3DVECTOR{v.x / len, v.y / len, v.z / len};
+  };
+  auto cross = [](D3DVECTOR u, D3DVECTOR v) {
+    return D3DVECTOR{u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x};
+  };
+  auto dot = [](D3DVECTOR u, D3DVECTOR v) { return u.x * v.x + u.y * v.y + u.z * v.z; };
+  const D3DVECTOR za = normalize({at.x - eye.x, at.y - eye.y, at.z - eye.z});
+  const D3DVECTOR xa = normalize(cross({0.0f, 1.0f, 0.0f}, za));
+  const D3DVECTOR ya = cross(za, xa);
+  D3DMATRIX m{};
+  m.m[0][0] = xa.x, m.m[0][1] = ya.x, m.m[0][2] = za.x;
+  m.m[1][0] = xa.y, m.m[1][1] = ya.y, m.m[1][2] = za.y;
+  m.m[2][0] = xa.z, m.m[2][1] = ya.z, m.m[2][2] = za.z;
+  m.m[3][0] = -dot(xa, eye), m.m[3][1] = -dot(ya, eye), m.m[3][2] = -dot(za, eye);
+  m.m[3][3] = 1.0f;
+  return m;
+}
+
+inline D3DMATRIX PerspectiveFovLH(float fovy, float aspect, float zn, float zf) {
+  const float h = 1.0f / std::tan(fovy / 2);
+  const float q = zf / (zf - zn);
+  D3DMATRIX m{};
+  m.m[0][0] = h / aspect;
+  m.m[1][1] = h;
+  m.m[2][2] = q;
+  m.m[2][3] = 1.0f;
+  m.m[3][2] = -zn * q;
+  return m;
+}
+
+// The camera and turn of one frame of the spinning cloud.
+struct CloudView {
+  float eyeZ = -5.0f;
+  float angleX = 0.01f;  // the first frame's turn
+  float angleY = 0.02f;
+
+  D3DMATRIX World() const { return Multiply(RotationX(angleX), RotationY(angleY)); }
+  D3DMATRIX View() const { return LookAtLH({0.0f, 0.0f, eyeZ}, {0.0f, 0.0f, 0.0f}); }
+  static D3DMATRIX Projection() { return PerspectiveFovLH(kFovY, 1.0f, 1.0f, 1000.0f); }
+};
+
+// 3000 vertices of 24 bytes (x, y, z, colour, tu, tv): positions in
+// [-0.5, 0.5)^3, colours of alpha 64 with random red, green and blue.
+inline std::vector<std::uint8_t> CloudVertices() {
+  std::uint32_t state = 20260101u;
+  auto next = [&state] {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<float>(state >> 8) / 16777216.0f;  // exact, in [0, 1)
+  };
+  std::vector<std::uint8_t> bytes(kCloudBytes);
+  for (int i = 0; i < kCloudVertices; ++i) {
+    float r[8];
+    for (float& v : r) v = next();
+    const float pos[3] = {r[0] - 0.5f, r[1] - 0.5f, r[2] - 0.5f};
+    auto channel = [](float v) {
+      return static_cast<std::uint32_t>(std::nearbyint(static_cast<double>(v) * 255.0));
+    };
+    const std::uint32_t colour =
+        (64u << 24) | (channel(r[3]) << 16) | (channel(r[4]) << 8) | channel(r[5]);
+    std::uint8_t* p = bytes.data() + static_cast<std::size_t>(i) * kCloudStride;
+    std::memcpy(p, pos, 12);
+    std::memcpy(p + 12, &colour, 4);
+    std::memcpy(p + 16, &r[6], 8);
+  }
+  return bytes;
+}
+
+inline std::string MatrixLine(const char* name, const D3DMATRIX& m) {
+  std::string line = name;
+  char buf[32];
+  for (int i = 0; i < 16; ++i) {
+    std::snprintf(buf, sizeof buf, " %.9g", static_cast<double>(m.m[i / 4][i % 4]));
+    line += buf;
+  }
+  return line + "\n";
+}
+
+// One frame of the spinning cloud with the program's states: lighting off,
+// alpha blending of source alpha over inverse source alpha, the blue clear.
+// `extraStates` (scene lines) go in before the draw.
+inline std::string CloudScene(const CloudView& view, const std::string& file,
+                              const std::string& extraStates = "") {
+  std::string s;
+  char buf[128];
+  std::snprintf(buf, sizeof buf,
+                "# One frame of the spinning cloud: eye (0, 0, %.9g), turned %.9g about X\n"
+                "# and %.9g about Y.\n",
+                static_cast<double>(view.eyeZ), static_cast<double>(view.angleX),
+                static_cast<double>(view.angleY));
+  s += buf;
+  s += "fvf 834\n";
+  s += "rs 137 0           # LIGHTING off\n";
+  s += "rs 19 5            # SRCBLEND SRCALPHA\n";
+  s += "rs 20 6            # DESTBLEND INVSRCALPHA\n";
+  s += MatrixLine("proj", CloudView::Projection());
+  s += MatrixLine("view", view.View());
+  s += MatrixLine("world", view.World());
+  s += "clear 3 0xFF0000FF 1   # target and depth: opaque blue, far\n";
+  s += "rs 27 0xFFFFFFFF   # ALPHABLENDENABLE\n";
+  s += extraStates;
+  s += "vb 24 4 1000 " + file + "   # 1000 triangles, stride 24\n";
+  return s;
+}
+
+// The picture quad as the program draws it: screen corners (0, 0) and
+// (800, 600), corner colours top-left blue, top-right green, bottom-left red,
+// bottom-right yellow, all of alpha 0; 32 bytes a vertex in the order
+// bottom-left, top-left, bottom-right, top-right (a clockwise strip).
+// `left`/`right` swapped mirrors it into a counter-clockwise strip.
+inline std::vector<std::uint8_t> PictureVertices(float left = 0.0f, float top = 0.0f,
+                                                 float right = 800.0f, float bottom = 600.0f) {
+  struct V {
+    float x, y, z, rhw;
+    std::uint32_t colour, specular;
+    float tu, tv;
+  };
+  static_assert(sizeof(V) == 32);
+  const V v[4] = {
+      {left, bottom, 0.0f, 1.0f, 0x00FF0000u, 0, 0.0f, 1.0f},
+      {left, top, 0.0f, 1.0f, 0x000000FFu, 0, 0.0f, 0.0f},
+      {right, bottom, 0.0f, 1.0f, 0x00FFFF00u, 0, 1.0f, 1.0f},
+      {right, top, 0.0f, 1.0f, 0x0000FF00u, 0, 1.0f, 0.0f},
+  };
+  std::vector<std::uint8_t> bytes(sizeof v);
+  std::memcpy(bytes.data(), v, sizeof v);
+  return bytes;
+}
+
+// One frame of the picture loop with format `fvf` (388 as the program sets
+// it, 452 with the diffuse colour) and the program's states.
+inline std::string PictureScene(DWORD fvf, const std::string& file) {
+  std::string s = "# One frame of the picture loop: a screen-space quad from (0, 0) to\n"
+                  "# (800, 600), no texture.\n";
+  s += "fvf " + std::to_string(fvf) + "\n";
+  s += "rs 137 0           # LIGHTING off\n";
+  s += "rs 19 5            # SRCBLEND SRCALPHA\n";
+  s += "rs 20 6            # DESTBLEND INVSRCALPHA\n";
+  s += "clear 1 0 0        # target only, black\n";
+  s += "up 32 5 2 " + file + "   # two-triangle strip, stride 32\n";
+  return s;
+}
+
+}  // namespace program_scenes

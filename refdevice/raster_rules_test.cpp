@@ -1,0 +1,225 @@
+// Rasterization rules of the reference device, checked by counting how often
+// each pixel is written: every triangle adds 0x40 to each channel with
+// ONE/ONE blending, so a pixel drawn twice shows 0x80.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "refdevice/program_scenes.h"
+#include "refdevice/test_support.h"
+
+namespace {
+
+constexpr std::uint32_t kOnce = 0x404040;
+
+struct Tl {
+  float x, y, z, rhw;
+  std::uint32_t colour;
+};
+
+class Coverage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Direct3DDevice8& dev = *d_.device;
+    ASSERT_EQ(dev.SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE), D3D_OK);
+    dev.SetRenderState(D3DRS_ZENABLE, 0);
+    dev.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    dev.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    dev.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    ASSERT_EQ(dev.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(dev.BeginScene(), D3D_OK);
+  }
+
+  Image Draw(D3DPRIMITIVETYPE type, const std::vector<Tl>& v, UINT primitives) {
+    EXPECT_EQ(d_.device->DrawPrimitiveUP(type, primitives, v.data(), sizeof(Tl)), D3D_OK);
+    EXPECT_EQ(d_.device->EndScene(), D3D_OK);
+    return d_.Picture();
+  }
+
+  test_support::SceneDevice d_;
+};
+
+// Exactly the pixels [x0, x1) x [y0, y1) once, nothing else.
+void ExpectRectangleOnce(const Image& image, int x0, int y0, int x1, int y1) {
+  ASSERT_EQ(image.pixels.size(), 640u * 480u);
+  int wrong = 0;
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) {
+      const bool inside = x >= x0 && x < x1 && y >= y0 && y < y1;
+      const std::uint32_t want = inside ? kOnce : 0;
+      if (image.At(x, y) != want && ++wrong <= 5)
+        ADD_FAILURE() << "pixel (" << x << ", " << y << ") is 0x" << std::hex << image.At(x, y)
+                      << ", want 0x" << want;
+    }
+  EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(Coverage, ScreenFillingQuadCoversEveryPixelOnce) {
+  const std::vector<Tl> quad = {{0, 480, 0, 1, kOnce},
+                                {0, 0, 0, 1, kOnce},
+                                {640, 480, 0, 1, kOnce},
+                                {640, 0, 0, 1, kOnce}};
+  ExpectRectangleOnce(Draw(D3DPT_TRIANGLESTRIP, quad, 2), 0, 0, 640, 480);
+}
+
+TEST_F(Coverage, OversizedPictureQuadCoversEveryPixelOnce) {
+  // The program's quad reaches past the screen to (800, 600).
+  const std::vector<Tl> quad = {{0, 600, 0, 1, kOnce},
+                                {0, 0, 0, 1, kOnce},
+                                {800, 600, 0, 1, kOnce},
+                                {800, 0, 0, 1, kOnce}};
+  ExpectRectangleOnce(Draw(D3DPT_TRIANGLESTRIP, quad, 2), 0, 0, 640, 480);
+}
+
+TEST_F(Coverage, SharedEdgesCoverEachPixelOnce) {
+  // A grid of cells from (40, 30) to (600, 450), each split into two
+  // triangles. Inner vertices are moved by sub-pixel amounts, some by none
+  // (edges through pixel centres), some by exact halves and sixteenths,
+  // some by odd fractions, so the edges take every slope.
+  constexpr int kCols = 14, kRows = 12;
+  constexpr float kX0 = 40, kY0 = 30, kW = 40, kH = 35;
+  const float offsets[] = {0.0f, 0.5f, -0.5f, 0.0625f, -0.3125f, 0.37f, -3.71f, 4.2f, 2.0f};
+  auto vertex = [&](int i, int j) {
+    float x = kX0 + kW * static_cast<float>(i), y = kY0 + kH * static_cast<float>(j);
+    if (i > 0 && i < kCols && j > 0 && j < kRows) {
+      x += offsets[(i * 7 + j * 3) % 9];
+      y += offsets[(i * 5 + j * 2 + 4) % 9];
+    }
+    return Tl{x, y, 0.0f, 1.0f, kOnce};
+  };
+  std::vector<Tl> list;
+  for (int j = 0; j < kRows; ++j)
+    for (int i = 0; i < kCols; ++i) {
+      const Tl a = vertex(i, j), b = vertex(i + 1, j), c = vertex(i, j + 1),
+               e = vertex(i + 1, j + 1);
+      // Alternate the diagonal so that both directions are shared.
+      if ((i + j) % 2 == 0) {
+        list.insert(list.end(), {a, b, e, a, e, c});
+      } else {
+        list.insert(list.end(), {a, b, c, b, e, c});
+      }
+    }
+  const int x1 = static_cast<int>(kX0 + kW * kCols), y1 = static_cast<int>(kY0 + kH * kRows);
+  ExpectRectangleOnce(Draw(D3DPT_TRIANGLELIST, list, static_cast<UINT>(list.size() / 3)), 40,
+                      30, x1, y1);
+}
+
+TEST_F(Coverage, FanAroundAnOffCentrePointHasNoGapsOrOverlaps) {
+  // Thin slivers around a centre between pixel centres, their rim on a
+  // circle, as a triangle fan.
+  std::vector<Tl> fan = {{320.3f, 240.7f, 0, 1, kOnce}};
+  constexpr int kSpokes = 97;
+  for (int k = 0; k <= kSpokes; ++k) {
+    const double a = 2 * 3.14159265358979 * (k % kSpokes) / kSpokes;
+    fan.push_back({static_cast<float>(320.3 + 200 * std::cos(a)),
+                   static_cast<float>(240.7 + 200 * std::sin(a)), 0, 1, kOnce});
+  }
+  const Image image = Draw(D3DPT_TRIANGLEFAN, fan, kSpokes);
+  int twice = 0, holes = 0;
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) {
+      const std::uint32_t p = image.At(x, y);
+      if (p != 0 && p != kOnce) ++twice;
+      // Well inside the polygon (whose edges stay within 0.1 pixel of the
+      // circle's radius 200), every pixel must be drawn.
+      const double r = std::hypot(x - 320.3, y - 240.7);
+      if (r < 198.0 && p == 0) ++holes;
+    }
+  EXPECT_EQ(twice, 0);
+  EXPECT_EQ(holes, 0);
+}
+
+// Depth of two triangles with the same corners, crossing at x = 320:
+// the first rises from 0.2 on the left to 0.8 on the right, the second falls.
+struct Crossing {
+  static std::vector<Tl> Triangle(bool rising, std::uint32_t colour) {
+    const float left = rising ? 0.2f : 0.8f, right = rising ? 0.8f : 0.2f;
+    return {{100, 100, left, 1, colour}, {540, 100, right, 1, colour},
+            {100, 380, left, 1, colour}};
+  }
+  static double Depth(bool rising, int x) {
+    const double t = (x - 100.0) / 440.0;
+    return rising ? 0.2 + 0.6 * t : 0.8 - 0.6 * t;
+  }
+};
+
+bool Passes(D3DCMPFUNC f, double incoming, double stored) {
+  switch (f) {
+    case D3DCMP_NEVER: return false;
+    case D3DCMP_LESS: return incoming < stored;
+    case D3DCMP_EQUAL: return incoming == stored;
+    case D3DCMP_LESSEQUAL: return incoming <= stored;
+    case D3DCMP_GREATER: return incoming > stored;
+    case D3DCMP_NOTEQUAL: return incoming != stored;
+    case D3DCMP_GREATEREQUAL: return incoming >= stored;
+    case D3DCMP_ALWAYS: return true;
+  }
+  return false;
+}
+
+TEST(DepthTest, EveryCompareFunctionPicksTheRightTriangleOfACrossingPair) {
+  constexpr std::uint32_t kFirst = 0xFF0000, kSecond = 0x00FF00;
+  for (int fn = D3DCMP_NEVER; fn <= D3DCMP_ALWAYS; ++fn) {
+    for (bool firstRises : {true, false}) {
+      SCOPED_TRACE(::testing::Message() << "ZFUNC " << fn << (firstRises ? ", rising first"
+                                                                         : ", falling first"));
+      test_support::SceneDevice d;
+      Direct3DDevice8& dev = *d.device;
+      dev.SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+      dev.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+      dev.BeginScene();
+      // The first triangle is stored whatever the depth buffer held.
+      dev.SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
+      const auto first = Crossing::Triangle(firstRises, kFirst);
+      ASSERT_EQ(dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, first.data(), sizeof(Tl)), D3D_OK);
+      dev.SetRenderState(D3DRS_ZFUNC, static_cast<DWORD>(fn));
+      const auto second = Crossing::Triangle(!firstRises, kSecond);
+      ASSERT_EQ(dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, second.data(), sizeof(Tl)), D3D_OK);
+      dev.EndScene();
+      const Image image = d.Picture();
+
+      int wrong = 0, checked = 0;
+      for (int y = 110; y < 360; ++y)
+        for (int x = 105; x < 530; ++x) {
+          // Inside the triangle, away from the crossing (where the 16-bit
+          // depths meet) and from the slanted edge.
+          if (std::abs(x - 320) < 4 || (x - 100) * 280 + (y - 100) * 440 > 440 * 280 - 2000)
+            continue;
+          const bool second = Passes(static_cast<D3DCMPFUNC>(fn), Crossing::Depth(!firstRises, x),
+                                     Crossing::Depth(firstRises, x));
+          ++checked;
+          wrong += image.At(x, y) != (second ? kSecond : kFirst);
+        }
+      EXPECT_GT(checked, 10000);
+      EXPECT_EQ(wrong, 0);
+      // With the default LESSEQUAL, and with LESS, the nearer one shows.
+      if (fn == D3DCMP_LESSEQUAL || fn == D3DCMP_LESS) {
+        EXPECT_EQ(image.At(200, 150), firstRises ? kFirst : kSecond);
+        EXPECT_EQ(image.At(400, 150), firstRises ? kSecond : kFirst);
+      }
+    }
+  }
+}
+
+TEST(DepthTest, DepthWritesCanBeSwitchedOff) {
+  test_support::SceneDevice d;
+  Direct3DDevice8& dev = *d.device;
+  dev.SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+  dev.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  dev.BeginScene();
+  dev.SetRenderState(D3DRS_ZWRITEENABLE, 0);
+  const auto nearer = Crossing::Triangle(true, 0xFF0000);
+  dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, nearer.data(), sizeof(Tl));
+  dev.SetRenderState(D3DRS_ZWRITEENABLE, 1);
+  const auto farther = Crossing::Triangle(false, 0x00FF00);
+  dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, farther.data(), sizeof(Tl));
+  dev.EndScene();
+  // The first left no depth behind, so the second covers it everywhere.
+  const Image image = d.Picture();
+  EXPECT_EQ(image.At(200, 150), 0x00FF00u);
+  EXPECT_EQ(image.At(400, 150), 0x00FF00u);
+}
+
+}  // namespace
