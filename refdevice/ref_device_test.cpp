@@ -1,0 +1,269 @@
+#include "refdevice/ref_device.h"
+
+#include <gtest/gtest.h>
+
+#include "refdevice/device_test_util.h"
+
+using devtest::Fixture;
+using devtest::kTlFvf;
+using devtest::TlVertex;
+using devtest::Windowed;
+
+namespace {
+
+DWORD Rs(Direct3DDevice8& d, D3DRENDERSTATETYPE s) {
+  DWORD v = 0xDEADBEEF;
+  EXPECT_EQ(d.GetRenderState(s, v), D3D_OK);
+  return v;
+}
+DWORD Tss(Direct3DDevice8& d, DWORD stage, D3DTEXTURESTAGESTATETYPE s) {
+  DWORD v = 0xDEADBEEF;
+  EXPECT_EQ(d.GetTextureStageState(stage, s, v), D3D_OK);
+  return v;
+}
+
+}  // namespace
+
+TEST(RefDeviceState, PublishedDefaults) {
+  Fixture f;
+  Direct3DDevice8& d = *f.dev;
+  EXPECT_EQ(Rs(d, D3DRS_ZENABLE), 1u);  // automatic depth buffer present
+  EXPECT_EQ(Rs(d, D3DRS_ZWRITEENABLE), 1u);
+  EXPECT_EQ(Rs(d, D3DRS_ZFUNC), static_cast<DWORD>(D3DCMP_LESSEQUAL));
+  EXPECT_EQ(Rs(d, D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_CCW));
+  EXPECT_EQ(Rs(d, D3DRS_SHADEMODE), static_cast<DWORD>(D3DSHADE_GOURAUD));
+  EXPECT_EQ(Rs(d, D3DRS_LIGHTING), 1u);
+  EXPECT_EQ(Rs(d, D3DRS_SPECULARENABLE), 0u);
+  EXPECT_EQ(Rs(d, D3DRS_ALPHABLENDENABLE), 0u);
+  EXPECT_EQ(Rs(d, D3DRS_SRCBLEND), static_cast<DWORD>(D3DBLEND_ONE));
+  EXPECT_EQ(Rs(d, D3DRS_DESTBLEND), static_cast<DWORD>(D3DBLEND_ZERO));
+  EXPECT_EQ(Rs(d, D3DRS_FOGENABLE), 0u);
+  EXPECT_EQ(Rs(d, D3DRS_FOGTABLEMODE), static_cast<DWORD>(D3DFOG_NONE));
+  EXPECT_EQ(refdev::AsFloat(Rs(d, D3DRS_FOGSTART)), 0.0f);
+  EXPECT_EQ(refdev::AsFloat(Rs(d, D3DRS_FOGEND)), 1.0f);
+  EXPECT_EQ(refdev::AsFloat(Rs(d, D3DRS_FOGDENSITY)), 1.0f);
+  EXPECT_EQ(Rs(d, D3DRS_FOGCOLOR), 0u);
+  EXPECT_EQ(Rs(d, D3DRS_ALPHAFUNC), static_cast<DWORD>(D3DCMP_ALWAYS));
+  EXPECT_EQ(Rs(d, D3DRS_COLORVERTEX), 1u);
+  EXPECT_EQ(Rs(d, D3DRS_DIFFUSEMATERIALSOURCE), static_cast<DWORD>(D3DMCS_COLOR1));
+  EXPECT_EQ(Rs(d, D3DRS_TEXTUREFACTOR), 0xFFFFFFFFu);
+
+  EXPECT_EQ(Tss(d, 0, D3DTSS_COLOROP), static_cast<DWORD>(D3DTOP_MODULATE));
+  EXPECT_EQ(Tss(d, 0, D3DTSS_COLORARG1), D3DTA_TEXTURE);
+  EXPECT_EQ(Tss(d, 0, D3DTSS_COLORARG2), D3DTA_CURRENT);
+  EXPECT_EQ(Tss(d, 0, D3DTSS_ALPHAOP), static_cast<DWORD>(D3DTOP_SELECTARG1));
+  EXPECT_EQ(Tss(d, 0, D3DTSS_ALPHAARG1), D3DTA_TEXTURE);
+  for (DWORD s = 1; s < 8; ++s) {
+    EXPECT_EQ(Tss(d, s, D3DTSS_COLOROP), static_cast<DWORD>(D3DTOP_DISABLE));
+    EXPECT_EQ(Tss(d, s, D3DTSS_ALPHAOP), static_cast<DWORD>(D3DTOP_DISABLE));
+    EXPECT_EQ(Tss(d, s, D3DTSS_TEXCOORDINDEX), s);
+  }
+  EXPECT_EQ(Tss(d, 0, D3DTSS_ADDRESSU), static_cast<DWORD>(D3DTADDRESS_WRAP));
+
+  D3DVIEWPORT8 vp{};
+  ASSERT_EQ(d.GetViewport(vp), D3D_OK);
+  EXPECT_EQ(vp.Width, 640u);
+  EXPECT_EQ(vp.Height, 480u);
+  EXPECT_EQ(vp.MinZ, 0.0f);
+  EXPECT_EQ(vp.MaxZ, 1.0f);
+  for (auto t : {D3DTS_WORLD, D3DTS_VIEW, D3DTS_PROJECTION}) {
+    D3DMATRIX m{};
+    ASSERT_EQ(d.GetTransform(t, m), D3D_OK);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(m.m[i / 4][i % 4], i % 5 == 0 ? 1.0f : 0.0f);
+  }
+
+  // Out-of-range states are refused.
+  EXPECT_EQ(d.SetRenderState(static_cast<D3DRENDERSTATETYPE>(D3DRS_MAX), 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d.SetTextureStageState(8, D3DTSS_COLOROP, 1), D3DERR_INVALIDCALL);
+  D3DVIEWPORT8 big{0, 0, 641, 480, 0.0f, 1.0f};
+  EXPECT_EQ(d.SetViewport(big), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d.SetVertexShader(0x4 | 0x10), D3DERR_INVALIDCALL);  // RHW with normal
+
+  Fixture noDepth(Windowed(64, 64, D3DFMT_X8R8G8B8, 0));
+  EXPECT_EQ(Rs(*noDepth.dev, D3DRS_ZENABLE), 0u);
+}
+
+TEST(RefDeviceScene, BracketRules) {
+  Fixture f;
+  Direct3DDevice8& d = *f.dev;
+  ASSERT_EQ(d.SetVertexShader(kTlFvf), D3D_OK);
+  const TlVertex tri[3] = {{0, 0, 0, 1, 0xFFFFFFFF}, {10, 0, 0, 1, 0xFFFFFFFF}, {0, 10, 0, 1, 0xFFFFFFFF}};
+  EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(TlVertex)), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d.EndScene(), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d.BeginScene(), D3D_OK);
+  EXPECT_EQ(d.BeginScene(), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(TlVertex)), D3D_OK);
+  EXPECT_EQ(d.EndScene(), D3D_OK);
+  EXPECT_EQ(d.EndScene(), D3DERR_INVALIDCALL);
+  // Clearing is allowed outside a scene.
+  EXPECT_EQ(d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3D_OK);
+}
+
+TEST(RefDeviceClear, FlagsRectanglesAndViewport) {
+  Fixture f(Windowed(64, 32, D3DFMT_X8R8G8B8, D3DFMT_D16));
+  Direct3DDevice8& d = *f.dev;
+  ASSERT_EQ(d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF102030, 1.0f, 0), D3D_OK);
+  EXPECT_EQ(f.Count(0x102030), 64 * 32);
+
+  // Rectangles, clipped to the viewport.
+  D3DVIEWPORT8 vp{8, 4, 40, 20, 0.0f, 1.0f};
+  ASSERT_EQ(d.SetViewport(vp), D3D_OK);
+  const D3DRECT rects[2] = {{0, 0, 16, 8}, {40, 20, 100, 100}};
+  ASSERT_EQ(d.Clear(2, rects, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0), D3D_OK);
+  EXPECT_EQ(f.Count(0xFFFFFF), 8 * 4 + 8 * 4);
+  EXPECT_EQ(f.Rgb(8, 4), 0xFFFFFFu);
+  EXPECT_EQ(f.Rgb(7, 4), 0x102030u);
+  EXPECT_EQ(f.Rgb(47, 23), 0xFFFFFFu);
+  EXPECT_EQ(f.Rgb(48, 23), 0x102030u);
+  // No rectangles: the whole viewport.
+  ASSERT_EQ(d.Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+  EXPECT_EQ(f.Count(0), 40 * 20);
+
+  EXPECT_EQ(d.Clear(0, nullptr, 0, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d.Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d.Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0), D3DERR_INVALIDCALL);  // D16 has none
+  EXPECT_EQ(d.Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.5f, 0), D3DERR_INVALIDCALL);
+
+  Fixture noDepth(Windowed(16, 16, D3DFMT_R5G6B5, 0));
+  EXPECT_EQ(noDepth.dev->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+  ASSERT_EQ(noDepth.dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF8040, 1.0f, 0), D3D_OK);
+  // 16-bit: channels truncated and widened back by bit replication.
+  EXPECT_EQ(noDepth.Rgb(3, 3), 0xFF8242u);
+
+  Fixture stencil(Windowed(16, 16, D3DFMT_X8R8G8B8, D3DFMT_D24S8));
+  EXPECT_EQ(stencil.dev->Clear(0, nullptr, D3DCLEAR_STENCIL | D3DCLEAR_ZBUFFER, 0, 0.5f, 3), D3D_OK);
+}
+
+TEST(RefDevicePresent, FlipCopyAndDiscardSwapTheBuffers) {
+  for (auto swap : {D3DSWAPEFFECT_FLIP, D3DSWAPEFFECT_DISCARD, D3DSWAPEFFECT_COPY}) {
+    auto p = Windowed(8, 8);
+    p.SwapEffect = swap;
+    Fixture f(p);
+    ASSERT_EQ(f.dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0), D3D_OK);
+    auto frame = f.dev->PresentedFrame();
+    std::uint32_t px;
+    std::memcpy(&px, frame.pixels, 4);
+    EXPECT_EQ(px & 0xFFFFFFu, 0u) << "nothing presented yet";
+    ASSERT_EQ(f.dev->Present(nullptr, nullptr, 0, nullptr), D3D_OK);
+    frame = f.dev->PresentedFrame();
+    std::memcpy(&px, frame.pixels, 4);
+    EXPECT_EQ(px & 0xFFFFFFu, 0x00FF00u);
+    EXPECT_EQ(f.dev->PresentCount(), 1u);
+    // Copy keeps the back buffer; flipping hands back the former front buffer.
+    EXPECT_EQ(f.Rgb(0, 0), swap == D3DSWAPEFFECT_COPY ? 0x00FF00u : 0u) << swap;
+  }
+  Fixture f;
+  RECT r{0, 0, 1, 1};
+  EXPECT_EQ(f.dev->Present(&r, nullptr, 0, nullptr), D3DERR_INVALIDCALL);
+}
+
+TEST(RefDeviceResources, VertexBuffersLockWithinTheirLength) {
+  Fixture f;
+  Ref<Direct3DVertexBuffer8> vb;
+  EXPECT_EQ(f.dev->CreateVertexBuffer(0, 0, 0, D3DPOOL_DEFAULT, vb), D3DERR_INVALIDCALL);
+  EXPECT_EQ(f.dev->CreateVertexBuffer(10, 0, 322, D3DPOOL_DEFAULT, vb), D3DERR_INVALIDCALL);
+  ASSERT_EQ(f.dev->CreateVertexBuffer(96, 0, 322, D3DPOOL_DEFAULT, vb), D3D_OK);
+  D3DVERTEXBUFFER_DESC desc{};
+  ASSERT_EQ(vb->GetDesc(desc), D3D_OK);
+  EXPECT_EQ(desc.Size, 96u);
+  EXPECT_EQ(desc.FVF, 322u);
+  EXPECT_EQ(desc.Type, D3DRTYPE_VERTEXBUFFER);
+  BYTE* p = nullptr;
+  ASSERT_EQ(vb->Lock(0, 0, &p, 0), D3D_OK);  // 0 = the whole buffer
+  p[95] = 7;
+  EXPECT_EQ(vb->Unlock(), D3D_OK);
+  EXPECT_EQ(vb->Unlock(), D3DERR_INVALIDCALL);
+  EXPECT_EQ(vb->Lock(90, 7, &p, 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(vb->Lock(97, 0, &p, 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(vb->Lock(0xFFFFFFF0u, 0x20, &p, 0), D3DERR_INVALIDCALL);
+}
+
+TEST(RefDeviceResources, TexturesHaveTheirMipChainsAndLockRules) {
+  Fixture f;
+  Ref<Direct3DTexture8> t;
+  ASSERT_EQ(f.dev->CreateTexture(256, 64, 0, 0, D3DFMT_A4R4G4B4, D3DPOOL_MANAGED, t), D3D_OK);
+  EXPECT_EQ(t->GetLevelCount(), 9u);
+  D3DSURFACE_DESC desc{};
+  ASSERT_EQ(t->GetLevelDesc(8, desc), D3D_OK);
+  EXPECT_EQ(desc.Width, 1u);
+  EXPECT_EQ(desc.Height, 1u);
+  ASSERT_EQ(t->GetLevelDesc(2, desc), D3D_OK);
+  EXPECT_EQ(desc.Width, 64u);
+  EXPECT_EQ(desc.Height, 16u);
+  EXPECT_EQ(desc.Format, D3DFMT_A4R4G4B4);
+  EXPECT_EQ(desc.Pool, D3DPOOL_MANAGED);
+  EXPECT_EQ(t->GetLevelDesc(9, desc), D3DERR_INVALIDCALL);
+
+  D3DLOCKED_RECT lr{};
+  ASSERT_EQ(t->LockRect(0, lr, nullptr, 0), D3D_OK);
+  EXPECT_EQ(lr.Pitch, 512);
+  EXPECT_EQ(t->LockRect(0, lr, nullptr, 0), D3DERR_INVALIDCALL);  // already locked
+  EXPECT_EQ(t->UnlockRect(0), D3D_OK);
+  const RECT outside{0, 0, 257, 1};
+  EXPECT_EQ(t->LockRect(0, lr, &outside, 0), D3DERR_INVALIDCALL);
+
+  EXPECT_EQ(f.dev->CreateTexture(16, 16, 6, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, t),
+            D3DERR_INVALIDCALL);  // a 16x16 chain has 5 levels
+  EXPECT_EQ(f.dev->CreateTexture(0, 16, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, t),
+            D3DERR_INVALIDCALL);
+  EXPECT_EQ(f.dev->CreateTexture(16, 16, 1, 0, D3DFMT_P8, D3DPOOL_MANAGED, t), D3DERR_INVALIDCALL);
+  // Default-pool textures cannot be locked unless dynamic.
+  ASSERT_EQ(f.dev->CreateTexture(16, 16, 1, 0, D3DFMT_R5G6B5, D3DPOOL_DEFAULT, t), D3D_OK);
+  EXPECT_EQ(t->LockRect(0, lr, nullptr, 0), D3DERR_INVALIDCALL);
+  for (auto fmt : {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5,
+                   D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4})
+    EXPECT_EQ(f.dev->CreateTexture(3, 5, 1, 0, fmt, D3DPOOL_SYSTEMMEM, t), D3D_OK) << fmt;
+}
+
+TEST(RefDeviceDraw, RefusesDrawsPastTheBufferAndWithoutSource) {
+  Fixture f;
+  Direct3DDevice8& d = *f.dev;
+  ASSERT_EQ(d.SetVertexShader(kTlFvf), D3D_OK);
+  ASSERT_EQ(d.BeginScene(), D3D_OK);
+  EXPECT_EQ(d.DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);  // no stream
+  Ref<Direct3DVertexBuffer8> vb;
+  ASSERT_EQ(d.CreateVertexBuffer(3 * sizeof(TlVertex), 0, kTlFvf, D3DPOOL_DEFAULT, vb), D3D_OK);
+  ASSERT_EQ(d.SetStreamSource(0, vb, sizeof(TlVertex)), D3D_OK);
+  EXPECT_EQ(d.DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
+  EXPECT_EQ(d.DrawPrimitive(D3DPT_TRIANGLELIST, 1, 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d.DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d.DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d.DrawPrimitive(D3DPT_TRIANGLELIST, 0xFFFFFFFFu, 0xFFFFFFFFu), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d.DrawPrimitive(D3DPT_LINELIST, 0, 2), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d.DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(9), 0, 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d.DrawPrimitive(D3DPT_POINTLIST, 2, 1), D3D_OK);
+  // A stride wider than the data read still must fit.
+  ASSERT_EQ(d.SetStreamSource(0, vb, 2 * sizeof(TlVertex)), D3D_OK);
+  EXPECT_EQ(d.DrawPrimitive(D3DPT_LINELIST, 0, 1), D3D_OK);
+  EXPECT_EQ(d.DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
+
+  // DrawPrimitiveUP leaves stream 0 unset.
+  const TlVertex tri[3] = {};
+  EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(TlVertex)), D3D_OK);
+  EXPECT_EQ(d.DrawPrimitive(D3DPT_POINTLIST, 0, 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, nullptr, sizeof(TlVertex)), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d.EndScene(), D3D_OK);
+}
+
+TEST(RefDeviceDraw, ReadsOnlyTheElementsInUse) {
+  // Format 834 declares three coordinate sets (40 bytes); at stride 24 the last
+  // vertex ends 16 bytes short of a full 834 vertex, which is fine while no
+  // texture reads a coordinate set beyond the first.
+  Fixture f;
+  Direct3DDevice8& d = *f.dev;
+  Ref<Direct3DVertexBuffer8> vb;
+  ASSERT_EQ(d.CreateVertexBuffer(72, 0, 834, D3DPOOL_DEFAULT, vb), D3D_OK);
+  ASSERT_EQ(d.SetVertexShader(834), D3D_OK);
+  ASSERT_EQ(d.SetStreamSource(0, vb, 24), D3D_OK);
+  ASSERT_EQ(d.BeginScene(), D3D_OK);
+  EXPECT_EQ(d.DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
+  // A texture on stage 0 reading set 2 (bytes 32 to 40) reaches past the end.
+  Ref<Direct3DTexture8> t;
+  ASSERT_EQ(d.CreateTexture(4, 4, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, t), D3D_OK);
+  ASSERT_EQ(d.SetTexture(0, t), D3D_OK);
+  EXPECT_EQ(d.DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);  // set 0 still fits
+  ASSERT_EQ(d.SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 2), D3D_OK);
+  EXPECT_EQ(d.DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d.EndScene(), D3D_OK);
+}
