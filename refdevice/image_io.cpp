@@ -300,10 +300,10 @@ std::int64_t CompareImages(const Image& a, const Image& b, Image* diff) {
       const bool inB = x < b.width && y < b.height;
       std::uint32_t out;
       if (inA && inB && a.At(x, y) == b.At(x, y)) {
-        // Same: the picture dimmed to a quarter, grey, so the scene stays
+        // Same: the picture as dim grey (at most half brightness), so the scene stays
         // recognisable behind the marks.
         const std::uint32_t p = a.At(x, y);
-        const std::uint32_t grey = (((p >> 16) & 255u) + ((p >> 8) & 255u) + (p & 255u)) / 12;
+        const std::uint32_t grey = (((p >> 16) & 255u) + ((p >> 8) & 255u) + (p & 255u)) / 6;
         out = Rgb(grey, grey, grey);
       } else {
         ++count;

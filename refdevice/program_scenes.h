@@ -149,8 +149,8 @@ inline std::string CloudScene(const CloudView& view, const std::string& file,
   std::string s;
   char buf[128];
   std::snprintf(buf, sizeof buf,
-                "# One frame of the spinning cloud: eye (0, 0, %.9g), turned %.9g about X\n"
-                "# and %.9g about Y.\n",
+                "# One frame of the spinning cloud: eye (0, 0, %g), turned %g about X\n"
+                "# and %g about Y.\n",
                 static_cast<double>(view.eyeZ), static_cast<double>(view.angleX),
                 static_cast<double>(view.angleY));
   s += buf;
