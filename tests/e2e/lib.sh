@@ -1,0 +1,110 @@
+# Helpers of the end-to-end tests: a private X server, the program, waits
+# with time limits, and cleanup of exactly the processes a test started.
+#
+# Expects: QUILLON (the program), PICTURE_TOOL, CURSOR_PROBE (optional).
+set -u
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/quillon-e2e.XXXXXX")
+STARTED_PIDS=()
+
+cleanup() {
+  local pid
+  for pid in "${STARTED_PIDS[@]}"; do
+    kill "$pid" 2>/dev/null
+  done
+  sleep 0.2
+  for pid in "${STARTED_PIDS[@]}"; do
+    kill -9 "$pid" 2>/dev/null
+  done
+  if [ "${KEEP_WORK:-0}" = 1 ]; then echo "work kept in $WORK"; else rm -rf "$WORK"; fi
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+note() { echo "-- $*"; }
+
+# start_xvfb WIDTHxHEIGHT: a private X server on a display number it picks
+# itself; sets DISPLAY. -noreset keeps added modes when clients leave; the
+# font path lets message boxes find a font.
+start_xvfb() {
+  local size=$1 fonts="built-ins"
+  [ -d /usr/share/fonts/X11/misc ] && fonts="built-ins,/usr/share/fonts/X11/misc"
+  exec 5>"$WORK/display"
+  Xvfb -displayfd 5 -screen 0 "${size}x24" -noreset -nolisten tcp -fp "$fonts" \
+    >"$WORK/xvfb.log" 2>&1 &
+  STARTED_PIDS+=($!)
+  exec 5>&-
+  local i
+  for i in $(seq 100); do
+    [ -s "$WORK/display" ] && break
+    sleep 0.1
+  done
+  [ -s "$WORK/display" ] || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+  export DISPLAY=":$(head -n1 "$WORK/display")"
+  unset WAYLAND_DISPLAY
+  note "Xvfb on $DISPLAY ($size)"
+}
+
+# start_quillon [VAR=VALUE...]: the program in the background, its output in
+# $WORK/quillon.out, its status in $WORK/quillon.rc when it ends.
+start_quillon() {
+  rm -f "$WORK/quillon.rc" "$WORK/quillon.pid"
+  (sh -c 'echo $$ >"$0"; exec env "$@"' "$WORK/quillon.pid" "$@" \
+     timeout -k 5 120 "$QUILLON" >"$WORK/quillon.out" 2>&1
+   echo $? >"$WORK/quillon.rc") &
+  STARTED_PIDS+=($!)
+  wait_for 10 test -s "$WORK/quillon.pid" || fail "the program did not start"
+  # The time limit's process: a signal sent to it reaches the program.
+  STARTED_PIDS+=("$(cat "$WORK/quillon.pid")")
+}
+
+signal_quillon() { kill "-$1" "$(cat "$WORK/quillon.pid")"; }
+
+# wait_for SECONDS COMMAND...: polls COMMAND until it succeeds.
+wait_for() {
+  local limit=$1
+  shift
+  local end=$((SECONDS + limit))
+  while [ $SECONDS -lt $end ]; do
+    "$@" >/dev/null 2>&1 && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+quillon_ended() { [ -s "$WORK/quillon.rc" ]; }
+
+# wait_quillon SECONDS: waits for the program's end and prints its status.
+wait_quillon() {
+  wait_for "$1" quillon_ended || fail "the program did not end within $1 s; output: $(cat "$WORK/quillon.out")"
+  cat "$WORK/quillon.rc"
+}
+
+# The form's window line from the window tree ("Form1": ... WxH+X+Y ...).
+form_window() { xwininfo -root -tree | grep '"Form1"'; }
+form_geometry() { form_window | grep -o '[0-9]*x[0-9]*+[0-9-]*+[0-9-]*' | head -n1; }
+# A top-level window titled "Quillon": the message box.
+message_box_id() { xwininfo -root -tree | awk '/"Quillon"/ {print $1; exit}'; }
+has_message_box() { [ -n "$(message_box_id)" ]; }
+
+screenshot() { import -window root -depth 8 "PNG24:$1"; }
+
+# stats FILE -> "width height blue cloud cx cy"
+stats() { "$PICTURE_TOOL" stats "$1"; }
+cloud_pixels() { stats "$1" | awk '{print $4}'; }
+
+# check_log FILE: one line per frame, each a number's digits and CR LF.
+check_log() {
+  local log=$1
+  [ -f "$log" ] || fail "no log at $log"
+  [ -s "$log" ] || fail "the log is empty"
+  [ "$(tail -c 2 "$log" | od -An -c | tr -d ' ')" = '\r\n' ] || fail "the log does not end in CR LF"
+  if LC_ALL=C grep -v -q -P '^[0-9]+\r$' "$log"; then
+    fail "a log line is not digits + CR LF: $(LC_ALL=C grep -v -P '^[0-9]+\r$' "$log" | head -n3 | od -c | head)"
+  fi
+}
+log_lines() { wc -l <"$1"; }

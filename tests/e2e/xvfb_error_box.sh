@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# A log that cannot be created: the error report shows its message box, the
+# test closes it, and the program ends with status 1. On an X server without
+# usable fonts SDL cannot show a box: the message goes to standard error and
+# the program goes on at once.
+source "$(dirname "$0")/lib.sh"
+
+start_xvfb 1024x768
+start_quillon QUILLON_DRIVE_C="$WORK/no-such-folder" QUILLON_VSYNC=0
+wait_for 30 has_message_box || fail "no message box; output: $(cat "$WORK/quillon.out")"
+box=$(message_box_id)
+note "message box $box: $(xwininfo -id "$box" | grep -E 'Width|Height' | tr -s ' \n' ' ')"
+screenshot "$WORK/box.png"
+sleep 1
+quillon_ended && fail "the program did not wait for the box"
+xdotool key --window "$box" Return
+rc=$(wait_quillon 30)
+[ "$rc" = 1 ] || fail "status $rc after the report, expected 1"
+grep -q '^Quillon: (76) ' "$WORK/quillon.out" || fail "no report line: $(cat "$WORK/quillon.out")"
+has_message_box && fail "the box is still there"
+echo PASS

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Where the display has 640x480, full screen changes the mode for real and
+# gives the desktop's mode back at the end.
+source "$(dirname "$0")/lib.sh"
+
+start_xvfb 1024x768
+xrandr --newmode 640x480_60 25.175 640 656 752 800 480 490 492 525 -hsync -vsync ||
+  fail "cannot add a mode"
+xrandr --addmode screen 640x480_60 || fail "cannot offer the mode"
+current_mode() { xrandr | awk '/current/ {print $8 "x" $10}' | tr -d ','; }
+[ "$(current_mode)" = 1024x768 ] || fail "screen is $(current_mode)"
+
+printf '%s\n' 5000 >"$WORK/hold.keys"
+start_quillon QUILLON_DRIVE_C="$WORK" QUILLON_KEYS="$WORK/hold.keys"
+wait_for 30 sh -c "[ \"\$(xrandr | awk '/current/ {print \$8 \"x\" \$10}' | tr -d ',')\" = 640x480 ]" ||
+  fail "the mode did not change: $(current_mode)"
+wait_for 30 test -s "$WORK/FPS.TXT" || fail "no frame logged"
+wait_for 10 sh -c "xwininfo -root -tree | grep '\"Form1\"' | grep -q '640x480+0+0'" ||
+  fail "window $(form_geometry)"
+sleep 0.5
+screenshot "$WORK/shot.png"
+read -r w h blue cloud _ _ < <(stats "$WORK/shot.png")
+note "screen ${w}x${h}: blue $blue, cloud $cloud"
+[ "$cloud" -gt 1000 ] && [ "$blue" -gt "$cloud" ] || fail "no cloud over blue"
+
+# The key script holds no Escape: a termination signal ends the program,
+# which still gives the mode back.
+signal_quillon TERM
+wait_quillon 30 >/dev/null
+wait_for 10 sh -c "[ \"\$(xrandr | awk '/current/ {print \$8 \"x\" \$10}' | tr -d ',')\" = 1024x768 ]" ||
+  fail "the desktop mode was not given back: $(current_mode)"
+echo PASS

@@ -1,0 +1,65 @@
+// Reads pictures for the end-to-end tests.
+//
+//   picture_tool stats FILE      width height blue cloud cx cy
+//       blue: pixels of the background blue (0x0000FF); cloud: pixels that
+//       are neither that blue nor black; cx cy: the centre of the cloud's
+//       bounding box (-1 -1 without cloud)
+//   picture_tool same A B        exit status 0 when the pixels are identical
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "refdevice/image_io.h"
+
+namespace {
+
+bool Load(const char* path, Image& image) {
+  std::string error;
+  if (ReadPng(path, image, &error)) return true;
+  std::fprintf(stderr, "picture_tool: %s: %s\n", path, error.c_str());
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "stats") == 0) {
+    Image image;
+    if (!Load(argv[2], image)) return 2;
+    long blue = 0, cloud = 0;
+    int minX = image.width, minY = image.height, maxX = -1, maxY = -1;
+    for (int y = 0; y < image.height; ++y)
+      for (int x = 0; x < image.width; ++x) {
+        const std::uint32_t p = image.At(x, y) & 0xFFFFFFu;
+        if (p == 0x0000FFu) {
+          ++blue;
+        } else if (p != 0) {
+          ++cloud;
+          if (x < minX) minX = x;
+          if (x > maxX) maxX = x;
+          if (y < minY) minY = y;
+          if (y > maxY) maxY = y;
+        }
+      }
+    std::printf("%d %d %ld %ld %d %d\n", image.width, image.height, blue, cloud,
+                maxX < 0 ? -1 : (minX + maxX) / 2, maxY < 0 ? -1 : (minY + maxY) / 2);
+    return 0;
+  }
+  if (argc == 4 && std::strcmp(argv[1], "same") == 0) {
+    Image a, b;
+    if (!Load(argv[2], a) || !Load(argv[3], b)) return 2;
+    if (a.width != b.width || a.height != b.height) {
+      std::fprintf(stderr, "picture_tool: sizes differ: %dx%d and %dx%d\n", a.width, a.height,
+                   b.width, b.height);
+      return 1;
+    }
+    const auto differing = CompareImages(a, b, nullptr);
+    if (differing != 0) {
+      std::fprintf(stderr, "picture_tool: %lld pixels differ\n", static_cast<long long>(differing));
+      return 1;
+    }
+    return 0;
+  }
+  std::fprintf(stderr, "usage: picture_tool stats FILE | picture_tool same A B\n");
+  return 2;
+}
