@@ -298,9 +298,12 @@ int ClipPolygon(const V* in, int n, V* out, int attrs, Dist dist) {
     const float da = dist(a), db = dist(b);
     if (da >= 0.0f) out[m++] = a;
     if ((da >= 0.0f) != (db >= 0.0f) && m < kMaxClipVerts) {
-      // Always interpolate from the inside vertex so shared edges clip alike.
-      const float t = da / (da - db);
-      Lerp(a, b, t, attrs, out[m++]);
+      // Always interpolate from the inside vertex, so that an edge shared by
+      // two triangles (walked in opposite directions) clips to the same point.
+      if (da >= 0.0f)
+        Lerp(a, b, da / (da - db), attrs, out[m++]);
+      else
+        Lerp(b, a, db / (db - da), attrs, out[m++]);
     }
     if (m >= kMaxClipVerts) break;
   }
