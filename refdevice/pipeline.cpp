@@ -67,6 +67,7 @@ struct Pipeline::Impl {
   D3DPRIMITIVETYPE type = D3DPT_TRIANGLELIST;
   int attrCount = kTex0;
   bool lastPixel = true;
+  DWORD fillMode = D3DFILL_SOLID;
   // Viewport in pixels.
   int vx0 = 0, vy0 = 0, vx1 = 0, vy1 = 0;
   float vpX = 0, vpY = 0, vpW = 0, vpH = 0, minZ = 0, maxZ = 1;
@@ -162,6 +163,7 @@ void Pipeline::Impl::Draw(const DeviceState& state, D3DPRIMITIVETYPE t, UINT cou
   attrCount = vs.attrCount;
   BuildPixelContext(state, vs, px);
   lastPixel = state.rs[D3DRS_LASTPIXEL] != 0;
+  fillMode = state.rs[D3DRS_FILLMODE];
   const D3DVIEWPORT8& vp = state.viewport;
   vx0 = static_cast<int>(vp.X);
   vy0 = static_cast<int>(vp.Y);
@@ -391,6 +393,24 @@ void Pipeline::Impl::SetupTriangle(const ScreenVertex& a, const ScreenVertex& b,
   if (area == 0) return;
   if (cull == D3DCULL_CCW && area < 0) return;
   if (cull == D3DCULL_CW && area > 0) return;
+  if (fillMode == D3DFILL_WIREFRAME || fillMode == D3DFILL_POINT) {
+    // Faces that survive culling are drawn as their edges or their corners.
+    for (int i = 0; i < 3; ++i) {
+      if (fillMode == D3DFILL_POINT) {
+        Point& p = points.emplace_back();
+        p.v = *v[i];
+        p.px = static_cast<int>(std::floor(v[i]->x + 0.5f));
+        p.py = static_cast<int>(std::floor(v[i]->y + 0.5f));
+        if (p.px < vx0 || p.px >= vx1 || p.py < vy0 || p.py >= vy1) points.pop_back();
+      } else {
+        Line& l = lines.emplace_back();
+        l.v[0] = *v[i];
+        l.v[1] = *v[(i + 1) % 3];
+        for (int k = 0; k < 8; ++k) l.flat[k] = flat.attr[kDiffR + k];
+      }
+    }
+    return;
+  }
   if (area < 0) {
     std::swap(v[1], v[2]);
     std::swap(fx[1], fx[2]);

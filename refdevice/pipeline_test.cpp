@@ -198,6 +198,23 @@ TEST(Rasterizer, PointsAndLines) {
   const TlVertex strip[3] = {V(1, 1), V(1, 9), V(9, 13)};
   DrawTl(d, D3DPT_LINESTRIP, 2, strip);
   EXPECT_EQ(f.Count(0xFFFFFF), 8 + 8);
+
+  // Fill modes: a culled face draws nothing; a shown one its edges or corners.
+  const TlVertex tri[3] = {V(1, 1), V(13, 1), V(1, 13)};
+  const TlVertex ccw[3] = {V(1, 1), V(1, 13), V(13, 1)};
+  d.SetRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
+  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+  DrawTl(d, D3DPT_TRIANGLELIST, 1, ccw);
+  EXPECT_EQ(f.Count(0xFFFFFF), 0);
+  DrawTl(d, D3DPT_TRIANGLELIST, 1, tri);
+  EXPECT_EQ(f.Rgb(6, 1), 0xFFFFFFu);
+  EXPECT_EQ(f.Rgb(1, 6), 0xFFFFFFu);
+  EXPECT_EQ(f.Rgb(7, 7), 0xFFFFFFu);
+  EXPECT_EQ(f.Rgb(4, 4), 0u);
+  d.SetRenderState(D3DRS_FILLMODE, D3DFILL_POINT);
+  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+  DrawTl(d, D3DPT_TRIANGLELIST, 1, tri);
+  EXPECT_EQ(f.Count(0xFFFFFF), 3);
 }
 
 TEST(Clipping, NearAndFarPlanesAndTheGuardBand) {
