@@ -136,11 +136,14 @@ int TestPlatform::Count(const std::string& name) const {
 }
 
 int TestPlatform::IndexOf(const std::string& line) const {
-  const bool prefix = !line.empty() && line.back() == '(';
-  for (std::size_t i = 0; i < record_->calls.size(); ++i) {
-    const std::string& l = record_->calls[i];
-    if (prefix ? l.compare(0, line.size(), line) == 0 : l == line) return static_cast<int>(i);
-  }
+  for (std::size_t i = 0; i < record_->calls.size(); ++i)
+    if (record_->calls[i] == line) return static_cast<int>(i);
+  return -1;
+}
+
+int TestPlatform::IndexStartingWith(const std::string& prefix) const {
+  for (std::size_t i = 0; i < record_->calls.size(); ++i)
+    if (record_->calls[i].compare(0, prefix.size(), prefix) == 0) return static_cast<int>(i);
   return -1;
 }
 

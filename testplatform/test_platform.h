@@ -225,9 +225,10 @@ class TestPlatform final : public PlatformObjects, public WindowSystem, public R
   // The lines that start with `prefix` ("Device.", "release ", "ShowCursor").
   std::vector<std::string> CallsStartingWith(const std::string& prefix) const;
   int Count(const std::string& name) const;  // calls recorded under `name`
-  // Position of the first line equal to `line` (or starting with it when it
-  // ends in "("), -1 when absent.
+  // Position of the first line equal to `line`, or starting with `prefix`;
+  // -1 when there is none.
   int IndexOf(const std::string& line) const;
+  int IndexStartingWith(const std::string& prefix) const;
   void ClearCalls();
   const std::vector<std::string>& MessageBoxes() const { return record_->messageBoxes; }
   std::optional<int> ExitCode() const { return exitCode_; }

@@ -1,0 +1,139 @@
+// The runtime's text-file output: path mapping onto drive C, creating,
+// printing, closing, and the error numbers of each refusal.
+#include "runtime/text_files.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "runtime/error.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TextFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string templ = (fs::temp_directory_path() / "quillon-text-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(templ.data()), nullptr);
+    root = templ;
+  }
+  void TearDown() override { fs::remove_all(root); }
+  std::string Read(const std::string& name) const {
+    std::ifstream in(fs::path(root) / name, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+  }
+  std::string root;
+};
+
+TEST_F(TextFilesTest, MapsDriveCPathsBelowTheRoot) {
+  struct Case {
+    const char* path;
+    const char* mapped;
+  };
+  for (const Case c : {Case{"C:\\FPS.TXT", "/FPS.TXT"}, Case{"c:\\logs\\run.txt", "/logs/run.txt"},
+                       Case{"C:/a//b/./c.txt", "/a/b/c.txt"}, Case{"\\FPS.TXT", "/FPS.TXT"},
+                       Case{"FPS.TXT", "/FPS.TXT"}, Case{"C:FPS.TXT", "/FPS.TXT"}}) {
+    std::string host;
+    EXPECT_EQ(TextFiles::MapPath(c.path, "/r", host), 0) << c.path;
+    EXPECT_EQ(host, std::string("/r") + c.mapped) << c.path;
+  }
+}
+
+TEST_F(TextFilesTest, RefusesPathsOutsideDriveCAndBadNames) {
+  struct Case {
+    const char* path;
+    std::int32_t error;
+  };
+  for (const Case c : {Case{"D:\\FPS.TXT", ErrPathNotFound}, Case{"\\\\host\\share\\f", ErrPathNotFound},
+                       Case{"C:\\..\\etc\\passwd", ErrPathFileAccess},
+                       Case{"C:\\logs\\..\\FPS.TXT", ErrPathFileAccess},
+                       Case{"..", ErrPathFileAccess}, Case{"C:\\", ErrPathFileAccess},
+                       Case{"C:\\logs\\", ErrPathFileAccess}, Case{"", ErrBadFileName},
+                       Case{"C:\\a?.txt", ErrBadFileName}, Case{"C:\\a:b", ErrBadFileName},
+                       Case{"C:\\a\nb", ErrBadFileName}}) {
+    std::string host = "unchanged";
+    EXPECT_EQ(TextFiles::MapPath(c.path, "/r", host), c.error) << c.path;
+    EXPECT_EQ(host, "unchanged");
+  }
+}
+
+TEST_F(TextFilesTest, OpenCreatesOrEmptiesAndEveryLineIsOnDiskAtOnce) {
+  { std::ofstream(fs::path(root) / "FPS.TXT") << "old content"; }
+  TextFiles files(root);
+  std::int32_t n = 0;
+  ASSERT_EQ(files.OpenForOutput("C:\\FPS.TXT", n), 0);
+  EXPECT_EQ(n, 1);
+  EXPECT_EQ(Read("FPS.TXT"), "");
+  ASSERT_EQ(files.PrintLine(n, "60"), 0);
+  ASSERT_EQ(files.PrintLine(n, ""), 0);
+  EXPECT_EQ(Read("FPS.TXT"), "60\r\n\r\n");  // flushed, before any close
+  ASSERT_EQ(files.Close(n), 0);
+  EXPECT_FALSE(files.IsOpen(n));
+  EXPECT_EQ(files.PrintLine(n, "late"), ErrBadFileNameOrNumber);
+  EXPECT_EQ(files.Close(n), 0);  // closing what is not open does nothing
+}
+
+TEST_F(TextFilesTest, NumbersAreTheLowestFreeAndAPathOpenTwiceIsRefused) {
+  TextFiles files(root);
+  std::int32_t a = 0, b = 0, c = 0, again = -1;
+  ASSERT_EQ(files.OpenForOutput("C:\\A.TXT", a), 0);
+  ASSERT_EQ(files.OpenForOutput("C:\\B.TXT", b), 0);
+  EXPECT_EQ(files.OpenForOutput("c:/A.TXT", again), ErrFileAlreadyOpen);
+  EXPECT_EQ(again, -1);
+  EXPECT_EQ(b, 2);
+  ASSERT_EQ(files.Close(a), 0);
+  ASSERT_EQ(files.OpenForOutput("C:\\C.TXT", c), 0);
+  EXPECT_EQ(c, 1);
+}
+
+TEST_F(TextFilesTest, HostFailuresBecomeRuntimeErrorNumbers) {
+  TextFiles files(root);
+  std::int32_t n = -1;
+  EXPECT_EQ(files.OpenForOutput("C:\\missing\\FPS.TXT", n), ErrPathNotFound);
+  fs::create_directory(fs::path(root) / "logs");
+  EXPECT_EQ(files.OpenForOutput("C:\\logs", n), ErrPathFileAccess);  // a directory
+  EXPECT_EQ(n, -1);
+  ASSERT_EQ(files.OpenForOutput("C:\\logs\\run.txt", n), 0);
+  EXPECT_TRUE(fs::exists(fs::path(root) / "logs" / "run.txt"));
+  if (::geteuid() != 0) {  // permissions do not bind the superuser
+    fs::permissions(fs::path(root) / "logs", fs::perms::owner_read | fs::perms::owner_exec);
+    std::int32_t m = -1;
+    EXPECT_EQ(files.OpenForOutput("C:\\logs\\other.txt", m), ErrPathFileAccess);
+    fs::permissions(fs::path(root) / "logs", fs::perms::owner_all);
+  }
+}
+
+TEST_F(TextFilesTest, CloseAllKeepsWhatWasWritten) {
+  {
+    TextFiles files(root);
+    std::int32_t a = 0, b = 0;
+    ASSERT_EQ(files.OpenForOutput("C:\\A.TXT", a), 0);
+    ASSERT_EQ(files.OpenForOutput("C:\\B.TXT", b), 0);
+    ASSERT_EQ(files.PrintLine(a, "one"), 0);
+    ASSERT_EQ(files.PrintLine(b, "two"), 0);
+    files.CloseAll();
+    EXPECT_FALSE(files.IsOpen(a) || files.IsOpen(b));
+  }
+  EXPECT_EQ(Read("A.TXT"), "one\r\n");
+  EXPECT_EQ(Read("B.TXT"), "two\r\n");
+}
+
+TEST_F(TextFilesTest, DriveCComesFromTheEnvironmentByDefault) {
+  ::setenv("QUILLON_DRIVE_C", root.c_str(), 1);
+  TextFiles files;
+  std::int32_t n = 0;
+  EXPECT_EQ(files.OpenForOutput("C:\\ENV.TXT", n), 0);
+  ::unsetenv("QUILLON_DRIVE_C");
+  EXPECT_TRUE(fs::exists(fs::path(root) / "ENV.TXT"));
+  EXPECT_EQ(TextFiles().DriveC(), ".");
+}
+
+}  // namespace
