@@ -1,0 +1,283 @@
+// The host on SDL's offscreen driver: the runtime's window, events, message
+// boxes, files and end of process; the keyboard device; the display.
+#include "sdlhost/sdl_host.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "refdevice/image_io.h"
+#include "sdlhost/sdl_input.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class OffscreenHost : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    ::unsetenv("DISPLAY");
+    dir_ = fs::temp_directory_path() /
+           ("quillon-host-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    ::setenv("QUILLON_DRIVE_C", dir_.c_str(), 1);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void Start(HostConfig config = {}) {
+    std::string error;
+    ASSERT_TRUE(host_.Start(config, error)) << error;
+  }
+  void WriteFile(const fs::path& p, const std::string& text) { std::ofstream(p) << text; }
+
+  fs::path dir_;
+  SdlHost host_;
+};
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+}  // namespace
+
+TEST_F(OffscreenHost, FormWindowHandleAndFont) {
+  Start();
+  Runtime& rt = host_.RuntimeService();
+  std::int32_t hWnd = 0;
+  ASSERT_EQ(rt.Form_hWnd(hWnd), 0);
+  EXPECT_EQ(static_cast<Uint32>(hWnd), SDL_GetWindowID(host_.Window()));
+  EXPECT_NE(hWnd, 0);
+  EXPECT_STREQ(SDL_GetWindowTitle(host_.Window()), "Form1");
+  EXPECT_FALSE(host_.HasScreen());
+
+  Ref<IFont> a, b;
+  ASSERT_EQ(rt.Form_Font(a), 0);
+  ASSERT_EQ(rt.Form_Font(b), 0);
+  EXPECT_EQ(a, b);  // the form's own object, not a copy
+  ASSERT_EQ(a->put_Name("Arial"), 0);
+  std::string name;
+  b->get_Name(name);
+  EXPECT_EQ(name, "Arial");
+  std::int32_t handle = 0;
+  a->get_hFont(handle);
+  EXPECT_NE(handle, 0);
+}
+
+TEST_F(OffscreenHost, CloseRequestClosesTheFormOnce) {
+  Start();
+  Runtime& rt = host_.RuntimeService();
+  int closes = 0;
+  rt.SetFormEvents(FormEvents{[&] { ++closes; }});
+  rt.DoEvents();
+  EXPECT_FALSE(rt.FormClosed());
+  for (int i = 0; i < 2; ++i) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = SDL_GetWindowID(host_.Window());
+    e.window.event = SDL_WINDOWEVENT_CLOSE;
+    SDL_PushEvent(&e);
+  }
+  rt.DoEvents();
+  EXPECT_TRUE(rt.FormClosed());
+  EXPECT_EQ(closes, 1);
+  rt.RunUntilFormClosed();  // returns at once: the form is closed
+}
+
+TEST_F(OffscreenHost, MessageWithoutAScreenIsOneLineOnStandardError) {
+  Start();
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(host_.RuntimeService().MsgBox("(76) Path not found\nsecond line"), 0);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Quillon: (76) Path not found second line\n");
+}
+
+TEST_F(OffscreenHost, TimeOfDayIsFixedOnRequest) {
+  HostConfig c;
+  c.fixedTime = 45296.25;
+  Start(c);
+  EXPECT_FLOAT_EQ(host_.RuntimeService().Timer(), 45296.25f);
+}
+
+TEST_F(OffscreenHost, TimeOfDayFollowsTheClock) {
+  Start();
+  const float t = host_.RuntimeService().Timer();
+  EXPECT_GE(t, 0.0f);
+  EXPECT_LT(t, 86400.0f);
+}
+
+TEST_F(OffscreenHost, EndClosesFilesKeepingTheirLinesAndExitsWithTheCode) {
+  Start();
+  auto end = [this] {
+    Runtime& rt = host_.RuntimeService();
+    std::int32_t n = 0;
+    if (rt.FileOpenForOutput("C:\\FPS.TXT", n) != 0) std::_Exit(9);
+    rt.FilePrintLine(n, "42");
+    rt.End(1);
+  };
+  EXPECT_EXIT(end(), ::testing::ExitedWithCode(1), "");
+  EXPECT_EQ(ReadAll(dir_ / "FPS.TXT"), "42\r\n");
+}
+
+TEST_F(OffscreenHost, KeyboardDeviceFollowsTheDirectInputRules) {
+  WriteFile(dir_ / "k.keys", "1 UP\n1 ESCAPE\n");
+  HostConfig c;
+  c.keysPath = (dir_ / "k.keys").string();
+  Start(c);
+  Ref<DirectX8> dx;
+  ASSERT_EQ(host_.GetPlatform().objects->NewDirectX8(dx), 0);
+  Ref<DirectInput8> di;
+  ASSERT_EQ(dx->DirectInputCreate(di), 0);
+  Ref<DirectInputDevice8> kb;
+  EXPECT_EQ(di->CreateDevice("GUID_SysMouse", kb), DIERR_DEVICENOTREG);
+  ASSERT_EQ(di->CreateDevice("GUID_SysKeyboard", kb), 0);
+
+  DIKEYBOARDSTATE state{};
+  EXPECT_EQ(kb->GetDeviceStateKeyboard(state), DIERR_NOTACQUIRED);
+  EXPECT_EQ(kb->Acquire(), DIERR_INVALIDPARAM);  // no data format yet
+  EXPECT_EQ(kb->SetCommonDataFormat(2), DIERR_INVALIDPARAM);
+  ASSERT_EQ(kb->SetCommonDataFormat(DIFORMAT_KEYBOARD), 0);
+  const std::int32_t hWnd = host_.WindowHandle();
+  EXPECT_EQ(kb->SetCooperativeLevel(hWnd, DISCL_NONEXCLUSIVE), DIERR_INVALIDPARAM);
+  EXPECT_EQ(kb->SetCooperativeLevel(hWnd, DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_BACKGROUND),
+            DIERR_INVALIDPARAM);
+  EXPECT_EQ(kb->SetCooperativeLevel(hWnd, DISCL_EXCLUSIVE | DISCL_BACKGROUND), E_NOTIMPL);
+  EXPECT_EQ(kb->SetCooperativeLevel(hWnd + 1, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND),
+            DIERR_INVALIDPARAM);
+  ASSERT_EQ(kb->SetCooperativeLevel(hWnd, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND), 0);
+  ASSERT_EQ(kb->Acquire(), 0);
+
+  ASSERT_EQ(kb->GetDeviceStateKeyboard(state), 0);
+  EXPECT_EQ(state[DIK_UP], 0x80);
+  ASSERT_EQ(kb->GetDeviceStateKeyboard(state), 0);
+  EXPECT_EQ(state[DIK_UP], 0);
+  EXPECT_EQ(state[DIK_ESCAPE], 0x80);
+  ASSERT_EQ(kb->GetDeviceStateKeyboard(state), 0);
+  EXPECT_EQ(std::count(state.begin(), state.end(), 0), 256);
+  EXPECT_EQ(kb->Unacquire(), 0);
+  EXPECT_EQ(kb->Unacquire(), 0);  // "no effect" is a success
+  EXPECT_EQ(kb->GetDeviceStateKeyboard(state), DIERR_NOTACQUIRED);
+}
+
+TEST_F(OffscreenHost, UnreadableOrMalformedKeyScriptStopsTheStart) {
+  WriteFile(dir_ / "bad.keys", "10\n5 UPP\n");
+  HostConfig c;
+  c.keysPath = (dir_ / "bad.keys").string();
+  std::string error;
+  EXPECT_FALSE(host_.Start(c, error));
+  EXPECT_THAT(error, ::testing::HasSubstr("line 2: unknown key 'UPP'"));
+}
+
+TEST_F(OffscreenHost, CursorCounterDrivesSdlsCursor) {
+  Start();
+  WindowSystem& ws = *host_.GetPlatform().windows;
+  EXPECT_EQ(ws.ShowCursor(0), -1);
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+  EXPECT_EQ(ws.ShowCursor(0), -2);
+  EXPECT_EQ(ws.ShowCursor(1), -1);
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+  EXPECT_EQ(ws.ShowCursor(1), 0);
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+  const std::uint32_t a = ws.GetTickCount();
+  SDL_Delay(5);
+  EXPECT_GE(ws.GetTickCount(), a);
+}
+
+TEST_F(OffscreenHost, AdapterListsTheClassicModesAndFullScreenScalesTheFrame) {
+  WriteFile(dir_ / "c.keys", "capture shot.png\n");
+  HostConfig c;
+  c.keysPath = (dir_ / "c.keys").string();
+  Start(c);
+  SdlDisplayHost& display = host_.Display();
+  // The offscreen display lists its own size; the classic sizes it lacks
+  // come scaled.
+  bool has640 = false;
+  for (UINT i = 0; i < display.ModeCount(); ++i) {
+    D3DDISPLAYMODE m{};
+    ASSERT_TRUE(display.Mode(i, m));
+    has640 = has640 || (m.Width == 640 && m.Height == 480 && m.Format == D3DFMT_X8R8G8B8);
+  }
+  EXPECT_TRUE(has640);
+
+  D3DPRESENT_PARAMETERS pp{};
+  pp.BackBufferWidth = 640;
+  pp.BackBufferHeight = 480;
+  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+  pp.SwapEffect = 2;
+  EXPECT_EQ(display.AttachDevice(host_.WindowHandle() + 7, pp), D3DERR_INVALIDCALL);
+  pp.BackBufferWidth = 641;
+  EXPECT_EQ(display.AttachDevice(host_.WindowHandle(), pp), D3DERR_INVALIDCALL);
+  pp.BackBufferWidth = 640;
+  ASSERT_EQ(display.AttachDevice(host_.WindowHandle(), pp), D3D_OK);
+  EXPECT_TRUE(display.FullScreen());
+
+  // A frame with a red left half and a green right half.
+  std::vector<std::uint32_t> pixels(640 * 480);
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) pixels[static_cast<std::size_t>(y * 640 + x)] = x < 320 ? 0xFFFF0000u : 0xFF00FF00u;
+  FrameView frame{pixels.data(), 640, 480, 640 * 4, D3DFMT_X8R8G8B8};
+  ASSERT_EQ(display.Present(frame, 0), D3D_OK);
+
+  SDL_Surface* s = SDL_GetWindowSurface(host_.Window());
+  ASSERT_NE(s, nullptr);
+  auto at = [s](int x, int y) {
+    return *reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(s->pixels) +
+                                                    y * s->pitch + x * 4) & 0xFFFFFFu;
+  };
+  const Placement p = FitWithAspect(640, 480, s->w, s->h);
+  EXPECT_EQ(at(p.x, p.y + p.height / 2), 0xFF0000u);
+  EXPECT_EQ(at(p.x + p.width - 1, p.y + p.height - 1), 0x00FF00u);
+  if (p.x > 0) {
+    EXPECT_EQ(at(0, s->h / 2), 0u);  // a bar
+  }
+  if (p.y > 0) {
+    EXPECT_EQ(at(s->w / 2, 0), 0u);
+  }
+
+  // The capture holds the frame itself, not the scaled screen.
+  Image shot;
+  std::string error;
+  ASSERT_TRUE(ReadPng((dir_ / "shot.png").string(), shot, &error)) << error;
+  EXPECT_EQ(shot.width, 640);
+  EXPECT_EQ(shot.At(0, 0) & 0xFFFFFFu, 0xFF0000u);
+  EXPECT_EQ(shot.At(639, 479) & 0xFFFFFFu, 0x00FF00u);
+
+  FrameView bad = frame;
+  bad.format = D3DFMT_P8;
+  EXPECT_EQ(display.Present(bad, 0), D3DERR_INVALIDCALL);
+  display.DetachDevice();
+  EXPECT_FALSE(display.FullScreen());
+}
+
+TEST_F(OffscreenHost, WindowedDeviceStretchesIntoTheForm) {
+  Start();
+  SdlDisplayHost& display = host_.Display();
+  UINT w = 0, h = 0;
+  ASSERT_TRUE(display.WindowClientSize(host_.WindowHandle(), w, h));
+  EXPECT_EQ(w, 640u);
+  EXPECT_EQ(h, 480u);
+  D3DPRESENT_PARAMETERS pp{};
+  pp.BackBufferWidth = 320;
+  pp.BackBufferHeight = 240;
+  pp.BackBufferFormat = D3DFMT_R5G6B5;
+  pp.Windowed = 1;
+  ASSERT_EQ(display.AttachDevice(host_.WindowHandle(), pp), D3D_OK);
+  EXPECT_FALSE(display.FullScreen());
+  std::vector<std::uint16_t> pixels(320 * 240, 0x001F);  // blue
+  ASSERT_EQ(display.Present({pixels.data(), 320, 240, 640, D3DFMT_R5G6B5}, 0), D3D_OK);
+  SDL_Surface* s = SDL_GetWindowSurface(host_.Window());
+  ASSERT_NE(s, nullptr);
+  const auto* first = static_cast<const std::uint32_t*>(s->pixels);
+  EXPECT_EQ(first[0] & 0xFFFFFFu, 0x0000FFu);
+  const auto* last = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(s->pixels) +
+                                                           (s->h - 1) * s->pitch);
+  EXPECT_EQ(last[s->w - 1] & 0xFFFFFFu, 0x0000FFu);
+}
