@@ -1,0 +1,142 @@
+// The picture loop, selected by the vertex-format code 388, on the recording
+// platform: its frames, the corner colours, the message pass and its end.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/frmTest.h"
+#include "graphics/moduleDX8.h"
+#include "graphics/picture.h"
+#include "testplatform/test_platform.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Start-up sets VertexFormat to 834 just before it makes the DirectX root;
+// this factory changes it there, as an edited start-up would, so the device
+// is created with 388 and the load event selects the picture loop.
+class PictureFormat final : public PlatformObjects {
+ public:
+  explicit PictureFormat(TestPlatform& tp) : tp_(tp) { InstallPlatform({this, &tp, &tp}); }
+  ~PictureFormat() override { InstallPlatform({&tp_, &tp_, &tp_}); }
+  HRESULT NewDirectX8(Ref<DirectX8>& dx) override {
+    moduleDX8::VertexFormat = 388;
+    return tp_.NewDirectX8(dx);
+  }
+  HRESULT NewD3DX8(Ref<D3DX8>& d3dx) override { return tp_.NewD3DX8(d3dx); }
+
+ private:
+  TestPlatform& tp_;
+};
+
+class PictureLoop : public ::testing::Test {
+ protected:
+  TestPlatform tp;
+  PictureFormat format{tp};
+  frmTest& form = tp.Form();
+};
+
+const Lines kFrame = {"Device.BeginScene",
+                      "Device.Clear(0, Nothing, 1, 0, 0, 0)",
+                      "Device.SetTexture(0, Nothing)",
+                      "Device.DrawPrimitiveUP(5, 2, <128 bytes>, 32)",
+                      "Device.EndScene",
+                      "Form_hWnd",
+                      "Device.Present(Nothing, Nothing, 4660, Nothing)",
+                      "DoEvents"};
+
+TEST_F(PictureLoop, DrawsEveryFrameAfreshUntilTheWindowIsClosed) {
+  tp.script.closeFormAtDoEvents = 3;
+  ASSERT_EQ(tp.RunFormLoad(), "exit 0");
+  EXPECT_GE(tp.IndexOf("Device.SetVertexShader(388)"), 0);
+
+  // Set-up registers for the close before the first frame; then three whole
+  // frames, each ending with one message pass, the third of which closes the
+  // window; then straight to shutdown.
+  const Lines& calls = tp.Calls();
+  const int start = tp.IndexOf("SetFormEvents");
+  ASSERT_GE(start, 0);
+  EXPECT_EQ(calls[static_cast<std::size_t>(start) - 1], "ShowCursor(0) -> -1");
+  Lines expected;
+  for (int i = 0; i < 3; ++i) expected.insert(expected.end(), kFrame.begin(), kFrame.end());
+  expected.push_back("form closed");
+  expected.push_back("ShowCursor(1) -> 0");
+  const Lines loop(calls.begin() + start + 1, calls.begin() + start + 1 + expected.size());
+  EXPECT_EQ(loop, expected);
+  EXPECT_EQ(tp.Count("DoEvents"), 4);  // three frames and the shutdown's one
+  EXPECT_EQ(form.QuitRequested, kTrue);
+  EXPECT_TRUE(tp.MessageBoxes().empty());
+  // The spinning cloud's pieces never ran.
+  EXPECT_EQ(tp.Count("Keyboard.GetDeviceState"), 0);
+  EXPECT_EQ(tp.Count("FileOpenForOutput"), 0);
+  EXPECT_EQ(tp.Count("Rnd"), 0);
+}
+
+TEST_F(PictureLoop, TheQuadSpansTheFixedEdgesWithTheCornerColoursInOrder) {
+  tp.script.closeFormAtDoEvents = 1;
+  ASSERT_EQ(tp.RunFormLoad(), "exit 0");
+  const auto& draw = tp.Device()->LastDrawPrimitiveUP;
+  ASSERT_TRUE(draw);
+  ASSERT_EQ(draw->Vertices.size(), 4 * sizeof(PictureVertex));
+  PictureVertex q[4];
+  std::memcpy(q, draw->Vertices.data(), sizeof q);
+  // Bottom-left, top-left, bottom-right, top-right. RGB(255, 0, 0) reaches
+  // the device as blue, RGB(0, 0, 255) as red, all with alpha 0.
+  const struct {
+    float x, y, tu, tv;
+    D3DCOLOR color;
+  } want[4] = {{0, 600, 0, 1, 0x00FF0000},
+               {0, 0, 0, 0, 0x000000FF},
+               {800, 600, 1, 1, 0x00FFFF00},
+               {800, 0, 1, 0, 0x0000FF00}};
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(q[i].X, want[i].x);
+    EXPECT_EQ(q[i].Y, want[i].y);
+    EXPECT_EQ(q[i].tu, want[i].tu);
+    EXPECT_EQ(q[i].tv, want[i].tv);
+    EXPECT_EQ(q[i].Color, want[i].color);
+  }
+  // The named picture keeps its size and never had a texture.
+  EXPECT_EQ(form.MainPicture.Width, 640.0f);
+  EXPECT_EQ(form.MainPicture.Height, 480.0f);
+  EXPECT_FALSE(form.MainPicture.Texture);
+  EXPECT_TRUE(tp.Textures().empty());
+}
+
+TEST_F(PictureLoop, SetUpReplacesThePictureTheFormHeldReleasingItsTexture) {
+  ASSERT_EQ(tp.NewDirectX8(moduleDX8::DX), D3D_OK);
+  tp.script.closeFormAtDoEvents = 2;
+  Ref<D3DX8> d3dx;
+  ASSERT_EQ(tp.NewD3DX8(d3dx), D3D_OK);
+  Ref<Direct3D8> d3d;
+  ASSERT_EQ(moduleDX8::DX->Direct3DCreate(d3d), D3D_OK);
+  D3DPRESENT_PARAMETERS pp{640, 480, D3DFMT_R5G6B5, 1, 0, D3DSWAPEFFECT_FLIP, 0, 1, 0, 0, 0, 0, 0};
+  Ref<Direct3DDevice8> device;
+  ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, 1, D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp, device),
+            D3D_OK);
+  Ref<Direct3DTexture8> texture;
+  ASSERT_EQ(d3dx->CreateTexture(device, 16, 16, -1, 0, 0, 1, texture), D3D_OK);
+  form.MainPicture.Texture = std::move(texture);
+  moduleDX8::DX = nullptr;
+
+  ASSERT_EQ(tp.RunFormLoad(), "exit 0");
+  ASSERT_EQ(tp.Textures().size(), 1u);
+  EXPECT_TRUE(tp.Textures()[0]->Released);
+  // It went when set-up replaced the record, before the first frame.
+  EXPECT_LT(tp.IndexOf("release Texture"), tp.IndexOf("Device.BeginScene"));
+  EXPECT_FALSE(form.MainPicture.Texture);
+}
+
+TEST_F(PictureLoop, AFailingFrameIsReportedAndShutsDown) {
+  tp.script.closeFormAtDoEvents = 10;
+  tp.Fail("Device.Present", D3DERR_DEVICELOST, 2);
+  ASSERT_EQ(tp.RunFormLoad(), "exit 1");
+  EXPECT_EQ(tp.MessageBoxes(), Lines{"(-2005530520) " + DescribeError(D3DERR_DEVICELOST)});
+  EXPECT_EQ(tp.Count("Device.BeginScene"), 2);
+  EXPECT_EQ(tp.Count("DoEvents"), 2);  // one frame's pass and the shutdown's
+  EXPECT_EQ(tp.Calls().back(), "End(1)");
+}
+
+}  // namespace
