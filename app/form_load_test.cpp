@@ -27,9 +27,9 @@ const std::vector<std::string> kStartUp = {
     "ShowCursor(0) -> -1",
 };
 
-const std::vector<std::string> kShutdownReleases = {
-    "release Keyboard", "release DI", "release D3DX", "release Device", "release D3D",
-    "release DX"};
+const std::vector<std::string> kShutdownReleases = {"release Keyboard", "release DI",
+                                                    "release D3DX",     "release Device",
+                                                    "release D3D",      "release DX"};
 
 // The lines of `expected` appear in the log in this order.
 void ExpectInOrder(const TestPlatform& tp, const std::vector<std::string>& expected) {
@@ -97,8 +97,8 @@ TEST_F(FormLoad, AFailingInitDXStopsStartUpThereAndReportsItsError) {
                             "DI.CreateDevice", "Form_hWnd", "Form_Font", "ShowCursor(0)"})
     EXPECT_EQ(tp.Count(never), 0) << never;
   EXPECT_EQ(tp.CallsStartingWith("ShowCursor"), std::vector<std::string>{"ShowCursor(1) -> 1"});
-  ExpectInOrder(tp, {"MsgBox(\"(-2147467259) E_FAIL: unspecified failure\")",
-                     "ShowCursor(1) -> 1", "DoEvents", "End(1)"});
+  ExpectInOrder(tp, {"MsgBox(\"(-2147467259) E_FAIL: unspecified failure\")", "ShowCursor(1) -> 1",
+                     "DoEvents", "End(1)"});
   ExpectShutdownOnce(tp, 1);
 }
 
@@ -124,8 +124,8 @@ TEST_F(FormLoad, ARefusalWithAnErrorPendingReportsThePendingError) {
   tp.script.usableDeviceTypes = {};
   tp.script.unusableDeviceStatus = E_NOTIMPL;  // InitD3D returns NOTAVAILABLE
   EXPECT_EQ(tp.RunFormLoad(), "exit 1");
-  EXPECT_EQ(tp.MessageBoxes(), std::vector<std::string>{"(-2147467263) " +
-                                                        DescribeError(E_NOTIMPL)});
+  EXPECT_EQ(tp.MessageBoxes(),
+            std::vector<std::string>{"(-2147467263) " + DescribeError(E_NOTIMPL)});
   ExpectShutdownOnce(tp, 1);
 }
 
@@ -145,19 +145,24 @@ TEST_F(FormLoad, AFailingCreateDeviceShowsTwoBoxesAndEndsAtTheFont) {
 TEST_F(FormLoad, AFailingInitDIStopsBeforeTheKeyboard) {
   tp.Fail("DX.DirectInputCreate", DIERR_NOTINITIALIZED);
   EXPECT_EQ(tp.RunFormLoad(), "exit 1");
-  EXPECT_EQ(tp.MessageBoxes(), std::vector<std::string>{
-                                   "(-2147024875) " + DescribeError(DIERR_NOTINITIALIZED)});
+  EXPECT_EQ(tp.MessageBoxes(),
+            std::vector<std::string>{"(-2147024875) " + DescribeError(DIERR_NOTINITIALIZED)});
   EXPECT_EQ(tp.Count("DI.CreateDevice"), 0);
   EXPECT_EQ(tp.Count("Form_Font"), 0);
   ExpectShutdownOnce(tp, 1);
 }
 
 TEST_F(FormLoad, EveryRaisingStartUpStepIsReportedWithItsStatus) {
-  const char* steps[] = {"Form_hWnd",       "new D3DX8",
-                         "DI.CreateDevice", "Keyboard.SetCommonDataFormat",
-                         "Keyboard.SetCooperativeLevel", "Keyboard.Acquire",
-                         "Form_Font",       "Font.put_Name",
-                         "Font.get_hFont",  "D3DX.CreateFont"};
+  const char* steps[] = {"Form_hWnd",
+                         "new D3DX8",
+                         "DI.CreateDevice",
+                         "Keyboard.SetCommonDataFormat",
+                         "Keyboard.SetCooperativeLevel",
+                         "Keyboard.Acquire",
+                         "Form_Font",
+                         "Font.put_Name",
+                         "Font.get_hFont",
+                         "D3DX.CreateFont"};
   for (const char* step : steps) {
     SCOPED_TRACE(step);
     TestPlatform fresh;

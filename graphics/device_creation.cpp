@@ -17,8 +17,8 @@ std::int32_t InitDX() {
   return Err().Number;
 }
 
-std::int32_t InitD3D(std::int32_t hWnd, std::int32_t Width, std::int32_t Height,
-                     std::int32_t Depth, std::int32_t BackBuffers, std::int32_t DepthFormat) {
+std::int32_t InitD3D(std::int32_t hWnd, std::int32_t Width, std::int32_t Height, std::int32_t Depth,
+                     std::int32_t BackBuffers, std::int32_t DepthFormat) {
   ResumeNext rn;
   std::int32_t backBufferFormat = D3DFMT_UNKNOWN;
 
@@ -54,11 +54,9 @@ std::int32_t InitD3D(std::int32_t hWnd, std::int32_t Width, std::int32_t Height,
 
   // The sum decides, added left to right with overflow checks; an overflow
   // is passed over into the first (windowed) branch.
-  const bool windowed =
-      rn.Test([&] { return AddChecked(AddChecked(Width, Height), Depth) == 0; });
+  const bool windowed = rn.Test([&] { return AddChecked(AddChecked(Width, Height), Depth) == 0; });
   if (windowed) {
-    if (DispMode.Format == D3DFMT_P8 || DispMode.Format == D3DFMT_A8P8)
-      return D3DERR_INVALIDDEVICE;
+    if (DispMode.Format == D3DFMT_P8 || DispMode.Format == D3DFMT_A8P8) return D3DERR_INVALIDDEVICE;
     backBufferFormat = DispMode.Format;
     D3DPP.SwapEffect = D3DSWAPEFFECT_DISCARD;
     D3DPP.Windowed = 1;

@@ -60,7 +60,8 @@ TEST_F(DeviceCreation, FullScreenCallsInOrderAndFillsTheParameters) {
 }
 
 TEST_F(DeviceCreation, FullScreenTakesTheFormatOfTheFirstModeOfTheSize) {
-  tp.script.modes = {{800, 600, 60, D3DFMT_R5G6B5}, {640, 480, 85, D3DFMT_X8R8G8B8},
+  tp.script.modes = {{800, 600, 60, D3DFMT_R5G6B5},
+                     {640, 480, 85, D3DFMT_X8R8G8B8},
                      {640, 480, 60, D3DFMT_R5G6B5}};
   EXPECT_EQ(InitD3D(1, 640, 480, 16, 2, D3DFMT_D16), 0);
   EXPECT_EQ(Params(), "{640, 480, 22, 2, 0, 2, 0, 0, 1, 80, 0, 0, 0}");

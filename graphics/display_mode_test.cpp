@@ -22,7 +22,8 @@ class DisplayMode : public ::testing::Test {
 };
 
 TEST_F(DisplayMode, DepthSixteenTakesTheFirstModeOfTheSizeWhateverItsFormat) {
-  tp.script.modes = {{800, 600, 60, D3DFMT_R5G6B5}, {640, 480, 60, D3DFMT_X8R8G8B8},
+  tp.script.modes = {{800, 600, 60, D3DFMT_R5G6B5},
+                     {640, 480, 60, D3DFMT_X8R8G8B8},
                      {640, 480, 60, D3DFMT_R5G6B5}};
   EXPECT_EQ(Find(16), 0);
   EXPECT_EQ(format, D3DFMT_X8R8G8B8);
@@ -30,8 +31,10 @@ TEST_F(DisplayMode, DepthSixteenTakesTheFirstModeOfTheSizeWhateverItsFormat) {
 }
 
 TEST_F(DisplayMode, DepthThirtyTwoPassesOverSixteenBitModes) {
-  tp.script.modes = {{640, 480, 60, D3DFMT_R5G6B5}, {640, 480, 75, D3DFMT_X1R5G5B5},
-                     {640, 480, 60, D3DFMT_A8R8G8B8}, {640, 480, 60, D3DFMT_X8R8G8B8}};
+  tp.script.modes = {{640, 480, 60, D3DFMT_R5G6B5},
+                     {640, 480, 75, D3DFMT_X1R5G5B5},
+                     {640, 480, 60, D3DFMT_A8R8G8B8},
+                     {640, 480, 60, D3DFMT_X8R8G8B8}};
   EXPECT_EQ(Find(32), 0);
   EXPECT_EQ(format, D3DFMT_A8R8G8B8);
   for (std::int32_t f : {D3DFMT_R8G8B8, D3DFMT_X8R8G8B8}) {
@@ -48,8 +51,8 @@ TEST_F(DisplayMode, TheLowerIndexWinsAmongModesDifferingInRefreshRate) {
 }
 
 TEST_F(DisplayMode, NoFitIsInvalidDeviceAfterReadingEveryModeOnce) {
-  tp.script.modes = {{640, 400, 60, D3DFMT_R5G6B5}, {480, 640, 60, D3DFMT_R5G6B5},
-                     {640, 480, 60, D3DFMT_R5G6B5}};
+  tp.script.modes = {
+      {640, 400, 60, D3DFMT_R5G6B5}, {480, 640, 60, D3DFMT_R5G6B5}, {640, 480, 60, D3DFMT_R5G6B5}};
   EXPECT_EQ(Find(32), D3DERR_INVALIDDEVICE);
   EXPECT_EQ(tp.Count("D3D.EnumAdapterModes"), 3);
   EXPECT_EQ(tp.Count("D3D.GetAdapterModeCount"), 1);
@@ -76,7 +79,8 @@ TEST_F(DisplayMode, AnErrorPendingAtEntryIsInvalidCallWithoutLookingAtModes) {
 }
 
 TEST_F(DisplayMode, AFailedEnumerationReturnsItsNumberAndReadsNoFurther) {
-  tp.script.modes = {{800, 600, 60, D3DFMT_R5G6B5}, {800, 600, 60, D3DFMT_X8R8G8B8},
+  tp.script.modes = {{800, 600, 60, D3DFMT_R5G6B5},
+                     {800, 600, 60, D3DFMT_X8R8G8B8},
                      {640, 480, 60, D3DFMT_R5G6B5}};
   tp.Fail("D3D.EnumAdapterModes", D3DERR_DRIVERINTERNALERROR, 2);
   EXPECT_EQ(Find(16), D3DERR_DRIVERINTERNALERROR);

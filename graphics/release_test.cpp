@@ -16,9 +16,9 @@ TEST(Release, AfterAFullStartTheObjectsGoNewestFirstAndTheRootLast) {
   TerminateD3D();
   TerminateDX();
   EXPECT_FALSE(DX || D3D || D3DDevice || D3DX);
-  EXPECT_EQ(tp.CallsStartingWith("release "),
-            (std::vector<std::string>{"release D3DX", "release Device", "release D3D",
-                                      "release DX"}));
+  EXPECT_EQ(
+      tp.CallsStartingWith("release "),
+      (std::vector<std::string>{"release D3DX", "release Device", "release D3D", "release DX"}));
 }
 
 TEST(Release, IsHarmlessWhenStartUpStoppedEarlyAndWhenRepeated) {

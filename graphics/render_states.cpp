@@ -11,13 +11,11 @@ std::int32_t SetDefaultRenderStates() {
   Ref<Direct3DDevice8> device = D3DDevice;
   const char* const kName = "Direct3DDevice8";
   // Every setting is tried, whatever the one before it did.
-  rn.Step([&] {
-    Check(Use(device, kName).SetVertexShader(static_cast<DWORD>(VertexFormat)), kName);
-  });
+  rn.Step(
+      [&] { Check(Use(device, kName).SetVertexShader(static_cast<DWORD>(VertexFormat)), kName); });
   rn.Step([&] { Check(Use(device, kName).SetRenderState(D3DRS_LIGHTING, 0), kName); });
-  rn.Step([&] {
-    Check(Use(device, kName).SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA), kName);
-  });
+  rn.Step(
+      [&] { Check(Use(device, kName).SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA), kName); });
   rn.Step([&] {
     Check(Use(device, kName).SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA), kName);
   });

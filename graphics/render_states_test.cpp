@@ -31,8 +31,8 @@ TEST(DefaultRenderStates, AWorkingDeviceGetsFormatNoLightingAndBlendFactorsButNo
 }
 
 TEST(DefaultRenderStates, EachFailingSettingLeavesTheOthersMade) {
-  const char* names[] = {"Device.SetVertexShader", "Device.SetRenderState",
-                         "Device.SetRenderState", "Device.SetRenderState"};
+  const char* names[] = {"Device.SetVertexShader", "Device.SetRenderState", "Device.SetRenderState",
+                         "Device.SetRenderState"};
   const int occurrence[] = {1, 1, 2, 3};
   for (int i = 0; i < 4; ++i) {
     SCOPED_TRACE(i);

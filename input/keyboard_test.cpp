@@ -1,9 +1,10 @@
 // The keyboard routines: DirectInput creation, the keyboard's set-up steps,
 // polling into KeyState, and its release.
+#include "input/keyboard.h"
+
 #include <gtest/gtest.h>
 
 #include "graphics/moduleDX8.h"
-#include "input/keyboard.h"
 #include "testplatform/test_platform.h"
 
 using namespace moduleDX8;
@@ -48,11 +49,10 @@ TEST_F(Keyboard, InitKeyboardOpensSharedBackgroundAccessAndAcquires) {
   ASSERT_EQ(InitDI(), 0);
   InitKeyboard(321);
   EXPECT_TRUE(DIKeyboard);
-  EXPECT_EQ(tp.Calls(), (std::vector<std::string>{"DX.DirectInputCreate",
-                                                  "DI.CreateDevice(\"GUID_SysKeyboard\")",
-                                                  "Keyboard.SetCommonDataFormat(1)",
-                                                  "Keyboard.SetCooperativeLevel(321, 10)",
-                                                  "Keyboard.Acquire"}));
+  EXPECT_EQ(tp.Calls(), (std::vector<std::string>{
+                            "DX.DirectInputCreate", "DI.CreateDevice(\"GUID_SysKeyboard\")",
+                            "Keyboard.SetCommonDataFormat(1)",
+                            "Keyboard.SetCooperativeLevel(321, 10)", "Keyboard.Acquire"}));
 }
 
 TEST_F(Keyboard, InitKeyboardStopsAtTheFailingStepAndRaisesItsStatus) {

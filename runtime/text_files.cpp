@@ -15,8 +15,16 @@ bool IsInvalidNameChar(char c) {
   const auto u = static_cast<unsigned char>(c);
   if (u < 32) return true;
   switch (c) {
-    case '<': case '>': case ':': case '"': case '|': case '?': case '*': return true;
-    default: return false;
+    case '<':
+    case '>':
+    case ':':
+    case '"':
+    case '|':
+    case '?':
+    case '*':
+      return true;
+    default:
+      return false;
   }
 }
 

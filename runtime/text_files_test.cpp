@@ -52,13 +52,13 @@ TEST_F(TextFilesTest, RefusesPathsOutsideDriveCAndBadNames) {
     const char* path;
     std::int32_t error;
   };
-  for (const Case c : {Case{"D:\\FPS.TXT", ErrPathNotFound}, Case{"\\\\host\\share\\f", ErrPathNotFound},
-                       Case{"C:\\..\\etc\\passwd", ErrPathFileAccess},
-                       Case{"C:\\logs\\..\\FPS.TXT", ErrPathFileAccess},
-                       Case{"..", ErrPathFileAccess}, Case{"C:\\", ErrPathFileAccess},
-                       Case{"C:\\logs\\", ErrPathFileAccess}, Case{"", ErrBadFileName},
-                       Case{"C:\\a?.txt", ErrBadFileName}, Case{"C:\\a:b", ErrBadFileName},
-                       Case{"C:\\a\nb", ErrBadFileName}}) {
+  for (const Case c :
+       {Case{"D:\\FPS.TXT", ErrPathNotFound}, Case{"\\\\host\\share\\f", ErrPathNotFound},
+        Case{"C:\\..\\etc\\passwd", ErrPathFileAccess},
+        Case{"C:\\logs\\..\\FPS.TXT", ErrPathFileAccess}, Case{"..", ErrPathFileAccess},
+        Case{"C:\\", ErrPathFileAccess}, Case{"C:\\logs\\", ErrPathFileAccess},
+        Case{"", ErrBadFileName}, Case{"C:\\a?.txt", ErrBadFileName},
+        Case{"C:\\a:b", ErrBadFileName}, Case{"C:\\a\nb", ErrBadFileName}}) {
     std::string host = "unchanged";
     EXPECT_EQ(TextFiles::MapPath(c.path, "/r", host), c.error) << c.path;
     EXPECT_EQ(host, "unchanged");

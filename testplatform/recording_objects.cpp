@@ -12,26 +12,45 @@ Raw ObjectArg(const void* object, const char* name) { return Raw{object ? name :
 
 UINT BytesPerPixel(std::int32_t format) {
   switch (format) {
-    case D3DFMT_R8G8B8: return 3;
-    case D3DFMT_R5G6B5: case D3DFMT_X1R5G5B5: case D3DFMT_A1R5G5B5: case D3DFMT_A4R4G4B4:
-    case D3DFMT_A8R3G3B2: case D3DFMT_X4R4G4B4: case D3DFMT_A8P8: case D3DFMT_A8L8:
-    case D3DFMT_D16: case D3DFMT_D16_LOCKABLE: case D3DFMT_D15S1:
+    case D3DFMT_R8G8B8:
+      return 3;
+    case D3DFMT_R5G6B5:
+    case D3DFMT_X1R5G5B5:
+    case D3DFMT_A1R5G5B5:
+    case D3DFMT_A4R4G4B4:
+    case D3DFMT_A8R3G3B2:
+    case D3DFMT_X4R4G4B4:
+    case D3DFMT_A8P8:
+    case D3DFMT_A8L8:
+    case D3DFMT_D16:
+    case D3DFMT_D16_LOCKABLE:
+    case D3DFMT_D15S1:
       return 2;
-    case D3DFMT_R3G3B2: case D3DFMT_A8: case D3DFMT_P8: case D3DFMT_L8: case D3DFMT_A4L4:
+    case D3DFMT_R3G3B2:
+    case D3DFMT_A8:
+    case D3DFMT_P8:
+    case D3DFMT_L8:
+    case D3DFMT_A4L4:
       return 1;
-    default: return 4;
+    default:
+      return 4;
   }
 }
 
 // Vertices a primitive count draws (0 for an unknown type).
 UINT VertexCount(D3DPRIMITIVETYPE type, UINT count) {
   switch (type) {
-    case D3DPT_POINTLIST: return count;
-    case D3DPT_LINELIST: return 2 * count;
-    case D3DPT_LINESTRIP: return count + 1;
-    case D3DPT_TRIANGLELIST: return 3 * count;
+    case D3DPT_POINTLIST:
+      return count;
+    case D3DPT_LINELIST:
+      return 2 * count;
+    case D3DPT_LINESTRIP:
+      return count + 1;
+    case D3DPT_TRIANGLELIST:
+      return 3 * count;
     case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN: return count + 2;
+    case D3DPT_TRIANGLEFAN:
+      return count + 2;
   }
   return 0;
 }
@@ -96,8 +115,7 @@ RecordingVertexBuffer::~RecordingVertexBuffer() {
 HRESULT RecordingVertexBuffer::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
   if (HRESULT hr = rec_->Call("VertexBuffer.Lock", Args(offset, size, flags))) return hr;
   const UINT length = state_->Length;
-  if (data == nullptr || state_->Locked || offset > length ||
-      (size != 0 && size > length - offset))
+  if (data == nullptr || state_->Locked || offset > length || (size != 0 && size > length - offset))
     return Refuse(*rec_, D3DERR_INVALIDCALL);
   state_->Locked = true;
   *data = state_->Bytes.data() + offset;
@@ -150,15 +168,21 @@ HRESULT RecordingTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC& desc) {
   if (level >= state_->Levels) return Refuse(*rec_, D3DERR_INVALIDCALL);
   const UINT w = std::max<UINT>(state_->Width >> level, 1);
   const UINT h = std::max<UINT>(state_->Height >> level, 1);
-  desc = {state_->Format, D3DRTYPE_SURFACE, state_->Usage, state_->Pool,
-          static_cast<UINT>(state_->LevelBytes[level].size()), 0, w, h};
+  desc = {state_->Format,
+          D3DRTYPE_SURFACE,
+          state_->Usage,
+          state_->Pool,
+          static_cast<UINT>(state_->LevelBytes[level].size()),
+          0,
+          w,
+          h};
   return D3D_OK;
 }
 
 HRESULT RecordingTexture::LockRect(UINT level, D3DLOCKED_RECT& locked, const RECT* rect,
                                    DWORD flags) {
-  if (HRESULT hr = rec_->Call("Texture.LockRect",
-                              Args(level, Raw{rect ? "Rect" : "Nothing"}, flags)))
+  if (HRESULT hr =
+          rec_->Call("Texture.LockRect", Args(level, Raw{rect ? "Rect" : "Nothing"}, flags)))
     return hr;
   if (level >= state_->Levels || lockedLevel_ >= 0) return Refuse(*rec_, D3DERR_INVALIDCALL);
   const UINT w = std::max<UINT>(state_->Width >> level, 1);
@@ -223,8 +247,7 @@ HRESULT RecordingDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD& value) 
 
 HRESULT RecordingDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
                                               DWORD value) {
-  if (HRESULT hr = rec_->Call("Device.SetTextureStageState", Args(stage, type, value)))
-    return hr;
+  if (HRESULT hr = rec_->Call("Device.SetTextureStageState", Args(stage, type, value))) return hr;
   if (stage >= D3D_MAX_TEXTURE_STAGES || type <= 0 || type >= D3DTSS_MAX)
     return Refuse(*rec_, D3DERR_INVALIDCALL);
   state_->TextureStageStates[{stage, type}] = value;
@@ -256,8 +279,8 @@ HRESULT RecordingDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& ma
 }
 
 HRESULT RecordingDevice::SetViewport(const D3DVIEWPORT8& v) {
-  if (HRESULT hr = rec_->Call("Device.SetViewport",
-                              Args(v.X, v.Y, v.Width, v.Height, v.MinZ, v.MaxZ)))
+  if (HRESULT hr =
+          rec_->Call("Device.SetViewport", Args(v.X, v.Y, v.Width, v.Height, v.MinZ, v.MaxZ)))
     return hr;
   state_->Viewport = v;
   return D3D_OK;
@@ -299,8 +322,8 @@ HRESULT RecordingDevice::EndScene() {
 
 HRESULT RecordingDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color,
                                float z, DWORD stencil) {
-  if (HRESULT hr = rec_->Call("Device.Clear", Args(count, ObjectArg(rects, "Rects"), flags, color,
-                                                   z, stencil)))
+  if (HRESULT hr = rec_->Call("Device.Clear",
+                              Args(count, ObjectArg(rects, "Rects"), flags, color, z, stencil)))
     return hr;
   if ((count != 0 && rects == nullptr) || flags == 0 ||
       ((flags & D3DCLEAR_ZBUFFER) && !state_->Params.EnableAutoDepthStencil))
@@ -343,13 +366,13 @@ HRESULT RecordingDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf,
 HRESULT RecordingDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
                                        D3DFORMAT format, D3DPOOL pool,
                                        Ref<Direct3DTexture8>& texture) {
-  if (HRESULT hr = rec_->Call("Device.CreateTexture",
-                              Args(width, height, levels, usage, format, pool)))
+  if (HRESULT hr =
+          rec_->Call("Device.CreateTexture", Args(width, height, levels, usage, format, pool)))
     return hr;
   if (width == 0 || height == 0 || format == D3DFMT_UNKNOWN)
     return Refuse(*rec_, D3DERR_INVALIDCALL);
-  auto t = MakeTextureRecord(*rec_, width, height, static_cast<std::int32_t>(levels), usage,
-                             format, pool);
+  auto t = MakeTextureRecord(*rec_, width, height, static_cast<std::int32_t>(levels), usage, format,
+                             pool);
   texture = std::make_shared<RecordingTexture>(rec_, std::move(t));
   return D3D_OK;
 }
@@ -368,8 +391,8 @@ HRESULT RecordingDevice::SetStreamSource(UINT stream, const Ref<Direct3DVertexBu
 }
 
 HRESULT RecordingDevice::SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>& texture) {
-  if (HRESULT hr = rec_->Call("Device.SetTexture",
-                              Args(stage, ObjectArg(texture.get(), "Texture"))))
+  if (HRESULT hr =
+          rec_->Call("Device.SetTexture", Args(stage, ObjectArg(texture.get(), "Texture"))))
     return hr;
   auto* ours = dynamic_cast<RecordingTexture*>(texture.get());
   if (stage >= D3D_MAX_TEXTURE_STAGES || (texture && !ours))
@@ -405,11 +428,11 @@ HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCo
                                          const void* vertexData, UINT stride) {
   const UINT vertices = VertexCount(type, primitiveCount);
   const std::size_t bytes = static_cast<std::size_t>(vertices) * stride;
-  if (HRESULT hr = rec_->Call("Device.DrawPrimitiveUP",
-                              Args(type, primitiveCount,
-                                   Raw{vertexData ? "<" + std::to_string(bytes) + " bytes>"
-                                                  : std::string("Nothing")},
-                                   stride)))
+  if (HRESULT hr = rec_->Call(
+          "Device.DrawPrimitiveUP",
+          Args(type, primitiveCount,
+               Raw{vertexData ? "<" + std::to_string(bytes) + " bytes>" : std::string("Nothing")},
+               stride)))
     return hr;
   if ((rec_->script.requireSceneForDrawing && !state_->InScene) || vertexData == nullptr ||
       vertices == 0 || stride == 0)
@@ -474,13 +497,11 @@ HRESULT RecordingDirect3D::GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS8
   return D3D_OK;
 }
 
-HRESULT RecordingDirect3D::CheckDeviceFormat(UINT adapter, D3DDEVTYPE type,
-                                             D3DFORMAT adapterFormat, DWORD usage,
-                                             D3DRESOURCETYPE resourceType,
+HRESULT RecordingDirect3D::CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat,
+                                             DWORD usage, D3DRESOURCETYPE resourceType,
                                              D3DFORMAT checkFormat) {
   if (HRESULT hr = rec_->Call("D3D.CheckDeviceFormat",
-                              Args(adapter, type, adapterFormat, usage, resourceType,
-                                   checkFormat)))
+                              Args(adapter, type, adapterFormat, usage, resourceType, checkFormat)))
     return hr;
   return Refuse(*rec_, rec_->script.depthFormatCheck);
 }
@@ -488,9 +509,8 @@ HRESULT RecordingDirect3D::CheckDeviceFormat(UINT adapter, D3DDEVTYPE type,
 HRESULT RecordingDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow,
                                         DWORD behaviorFlags, D3DPRESENT_PARAMETERS& params,
                                         Ref<Direct3DDevice8>& device) {
-  if (HRESULT hr = rec_->Call("D3D.CreateDevice",
-                              Args(adapter, type, focusWindow, behaviorFlags,
-                                   Raw{FormatPresentParameters(params)})))
+  if (HRESULT hr = rec_->Call("D3D.CreateDevice", Args(adapter, type, focusWindow, behaviorFlags,
+                                                       Raw{FormatPresentParameters(params)})))
     return hr;
   if (adapter != 0) return Refuse(*rec_, D3DERR_INVALIDCALL);
   if (!Usable(type)) return Refuse(*rec_, rec_->script.unusableDeviceStatus);
@@ -517,12 +537,11 @@ HRESULT RecordingD3DX::CreateFont(const Ref<Direct3DDevice8>& device, std::int32
 }
 
 HRESULT RecordingD3DX::CreateTexture(const Ref<Direct3DDevice8>& device, std::int32_t width,
-                                     std::int32_t height, std::int32_t levels,
-                                     std::int32_t usage, std::int32_t format, std::int32_t pool,
+                                     std::int32_t height, std::int32_t levels, std::int32_t usage,
+                                     std::int32_t format, std::int32_t pool,
                                      Ref<Direct3DTexture8>& texture) {
-  if (HRESULT hr = rec_->Call("D3DX.CreateTexture",
-                              Args(ObjectArg(device.get(), "Device"), width, height, levels, usage,
-                                   format, pool)))
+  if (HRESULT hr = rec_->Call("D3DX.CreateTexture", Args(ObjectArg(device.get(), "Device"), width,
+                                                         height, levels, usage, format, pool)))
     return hr;
   if (!device || width < 0 || height < 0 || pool < D3DPOOL_DEFAULT || pool > D3DPOOL_SCRATCH)
     return Refuse(*rec_, D3DERR_INVALIDCALL);

@@ -161,10 +161,9 @@ class RecordingD3DX final : public D3DX8 {
   ~RecordingD3DX() override { rec_->Note("release D3DX"); }
   HRESULT CreateFont(const Ref<Direct3DDevice8>& device, std::int32_t hFont,
                      Ref<D3DXFont>& font) override;
-  HRESULT CreateTexture(const Ref<Direct3DDevice8>& device, std::int32_t width,
-                        std::int32_t height, std::int32_t levels, std::int32_t usage,
-                        std::int32_t format, std::int32_t pool,
-                        Ref<Direct3DTexture8>& texture) override;
+  HRESULT CreateTexture(const Ref<Direct3DDevice8>& device, std::int32_t width, std::int32_t height,
+                        std::int32_t levels, std::int32_t usage, std::int32_t format,
+                        std::int32_t pool, Ref<Direct3DTexture8>& texture) override;
 
  private:
   RecordPtr rec_;

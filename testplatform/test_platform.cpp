@@ -36,8 +36,8 @@ std::string FormatPresentParameters(const D3DPRESENT_PARAMETERS& p) {
   out << '{' << p.BackBufferWidth << ", " << p.BackBufferHeight << ", " << p.BackBufferFormat
       << ", " << p.BackBufferCount << ", " << p.MultiSampleType << ", " << p.SwapEffect << ", "
       << p.hDeviceWindow << ", " << p.Windowed << ", " << p.EnableAutoDepthStencil << ", "
-      << p.AutoDepthStencilFormat << ", " << p.Flags << ", " << p.FullScreen_RefreshRateInHz
-      << ", " << p.FullScreen_PresentationInterval << '}';
+      << p.AutoDepthStencilFormat << ", " << p.Flags << ", " << p.FullScreen_RefreshRateInHz << ", "
+      << p.FullScreen_PresentationInterval << '}';
   return out.str();
 }
 
@@ -59,7 +59,8 @@ std::string MakeTempDriveC() {
   std::filesystem::path base = std::filesystem::temp_directory_path(ec);
   if (ec) base = "/tmp";
   std::string templ = (base / "quillon-drive-c-XXXXXX").string();
-  if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("cannot make a temporary drive C");
+  if (::mkdtemp(templ.data()) == nullptr)
+    throw std::runtime_error("cannot make a temporary drive C");
   return templ;
 }
 
@@ -283,6 +284,7 @@ float TestPlatform::Timer() {
 
 void TestPlatform::Randomize(double seed) {
   record_->Note("Randomize(" + FormatFloat(static_cast<float>(seed)) + ")");
+  record_->random.Seed(seed);
 }
 
 float TestPlatform::Rnd() {
@@ -292,9 +294,7 @@ float TestPlatform::Rnd() {
     v = values.front();
     values.pop_front();
   } else {
-    // A fixed 24-bit linear congruential sequence: reproducible, in [0, 1).
-    record_->lcg = (record_->lcg * 1140671485u + 12820163u) & 0xFFFFFFu;
-    v = static_cast<float>(record_->lcg) / 16777216.0f;
+    v = record_->random.Next();
   }
   record_->Note("Rnd -> " + FormatFloat(v));
   return v;

@@ -33,6 +33,7 @@
 #include "graphics/d3dx8.h"
 #include "input/dinput8.h"
 #include "runtime/platform.h"
+#include "runtime/random.h"
 #include "runtime/text_files.h"
 
 // What the recording vertex buffers hold; outlives the buffer.
@@ -81,7 +82,7 @@ struct RecordedDevice {
   std::array<DWORD, D3DRS_MAX> RenderStates{};  // published defaults at creation
   std::map<int, DWORD> RenderStatesSet;         // the states the program set, last value
   DWORD VertexShader = 0;
-  std::map<int, D3DMATRIX> Transforms;  // only those set
+  std::map<int, D3DMATRIX> Transforms;                        // only those set
   std::map<std::pair<DWORD, int>, DWORD> TextureStageStates;  // only those set
   std::shared_ptr<RecordedBuffer> StreamSource;
   UINT StreamStride = 0;
@@ -106,10 +107,11 @@ struct RecordedDevice {
 // What the platform answers. Every field may be changed by a test at any time.
 struct TestScript {
   // Direct3D: the default adapter's mode list and desktop mode.
-  std::vector<D3DDISPLAYMODE> modes = {
-      {640, 480, 60, D3DFMT_R5G6B5},   {640, 480, 60, D3DFMT_X8R8G8B8},
-      {800, 600, 60, D3DFMT_R5G6B5},   {800, 600, 60, D3DFMT_X8R8G8B8},
-      {1024, 768, 60, D3DFMT_X8R8G8B8}};
+  std::vector<D3DDISPLAYMODE> modes = {{640, 480, 60, D3DFMT_R5G6B5},
+                                       {640, 480, 60, D3DFMT_X8R8G8B8},
+                                       {800, 600, 60, D3DFMT_R5G6B5},
+                                       {800, 600, 60, D3DFMT_X8R8G8B8},
+                                       {1024, 768, 60, D3DFMT_X8R8G8B8}};
   D3DDISPLAYMODE desktop = {1024, 768, 60, D3DFMT_X8R8G8B8};
   // Device types whose GetDeviceCaps succeeds; the others fail with
   // `unusableDeviceStatus`.
@@ -137,8 +139,8 @@ struct TestScript {
   std::string fontName = "MS Sans Serif";
   float timeOfDay = 43200.0f;  // Timer, when `timesOfDay` is empty
   std::deque<float> timesOfDay;
-  // Rnd answers these in order; when they run out, a fixed linear
-  // congruential sequence in [0, 1) goes on.
+  // Rnd answers these in order; when they run out, the runtime's own
+  // generator goes on (seeded by Randomize, as on every host).
   std::deque<float> randomValues;
   // The form's window is closed at the given DoEvents (1 = the first); 0 never.
   int closeFormAtDoEvents = 0;
@@ -174,7 +176,7 @@ struct TestRecord {
   DIKEYBOARDSTATE lastPolled{};
   std::uint32_t lastTick = 0;
   bool tickRead = false;
-  std::uint64_t lcg = 0x2545F491;
+  RandomGenerator random;
   int doEvents = 0;
   int pollsBeyondScript = 0;
   bool formClosed = false;
@@ -200,12 +202,11 @@ class TestPlatform final : public PlatformObjects, public WindowSystem, public R
 
   TestScript& script;
 
-  // Makes the `occurrence`-th call named `name` (1 = the first; 0 = every
-  // one) fail with `status`. Names are the recorded ones up to "(":
-  // "new DirectX8", "DX.Direct3DCreate", "D3D.CreateDevice",
-  // "Device.SetRenderState", "VertexBuffer.Lock", "Keyboard.Acquire",
-  // "Form_hWnd", "Font.put_Name", "MsgBox", "FileOpenForOutput", ...
-  // For text-file calls `status` is the runtime error number returned.
+  // Makes the `occurrence`-th call named `name` (1 = the first since the
+  // platform was made or ClearCalls; 0 = every one) fail with `status`. Names are the recorded ones
+  // up to "(": "new DirectX8", "DX.Direct3DCreate", "D3D.CreateDevice", "Device.SetRenderState",
+  // "VertexBuffer.Lock", "Keyboard.Acquire", "Form_hWnd", "Font.put_Name", "MsgBox",
+  // "FileOpenForOutput", ... For text-file calls `status` is the runtime error number returned.
   void Fail(const std::string& name, HRESULT status, int occurrence = 0);
 
   // Keyboard script helpers: one poll with exactly these keys down.

@@ -30,9 +30,9 @@ TEST(TestPlatform, FailsTheChosenOccurrenceOnly) {
   EXPECT_EQ(dx->Direct3DCreate(b), E_FAIL);
   EXPECT_EQ(b, nullptr);
   EXPECT_EQ(dx->Direct3DCreate(c), 0);
-  EXPECT_EQ(tp.Calls(), (std::vector<std::string>{"new DirectX8", "DX.Direct3DCreate",
-                                                  "DX.Direct3DCreate -> -2147467259",
-                                                  "DX.Direct3DCreate"}));
+  EXPECT_EQ(tp.Calls(),
+            (std::vector<std::string>{"new DirectX8", "DX.Direct3DCreate",
+                                      "DX.Direct3DCreate -> -2147467259", "DX.Direct3DCreate"}));
   EXPECT_EQ(tp.Count("DX.Direct3DCreate"), 3);
 }
 

@@ -1,8 +1,9 @@
 // ShowMouse drives the cursor counter across zero from any start.
+#include "timing/cursor.h"
+
 #include <gtest/gtest.h>
 
 #include "testplatform/test_platform.h"
-#include "timing/cursor.h"
 
 using namespace moduleDX8;
 
@@ -17,8 +18,8 @@ struct Case {
 
 TEST(ShowMouse, MovesTheCounterOneStepAtATimeToTheOtherSideOfZero) {
   const Case cases[] = {
-      {0, 0, 1, -1},  {0, -1, 1, 1},  {-3, -1, 3, 0}, {2, 0, 3, -1},
-      {-1, 0, 1, -2}, {-1, 1, 1, 0},  {5, 7, 1, 6},   {-40, 1, 40, 0},
+      {0, 0, 1, -1},  {0, -1, 1, 1}, {-3, -1, 3, 0}, {2, 0, 3, -1},
+      {-1, 0, 1, -2}, {-1, 1, 1, 0}, {5, 7, 1, 6},   {-40, 1, 40, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("start " + std::to_string(c.start) + " show " + std::to_string(c.show));

@@ -1,8 +1,9 @@
 // UpdateFPS with scripted tick counts.
+#include "timing/fps.h"
+
 #include <gtest/gtest.h>
 
 #include "testplatform/test_platform.h"
-#include "timing/fps.h"
 
 using namespace moduleDX8;
 
