@@ -94,6 +94,17 @@ TEST_F(TextFilesTest, NumbersAreTheLowestFreeAndAPathOpenTwiceIsRefused) {
   EXPECT_EQ(c, 1);
 }
 
+TEST_F(TextFilesTest, AtMost511FilesAreOpenAtOnce) {
+  TextFiles files(root);
+  std::int32_t n = 0;
+  for (int i = 1; i <= TextFiles::kMaxFileNumber; ++i) {
+    ASSERT_EQ(files.OpenForOutput("C:\\F" + std::to_string(i), n), 0);
+    ASSERT_EQ(n, i);
+  }
+  EXPECT_EQ(files.OpenForOutput("C:\\ONE.MORE", n), ErrTooManyFiles);
+  EXPECT_FALSE(fs::exists(fs::path(root) / "ONE.MORE"));
+}
+
 TEST_F(TextFilesTest, HostFailuresBecomeRuntimeErrorNumbers) {
   TextFiles files(root);
   std::int32_t n = -1;

@@ -15,7 +15,9 @@
 // not hold references to the objects that made them (a device does not keep
 // Direct3D alive), so each release line marks the moment the program let go
 // of the object's last reference. The device does hold what is bound to it
-// (stream source, textures), as the published interface says.
+// (stream source, textures), as the published interface says, and refuses
+// what the published device refuses (drawing outside a scene, clearing a
+// depth buffer it does not have, locking a locked buffer, ...).
 #pragma once
 
 #include <array>
@@ -122,7 +124,7 @@ struct TestScript {
 
   // Window system: the cursor display counter (its start, then its value) and
   // the tick counts, one per GetTickCount; when they run out each further
-  // reading adds `tickStep` to the last one.
+  // reading adds `tickStep` to the last one (the first reading is then 0).
   std::int32_t cursorCounter = 0;
   std::deque<std::uint32_t> ticks;
   std::uint32_t tickStep = 10;
