@@ -190,6 +190,10 @@ bool ParseLine(std::string_view line, const std::string& folder, Command& cmd, b
     cmd.file = std::string(w[4]);
     const std::filesystem::path path = std::filesystem::path(folder) / cmd.file;
     if (!ReadWholeFile(path.string(), cmd.data, reason)) return false;
+    if (cmd.data.size() > 0x7FFFFFFFu) {
+      reason = cmd.file + " is larger than a vertex buffer can be";
+      return false;
+    }
     if (cmd.op == Op::UserPointer) {
       // Drawing from memory has no buffer size the device could check, so
       // the file must cover every vertex here.
