@@ -68,6 +68,9 @@ struct Pipeline::Impl {
   int attrCount = kTex0;
   bool lastPixel = true;
   DWORD fillMode = D3DFILL_SOLID;
+  // Attributes the pixel stage reads; the others stay 0 in the scratch record.
+  int interp[kMaxAttrs] = {};
+  int interpCount = 0;
   // Viewport in pixels.
   int vx0 = 0, vy0 = 0, vx1 = 0, vy1 = 0;
   float vpX = 0, vpY = 0, vpW = 0, vpH = 0, minZ = 0, maxZ = 1;
@@ -164,6 +167,13 @@ void Pipeline::Impl::Draw(const DeviceState& state, D3DPRIMITIVETYPE t, UINT cou
   BuildPixelContext(state, vs, px);
   lastPixel = state.rs[D3DRS_LASTPIXEL] != 0;
   fillMode = state.rs[D3DRS_FILLMODE];
+  interpCount = 0;
+  const bool specular = NeedsSpecular(px);
+  for (int k = 0; k < attrCount; ++k) {
+    if (k >= kSpecR && k <= kSpecA && !specular) continue;
+    if (k == kFogDepth && !NeedsFogDepth(px)) continue;
+    interp[interpCount++] = k;
+  }
   const D3DVIEWPORT8& vp = state.viewport;
   vx0 = static_cast<int>(vp.X);
   vy0 = static_cast<int>(vp.Y);
@@ -511,7 +521,7 @@ void Pipeline::Impl::Rasterize() {
 }
 
 void Pipeline::Impl::RasterBand(int y0, int y1) {
-  float scratch[kMaxAttrs];
+  float scratch[kMaxAttrs] = {};
   for (const Triangle& t : triangles) RasterTriangle(t, y0, y1, scratch);
   for (const Line& l : lines) RasterLine(l, y0, y1, scratch);
   for (const Point& p : points) {
@@ -523,13 +533,14 @@ void Pipeline::Impl::RasterBand(int y0, int y1) {
 
 void Pipeline::Impl::ShadeAt(int x, int y, const ScreenVertex* v, const float* w, int n,
                              const float* flat, float* scratch) const {
-  float z = 0.0f, rhw = 0.0f;
-  for (int i = 0; i < n; ++i) {
-    z += w[i] * v[i].z;
-    rhw += w[i] * v[i].rhw;
-  }
+  float z = 0.0f;
+  for (int i = 0; i < n; ++i) z += w[i] * v[i].z;
+  if (DepthRejects(px, x, y, z)) return;
+  float rhw = 0.0f;
+  for (int i = 0; i < n; ++i) rhw += w[i] * v[i].rhw;
   const float inv = rhw > 0.0f ? 1.0f / rhw : 0.0f;
-  for (int k = 0; k < attrCount; ++k) {
+  for (int j = 0; j < interpCount; ++j) {
+    const int k = interp[j];
     float s = 0.0f;
     for (int i = 0; i < n; ++i) s += w[i] * v[i].attr[k];
     scratch[k] = s * inv;

@@ -244,14 +244,48 @@ void BuildPixelContext(const DeviceState& state, const VertexStage& vs, PixelCon
   ctx.bpp = state.target ? BytesPerPixel(state.target->format) : 4;
 }
 
+namespace {
+
+inline std::uint32_t QuantizeDepth(const PixelContext& ctx, float z) {
+  const float zc = z > 0.0f ? (z < 1.0f ? z : 1.0f) : 0.0f;  // NaN -> 0
+  return static_cast<std::uint32_t>(static_cast<double>(zc) * ctx.depthScale + 0.5);
+}
+
+inline std::uint32_t StoredDepth(const PixelContext& ctx, std::size_t index) {
+  return ctx.depth->d16.empty() ? ctx.depth->d32[index] : ctx.depth->d16[index];
+}
+
+bool ReadsSelector(const StageSetup& st, DWORD selector) {
+  for (DWORD arg : {st.colorArg0, st.colorArg1, st.colorArg2, st.alphaArg0, st.alphaArg1,
+                    st.alphaArg2})
+    if ((arg & D3DTA_SELECTMASK) == selector) return true;
+  return false;
+}
+
+}  // namespace
+
+bool NeedsSpecular(const PixelContext& ctx) {
+  if (ctx.specularAdd || ctx.fogMode == 2) return true;
+  for (int s = 0; s < ctx.stageCount; ++s)
+    if (ReadsSelector(ctx.stages[s], D3DTA_SPECULAR)) return true;
+  return false;
+}
+
+bool NeedsFogDepth(const PixelContext& ctx) { return ctx.fogMode == 1; }
+
+bool DepthRejects(const PixelContext& ctx, int x, int y, float z) {
+  if (!ctx.depthTest || ctx.alphaTest) return false;
+  const std::size_t index =
+      static_cast<std::size_t>(y) * static_cast<std::size_t>(ctx.depth->width) +
+      static_cast<std::size_t>(x);
+  return !Compare(ctx.depthFunc, QuantizeDepth(ctx, z), StoredDepth(ctx, index));
+}
+
 void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* attr) {
-  // Depth first decides nothing visible, but the test must follow alpha test;
-  // quantize now so the compare below is exact.
   std::uint32_t depthValue = 0;
   std::size_t depthIndex = 0;
   if (ctx.depthTest) {
-    const float zc = z > 0.0f ? (z < 1.0f ? z : 1.0f) : 0.0f;  // NaN -> 0
-    depthValue = static_cast<std::uint32_t>(static_cast<double>(zc) * ctx.depthScale + 0.5);
+    depthValue = QuantizeDepth(ctx, z);
     depthIndex = static_cast<std::size_t>(y) * static_cast<std::size_t>(ctx.depth->width) +
                  static_cast<std::size_t>(x);
   }

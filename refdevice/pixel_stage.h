@@ -55,4 +55,12 @@ void BuildPixelContext(const DeviceState& state, const VertexStage& vs, PixelCon
 // Shades pixel (x, y) with depth `z` (0..1) and un-premultiplied attributes.
 void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* attr);
 
+// True when the depth test alone already discards the pixel and nothing
+// before it could (no alpha test), so its attributes need not be computed.
+bool DepthRejects(const PixelContext& ctx, int x, int y, float z);
+
+// Which attributes the pixel stage reads (besides diffuse and texture sets).
+bool NeedsSpecular(const PixelContext& ctx);
+bool NeedsFogDepth(const PixelContext& ctx);
+
 }  // namespace refdev
