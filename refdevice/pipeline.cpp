@@ -50,6 +50,10 @@ struct Point {
   int px, py;
 };
 
+// A point covers the pixel square centred on it, [x - 0.5, x + 0.5), whose
+// left and top edges belong to it like a triangle's: the centre it holds.
+int PointPixel(float c) { return static_cast<int>(std::ceil(c - 0.5f)); }
+
 bool Finite4(const float* p) {
   return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]) &&
          std::isfinite(p[3]);
@@ -409,8 +413,8 @@ void Pipeline::Impl::SetupTriangle(const ScreenVertex& a, const ScreenVertex& b,
       if (fillMode == D3DFILL_POINT) {
         Point& p = points.emplace_back();
         p.v = *v[i];
-        p.px = static_cast<int>(std::floor(v[i]->x + 0.5f));
-        p.py = static_cast<int>(std::floor(v[i]->y + 0.5f));
+        p.px = PointPixel(v[i]->x);
+        p.py = PointPixel(v[i]->y);
         if (p.px < vx0 || p.px >= vx1 || p.py < vy0 || p.py >= vy1) points.pop_back();
       } else {
         Line& l = lines.emplace_back();
@@ -490,9 +494,8 @@ void Pipeline::Impl::AddPoint(const Vertex& a) {
     Project(a, p.v);
   }
   if (!(std::fabs(p.v.x) < 1e6f && std::fabs(p.v.y) < 1e6f)) return;
-  // The pixel whose centre is nearest, ties to the right and down.
-  p.px = static_cast<int>(std::floor(p.v.x + 0.5f));
-  p.py = static_cast<int>(std::floor(p.v.y + 0.5f));
+  p.px = PointPixel(p.v.x);
+  p.py = PointPixel(p.v.y);
   if (p.px < vx0 || p.px >= vx1 || p.py < vy0 || p.py >= vy1) return;
   points.push_back(p);
 }
@@ -597,8 +600,8 @@ void Pipeline::Impl::RasterLine(const Line& l, int y0, int y1, float* scratch) c
   const float dMajor = major1 - major0;
   // Pixel centres from the start (included) to the end (excluded), stepping
   // along the major axis; the end pixel is added when LASTPIXEL asks for it.
-  int first = static_cast<int>(std::floor(major0 + 0.5f));
-  int last = static_cast<int>(std::floor(major1 + 0.5f));
+  const int first = PointPixel(major0);
+  const int last = PointPixel(major1);
   const int dir = last >= first ? 1 : -1;
   const int count = std::abs(last - first) + (lastPixel ? 1 : 0);
   for (int i = 0; i < count; ++i) {
@@ -606,7 +609,7 @@ void Pipeline::Impl::RasterLine(const Line& l, int y0, int y1, float* scratch) c
     float t = dMajor != 0.0f ? (static_cast<float>(m) - major0) / dMajor : 0.0f;
     t = std::clamp(t, 0.0f, 1.0f);
     const float minor = xMajor ? a.y + dy * t : a.x + dx * t;
-    const int n = static_cast<int>(std::floor(minor + 0.5f));
+    const int n = PointPixel(minor);
     const int x = xMajor ? m : n, y = xMajor ? n : m;
     if (x < vx0 || x >= vx1 || y < std::max(vy0, y0) || y >= std::min(vy1, y1)) continue;
     const float w[2] = {1.0f - t, t};

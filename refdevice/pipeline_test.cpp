@@ -181,11 +181,13 @@ TEST(Rasterizer, PointsAndLines) {
   Fixture f(Windowed(16, 16));
   Direct3DDevice8& d = *f.dev;
   d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-  const TlVertex points[2] = {V(3.0f, 4.0f), V(10.4f, 11.6f)};
-  DrawTl(d, D3DPT_POINTLIST, 2, points);
-  EXPECT_EQ(f.Count(0xFFFFFF), 2);
+  // Each point lights the pixel whose square [c - 0.5, c + 0.5) holds it.
+  const TlVertex points[3] = {V(3.0f, 4.0f), V(10.4f, 11.6f), V(5.5f, 7.5f)};
+  DrawTl(d, D3DPT_POINTLIST, 3, points);
+  EXPECT_EQ(f.Count(0xFFFFFF), 3);
   EXPECT_EQ(f.Rgb(3, 4), 0xFFFFFFu);
   EXPECT_EQ(f.Rgb(10, 12), 0xFFFFFFu);
+  EXPECT_EQ(f.Rgb(5, 7), 0xFFFFFFu);
 
   d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
   const TlVertex line[2] = {V(2, 5, 0xFF000100), V(8, 5, 0xFFFF0000)};
