@@ -8,13 +8,22 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "sdlhost/sdl_input.h"
 
 namespace {
 
 volatile std::sig_atomic_t g_signal = 0;
+volatile std::sig_atomic_t g_inMessageBox = 0;
 
-void OnSignal(int sig) { g_signal = sig; }
+// The program checks for a signal at its next poll or present. A message box
+// blocks those, and a second signal means the program is not getting there:
+// then the process ends at once.
+void OnSignal(int sig) {
+  if (g_inMessageBox || g_signal) _exit(128 + sig);
+  g_signal = sig;
+}
 
 // Font handles are small numbers of our own; D3DX only needs them non-zero.
 std::int32_t NextFontHandle() {
@@ -71,8 +80,11 @@ HRESULT SdlRuntime::MsgBox(const std::string& text) {
   if (!host_.HasScreen()) return 0;
   SDL_Window* parent = nullptr;
   if (host_.Window() && (SDL_GetWindowFlags(host_.Window()) & SDL_WINDOW_SHOWN)) parent = host_.Window();
-  if (SDL_ShowSimpleMessageBox(0, "Quillon", text.c_str(), parent) != 0)
-    std::fprintf(stderr, "Quillon: (no message box: %s)\n", SDL_GetError());
+  // Where SDL cannot show a box (no usable font, say) the line above is all
+  // there is, and the program goes on.
+  g_inMessageBox = 1;
+  SDL_ShowSimpleMessageBox(0, "Quillon", text.c_str(), parent);
+  g_inMessageBox = 0;
   return 0;
 }
 

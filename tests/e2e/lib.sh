@@ -27,12 +27,13 @@ fail() {
 
 note() { echo "-- $*"; }
 
-# start_xvfb WIDTHxHEIGHT: a private X server on a display number it picks
-# itself; sets DISPLAY. -noreset keeps added modes when clients leave; the
-# font path lets message boxes find a font.
+# start_xvfb WIDTHxHEIGHT [nofonts]: a private X server on a display number
+# it picks itself; sets DISPLAY. -noreset keeps added modes when clients
+# leave; the font path lets message boxes find a font ("nofonts" leaves the
+# server its built-in fonts only).
 start_xvfb() {
   local size=$1 fonts="built-ins"
-  [ -d /usr/share/fonts/X11/misc ] && fonts="built-ins,/usr/share/fonts/X11/misc"
+  [ -d /usr/share/fonts/X11/misc ] && [ "${2:-}" != nofonts ] && fonts="built-ins,/usr/share/fonts/X11/misc"
   exec 5>"$WORK/display"
   Xvfb -displayfd 5 -screen 0 "${size}x24" -noreset -nolisten tcp -fp "$fonts" \
     >"$WORK/xvfb.log" 2>&1 &
