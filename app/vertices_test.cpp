@@ -95,6 +95,20 @@ TEST_F(Vertices, EachCallReseedsFromTheTimeOfDayFirst) {
   EXPECT_EQ(calls.size(), 48004u);
 }
 
+TEST_F(Vertices, TheCloudFollowsTheTimeOfDay) {
+  // The runtime's generator behind the platform: the same time gives the
+  // same cloud, another time another one.
+  tp.script.timesOfDay = {30000.0f, 30000.0f, 30000.5f};
+  ASSERT_EQ(form->SetupVertecies(), 0);
+  const auto first = form->Verts;
+  ASSERT_EQ(form->SetupVertecies(), 0);
+  EXPECT_EQ(std::memcmp(&first, &form->Verts, sizeof first), 0);
+  ASSERT_EQ(form->SetupVertecies(), 0);
+  int same = 0;
+  for (std::size_t i = 0; i < first.size(); ++i) same += first[i].X == form->Verts[i].X;
+  EXPECT_LT(same, 10);
+}
+
 TEST_F(Vertices, AFaultEndsTheCallKeepingTheRecordsFilledSoFar) {
   // Mark every record, then let record 5's red component overflow 16 bits.
   for (SceneVertex& v : form->Verts) v = {9, 9, 9, 0xDEADBEEF, 9, 9};
