@@ -208,6 +208,7 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
   const Placement& p = placement_;
   const bool identity = p.width == frameW_ && p.height == frameH_;
   auto* base = static_cast<std::uint8_t*>(surface->pixels);
+  int previousSy = -1;
   for (int y = 0; y < surfaceH_; ++y) {
     auto* dest = reinterpret_cast<std::uint32_t*>(base + static_cast<std::ptrdiff_t>(y) * surface->pitch);
     if (!xrgb) {
@@ -238,6 +239,13 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
       continue;
     }
     int sy = static_cast<int>((static_cast<std::int64_t>(y - p.y) * frameH_) / p.height);
+    if (sy == previousSy) {
+      // A source row shown twice when scaling up: copy the row just made.
+      std::memcpy(dest, base + static_cast<std::ptrdiff_t>(y - 1) * surface->pitch,
+                  static_cast<std::size_t>(surfaceW_) * 4);
+      continue;
+    }
+    previousSy = sy;
     const auto* src = static_cast<const std::uint8_t*>(frame.pixels) + static_cast<std::ptrdiff_t>(sy) * frame.pitch;
     std::fill(dest, dest + p.x, alpha);
     if (identity) {
