@@ -24,6 +24,8 @@ constexpr float kGuard = 4.0f;
 constexpr float kScreenGuard = 16384.0f;
 constexpr float kMinW = 1e-6f;
 constexpr int kMaxClipVerts = 16;
+// Primitives per pass through the stages (even, for strip parity).
+constexpr UINT kChunk = 4096;
 
 // A vertex in screen space: x, y in pixels, z in 0..1, rhw; attributes
 // multiplied by rhw so that they interpolate linearly on the screen.
@@ -65,6 +67,7 @@ struct Pipeline::Impl {
   VertexStage vs;
   PixelContext px;
   std::vector<Vertex> vertices;
+  Vertex hub{};  // first vertex of a fan
   std::vector<Triangle> triangles;
   std::vector<Line> lines;
   std::vector<Point> points;
@@ -190,18 +193,32 @@ void Pipeline::Impl::Draw(const DeviceState& state, D3DPRIMITIVETYPE t, UINT cou
   minZ = vp.MinZ;
   maxZ = vp.MaxZ;
 
-  // Vertex stage.
-  if (vertices.size() < vertexCount) vertices.resize(vertexCount);
-  for (UINT i = 0; i < vertexCount; ++i)
-    vs.Process(data + static_cast<std::size_t>(i) * stride, vertices[i]);
+  // Primitives go through the stages in chunks, so that the buffers stay
+  // small whatever the draw's size; pixels see the primitives in order.
+  (void)vertexCount;
+  const auto vertexAt = [&](UINT i) { return data + static_cast<std::size_t>(i) * stride; };
+  if (type == D3DPT_TRIANGLEFAN) vs.Process(vertexAt(0), hub);
+  for (UINT done = 0; done < count;) {
+    const UINT n = std::min(kChunk, count - done);
+    UINT first = 0, used = 0;
+    switch (type) {
+      case D3DPT_POINTLIST: first = done; used = n; break;
+      case D3DPT_LINELIST: first = 2 * done; used = 2 * n; break;
+      case D3DPT_LINESTRIP: first = done; used = n + 1; break;
+      case D3DPT_TRIANGLELIST: first = 3 * done; used = 3 * n; break;
+      case D3DPT_TRIANGLESTRIP: first = done; used = n + 2; break;
+      default: first = done + 1; used = n + 1; break;  // fan: after the hub
+    }
+    if (vertices.size() < used) vertices.resize(used);
+    for (UINT i = 0; i < used; ++i) vs.Process(vertexAt(first + i), vertices[i]);
 
-  // Assembly, clipping and set-up.
-  triangles.clear();
-  lines.clear();
-  points.clear();
-  Assemble(state, count);
-
-  Rasterize();
+    triangles.clear();
+    lines.clear();
+    points.clear();
+    Assemble(state, n);
+    Rasterize();
+    done += n;
+  }
 }
 
 void Pipeline::Impl::Assemble(const DeviceState& state, UINT count) {
@@ -215,7 +232,8 @@ void Pipeline::Impl::Assemble(const DeviceState& state, UINT count) {
     case D3DPT_TRIANGLESTRIP:
       // Odd triangles are taken in reversed order so every triangle of the strip
       // keeps the winding of the first; the flat colour is still the first
-      // vertex of each triangle.
+      // vertex of each triangle. Chunks hold an even number of triangles, so
+      // the parity here is the strip's.
       for (UINT i = 0; i < count; ++i) {
         if (i % 2 == 0)
           AddTriangle(v[i], v[i + 1], v[i + 2], v[i], cull);
@@ -224,7 +242,8 @@ void Pipeline::Impl::Assemble(const DeviceState& state, UINT count) {
       }
       break;
     case D3DPT_TRIANGLEFAN:
-      for (UINT i = 0; i < count; ++i) AddTriangle(v[0], v[i + 1], v[i + 2], v[i + 1], cull);
+      // The hub is kept apart; v holds the vertices after it.
+      for (UINT i = 0; i < count; ++i) AddTriangle(hub, v[i], v[i + 1], v[i], cull);
       break;
     case D3DPT_LINELIST:
       for (UINT i = 0; i < count; ++i) AddLine(v[2 * i], v[2 * i + 1]);

@@ -554,3 +554,34 @@ TEST(PixelStage, TextureStagesAndAddressing) {
   draw();
   EXPECT_EQ(f.Rgb(0, 0), 0xFF8080u);
 }
+
+TEST(Rasterizer, LongStripsAndFansCoverExactlyOnceAcrossBatches) {
+  // More primitives than the pipeline takes in one pass.
+  constexpr int kTriangles = 9001;
+  Fixture f(Windowed(128, 128));
+  Direct3DDevice8& d = *f.dev;
+  Additive(d);
+  d.SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);  // every triangle must keep its winding
+
+  // A strip zig-zagging across the screen in thin slices.
+  std::vector<TlVertex> strip;
+  for (int i = 0; i < kTriangles + 2; ++i) {
+    const float y = -4.0f + 136.0f * static_cast<float>(i / 2) / ((kTriangles + 1) / 2);
+    strip.push_back(V(i % 2 ? 132.0f : -4.0f, y, 0xFF010101));
+  }
+  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+  DrawTl(d, D3DPT_TRIANGLESTRIP, kTriangles, strip.data());
+  EXPECT_EQ(f.Count(0x010101), 128 * 128);
+
+  // A fan around an off-centre hub, closing on its first rim vertex.
+  std::vector<TlVertex> fan{V(50.3f, 70.7f, 0xFF010101)};
+  for (int i = 0; i <= kTriangles; ++i) {
+    const int k = i == kTriangles ? 0 : i;
+    const double ak = 2.0 * 3.14159265358979 * k / kTriangles;
+    fan.push_back(V(static_cast<float>(64 + 200 * std::cos(ak)),
+                    static_cast<float>(64 + 200 * std::sin(ak)), 0xFF010101));
+  }
+  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+  DrawTl(d, D3DPT_TRIANGLEFAN, kTriangles, fan.data());
+  EXPECT_EQ(f.Count(0x010101), 128 * 128);
+}
