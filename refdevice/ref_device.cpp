@@ -419,7 +419,7 @@ HRESULT RefDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::u
   if (type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN) return D3DERR_INVALIDCALL;
   if (primitiveCount == 0) return D3D_OK;
   const std::uint64_t vertices = refdev::VerticesFor(type, primitiveCount);
-  if (vertices > 0xFFFFFFu) return D3DERR_INVALIDCALL;
+  if (primitiveCount > RefDirect3D8::kMaxPrimitiveCount) return D3DERR_INVALIDCALL;
   // The last vertex must hold every element the pipeline reads.
   const std::uint64_t extent = refdev::ReadExtent(state_, layout);
   if ((vertices - 1) * stride + extent > dataSize) return D3DERR_INVALIDCALL;

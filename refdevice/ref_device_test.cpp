@@ -232,6 +232,8 @@ TEST(RefDeviceDraw, RefusesDrawsPastTheBufferAndWithoutSource) {
   EXPECT_EQ(d.DrawPrimitive(D3DPT_LINELIST, 0, 2), D3DERR_INVALIDCALL);
   EXPECT_EQ(d.DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(9), 0, 1), D3DERR_INVALIDCALL);
   EXPECT_EQ(d.DrawPrimitive(D3DPT_POINTLIST, 2, 1), D3D_OK);
+  EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_POINTLIST, RefDirect3D8::kMaxPrimitiveCount + 1, &d, 4),
+            D3DERR_INVALIDCALL);  // more than the caps allow, refused before any read
   // A stride wider than the data read still must fit.
   ASSERT_EQ(d.SetStreamSource(0, vb, 2 * sizeof(TlVertex)), D3D_OK);
   EXPECT_EQ(d.DrawPrimitive(D3DPT_LINELIST, 0, 1), D3D_OK);

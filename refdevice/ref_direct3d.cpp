@@ -101,7 +101,7 @@ void RefDirect3D8::FillCaps(D3DDEVTYPE type, D3DCAPS8& caps) {
   caps.MaxSimultaneousTextures = D3D_MAX_TEXTURE_STAGES;
   caps.MaxActiveLights = 0;
   caps.MaxPointSize = 1.0f;
-  caps.MaxPrimitiveCount = 0xFFFFF;
+  caps.MaxPrimitiveCount = kMaxPrimitiveCount;
   caps.MaxVertexIndex = 0xFFFFF;
   caps.MaxStreams = 1;
   caps.MaxStreamStride = 255;

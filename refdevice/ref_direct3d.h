@@ -29,6 +29,9 @@ class RefDirect3D8 final : public Direct3D8 {
   HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
                        D3DPRESENT_PARAMETERS& params, Ref<Direct3DDevice8>& device) override;
 
+  // Primitives a draw may ask for (the caps' MaxPrimitiveCount).
+  static constexpr DWORD kMaxPrimitiveCount = 0xFFFFF;
+
   // The fixed classic mode list used without a host.
   static const std::vector<D3DDISPLAYMODE>& ClassicModes();
   // The caps a device of `type` reports.
