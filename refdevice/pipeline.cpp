@@ -134,8 +134,11 @@ struct Pipeline::Impl {
   void Assemble(const DeviceState& state, UINT count);
   void AddTriangle(const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& flat,
                    DWORD cull);
+  // `edges`: the triangle's edges that lie on its primitive's outline (bit 0
+  // a-b, bit 1 b-c, bit 2 c-a), the ones a wireframe draws.
   void SetupTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
-                     const Vertex& flat, DWORD cull);
+                     const Vertex& flat, DWORD cull, unsigned edges = 7);
+  void SetupFan(const ScreenVertex* s, int n, const Vertex& flat, DWORD cull);
   void AddLine(const Vertex& a, const Vertex& b);
   void AddPoint(const Vertex& a);
   void Project(const Vertex& in, ScreenVertex& out) const;
@@ -375,7 +378,7 @@ void Pipeline::Impl::AddTriangle(const Vertex& a, const Vertex& b, const Vertex&
       });
       std::swap(in, out);
     }
-    for (int i = 1; i + 1 < n; ++i) SetupTriangle(in[0], in[i], in[i + 1], flat, cull);
+    SetupFan(in, n, flat, cull);
     return;
   }
 
@@ -406,11 +409,20 @@ void Pipeline::Impl::AddTriangle(const Vertex& a, const Vertex& b, const Vertex&
   if (n < 3) return;
   ScreenVertex s[kMaxClipVerts];
   for (int i = 0; i < n; ++i) Project(in[i], s[i]);
-  for (int i = 1; i + 1 < n; ++i) SetupTriangle(s[0], s[i], s[i + 1], flat, cull);
+  SetupFan(s, n, flat, cull);
+}
+
+void Pipeline::Impl::SetupFan(const ScreenVertex* s, int n, const Vertex& flat, DWORD cull) {
+  // A clipped polygon, as a fan; only its outline counts as edges.
+  for (int i = 1; i + 1 < n; ++i) {
+    const unsigned edges = 2u | (i == 1 ? 1u : 0u) | (i + 2 == n ? 4u : 0u);
+    SetupTriangle(s[0], s[i], s[i + 1], flat, cull, edges);
+  }
 }
 
 void Pipeline::Impl::SetupTriangle(const ScreenVertex& a, const ScreenVertex& b,
-                                   const ScreenVertex& c, const Vertex& flat, DWORD cull) {
+                                   const ScreenVertex& c, const Vertex& flat, DWORD cull,
+                                   unsigned edges) {
   const ScreenVertex* v[3] = {&a, &b, &c};
   std::int64_t fx[3], fy[3];
   for (int i = 0; i < 3; ++i) {
@@ -427,8 +439,11 @@ void Pipeline::Impl::SetupTriangle(const ScreenVertex& a, const ScreenVertex& b,
   if (cull == D3DCULL_CCW && area < 0) return;
   if (cull == D3DCULL_CW && area > 0) return;
   if (fillMode == D3DFILL_WIREFRAME || fillMode == D3DFILL_POINT) {
-    // Faces that survive culling are drawn as their edges or their corners.
+    // Faces that survive culling are drawn as their edges or their corners;
+    // each outline edge brings its starting corner, so that the corners of a
+    // clipped polygon are drawn once.
     for (int i = 0; i < 3; ++i) {
+      if (!(edges & (1u << i))) continue;
       if (fillMode == D3DFILL_POINT) {
         Point& p = points.emplace_back();
         p.v = *v[i];
