@@ -74,8 +74,8 @@ void CloudFrame(benchmark::State& state) {
       break;
     }
   }
-  state.counters["frames/s"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                  benchmark::Counter::kIsRate);
+  state.counters["frames/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   state.counters["peak_RSS_KiB"] = PeakResidentKiB();
 }
 

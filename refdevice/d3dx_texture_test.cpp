@@ -11,8 +11,8 @@ TEST(D3DXOnReferenceDevice, PictureTextureGetsTheFullChainInTheDefaultFormat) {
   test_support::SceneDevice d;
   RuntimeD3DX8 d3dx;
   Ref<Direct3DTexture8> texture;
-  ASSERT_EQ(d3dx.CreateTexture(d.device, 640, 480, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
-                               D3DPOOL_MANAGED, texture),
+  ASSERT_EQ(d3dx.CreateTexture(d.device, 640, 480, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+                               texture),
             D3D_OK);
   ASSERT_NE(texture, nullptr);
   D3DCAPS8 caps{};
@@ -33,9 +33,9 @@ TEST(D3DXOnReferenceDevice, PictureTextureGetsTheFullChainInTheDefaultFormat) {
   EXPECT_EQ(last.Height, 1u);
 
   // A size of 0 by 0 asks for the default 256 by 256.
-  ASSERT_EQ(d3dx.CreateTexture(d.device, 0, 0, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
-                               texture),
-            D3D_OK);
+  ASSERT_EQ(
+      d3dx.CreateTexture(d.device, 0, 0, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, texture),
+      D3D_OK);
   ASSERT_EQ(texture->GetLevelDesc(0, top), D3D_OK);
   EXPECT_EQ(top.Width, 256u);
   EXPECT_EQ(top.Height, 256u);

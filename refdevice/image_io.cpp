@@ -23,9 +23,7 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-std::string ErrnoText(const std::string& path) {
-  return path + ": " + std::strerror(errno);
-}
+std::string ErrnoText(const std::string& path) { return path + ": " + std::strerror(errno); }
 
 bool ValidSize(const Image& image) {
   return image.width > 0 && image.height > 0 &&
@@ -236,7 +234,8 @@ bool PngReadRows(PngReader& r, png_uint_32 width, png_uint_32 height, std::uint8
   for (png_uint_32 y = 0; y < height; ++y) {
     png_read_row(r.png, row, nullptr);
     for (png_uint_32 x = 0; x < width; ++x)
-      out[static_cast<std::size_t>(y) * width + x] = Rgb(row[3 * x], row[3 * x + 1], row[3 * x + 2]);
+      out[static_cast<std::size_t>(y) * width + x] =
+          Rgb(row[3 * x], row[3 * x + 1], row[3 * x + 2]);
   }
   png_read_end(r.png, nullptr);
   return true;

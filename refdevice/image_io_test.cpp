@@ -20,9 +20,7 @@ Image Gradient(std::int32_t w, std::int32_t h) {
   return image;
 }
 
-std::string TempPath(const char* name) {
-  return ::testing::TempDir() + "quillon_image_io_" + name;
-}
+std::string TempPath(const char* name) { return ::testing::TempDir() + "quillon_image_io_" + name; }
 
 TEST(ImageFromFrame, WidensEveryBackBufferFormatToEightBits) {
   // Two rows with padding in the pitch, so that row stepping is exercised.

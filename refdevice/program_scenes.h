@@ -17,7 +17,7 @@ namespace program_scenes {
 
 constexpr int kCloudVertices = 3000;
 constexpr int kCloudTriangles = 1000;
-constexpr DWORD kCloudFvf = 834;  // XYZ, DIFFUSE, three texture sets (40 bytes)
+constexpr DWORD kCloudFvf = 834;   // XYZ, DIFFUSE, three texture sets (40 bytes)
 constexpr UINT kCloudStride = 24;  // drawn at the size of the program's vertex
 constexpr UINT kCloudBytes = kCloudVertices * kCloudStride;
 // 3.14159 / 4 rounded to single precision, as the program computes it.
@@ -195,8 +195,9 @@ inline std::vector<std::uint8_t> PictureVertices(float left = 0.0f, float top = 
 // One frame of the picture loop with format `fvf` (388 as the program sets
 // it, 452 with the diffuse colour) and the program's states.
 inline std::string PictureScene(DWORD fvf, const std::string& file) {
-  std::string s = "# One frame of the picture loop: a screen-space quad from (0, 0) to\n"
-                  "# (800, 600), no texture.\n";
+  std::string s =
+      "# One frame of the picture loop: a screen-space quad from (0, 0) to\n"
+      "# (800, 600), no texture.\n";
   s += "fvf " + std::to_string(fvf) + "\n";
   s += "rs 137 0           # LIGHTING off\n";
   s += "rs 19 5            # SRCBLEND SRCALPHA\n";

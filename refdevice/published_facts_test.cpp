@@ -214,8 +214,11 @@ std::string FogStates(const char* start, const char* end) {
          "rs 28 1           # FOGENABLE\n"
          "rs 34 0x00FF8000  # FOGCOLOR\n"
          "rs 35 3           # FOGTABLEMODE LINEAR\n"
-         "rsf 36 " + start + "\n"
-         "rsf 37 " + end + "\n";
+         "rsf 36 " +
+         start +
+         "\n"
+         "rsf 37 " +
+         end + "\n";
 }
 
 TEST(PublishedFacts, TableFogUsesTheEyeSpaceDistance) {

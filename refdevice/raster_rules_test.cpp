@@ -57,19 +57,15 @@ void ExpectRectangleOnce(const Image& image, int x0, int y0, int x1, int y1) {
 }
 
 TEST_F(Coverage, ScreenFillingQuadCoversEveryPixelOnce) {
-  const std::vector<Tl> quad = {{0, 480, 0, 1, kOnce},
-                                {0, 0, 0, 1, kOnce},
-                                {640, 480, 0, 1, kOnce},
-                                {640, 0, 0, 1, kOnce}};
+  const std::vector<Tl> quad = {
+      {0, 480, 0, 1, kOnce}, {0, 0, 0, 1, kOnce}, {640, 480, 0, 1, kOnce}, {640, 0, 0, 1, kOnce}};
   ExpectRectangleOnce(Draw(D3DPT_TRIANGLESTRIP, quad, 2), 0, 0, 640, 480);
 }
 
 TEST_F(Coverage, OversizedPictureQuadCoversEveryPixelOnce) {
   // The program's quad reaches past the screen to (800, 600).
-  const std::vector<Tl> quad = {{0, 600, 0, 1, kOnce},
-                                {0, 0, 0, 1, kOnce},
-                                {800, 600, 0, 1, kOnce},
-                                {800, 0, 0, 1, kOnce}};
+  const std::vector<Tl> quad = {
+      {0, 600, 0, 1, kOnce}, {0, 0, 0, 1, kOnce}, {800, 600, 0, 1, kOnce}, {800, 0, 0, 1, kOnce}};
   ExpectRectangleOnce(Draw(D3DPT_TRIANGLESTRIP, quad, 2), 0, 0, 640, 480);
 }
 
@@ -102,8 +98,8 @@ TEST_F(Coverage, SharedEdgesCoverEachPixelOnce) {
       }
     }
   const int x1 = static_cast<int>(kX0 + kW * kCols), y1 = static_cast<int>(kY0 + kH * kRows);
-  ExpectRectangleOnce(Draw(D3DPT_TRIANGLELIST, list, static_cast<UINT>(list.size() / 3)), 40,
-                      30, x1, y1);
+  ExpectRectangleOnce(Draw(D3DPT_TRIANGLELIST, list, static_cast<UINT>(list.size() / 3)), 40, 30,
+                      x1, y1);
 }
 
 TEST_F(Coverage, FanAroundAnOffCentrePointHasNoGapsOrOverlaps) {
@@ -136,8 +132,7 @@ TEST_F(Coverage, FanAroundAnOffCentrePointHasNoGapsOrOverlaps) {
 struct Crossing {
   static std::vector<Tl> Triangle(bool rising, std::uint32_t colour) {
     const float left = rising ? 0.2f : 0.8f, right = rising ? 0.8f : 0.2f;
-    return {{100, 100, left, 1, colour}, {540, 100, right, 1, colour},
-            {100, 380, left, 1, colour}};
+    return {{100, 100, left, 1, colour}, {540, 100, right, 1, colour}, {100, 380, left, 1, colour}};
   }
   static double Depth(bool rising, int x) {
     const double t = (x - 100.0) / 440.0;
@@ -147,14 +142,22 @@ struct Crossing {
 
 bool Passes(D3DCMPFUNC f, double incoming, double stored) {
   switch (f) {
-    case D3DCMP_NEVER: return false;
-    case D3DCMP_LESS: return incoming < stored;
-    case D3DCMP_EQUAL: return incoming == stored;
-    case D3DCMP_LESSEQUAL: return incoming <= stored;
-    case D3DCMP_GREATER: return incoming > stored;
-    case D3DCMP_NOTEQUAL: return incoming != stored;
-    case D3DCMP_GREATEREQUAL: return incoming >= stored;
-    case D3DCMP_ALWAYS: return true;
+    case D3DCMP_NEVER:
+      return false;
+    case D3DCMP_LESS:
+      return incoming < stored;
+    case D3DCMP_EQUAL:
+      return incoming == stored;
+    case D3DCMP_LESSEQUAL:
+      return incoming <= stored;
+    case D3DCMP_GREATER:
+      return incoming > stored;
+    case D3DCMP_NOTEQUAL:
+      return incoming != stored;
+    case D3DCMP_GREATEREQUAL:
+      return incoming >= stored;
+    case D3DCMP_ALWAYS:
+      return true;
   }
   return false;
 }
@@ -163,8 +166,8 @@ TEST(DepthTest, EveryCompareFunctionPicksTheRightTriangleOfACrossingPair) {
   constexpr std::uint32_t kFirst = 0xFF0000, kSecond = 0x00FF00;
   for (int fn = D3DCMP_NEVER; fn <= D3DCMP_ALWAYS; ++fn) {
     for (bool firstRises : {true, false}) {
-      SCOPED_TRACE(::testing::Message() << "ZFUNC " << fn << (firstRises ? ", rising first"
-                                                                         : ", falling first"));
+      SCOPED_TRACE(::testing::Message()
+                   << "ZFUNC " << fn << (firstRises ? ", rising first" : ", falling first"));
       test_support::SceneDevice d;
       Direct3DDevice8& dev = *d.device;
       dev.SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);

@@ -1,7 +1,6 @@
 // The quillon-replay executable: its arguments, exit statuses and messages.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdio>

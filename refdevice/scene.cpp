@@ -80,13 +80,19 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std:
 std::uint64_t VerticesFor(DWORD type, DWORD count) {
   const std::uint64_t n = count;
   switch (type) {
-    case D3DPT_POINTLIST: return n;
-    case D3DPT_LINELIST: return 2 * n;
-    case D3DPT_LINESTRIP: return n + 1;
-    case D3DPT_TRIANGLELIST: return 3 * n;
+    case D3DPT_POINTLIST:
+      return n;
+    case D3DPT_LINELIST:
+      return 2 * n;
+    case D3DPT_LINESTRIP:
+      return n + 1;
+    case D3DPT_TRIANGLELIST:
+      return 3 * n;
     case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN: return n + 2;
-    default: return 0;
+    case D3DPT_TRIANGLEFAN:
+      return n + 2;
+    default:
+      return 0;
   }
 }
 
@@ -178,8 +184,9 @@ bool ParseLine(std::string_view line, const std::string& folder, Command& cmd, b
     return true;
   }
   if (name == "vb" || name == "up") {
-    if (!arity(4, 4, name == "vb" ? "vb STRIDE PRIMTYPE PRIMCOUNT FILE"
-                                  : "up STRIDE PRIMTYPE PRIMCOUNT FILE"))
+    if (!arity(4, 4,
+               name == "vb" ? "vb STRIDE PRIMTYPE PRIMCOUNT FILE"
+                            : "up STRIDE PRIMTYPE PRIMCOUNT FILE"))
       return false;
     cmd.op = name == "vb" ? Op::VertexBuffer : Op::UserPointer;
     if (!dwords(1, 3)) return false;
@@ -199,8 +206,8 @@ bool ParseLine(std::string_view line, const std::string& folder, Command& cmd, b
       // the file must cover every vertex here.
       const std::uint64_t need = VerticesFor(cmd.args[1], cmd.args[2]) * cmd.args[0];
       if (need > cmd.data.size()) {
-        reason = cmd.file + " holds " + std::to_string(cmd.data.size()) + " bytes; the draw reads " +
-                 std::to_string(need);
+        reason = cmd.file + " holds " + std::to_string(cmd.data.size()) +
+                 " bytes; the draw reads " + std::to_string(need);
         return false;
       }
     }
@@ -330,7 +337,8 @@ HRESULT RunScene(Direct3DDevice8& device, const Scene& scene, std::string* error
       line = scene.commands.empty() ? 0 : scene.commands.back().line;
     }
   }
-  if (hr != D3D_OK && error) *error = std::to_string(line) + ": " + what + " failed (" + Hex(hr) + ")";
+  if (hr != D3D_OK && error)
+    *error = std::to_string(line) + ": " + what + " failed (" + Hex(hr) + ")";
   return hr;
 }
 

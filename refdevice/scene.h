@@ -40,12 +40,12 @@ enum class Op { Clear, RenderState, TextureStageState, Fvf, Transform, VertexBuf
 
 struct Command {
   Op op = Op::Clear;
-  int line = 0;                  // 1-based line in the scene text
-  std::array<DWORD, 4> args{};   // integer operands in the order written
-  float z = 0.0f;                // clear's depth
+  int line = 0;                 // 1-based line in the scene text
+  std::array<DWORD, 4> args{};  // integer operands in the order written
+  float z = 0.0f;               // clear's depth
   D3DTRANSFORMSTATETYPE transform = D3DTS_WORLD;
   D3DMATRIX matrix{};
-  std::string file;              // as written
+  std::string file;                // as written
   std::vector<std::uint8_t> data;  // the file's bytes
 };
 

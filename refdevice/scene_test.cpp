@@ -26,10 +26,8 @@ class MockDevice : public Direct3DDevice8 {
   MOCK_METHOD(HRESULT, GetDisplayMode, (D3DDISPLAYMODE&), (override));
   MOCK_METHOD(HRESULT, SetRenderState, (D3DRENDERSTATETYPE, DWORD), (override));
   MOCK_METHOD(HRESULT, GetRenderState, (D3DRENDERSTATETYPE, DWORD&), (override));
-  MOCK_METHOD(HRESULT, SetTextureStageState, (DWORD, D3DTEXTURESTAGESTATETYPE, DWORD),
-              (override));
-  MOCK_METHOD(HRESULT, GetTextureStageState, (DWORD, D3DTEXTURESTAGESTATETYPE, DWORD&),
-              (override));
+  MOCK_METHOD(HRESULT, SetTextureStageState, (DWORD, D3DTEXTURESTAGESTATETYPE, DWORD), (override));
+  MOCK_METHOD(HRESULT, GetTextureStageState, (DWORD, D3DTEXTURESTAGESTATETYPE, DWORD&), (override));
   MOCK_METHOD(HRESULT, SetTransform, (D3DTRANSFORMSTATETYPE, const D3DMATRIX&), (override));
   MOCK_METHOD(HRESULT, GetTransform, (D3DTRANSFORMSTATETYPE, D3DMATRIX&), (override));
   MOCK_METHOD(HRESULT, SetViewport, (const D3DVIEWPORT8&), (override));
@@ -38,8 +36,7 @@ class MockDevice : public Direct3DDevice8 {
   MOCK_METHOD(HRESULT, GetVertexShader, (DWORD&), (override));
   MOCK_METHOD(HRESULT, BeginScene, (), (override));
   MOCK_METHOD(HRESULT, EndScene, (), (override));
-  MOCK_METHOD(HRESULT, Clear, (DWORD, const D3DRECT*, DWORD, D3DCOLOR, float, DWORD),
-              (override));
+  MOCK_METHOD(HRESULT, Clear, (DWORD, const D3DRECT*, DWORD, D3DCOLOR, float, DWORD), (override));
   MOCK_METHOD(HRESULT, Present, (const RECT*, const RECT*, HWND, const void*), (override));
   MOCK_METHOD(HRESULT, CreateVertexBuffer,
               (UINT, DWORD, DWORD, D3DPOOL, Ref<Direct3DVertexBuffer8>&), (override));
@@ -167,7 +164,8 @@ TEST_F(SceneFiles, LoadSceneNamesTheFileAndReadsDataBesideIt) {
 
   scene::Scene untouched = s;
   EXPECT_FALSE(scene::LoadScene((dir_ / "bad.scene").string(), s, &error));
-  EXPECT_EQ(error, (dir_ / "bad.scene").string() + ":3: expected: up STRIDE PRIMTYPE PRIMCOUNT FILE");
+  EXPECT_EQ(error,
+            (dir_ / "bad.scene").string() + ":3: expected: up STRIDE PRIMTYPE PRIMCOUNT FILE");
   EXPECT_EQ(s.commands.size(), untouched.commands.size());
   EXPECT_FALSE(scene::LoadScene((dir_ / "none.scene").string(), s, &error));
 }
@@ -178,9 +176,10 @@ TEST_F(SceneFiles, RunIssuesTheCallsInOrderWithTheSceneBracket) {
   Write("v.bin", vertices);
   scene::Scene s;
   std::string error;
-  ASSERT_TRUE(scene::ParseScene("rs 137 0\nfvf 322\nclear 1 0xFF 1\nvb 24 4 1 v.bin\n"
-                                "rs 27 1\nup 24 4 1 v.bin\nts 1 1 1\n",
-                                Folder(), s, &error))
+  ASSERT_TRUE(
+      scene::ParseScene("rs 137 0\nfvf 322\nclear 1 0xFF 1\nvb 24 4 1 v.bin\n"
+                        "rs 27 1\nup 24 4 1 v.bin\nts 1 1 1\n",
+                        Folder(), s, &error))
       << error;
 
   MockDevice device;
@@ -196,8 +195,7 @@ TEST_F(SceneFiles, RunIssuesTheCallsInOrderWithTheSceneBracket) {
     EXPECT_CALL(device, SetStreamSource(0u, _, 24u)).WillOnce(Return(D3D_OK));
     EXPECT_CALL(device, DrawPrimitive(D3DPT_TRIANGLELIST, 0u, 1u)).WillOnce(Return(D3D_OK));
     EXPECT_CALL(device, SetRenderState(D3DRS_ALPHABLENDENABLE, 1u)).WillOnce(Return(D3D_OK));
-    EXPECT_CALL(device, DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1u, _, 24u))
-        .WillOnce(Return(D3D_OK));
+    EXPECT_CALL(device, DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1u, _, 24u)).WillOnce(Return(D3D_OK));
     EXPECT_CALL(device, SetTextureStageState(1u, D3DTSS_COLOROP, 1u)).WillOnce(Return(D3D_OK));
     EXPECT_CALL(device, EndScene()).WillOnce(Return(D3D_OK));
   }
@@ -209,8 +207,8 @@ TEST_F(SceneFiles, AFailingCallStopsTheRunAndNamesItsLine) {
   Write("v.bin", std::string(60, '\0'));
   scene::Scene s;
   std::string error;
-  ASSERT_TRUE(scene::ParseScene("fvf 0x44\nup 20 4 1 v.bin\n\nup 20 4 1 v.bin\nrs 7 0\n",
-                                Folder(), s, &error));
+  ASSERT_TRUE(scene::ParseScene("fvf 0x44\nup 20 4 1 v.bin\n\nup 20 4 1 v.bin\nrs 7 0\n", Folder(),
+                                s, &error));
   MockDevice device;
   EXPECT_CALL(device, SetVertexShader(0x44u)).WillOnce(Return(D3D_OK));
   EXPECT_CALL(device, BeginScene()).WillOnce(Return(D3D_OK));

@@ -81,9 +81,7 @@ struct SceneDevice {
   RefDirect3D8 d3d;
   Ref<Direct3DDevice8> device;
 
-  SceneDevice() {
-    EXPECT_EQ(scene::CreateSceneDevice(d3d, D3DDEVTYPE_REF, device), D3D_OK);
-  }
+  SceneDevice() { EXPECT_EQ(scene::CreateSceneDevice(d3d, D3DDEVTYPE_REF, device), D3D_OK); }
   RefDevice& Device() { return dynamic_cast<RefDevice&>(*device); }
   Image Picture() { return ImageFromFrame(Device().BackBuffer()); }
 };
@@ -114,10 +112,9 @@ inline void ExpectMatchesGolden(const Image& actual, const std::string& name) {
     ADD_FAILURE() << "golden image unreadable: " << error << "; actual picture written to "
                   << actualPath;
   } else {
-    ADD_FAILURE() << name << ": " << differing << " pixels differ (golden " << expected.width
-                  << "x" << expected.height << ", actual " << actual.width << "x"
-                  << actual.height << "); actual picture: " << actualPath
-                  << ", differences: " << diffPath;
+    ADD_FAILURE() << name << ": " << differing << " pixels differ (golden " << expected.width << "x"
+                  << expected.height << ", actual " << actual.width << "x" << actual.height
+                  << "); actual picture: " << actualPath << ", differences: " << diffPath;
   }
 }
 

@@ -77,8 +77,8 @@ HRESULT RuntimeD3DX8::CreateTexture(const Ref<Direct3DDevice8>& device, std::int
   if (hr != D3D_OK) return hr;
   Ref<Direct3DTexture8> created;
   hr = device->CreateTexture(request.width, request.height, request.levels,
-                             static_cast<DWORD>(usage), request.format,
-                             static_cast<D3DPOOL>(pool), created);
+                             static_cast<DWORD>(usage), request.format, static_cast<D3DPOOL>(pool),
+                             created);
   if (hr != D3D_OK) return hr;
   texture = std::move(created);
   return D3D_OK;

@@ -25,8 +25,7 @@ struct D3DXTextureRequest {
 // A8R8G8B8. Returns D3DERR_INVALIDCALL for negative sizes or levels other
 // than D3DX_DEFAULT.
 HRESULT D3DXAdjustTextureRequest(const D3DCAPS8& caps, std::int32_t width, std::int32_t height,
-                                 std::int32_t levels, std::int32_t format,
-                                 D3DXTextureRequest& out);
+                                 std::int32_t levels, std::int32_t format, D3DXTextureRequest& out);
 
 // The font D3DX makes from a font handle. Nothing is drawn with it; it keeps
 // its device alive as long as it exists, as D3DX fonts do.
@@ -49,8 +48,7 @@ class RuntimeD3DX8 : public D3DX8 {
                      Ref<D3DXFont>& font) override;
   // Reads the device's caps, adjusts the request (D3DXAdjustTextureRequest)
   // and creates the texture on the device; a failure there is returned as is.
-  HRESULT CreateTexture(const Ref<Direct3DDevice8>& device, std::int32_t width,
-                        std::int32_t height, std::int32_t levels, std::int32_t usage,
-                        std::int32_t format, std::int32_t pool,
-                        Ref<Direct3DTexture8>& texture) override;
+  HRESULT CreateTexture(const Ref<Direct3DDevice8>& device, std::int32_t width, std::int32_t height,
+                        std::int32_t levels, std::int32_t usage, std::int32_t format,
+                        std::int32_t pool, Ref<Direct3DTexture8>& texture) override;
 };

@@ -24,10 +24,8 @@ class MockDevice : public Direct3DDevice8 {
   MOCK_METHOD(HRESULT, GetDisplayMode, (D3DDISPLAYMODE&), (override));
   MOCK_METHOD(HRESULT, SetRenderState, (D3DRENDERSTATETYPE, DWORD), (override));
   MOCK_METHOD(HRESULT, GetRenderState, (D3DRENDERSTATETYPE, DWORD&), (override));
-  MOCK_METHOD(HRESULT, SetTextureStageState, (DWORD, D3DTEXTURESTAGESTATETYPE, DWORD),
-              (override));
-  MOCK_METHOD(HRESULT, GetTextureStageState, (DWORD, D3DTEXTURESTAGESTATETYPE, DWORD&),
-              (override));
+  MOCK_METHOD(HRESULT, SetTextureStageState, (DWORD, D3DTEXTURESTAGESTATETYPE, DWORD), (override));
+  MOCK_METHOD(HRESULT, GetTextureStageState, (DWORD, D3DTEXTURESTAGESTATETYPE, DWORD&), (override));
   MOCK_METHOD(HRESULT, SetTransform, (D3DTRANSFORMSTATETYPE, const D3DMATRIX&), (override));
   MOCK_METHOD(HRESULT, GetTransform, (D3DTRANSFORMSTATETYPE, D3DMATRIX&), (override));
   MOCK_METHOD(HRESULT, SetViewport, (const D3DVIEWPORT8&), (override));
@@ -36,8 +34,7 @@ class MockDevice : public Direct3DDevice8 {
   MOCK_METHOD(HRESULT, GetVertexShader, (DWORD&), (override));
   MOCK_METHOD(HRESULT, BeginScene, (), (override));
   MOCK_METHOD(HRESULT, EndScene, (), (override));
-  MOCK_METHOD(HRESULT, Clear, (DWORD, const D3DRECT*, DWORD, D3DCOLOR, float, DWORD),
-              (override));
+  MOCK_METHOD(HRESULT, Clear, (DWORD, const D3DRECT*, DWORD, D3DCOLOR, float, DWORD), (override));
   MOCK_METHOD(HRESULT, Present, (const RECT*, const RECT*, HWND, const void*), (override));
   MOCK_METHOD(HRESULT, CreateVertexBuffer,
               (UINT, DWORD, DWORD, D3DPOOL, Ref<Direct3DVertexBuffer8>&), (override));
@@ -57,8 +54,8 @@ D3DCAPS8 Caps(DWORD textureCaps, DWORD maxSize = 4096) {
   return caps;
 }
 
-D3DXTextureRequest Adjust(const D3DCAPS8& caps, std::int32_t w, std::int32_t h,
-                          std::int32_t levels, std::int32_t format = D3DFMT_UNKNOWN) {
+D3DXTextureRequest Adjust(const D3DCAPS8& caps, std::int32_t w, std::int32_t h, std::int32_t levels,
+                          std::int32_t format = D3DFMT_UNKNOWN) {
   D3DXTextureRequest r;
   EXPECT_EQ(D3DXAdjustTextureRequest(caps, w, h, levels, format, r), D3D_OK);
   return r;
@@ -122,8 +119,8 @@ TEST(RuntimeD3DX8, CreateTexturePassesTheAdjustedRequestToTheDevice) {
       .WillOnce(DoAll(SetArgReferee<6>(made), Return(D3D_OK)));
   RuntimeD3DX8 d3dx;
   Ref<Direct3DTexture8> texture;
-  ASSERT_EQ(d3dx.CreateTexture(device, 640, 480, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
-                               D3DPOOL_MANAGED, texture),
+  ASSERT_EQ(d3dx.CreateTexture(device, 640, 480, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+                               texture),
             D3D_OK);
   EXPECT_EQ(texture, made);
 }
@@ -139,8 +136,7 @@ TEST(RuntimeD3DX8, CreateTextureFailuresLeaveTheTargetAlone) {
   EXPECT_EQ(d3dx.CreateTexture(device, 4, 4, 1, 0, 0, 1, texture), D3DERR_DEVICELOST);
 
   EXPECT_CALL(*device, GetDeviceCaps(_)).WillRepeatedly(Return(D3D_OK));
-  EXPECT_CALL(*device, CreateTexture(_, _, _, _, _, _, _))
-      .WillOnce(Return(E_OUTOFMEMORY));
+  EXPECT_CALL(*device, CreateTexture(_, _, _, _, _, _, _)).WillOnce(Return(E_OUTOFMEMORY));
   EXPECT_EQ(d3dx.CreateTexture(device, 4, 4, 1, 0, 0, 1, texture), E_OUTOFMEMORY);
   EXPECT_EQ(d3dx.CreateTexture(device, -5, 4, 1, 0, 0, 1, texture), D3DERR_INVALIDCALL);
   EXPECT_EQ(texture, previous);
