@@ -233,8 +233,11 @@ TEST_F(OffscreenHost, AdapterListsTheClassicModesAndFullScreenScalesTheFrame) {
                                                     y * s->pitch + x * 4) & 0xFFFFFFu;
   };
   const Placement p = FitWithAspect(640, 480, s->w, s->h);
-  EXPECT_EQ(at(p.x, p.y + p.height / 2), 0xFF0000u);
-  EXPECT_EQ(at(p.x + p.width - 1, p.y + p.height - 1), 0x00FF00u);
+  // Every row of the placement shows the frame, repeated rows included.
+  for (int y = p.y; y < p.y + p.height; ++y) {
+    ASSERT_EQ(at(p.x, y), 0xFF0000u) << y;
+    ASSERT_EQ(at(p.x + p.width - 1, y), 0x00FF00u) << y;
+  }
   if (p.x > 0) {
     EXPECT_EQ(at(0, s->h / 2), 0u);  // a bar
   }
