@@ -39,17 +39,19 @@ struct Fixture {
   RefDevice* dev = nullptr;
 
   explicit Fixture(D3DPRESENT_PARAMETERS p = Windowed()) {
-    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                                p, ref),
-              D3D_OK);
+    EXPECT_EQ(
+        d3d->CreateDevice(0, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, p, ref),
+        D3D_OK);
     dev = static_cast<RefDevice*>(ref.get());
   }
 
   // 0xAARRGGBB of back-buffer pixel (x, y), opaque for formats without alpha.
   std::uint32_t Pixel(int x, int y) const {
     const FrameView f = dev->BackBuffer();
-    const auto* row = static_cast<const std::uint8_t*>(f.pixels) + static_cast<std::size_t>(y) * f.pitch;
-    return refdev::DecodePixel(f.format, row + static_cast<std::size_t>(x) * refdev::BytesPerPixel(f.format)) ;
+    const auto* row =
+        static_cast<const std::uint8_t*>(f.pixels) + static_cast<std::size_t>(y) * f.pitch;
+    return refdev::DecodePixel(f.format,
+                               row + static_cast<std::size_t>(x) * refdev::BytesPerPixel(f.format));
   }
   std::uint32_t Rgb(int x, int y) const { return Pixel(x, y) & 0xFFFFFFu; }
 

@@ -57,8 +57,7 @@ struct Point {
 int PointPixel(float c) { return static_cast<int>(std::ceil(c - 0.5f)); }
 
 bool Finite4(const float* p) {
-  return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]) &&
-         std::isfinite(p[3]);
+  return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]) && std::isfinite(p[3]);
 }
 
 }  // namespace
@@ -205,12 +204,30 @@ void Pipeline::Impl::Draw(const DeviceState& state, D3DPRIMITIVETYPE t, UINT cou
     const UINT n = std::min(kChunk, count - done);
     UINT first = 0, used = 0;
     switch (type) {
-      case D3DPT_POINTLIST: first = done; used = n; break;
-      case D3DPT_LINELIST: first = 2 * done; used = 2 * n; break;
-      case D3DPT_LINESTRIP: first = done; used = n + 1; break;
-      case D3DPT_TRIANGLELIST: first = 3 * done; used = 3 * n; break;
-      case D3DPT_TRIANGLESTRIP: first = done; used = n + 2; break;
-      default: first = done + 1; used = n + 1; break;  // fan: after the hub
+      case D3DPT_POINTLIST:
+        first = done;
+        used = n;
+        break;
+      case D3DPT_LINELIST:
+        first = 2 * done;
+        used = 2 * n;
+        break;
+      case D3DPT_LINESTRIP:
+        first = done;
+        used = n + 1;
+        break;
+      case D3DPT_TRIANGLELIST:
+        first = 3 * done;
+        used = 3 * n;
+        break;
+      case D3DPT_TRIANGLESTRIP:
+        first = done;
+        used = n + 2;
+        break;
+      default:
+        first = done + 1;
+        used = n + 1;
+        break;  // fan: after the hub
     }
     if (vertices.size() < used) vertices.resize(used);
     for (UINT i = 0; i < used; ++i) vs.Process(vertexAt(first + i), vertices[i]);
@@ -285,13 +302,20 @@ namespace {
 constexpr int kPlaneCount = 7;
 inline float PlaneDistance(int plane, const float* p) {
   switch (plane) {
-    case 0: return p[2];                       // near: z >= 0
-    case 1: return p[3] - p[2];                // far: z <= w
-    case 2: return p[3] - kMinW;               // w > 0
-    case 3: return p[0] + kGuard * p[3];       // left
-    case 4: return kGuard * p[3] - p[0];       // right
-    case 5: return p[1] + kGuard * p[3];       // bottom
-    default: return kGuard * p[3] - p[1];      // top
+    case 0:
+      return p[2];  // near: z >= 0
+    case 1:
+      return p[3] - p[2];  // far: z <= w
+    case 2:
+      return p[3] - kMinW;  // w > 0
+    case 3:
+      return p[0] + kGuard * p[3];  // left
+    case 4:
+      return kGuard * p[3] - p[0];  // right
+    case 5:
+      return p[1] + kGuard * p[3];  // bottom
+    default:
+      return kGuard * p[3] - p[1];  // top
   }
 }
 
@@ -306,10 +330,14 @@ inline unsigned Outcode(const float* p) {
 inline float ScreenDistance(int plane, const ScreenVertex& v, float x0, float y0, float x1,
                             float y1) {
   switch (plane) {
-    case 0: return v.x - x0;
-    case 1: return x1 - v.x;
-    case 2: return v.y - y0;
-    default: return y1 - v.y;
+    case 0:
+      return v.x - x0;
+    case 1:
+      return x1 - v.x;
+    case 2:
+      return v.y - y0;
+    default:
+      return y1 - v.y;
   }
 }
 
@@ -358,8 +386,10 @@ void Pipeline::Impl::AddTriangle(const Vertex& a, const Vertex& b, const Vertex&
     ScreenFromPretransformed(a, s[0]);
     ScreenFromPretransformed(b, s[1]);
     ScreenFromPretransformed(c, s[2]);
-    const float x0 = static_cast<float>(vx0) - kScreenGuard, x1 = static_cast<float>(vx1) + kScreenGuard;
-    const float y0 = static_cast<float>(vy0) - kScreenGuard, y1 = static_cast<float>(vy1) + kScreenGuard;
+    const float x0 = static_cast<float>(vx0) - kScreenGuard,
+                x1 = static_cast<float>(vx1) + kScreenGuard;
+    const float y0 = static_cast<float>(vy0) - kScreenGuard,
+                y1 = static_cast<float>(vy1) + kScreenGuard;
     bool inside = true;
     for (const auto& v : s)
       for (int p = 0; p < 4; ++p) inside = inside && ScreenDistance(p, v, x0, y0, x1, y1) >= 0.0f;
@@ -373,9 +403,8 @@ void Pipeline::Impl::AddTriangle(const Vertex& a, const Vertex& b, const Vertex&
     ScreenVertex* in = bufA;
     ScreenVertex* out = bufB;
     for (int p = 0; p < 4 && n >= 3; ++p) {
-      n = ClipPolygon(in, n, out, attrCount, [&](const ScreenVertex& v) {
-        return ScreenDistance(p, v, x0, y0, x1, y1);
-      });
+      n = ClipPolygon(in, n, out, attrCount,
+                      [&](const ScreenVertex& v) { return ScreenDistance(p, v, x0, y0, x1, y1); });
       std::swap(in, out);
     }
     SetupFan(in, n, flat, cull);
@@ -477,8 +506,10 @@ void Pipeline::Impl::SetupTriangle(const ScreenVertex& a, const ScreenVertex& b,
   }
   t.area = area;
   for (int i = 0; i < 8; ++i) t.flat[i] = flat.attr[kDiffR + i];
-  const std::int64_t minFx = std::min({fx[0], fx[1], fx[2]}), maxFx = std::max({fx[0], fx[1], fx[2]});
-  const std::int64_t minFy = std::min({fy[0], fy[1], fy[2]}), maxFy = std::max({fy[0], fy[1], fy[2]});
+  const std::int64_t minFx = std::min({fx[0], fx[1], fx[2]}),
+                     maxFx = std::max({fx[0], fx[1], fx[2]});
+  const std::int64_t minFy = std::min({fy[0], fy[1], fy[2]}),
+                     maxFy = std::max({fy[0], fy[1], fy[2]});
   // Pixel centres on integer coordinates: the first centre at or after the
   // minimum, the last at or before the maximum.
   t.minX = static_cast<int>(std::max<std::int64_t>(vx0, (minFx + kSub - 1) >> kSubBits));
@@ -504,8 +535,10 @@ void Pipeline::Impl::AddLine(const Vertex& a, const Vertex& b) {
     for (int p = 0; p < kPlaneCount; ++p) {
       const float da = PlaneDistance(p, a.pos), db = PlaneDistance(p, b.pos);
       if (da < 0.0f && db < 0.0f) return;
-      if (da < 0.0f) t0 = std::max(t0, da / (da - db));
-      else if (db < 0.0f) t1 = std::min(t1, da / (da - db));
+      if (da < 0.0f)
+        t0 = std::max(t0, da / (da - db));
+      else if (db < 0.0f)
+        t1 = std::min(t1, da / (da - db));
     }
     if (t0 > t1) return;
     Vertex ca, cb;

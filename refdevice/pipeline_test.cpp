@@ -141,8 +141,10 @@ TEST(Rasterizer, GouraudIsPerspectiveCorrectAndFlatTakesTheFirstVertex) {
   d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   // Left edge near (rhw 1), right edge four times as far (rhw 0.25): at the
   // screen's middle the perspective-correct weight of the right colour is 0.2.
-  const TlVertex v[4] = {{0, 0, 0.5f, 1.0f, 0xFF000000}, {64, 0, 0.5f, 0.25f, 0xFFFF0000},
-                         {0, 8, 0.5f, 1.0f, 0xFF000000}, {64, 8, 0.5f, 0.25f, 0xFFFF0000}};
+  const TlVertex v[4] = {{0, 0, 0.5f, 1.0f, 0xFF000000},
+                         {64, 0, 0.5f, 0.25f, 0xFFFF0000},
+                         {0, 8, 0.5f, 1.0f, 0xFF000000},
+                         {64, 8, 0.5f, 0.25f, 0xFFFF0000}};
   DrawTl(d, D3DPT_TRIANGLESTRIP, 2, v);
   const int red = static_cast<int>((f.Rgb(32, 4) >> 16) & 255);
   EXPECT_NEAR(red, 51, 1);
@@ -170,7 +172,8 @@ TEST(Rasterizer, IdenticalPixelsWithOneOrTwoThreads) {
     std::mt19937 rng(11);
     std::uniform_real_distribution<float> x(-40, 200), y(-40, 160), z(0, 1);
     std::vector<TlVertex> v;
-    for (int i = 0; i < 600; ++i) v.push_back({x(rng), y(rng), z(rng), 1.0f, static_cast<D3DCOLOR>(rng())});
+    for (int i = 0; i < 600; ++i)
+      v.push_back({x(rng), y(rng), z(rng), 1.0f, static_cast<D3DCOLOR>(rng())});
     DrawTl(d, D3DPT_TRIANGLELIST, 200, v.data());
     result[threads - 1] = f.Bytes();
   }
@@ -341,8 +344,10 @@ TEST(Lighting, WithoutLightsGivesBlackWithTheDiffuseAlpha) {
   Direct3DDevice8& d = *f.dev;
   d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   ASSERT_EQ(d.SetVertexShader(kXyzFvf), D3D_OK);
-  const XyzVertex quad[4] = {{-1, -1, 0.5f, 0x80FF8040}, {-1, 1, 0.5f, 0x80FF8040},
-                             {1, -1, 0.5f, 0x80FF8040}, {1, 1, 0.5f, 0x80FF8040}};
+  const XyzVertex quad[4] = {{-1, -1, 0.5f, 0x80FF8040},
+                             {-1, 1, 0.5f, 0x80FF8040},
+                             {1, -1, 0.5f, 0x80FF8040},
+                             {1, 1, 0.5f, 0x80FF8040}};
   d.Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
   Draw(d, D3DPT_TRIANGLESTRIP, 2, quad, sizeof(XyzVertex));
   EXPECT_EQ(f.Pixel(4, 4), 0x80000000u);
@@ -438,14 +443,15 @@ TEST(PixelStage, TableFogOnEyeDepthAndSpecular) {
   d.SetRenderState(D3DRS_FOGEND, refdev::AsBits(6.0f));
   auto quadAt = [&](float depth) {
     // Pre-transformed at eye depth `depth` (rhw = 1/depth).
-    const TlVertex v[4] = {V(0, 0, 0xFF000000, 0.9f, 1 / depth), V(8, 0, 0xFF000000, 0.9f, 1 / depth),
-                           V(0, 8, 0xFF000000, 0.9f, 1 / depth), V(8, 8, 0xFF000000, 0.9f, 1 / depth)};
+    const TlVertex v[4] = {
+        V(0, 0, 0xFF000000, 0.9f, 1 / depth), V(8, 0, 0xFF000000, 0.9f, 1 / depth),
+        V(0, 8, 0xFF000000, 0.9f, 1 / depth), V(8, 8, 0xFF000000, 0.9f, 1 / depth)};
     DrawTl(d, D3DPT_TRIANGLESTRIP, 2, v);
     return f.Rgb(4, 4) & 255;
   };
   EXPECT_NEAR(quadAt(5.0f), 127.5, 0.5);  // halfway
-  EXPECT_EQ(quadAt(3.0f), 0u);    // before the start
-  EXPECT_EQ(quadAt(7.0f), 255u);  // beyond the end
+  EXPECT_EQ(quadAt(3.0f), 0u);            // before the start
+  EXPECT_EQ(quadAt(7.0f), 255u);          // beyond the end
   d.SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_EXP);
   d.SetRenderState(D3DRS_FOGDENSITY, refdev::AsBits(0.5f));
   EXPECT_EQ(quadAt(2.0f), static_cast<std::uint32_t>(std::lround(255 * (1 - std::exp(-1.0)))));
@@ -464,8 +470,10 @@ TEST(PixelStage, TableFogOnEyeDepthAndSpecular) {
     float x, y, z, rhw;
     D3DCOLOR diffuse, specular;
   };
-  const Spec s[4] = {{0, 0, 0, 1, 0xFF400000, 0xFF300080}, {8, 0, 0, 1, 0xFF400000, 0xFF300080},
-                     {0, 8, 0, 1, 0xFF400000, 0xFF300080}, {8, 8, 0, 1, 0xFF400000, 0xFF300080}};
+  const Spec s[4] = {{0, 0, 0, 1, 0xFF400000, 0xFF300080},
+                     {8, 0, 0, 1, 0xFF400000, 0xFF300080},
+                     {0, 8, 0, 1, 0xFF400000, 0xFF300080},
+                     {8, 8, 0, 1, 0xFF400000, 0xFF300080}};
   ASSERT_EQ(d.SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR), D3D_OK);
   Draw(d, D3DPT_TRIANGLESTRIP, 2, s, sizeof(Spec));
   EXPECT_EQ(f.Rgb(4, 4), 0x400000u);
@@ -491,8 +499,10 @@ TEST(PixelStage, TextureStagesAndAddressing) {
     float u, v;
   };
   // u and v from 0 to 2 over 8 pixels: each texel 2 pixels wide, repeated.
-  const TexV quad[4] = {{0, 0, 0, 1, 0xFF808080, 0, 0}, {8, 0, 0, 1, 0xFF808080, 2, 0},
-                        {0, 8, 0, 1, 0xFF808080, 0, 2}, {8, 8, 0, 1, 0xFF808080, 2, 2}};
+  const TexV quad[4] = {{0, 0, 0, 1, 0xFF808080, 0, 0},
+                        {8, 0, 0, 1, 0xFF808080, 2, 0},
+                        {0, 8, 0, 1, 0xFF808080, 0, 2},
+                        {8, 8, 0, 1, 0xFF808080, 2, 2}};
   ASSERT_EQ(d.SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1), D3D_OK);
   auto draw = [&] {
     d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);

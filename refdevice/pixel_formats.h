@@ -14,12 +14,15 @@ namespace refdev {
 inline int BytesPerPixel(std::int32_t format) {
   switch (format) {
     case D3DFMT_A8R8G8B8:
-    case D3DFMT_X8R8G8B8: return 4;
+    case D3DFMT_X8R8G8B8:
+      return 4;
     case D3DFMT_R5G6B5:
     case D3DFMT_X1R5G5B5:
     case D3DFMT_A1R5G5B5:
-    case D3DFMT_A4R4G4B4: return 2;
-    default: return 0;
+    case D3DFMT_A4R4G4B4:
+      return 2;
+    default:
+      return 0;
   }
 }
 
@@ -44,7 +47,8 @@ inline std::uint32_t DecodePixel(std::int32_t format, const std::uint8_t* p) {
       std::memcpy(&v, p, 4);
       return v | 0xFF000000u;
     }
-    default: break;
+    default:
+      break;
   }
   std::uint16_t v;
   std::memcpy(&v, p, 2);
@@ -68,7 +72,8 @@ inline std::uint32_t DecodePixel(std::int32_t format, const std::uint8_t* p) {
       g = Widen4((v >> 4) & 15u);
       b = Widen4(v & 15u);
       break;
-    default: return 0xFF000000u;
+    default:
+      return 0xFF000000u;
   }
   return (a << 24) | (r << 16) | (g << 8) | b;
 }
@@ -79,7 +84,9 @@ inline void EncodePixel(std::int32_t format, std::uint32_t argb, std::uint8_t* p
                       b = argb & 255u;
   std::uint16_t v = 0;
   switch (format) {
-    case D3DFMT_A8R8G8B8: std::memcpy(p, &argb, 4); return;
+    case D3DFMT_A8R8G8B8:
+      std::memcpy(p, &argb, 4);
+      return;
     case D3DFMT_X8R8G8B8: {
       const std::uint32_t x = argb | 0xFF000000u;
       std::memcpy(p, &x, 4);
@@ -99,7 +106,8 @@ inline void EncodePixel(std::int32_t format, std::uint32_t argb, std::uint8_t* p
       v = static_cast<std::uint16_t>(((a >> 4) << 12) | ((r >> 4) << 8) | ((g >> 4) << 4) |
                                      (b >> 4));
       break;
-    default: return;
+    default:
+      return;
   }
   std::memcpy(p, &v, 2);
 }

@@ -26,14 +26,22 @@ Rgba Unpack(std::uint32_t argb) {
 
 bool Compare(DWORD func, std::uint32_t a, std::uint32_t b) {
   switch (func) {
-    case D3DCMP_NEVER: return false;
-    case D3DCMP_LESS: return a < b;
-    case D3DCMP_EQUAL: return a == b;
-    case D3DCMP_LESSEQUAL: return a <= b;
-    case D3DCMP_GREATER: return a > b;
-    case D3DCMP_NOTEQUAL: return a != b;
-    case D3DCMP_GREATEREQUAL: return a >= b;
-    default: return true;  // ALWAYS
+    case D3DCMP_NEVER:
+      return false;
+    case D3DCMP_LESS:
+      return a < b;
+    case D3DCMP_EQUAL:
+      return a == b;
+    case D3DCMP_LESSEQUAL:
+      return a <= b;
+    case D3DCMP_GREATER:
+      return a > b;
+    case D3DCMP_NOTEQUAL:
+      return a != b;
+    case D3DCMP_GREATEREQUAL:
+      return a >= b;
+    default:
+      return true;  // ALWAYS
   }
 }
 
@@ -49,8 +57,10 @@ int Address(DWORD mode, float t, int size) {
       if (m >= n) m = 2 * n - 1 - m;
       return std::clamp(static_cast<int>(m), 0, size - 1);
     }
-    case D3DTADDRESS_CLAMP: return static_cast<int>(std::clamp(i, 0.0, n - 1));
-    case D3DTADDRESS_BORDER: return (i < 0 || i >= n) ? -1 : static_cast<int>(i);
+    case D3DTADDRESS_CLAMP:
+      return static_cast<int>(std::clamp(i, 0.0, n - 1));
+    case D3DTADDRESS_BORDER:
+      return (i < 0 || i >= n) ? -1 : static_cast<int>(i);
     case D3DTADDRESS_MIRRORONCE: {
       if (i < 0) i = -1 - i;
       return static_cast<int>(std::clamp(i, 0.0, n - 1));
@@ -69,7 +79,8 @@ Rgba Sample(const StageSetup& st, const float* attr) {
   const int x = Address(st.addressU, u, s.width);
   const int y = Address(st.addressV, v, s.height);
   if (x < 0 || y < 0) return st.border;
-  return Unpack(DecodePixel(s.format, s.Row(y) + static_cast<std::size_t>(x) * BytesPerPixel(s.format)));
+  return Unpack(
+      DecodePixel(s.format, s.Row(y) + static_cast<std::size_t>(x) * BytesPerPixel(s.format)));
 }
 
 struct StageInputs {
@@ -85,13 +96,27 @@ struct StageInputs {
 bool Argument(DWORD arg, const StageInputs& in, Rgba& out) {
   const Rgba* src = nullptr;
   switch (arg & D3DTA_SELECTMASK) {
-    case D3DTA_DIFFUSE: src = in.diffuse; break;
-    case D3DTA_CURRENT: src = in.current; break;
-    case D3DTA_TEXTURE: src = in.texture; break;
-    case D3DTA_TFACTOR: src = in.tfactor; break;
-    case D3DTA_SPECULAR: src = in.specular; break;
-    case D3DTA_TEMP: src = in.temp; break;
-    default: src = in.current; break;
+    case D3DTA_DIFFUSE:
+      src = in.diffuse;
+      break;
+    case D3DTA_CURRENT:
+      src = in.current;
+      break;
+    case D3DTA_TEXTURE:
+      src = in.texture;
+      break;
+    case D3DTA_TFACTOR:
+      src = in.tfactor;
+      break;
+    case D3DTA_SPECULAR:
+      src = in.specular;
+      break;
+    case D3DTA_TEMP:
+      src = in.temp;
+      break;
+    default:
+      src = in.current;
+      break;
   }
   if (src == nullptr) return false;
   out = *src;
@@ -103,11 +128,19 @@ bool Argument(DWORD arg, const StageInputs& in, Rgba& out) {
 
 bool ReadsArgs(DWORD op, int& count) {
   switch (op) {
-    case D3DTOP_SELECTARG1: count = 1; return true;
-    case D3DTOP_SELECTARG2: count = 2; return true;
+    case D3DTOP_SELECTARG1:
+      count = 1;
+      return true;
+    case D3DTOP_SELECTARG2:
+      count = 2;
+      return true;
     case D3DTOP_MULTIPLYADD:
-    case D3DTOP_LERP: count = 3; return true;
-    default: count = 2; return true;
+    case D3DTOP_LERP:
+      count = 3;
+      return true;
+    default:
+      count = 2;
+      return true;
   }
 }
 
@@ -116,16 +149,26 @@ int Combine(DWORD op, int ch, const Rgba& a0, const Rgba& a1, const Rgba& a2,
             const StageInputs& in) {
   const int x = a1.c[ch], y = a2.c[ch];
   switch (op) {
-    case D3DTOP_SELECTARG1: return x;
-    case D3DTOP_SELECTARG2: return y;
-    case D3DTOP_MODULATE: return Div255(x * y);
-    case D3DTOP_MODULATE2X: return Clamp255(2 * Div255(x * y));
-    case D3DTOP_MODULATE4X: return Clamp255(4 * Div255(x * y));
-    case D3DTOP_ADD: return Clamp255(x + y);
-    case D3DTOP_ADDSIGNED: return Clamp255(x + y - 128);
-    case D3DTOP_ADDSIGNED2X: return Clamp255(2 * (x + y - 128));
-    case D3DTOP_SUBTRACT: return Clamp255(x - y);
-    case D3DTOP_ADDSMOOTH: return Clamp255(x + y - Div255(x * y));
+    case D3DTOP_SELECTARG1:
+      return x;
+    case D3DTOP_SELECTARG2:
+      return y;
+    case D3DTOP_MODULATE:
+      return Div255(x * y);
+    case D3DTOP_MODULATE2X:
+      return Clamp255(2 * Div255(x * y));
+    case D3DTOP_MODULATE4X:
+      return Clamp255(4 * Div255(x * y));
+    case D3DTOP_ADD:
+      return Clamp255(x + y);
+    case D3DTOP_ADDSIGNED:
+      return Clamp255(x + y - 128);
+    case D3DTOP_ADDSIGNED2X:
+      return Clamp255(2 * (x + y - 128));
+    case D3DTOP_SUBTRACT:
+      return Clamp255(x - y);
+    case D3DTOP_ADDSMOOTH:
+      return Clamp255(x + y - Div255(x * y));
     case D3DTOP_BLENDDIFFUSEALPHA:
     case D3DTOP_BLENDTEXTUREALPHA:
     case D3DTOP_BLENDFACTORALPHA:
@@ -154,26 +197,41 @@ int Combine(DWORD op, int ch, const Rgba& a0, const Rgba& a1, const Rgba& a2,
       for (int k = 0; k < 3; ++k) dot += (a1.c[k] - 128) * (a2.c[k] - 128);
       return Clamp255((4 * dot + 127) / 255);
     }
-    case D3DTOP_MULTIPLYADD: return Clamp255(a0.c[ch] + Div255(x * y));
-    case D3DTOP_LERP: return Div255(a0.c[ch] * x + (255 - a0.c[ch]) * y);
-    default: return x;  // operations not offered select the first argument
+    case D3DTOP_MULTIPLYADD:
+      return Clamp255(a0.c[ch] + Div255(x * y));
+    case D3DTOP_LERP:
+      return Div255(a0.c[ch] * x + (255 - a0.c[ch]) * y);
+    default:
+      return x;  // operations not offered select the first argument
   }
 }
 
 int BlendFactor(DWORD f, int ch, const Rgba& src, const Rgba& dst) {
   switch (f) {
-    case D3DBLEND_ZERO: return 0;
-    case D3DBLEND_ONE: return 255;
-    case D3DBLEND_SRCCOLOR: return src.c[ch];
-    case D3DBLEND_INVSRCCOLOR: return 255 - src.c[ch];
-    case D3DBLEND_SRCALPHA: return src.c[3];
-    case D3DBLEND_INVSRCALPHA: return 255 - src.c[3];
-    case D3DBLEND_DESTALPHA: return dst.c[3];
-    case D3DBLEND_INVDESTALPHA: return 255 - dst.c[3];
-    case D3DBLEND_DESTCOLOR: return dst.c[ch];
-    case D3DBLEND_INVDESTCOLOR: return 255 - dst.c[ch];
-    case D3DBLEND_SRCALPHASAT: return ch == 3 ? 255 : std::min(src.c[3], 255 - dst.c[3]);
-    default: return 255;
+    case D3DBLEND_ZERO:
+      return 0;
+    case D3DBLEND_ONE:
+      return 255;
+    case D3DBLEND_SRCCOLOR:
+      return src.c[ch];
+    case D3DBLEND_INVSRCCOLOR:
+      return 255 - src.c[ch];
+    case D3DBLEND_SRCALPHA:
+      return src.c[3];
+    case D3DBLEND_INVSRCALPHA:
+      return 255 - src.c[3];
+    case D3DBLEND_DESTALPHA:
+      return dst.c[3];
+    case D3DBLEND_INVDESTALPHA:
+      return 255 - dst.c[3];
+    case D3DBLEND_DESTCOLOR:
+      return dst.c[ch];
+    case D3DBLEND_INVDESTCOLOR:
+      return 255 - dst.c[ch];
+    case D3DBLEND_SRCALPHASAT:
+      return ch == 3 ? 255 : std::min(src.c[3], 255 - dst.c[3]);
+    default:
+      return 255;
   }
 }
 
@@ -256,8 +314,8 @@ inline std::uint32_t StoredDepth(const PixelContext& ctx, std::size_t index) {
 }
 
 bool ReadsSelector(const StageSetup& st, DWORD selector) {
-  for (DWORD arg : {st.colorArg0, st.colorArg1, st.colorArg2, st.alphaArg0, st.alphaArg1,
-                    st.alphaArg2})
+  for (DWORD arg :
+       {st.colorArg0, st.colorArg1, st.colorArg2, st.alphaArg0, st.alphaArg1, st.alphaArg2})
     if ((arg & D3DTA_SELECTMASK) == selector) return true;
   return false;
 }
@@ -302,7 +360,7 @@ void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* att
     Rgba texel;
     const bool hasTexture = st.texture != nullptr;
     if (hasTexture) texel = Sample(st, attr);
-    const StageInputs in{&diffuse, &specular, &current, &temp, hasTexture ? &texel : nullptr,
+    const StageInputs in{&diffuse,    &specular, &current, &temp, hasTexture ? &texel : nullptr,
                          &ctx.tfactor};
     Rgba result = current;
     // Colour.
@@ -374,11 +432,21 @@ void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* att
       const int d = dst.c[c] * BlendFactor(ctx.destBlend, c, current, dst);
       int v;
       switch (ctx.blendOp) {
-        case D3DBLENDOP_SUBTRACT: v = Div255(std::max(0, s - d)); break;
-        case D3DBLENDOP_REVSUBTRACT: v = Div255(std::max(0, d - s)); break;
-        case D3DBLENDOP_MIN: v = std::min(current.c[c], dst.c[c]); break;
-        case D3DBLENDOP_MAX: v = std::max(current.c[c], dst.c[c]); break;
-        default: v = Div255(s + d); break;
+        case D3DBLENDOP_SUBTRACT:
+          v = Div255(std::max(0, s - d));
+          break;
+        case D3DBLENDOP_REVSUBTRACT:
+          v = Div255(std::max(0, d - s));
+          break;
+        case D3DBLENDOP_MIN:
+          v = std::min(current.c[c], dst.c[c]);
+          break;
+        case D3DBLENDOP_MAX:
+          v = std::max(current.c[c], dst.c[c]);
+          break;
+        default:
+          v = Div255(s + d);
+          break;
       }
       out.c[c] = Clamp255(v);
     }
@@ -389,10 +457,9 @@ void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* att
     for (int c = 0; c < 4; ++c)
       if (!(ctx.writeMask & kBit[c])) out.c[c] = dst.c[c];
   }
-  const std::uint32_t argb = (static_cast<std::uint32_t>(out.c[3]) << 24) |
-                             (static_cast<std::uint32_t>(out.c[0]) << 16) |
-                             (static_cast<std::uint32_t>(out.c[1]) << 8) |
-                             static_cast<std::uint32_t>(out.c[2]);
+  const std::uint32_t argb =
+      (static_cast<std::uint32_t>(out.c[3]) << 24) | (static_cast<std::uint32_t>(out.c[0]) << 16) |
+      (static_cast<std::uint32_t>(out.c[1]) << 8) | static_cast<std::uint32_t>(out.c[2]);
   EncodePixel(ctx.target->format, argb, p);
 }
 

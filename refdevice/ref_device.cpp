@@ -43,9 +43,12 @@ void DepthBuffer::Allocate(std::int32_t fmt, std::int32_t w, std::int32_t h) {
 double DepthBuffer::Scale() const {
   switch (format) {
     case D3DFMT_D16:
-    case D3DFMT_D16_LOCKABLE: return 65535.0;
-    case D3DFMT_D32: return 4294967295.0;
-    default: return 16777215.0;
+    case D3DFMT_D16_LOCKABLE:
+      return 65535.0;
+    case D3DFMT_D32:
+      return 4294967295.0;
+    default:
+      return 16777215.0;
   }
 }
 
@@ -53,8 +56,12 @@ double DepthBuffer::Scale() const {
 
 RefDevice::RefDevice(DisplayHost* host, D3DDEVTYPE type, HWND focusWindow,
                      const D3DPRESENT_PARAMETERS& params, const D3DDISPLAYMODE& displayMode)
-    : host_(host), type_(type), focusWindow_(focusWindow), params_(params),
-      displayMode_(displayMode), pipeline_(std::make_unique<refdev::Pipeline>()) {
+    : host_(host),
+      type_(type),
+      focusWindow_(focusWindow),
+      params_(params),
+      displayMode_(displayMode),
+      pipeline_(std::make_unique<refdev::Pipeline>()) {
   const auto w = static_cast<std::int32_t>(params_.BackBufferWidth);
   const auto h = static_cast<std::int32_t>(params_.BackBufferHeight);
   colour_.resize(1 + params_.BackBufferCount);
@@ -170,27 +177,29 @@ HRESULT RefDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD& value) {
   return D3D_OK;
 }
 
-HRESULT RefDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
-                                        DWORD value) {
-  if (stage >= D3D_MAX_TEXTURE_STAGES || type < 0 || type >= D3DTSS_MAX)
-    return D3DERR_INVALIDCALL;
+HRESULT RefDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
+  if (stage >= D3D_MAX_TEXTURE_STAGES || type < 0 || type >= D3DTSS_MAX) return D3DERR_INVALIDCALL;
   state_.tss[stage][static_cast<std::size_t>(type)] = value;
   return D3D_OK;
 }
 
-HRESULT RefDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
-                                        DWORD& value) {
-  if (stage >= D3D_MAX_TEXTURE_STAGES || type < 0 || type >= D3DTSS_MAX)
-    return D3DERR_INVALIDCALL;
+HRESULT RefDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD& value) {
+  if (stage >= D3D_MAX_TEXTURE_STAGES || type < 0 || type >= D3DTSS_MAX) return D3DERR_INVALIDCALL;
   value = state_.tss[stage][static_cast<std::size_t>(type)];
   return D3D_OK;
 }
 
 HRESULT RefDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) {
   switch (state) {
-    case D3DTS_WORLD: state_.world = matrix; return D3D_OK;
-    case D3DTS_VIEW: state_.view = matrix; return D3D_OK;
-    case D3DTS_PROJECTION: state_.proj = matrix; return D3D_OK;
+    case D3DTS_WORLD:
+      state_.world = matrix;
+      return D3D_OK;
+    case D3DTS_VIEW:
+      state_.view = matrix;
+      return D3D_OK;
+    case D3DTS_PROJECTION:
+      state_.proj = matrix;
+      return D3D_OK;
     default:
       // Texture transforms are accepted and not used.
       if (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7) return D3D_OK;
@@ -200,9 +209,15 @@ HRESULT RefDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& ma
 
 HRESULT RefDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& matrix) {
   switch (state) {
-    case D3DTS_WORLD: matrix = state_.world; return D3D_OK;
-    case D3DTS_VIEW: matrix = state_.view; return D3D_OK;
-    case D3DTS_PROJECTION: matrix = state_.proj; return D3D_OK;
+    case D3DTS_WORLD:
+      matrix = state_.world;
+      return D3D_OK;
+    case D3DTS_VIEW:
+      matrix = state_.view;
+      return D3D_OK;
+    case D3DTS_PROJECTION:
+      matrix = state_.proj;
+      return D3D_OK;
     default:
       if (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7) {
         matrix = Identity();
@@ -330,14 +345,12 @@ HRESULT RefDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND de
 
 FrameView RefDevice::PresentedFrame() const {
   const refdev::Surface& s = colour_[0];
-  return FrameView{s.bytes.data(), s.width, s.height, s.pitch,
-                   static_cast<D3DFORMAT>(s.format)};
+  return FrameView{s.bytes.data(), s.width, s.height, s.pitch, static_cast<D3DFORMAT>(s.format)};
 }
 
 FrameView RefDevice::BackBuffer() const {
   const refdev::Surface& s = colour_[1];
-  return FrameView{s.bytes.data(), s.width, s.height, s.pitch,
-                   static_cast<D3DFORMAT>(s.format)};
+  return FrameView{s.bytes.data(), s.width, s.height, s.pitch, static_cast<D3DFORMAT>(s.format)};
 }
 
 HRESULT RefDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
@@ -354,8 +367,7 @@ HRESULT RefDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPO
 }
 
 HRESULT RefDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
-                                 D3DFORMAT format, D3DPOOL pool,
-                                 Ref<Direct3DTexture8>& texture) {
+                                 D3DFORMAT format, D3DPOOL pool, Ref<Direct3DTexture8>& texture) {
   if (width == 0 || height == 0 || width > 4096 || height > 4096) return D3DERR_INVALIDCALL;
   if (!refdev::IsTextureFormat(format)) return D3DERR_INVALIDCALL;
   if (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_MANAGED && pool != D3DPOOL_SYSTEMMEM)
@@ -402,8 +414,8 @@ HRESULT RefDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT p
 HRESULT RefDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount,
                                    const void* vertexData, UINT stride) {
   if (vertexData == nullptr) return D3DERR_INVALIDCALL;
-  const HRESULT hr = Draw(type, primitiveCount, static_cast<const std::uint8_t*>(vertexData),
-                          UINT64_MAX, stride);
+  const HRESULT hr =
+      Draw(type, primitiveCount, static_cast<const std::uint8_t*>(vertexData), UINT64_MAX, stride);
   if (hr == D3D_OK) {
     stream0_.reset();
     stream0Stride_ = 0;

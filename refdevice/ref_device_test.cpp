@@ -87,7 +87,8 @@ TEST(RefDeviceScene, BracketRules) {
   Fixture f;
   Direct3DDevice8& d = *f.dev;
   ASSERT_EQ(d.SetVertexShader(kTlFvf), D3D_OK);
-  const TlVertex tri[3] = {{0, 0, 0, 1, 0xFFFFFFFF}, {10, 0, 0, 1, 0xFFFFFFFF}, {0, 10, 0, 1, 0xFFFFFFFF}};
+  const TlVertex tri[3] = {
+      {0, 0, 0, 1, 0xFFFFFFFF}, {10, 0, 0, 1, 0xFFFFFFFF}, {0, 10, 0, 1, 0xFFFFFFFF}};
   EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(TlVertex)), D3DERR_INVALIDCALL);
   EXPECT_EQ(d.EndScene(), D3DERR_INVALIDCALL);
   EXPECT_EQ(d.BeginScene(), D3D_OK);
@@ -131,7 +132,8 @@ TEST(RefDeviceClear, FlagsRectanglesAndViewport) {
   EXPECT_EQ(noDepth.Rgb(3, 3), 0xFF8242u);
 
   Fixture stencil(Windowed(16, 16, D3DFMT_X8R8G8B8, D3DFMT_D24S8));
-  EXPECT_EQ(stencil.dev->Clear(0, nullptr, D3DCLEAR_STENCIL | D3DCLEAR_ZBUFFER, 0, 0.5f, 3), D3D_OK);
+  EXPECT_EQ(stencil.dev->Clear(0, nullptr, D3DCLEAR_STENCIL | D3DCLEAR_ZBUFFER, 0, 0.5f, 3),
+            D3D_OK);
 }
 
 TEST(RefDevicePresent, FlipCopyAndDiscardSwapTheBuffers) {
@@ -243,7 +245,8 @@ TEST(RefDeviceDraw, RefusesDrawsPastTheBufferAndWithoutSource) {
   const TlVertex tri[3] = {};
   EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(TlVertex)), D3D_OK);
   EXPECT_EQ(d.DrawPrimitive(D3DPT_POINTLIST, 0, 1), D3DERR_INVALIDCALL);
-  EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, nullptr, sizeof(TlVertex)), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, nullptr, sizeof(TlVertex)),
+            D3DERR_INVALIDCALL);
   EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, 0), D3DERR_INVALIDCALL);
   EXPECT_EQ(d.EndScene(), D3D_OK);
 }

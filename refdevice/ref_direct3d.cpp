@@ -13,14 +13,15 @@ bool IsDepthFormat(std::int32_t f) {
     case D3DFMT_D16_LOCKABLE:
     case D3DFMT_D24S8:
     case D3DFMT_D24X8:
-    case D3DFMT_D32: return true;
-    default: return false;
+    case D3DFMT_D32:
+      return true;
+    default:
+      return false;
   }
 }
 
 bool IsRenderTargetFormat(std::int32_t f) {
-  return f == D3DFMT_X8R8G8B8 || f == D3DFMT_A8R8G8B8 || f == D3DFMT_R5G6B5 ||
-         f == D3DFMT_X1R5G5B5;
+  return f == D3DFMT_X8R8G8B8 || f == D3DFMT_A8R8G8B8 || f == D3DFMT_R5G6B5 || f == D3DFMT_X1R5G5B5;
 }
 
 constexpr UINT kHeadlessWidth = 640;
@@ -34,9 +35,9 @@ RefDirect3D8::RefDirect3D8(DisplayHost* host, bool halAvailable)
 const std::vector<D3DDISPLAYMODE>& RefDirect3D8::ClassicModes() {
   // 16-bit modes first, then 32-bit, each by size, as classic drivers list them.
   static const std::vector<D3DDISPLAYMODE> modes = {
-      {640, 480, 60, D3DFMT_R5G6B5},    {800, 600, 60, D3DFMT_R5G6B5},
-      {1024, 768, 60, D3DFMT_R5G6B5},   {640, 480, 60, D3DFMT_X8R8G8B8},
-      {800, 600, 60, D3DFMT_X8R8G8B8},  {1024, 768, 60, D3DFMT_X8R8G8B8},
+      {640, 480, 60, D3DFMT_R5G6B5},   {800, 600, 60, D3DFMT_R5G6B5},
+      {1024, 768, 60, D3DFMT_R5G6B5},  {640, 480, 60, D3DFMT_X8R8G8B8},
+      {800, 600, 60, D3DFMT_X8R8G8B8}, {1024, 768, 60, D3DFMT_X8R8G8B8},
   };
   return modes;
 }
@@ -74,17 +75,19 @@ void RefDirect3D8::FillCaps(D3DDEVTYPE type, D3DCAPS8& caps) {
   caps.DeviceType = type;
   caps.AdapterOrdinal = 0;
   caps.PresentationIntervals = D3DPRESENT_INTERVAL_IMMEDIATE | D3DPRESENT_INTERVAL_ONE;
-  caps.PrimitiveMiscCaps = 0x2 | 0x10 | 0x20 | 0x40 | 0x80 | 0x800;  // mask Z, culls, write mask, blend op
-  caps.RasterCaps = 0x10 | 0x80 | 0x100 | 0x100000 | 0x200000;    // z test, vertex/table/w/z fog
-  caps.ZCmpCaps = 0xFF;                              // every comparison
+  caps.PrimitiveMiscCaps =
+      0x2 | 0x10 | 0x20 | 0x40 | 0x80 | 0x800;  // mask Z, culls, write mask, blend op
+  caps.RasterCaps = 0x10 | 0x80 | 0x100 | 0x100000 | 0x200000;  // z test, vertex/table/w/z fog
+  caps.ZCmpCaps = 0xFF;                                         // every comparison
   caps.SrcBlendCaps = 0x1FFF;
   caps.DestBlendCaps = 0x1FFF;
   caps.AlphaCmpCaps = 0xFF;
   caps.ShadeCaps = 0x8 | 0x200 | 0x4000 | 0x80000;  // Gouraud colour, specular, alpha, fog
   caps.TextureCaps = 0x1 | 0x4;                     // perspective, alpha; any size
   caps.TextureFilterCaps = 0x100 | 0x1000000;       // point min and mag
-  caps.TextureAddressCaps = 0x1 | 0x2 | 0x4 | 0x8 | 0x20;  // wrap, mirror, clamp, border, mirror once
-  caps.LineCaps = 0x1 | 0x2 | 0x4 | 0x8 | 0x10;             // texture, z test, blend, alpha test, fog
+  caps.TextureAddressCaps =
+      0x1 | 0x2 | 0x4 | 0x8 | 0x20;              // wrap, mirror, clamp, border, mirror once
+  caps.LineCaps = 0x1 | 0x2 | 0x4 | 0x8 | 0x10;  // texture, z test, blend, alpha test, fog
   caps.MaxTextureWidth = 4096;
   caps.MaxTextureHeight = 4096;
   caps.MaxTextureRepeat = 8192;
@@ -95,7 +98,7 @@ void RefDirect3D8::FillCaps(D3DDEVTYPE type, D3DCAPS8& caps) {
   caps.GuardBandTop = -4096.0f;
   caps.GuardBandRight = 4096.0f;
   caps.GuardBandBottom = 4096.0f;
-  caps.FVFCaps = 8;  // texture coordinate sets
+  caps.FVFCaps = 8;                // texture coordinate sets
   caps.TextureOpCaps = 0x39EFFFF;  // all but premodulate and the bump-mapping ops
   caps.MaxTextureBlendStages = D3D_MAX_TEXTURE_STAGES;
   caps.MaxSimultaneousTextures = D3D_MAX_TEXTURE_STAGES;
@@ -149,9 +152,8 @@ HRESULT RefDirect3D8::CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT
     if (resourceType != D3DRTYPE_SURFACE && resourceType != D3DRTYPE_TEXTURE)
       return D3DERR_NOTAVAILABLE;
     // Depth textures are not offered: only depth surfaces.
-    return (resourceType == D3DRTYPE_SURFACE && IsDepthFormat(checkFormat))
-               ? D3D_OK
-               : D3DERR_NOTAVAILABLE;
+    return (resourceType == D3DRTYPE_SURFACE && IsDepthFormat(checkFormat)) ? D3D_OK
+                                                                            : D3DERR_NOTAVAILABLE;
   }
   if (usage & D3DUSAGE_RENDERTARGET) {
     return (resourceType == D3DRTYPE_SURFACE && IsRenderTargetFormat(checkFormat))
@@ -162,8 +164,10 @@ HRESULT RefDirect3D8::CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT
     case D3DRTYPE_TEXTURE:
     case D3DRTYPE_SURFACE:
       return refdev::IsTextureFormat(checkFormat) ? D3D_OK : D3DERR_NOTAVAILABLE;
-    case D3DRTYPE_VERTEXBUFFER: return D3D_OK;
-    default: return D3DERR_NOTAVAILABLE;
+    case D3DRTYPE_VERTEXBUFFER:
+      return D3D_OK;
+    default:
+      return D3DERR_NOTAVAILABLE;
   }
 }
 
@@ -175,9 +179,9 @@ HRESULT RefDirect3D8::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWind
   if (!TypeUsable(type)) return D3DERR_NOTAVAILABLE;
 
   // Exactly one vertex-processing behaviour.
-  const DWORD vp = behaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING |
-                                    D3DCREATE_HARDWARE_VERTEXPROCESSING |
-                                    D3DCREATE_MIXED_VERTEXPROCESSING);
+  const DWORD vp =
+      behaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
+                       D3DCREATE_MIXED_VERTEXPROCESSING);
   if (vp != D3DCREATE_SOFTWARE_VERTEXPROCESSING && vp != D3DCREATE_HARDWARE_VERTEXPROCESSING &&
       vp != D3DCREATE_MIXED_VERTEXPROCESSING)
     return D3DERR_INVALIDCALL;

@@ -130,9 +130,9 @@ TEST(RefDirect3D8, DepthFormatsAgainstDisplayFormats) {
   EXPECT_EQ(d3d.CheckDeviceFormat(0, D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE,
                                   D3DFMT_A4R4G4B4),
             D3D_OK);
-  EXPECT_NE(d3d.CheckDeviceFormat(0, D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE,
-                                  D3DFMT_P8),
-            D3D_OK);
+  EXPECT_NE(
+      d3d.CheckDeviceFormat(0, D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, D3DFMT_P8),
+      D3D_OK);
 }
 
 TEST(RefDirect3D8, CreateDeviceRefusesWhatThePublishedInterfaceRefuses) {
@@ -164,7 +164,8 @@ TEST(RefDirect3D8, CreateDeviceRefusesWhatThePublishedInterfaceRefuses) {
   });
   add("depth without a format", [](auto& p) { p.EnableAutoDepthStencil = 1; });
   add("refresh rate no mode has", [](auto& p) { p.FullScreen_RefreshRateInHz = 59; });
-  add("no window at all", [](auto& p) { (void)p; }, 0);
+  add(
+      "no window at all", [](auto& p) { (void)p; }, 0);
   add("windowed with a refresh rate", [](auto& p) {
     p.Windowed = 1;
     p.FullScreen_RefreshRateInHz = 60;
@@ -180,8 +181,9 @@ TEST(RefDirect3D8, CreateDeviceRefusesWhatThePublishedInterfaceRefuses) {
   Ref<Direct3DDevice8> dev;
   auto p = Windowed();
   EXPECT_EQ(d3d.CreateDevice(0, D3DDEVTYPE_REF, kWindow, 0, p, dev), D3DERR_INVALIDCALL);
-  EXPECT_EQ(d3d.CreateDevice(1, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, p, dev),
-            D3DERR_INVALIDCALL);
+  EXPECT_EQ(
+      d3d.CreateDevice(1, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, p, dev),
+      D3DERR_INVALIDCALL);
   EXPECT_EQ(dev, nullptr);
 }
 
@@ -192,8 +194,9 @@ TEST(RefDirect3D8, CreateDeviceAcceptsFullScreenAndWindowed) {
   p.EnableAutoDepthStencil = 1;
   p.AutoDepthStencilFormat = D3DFMT_D16;
   Ref<Direct3DDevice8> dev;
-  ASSERT_EQ(d3d.CreateDevice(0, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, p, dev),
-            D3D_OK);
+  ASSERT_EQ(
+      d3d.CreateDevice(0, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, p, dev),
+      D3D_OK);
   auto* ref = static_cast<RefDevice*>(dev.get());
   EXPECT_EQ(ref->BackBuffer().format, D3DFMT_R5G6B5);
   EXPECT_EQ(ref->BackBuffer().width, 640);
@@ -211,8 +214,9 @@ TEST(RefDirect3D8, CreateDeviceAcceptsFullScreenAndWindowed) {
   D3DPRESENT_PARAMETERS w{};
   w.Windowed = 1;
   w.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  ASSERT_EQ(d3d.CreateDevice(0, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, w, dev),
-            D3D_OK);
+  ASSERT_EQ(
+      d3d.CreateDevice(0, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, w, dev),
+      D3D_OK);
   EXPECT_EQ(w.BackBufferCount, 1u);
   EXPECT_EQ(w.BackBufferWidth, 640u);
   EXPECT_EQ(w.BackBufferHeight, 480u);
@@ -237,8 +241,9 @@ TEST(RefDirect3D8, HostSeesAttachPresentAndDetach) {
   w.SwapEffect = D3DSWAPEFFECT_COPY;
   {
     Ref<Direct3DDevice8> dev;
-    ASSERT_EQ(d3d.CreateDevice(0, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, w, dev),
-              D3D_OK);
+    ASSERT_EQ(
+        d3d.CreateDevice(0, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, w, dev),
+        D3D_OK);
     EXPECT_EQ(w.BackBufferWidth, 320u);
     EXPECT_EQ(host.attached, 1);
     ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456, 1.0f, 0), D3D_OK);

@@ -21,8 +21,10 @@ bool IsTextureFormat(std::int32_t format) {
     case D3DFMT_R5G6B5:
     case D3DFMT_X1R5G5B5:
     case D3DFMT_A1R5G5B5:
-    case D3DFMT_A4R4G4B4: return true;
-    default: return false;
+    case D3DFMT_A4R4G4B4:
+      return true;
+    default:
+      return false;
   }
 }
 

@@ -10,15 +10,32 @@ FvfLayout DecodeFvf(DWORD fvf) {
   FvfLayout l;
   int offset = 0;
   switch (fvf & D3DFVF_POSITION_MASK) {
-    case 0: break;
-    case D3DFVF_XYZ: offset = 12; break;
-    case D3DFVF_XYZRHW: offset = 16; l.pretransformed = true; break;
-    case D3DFVF_XYZB1: offset = 16; break;
-    case D3DFVF_XYZB2: offset = 20; break;
-    case D3DFVF_XYZB3: offset = 24; break;
-    case D3DFVF_XYZB4: offset = 28; break;
-    case D3DFVF_XYZB5: offset = 32; break;
-    default: return l;
+    case 0:
+      break;
+    case D3DFVF_XYZ:
+      offset = 12;
+      break;
+    case D3DFVF_XYZRHW:
+      offset = 16;
+      l.pretransformed = true;
+      break;
+    case D3DFVF_XYZB1:
+      offset = 16;
+      break;
+    case D3DFVF_XYZB2:
+      offset = 20;
+      break;
+    case D3DFVF_XYZB3:
+      offset = 24;
+      break;
+    case D3DFVF_XYZB4:
+      offset = 28;
+      break;
+    case D3DFVF_XYZB5:
+      offset = 32;
+      break;
+    default:
+      return l;
   }
   if (fvf & D3DFVF_RESERVED0) return l;
   if (l.pretransformed && (fvf & D3DFVF_NORMAL)) return l;
@@ -50,13 +67,19 @@ FvfLayout DecodeFvf(DWORD fvf) {
 std::uint64_t VerticesFor(D3DPRIMITIVETYPE type, std::uint64_t count) {
   if (count == 0) return 0;
   switch (type) {
-    case D3DPT_POINTLIST: return count;
-    case D3DPT_LINELIST: return 2 * count;
-    case D3DPT_LINESTRIP: return count + 1;
-    case D3DPT_TRIANGLELIST: return 3 * count;
+    case D3DPT_POINTLIST:
+      return count;
+    case D3DPT_LINELIST:
+      return 2 * count;
+    case D3DPT_LINESTRIP:
+      return count + 1;
+    case D3DPT_TRIANGLELIST:
+      return 3 * count;
     case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN: return count + 2;
-    default: return 0;
+    case D3DPT_TRIANGLEFAN:
+      return count + 2;
+    default:
+      return 0;
   }
 }
 
@@ -89,13 +112,16 @@ float FogFactor(int mode, float d, float start, float end, float density) {
     case D3DFOG_LINEAR:
       f = (end == start) ? (d < start ? 1.0f : 0.0f) : (end - d) / (end - start);
       break;
-    case D3DFOG_EXP: f = std::exp(-density * d); break;
+    case D3DFOG_EXP:
+      f = std::exp(-density * d);
+      break;
     case D3DFOG_EXP2: {
       const float dd = density * d;
       f = std::exp(-dd * dd);
       break;
     }
-    default: return 1.0f;
+    default:
+      return 1.0f;
   }
   if (!(f >= 0.0f)) return 0.0f;  // also NaN
   return std::min(f, 1.0f);

@@ -12,8 +12,14 @@ namespace refdev {
 
 // Interpolated attributes, as floats: colours in 0..255.
 enum Attr : int {
-  kDiffR = 0, kDiffG, kDiffB, kDiffA,
-  kSpecR, kSpecG, kSpecB, kSpecA,
+  kDiffR = 0,
+  kDiffG,
+  kDiffB,
+  kDiffA,
+  kSpecR,
+  kSpecG,
+  kSpecB,
+  kSpecA,
   kFogDepth,
   kTex0,  // two per texture coordinate set in use, packed by set number
   kMaxAttrs = kTex0 + 16,
@@ -34,10 +40,10 @@ struct VertexStage {
   // Per-draw constants, set by Begin.
   FvfLayout layout;
   std::uint32_t texSets = 0;
-  int attrCount = kTex0;      // attributes in use
-  int texAttr[8] = {};        // attribute index of each set's u (or -1)
-  float m[4][4] = {};         // world * view * projection
-  bool perspective = false;   // fog depth is w
+  int attrCount = kTex0;     // attributes in use
+  int texAttr[8] = {};       // attribute index of each set's u (or -1)
+  float m[4][4] = {};        // world * view * projection
+  bool perspective = false;  // fog depth is w
   bool lighting = false;
   bool vertexFog = false;
   int vertexFogMode = 0;
