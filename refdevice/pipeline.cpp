@@ -146,8 +146,9 @@ struct Pipeline::Impl {
   void RasterBand(int y0, int y1);
   void RasterTriangle(const Triangle& t, int y0, int y1, float* scratch) const;
   void RasterLine(const Line& l, int y0, int y1, float* scratch) const;
+  // `dwdx`, `dwdy`: how the weights change along screen x and y (null: not at all).
   void ShadeAt(int x, int y, const ScreenVertex* v, const float* w, int n, const float* flat,
-               float* scratch) const;
+               float* scratch, const float* dwdx = nullptr, const float* dwdy = nullptr) const;
 };
 
 Pipeline::Pipeline() : impl_(std::make_unique<Impl>()) {}
@@ -591,7 +592,7 @@ void Pipeline::Impl::Rasterize() {
 }
 
 void Pipeline::Impl::RasterBand(int y0, int y1) {
-  float scratch[kMaxAttrs] = {};
+  float scratch[kPixelAttrs] = {};
   for (const Triangle& t : triangles) RasterTriangle(t, y0, y1, scratch);
   for (const Line& l : lines) RasterLine(l, y0, y1, scratch);
   for (const Point& p : points) {
@@ -602,7 +603,8 @@ void Pipeline::Impl::RasterBand(int y0, int y1) {
 }
 
 void Pipeline::Impl::ShadeAt(int x, int y, const ScreenVertex* v, const float* w, int n,
-                             const float* flat, float* scratch) const {
+                             const float* flat, float* scratch, const float* dwdx,
+                             const float* dwdy) const {
   float z = 0.0f;
   for (int i = 0; i < n; ++i) z += w[i] * v[i].z;
   if (DepthRejects(px, x, y, z)) return;
@@ -614,6 +616,25 @@ void Pipeline::Impl::ShadeAt(int x, int y, const ScreenVertex* v, const float* w
     float s = 0.0f;
     for (int i = 0; i < n; ++i) s += w[i] * v[i].attr[k];
     scratch[k] = s * inv;
+  }
+  if (px.needDerivatives) {
+    // u = A / W with A and W linear on the screen: du = (dA - u dW) / W.
+    float dWdx = 0.0f, dWdy = 0.0f;
+    if (dwdx != nullptr)
+      for (int i = 0; i < n; ++i) {
+        dWdx += dwdx[i] * v[i].rhw;
+        dWdy += dwdy[i] * v[i].rhw;
+      }
+    for (int k = kTex0; k < attrCount; ++k) {
+      float dAdx = 0.0f, dAdy = 0.0f;
+      if (dwdx != nullptr)
+        for (int i = 0; i < n; ++i) {
+          dAdx += dwdx[i] * v[i].attr[k];
+          dAdy += dwdy[i] * v[i].attr[k];
+        }
+      scratch[DerivativeSlot(k)] = (dAdx - scratch[k] * dWdx) * inv;
+      scratch[DerivativeSlot(k) + 1] = (dAdy - scratch[k] * dWdy) * inv;
+    }
   }
   if (flat != nullptr && px.flat)
     for (int k = 0; k < 8; ++k) scratch[kDiffR + k] = flat[k];
@@ -638,6 +659,14 @@ void Pipeline::Impl::RasterTriangle(const Triangle& t, int y0, int y1, float* sc
     stepY[k] = dx * kSub;
   }
   const double invArea = 1.0 / static_cast<double>(t.area);
+  // Weight changes per pixel step; the third weight is one minus the others.
+  float dwdx[3], dwdy[3];
+  for (int k = 0; k < 2; ++k) {
+    dwdx[k] = static_cast<float>(static_cast<double>(stepX[k]) * invArea);
+    dwdy[k] = static_cast<float>(static_cast<double>(stepY[k]) * invArea);
+  }
+  dwdx[2] = -dwdx[0] - dwdx[1];
+  dwdy[2] = -dwdy[0] - dwdy[1];
   for (int y = minY; y <= maxY; ++y) {
     std::int64_t e0 = rowStart[0], e1 = rowStart[1], e2 = rowStart[2];
     for (int x = t.minX; x <= t.maxX; ++x) {
@@ -646,7 +675,7 @@ void Pipeline::Impl::RasterTriangle(const Triangle& t, int y0, int y1, float* sc
         const float w0 = static_cast<float>(static_cast<double>(e0 + bias[0]) * invArea);
         const float w1 = static_cast<float>(static_cast<double>(e1 + bias[1]) * invArea);
         const float w[3] = {w0, w1, 1.0f - w0 - w1};
-        ShadeAt(x, y, t.v, w, 3, t.flat, scratch);
+        ShadeAt(x, y, t.v, w, 3, t.flat, scratch, dwdx, dwdy);
       }
       e0 += stepX[0];
       e1 += stepX[1];

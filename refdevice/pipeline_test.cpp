@@ -595,3 +595,93 @@ TEST(Rasterizer, LongStripsAndFansCoverExactlyOnceAcrossBatches) {
   DrawTl(d, D3DPT_TRIANGLEFAN, kTriangles, fan.data());
   EXPECT_EQ(f.Count(0x010101), 128 * 128);
 }
+
+namespace {
+
+struct TexVertex {
+  float x, y, z, rhw;
+  D3DCOLOR c;
+  float u, v;
+};
+constexpr DWORD kTexFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+
+void FillLevel(Direct3DTexture8& t, UINT level, const std::vector<std::uint32_t>& texels) {
+  D3DSURFACE_DESC desc{};
+  ASSERT_EQ(t.GetLevelDesc(level, desc), D3D_OK);
+  D3DLOCKED_RECT lr{};
+  ASSERT_EQ(t.LockRect(level, lr, nullptr, 0), D3D_OK);
+  for (UINT y = 0; y < desc.Height; ++y)
+    for (UINT x = 0; x < desc.Width; ++x) {
+      const std::uint32_t c = texels[(y * desc.Width + x) % texels.size()];
+      std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch + 4 * x, &c, 4);
+    }
+  ASSERT_EQ(t.UnlockRect(level), D3D_OK);
+}
+
+// A quad over pixels [0, size) with u and v from 0 to 1, drawn textured.
+void TexturedQuad(Direct3DDevice8& d, float w, float h) {
+  const TexVertex q[4] = {{0, 0, 0, 1, ~0u, 0, 0},
+                          {w, 0, 0, 1, ~0u, 1, 0},
+                          {0, h, 0, 1, ~0u, 0, 1},
+                          {w, h, 0, 1, ~0u, 1, 1}};
+  ASSERT_EQ(d.SetVertexShader(kTexFvf), D3D_OK);
+  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+  Draw(d, D3DPT_TRIANGLESTRIP, 2, q, sizeof(TexVertex));
+}
+
+}  // namespace
+
+TEST(PixelStage, BilinearMagnification) {
+  Fixture f(Windowed(8, 8));
+  Direct3DDevice8& d = *f.dev;
+  Ref<Direct3DTexture8> tex;
+  ASSERT_EQ(d.CreateTexture(2, 1, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, tex), D3D_OK);
+  FillLevel(*tex, 0, {0xFF000000, 0xFFFFFFFF});
+  d.SetTexture(0, tex);
+  d.SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
+  d.SetTextureStageState(0, D3DTSS_ADDRESSV, D3DTADDRESS_CLAMP);
+  TexturedQuad(d, 8, 8);
+  EXPECT_EQ(f.Rgb(3, 0), 0x000000u);  // point sampling: texel 1 from u = 0.5 on
+  EXPECT_EQ(f.Rgb(4, 0), 0xFFFFFFu);
+  d.SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
+  TexturedQuad(d, 8, 8);
+  // Texel centres at u = 0.25 and 0.75 (pixels 2 and 6); between them a ramp.
+  EXPECT_EQ(f.Rgb(1, 0), 0x000000u);
+  EXPECT_EQ(f.Rgb(2, 0), 0x000000u);
+  EXPECT_EQ(f.Rgb(3, 0), 0x404040u);
+  EXPECT_EQ(f.Rgb(4, 0), 0x808080u);
+  EXPECT_EQ(f.Rgb(6, 0), 0xFFFFFFu);
+  EXPECT_EQ(f.Rgb(7, 7), 0xFFFFFFu);
+}
+
+TEST(PixelStage, MipLevelFollowsTheScreenSize) {
+  Fixture f(Windowed(8, 8));
+  Direct3DDevice8& d = *f.dev;
+  Ref<Direct3DTexture8> tex;
+  ASSERT_EQ(d.CreateTexture(8, 8, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, tex), D3D_OK);
+  ASSERT_EQ(tex->GetLevelCount(), 4u);
+  const std::uint32_t colours[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+  for (UINT l = 0; l < 4; ++l) FillLevel(*tex, l, {colours[l]});
+  d.SetTexture(0, tex);
+  TexturedQuad(d, 2, 2);  // 4 texels a pixel: level 2
+  EXPECT_EQ(f.Rgb(0, 0), 0xFF0000u) << "no mipmapping by default";
+  d.SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_POINT);
+  TexturedQuad(d, 2, 2);
+  EXPECT_EQ(f.Rgb(1, 1), 0x0000FFu);
+  TexturedQuad(d, 8, 8);  // one texel a pixel: level 0
+  EXPECT_EQ(f.Rgb(5, 5), 0xFF0000u);
+  TexturedQuad(d, 4, 4);
+  EXPECT_EQ(f.Rgb(2, 2), 0x00FF00u);
+  d.SetTextureStageState(0, D3DTSS_MAXMIPLEVEL, 3);
+  TexturedQuad(d, 8, 8);
+  EXPECT_EQ(f.Rgb(5, 5), 0xFFFFFFu);
+  d.SetTextureStageState(0, D3DTSS_MAXMIPLEVEL, 0);
+  // Linear between levels: halfway between 2 and 4 texels a pixel is a mix.
+  d.SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_LINEAR);
+  TexturedQuad(d, 2, 2);
+  EXPECT_EQ(f.Rgb(1, 1), 0x0000FFu);
+  TexturedQuad(d, 2.8284271f, 2.8284271f);
+  const std::uint32_t mix = f.Rgb(1, 1);
+  EXPECT_NEAR(static_cast<int>((mix >> 8) & 255), 128, 2);
+  EXPECT_NEAR(static_cast<int>(mix & 255), 128, 2);
+}

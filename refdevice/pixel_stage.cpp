@@ -45,10 +45,9 @@ bool Compare(DWORD func, std::uint32_t a, std::uint32_t b) {
   }
 }
 
-// Texel index along one axis for coordinate `t` of a `size`-texel axis.
-// Returns -1 for the border.
-int Address(DWORD mode, float t, int size) {
-  double i = std::floor(static_cast<double>(t) * size);
+// Texel index `i` (any integer, as a double) wrapped, mirrored or clamped
+// into `size` texels. Returns -1 for the border.
+int AddressIndex(DWORD mode, double i, int size) {
   if (!std::isfinite(i)) i = 0.0;
   const double n = size;
   switch (mode) {
@@ -72,15 +71,77 @@ int Address(DWORD mode, float t, int size) {
   }
 }
 
-Rgba Sample(const StageSetup& st, const float* attr) {
-  const Surface& s = *st.texture;
-  const float u = st.texAttr >= 0 ? attr[st.texAttr] : 0.0f;
-  const float v = st.texAttr >= 0 ? attr[st.texAttr + 1] : 0.0f;
-  const int x = Address(st.addressU, u, s.width);
-  const int y = Address(st.addressV, v, s.height);
+Rgba Texel(const StageSetup& st, const Surface& s, int x, int y) {
   if (x < 0 || y < 0) return st.border;
   return Unpack(
       DecodePixel(s.format, s.Row(y) + static_cast<std::size_t>(x) * BytesPerPixel(s.format)));
+}
+
+// One level, point or bilinear. Texel centres lie at half-integer texel
+// coordinates; bilinear weights are 8-bit fractions so results are exact.
+Rgba SampleLevel(const StageSetup& st, const Surface& s, bool linear, float u, float v) {
+  const double tu = static_cast<double>(u) * s.width;
+  const double tv = static_cast<double>(v) * s.height;
+  if (!linear)
+    return Texel(st, s, AddressIndex(st.addressU, std::floor(tu), s.width),
+                 AddressIndex(st.addressV, std::floor(tv), s.height));
+  const double x = tu - 0.5, y = tv - 0.5;
+  double x0 = std::floor(x), y0 = std::floor(y);
+  int fx = std::isfinite(x) ? static_cast<int>((x - x0) * 256.0) : 0;
+  int fy = std::isfinite(y) ? static_cast<int>((y - y0) * 256.0) : 0;
+  fx = std::clamp(fx, 0, 256);
+  fy = std::clamp(fy, 0, 256);
+  const int xa = AddressIndex(st.addressU, x0, s.width);
+  const int xb = AddressIndex(st.addressU, x0 + 1, s.width);
+  const int ya = AddressIndex(st.addressV, y0, s.height);
+  const int yb = AddressIndex(st.addressV, y0 + 1, s.height);
+  const Rgba t00 = Texel(st, s, xa, ya), t10 = Texel(st, s, xb, ya);
+  const Rgba t01 = Texel(st, s, xa, yb), t11 = Texel(st, s, xb, yb);
+  Rgba out;
+  for (int c = 0; c < 4; ++c) {
+    const int top = t00.c[c] * (256 - fx) + t10.c[c] * fx;
+    const int bottom = t01.c[c] * (256 - fx) + t11.c[c] * fx;
+    out.c[c] = (top * (256 - fy) + bottom * fy + 32768) >> 16;
+  }
+  return out;
+}
+
+Rgba Sample(const StageSetup& st, const float* attr) {
+  const float u = st.texAttr >= 0 ? attr[st.texAttr] : 0.0f;
+  const float v = st.texAttr >= 0 ? attr[st.texAttr + 1] : 0.0f;
+  const int levels = static_cast<int>(st.texture->GetLevelCount());
+  const int base = std::min(static_cast<int>(st.maxMipLevel), levels - 1);
+  const Surface& top = st.texture->Level(static_cast<UINT>(base));
+  if (!st.needLod) return SampleLevel(st, top, st.magLinear, u, v);
+
+  // Level of detail from the screen derivatives of the coordinates, in
+  // texels of the largest level in use.
+  float lod = -1.0f;
+  if (st.texAttr >= 0) {
+    const float* d = attr + DerivativeSlot(st.texAttr);
+    const double w = top.width, h = top.height;
+    const double rx = std::hypot(d[0] * w, d[2] * h);  // du/dx, dv/dx
+    const double ry = std::hypot(d[1] * w, d[3] * h);  // du/dy, dv/dy
+    const double rho = std::max(rx, ry);
+    if (rho > 0.0 && std::isfinite(rho)) lod = static_cast<float>(std::log2(rho)) + st.lodBias;
+  }
+  const bool minify = lod > 0.0f;
+  const bool linear = minify ? st.minLinear : st.magLinear;
+  if (!minify || st.mipFilter == D3DTEXF_NONE) return SampleLevel(st, top, linear, u, v);
+  const int last = levels - 1 - base;
+  if (st.mipFilter == D3DTEXF_POINT) {
+    const int level = std::min(last, static_cast<int>(std::floor(lod + 0.5f)));
+    return SampleLevel(st, st.texture->Level(static_cast<UINT>(base + level)), linear, u, v);
+  }
+  // Linear between the two nearest levels.
+  const int l0 = std::min(last, static_cast<int>(std::floor(lod)));
+  const int l1 = std::min(last, l0 + 1);
+  const int f = std::clamp(static_cast<int>((lod - std::floor(lod)) * 256.0f), 0, 256);
+  const Rgba a = SampleLevel(st, st.texture->Level(static_cast<UINT>(base + l0)), linear, u, v);
+  const Rgba b = SampleLevel(st, st.texture->Level(static_cast<UINT>(base + l1)), linear, u, v);
+  Rgba out;
+  for (int c = 0; c < 4; ++c) out.c[c] = (a.c[c] * (256 - f) + b.c[c] * f + 128) >> 8;
+  return out;
 }
 
 struct StageInputs {
@@ -240,6 +301,7 @@ int BlendFactor(DWORD f, int ch, const Rgba& src, const Rgba& dst) {
 void BuildPixelContext(const DeviceState& state, const VertexStage& vs, PixelContext& ctx) {
   const auto& rs = state.rs;
   ctx.stageCount = 0;
+  ctx.needDerivatives = false;
   for (int s = 0; s < D3D_MAX_TEXTURE_STAGES; ++s) {
     const auto& t = state.tss[static_cast<std::size_t>(s)];
     if (t[D3DTSS_COLOROP] == D3DTOP_DISABLE) break;
@@ -253,8 +315,18 @@ void BuildPixelContext(const DeviceState& state, const VertexStage& vs, PixelCon
     st.alphaArg1 = t[D3DTSS_ALPHAARG1];
     st.alphaArg2 = t[D3DTSS_ALPHAARG2];
     st.resultArg = t[D3DTSS_RESULTARG];
-    const RefTexture* tex = state.texture[static_cast<std::size_t>(s)];
-    st.texture = tex ? &tex->Level(0) : nullptr;
+    st.texture = state.texture[static_cast<std::size_t>(s)];
+    auto isLinear = [](DWORD f) { return f >= D3DTEXF_LINEAR; };  // anisotropic and cubic too
+    st.magLinear = isLinear(t[D3DTSS_MAGFILTER]);
+    st.minLinear = isLinear(t[D3DTSS_MINFILTER]);
+    st.mipFilter = std::min<DWORD>(t[D3DTSS_MIPFILTER], D3DTEXF_LINEAR);
+    st.maxMipLevel = t[D3DTSS_MAXMIPLEVEL];
+    st.lodBias = AsFloat(t[D3DTSS_MIPMAPLODBIAS]);
+    // Without mipmaps and with one filter for both cases, the level of
+    // detail changes nothing and is not computed.
+    st.needLod =
+        st.texture != nullptr && (st.mipFilter != D3DTEXF_NONE || st.magLinear != st.minLinear);
+    if (st.needLod) ctx.needDerivatives = true;
     const DWORD set = t[D3DTSS_TEXCOORDINDEX] & 0xFFFFu;
     st.texAttr = set < 8 ? vs.texAttr[set] : -1;
     st.addressU = t[D3DTSS_ADDRESSU];

@@ -18,10 +18,15 @@ struct StageSetup {
   DWORD colorOp, colorArg0, colorArg1, colorArg2;
   DWORD alphaOp, alphaArg0, alphaArg1, alphaArg2;
   DWORD resultArg;
-  const Surface* texture;  // level 0, or null
-  int texAttr;             // attribute index of u, or -1 (coordinates 0)
+  const RefTexture* texture;  // or null
+  int texAttr;                // attribute index of u, or -1 (coordinates 0)
   DWORD addressU, addressV;
   Rgba border;
+  bool magLinear, minLinear;
+  DWORD mipFilter;    // D3DTEXF_NONE, POINT or LINEAR
+  DWORD maxMipLevel;  // largest level allowed, as an index
+  float lodBias;
+  bool needLod;  // the level of detail matters for this stage
 };
 
 struct PixelContext {
@@ -44,6 +49,7 @@ struct PixelContext {
   DWORD srcBlend = D3DBLEND_ONE, destBlend = D3DBLEND_ZERO, blendOp = D3DBLENDOP_ADD;
   DWORD writeMask = 0xF;
   bool flat = false;
+  bool needDerivatives = false;  // some stage needs screen derivatives of its coordinates
 
   Surface* target = nullptr;
   DepthBuffer* depth = nullptr;
