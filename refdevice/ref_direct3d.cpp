@@ -83,8 +83,9 @@ void RefDirect3D8::FillCaps(D3DDEVTYPE type, D3DCAPS8& caps) {
   caps.DestBlendCaps = 0x1FFF;
   caps.AlphaCmpCaps = 0xFF;
   caps.ShadeCaps = 0x8 | 0x200 | 0x4000 | 0x80000;  // Gouraud colour, specular, alpha, fog
-  caps.TextureCaps = 0x1 | 0x4;                     // perspective, alpha; any size
-  caps.TextureFilterCaps = 0x100 | 0x1000000;       // point min and mag
+  caps.TextureCaps = 0x1 | 0x4 | 0x4000;            // perspective, alpha, mipmaps; any size
+  caps.TextureFilterCaps =
+      0x100 | 0x200 | 0x10000 | 0x20000 | 0x1000000 | 0x2000000;  // point/linear min, mip, mag
   caps.TextureAddressCaps =
       0x1 | 0x2 | 0x4 | 0x8 | 0x20;              // wrap, mirror, clamp, border, mirror once
   caps.LineCaps = 0x1 | 0x2 | 0x4 | 0x8 | 0x10;  // texture, z test, blend, alpha test, fog
