@@ -685,3 +685,32 @@ TEST(PixelStage, MipLevelFollowsTheScreenSize) {
   EXPECT_NEAR(static_cast<int>((mix >> 8) & 255), 128, 2);
   EXPECT_NEAR(static_cast<int>(mix & 255), 128, 2);
 }
+
+TEST(PixelStage, StencilTestMasksLaterDrawing) {
+  Fixture f(Windowed(8, 8, D3DFMT_X8R8G8B8, D3DFMT_D24S8));
+  Direct3DDevice8& d = *f.dev;
+  d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 1.0f, 0);
+  d.SetRenderState(D3DRS_STENCILENABLE, 1);
+  d.SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+  d.SetRenderState(D3DRS_STENCILPASS, 3);  // REPLACE
+  d.SetRenderState(D3DRS_STENCILREF, 1);
+  Rect(d, 0, 0, 4, 8, 0xFFFF0000);
+  // Depth-failing pixels take the z-fail operation: increment where the
+  // second rectangle lies behind the first.
+  d.SetRenderState(D3DRS_STENCILZFAIL, 4);  // INCRSAT
+  d.SetRenderState(D3DRS_STENCILPASS, 1);   // KEEP
+  const TlVertex behind[6] = {V(2, 0, ~0u, 0.9f), V(6, 0, ~0u, 0.9f), V(2, 8, ~0u, 0.9f),
+                              V(6, 0, ~0u, 0.9f), V(6, 8, ~0u, 0.9f), V(2, 8, ~0u, 0.9f)};
+  DrawTl(d, D3DPT_TRIANGLELIST, 2, behind);
+  EXPECT_EQ(f.Rgb(3, 3), 0xFF0000u);
+  EXPECT_EQ(f.Rgb(5, 3), 0xFFFFFFu);
+  // Now only pixels whose stencil equals 2 (red ones behind the white) pass.
+  d.SetRenderState(D3DRS_ZENABLE, 0);
+  d.SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+  d.SetRenderState(D3DRS_STENCILREF, 2);
+  Rect(d, 0, 0, 8, 8, 0xFF00FF00);
+  EXPECT_EQ(f.Rgb(1, 3), 0xFF0000u);
+  EXPECT_EQ(f.Rgb(3, 3), 0x00FF00u);
+  EXPECT_EQ(f.Rgb(5, 3), 0xFFFFFFu);
+  EXPECT_EQ(f.Count(0x00FF00), 2 * 8);
+}

@@ -356,6 +356,14 @@ void BuildPixelContext(const DeviceState& state, const VertexStage& vs, PixelCon
   ctx.depthTest = rs[D3DRS_ZENABLE] != D3DZB_FALSE && state.depth && state.depth->Present();
   ctx.depthWrite = ctx.depthTest && rs[D3DRS_ZWRITEENABLE] != 0;
   ctx.depthFunc = rs[D3DRS_ZFUNC];
+  ctx.stencilTest = rs[D3DRS_STENCILENABLE] != 0 && state.depth && state.depth->hasStencil;
+  ctx.stencilFunc = rs[D3DRS_STENCILFUNC];
+  ctx.stencilRef = rs[D3DRS_STENCILREF] & 0xFFu;
+  ctx.stencilMask = rs[D3DRS_STENCILMASK] & 0xFFu;
+  ctx.stencilWriteMask = rs[D3DRS_STENCILWRITEMASK];
+  ctx.stencilFail = rs[D3DRS_STENCILFAIL];
+  ctx.stencilZFail = rs[D3DRS_STENCILZFAIL];
+  ctx.stencilPass = rs[D3DRS_STENCILPASS];
   ctx.depthScale = state.depth ? state.depth->Scale() : 65535.0;
   ctx.blend = rs[D3DRS_ALPHABLENDENABLE] != 0;
   ctx.srcBlend = rs[D3DRS_SRCBLEND];
@@ -385,6 +393,39 @@ inline std::uint32_t StoredDepth(const PixelContext& ctx, std::size_t index) {
   return ctx.depth->d16.empty() ? ctx.depth->d32[index] : ctx.depth->d16[index];
 }
 
+// Stencil operations: KEEP 1, ZERO 2, REPLACE 3, INCRSAT 4, DECRSAT 5,
+// INVERT 6, INCR 7, DECR 8; only the write-mask bits change.
+void ApplyStencilOp(const PixelContext& ctx, DWORD op, std::uint8_t& stored) {
+  std::uint32_t v = stored;
+  switch (op) {
+    case 2:
+      v = 0;
+      break;
+    case 3:
+      v = ctx.stencilRef;
+      break;
+    case 4:
+      v = v < 255 ? v + 1 : 255;
+      break;
+    case 5:
+      v = v > 0 ? v - 1 : 0;
+      break;
+    case 6:
+      v = ~v;
+      break;
+    case 7:
+      v = v + 1;
+      break;
+    case 8:
+      v = v - 1;
+      break;
+    default:
+      return;
+  }
+  const std::uint32_t mask = ctx.stencilWriteMask & 0xFFu;
+  stored = static_cast<std::uint8_t>((stored & ~mask) | (v & mask));
+}
+
 bool ReadsSelector(const StageSetup& st, DWORD selector) {
   for (DWORD arg :
        {st.colorArg0, st.colorArg1, st.colorArg2, st.alphaArg0, st.alphaArg1, st.alphaArg2})
@@ -404,7 +445,7 @@ bool NeedsSpecular(const PixelContext& ctx) {
 bool NeedsFogDepth(const PixelContext& ctx) { return ctx.fogMode == 1; }
 
 bool DepthRejects(const PixelContext& ctx, int x, int y, float z) {
-  if (!ctx.depthTest || ctx.alphaTest) return false;
+  if (!ctx.depthTest || ctx.alphaTest || ctx.stencilTest) return false;
   const std::size_t index =
       static_cast<std::size_t>(y) * static_cast<std::size_t>(ctx.depth->width) +
       static_cast<std::size_t>(x);
@@ -482,6 +523,21 @@ void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* att
                                 static_cast<std::uint32_t>(ctx.alphaRef)))
     return;
 
+  const std::size_t bufferIndex =
+      static_cast<std::size_t>(y) * static_cast<std::size_t>(ctx.depth ? ctx.depth->width : 0) +
+      static_cast<std::size_t>(x);
+  if (ctx.stencilTest) {
+    std::uint8_t& stored = ctx.depth->stencil[bufferIndex];
+    if (!Compare(ctx.stencilFunc, ctx.stencilRef & ctx.stencilMask, stored & ctx.stencilMask)) {
+      ApplyStencilOp(ctx, ctx.stencilFail, stored);
+      return;
+    }
+    if (ctx.depthTest && !Compare(ctx.depthFunc, depthValue, StoredDepth(ctx, bufferIndex))) {
+      ApplyStencilOp(ctx, ctx.stencilZFail, stored);
+      return;
+    }
+    ApplyStencilOp(ctx, ctx.stencilPass, stored);
+  }
   if (ctx.depthTest) {
     DepthBuffer& d = *ctx.depth;
     if (!d.d16.empty()) {

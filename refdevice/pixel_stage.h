@@ -45,6 +45,11 @@ struct PixelContext {
   bool depthWrite = false;
   DWORD depthFunc = D3DCMP_LESSEQUAL;
   double depthScale = 65535.0;
+  bool stencilTest = false;  // only with a depth buffer that has stencil bits
+  DWORD stencilFunc = D3DCMP_ALWAYS;
+  std::uint32_t stencilRef = 0, stencilMask = 0xFF;
+  DWORD stencilWriteMask = 0xFF;
+  DWORD stencilFail = 1, stencilZFail = 1, stencilPass = 1;
   bool blend = false;
   DWORD srcBlend = D3DBLEND_ONE, destBlend = D3DBLEND_ZERO, blendOp = D3DBLENDOP_ADD;
   DWORD writeMask = 0xF;
