@@ -466,19 +466,19 @@ TEST(PixelStage, TableFogOnEyeDepthAndSpecular) {
   d.SetRenderState(D3DRS_FOGENABLE, 0);
 
   // Specular sum, when enabled.
-  struct Spec {
+  struct SpecularVertex {
     float x, y, z, rhw;
     D3DCOLOR diffuse, specular;
   };
-  const Spec s[4] = {{0, 0, 0, 1, 0xFF400000, 0xFF300080},
+  const SpecularVertex s[4] = {{0, 0, 0, 1, 0xFF400000, 0xFF300080},
                      {8, 0, 0, 1, 0xFF400000, 0xFF300080},
                      {0, 8, 0, 1, 0xFF400000, 0xFF300080},
                      {8, 8, 0, 1, 0xFF400000, 0xFF300080}};
   ASSERT_EQ(d.SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR), D3D_OK);
-  Draw(d, D3DPT_TRIANGLESTRIP, 2, s, sizeof(Spec));
+  Draw(d, D3DPT_TRIANGLESTRIP, 2, s, sizeof(SpecularVertex));
   EXPECT_EQ(f.Rgb(4, 4), 0x400000u);
   d.SetRenderState(D3DRS_SPECULARENABLE, 1);
-  Draw(d, D3DPT_TRIANGLESTRIP, 2, s, sizeof(Spec));
+  Draw(d, D3DPT_TRIANGLESTRIP, 2, s, sizeof(SpecularVertex));
   EXPECT_EQ(f.Rgb(4, 4), 0x700080u);
 }
 
