@@ -32,9 +32,6 @@ class Pipeline {
   std::unique_ptr<Impl> impl_;
 };
 
-// Vertices a primitive type needs for `count` primitives (0 for an unknown type).
-std::uint64_t VerticesFor(D3DPRIMITIVETYPE type, std::uint64_t count);
-
 // Byte layout of a flexible vertex format.
 struct FvfLayout {
   bool valid = false;

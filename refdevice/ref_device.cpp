@@ -4,12 +4,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "graphics/d3d8_defaults.h"
 #include "refdevice/pipeline.h"
 #include "refdevice/pixel_formats.h"
 #include "refdevice/ref_direct3d.h"
 #include "refdevice/vertex_stage.h"
-
-using refdev::AsBits;
 
 namespace {
 
@@ -75,79 +74,11 @@ RefDevice::~RefDevice() {
 }
 
 void RefDevice::ResetStates() {
-  auto& rs = state_.rs;
-  rs.fill(0);
-  rs[D3DRS_ZENABLE] = params_.EnableAutoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE;
-  rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
-  rs[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
-  rs[D3DRS_ZWRITEENABLE] = 1;
-  rs[D3DRS_ALPHATESTENABLE] = 0;
-  rs[D3DRS_LASTPIXEL] = 1;
-  rs[D3DRS_SRCBLEND] = D3DBLEND_ONE;
-  rs[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
-  rs[D3DRS_CULLMODE] = D3DCULL_CCW;
-  rs[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
-  rs[D3DRS_ALPHAREF] = 0;
-  rs[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
-  rs[D3DRS_DITHERENABLE] = 0;
-  rs[D3DRS_ALPHABLENDENABLE] = 0;
-  rs[D3DRS_FOGENABLE] = 0;
-  rs[D3DRS_SPECULARENABLE] = 0;
-  rs[D3DRS_FOGCOLOR] = 0;
-  rs[D3DRS_FOGTABLEMODE] = D3DFOG_NONE;
-  rs[D3DRS_FOGSTART] = AsBits(0.0f);
-  rs[D3DRS_FOGEND] = AsBits(1.0f);
-  rs[D3DRS_FOGDENSITY] = AsBits(1.0f);
-  rs[D3DRS_STENCILFAIL] = 1;  // D3DSTENCILOP_KEEP
-  rs[D3DRS_STENCILZFAIL] = 1;
-  rs[D3DRS_STENCILPASS] = 1;
-  rs[D3DRS_STENCILFUNC] = D3DCMP_ALWAYS;
-  rs[D3DRS_STENCILMASK] = 0xFFFFFFFFu;
-  rs[D3DRS_STENCILWRITEMASK] = 0xFFFFFFFFu;
-  rs[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFFu;
-  rs[D3DRS_CLIPPING] = 1;
-  rs[D3DRS_LIGHTING] = 1;
-  rs[D3DRS_AMBIENT] = 0;
-  rs[D3DRS_FOGVERTEXMODE] = D3DFOG_NONE;
-  rs[D3DRS_COLORVERTEX] = 1;
-  rs[D3DRS_LOCALVIEWER] = 1;
-  rs[D3DRS_NORMALIZENORMALS] = 0;
-  rs[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
-  rs[D3DRS_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
-  rs[D3DRS_AMBIENTMATERIALSOURCE] = D3DMCS_MATERIAL;
-  rs[D3DRS_EMISSIVEMATERIALSOURCE] = D3DMCS_MATERIAL;
-  rs[D3DRS_POINTSIZE] = AsBits(1.0f);
-  rs[D3DRS_POINTSIZE_MIN] = AsBits(0.0f);
-  rs[D3DRS_POINTSIZE_MAX] = AsBits(64.0f);
-  rs[D3DRS_POINTSCALE_A] = AsBits(1.0f);
-  rs[D3DRS_MULTISAMPLEANTIALIAS] = 1;
-  rs[D3DRS_MULTISAMPLEMASK] = 0xFFFFFFFFu;
-  rs[D3DRS_PATCHSEGMENTS] = AsBits(1.0f);
-  rs[D3DRS_COLORWRITEENABLE] = 0xF;
-  rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
-  rs[D3DRS_SOFTWAREVERTEXPROCESSING] = 1;
-
-  for (int s = 0; s < D3D_MAX_TEXTURE_STAGES; ++s) {
-    auto& t = state_.tss[static_cast<std::size_t>(s)];
-    t.fill(0);
-    t[D3DTSS_COLOROP] = s == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
-    t[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
-    t[D3DTSS_COLORARG2] = D3DTA_CURRENT;
-    t[D3DTSS_ALPHAOP] = s == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
-    t[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
-    t[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
-    t[D3DTSS_TEXCOORDINDEX] = static_cast<DWORD>(s);
-    t[D3DTSS_ADDRESSU] = D3DTADDRESS_WRAP;
-    t[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
-    t[D3DTSS_ADDRESSW] = D3DTADDRESS_WRAP;
-    t[D3DTSS_MAGFILTER] = D3DTEXF_POINT;
-    t[D3DTSS_MINFILTER] = D3DTEXF_POINT;
-    t[D3DTSS_MIPFILTER] = D3DTEXF_NONE;
-    t[D3DTSS_MAXANISOTROPY] = 1;
-    t[D3DTSS_COLORARG0] = D3DTA_CURRENT;
-    t[D3DTSS_ALPHAARG0] = D3DTA_CURRENT;
-    t[D3DTSS_RESULTARG] = D3DTA_CURRENT;
-  }
+  FillDefaultRenderStates(state_.rs, params_.EnableAutoDepthStencil);
+  // This device processes every vertex in software.
+  state_.rs[D3DRS_SOFTWAREVERTEXPROCESSING] = 1;
+  for (int s = 0; s < D3D_MAX_TEXTURE_STAGES; ++s)
+    FillDefaultTextureStageStates(state_.tss[static_cast<std::size_t>(s)], static_cast<DWORD>(s));
   state_.world = Identity();
   state_.view = Identity();
   state_.proj = Identity();
@@ -430,7 +361,7 @@ HRESULT RefDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::u
   if (!layout.valid || state_.fvf == 0 || stride == 0) return D3DERR_INVALIDCALL;
   if (type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN) return D3DERR_INVALIDCALL;
   if (primitiveCount == 0) return D3D_OK;
-  const std::uint64_t vertices = refdev::VerticesFor(type, primitiveCount);
+  const std::uint64_t vertices = PrimitiveVertexCount(type, primitiveCount);
   if (primitiveCount > RefDirect3D8::kMaxPrimitiveCount) return D3DERR_INVALIDCALL;
   // The last vertex must hold every element the pipeline reads.
   const std::uint64_t extent = refdev::ReadExtent(state_, layout);

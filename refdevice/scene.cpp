@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "graphics/d3d8_defaults.h"
 #include "graphics/d3dx8.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
@@ -74,26 +75,6 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std:
     return false;
   }
   return true;
-}
-
-// Vertices a draw of `count` primitives reads.
-std::uint64_t VerticesFor(DWORD type, DWORD count) {
-  const std::uint64_t n = count;
-  switch (type) {
-    case D3DPT_POINTLIST:
-      return n;
-    case D3DPT_LINELIST:
-      return 2 * n;
-    case D3DPT_LINESTRIP:
-      return n + 1;
-    case D3DPT_TRIANGLELIST:
-      return 3 * n;
-    case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN:
-      return n + 2;
-    default:
-      return 0;
-  }
 }
 
 // Parses one line; `reason` explains a refusal. A blank or comment line
@@ -204,7 +185,7 @@ bool ParseLine(std::string_view line, const std::string& folder, Command& cmd, b
     if (cmd.op == Op::UserPointer) {
       // Drawing from memory has no buffer size the device could check, so
       // the file must cover every vertex here.
-      const std::uint64_t need = VerticesFor(cmd.args[1], cmd.args[2]) * cmd.args[0];
+      const std::uint64_t need = PrimitiveVertexCount(static_cast<D3DPRIMITIVETYPE>(cmd.args[1]), cmd.args[2]) * cmd.args[0];
       if (need > cmd.data.size()) {
         reason = cmd.file + " holds " + std::to_string(cmd.data.size()) +
                  " bytes; the draw reads " + std::to_string(need);

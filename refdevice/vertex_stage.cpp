@@ -64,25 +64,6 @@ FvfLayout DecodeFvf(DWORD fvf) {
   return l;
 }
 
-std::uint64_t VerticesFor(D3DPRIMITIVETYPE type, std::uint64_t count) {
-  if (count == 0) return 0;
-  switch (type) {
-    case D3DPT_POINTLIST:
-      return count;
-    case D3DPT_LINELIST:
-      return 2 * count;
-    case D3DPT_LINESTRIP:
-      return count + 1;
-    case D3DPT_TRIANGLELIST:
-      return 3 * count;
-    case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN:
-      return count + 2;
-    default:
-      return 0;
-  }
-}
-
 std::uint32_t UsedTexSets(const DeviceState& state, const FvfLayout& layout) {
   std::uint32_t sets = 0;
   for (int s = 0; s < D3D_MAX_TEXTURE_STAGES; ++s) {

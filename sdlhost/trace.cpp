@@ -4,6 +4,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "graphics/d3d8_defaults.h"
+
 namespace {
 
 std::string Hex(DWORD v) {
@@ -41,18 +43,6 @@ const char* TransformName(int which) {
 }
 
 }  // namespace
-
-UINT VertexCountOf(D3DPRIMITIVETYPE type, UINT count) {
-  switch (type) {
-    case D3DPT_POINTLIST: return count;
-    case D3DPT_LINELIST: return 2 * count;
-    case D3DPT_LINESTRIP: return count == 0 ? 0 : count + 1;
-    case D3DPT_TRIANGLELIST: return 3 * count;
-    case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN: return count == 0 ? 0 : count + 2;
-  }
-  return 0;
-}
 
 TraceRecorder::TraceRecorder(std::string path, int frames)
     : path_(std::move(path)), frames_(frames) {}
@@ -288,7 +278,7 @@ HRESULT TracingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCoun
   HRESULT hr = inner_->DrawPrimitiveUP(type, primitiveCount, vertexData, stride);
   if (hr == D3D_OK && recorder_.Active())
     recorder_.DrawUser(stride, type, primitiveCount, vertexData,
-                       static_cast<std::size_t>(VertexCountOf(type, primitiveCount)) * stride);
+                       static_cast<std::size_t>(PrimitiveVertexCount(type, primitiveCount)) * stride);
   return hr;
 }
 

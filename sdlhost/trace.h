@@ -67,9 +67,6 @@ class TraceRecorder {
   std::optional<DWORD> fvf_;
 };
 
-// Vertices drawn by `count` primitives of `type`.
-UINT VertexCountOf(D3DPRIMITIVETYPE type, UINT count);
-
 class TracingDevice : public Direct3DDevice8 {
  public:
   TracingDevice(Ref<Direct3DDevice8> inner, std::string path, int frames);

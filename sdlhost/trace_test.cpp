@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "graphics/d3d8_defaults.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -48,12 +50,12 @@ TEST(TraceNames, LaterFramesGetANumberBeforeTheExtension) {
 }
 
 TEST(TraceNames, VertexCounts) {
-  EXPECT_EQ(VertexCountOf(D3DPT_TRIANGLELIST, 1000), 3000u);
-  EXPECT_EQ(VertexCountOf(D3DPT_TRIANGLESTRIP, 2), 4u);
-  EXPECT_EQ(VertexCountOf(D3DPT_TRIANGLEFAN, 0), 0u);
-  EXPECT_EQ(VertexCountOf(D3DPT_LINESTRIP, 3), 4u);
-  EXPECT_EQ(VertexCountOf(D3DPT_LINELIST, 3), 6u);
-  EXPECT_EQ(VertexCountOf(D3DPT_POINTLIST, 5), 5u);
+  EXPECT_EQ(PrimitiveVertexCount(D3DPT_TRIANGLELIST, 1000), 3000u);
+  EXPECT_EQ(PrimitiveVertexCount(D3DPT_TRIANGLESTRIP, 2), 4u);
+  EXPECT_EQ(PrimitiveVertexCount(D3DPT_TRIANGLEFAN, 0), 0u);
+  EXPECT_EQ(PrimitiveVertexCount(D3DPT_LINESTRIP, 3), 4u);
+  EXPECT_EQ(PrimitiveVertexCount(D3DPT_LINELIST, 3), 6u);
+  EXPECT_EQ(PrimitiveVertexCount(D3DPT_POINTLIST, 5), 5u);
 }
 
 TEST_F(TraceDir, EachFrameStartsWithTheStateGivenBefore) {

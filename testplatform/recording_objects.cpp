@@ -1,8 +1,9 @@
 #include "testplatform/recording_objects.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
+
+#include "graphics/d3d8_defaults.h"
 
 namespace testplatform {
 
@@ -37,68 +38,15 @@ UINT BytesPerPixel(std::int32_t format) {
   }
 }
 
-// Vertices a primitive count draws (0 for an unknown type).
-UINT VertexCount(D3DPRIMITIVETYPE type, UINT count) {
-  switch (type) {
-    case D3DPT_POINTLIST:
-      return count;
-    case D3DPT_LINELIST:
-      return 2 * count;
-    case D3DPT_LINESTRIP:
-      return count + 1;
-    case D3DPT_TRIANGLELIST:
-      return 3 * count;
-    case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN:
-      return count + 2;
-  }
-  return 0;
-}
-
-DWORD Bits(float f) { return std::bit_cast<DWORD>(f); }
-
 D3DMATRIX Identity() {
   D3DMATRIX m{};
   for (int i = 0; i < 4; ++i) m.m[i][i] = 1.0f;
   return m;
 }
 
-// The published defaults of a new device's render states.
+// A new device's render states and viewport.
 void SetDefaultStates(RecordedDevice& d) {
-  auto& rs = d.RenderStates;
-  rs.fill(0);
-  rs[D3DRS_ZENABLE] = d.Params.EnableAutoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE;
-  rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
-  rs[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
-  rs[D3DRS_ZWRITEENABLE] = 1;
-  rs[D3DRS_LASTPIXEL] = 1;
-  rs[D3DRS_SRCBLEND] = D3DBLEND_ONE;
-  rs[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
-  rs[D3DRS_CULLMODE] = D3DCULL_CCW;
-  rs[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
-  rs[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
-  rs[D3DRS_FOGEND] = Bits(1.0f);
-  rs[D3DRS_FOGDENSITY] = Bits(1.0f);
-  rs[D3DRS_STENCILFAIL] = 1;
-  rs[D3DRS_STENCILZFAIL] = 1;
-  rs[D3DRS_STENCILPASS] = 1;
-  rs[D3DRS_STENCILFUNC] = D3DCMP_ALWAYS;
-  rs[D3DRS_STENCILMASK] = 0xFFFFFFFFu;
-  rs[D3DRS_STENCILWRITEMASK] = 0xFFFFFFFFu;
-  rs[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFFu;
-  rs[D3DRS_CLIPPING] = 1;
-  rs[D3DRS_LIGHTING] = 1;
-  rs[D3DRS_COLORVERTEX] = 1;
-  rs[D3DRS_LOCALVIEWER] = 1;
-  rs[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
-  rs[D3DRS_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
-  rs[D3DRS_POINTSIZE] = Bits(1.0f);
-  rs[D3DRS_POINTSCALE_A] = Bits(1.0f);
-  rs[D3DRS_MULTISAMPLEANTIALIAS] = 1;
-  rs[D3DRS_MULTISAMPLEMASK] = 0xFFFFFFFFu;
-  rs[D3DRS_POINTSIZE_MAX] = Bits(64.0f);
-  rs[D3DRS_COLORWRITEENABLE] = 0xF;
-  rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
+  FillDefaultRenderStates(d.RenderStates, d.Params.EnableAutoDepthStencil);
   const auto& p = d.Params;
   d.Viewport = {0, 0, p.BackBufferWidth, p.BackBufferHeight, 0.0f, 1.0f};
 }
@@ -260,7 +208,13 @@ HRESULT RecordingDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATET
   if (stage >= D3D_MAX_TEXTURE_STAGES || type <= 0 || type >= D3DTSS_MAX)
     return Refuse(*rec_, D3DERR_INVALIDCALL);
   const auto it = state_->TextureStageStates.find({stage, type});
-  value = it == state_->TextureStageStates.end() ? 0 : it->second;
+  if (it != state_->TextureStageStates.end()) {
+    value = it->second;
+  } else {
+    TextureStageTable defaults;
+    FillDefaultTextureStageStates(defaults, stage);
+    value = defaults[static_cast<std::size_t>(type)];
+  }
   return D3D_OK;
 }
 
@@ -408,7 +362,7 @@ HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex,
     return hr;
   const auto& buffer = state_->StreamSource;
   const UINT stride = state_->StreamStride;
-  const UINT vertices = VertexCount(type, primitiveCount);
+  const std::uint64_t vertices = PrimitiveVertexCount(type, primitiveCount);
   if ((rec_->script.requireSceneForDrawing && !state_->InScene) || !buffer || buffer->Locked ||
       vertices == 0 || stride == 0 ||
       (static_cast<std::uint64_t>(startVertex) + vertices) * stride > buffer->Length)
@@ -426,7 +380,7 @@ HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex,
 
 HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount,
                                          const void* vertexData, UINT stride) {
-  const UINT vertices = VertexCount(type, primitiveCount);
+  const std::uint64_t vertices = PrimitiveVertexCount(type, primitiveCount);
   const std::size_t bytes = static_cast<std::size_t>(vertices) * stride;
   if (HRESULT hr = rec_->Call(
           "Device.DrawPrimitiveUP",
