@@ -1,5 +1,6 @@
 // Published facts of Direct3D 8 that every device implementation shares: the
-// states a new device starts with, and how many vertices a draw reads.
+// states a new device starts with, how many vertices a draw reads, and the
+// sizes a flexible vertex format encodes.
 //
 // Header-only so that device implementations outside the program library
 // (the reference device, the recording test device, the trace proxy) can use
@@ -111,4 +112,34 @@ constexpr std::uint64_t PrimitiveVertexCount(D3DPRIMITIVETYPE type, std::uint64_
       return count + 2;
   }
   return 0;
+}
+
+// Bytes of a flexible vertex format's position (with its blend weights); -1
+// for a position code that does not exist.
+constexpr int FvfPositionBytes(DWORD fvf) {
+  switch (fvf & D3DFVF_POSITION_MASK) {
+    case 0:
+      return 0;
+    case D3DFVF_XYZ:
+      return 12;
+    case D3DFVF_XYZRHW:
+    case D3DFVF_XYZB1:
+      return 16;
+    case D3DFVF_XYZB2:
+      return 20;
+    case D3DFVF_XYZB3:
+      return 24;
+    case D3DFVF_XYZB4:
+      return 28;
+    case D3DFVF_XYZB5:
+      return 32;
+  }
+  return -1;
+}
+
+// Coordinates in texture set `set` (0 to 7) of a flexible vertex format: two
+// bits a set in the top half, where 0 means two.
+constexpr int FvfTexCoordDims(DWORD fvf, DWORD set) {
+  constexpr int kDims[4] = {2, 3, 4, 1};
+  return kDims[(fvf >> (16 + 2 * set)) & 3];
 }

@@ -4,39 +4,15 @@
 #include <cmath>
 #include <cstring>
 
+#include "graphics/d3d8_defaults.h"
+
 namespace refdev {
 
 FvfLayout DecodeFvf(DWORD fvf) {
   FvfLayout l;
-  int offset = 0;
-  switch (fvf & D3DFVF_POSITION_MASK) {
-    case 0:
-      break;
-    case D3DFVF_XYZ:
-      offset = 12;
-      break;
-    case D3DFVF_XYZRHW:
-      offset = 16;
-      l.pretransformed = true;
-      break;
-    case D3DFVF_XYZB1:
-      offset = 16;
-      break;
-    case D3DFVF_XYZB2:
-      offset = 20;
-      break;
-    case D3DFVF_XYZB3:
-      offset = 24;
-      break;
-    case D3DFVF_XYZB4:
-      offset = 28;
-      break;
-    case D3DFVF_XYZB5:
-      offset = 32;
-      break;
-    default:
-      return l;
-  }
+  int offset = FvfPositionBytes(fvf);
+  if (offset < 0) return l;
+  l.pretransformed = (fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
   if (fvf & D3DFVF_RESERVED0) return l;
   if (l.pretransformed && (fvf & D3DFVF_NORMAL)) return l;
   if (fvf & D3DFVF_NORMAL) offset += 12;
@@ -53,8 +29,7 @@ FvfLayout DecodeFvf(DWORD fvf) {
   if (count > 8) return l;
   l.texCount = static_cast<int>(count);
   for (DWORD i = 0; i < count; ++i) {
-    static constexpr int kDims[4] = {2, 3, 4, 1};
-    const int dims = kDims[(fvf >> (16 + 2 * i)) & 3];
+    const int dims = FvfTexCoordDims(fvf, i);
     l.tex[i] = offset;
     l.texDims[i] = dims;
     offset += 4 * dims;
