@@ -107,6 +107,21 @@ bool WriteImage(const std::string& path, const Image& image, std::string* error)
   return false;
 }
 
+namespace {
+
+// One row of the image as 8-bit R, G, B triples, the order both file types
+// store.
+void PackRgbRow(const Image& image, std::int32_t y, std::uint8_t* row) {
+  for (std::int32_t x = 0; x < image.width; ++x) {
+    const std::uint32_t p = image.At(x, y);
+    row[3 * x] = static_cast<std::uint8_t>(p >> 16);
+    row[3 * x + 1] = static_cast<std::uint8_t>(p >> 8);
+    row[3 * x + 2] = static_cast<std::uint8_t>(p);
+  }
+}
+
+}  // namespace
+
 bool WritePpm(const std::string& path, const Image& image, std::string* error) {
   if (!ValidSize(image)) {
     if (error) *error = path + ": empty image";
@@ -120,12 +135,7 @@ bool WritePpm(const std::string& path, const Image& image, std::string* error) {
   std::fprintf(f.get(), "P6\n%d %d\n255\n", image.width, image.height);
   std::vector<std::uint8_t> row(static_cast<std::size_t>(image.width) * 3);
   for (std::int32_t y = 0; y < image.height; ++y) {
-    for (std::int32_t x = 0; x < image.width; ++x) {
-      const std::uint32_t p = image.At(x, y);
-      row[3 * x] = static_cast<std::uint8_t>(p >> 16);
-      row[3 * x + 1] = static_cast<std::uint8_t>(p >> 8);
-      row[3 * x + 2] = static_cast<std::uint8_t>(p);
-    }
+    PackRgbRow(image, y, row.data());
     if (std::fwrite(row.data(), 1, row.size(), f.get()) != row.size()) {
       if (error) *error = ErrnoText(path);
       return false;
@@ -149,12 +159,7 @@ bool PngWriteAll(png_structp png, png_infop info, std::FILE* f, const Image& ima
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   for (std::int32_t y = 0; y < image.height; ++y) {
-    for (std::int32_t x = 0; x < image.width; ++x) {
-      const std::uint32_t p = image.At(x, y);
-      row[3 * x] = static_cast<std::uint8_t>(p >> 16);
-      row[3 * x + 1] = static_cast<std::uint8_t>(p >> 8);
-      row[3 * x + 2] = static_cast<std::uint8_t>(p);
-    }
+    PackRgbRow(image, y, row);
     png_write_row(png, row);
   }
   png_write_end(png, nullptr);
