@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "refdevice/image_io.h"
+#include "refdevice/pixel_formats.h"
 #include "sdlhost/sdl_host.h"
 
 bool ConvertRowToXrgb(D3DFORMAT format, const void* source, std::uint32_t* dest, int count) {
@@ -22,8 +23,8 @@ bool ConvertRowToXrgb(D3DFORMAT format, const void* source, std::uint32_t* dest,
     case D3DFMT_R5G6B5: {
       const auto* s = static_cast<const std::uint16_t*>(source);
       for (int i = 0; i < count; ++i) {
-        std::uint32_t r = (s[i] >> 11) & 31, g = (s[i] >> 5) & 63, b = s[i] & 31;
-        dest[i] = (((r << 3) | (r >> 2)) << 16) | (((g << 2) | (g >> 4)) << 8) | ((b << 3) | (b >> 2));
+        dest[i] = (refdev::Widen5((s[i] >> 11) & 31u) << 16) |
+                  (refdev::Widen6((s[i] >> 5) & 63u) << 8) | refdev::Widen5(s[i] & 31u);
       }
       return true;
     }
@@ -31,8 +32,8 @@ bool ConvertRowToXrgb(D3DFORMAT format, const void* source, std::uint32_t* dest,
     case D3DFMT_A1R5G5B5: {
       const auto* s = static_cast<const std::uint16_t*>(source);
       for (int i = 0; i < count; ++i) {
-        std::uint32_t r = (s[i] >> 10) & 31, g = (s[i] >> 5) & 31, b = s[i] & 31;
-        dest[i] = (((r << 3) | (r >> 2)) << 16) | (((g << 3) | (g >> 2)) << 8) | ((b << 3) | (b >> 2));
+        dest[i] = (refdev::Widen5((s[i] >> 10) & 31u) << 16) |
+                  (refdev::Widen5((s[i] >> 5) & 31u) << 8) | refdev::Widen5(s[i] & 31u);
       }
       return true;
     }
