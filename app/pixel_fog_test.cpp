@@ -5,6 +5,7 @@
 
 #include "app/frmTest.h"
 #include "graphics/moduleDX8.h"
+#include "testplatform/test_helpers.h"
 #include "testplatform/test_platform.h"
 
 namespace {
@@ -14,16 +15,7 @@ using Lines = std::vector<std::string>;
 
 class PixelFog : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(tp.NewDirectX8(DX), D3D_OK);
-    ASSERT_EQ(DX->Direct3DCreate(D3D), D3D_OK);
-    D3DPRESENT_PARAMETERS pp{640, 480, D3DFMT_R5G6B5, 1, 0, D3DSWAPEFFECT_FLIP, 0, 0, 1, D3DFMT_D16,
-                             0, 0, 0};
-    ASSERT_EQ(D3D->CreateDevice(0, D3DDEVTYPE_HAL, tp.script.hWnd,
-                                D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp, D3DDevice),
-              D3D_OK);
-    tp.ClearCalls();
-  }
+  void SetUp() override { test_helpers::MakeDevice(tp); }
 
   HRESULT Fog(D3DCOLOR color, std::int32_t mode) { return form->SetupPixelFog(color, mode); }
 

@@ -7,32 +7,14 @@
 #include <vector>
 
 #include "graphics/moduleDX8.h"
+#include "testplatform/test_helpers.h"
 #include "testplatform/test_platform.h"
 
 namespace {
 
 using namespace moduleDX8;
 
-// A device in a scene and the D3DX object, made straight on the recording
-// platform.
-void MakeDeviceAndD3DX(TestPlatform& tp) {
-  ASSERT_EQ(tp.NewDirectX8(DX), D3D_OK);
-  ASSERT_EQ(DX->Direct3DCreate(D3D), D3D_OK);
-  D3DPRESENT_PARAMETERS pp{};
-  pp.BackBufferWidth = 640;
-  pp.BackBufferHeight = 480;
-  pp.BackBufferFormat = D3DFMT_R5G6B5;
-  pp.BackBufferCount = 1;
-  pp.SwapEffect = D3DSWAPEFFECT_FLIP;
-  pp.hDeviceWindow = tp.script.hWnd;
-  ASSERT_EQ(D3D->CreateDevice(0, D3DDEVTYPE_HAL, tp.script.hWnd,
-                              D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp, D3DDevice),
-            D3D_OK);
-  ASSERT_EQ(tp.NewD3DX8(D3DX), D3D_OK);
-  // Pictures are drawn inside a scene.
-  ASSERT_EQ(D3DDevice->BeginScene(), D3D_OK);
-  tp.ClearCalls();
-}
+void MakeDeviceAndD3DX(TestPlatform& tp) { test_helpers::MakeDevice(tp, true); }
 
 std::vector<PictureVertex> DrawnQuad(const TestPlatform& tp) {
   const auto& draw = tp.Device()->LastDrawPrimitiveUP;

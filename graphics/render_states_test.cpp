@@ -2,23 +2,18 @@
 #include <gtest/gtest.h>
 
 #include "graphics/moduleDX8.h"
+#include "testplatform/test_helpers.h"
 #include "testplatform/test_platform.h"
 
 using namespace moduleDX8;
 
 namespace {
 
-void MakeDevice() {
-  ASSERT_EQ(InitDX(), 0);
-  ASSERT_EQ(DX->Direct3DCreate(D3D), 0);
-  D3DPRESENT_PARAMETERS pp{};
-  pp.Windowed = 1;
-  ASSERT_EQ(D3D->CreateDevice(0, D3DDEVTYPE_HAL, 1, 0x20, pp, D3DDevice), 0);
-}
+using test_helpers::MakeDevice;
 
 TEST(DefaultRenderStates, AWorkingDeviceGetsFormatNoLightingAndBlendFactorsButNoBlending) {
   TestPlatform tp;
-  MakeDevice();
+  MakeDevice(tp);
   VertexFormat = 388;
   EXPECT_EQ(SetDefaultRenderStates(), 0);
   const auto d = tp.Device();
@@ -37,7 +32,7 @@ TEST(DefaultRenderStates, EachFailingSettingLeavesTheOthersMade) {
   for (int i = 0; i < 4; ++i) {
     SCOPED_TRACE(i);
     TestPlatform tp;
-    MakeDevice();
+    MakeDevice(tp);
     VertexFormat = 834;
     tp.Fail(names[i], E_FAIL, occurrence[i]);
     EXPECT_EQ(SetDefaultRenderStates(), D3DERR_INVALIDCALL);
@@ -58,7 +53,7 @@ TEST(DefaultRenderStates, AnUnsetDeviceFailsWithoutReachingAnyDevice) {
 
 TEST(DefaultRenderStates, AnErrorPendingFromBeforeDoesNotCount) {
   TestPlatform tp;
-  MakeDevice();
+  MakeDevice(tp);
   Err().Number = E_FAIL;
   EXPECT_EQ(SetDefaultRenderStates(), 0);
   EXPECT_EQ(Err().Number, 0);

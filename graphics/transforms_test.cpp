@@ -5,46 +5,18 @@
 
 #include "graphics/moduleDX8.h"
 #include "runtime/d3dx8_math.h"
+#include "testplatform/test_helpers.h"
 #include "testplatform/test_platform.h"
 
 namespace {
 
 using namespace moduleDX8;
+using test_helpers::ExpectMatrixNear;
+using test_helpers::kIdentity;
+using test_helpers::MakeDevice;
+using test_helpers::Rows;
 
 constexpr float kHalfPi = 1.57079632679f;
-
-// A device made straight on the recording platform, without the start-up.
-void MakeDevice(TestPlatform& tp) {
-  ASSERT_EQ(tp.NewDirectX8(DX), D3D_OK);
-  ASSERT_EQ(DX->Direct3DCreate(D3D), D3D_OK);
-  D3DPRESENT_PARAMETERS pp{};
-  pp.BackBufferWidth = 640;
-  pp.BackBufferHeight = 480;
-  pp.BackBufferFormat = D3DFMT_R5G6B5;
-  pp.BackBufferCount = 1;
-  pp.SwapEffect = D3DSWAPEFFECT_FLIP;
-  pp.hDeviceWindow = tp.script.hWnd;
-  ASSERT_EQ(D3D->CreateDevice(0, D3DDEVTYPE_HAL, tp.script.hWnd,
-                              D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp, D3DDevice),
-            D3D_OK);
-  tp.ClearCalls();
-}
-
-D3DMATRIX Rows(std::initializer_list<float> v) {
-  D3DMATRIX m{};
-  int i = 0;
-  for (float x : v) {
-    m.m[i / 4][i % 4] = x;
-    ++i;
-  }
-  return m;
-}
-
-void ExpectMatrixNear(const D3DMATRIX& actual, const D3DMATRIX& expected, float tol) {
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j)
-      EXPECT_NEAR(actual.m[i][j], expected.m[i][j], tol) << "element _" << i + 1 << j + 1;
-}
 
 const D3DMATRIX& Transform(TestPlatform& tp, D3DTRANSFORMSTATETYPE state) {
   static const D3DMATRIX kMissing = Rows({NAN});
@@ -68,7 +40,7 @@ TEST(SetupMatrices, SetsIdentityWorldViewFromMinusDistanceAndTheFixedProjection)
   EXPECT_EQ(sets[1].rfind("Device.SetTransform(2, ", 0), 0u) << sets[1];
   EXPECT_EQ(sets[2].rfind("Device.SetTransform(3, ", 0), 0u) << sets[2];
 
-  ExpectMatrixNear(Transform(tp, D3DTS_WORLD), Rows({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}),
+  ExpectMatrixNear(Transform(tp, D3DTS_WORLD), kIdentity,
                    0);
   ExpectMatrixNear(Transform(tp, D3DTS_VIEW), Rows({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 3, 1}),
                    0);
@@ -103,7 +75,7 @@ TEST(RotateWorld, TurnsAboutZThenXThenY) {
   MakeDevice(tp);
   RotateWorld(0, 0, 0);
   ExpectMatrixNear(Transform(tp, D3DTS_WORLD),
-                   Rows({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}), 0);
+                   kIdentity, 0);
 
   // Rx * Ry takes (0, 1, 0) to (1, 0, 0); Ry * Rx would give (0, 0, 1).
   RotateWorld(kHalfPi, kHalfPi, 0);
@@ -124,20 +96,13 @@ TEST(RotateWorld, TurnsAboutZThenXThenY) {
 }
 
 TEST(SetCamera, LooksFromTheEyeAtThePointWithYUp) {
+  // The look-at matrix itself is D3DX's; here: the arguments' order and "up".
   TestPlatform tp;
   MakeDevice(tp);
-  SetCamera(0, 0, -5, 0, 0, 0);
-  ExpectMatrixNear(Transform(tp, D3DTS_VIEW), Rows({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 5, 1}),
-                   0);
   SetCamera(0, 0, 5, 0, 0, 0);
   ExpectMatrixNear(Transform(tp, D3DTS_VIEW),
                    Rows({-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 5, 1}), 0);
-  // The eye on the look-at point (the cloud's centre reached with Down held)
-  // still sets a finite view.
-  SetCamera(0, 0, 0, 0, 0, 0);
-  for (const auto& row : Transform(tp, D3DTS_VIEW).m)
-    for (float v : row) EXPECT_TRUE(std::isfinite(v));
-  EXPECT_EQ(tp.CallsStartingWith("Device.SetTransform(2,").size(), 3u);
+  EXPECT_EQ(tp.Calls().size(), 1u);
   EXPECT_EQ(tp.Device()->Transforms.count(D3DTS_WORLD), 0u);
 }
 
