@@ -4,18 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <limits>
 
 #include "app/frmTest.h"
 #include "graphics/moduleDX8.h"
 #include "input/keyboard.h"
 #include "runtime/d3dx8_math.h"
-#include "runtime/text_files.h"
 #include "testplatform/test_platform.h"
 
 namespace {
@@ -323,59 +320,6 @@ TEST_F(SpinningCloud, TheLogHoldsEachFramesSampleAsDigitsAndCrLf) {
   }
   ASSERT_EQ(tp.RunFormLoad(), "exit 0");
   EXPECT_EQ(tp.ReadTextFile("FPS.TXT"), "0\r\n0\r\n3\r\n3\r\n2\r\n2\r\n");
-}
-
-// The runtime's own text files behind the recording platform, so that the
-// log goes where QUILLON_DRIVE_C says.
-class DriveCRuntime final : public Runtime {
- public:
-  explicit DriveCRuntime(TestPlatform& tp) : tp_(tp) {}
-  HRESULT Form_hWnd(std::int32_t& h) override { return tp_.Form_hWnd(h); }
-  HRESULT Form_Font(Ref<IFont>& f) override { return tp_.Form_Font(f); }
-  void SetFormEvents(FormEvents e) override { tp_.SetFormEvents(std::move(e)); }
-  bool FormClosed() override { return tp_.FormClosed(); }
-  HRESULT MsgBox(const std::string& t) override { return tp_.MsgBox(t); }
-  void DoEvents() override { tp_.DoEvents(); }
-  void RunUntilFormClosed() override { tp_.RunUntilFormClosed(); }
-  [[noreturn]] void End(int code) override {
-    files_.CloseAll();
-    tp_.End(code);
-  }
-  std::int32_t FileOpenForOutput(const std::string& p, std::int32_t& n) override {
-    path_ = p;
-    return files_.OpenForOutput(p, n);
-  }
-  std::int32_t FilePrintLine(std::int32_t n, const std::string& t) override {
-    return files_.PrintLine(n, t);
-  }
-  std::int32_t FileClose(std::int32_t n) override { return files_.Close(n); }
-  float Timer() override { return tp_.Timer(); }
-  void Randomize(double s) override { tp_.Randomize(s); }
-  float Rnd() override { return tp_.Rnd(); }
-  std::string path_;
-
- private:
-  TestPlatform& tp_;
-  TextFiles files_;  // drive C from the environment
-};
-
-TEST_F(SpinningCloud, TheLogGoesToDriveCAsTheEnvironmentNamesIt) {
-  const std::filesystem::path dir = std::filesystem::path(tp.DriveC()) / "elsewhere";
-  std::filesystem::create_directory(dir);
-  ASSERT_EQ(::setenv("QUILLON_DRIVE_C", dir.c_str(), 1), 0);
-  DriveCRuntime runtime(tp);
-  InstallPlatform({&tp, &tp, &runtime});
-  tp.PushKeys({});
-  tp.PushKeys({DIK_ESCAPE});
-  const std::string ended = tp.RunFormLoad();
-  InstallPlatform({&tp, &tp, &tp});
-  ::unsetenv("QUILLON_DRIVE_C");
-  ASSERT_EQ(ended, "exit 0");
-  EXPECT_EQ(runtime.path_, "C:\\FPS.TXT");
-  std::ifstream in(dir / "FPS.TXT", std::ios::binary);
-  const std::string content{std::istreambuf_iterator<char>(in), {}};
-  EXPECT_EQ(content, "0\r\n0\r\n");
-  EXPECT_FALSE(tp.TextFileExists("FPS.TXT"));
 }
 
 }  // namespace
