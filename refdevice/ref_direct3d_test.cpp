@@ -50,11 +50,8 @@ HRESULT Create(RefDirect3D8& d3d, D3DPRESENT_PARAMETERS& p, HWND focus = kWindow
 }
 
 D3DPRESENT_PARAMETERS FullScreen(UINT w, UINT h, std::int32_t fmt) {
-  D3DPRESENT_PARAMETERS p{};
-  p.BackBufferWidth = w;
-  p.BackBufferHeight = h;
-  p.BackBufferFormat = fmt;
-  p.BackBufferCount = 1;
+  D3DPRESENT_PARAMETERS p = Windowed(w, h, fmt, 0);
+  p.Windowed = 0;
   p.SwapEffect = D3DSWAPEFFECT_FLIP;
   return p;
 }

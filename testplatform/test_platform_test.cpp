@@ -1,5 +1,6 @@
-// The recording platform's own promises: scripted answers, injected
-// failures, release records and the load-event helper.
+// The recording platform's own promises that the program's tests do not
+// exercise on their own: the failure of one chosen occurrence, releases after
+// the platform has gone, and the published refusals of its device and keyboard.
 #include "testplatform/test_platform.h"
 
 #include <gtest/gtest.h>
@@ -8,17 +9,6 @@
 #include "runtime/platform.h"
 
 namespace {
-
-TEST(TestPlatform, InstallsItselfAndResetsTheModuleAndPendingError) {
-  moduleDX8::VertexFormat = 77;
-  Err().Number = 5;
-  TestPlatform tp;
-  EXPECT_EQ(CurrentPlatform().runtime, &tp);
-  EXPECT_EQ(CurrentPlatform().objects, &tp);
-  EXPECT_EQ(CurrentPlatform().windows, &tp);
-  EXPECT_EQ(moduleDX8::VertexFormat, 0);
-  EXPECT_EQ(Err().Number, 0);
-}
 
 TEST(TestPlatform, FailsTheChosenOccurrenceOnly) {
   TestPlatform tp;
@@ -48,32 +38,6 @@ TEST(TestPlatform, RecordsReleasesFromDestructorsEvenAfterThePlatformHasGone) {
     EXPECT_EQ(tp.CallsStartingWith("release "), std::vector<std::string>{"release D3D"});
   }
   dx = nullptr;  // must not touch the gone platform
-}
-
-TEST(TestPlatform, AnswersTheScriptedAdapter) {
-  TestPlatform tp;
-  tp.script.modes = {{320, 200, 70, D3DFMT_P8}};
-  tp.script.desktop = {800, 600, 75, D3DFMT_R5G6B5};
-  tp.script.usableDeviceTypes = {D3DDEVTYPE_REF};
-  tp.script.depthFormatCheck = D3DERR_NOTAVAILABLE;
-  Ref<DirectX8> dx;
-  Ref<Direct3D8> d3d;
-  ASSERT_EQ(tp.NewDirectX8(dx), 0);
-  ASSERT_EQ(dx->Direct3DCreate(d3d), 0);
-  D3DCAPS8 caps{};
-  EXPECT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, caps), D3DERR_NOTAVAILABLE);
-  EXPECT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_REF, caps), 0);
-  EXPECT_EQ(d3d->GetAdapterModeCount(0), 1u);
-  D3DDISPLAYMODE m{};
-  EXPECT_EQ(d3d->EnumAdapterModes(0, 0, m), 0);
-  EXPECT_EQ(m.Format, D3DFMT_P8);
-  EXPECT_EQ(d3d->EnumAdapterModes(0, 1, m), D3DERR_INVALIDCALL);
-  EXPECT_EQ(d3d->GetAdapterDisplayMode(0, m), 0);
-  EXPECT_EQ(m.Width, 800u);
-  EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_REF, D3DFMT_R5G6B5, D3DUSAGE_DEPTHSTENCIL,
-                                   D3DRTYPE_SURFACE, D3DFMT_D16),
-            D3DERR_NOTAVAILABLE);
-  EXPECT_EQ(tp.IndexOf("D3D.GetDeviceCaps(0, 1) -> -2005530518"), 2);
 }
 
 TEST(TestPlatform, DeviceKeepsWhatIsSetAndCopiesWhatIsDrawn) {
@@ -143,57 +107,6 @@ TEST(TestPlatform, KeyboardReadsTheScriptedPollsThenNothing) {
   EXPECT_EQ(s, DIKEYBOARDSTATE{});
   ASSERT_EQ(kb->GetDeviceStateKeyboard(s), 0);
   EXPECT_THROW(kb->GetDeviceStateKeyboard(s), TestScriptExhausted);
-}
-
-TEST(TestPlatform, ClockCursorTimeAndRandomFollowTheScript) {
-  TestPlatform tp;
-  tp.script.ticks = {5000, 5003};
-  tp.script.tickStep = 7;
-  EXPECT_EQ(tp.GetTickCount(), 5000u);
-  EXPECT_EQ(tp.GetTickCount(), 5003u);
-  EXPECT_EQ(tp.GetTickCount(), 5010u);
-  tp.script.cursorCounter = -2;
-  EXPECT_EQ(tp.ShowCursor(1), -1);
-  EXPECT_EQ(tp.Calls().back(), "ShowCursor(1) -> -1");
-  tp.script.timesOfDay = {1.5f};
-  EXPECT_EQ(tp.Timer(), 1.5f);
-  EXPECT_EQ(tp.Timer(), 43200.0f);
-  tp.script.randomValues = {0.25f};
-  EXPECT_EQ(tp.Rnd(), 0.25f);
-  for (int i = 0; i < 1000; ++i) {
-    const float v = tp.Rnd();
-    ASSERT_GE(v, 0.0f);
-    ASSERT_LT(v, 1.0f);
-  }
-}
-
-TEST(TestPlatform, FormClosesAtTheScriptedDoEventsAndEndThrows) {
-  TestPlatform tp;
-  int closes = 0;
-  tp.SetFormEvents({[&] { ++closes; }});
-  tp.script.closeFormAtDoEvents = 2;
-  tp.DoEvents();
-  EXPECT_FALSE(tp.FormClosed());
-  tp.DoEvents();
-  EXPECT_TRUE(tp.FormClosed());
-  EXPECT_EQ(closes, 1);
-  EXPECT_THROW(tp.End(3), ProcessEnded);
-  EXPECT_EQ(tp.ExitCode(), 3);
-  EXPECT_EQ(tp.Calls().back(), "End(3)");
-}
-
-TEST(TestPlatform, TextFilesLandInTheTemporaryDriveCAndCanBeMadeToFail) {
-  TestPlatform tp;
-  std::int32_t n = 0;
-  ASSERT_EQ(tp.FileOpenForOutput("C:\\FPS.TXT", n), 0);
-  ASSERT_EQ(tp.FilePrintLine(n, "60"), 0);
-  EXPECT_EQ(tp.ReadTextFile("FPS.TXT"), "60\r\n");  // flushed at once
-  EXPECT_EQ(tp.FileOpenForOutput("C:\\FPS.TXT", n), ErrFileAlreadyOpen);
-  ASSERT_EQ(tp.FileClose(n), 0);
-  tp.Fail("FilePrintLine", ErrDiskFull);
-  ASSERT_EQ(tp.FileOpenForOutput("C:\\FPS.TXT", n), 0);
-  EXPECT_EQ(tp.FilePrintLine(n, "1"), ErrDiskFull);
-  EXPECT_EQ(tp.IndexOf("FileOpenForOutput(\"C:\\FPS.TXT\") -> 55"), 2);
 }
 
 }  // namespace
