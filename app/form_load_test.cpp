@@ -102,13 +102,27 @@ TEST_F(FormLoad, AFailingInitDXStopsStartUpThereAndReportsItsError) {
   ExpectShutdownOnce(tp, 1);
 }
 
-TEST_F(FormLoad, ADirect3DCodeShowsAsANegativeNumber) {
-  tp.Fail("DX.Direct3DCreate", D3DERR_INVALIDCALL);
-  EXPECT_EQ(tp.RunFormLoad(), "exit 1");
-  ASSERT_EQ(tp.MessageBoxes().size(), 1u);
-  EXPECT_EQ(tp.MessageBoxes()[0], "(-2005530516) " + DescribeError(D3DERR_INVALIDCALL));
-  EXPECT_EQ(tp.Count("new D3DX8"), 0);
-  ExpectShutdownOnce(tp, 1);
+TEST_F(FormLoad, AFailingInitD3DOrInitDIStopsStartUpAtItsStep) {
+  struct Case {
+    const char* failing;
+    HRESULT status;
+    const char* number;
+    const char* never;
+  };
+  for (const Case c : {Case{"DX.Direct3DCreate", D3DERR_INVALIDCALL, "-2005530516", "new D3DX8"},
+                       Case{"DX.DirectInputCreate", DIERR_NOTINITIALIZED, "-2147024875",
+                            "DI.CreateDevice"}}) {
+    SCOPED_TRACE(c.failing);
+    TestPlatform fresh;
+    fresh.PushKeys({DIK_ESCAPE});
+    fresh.Fail(c.failing, c.status);
+    EXPECT_EQ(fresh.RunFormLoad(), "exit 1");
+    EXPECT_EQ(fresh.MessageBoxes(),
+              std::vector<std::string>{std::string("(") + c.number + ") " + DescribeError(c.status)});
+    EXPECT_EQ(fresh.Count(c.never), 0);
+    EXPECT_EQ(fresh.Count("Form_Font"), 0);
+    ExpectShutdownOnce(fresh, 1);
+  }
 }
 
 TEST_F(FormLoad, ARefusalWithNothingPendingReportsTheRoutinesResultNotErrorZero) {
@@ -139,16 +153,6 @@ TEST_F(FormLoad, AFailingCreateDeviceShowsTwoBoxesAndEndsAtTheFont) {
                                       "(-2005530516) " + DescribeError(D3DERR_INVALIDCALL)}));
   EXPECT_GE(tp.IndexOf("Keyboard.Acquire"), 0);
   EXPECT_EQ(tp.Count("ShowCursor(0)"), 0);
-  ExpectShutdownOnce(tp, 1);
-}
-
-TEST_F(FormLoad, AFailingInitDIStopsBeforeTheKeyboard) {
-  tp.Fail("DX.DirectInputCreate", DIERR_NOTINITIALIZED);
-  EXPECT_EQ(tp.RunFormLoad(), "exit 1");
-  EXPECT_EQ(tp.MessageBoxes(),
-            std::vector<std::string>{"(-2147024875) " + DescribeError(DIERR_NOTINITIALIZED)});
-  EXPECT_EQ(tp.Count("DI.CreateDevice"), 0);
-  EXPECT_EQ(tp.Count("Form_Font"), 0);
   ExpectShutdownOnce(tp, 1);
 }
 
