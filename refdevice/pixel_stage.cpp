@@ -187,22 +187,28 @@ bool Argument(DWORD arg, const StageInputs& in, Rgba& out) {
   return true;
 }
 
-bool ReadsArgs(DWORD op, int& count) {
+// How many arguments op `op` reads: 1 (arg1), 2 (arg1, arg2) or 3 (all).
+int ArgumentCount(DWORD op) {
   switch (op) {
     case D3DTOP_SELECTARG1:
-      count = 1;
-      return true;
-    case D3DTOP_SELECTARG2:
-      count = 2;
-      return true;
+      return 1;
     case D3DTOP_MULTIPLYADD:
     case D3DTOP_LERP:
-      count = 3;
-      return true;
+      return 3;
     default:
-      count = 2;
-      return true;
+      return 2;
   }
+}
+
+// Reads the arguments op `op` combines; false when one of them cannot be
+// read, and the op then leaves the channels as they were.
+bool ReadArguments(DWORD op, DWORD arg0, DWORD arg1, DWORD arg2, const StageInputs& in, Rgba& a0,
+                   Rgba& a1, Rgba& a2) {
+  const int n = ArgumentCount(op);
+  bool ok = Argument(arg1, in, a1);
+  if (n != 1) ok = Argument(arg2, in, a2) && ok;
+  if (n == 3) ok = Argument(arg0, in, a0) && ok;
+  return ok;
 }
 
 // One channel of op `op` (for channels 0..2 colour, 3 alpha).
@@ -479,23 +485,14 @@ void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* att
     // Colour.
     {
       Rgba a0{}, a1{}, a2{};
-      int n = 2;
-      ReadsArgs(st.colorOp, n);
-      bool ok = Argument(st.colorArg1, in, a1);
-      if (n != 1) ok = Argument(st.colorArg2, in, a2) && ok;
-      if (n == 3) ok = Argument(st.colorArg0, in, a0) && ok;
-      if (ok)
+      if (ReadArguments(st.colorOp, st.colorArg0, st.colorArg1, st.colorArg2, in, a0, a1, a2))
         for (int c = 0; c < 3; ++c) result.c[c] = Combine(st.colorOp, c, a0, a1, a2, in);
     }
     // Alpha.
     if (st.alphaOp != D3DTOP_DISABLE) {
       Rgba a0{}, a1{}, a2{};
-      int n = 2;
-      ReadsArgs(st.alphaOp, n);
-      bool ok = Argument(st.alphaArg1, in, a1);
-      if (n != 1) ok = Argument(st.alphaArg2, in, a2) && ok;
-      if (n == 3) ok = Argument(st.alphaArg0, in, a0) && ok;
-      if (ok) result.c[3] = Combine(st.alphaOp, 3, a0, a1, a2, in);
+      if (ReadArguments(st.alphaOp, st.alphaArg0, st.alphaArg1, st.alphaArg2, in, a0, a1, a2))
+        result.c[3] = Combine(st.alphaOp, 3, a0, a1, a2, in);
     }
     if ((st.resultArg & D3DTA_SELECTMASK) == D3DTA_TEMP)
       temp = result;
