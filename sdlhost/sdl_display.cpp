@@ -220,10 +220,13 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
         continue;
       }
       int sy = static_cast<int>((static_cast<std::int64_t>(y - p.y) * frameH_) / p.height);
-      if (!ConvertRowToXrgb(frame.format, static_cast<const std::uint8_t*>(frame.pixels) +
+      // A source row shown twice when scaling up is converted once.
+      if (sy != previousSy &&
+          !ConvertRowToXrgb(frame.format, static_cast<const std::uint8_t*>(frame.pixels) +
                                               static_cast<std::ptrdiff_t>(sy) * frame.pitch,
                             row_.data(), frameW_))
         return false;
+      previousSy = sy;
       auto* line = base + static_cast<std::ptrdiff_t>(y) * surface->pitch;
       for (int x = 0; x < surfaceW_; ++x) {
         Uint32 v = 0;
