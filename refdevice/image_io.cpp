@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -109,6 +110,27 @@ bool WriteImage(const std::string& path, const Image& image, std::string* error)
 
 namespace {
 
+// The file an image is written to; null (with `error` said) for an empty
+// image or a file that cannot be created.
+File CreateImageFile(const std::string& path, const Image& image, std::string* error) {
+  if (!ValidSize(image)) {
+    if (error) *error = path + ": empty image";
+    return nullptr;
+  }
+  File f(std::fopen(path.c_str(), "wb"));
+  if (!f && error) *error = ErrnoText(path);
+  return f;
+}
+
+// Closes a written image file; a failed close can lose what was buffered.
+bool CloseImageFile(File f, const std::string& path, std::string* error) {
+  if (std::fclose(f.release()) != 0) {
+    if (error) *error = ErrnoText(path);
+    return false;
+  }
+  return true;
+}
+
 // One row of the image as 8-bit R, G, B triples, the order both file types
 // store.
 void PackRgbRow(const Image& image, std::int32_t y, std::uint8_t* row) {
@@ -123,15 +145,8 @@ void PackRgbRow(const Image& image, std::int32_t y, std::uint8_t* row) {
 }  // namespace
 
 bool WritePpm(const std::string& path, const Image& image, std::string* error) {
-  if (!ValidSize(image)) {
-    if (error) *error = path + ": empty image";
-    return false;
-  }
-  File f(std::fopen(path.c_str(), "wb"));
-  if (!f) {
-    if (error) *error = ErrnoText(path);
-    return false;
-  }
+  File f = CreateImageFile(path, image, error);
+  if (!f) return false;
   std::fprintf(f.get(), "P6\n%d %d\n255\n", image.width, image.height);
   std::vector<std::uint8_t> row(static_cast<std::size_t>(image.width) * 3);
   for (std::int32_t y = 0; y < image.height; ++y) {
@@ -141,11 +156,7 @@ bool WritePpm(const std::string& path, const Image& image, std::string* error) {
       return false;
     }
   }
-  if (std::fclose(f.release()) != 0) {
-    if (error) *error = ErrnoText(path);
-    return false;
-  }
-  return true;
+  return CloseImageFile(std::move(f), path, error);
 }
 
 namespace {
@@ -169,15 +180,8 @@ bool PngWriteAll(png_structp png, png_infop info, std::FILE* f, const Image& ima
 }  // namespace
 
 bool WritePng(const std::string& path, const Image& image, std::string* error) {
-  if (!ValidSize(image)) {
-    if (error) *error = path + ": empty image";
-    return false;
-  }
-  File f(std::fopen(path.c_str(), "wb"));
-  if (!f) {
-    if (error) *error = ErrnoText(path);
-    return false;
-  }
+  File f = CreateImageFile(path, image, error);
+  if (!f) return false;
   PngErrorState state;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -188,11 +192,7 @@ bool WritePng(const std::string& path, const Image& image, std::string* error) {
     if (error) *error = path + ": " + (state.message.empty() ? "PNG write failed" : state.message);
     return false;
   }
-  if (std::fclose(f.release()) != 0) {
-    if (error) *error = ErrnoText(path);
-    return false;
-  }
-  return true;
+  return CloseImageFile(std::move(f), path, error);
 }
 
 namespace {
