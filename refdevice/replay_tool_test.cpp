@@ -98,15 +98,6 @@ TEST(ReplayTool, FailuresWriteNothingAndSayWhy) {
   EXPECT_EQ(Tool(Quote((dir.Path() / "missing.scene").string()) + " x.png").status, 1);
 }
 
-TEST(ReplayTool, HelpDocumentsTheSceneFormat) {
-  const ToolRun run = Tool("--help");
-  EXPECT_EQ(run.status, 0);
-  for (const char* text : {"clear FLAGS COLOR Z [STENCIL]", "rsf STATE FLOAT",
-                           "ts STAGE STATE VALUE", "vb STRIDE PRIMTYPE PRIMCOUNT FILE",
-                           "up STRIDE PRIMTYPE PRIMCOUNT FILE", "world|view|proj", "0x hex"})
-    EXPECT_THAT(run.output, HasSubstr(text));
-}
-
 }  // namespace
 
 #endif

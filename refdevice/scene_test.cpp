@@ -4,9 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 
+#include "refdevice/test_support.h"
 #include "testplatform/mock_device.h"
 
 namespace {
@@ -19,8 +18,6 @@ using ::testing::InSequence;
 using ::testing::Return;
 using ::testing::SetArgReferee;
 using ::testing::StartsWith;
-
-namespace fs = std::filesystem;
 
 // A buffer that keeps what the fill wrote into it.
 class MemoryBuffer : public Direct3DVertexBuffer8 {
@@ -35,21 +32,13 @@ class MemoryBuffer : public Direct3DVertexBuffer8 {
   std::vector<BYTE> bytes;
 };
 
-// A fresh folder for one test's scene files.
+// A scratch folder for one test's scene files.
 class SceneFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::path(::testing::TempDir()) / (std::string("quillon_scene_") + info->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   void Write(const std::string& name, const std::string& bytes) {
-    std::ofstream(dir_ / name, std::ios::binary) << bytes;
+    folder_.Write(name, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
   }
-  std::string Folder() const { return dir_.string(); }
+  std::string Folder() const { return folder_.Path().string(); }
   // Parses `text` expecting a refusal; returns the message.
   std::string Refusal(const std::string& text) {
     scene::Scene s;
@@ -58,7 +47,7 @@ class SceneFiles : public ::testing::Test {
     return error;
   }
 
-  fs::path dir_;
+  test_support::ScratchFolder folder_;
 };
 
 TEST_F(SceneFiles, ParsesEveryCommandWithItsOperands) {
@@ -126,23 +115,6 @@ TEST_F(SceneFiles, MalformedLinesAreRefusedWithTheirLineNumber) {
   EXPECT_THAT(Refusal("up 20 5 0xFFFFFFFF small.bin\n"), HasSubstr("the draw reads"));
 }
 
-TEST_F(SceneFiles, LoadSceneNamesTheFileAndReadsDataBesideIt) {
-  Write("quad.bin", std::string(80, 'q'));
-  Write("good.scene", "fvf 0x44\nup 20 5 2 quad.bin\n");
-  Write("bad.scene", "fvf 0x44\n\nup 20 5 2 quad.bin extra\n");
-  scene::Scene s;
-  std::string error;
-  ASSERT_TRUE(scene::LoadScene((dir_ / "good.scene").string(), s, &error)) << error;
-  EXPECT_EQ(s.commands[1].data.size(), 80u);
-
-  scene::Scene untouched = s;
-  EXPECT_FALSE(scene::LoadScene((dir_ / "bad.scene").string(), s, &error));
-  EXPECT_EQ(error,
-            (dir_ / "bad.scene").string() + ":3: expected: up STRIDE PRIMTYPE PRIMCOUNT FILE");
-  EXPECT_EQ(s.commands.size(), untouched.commands.size());
-  EXPECT_FALSE(scene::LoadScene((dir_ / "none.scene").string(), s, &error));
-}
-
 TEST_F(SceneFiles, RunIssuesTheCallsInOrderWithTheSceneBracket) {
   std::string vertices(72, '\0');
   for (std::size_t i = 0; i < vertices.size(); ++i) vertices[i] = static_cast<char>(i);
@@ -201,24 +173,6 @@ TEST_F(SceneFiles, AFailingCallStopsTheRunAndNamesItsLine) {
   EXPECT_CALL(quiet, BeginScene()).Times(0);
   EXPECT_CALL(quiet, EndScene()).Times(0);
   EXPECT_EQ(scene::RunScene(quiet, states, &error), D3D_OK);
-}
-
-TEST(SceneReplay, TheHardwareDeviceIsReportedMissing) {
-  scene::Scene empty;
-  Image image;
-  std::string error;
-  EXPECT_FALSE(scene::ReplayToImage(empty, D3DDEVTYPE_HAL, image, &error));
-  EXPECT_THAT(error, HasSubstr("no hardware device"));
-  EXPECT_TRUE(image.pixels.empty());
-}
-
-TEST(SceneReplay, AnEmptySceneGivesTheDevicesFreshBackBuffer) {
-  scene::Scene empty;
-  Image image;
-  std::string error;
-  ASSERT_TRUE(scene::ReplayToImage(empty, D3DDEVTYPE_REF, image, &error)) << error;
-  EXPECT_EQ(image.width, 640);
-  EXPECT_EQ(image.height, 480);
 }
 
 }  // namespace
