@@ -9,16 +9,7 @@
 #include "refdevice/pixel_formats.h"
 #include "refdevice/ref_direct3d.h"
 #include "refdevice/vertex_stage.h"
-
-namespace {
-
-D3DMATRIX Identity() {
-  D3DMATRIX m{};
-  for (int i = 0; i < 4; ++i) m.m[i][i] = 1.0f;
-  return m;
-}
-
-}  // namespace
+#include "runtime/d3dx8_math.h"
 
 namespace refdev {
 
@@ -79,9 +70,9 @@ void RefDevice::ResetStates() {
   state_.rs[D3DRS_SOFTWAREVERTEXPROCESSING] = 1;
   for (int s = 0; s < D3D_MAX_TEXTURE_STAGES; ++s)
     FillDefaultTextureStageStates(state_.tss[static_cast<std::size_t>(s)], static_cast<DWORD>(s));
-  state_.world = Identity();
-  state_.view = Identity();
-  state_.proj = Identity();
+  D3DXMatrixIdentity(state_.world);
+  D3DXMatrixIdentity(state_.view);
+  D3DXMatrixIdentity(state_.proj);
   state_.viewport = {0, 0, params_.BackBufferWidth, params_.BackBufferHeight, 0.0f, 1.0f};
   state_.fvf = 0;
 }
@@ -151,7 +142,7 @@ HRESULT RefDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& matrix) 
       return D3D_OK;
     default:
       if (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7) {
-        matrix = Identity();
+        D3DXMatrixIdentity(matrix);
         return D3D_OK;
       }
       return D3DERR_INVALIDCALL;

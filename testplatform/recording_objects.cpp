@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "graphics/d3d8_defaults.h"
+#include "runtime/d3dx8_math.h"
 
 namespace testplatform {
 
@@ -36,12 +37,6 @@ UINT BytesPerPixel(std::int32_t format) {
     default:
       return 4;
   }
-}
-
-D3DMATRIX Identity() {
-  D3DMATRIX m{};
-  for (int i = 0; i < 4; ++i) m.m[i][i] = 1.0f;
-  return m;
 }
 
 // A new device's render states and viewport.
@@ -228,7 +223,10 @@ HRESULT RecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATR
 HRESULT RecordingDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& matrix) {
   if (HRESULT hr = rec_->Call("Device.GetTransform", Args(state))) return hr;
   const auto it = state_->Transforms.find(state);
-  matrix = it == state_->Transforms.end() ? Identity() : it->second;
+  if (it != state_->Transforms.end())
+    matrix = it->second;
+  else
+    D3DXMatrixIdentity(matrix);
   return D3D_OK;
 }
 
