@@ -31,27 +31,6 @@ TEST(D3DXOnReferenceDevice, PictureTextureGetsTheFullChainInTheDefaultFormat) {
   ASSERT_EQ(texture->GetLevelDesc(levels - 1, last), D3D_OK);
   EXPECT_EQ(last.Width, 1u);
   EXPECT_EQ(last.Height, 1u);
-
-  // A size of 0 by 0 asks for the default 256 by 256.
-  ASSERT_EQ(
-      d3dx.CreateTexture(d.device, 0, 0, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, texture),
-      D3D_OK);
-  ASSERT_EQ(texture->GetLevelDesc(0, top), D3D_OK);
-  EXPECT_EQ(top.Width, 256u);
-  EXPECT_EQ(top.Height, 256u);
-  EXPECT_EQ(texture->GetLevelCount(), 9u);
-}
-
-TEST(D3DXOnReferenceDevice, FontKeepsTheDeviceAlive) {
-  test_support::SceneDevice d;
-  RuntimeD3DX8 d3dx;
-  Ref<D3DXFont> font;
-  ASSERT_EQ(d3dx.CreateFont(d.device, 0x1234, font), D3D_OK);
-  std::weak_ptr<Direct3DDevice8> watch = d.device;
-  d.device.reset();
-  EXPECT_FALSE(watch.expired());
-  font.reset();
-  EXPECT_TRUE(watch.expired());
 }
 
 }  // namespace
