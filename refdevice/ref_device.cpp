@@ -217,10 +217,16 @@ HRESULT RefDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLO
     x1 = std::min(x1, vx1);
     y1 = std::min(y1, vy1);
     if (x0 >= x1 || y0 >= y1) return;
+    // The first row is filled pixel by pixel, the others copy it.
+    const std::size_t spanBytes = static_cast<std::size_t>(x1 - x0) * bpp;
+    const std::uint8_t* firstSpan = target.Row(y0) + static_cast<std::size_t>(x0) * bpp;
     for (std::int32_t y = y0; y < y1; ++y) {
       if (flags & D3DCLEAR_TARGET) {
-        std::uint8_t* row = target.Row(y) + static_cast<std::size_t>(x0) * bpp;
-        for (std::int32_t x = x0; x < x1; ++x, row += bpp) std::memcpy(row, pixel, bpp);
+        std::uint8_t* span = target.Row(y) + static_cast<std::size_t>(x0) * bpp;
+        if (y == y0)
+          for (std::size_t i = 0; i < spanBytes; i += bpp) std::memcpy(span + i, pixel, bpp);
+        else
+          std::memcpy(span, firstSpan, spanBytes);
       }
       const std::size_t base = static_cast<std::size_t>(y) * depth_.width;
       if (flags & D3DCLEAR_ZBUFFER) {
