@@ -102,31 +102,6 @@ TEST_F(Coverage, SharedEdgesCoverEachPixelOnce) {
                       x1, y1);
 }
 
-TEST_F(Coverage, FanAroundAnOffCentrePointHasNoGapsOrOverlaps) {
-  // Thin slivers around a centre between pixel centres, their rim on a
-  // circle, as a triangle fan.
-  std::vector<Tl> fan = {{320.3f, 240.7f, 0, 1, kOnce}};
-  constexpr int kSpokes = 97;
-  for (int k = 0; k <= kSpokes; ++k) {
-    const double a = 2 * 3.14159265358979 * (k % kSpokes) / kSpokes;
-    fan.push_back({static_cast<float>(320.3 + 200 * std::cos(a)),
-                   static_cast<float>(240.7 + 200 * std::sin(a)), 0, 1, kOnce});
-  }
-  const Image image = Draw(D3DPT_TRIANGLEFAN, fan, kSpokes);
-  int twice = 0, holes = 0;
-  for (int y = 0; y < 480; ++y)
-    for (int x = 0; x < 640; ++x) {
-      const std::uint32_t p = image.At(x, y);
-      if (p != 0 && p != kOnce) ++twice;
-      // Well inside the polygon (whose edges stay within 0.1 pixel of the
-      // circle's radius 200), every pixel must be drawn.
-      const double r = std::hypot(x - 320.3, y - 240.7);
-      if (r < 198.0 && p == 0) ++holes;
-    }
-  EXPECT_EQ(twice, 0);
-  EXPECT_EQ(holes, 0);
-}
-
 // Depth of two triangles with the same corners, crossing at x = 320:
 // the first rises from 0.2 on the left to 0.8 on the right, the second falls.
 struct Crossing {
