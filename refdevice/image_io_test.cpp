@@ -48,7 +48,7 @@ TEST(ImageFromFrame, WidensEveryBackBufferFormatToEightBits) {
   EXPECT_TRUE(image.pixels.empty());
 }
 
-TEST(ImageFiles, PngRoundTripsExactlyAndPpmHasItsHeader) {
+TEST(ImageFiles, PngRoundTripsExactly) {
   const Image image = Gradient(13, 7);
   std::string error;
   const std::string png = TempPath("rt.png");
@@ -58,21 +58,7 @@ TEST(ImageFiles, PngRoundTripsExactlyAndPpmHasItsHeader) {
   EXPECT_EQ(back.width, 13);
   EXPECT_EQ(back.height, 7);
   EXPECT_EQ(back.pixels, image.pixels);
-
-  const std::string ppm = TempPath("rt.PPM");
-  ASSERT_TRUE(WriteImage(ppm, image, &error)) << error;
-  std::ifstream in(ppm, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::string header = "P6\n13 7\n255\n";
-  ASSERT_EQ(bytes.size(), header.size() + 13 * 7 * 3);
-  EXPECT_EQ(bytes.substr(0, header.size()), header);
-  // Pixel (1, 1) is stored R, G, B.
-  const std::size_t at = header.size() + (1 * 13 + 1) * 3;
-  EXPECT_EQ(static_cast<unsigned char>(bytes[at]), 37u);
-  EXPECT_EQ(static_cast<unsigned char>(bytes[at + 1]), 91u);
-  EXPECT_EQ(static_cast<unsigned char>(bytes[at + 2]), 1u);
   std::remove(png.c_str());
-  std::remove(ppm.c_str());
 }
 
 TEST(ImageFiles, FailuresAreReportedNotThrown) {
