@@ -363,6 +363,7 @@ void BuildPixelContext(const DeviceState& state, const VertexStage& vs, PixelCon
   ctx.depthWrite = ctx.depthTest && rs[D3DRS_ZWRITEENABLE] != 0;
   ctx.depthFunc = rs[D3DRS_ZFUNC];
   ctx.stencilTest = rs[D3DRS_STENCILENABLE] != 0 && state.depth && state.depth->hasStencil;
+  ctx.earlyDepth = ctx.depthTest && !ctx.alphaTest && !ctx.stencilTest;
   ctx.stencilFunc = rs[D3DRS_STENCILFUNC];
   ctx.stencilRef = rs[D3DRS_STENCILREF] & 0xFFu;
   ctx.stencilMask = rs[D3DRS_STENCILMASK] & 0xFFu;
@@ -451,7 +452,7 @@ bool NeedsSpecular(const PixelContext& ctx) {
 bool NeedsFogDepth(const PixelContext& ctx) { return ctx.fogMode == 1; }
 
 bool DepthRejects(const PixelContext& ctx, int x, int y, float z) {
-  if (!ctx.depthTest || ctx.alphaTest || ctx.stencilTest) return false;
+  if (!ctx.earlyDepth) return false;
   const std::size_t index =
       static_cast<std::size_t>(y) * static_cast<std::size_t>(ctx.depth->width) +
       static_cast<std::size_t>(x);
@@ -537,11 +538,13 @@ void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* att
   }
   if (ctx.depthTest) {
     DepthBuffer& d = *ctx.depth;
+    // An early test has passed the pixel already, and nothing since has
+    // written its depth.
     if (!d.d16.empty()) {
-      if (!Compare(ctx.depthFunc, depthValue, d.d16[depthIndex])) return;
+      if (!ctx.earlyDepth && !Compare(ctx.depthFunc, depthValue, d.d16[depthIndex])) return;
       if (ctx.depthWrite) d.d16[depthIndex] = static_cast<std::uint16_t>(depthValue);
     } else {
-      if (!Compare(ctx.depthFunc, depthValue, d.d32[depthIndex])) return;
+      if (!ctx.earlyDepth && !Compare(ctx.depthFunc, depthValue, d.d32[depthIndex])) return;
       if (ctx.depthWrite) d.d32[depthIndex] = depthValue;
     }
   }

@@ -43,6 +43,9 @@ struct PixelContext {
   int alphaRef = 0;
   bool depthTest = false;
   bool depthWrite = false;
+  // The depth test runs before shading (DepthRejects): nothing that comes
+  // before it in the pixel's order (alpha or stencil test) can discard it.
+  bool earlyDepth = false;
   DWORD depthFunc = D3DCMP_LESSEQUAL;
   double depthScale = 65535.0;
   bool stencilTest = false;  // only with a depth buffer that has stencil bits
@@ -64,6 +67,7 @@ struct PixelContext {
 void BuildPixelContext(const DeviceState& state, const VertexStage& vs, PixelContext& ctx);
 
 // Shades pixel (x, y) with depth `z` (0..1) and un-premultiplied attributes.
+// With an early depth test the pixel must be one DepthRejects has passed.
 void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* attr);
 
 // True when the depth test alone already discards the pixel and nothing
