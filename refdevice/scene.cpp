@@ -185,7 +185,8 @@ bool ParseLine(std::string_view line, const std::string& folder, Command& cmd, b
     if (cmd.op == Op::UserPointer) {
       // Drawing from memory has no buffer size the device could check, so
       // the file must cover every vertex here.
-      const std::uint64_t need = PrimitiveVertexCount(static_cast<D3DPRIMITIVETYPE>(cmd.args[1]), cmd.args[2]) * cmd.args[0];
+      const auto type = static_cast<D3DPRIMITIVETYPE>(cmd.args[1]);
+      const std::uint64_t need = PrimitiveVertexCount(type, cmd.args[2]) * cmd.args[0];
       if (need > cmd.data.size()) {
         reason = cmd.file + " holds " + std::to_string(cmd.data.size()) +
                  " bytes; the draw reads " + std::to_string(need);
