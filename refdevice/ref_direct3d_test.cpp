@@ -43,6 +43,10 @@ class FakeHost : public DisplayHost {
   }
 };
 
+HRESULT Create(RefDirect3D8& d3d, D3DPRESENT_PARAMETERS& p, Ref<Direct3DDevice8>& dev) {
+  return d3d.CreateDevice(0, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, p, dev);
+}
+
 HRESULT Create(RefDirect3D8& d3d, D3DPRESENT_PARAMETERS& p, HWND focus = kWindow,
                D3DDEVTYPE type = D3DDEVTYPE_REF) {
   Ref<Direct3DDevice8> dev;
@@ -191,9 +195,7 @@ TEST(RefDirect3D8, CreateDeviceAcceptsFullScreenAndWindowed) {
   p.EnableAutoDepthStencil = 1;
   p.AutoDepthStencilFormat = D3DFMT_D16;
   Ref<Direct3DDevice8> dev;
-  ASSERT_EQ(
-      d3d.CreateDevice(0, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, p, dev),
-      D3D_OK);
+  ASSERT_EQ(Create(d3d, p, dev), D3D_OK);
   auto* ref = static_cast<RefDevice*>(dev.get());
   EXPECT_EQ(ref->BackBuffer().format, D3DFMT_R5G6B5);
   EXPECT_EQ(ref->BackBuffer().width, 640);
@@ -211,9 +213,7 @@ TEST(RefDirect3D8, CreateDeviceAcceptsFullScreenAndWindowed) {
   D3DPRESENT_PARAMETERS w{};
   w.Windowed = 1;
   w.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  ASSERT_EQ(
-      d3d.CreateDevice(0, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, w, dev),
-      D3D_OK);
+  ASSERT_EQ(Create(d3d, w, dev), D3D_OK);
   EXPECT_EQ(w.BackBufferCount, 1u);
   EXPECT_EQ(w.BackBufferWidth, 640u);
   EXPECT_EQ(w.BackBufferHeight, 480u);
@@ -238,9 +238,7 @@ TEST(RefDirect3D8, HostSeesAttachPresentAndDetach) {
   w.SwapEffect = D3DSWAPEFFECT_COPY;
   {
     Ref<Direct3DDevice8> dev;
-    ASSERT_EQ(
-        d3d.CreateDevice(0, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, w, dev),
-        D3D_OK);
+    ASSERT_EQ(Create(d3d, w, dev), D3D_OK);
     EXPECT_EQ(w.BackBufferWidth, 320u);
     EXPECT_EQ(host.attached, 1);
     ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456, 1.0f, 0), D3D_OK);
