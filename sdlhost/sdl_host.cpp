@@ -16,12 +16,28 @@ namespace {
 
 volatile std::sig_atomic_t g_signal = 0;
 volatile std::sig_atomic_t g_inMessageBox = 0;
+// When the first signal came, in whole seconds of the monotonic clock.
+volatile std::sig_atomic_t g_signalSecond = 0;
+
+long MonotonicSecond() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);  // async-signal-safe
+  return static_cast<long>(now.tv_sec);
+}
 
 // The program checks for a signal at its next poll or present. A message box
-// blocks those, and a second signal means the program is not getting there:
-// then the process ends at once.
+// blocks those, and a signal repeated well after the first means the program
+// is not getting there: then the process ends at once. A repeat that follows
+// at once is the same request again (a supervisor such as timeout(1) signals
+// both the program and its process group) and must not skip giving the
+// display's mode back.
 void OnSignal(int sig) {
-  if (g_inMessageBox || g_signal) _exit(128 + sig);
+  if (g_inMessageBox) _exit(128 + sig);
+  if (g_signal) {
+    if (MonotonicSecond() - g_signalSecond >= 2) _exit(128 + sig);
+    return;
+  }
+  g_signalSecond = static_cast<std::sig_atomic_t>(MonotonicSecond());
   g_signal = sig;
 }
 
