@@ -77,9 +77,7 @@ void frmTest::Form_Load() {
       }
     }
   } catch (const RuntimeError& e) {
-    Err().Number = e.Number;
-    Err().Source = e.Source;
-    Err().Description = e.Description;
+    // Raise has already made it the pending error.
     ReportError(e.Number, e.Description);
     exitCode = 1;
   } catch (const std::bad_alloc&) {
