@@ -5,7 +5,7 @@
 #include "app/frmTest.h"
 #include "graphics/moduleDX8.h"
 #include "input/keyboard.h"
-#include "testplatform/test_platform.h"
+#include "tests/harness/program_platform.h"
 
 using namespace moduleDX8;
 
@@ -32,7 +32,7 @@ const std::vector<std::string> kShutdownReleases = {"release Keyboard", "release
                                                     "release D3D",      "release DX"};
 
 // The lines of `expected` appear in the log in this order.
-void ExpectInOrder(const TestPlatform& tp, const std::vector<std::string>& expected) {
+void ExpectInOrder(const ProgramPlatform& tp, const std::vector<std::string>& expected) {
   int last = -1;
   for (const std::string& line : expected) {
     const int at = tp.IndexOf(line);
@@ -43,7 +43,7 @@ void ExpectInOrder(const TestPlatform& tp, const std::vector<std::string>& expec
 
 // The shutdown sequence ran once, in order, after everything else, and ended
 // the process with `exitCode`.
-void ExpectShutdownOnce(const TestPlatform& tp, int exitCode) {
+void ExpectShutdownOnce(const ProgramPlatform& tp, int exitCode) {
   const auto& calls = tp.Calls();
   ASSERT_FALSE(calls.empty());
   EXPECT_EQ(calls.back(), "End(" + std::to_string(exitCode) + ")");
@@ -71,7 +71,7 @@ void ExpectShutdownOnce(const TestPlatform& tp, int exitCode) {
 class FormLoad : public ::testing::Test {
  protected:
   void SetUp() override { tp.PushKeys({DIK_ESCAPE}); }
-  TestPlatform tp;
+  ProgramPlatform tp;
 };
 
 TEST_F(FormLoad, ANormalRunStartsInOrderAndShutsDownWithStatusZero) {
@@ -113,7 +113,7 @@ TEST_F(FormLoad, AFailingInitD3DOrInitDIStopsStartUpAtItsStep) {
                        Case{"DX.DirectInputCreate", DIERR_NOTINITIALIZED, "-2147024875",
                             "DI.CreateDevice"}}) {
     SCOPED_TRACE(c.failing);
-    TestPlatform fresh;
+    ProgramPlatform fresh;
     fresh.PushKeys({DIK_ESCAPE});
     fresh.Fail(c.failing, c.status);
     EXPECT_EQ(fresh.RunFormLoad(), "exit 1");
@@ -169,7 +169,7 @@ TEST_F(FormLoad, EveryRaisingStartUpStepIsReportedWithItsStatus) {
                          "D3DX.CreateFont"};
   for (const char* step : steps) {
     SCOPED_TRACE(step);
-    TestPlatform fresh;
+    ProgramPlatform fresh;
     fresh.Fail(step, DIERR_OTHERAPPHASPRIO);
     EXPECT_EQ(fresh.RunFormLoad(), "exit 1");
     EXPECT_EQ(fresh.MessageBoxes(),

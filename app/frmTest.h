@@ -6,9 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "graphics/d3dx8.h"
+#include "platform/d3dx8.h"
 #include "graphics/picture.h"
-#include "runtime/runtime.h"
+#include "platform/runtime.h"
 
 // The 24-byte vertex of the spinning cloud.
 struct SceneVertex {

@@ -7,7 +7,7 @@
 #include "app/frmTest.h"
 #include "graphics/moduleDX8.h"
 #include "graphics/picture.h"
-#include "testplatform/test_platform.h"
+#include "tests/harness/program_platform.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ using Lines = std::vector<std::string>;
 // is created with 388 and the load event selects the picture loop.
 class PictureFormat final : public PlatformObjects {
  public:
-  explicit PictureFormat(TestPlatform& tp) : tp_(tp) { InstallPlatform({this, &tp, &tp}); }
+  explicit PictureFormat(ProgramPlatform& tp) : tp_(tp) { InstallPlatform({this, &tp, &tp}); }
   ~PictureFormat() override { InstallPlatform({&tp_, &tp_, &tp_}); }
   HRESULT NewDirectX8(Ref<DirectX8>& dx) override {
     moduleDX8::VertexFormat = 388;
@@ -27,12 +27,12 @@ class PictureFormat final : public PlatformObjects {
   HRESULT NewD3DX8(Ref<D3DX8>& d3dx) override { return tp_.NewD3DX8(d3dx); }
 
  private:
-  TestPlatform& tp_;
+  ProgramPlatform& tp_;
 };
 
 class PictureLoop : public ::testing::Test {
  protected:
-  TestPlatform tp;
+  ProgramPlatform tp;
   PictureFormat format{tp};
   frmTest& form = tp.Form();
 };

@@ -5,8 +5,8 @@
 
 #include "app/frmTest.h"
 #include "graphics/moduleDX8.h"
-#include "testplatform/test_helpers.h"
-#include "testplatform/test_platform.h"
+#include "tests/harness/test_helpers.h"
+#include "tests/harness/program_platform.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ class PixelFog : public ::testing::Test {
 
   HRESULT Fog(D3DCOLOR color, std::int32_t mode) { return form->SetupPixelFog(color, mode); }
 
-  TestPlatform tp;
+  ProgramPlatform tp;
   std::unique_ptr<frmTest> form = std::make_unique<frmTest>();
 };
 

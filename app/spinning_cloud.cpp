@@ -8,7 +8,7 @@
 #include "graphics/moduleDX8.h"
 #include "graphics/platform_access.h"
 #include "input/keyboard.h"
-#include "runtime/checked.h"
+#include "platform/checked.h"
 #include "timing/fps.h"
 
 namespace {

@@ -12,15 +12,15 @@
 #include "app/frmTest.h"
 #include "graphics/moduleDX8.h"
 #include "input/keyboard.h"
-#include "runtime/d3dx8_math.h"
-#include "testplatform/test_platform.h"
+#include "platform/d3dx8_math.h"
+#include "tests/harness/program_platform.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
 
 // The log without the 24000 random draws of the vertex set-up.
-Lines WithoutDraws(const TestPlatform& tp) {
+Lines WithoutDraws(const ProgramPlatform& tp) {
   Lines out;
   for (const std::string& line : tp.Calls())
     if (line.rfind("Rnd -> ", 0) != 0) out.push_back(line);
@@ -54,7 +54,7 @@ float Step(float value, double step) { return static_cast<float>(static_cast<dou
 
 class SpinningCloud : public ::testing::Test {
  protected:
-  TestPlatform tp;
+  ProgramPlatform tp;
   frmTest& form = tp.Form();
 };
 
@@ -281,7 +281,7 @@ TEST_F(SpinningCloud, SetUpFailuresAreReportedWithTheirNumbers) {
   {
     // A vertex that cannot be formed: SetupVertecies hands back its error and
     // the loop raises it again; no log is created.
-    TestPlatform fresh;
+    ProgramPlatform fresh;
     fresh.script.randomValues = {std::numeric_limits<float>::infinity()};
     ASSERT_EQ(fresh.RunFormLoad(), "exit 1");
     EXPECT_EQ(fresh.MessageBoxes(), Lines{"(6) Overflow"});
@@ -289,14 +289,14 @@ TEST_F(SpinningCloud, SetUpFailuresAreReportedWithTheirNumbers) {
     EXPECT_FALSE(fresh.TextFileExists("FPS.TXT"));
   }
   {
-    TestPlatform fresh;
+    ProgramPlatform fresh;
     fresh.Fail("FileOpenForOutput", ErrPermissionDenied);
     ASSERT_EQ(fresh.RunFormLoad(), "exit 1");
     EXPECT_EQ(fresh.MessageBoxes(), Lines{"(70) Permission denied"});
     EXPECT_EQ(fresh.Count("Keyboard.GetDeviceState"), 0);
   }
   {
-    TestPlatform fresh;
+    ProgramPlatform fresh;
     fresh.PushKeys({});
     fresh.Fail("FilePrintLine", ErrDiskFull, 2);
     ASSERT_EQ(fresh.RunFormLoad(), "exit 1");

@@ -2,7 +2,7 @@
 // origin, random colours over a constant alpha, random texture coordinates.
 #include "app/frmTest.h"
 #include "graphics/platform_access.h"
-#include "runtime/checked.h"
+#include "platform/checked.h"
 
 namespace {
 constexpr std::int32_t kLowerBound = 0;

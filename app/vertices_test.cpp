@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "app/frmTest.h"
-#include "testplatform/test_platform.h"
+#include "tests/harness/program_platform.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ std::uint32_t Blue(D3DCOLOR c) { return c & 0xFF; }
 
 class Vertices : public ::testing::Test {
  protected:
-  TestPlatform tp;
+  ProgramPlatform tp;
   std::unique_ptr<frmTest> form = std::make_unique<frmTest>();
 };
 
@@ -123,7 +123,7 @@ TEST_F(Vertices, AFaultEndsTheCallKeepingTheRecordsFilledSoFar) {
   }
 
   // An invalid position is an overflow too.
-  TestPlatform fresh;
+  ProgramPlatform fresh;
   fresh.script.randomValues = {std::numeric_limits<float>::quiet_NaN()};
   EXPECT_EQ(form->SetupVertecies(), ErrOverflow);
 

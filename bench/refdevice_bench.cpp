@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "graphics/d3dx8.h"
+#include "platform/d3dx8.h"
 #include "refdevice/program_scenes.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"

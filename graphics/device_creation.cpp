@@ -2,8 +2,8 @@
 // and the D3DX utility object.
 #include "graphics/moduleDX8.h"
 #include "graphics/platform_access.h"
-#include "runtime/checked.h"
-#include "runtime/resume_next.h"
+#include "platform/checked.h"
+#include "platform/resume_next.h"
 
 namespace moduleDX8 {
 

@@ -4,7 +4,7 @@
 #include <climits>
 
 #include "graphics/moduleDX8.h"
-#include "testplatform/test_platform.h"
+#include "tests/harness/program_platform.h"
 
 using namespace moduleDX8;
 
@@ -22,7 +22,7 @@ class DeviceCreation : public ::testing::Test {
   }
   std::string Params() const { return FormatPresentParameters(D3DPP); }
 
-  TestPlatform tp;
+  ProgramPlatform tp;
 };
 
 TEST_F(DeviceCreation, InitDXReturnsZeroExactlyWhenTheRootWasCreated) {
@@ -105,7 +105,7 @@ TEST_F(DeviceCreation, WindowedWhenTheSumIsZero) {
   };
   for (const Case c : {Case{0, 0, 0}, Case{100, -100, 0}, Case{-16, 0, 16}}) {
     SCOPED_TRACE(std::to_string(c.w) + "," + std::to_string(c.h) + "," + std::to_string(c.d));
-    TestPlatform fresh;
+    ProgramPlatform fresh;
     ASSERT_EQ(InitDX(), 0);
     fresh.script.desktop = {1280, 1024, 60, D3DFMT_R5G6B5};
     EXPECT_EQ(InitD3D(9, c.w, c.h, c.d, 3, D3DFMT_D16), 0);
@@ -123,14 +123,14 @@ TEST_F(DeviceCreation, AnOverflowingSumSelectsWindowedInEitherAddition) {
   // The second case's full sum would fit: the first addition already overflows.
   for (const Case c : {Case{INT_MAX, 1, -5}, Case{INT_MAX, 0, 1}, Case{INT_MIN, -1, 1}}) {
     SCOPED_TRACE(std::to_string(c.w) + "," + std::to_string(c.h) + "," + std::to_string(c.d));
-    TestPlatform fresh;
+    ProgramPlatform fresh;
     ASSERT_EQ(InitDX(), 0);
     fresh.script.desktop.Format = D3DFMT_P8;  // stops right after the choice
     EXPECT_EQ(InitD3D(9, c.w, c.h, c.d, 1, D3DFMT_D16), D3DERR_INVALIDDEVICE);
     EXPECT_EQ(Err().Number, ErrOverflow);  // passed over, still pending
     EXPECT_EQ(fresh.Count("D3D.GetAdapterModeCount"), 0);
 
-    TestPlatform again;
+    ProgramPlatform again;
     ASSERT_EQ(InitDX(), 0);
     EXPECT_EQ(InitD3D(9, c.w, c.h, c.d, 1, D3DFMT_D16), 0);
     EXPECT_EQ(D3DPP.Windowed, 1);
@@ -140,7 +140,7 @@ TEST_F(DeviceCreation, AnOverflowingSumSelectsWindowedInEitherAddition) {
 
 TEST_F(DeviceCreation, WindowedRefusesAPalettizedDesktopBeforeCreatingAnything) {
   for (std::int32_t format : {D3DFMT_P8, D3DFMT_A8P8}) {
-    TestPlatform fresh;
+    ProgramPlatform fresh;
     ASSERT_EQ(InitDX(), 0);
     fresh.script.desktop.Format = format;
     EXPECT_EQ(InitD3D(9, 0, 0, 0, 1, 0), D3DERR_INVALIDDEVICE);
@@ -156,7 +156,7 @@ TEST_F(DeviceCreation, AnyFailedModeSearchBecomesInvalidDevice) {
   EXPECT_EQ(Err().Number, 0);
   EXPECT_EQ(FormatPresentParameters(D3DPP), "{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}");
 
-  TestPlatform failing;  // the enumeration's own error number is not passed on
+  ProgramPlatform failing;  // the enumeration's own error number is not passed on
   ASSERT_EQ(InitDX(), 0);
   failing.Fail("D3D.EnumAdapterModes", E_FAIL);
   EXPECT_EQ(FullScreen(), D3DERR_INVALIDDEVICE);
@@ -170,7 +170,7 @@ TEST_F(DeviceCreation, AFailedDesktopQueryFailsFullScreenButGoesUnnoticedWindowe
   EXPECT_EQ(Err().Number, E_FAIL);
   EXPECT_EQ(tp.Count("D3D.EnumAdapterModes"), 0);
 
-  TestPlatform windowed;
+  ProgramPlatform windowed;
   ASSERT_EQ(InitDX(), 0);
   DispMode = {1, 2, 3, D3DFMT_R5G6B5};  // kept: the failed query writes nothing
   windowed.Fail("D3D.GetAdapterDisplayMode", E_FAIL);
@@ -189,7 +189,7 @@ TEST_F(DeviceCreation, ARefusedDepthFormatGivesADeviceWithoutDepthBuffer) {
 
 TEST_F(DeviceCreation, NoDepthFormatTestForZeroOrNegativeDepthFormats) {
   for (std::int32_t depthFormat : {0, -80}) {
-    TestPlatform fresh;
+    ProgramPlatform fresh;
     ASSERT_EQ(InitDX(), 0);
     EXPECT_EQ(FullScreen(depthFormat), 0);
     EXPECT_EQ(fresh.Count("D3D.CheckDeviceFormat"), 0);

@@ -2,7 +2,7 @@
 // format fits the wanted depth.
 #include "graphics/moduleDX8.h"
 #include "graphics/platform_access.h"
-#include "runtime/checked.h"
+#include "platform/checked.h"
 
 namespace moduleDX8 {
 

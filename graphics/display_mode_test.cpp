@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "graphics/moduleDX8.h"
-#include "testplatform/test_platform.h"
+#include "tests/harness/program_platform.h"
 
 using namespace moduleDX8;
 
@@ -17,7 +17,7 @@ class DisplayMode : public ::testing::Test {
   }
   std::int32_t Find(std::int32_t depth) { return FindDisplayMode(640, 480, depth, format); }
 
-  TestPlatform tp;
+  ProgramPlatform tp;
   std::int32_t format = -7;  // "untouched" marker
 };
 

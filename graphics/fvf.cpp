@@ -1,5 +1,5 @@
-#include "graphics/d3d8.h"
-#include "graphics/d3d8_defaults.h"
+#include "platform/d3d8.h"
+#include "platform/d3d8_defaults.h"
 
 UINT FvfVertexSize(DWORD fvf) {
   const int position = FvfPositionBytes(fvf);

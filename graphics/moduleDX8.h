@@ -1,14 +1,14 @@
 // moduleDX8, the Direct3D side: module state and routines.
 //
 // The state is module-level, as the program was written: zero or unset at
-// start. ResetModuleDX8() puts every variable of the module (graphics, input
-// and timing) back to that start, for a fresh run inside one process.
+// start. ResetGraphicsState() puts the Direct3D side's variables back to that
+// start, for a fresh run inside one process.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "graphics/d3dx8.h"
+#include "platform/d3dx8.h"
 
 namespace moduleDX8 {
 
@@ -23,7 +23,7 @@ extern D3DDISPLAYMODE DispMode;
 extern std::int32_t DevType;
 extern std::int32_t VertexFormat;
 
-void ResetModuleDX8();
+void ResetGraphicsState();
 
 // Device creation.
 std::int32_t InitDX();

@@ -1,9 +1,7 @@
-// moduleDX8's module-level state: every variable of the module, zero or unset
-// at program start, and the reset that puts them back there.
+// moduleDX8's Direct3D state: zero or unset at program start, and the reset
+// that puts it back there. The keyboard and the frame-rate counter keep their
+// own state beside their routines.
 #include "graphics/moduleDX8.h"
-#include "input/keyboard.h"
-#include "runtime/error.h"
-#include "timing/fps.h"
 
 namespace moduleDX8 {
 
@@ -17,20 +15,9 @@ D3DDISPLAYMODE DispMode{};
 std::int32_t DevType = 0;
 std::int32_t VertexFormat = 0;
 
-Ref<DirectInput8> DI;
-Ref<DirectInputDevice8> DIKeyboard;
-DIKEYBOARDSTATE KeyState{};
-
-float TickNow = 0.0f;
-float TickLast = 0.0f;
-float FrameCount = 0.0f;
-float FPS = 0.0f;
-
-void ResetModuleDX8() {
-  // Objects go in the order the program itself releases them: the keyboard
-  // before DirectInput, the graphics objects from the newest to the root.
-  DIKeyboard = nullptr;
-  DI = nullptr;
+void ResetGraphicsState() {
+  // Objects go in the order the program itself releases them: from the newest
+  // to the root.
   D3DX = nullptr;
   D3DDevice = nullptr;
   D3D = nullptr;
@@ -40,11 +27,6 @@ void ResetModuleDX8() {
   DispMode = {};
   DevType = 0;
   VertexFormat = 0;
-  KeyState.fill(0);
-  TickNow = 0.0f;
-  TickLast = 0.0f;
-  FrameCount = 0.0f;
-  FPS = 0.0f;
 }
 
 }  // namespace moduleDX8

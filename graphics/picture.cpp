@@ -5,7 +5,7 @@
 
 #include "graphics/moduleDX8.h"
 #include "graphics/platform_access.h"
-#include "runtime/checked.h"
+#include "platform/checked.h"
 
 static_assert(sizeof(PictureVertex) == 32);
 static_assert(offsetof(PictureVertex, X) == 0 && offsetof(PictureVertex, Y) == 4 &&

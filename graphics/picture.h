@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "graphics/d3d8.h"
+#include "platform/d3d8.h"
 
 struct Picture {
   float Width = 0.0f;

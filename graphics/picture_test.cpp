@@ -7,16 +7,16 @@
 #include <vector>
 
 #include "graphics/moduleDX8.h"
-#include "testplatform/test_helpers.h"
-#include "testplatform/test_platform.h"
+#include "tests/harness/test_helpers.h"
+#include "tests/harness/program_platform.h"
 
 namespace {
 
 using namespace moduleDX8;
 
-void MakeDeviceAndD3DX(TestPlatform& tp) { test_helpers::MakeDevice(tp, true); }
+void MakeDeviceAndD3DX(ProgramPlatform& tp) { test_helpers::MakeDevice(tp, true); }
 
-std::vector<PictureVertex> DrawnQuad(const TestPlatform& tp) {
+std::vector<PictureVertex> DrawnQuad(const ProgramPlatform& tp) {
   const auto& draw = tp.Device()->LastDrawPrimitiveUP;
   if (!draw) return {};
   std::vector<PictureVertex> v(draw->Vertices.size() / sizeof(PictureVertex));
@@ -39,7 +39,7 @@ void ExpectCorners(const std::vector<PictureVertex>& q, Corner v0, Corner v1, Co
 }
 
 TEST(CreatePicture, AnEmptyNameGetsABlankD3DXTextureOfTheRequestedSize) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   MakeDeviceAndD3DX(tp);
   Picture pic = CreatePicture("", 256, 128);
   ASSERT_EQ(tp.CallsStartingWith("D3DX.CreateTexture(").size(), 1u);
@@ -63,7 +63,7 @@ TEST(CreatePicture, AnEmptyNameGetsABlankD3DXTextureOfTheRequestedSize) {
 }
 
 TEST(CreatePicture, ANamedPictureHasNoTextureAndTouchesNothing) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   MakeDeviceAndD3DX(tp);
   Picture pic = CreatePicture("C:\\WINDOWS\\Setup.bmp", 640, 480);
   EXPECT_FALSE(pic.Texture);
@@ -90,7 +90,7 @@ TEST(CreatePicture, ANamedPictureHasNoTextureAndTouchesNothing) {
 }
 
 TEST(CreatePicture, ReassignmentReleasesTheFirstTextureAndAFailureKeepsTheOldRecord) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   MakeDeviceAndD3DX(tp);
   Picture pic = CreatePicture("", 64, 64);
   ASSERT_EQ(tp.Textures().size(), 1u);
@@ -125,7 +125,7 @@ TEST(CreatePicture, ReassignmentReleasesTheFirstTextureAndAFailureKeepsTheOldRec
 }
 
 TEST(DrawPicture, DrawsAFourVertexStripInCornerOrderWithTheGivenColours) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   MakeDeviceAndD3DX(tp);
   const Picture pic = CreatePicture("", 64, 32);
   tp.ClearCalls();
@@ -159,7 +159,7 @@ TEST(DrawPicture, DrawsAFourVertexStripInCornerOrderWithTheGivenColours) {
 }
 
 TEST(DrawPicture, AZeroFarEdgeFallsBackToThePicturesSize) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   MakeDeviceAndD3DX(tp);
   const Picture screen = CreatePicture("named", 640, 480);
 
@@ -192,7 +192,7 @@ TEST(DrawPicture, AZeroFarEdgeFallsBackToThePicturesSize) {
 }
 
 TEST(DrawPicture, FailuresRaiseAndStopTheDraw) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   MakeDeviceAndD3DX(tp);
   Picture wide;
   wide.Width = FLT_MAX;

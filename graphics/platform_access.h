@@ -5,9 +5,9 @@
 
 #include <string_view>
 
-#include "runtime/error.h"
-#include "runtime/platform.h"
-#include "runtime/ref.h"
+#include "platform/error.h"
+#include "platform/platform.h"
+#include "platform/ref.h"
 
 template <class T>
 T& Use(const Ref<T>& object, std::string_view interfaceName) {

@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "graphics/moduleDX8.h"
-#include "testplatform/test_platform.h"
+#include "tests/harness/program_platform.h"
 
 using namespace moduleDX8;
 
 namespace {
 
 TEST(Release, IsHarmlessWhenStartUpStoppedEarlyAndWhenRepeated) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   ASSERT_EQ(InitDX(), 0);
   TerminateD3D();
   EXPECT_TRUE(tp.CallsStartingWith("release ").empty());

@@ -2,7 +2,7 @@
 // ordinary alpha-blend factors (blending itself stays off).
 #include "graphics/moduleDX8.h"
 #include "graphics/platform_access.h"
-#include "runtime/resume_next.h"
+#include "platform/resume_next.h"
 
 namespace moduleDX8 {
 

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "graphics/moduleDX8.h"
-#include "testplatform/test_helpers.h"
-#include "testplatform/test_platform.h"
+#include "tests/harness/test_helpers.h"
+#include "tests/harness/program_platform.h"
 
 using namespace moduleDX8;
 
@@ -12,7 +12,7 @@ namespace {
 using test_helpers::MakeDevice;
 
 TEST(DefaultRenderStates, AWorkingDeviceGetsFormatNoLightingAndBlendFactorsButNoBlending) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   MakeDevice(tp);
   VertexFormat = 388;
   EXPECT_EQ(SetDefaultRenderStates(), 0);
@@ -31,7 +31,7 @@ TEST(DefaultRenderStates, EachFailingSettingLeavesTheOthersMade) {
   const int occurrence[] = {1, 1, 2, 3};
   for (int i = 0; i < 4; ++i) {
     SCOPED_TRACE(i);
-    TestPlatform tp;
+    ProgramPlatform tp;
     MakeDevice(tp);
     VertexFormat = 834;
     tp.Fail(names[i], E_FAIL, occurrence[i]);
@@ -45,14 +45,14 @@ TEST(DefaultRenderStates, EachFailingSettingLeavesTheOthersMade) {
 }
 
 TEST(DefaultRenderStates, AnUnsetDeviceFailsWithoutReachingAnyDevice) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   EXPECT_EQ(SetDefaultRenderStates(), D3DERR_INVALIDCALL);
   EXPECT_EQ(Err().Number, ErrObjectNotSet);
   EXPECT_TRUE(tp.CallsStartingWith("Device.").empty());
 }
 
 TEST(DefaultRenderStates, AnErrorPendingFromBeforeDoesNotCount) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   MakeDevice(tp);
   Err().Number = E_FAIL;
   EXPECT_EQ(SetDefaultRenderStates(), 0);

@@ -1,8 +1,8 @@
 // moduleDX8's transforms: world, view and projection on D3DDevice.
 #include "graphics/moduleDX8.h"
 #include "graphics/platform_access.h"
-#include "runtime/checked.h"
-#include "runtime/d3dx8_math.h"
+#include "platform/checked.h"
+#include "platform/d3dx8_math.h"
 
 namespace moduleDX8 {
 

@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "graphics/moduleDX8.h"
-#include "runtime/d3dx8_math.h"
-#include "testplatform/test_helpers.h"
-#include "testplatform/test_platform.h"
+#include "platform/d3dx8_math.h"
+#include "tests/harness/test_helpers.h"
+#include "tests/harness/program_platform.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ using test_helpers::Rows;
 
 constexpr float kHalfPi = 1.57079632679f;
 
-const D3DMATRIX& Transform(TestPlatform& tp, D3DTRANSFORMSTATETYPE state) {
+const D3DMATRIX& Transform(ProgramPlatform& tp, D3DTRANSFORMSTATETYPE state) {
   static const D3DMATRIX kMissing = Rows({NAN});
   const auto& set = tp.Device()->Transforms;
   const auto it = set.find(state);
@@ -30,7 +30,7 @@ const D3DMATRIX& Transform(TestPlatform& tp, D3DTRANSFORMSTATETYPE state) {
 }
 
 TEST(SetupMatrices, SetsIdentityWorldViewFromMinusDistanceAndTheFixedProjection) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   MakeDevice(tp);
   SetupMatrices(3);
 
@@ -54,7 +54,7 @@ TEST(SetupMatrices, SetsIdentityWorldViewFromMinusDistanceAndTheFixedProjection)
 }
 
 TEST(SetupMatrices, NegatingTheSmallestDistanceOverflowsAfterTheWorldIsSet) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   MakeDevice(tp);
   try {
     SetupMatrices(INT32_MIN);
@@ -71,7 +71,7 @@ TEST(SetupMatrices, NegatingTheSmallestDistanceOverflowsAfterTheWorldIsSet) {
 }
 
 TEST(RotateWorld, TurnsAboutZThenXThenY) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   MakeDevice(tp);
   RotateWorld(0, 0, 0);
   ExpectMatrixNear(Transform(tp, D3DTS_WORLD),
@@ -97,7 +97,7 @@ TEST(RotateWorld, TurnsAboutZThenXThenY) {
 
 TEST(SetCamera, LooksFromTheEyeAtThePointWithYUp) {
   // The look-at matrix itself is D3DX's; here: the arguments' order and "up".
-  TestPlatform tp;
+  ProgramPlatform tp;
   MakeDevice(tp);
   SetCamera(0, 0, 5, 0, 0, 0);
   ExpectMatrixNear(Transform(tp, D3DTS_VIEW),
@@ -107,7 +107,7 @@ TEST(SetCamera, LooksFromTheEyeAtThePointWithYUp) {
 }
 
 TEST(Transforms, AFailingSetRaisesItsStatusAndLeavesTheLaterTransformsAlone) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   MakeDevice(tp);
   tp.Fail("Device.SetTransform", D3DERR_INVALIDCALL, 2);
   try {

@@ -4,9 +4,19 @@
 
 #include "graphics/moduleDX8.h"
 #include "graphics/platform_access.h"
-#include "runtime/resume_next.h"
+#include "platform/resume_next.h"
 
 namespace moduleDX8 {
+
+Ref<DirectInput8> DI;
+Ref<DirectInputDevice8> DIKeyboard;
+DIKEYBOARDSTATE KeyState{};
+
+void ResetKeyboardState() {
+  DIKeyboard = nullptr;
+  DI = nullptr;
+  KeyState.fill(0);
+}
 
 namespace {
 constexpr const char* kDevice = "DirectInputDevice8";

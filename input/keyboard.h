@@ -3,13 +3,16 @@
 
 #include <cstdint>
 
-#include "input/dinput8.h"
+#include "platform/dinput8.h"
 
 namespace moduleDX8 {
 
 extern Ref<DirectInput8> DI;
 extern Ref<DirectInputDevice8> DIKeyboard;
 extern DIKEYBOARDSTATE KeyState;
+// Puts the keyboard's variables back to their start (the device before
+// DirectInput, as the program releases them).
+void ResetKeyboardState();
 
 std::int32_t InitDI();
 void InitKeyboard(std::int32_t hWnd);

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "graphics/moduleDX8.h"
-#include "testplatform/test_platform.h"
+#include "tests/harness/program_platform.h"
 
 using namespace moduleDX8;
 
@@ -26,7 +26,7 @@ class Keyboard : public ::testing::Test {
     ASSERT_EQ(InitDX(), 0);
     tp.ClearCalls();
   }
-  TestPlatform tp;
+  ProgramPlatform tp;
 };
 
 TEST_F(Keyboard, InitDIReportsItsCreationByResultAndRaisesNothing) {
@@ -60,7 +60,7 @@ TEST_F(Keyboard, InitKeyboardStopsAtTheFailingStepAndRaisesItsStatus) {
                          "Keyboard.SetCooperativeLevel", "Keyboard.Acquire"};
   for (int failing = 0; failing < 4; ++failing) {
     SCOPED_TRACE(steps[failing]);
-    TestPlatform fresh;
+    ProgramPlatform fresh;
     ASSERT_EQ(InitDX(), 0);
     ASSERT_EQ(InitDI(), 0);
     fresh.Fail(steps[failing], DIERR_OTHERAPPHASPRIO);
@@ -83,7 +83,7 @@ TEST_F(Keyboard, APollReplacesAllOfKeyStateAndOnlyHeldKeysAreDown) {
   tp.PushKeys({DIK_UP});
   tp.PushKeys({});
   ReadKeyboard();
-  EXPECT_EQ(KeyState, TestPlatform::KeysDown({DIK_UP, DIK_LEFT}));
+  EXPECT_EQ(KeyState, ProgramPlatform::KeysDown({DIK_UP, DIK_LEFT}));
   ReadKeyboard();
   EXPECT_EQ(KeyState[DIK_UP], 0x80);  // held over frames
   EXPECT_EQ(KeyState[DIK_LEFT], 0);

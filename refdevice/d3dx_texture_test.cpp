@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "refdevice/test_support.h"
-#include "runtime/d3dx8.h"
+#include "d3dx/d3dx8_object.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "graphics/d3d8types.h"
+#include "platform/d3d8types.h"
 #include "refdevice/resources.h"
 
 namespace refdev {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/display_host.h"
+#include "platform/display_host.h"
 
 // Top-down pixels as 0x00RRGGBB.
 struct Image {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "graphics/d3d8types.h"
+#include "platform/d3d8types.h"
 
 namespace refdev {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/d3d8types.h"
+#include "platform/d3d8types.h"
 
 namespace program_scenes {
 

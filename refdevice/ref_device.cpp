@@ -4,12 +4,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "graphics/d3d8_defaults.h"
+#include "platform/d3d8_defaults.h"
 #include "refdevice/pipeline.h"
 #include "refdevice/pixel_formats.h"
 #include "refdevice/ref_direct3d.h"
 #include "refdevice/vertex_stage.h"
-#include "runtime/d3dx8_math.h"
+#include "platform/d3dx8_math.h"
 
 namespace refdev {
 

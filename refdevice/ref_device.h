@@ -12,8 +12,8 @@
 #include <memory>
 #include <vector>
 
-#include "graphics/d3d8.h"
-#include "graphics/display_host.h"
+#include "platform/d3d8.h"
+#include "platform/display_host.h"
 #include "refdevice/device_state.h"
 #include "refdevice/resources.h"
 

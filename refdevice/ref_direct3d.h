@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "graphics/d3d8.h"
-#include "graphics/display_host.h"
+#include "platform/d3d8.h"
+#include "platform/display_host.h"
 
 class RefDirect3D8 final : public Direct3D8 {
  public:

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "graphics/d3d8.h"
+#include "platform/d3d8.h"
 
 namespace refdev {
 

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "graphics/d3d8_defaults.h"
-#include "graphics/d3dx8.h"
+#include "platform/d3d8_defaults.h"
+#include "platform/d3dx8.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
 

@@ -31,7 +31,7 @@
 #include <string_view>
 #include <vector>
 
-#include "graphics/d3d8.h"
+#include "platform/d3d8.h"
 #include "refdevice/image_io.h"
 
 namespace scene {

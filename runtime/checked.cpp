@@ -1,9 +1,9 @@
-#include "runtime/checked.h"
+#include "platform/checked.h"
 
 #include <cfloat>
 #include <cmath>
 
-#include "runtime/error.h"
+#include "platform/error.h"
 
 std::int32_t AddChecked(std::int32_t a, std::int32_t b) {
   std::int32_t r;

@@ -1,4 +1,4 @@
-#include "runtime/error.h"
+#include "platform/error.h"
 
 #include <cstdio>
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "runtime/error.h"
+#include "platform/error.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "runtime/error.h"
+#include "platform/error.h"
 
 namespace fs = std::filesystem;
 

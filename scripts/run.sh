@@ -9,7 +9,7 @@ scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default --target quillon
 
-program=build/default/sdlhost/quillon
+program=build/default/main/quillon
 # Drive C of the program ("C:\FPS.TXT" lands there).
 export QUILLON_DRIVE_C="${QUILLON_DRIVE_C:-$PWD/build/run}"
 mkdir -p "$QUILLON_DRIVE_C"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "graphics/d3d8types.h"
+#include "platform/d3d8types.h"
 
 // A mode of the adapter: what the device sees, and whether the display has
 // it for real (a mode change) or it is shown scaled on the desktop.

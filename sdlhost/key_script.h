@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "input/dinput8.h"
+#include "platform/dinput8.h"
 
 struct KeyScriptStep {
   std::int64_t polls = 0;

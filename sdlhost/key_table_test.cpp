@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "input/dinput8.h"
+#include "platform/dinput8.h"
 
 TEST(KeyTable, CodesAndNamesAreUniqueAndCoverAPcKeyboard) {
   std::set<int> codes;

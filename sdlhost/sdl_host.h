@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "graphics/display_host.h"
-#include "runtime/platform.h"
+#include "platform/display_host.h"
+#include "platform/platform.h"
 #include "runtime/random.h"
 #include "runtime/text_files.h"
 #include "sdlhost/cursor_counter.h"

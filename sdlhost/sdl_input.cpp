@@ -3,7 +3,7 @@
 #include <X11/Xlib.h>
 
 #include "refdevice/ref_direct3d.h"
-#include "runtime/d3dx8.h"
+#include "d3dx/d3dx8_object.h"
 #include "sdlhost/key_table.h"
 #include "sdlhost/sdl_host.h"
 #include "sdlhost/trace.h"

@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "input/dinput8.h"
-#include "runtime/platform.h"
+#include "platform/dinput8.h"
+#include "platform/platform.h"
 
 class SdlHost;
 

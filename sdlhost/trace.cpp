@@ -4,7 +4,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "graphics/d3d8_defaults.h"
+#include "platform/d3d8_defaults.h"
 
 namespace {
 

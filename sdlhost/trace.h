@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/d3d8.h"
+#include "platform/d3d8.h"
 
 class TraceRecorder {
  public:

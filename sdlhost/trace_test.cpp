@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "graphics/d3d8_defaults.h"
+#include "platform/d3d8_defaults.h"
 
 namespace fs = std::filesystem;
 

@@ -4,7 +4,7 @@
 
 #include <gmock/gmock.h>
 
-#include "graphics/d3d8.h"
+#include "platform/d3d8.h"
 
 class MockDevice : public Direct3DDevice8 {
  public:

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "graphics/d3d8_defaults.h"
-#include "runtime/d3dx8_math.h"
+#include "platform/d3d8_defaults.h"
+#include "platform/d3dx8_math.h"
 
 namespace testplatform {
 

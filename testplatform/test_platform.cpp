@@ -7,7 +7,6 @@
 #include <sstream>
 #include <system_error>
 
-#include "graphics/moduleDX8.h"
 #include "testplatform/recording_objects.h"
 
 using testplatform::Args;
@@ -72,14 +71,11 @@ TestPlatform::TestPlatform()
       driveC_(MakeTempDriveC()),
       files_(std::make_unique<TextFiles>(driveC_)),
       formFont_(std::make_shared<testplatform::RecordingFont>(record_)) {
-  moduleDX8::ResetModuleDX8();
   Err().Clear();
   InstallPlatform({this, this, this});
 }
 
 TestPlatform::~TestPlatform() {
-  form_.reset();
-  moduleDX8::ResetModuleDX8();
   Err().Clear();
   files_->CloseAll();
   std::error_code ec;
@@ -100,22 +96,6 @@ DIKEYBOARDSTATE TestPlatform::KeysDown(std::initializer_list<int> keysDown) {
 void TestPlatform::PushKeys(std::initializer_list<int> keysDown) {
   record_->script.keyStates.push_back(KeysDown(keysDown));
 }
-
-std::string TestPlatform::RunFormLoad(frmTest& form) {
-  try {
-    form.Form_Load();
-  } catch (const ProcessEnded& ended) {
-    return "exit " + std::to_string(ended.ExitCode);
-  }
-  return "returned without ending the process";
-}
-
-frmTest& TestPlatform::Form() {
-  if (!form_) form_ = std::make_unique<frmTest>();
-  return *form_;
-}
-
-std::string TestPlatform::RunFormLoad() { return RunFormLoad(Form()); }
 
 std::vector<std::string> TestPlatform::CallsStartingWith(const std::string& prefix) const {
   std::vector<std::string> out;

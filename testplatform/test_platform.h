@@ -2,10 +2,10 @@
 // recording each call with its arguments, in order, as a readable line, and
 // answering as the test scripts it.
 //
-//   TestPlatform tp;                       // installs itself, resets moduleDX8
+//   TestPlatform tp;                       // installs itself
 //   tp.script.modes = {{640, 480, 60, D3DFMT_R5G6B5}};
 //   tp.Fail("D3D.CreateDevice", D3DERR_INVALIDCALL);
-//   EXPECT_EQ(tp.RunFormLoad(), "exit 1");
+//   ... run code that uses the platform ...
 //   EXPECT_EQ(tp.MessageBoxes()[0], "...");
 //
 // Lines look like `Device.SetRenderState(27, 1)`, `D3D.GetDeviceCaps(0, 1)`,
@@ -31,10 +31,9 @@
 #include <string>
 #include <vector>
 
-#include "app/frmTest.h"
-#include "graphics/d3dx8.h"
-#include "input/dinput8.h"
-#include "runtime/platform.h"
+#include "platform/d3dx8.h"
+#include "platform/dinput8.h"
+#include "platform/platform.h"
 #include "runtime/random.h"
 #include "runtime/text_files.h"
 
@@ -191,12 +190,12 @@ struct TestRecord {
   void Note(std::string line) { calls.push_back(std::move(line)); }
 };
 
-class TestPlatform final : public PlatformObjects, public WindowSystem, public Runtime {
+class TestPlatform : public PlatformObjects, public WindowSystem, public Runtime {
   std::shared_ptr<TestRecord> record_;  // first: `script` refers into it
 
  public:
-  // Installs itself as the current platform, resets moduleDX8 and the pending
-  // error. Text files go to a fresh temporary directory standing for drive C.
+  // Installs itself as the current platform and clears the pending error. Text files go to a fresh
+  // temporary directory standing for drive C.
   TestPlatform();
   ~TestPlatform() override;
   TestPlatform(const TestPlatform&) = delete;
@@ -215,13 +214,6 @@ class TestPlatform final : public PlatformObjects, public WindowSystem, public R
   void PushKeys(std::initializer_list<int> keysDown);
   void PushKeyState(const DIKEYBOARDSTATE& state) { record_->script.keyStates.push_back(state); }
   static DIKEYBOARDSTATE KeysDown(std::initializer_list<int> keysDown);
-
-  // Runs the load event of `form` (or of a form the platform owns) and tells
-  // how it ended: "exit N" when it ended the process with code N, otherwise
-  // "returned without ending the process".
-  std::string RunFormLoad(frmTest& form);
-  std::string RunFormLoad();
-  frmTest& Form();  // the form RunFormLoad() uses, created on first use
 
   // Observations.
   const std::vector<std::string>& Calls() const { return record_->calls; }
@@ -275,7 +267,6 @@ class TestPlatform final : public PlatformObjects, public WindowSystem, public R
   std::string driveC_;
   std::unique_ptr<TextFiles> files_;
   Ref<IFont> formFont_;
-  std::unique_ptr<frmTest> form_;
   std::optional<int> exitCode_;
 };
 

@@ -5,8 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "graphics/moduleDX8.h"
-#include "runtime/platform.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "testplatform/test_platform.h"
+#include "tests/harness/program_platform.h"
 
 using namespace moduleDX8;
 
@@ -23,7 +23,7 @@ TEST(ShowMouse, MovesTheCounterOneStepAtATimeToTheOtherSideOfZero) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("start " + std::to_string(c.start) + " show " + std::to_string(c.show));
-    TestPlatform tp;
+    ProgramPlatform tp;
     tp.script.cursorCounter = c.start;
     ShowMouse(c.show);
     EXPECT_EQ(tp.Count("ShowCursor"), c.calls);

@@ -3,9 +3,21 @@
 #include "timing/fps.h"
 
 #include "graphics/platform_access.h"
-#include "runtime/checked.h"
+#include "platform/checked.h"
 
 namespace moduleDX8 {
+
+float TickNow = 0.0f;
+float TickLast = 0.0f;
+float FrameCount = 0.0f;
+float FPS = 0.0f;
+
+void ResetFrameRateState() {
+  TickNow = 0.0f;
+  TickLast = 0.0f;
+  FrameCount = 0.0f;
+  FPS = 0.0f;
+}
 
 namespace {
 

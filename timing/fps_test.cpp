@@ -3,14 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include "testplatform/test_platform.h"
+#include "tests/harness/program_platform.h"
 
 using namespace moduleDX8;
 
 namespace {
 
 TEST(UpdateFPS, TheFirstCallAfterStartSamplesAtOnceFromTheSecondReading) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   tp.script.ticks = {5000, 5002};
   UpdateFPS();
   EXPECT_EQ(TickNow, 5000.0f);
@@ -21,7 +21,7 @@ TEST(UpdateFPS, TheFirstCallAfterStartSamplesAtOnceFromTheSecondReading) {
 }
 
 TEST(UpdateFPS, ExactlyOneThousandDoesNotSampleOneMoreDoes) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   TickLast = 5000.0f;
   FPS = 42.0f;
   tp.script.ticks = {6000, 6001, 6001};
@@ -35,7 +35,7 @@ TEST(UpdateFPS, ExactlyOneThousandDoesNotSampleOneMoreDoes) {
 }
 
 TEST(UpdateFPS, AFrameEveryTenMillisecondsSamplesAboutAHundredAndOne) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   tp.script.ticks = {5000, 5000};  // the first sample happens at start-up
   tp.script.tickStep = 10;
   UpdateFPS();
@@ -50,7 +50,7 @@ TEST(UpdateFPS, AFrameEveryTenMillisecondsSamplesAboutAHundredAndOne) {
 }
 
 TEST(UpdateFPS, TheNextIntervalStartsAtTheSecondReading) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   TickLast = 1000.0f;
   tp.script.ticks = {2001, 2500, 3400, 3501};
   UpdateFPS();  // samples, TickLast := 2500
@@ -63,7 +63,7 @@ TEST(UpdateFPS, TheNextIntervalStartsAtTheSecondReading) {
 }
 
 TEST(UpdateFPS, LargeTickCountsAreHeldInSinglePrecisionTiesToEven) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   TickLast = 1.0e12f;  // keep the counter from sampling
   tp.script.ticks = {16777217u, 16777219u, 33554434u};
   UpdateFPS();
@@ -75,7 +75,7 @@ TEST(UpdateFPS, LargeTickCountsAreHeldInSinglePrecisionTiesToEven) {
 }
 
 TEST(UpdateFPS, AboveTwoToTheThirtyIntervalsAreCountedIn128MillisecondSteps) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   const std::uint32_t base = 1u << 30;
   TickLast = static_cast<float>(base);
   // 950 ms as stored is 896: no sample; exactly 1000 ms as stored is 1024:
@@ -89,7 +89,7 @@ TEST(UpdateFPS, AboveTwoToTheThirtyIntervalsAreCountedIn128MillisecondSteps) {
 }
 
 TEST(UpdateFPS, KeepsSamplingWhenTheCountPassesTheSignedRangeAndWraps) {
-  TestPlatform tp;
+  ProgramPlatform tp;
   tp.script.ticks = {2147483000u, 2147483000u};
   UpdateFPS();
   tp.script.ticks = {2147484000u};  // negative as a signed count

@@ -11,7 +11,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "graphics/d3d8types.h"
+#include "platform/d3d8types.h"
 
 using RenderStateTable = std::array<DWORD, D3DRS_MAX>;
 using TextureStageTable = std::array<DWORD, D3DTSS_MAX>;

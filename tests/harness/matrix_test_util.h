@@ -5,7 +5,7 @@
 
 #include <initializer_list>
 
-#include "graphics/d3d8types.h"
+#include "platform/d3d8types.h"
 
 namespace test_helpers {
 

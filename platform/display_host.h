@@ -2,7 +2,7 @@
 // display modes, the desktop mode, and a place to present finished frames.
 #pragma once
 
-#include "graphics/d3d8types.h"
+#include "platform/d3d8types.h"
 
 // A finished frame in the back buffer's format, rows `pitch` bytes apart.
 struct FrameView {

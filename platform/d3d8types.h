@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "runtime/error.h"
+#include "platform/error.h"
 
 using DWORD = std::uint32_t;
 using UINT = std::uint32_t;

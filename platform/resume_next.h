@@ -8,7 +8,7 @@
 // clear the pending error.
 #pragma once
 
-#include "runtime/error.h"
+#include "platform/error.h"
 
 class ResumeNext {
  public:

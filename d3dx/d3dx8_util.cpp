@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "graphics/d3dx8.h"
+#include "platform/d3dx8.h"
 
 HRESULT D3DVertexBuffer8SetData(const Ref<Direct3DVertexBuffer8>& buffer, std::int32_t offset,
                                 std::int32_t size, std::int32_t flags, const void* data) {

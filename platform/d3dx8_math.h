@@ -3,7 +3,7 @@
 // product A * B applying A first.
 #pragma once
 
-#include "graphics/d3d8types.h"
+#include "platform/d3d8types.h"
 
 void D3DXMatrixIdentity(D3DMATRIX& out);
 void D3DXMatrixRotationX(D3DMATRIX& out, float angle);

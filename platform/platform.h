@@ -2,9 +2,9 @@
 // by the host (or by a test) before the form is loaded.
 #pragma once
 
-#include "graphics/d3dx8.h"
-#include "runtime/runtime.h"
-#include "timing/winsys.h"
+#include "platform/d3dx8.h"
+#include "platform/runtime.h"
+#include "platform/winsys.h"
 
 class PlatformObjects {
  public:

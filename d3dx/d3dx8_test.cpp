@@ -1,4 +1,4 @@
-#include "runtime/d3dx8.h"
+#include "d3dx/d3dx8_object.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

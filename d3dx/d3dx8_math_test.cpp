@@ -1,11 +1,11 @@
-#include "runtime/d3dx8_math.h"
+#include "platform/d3dx8_math.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 
-#include "runtime/matrix_test_util.h"
+#include "tests/harness/matrix_test_util.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "runtime/error.h"
-#include "runtime/ref.h"
+#include "platform/error.h"
+#include "platform/ref.h"
 
 // The form's font object.
 class IFont {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "graphics/d3d8.h"
+#include "platform/d3d8.h"
 
 class DirectInput8;
 

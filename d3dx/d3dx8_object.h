@@ -2,7 +2,7 @@
 // the published D3DX request rules, and fonts.
 #pragma once
 
-#include "graphics/d3dx8.h"
+#include "platform/d3dx8.h"
 
 // Texture-capability bits that decide how D3DX adjusts a texture request.
 constexpr DWORD kTextureCapsPow2 = 0x00000002;                // sizes must be powers of two

@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "graphics/d3d8types.h"
-#include "runtime/ref.h"
+#include "platform/d3d8types.h"
+#include "platform/ref.h"
 
 class Direct3DDevice8;
 class Direct3DResource8;

@@ -1,4 +1,4 @@
-#include "runtime/d3dx8_math.h"
+#include "platform/d3dx8_math.h"
 
 #include <cmath>
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "runtime/error.h"
-#include "runtime/ref.h"
+#include "platform/error.h"
+#include "platform/ref.h"
 
 using DIKEYBOARDSTATE = std::array<std::uint8_t, 256>;
 

@@ -5,15 +5,15 @@
 #include <gtest/gtest.h>
 
 #include "graphics/moduleDX8.h"
-#include "runtime/matrix_test_util.h"
-#include "testplatform/test_platform.h"
+#include "tests/harness/matrix_test_util.h"
+#include "tests/harness/program_platform.h"
 
 namespace test_helpers {
 
 // The root, Direct3D and a 640x480 full-screen HAL device in moduleDX8's
 // variables, without the start-up; with `withD3DX` also the D3DX object and
 // an open scene, as pictures are drawn. The calls made so far are cleared.
-inline void MakeDevice(TestPlatform& tp, bool withD3DX = false) {
+inline void MakeDevice(ProgramPlatform& tp, bool withD3DX = false) {
   using namespace moduleDX8;
   ASSERT_EQ(tp.NewDirectX8(DX), D3D_OK);
   ASSERT_EQ(DX->Direct3DCreate(D3D), D3D_OK);
