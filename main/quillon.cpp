@@ -2,12 +2,57 @@
 // load event, which runs the whole program and ends the process itself.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "app/frmTest.h"
 #include "sdlhost/sdl_host.h"
 
-int main() {
+namespace {
+
+const char kUsage[] =
+    "usage: quillon [--help | --version]\n"
+    "\n"
+    "A full-screen 3D demonstration: a spinning, alpha-blended cloud of 1000\n"
+    "random triangles over a blue background, drawn at 640x480. It logs its\n"
+    "frame rate, one line per frame, to C:\\FPS.TXT on its drive C.\n"
+    "\n"
+    "Keys (read even while another window has the focus):\n"
+    "  Up, Down      move the eye away from / towards the cloud\n"
+    "  Left, Right   turn the cloud about its vertical axis\n"
+    "  Escape        end the program\n"
+    "\n"
+    "Environment:\n"
+    "  QUILLON_DRIVE_C=DIR       the folder standing for drive C (default: the\n"
+    "                            current folder)\n"
+    "  QUILLON_WINDOWED=1        show the full-screen picture in a window (0)\n"
+    "  QUILLON_VSYNC=0           full screen does not wait for the refresh (1)\n"
+    "  QUILLON_KEYS=FILE         play a key script instead of the keyboard\n"
+    "  QUILLON_TIME=SECONDS      fix the time of day (seconds after midnight)\n"
+    "  QUILLON_TRACE=FILE        write the first frames' device calls as scenes\n"
+    "                            for quillon-replay\n"
+    "  QUILLON_TRACE_FRAMES=N    how many frames the trace records (3)\n"
+    "\n"
+    "Without a display it runs invisibly on SDL's offscreen driver; end it with\n"
+    "a key script's ESCAPE or Ctrl+C.\n"
+    "Exit status: 0 ended by the user, 1 after an error report, 2 bad settings.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The program itself takes no command line; these belong to the host.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("quillon %s\n", QUILLON_VERSION);
+      return 0;
+    }
+    std::fprintf(stderr, "quillon: unknown argument '%s'\n\n%s", argv[i], kUsage);
+    return 2;
+  }
   HostConfig config;
   std::string error;
   if (!ReadHostConfig([](const char* name) { return std::getenv(name); }, config, error)) {

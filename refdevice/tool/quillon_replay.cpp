@@ -11,6 +11,7 @@ namespace {
 
 const char kUsage[] =
     "usage: quillon-replay [--device ref|hal] SCENE OUT\n"
+    "       quillon-replay --help | --version\n"
     "\n"
     "Replays the device calls in SCENE and writes the back buffer after the\n"
     "last line to OUT, as PNG (.png) or binary PPM (.ppm).\n"
@@ -69,6 +70,10 @@ int main(int argc, char** argv) {
     const char* arg = argv[i];
     if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
       std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (std::strcmp(arg, "--version") == 0) {
+      std::printf("quillon-replay %s\n", QUILLON_VERSION);
       return 0;
     }
     if (std::strcmp(arg, "--device") == 0) {
