@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The host's command line behaves as Linux users expect (usage, version, a
+# bad argument), and `cmake --install` lays out the programs, their manual
+# pages, the desktop entry, its icon and the licence.
+source "$(dirname "$0")/lib.sh"
+unset DISPLAY WAYLAND_DISPLAY
+: "${REPLAY:?the replay tool}" "${BUILD_DIR:?the build folder}"
+
+cd "$WORK" || fail "no work folder"
+"$QUILLON" --help >out 2>err || fail "--help: status $?"
+grep -q '^usage: quillon' out || fail "--help prints no usage"
+grep -q 'QUILLON_DRIVE_C' out || fail "--help does not list the variables"
+[ ! -e FPS.TXT ] || fail "--help started the program"
+"$QUILLON" --version >out || fail "--version: status $?"
+grep -Eq '^quillon [0-9]+\.[0-9]+' out || fail "--version prints '$(cat out)'"
+status=0
+"$QUILLON" --frobnicate >out 2>err || status=$?
+[ "$status" = 2 ] || fail "a bad argument gives status $status"
+[ ! -s out ] || fail "a bad argument writes to stdout"
+grep -q "unknown argument '--frobnicate'" err || fail "a bad argument is not named"
+grep -q '^usage: quillon' err || fail "a bad argument prints no usage"
+"$REPLAY" --version | grep -Eq '^quillon-replay [0-9]+\.[0-9]+' || fail "replay --version"
+note "command line: usage, version and a bad argument as expected"
+
+cmake --install "$BUILD_DIR" --prefix "$WORK/prefix" >install.log 2>&1 ||
+  fail "cmake --install failed: $(cat install.log)"
+for f in bin/quillon bin/quillon-replay share/man/man6/quillon.6 share/man/man1/quillon-replay.1 \
+  share/applications/quillon.desktop share/icons/hicolor/128x128/apps/quillon.png; do
+  [ -s "prefix/$f" ] || fail "cmake --install did not install $f"
+done
+ls prefix/share/doc/*/LICENSE >/dev/null 2>&1 || fail "no licence installed"
+grep -q '^Exec=quillon$' prefix/share/applications/quillon.desktop || fail "desktop entry"
+"prefix/bin/quillon" --version >/dev/null || fail "the installed program does not run"
+note "cmake --install: programs, manual pages, desktop entry, icon and licence"
+echo PASS
