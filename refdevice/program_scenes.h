@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "math/matrix.h"
 #include "platform/d3d8types.h"
 
 namespace program_scenes {
@@ -27,17 +28,6 @@ inline D3DMATRIX Identity() {
   D3DMATRIX m{};
   for (int i = 0; i < 4; ++i) m.m[i][i] = 1.0f;
   return m;
-}
-
-inline D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
-  D3DMATRIX out{};
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) {
-      float s = 0.0f;
-      for (int k = 0; k < 4; ++k) s += a.m[i][k] * b.m[k][j];
-      out.m[i][j] = s;
-    }
-  return out;
 }
 
 inline D3DMATRIX RotationX(float a) {
@@ -100,7 +90,7 @@ struct CloudView {
   float angleX = 0.01f;  // the first frame's turn
   float angleY = 0.02f;
 
-  D3DMATRIX World() const { return Multiply(RotationX(angleX), RotationY(angleY)); }
+  D3DMATRIX World() const { return MatrixMultiply(RotationX(angleX), RotationY(angleY)); }
   D3DMATRIX View() const { return LookAtLH({0.0f, 0.0f, eyeZ}, {0.0f, 0.0f, 0.0f}); }
   static D3DMATRIX Projection() { return PerspectiveFovLH(kFovY, 1.0f, 1.0f, 1000.0f); }
 };
