@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "math/matrix.h"
+
 namespace {
 
 // Vector arithmetic for the look-at matrix is carried in double and rounded
@@ -72,15 +74,8 @@ void D3DXMatrixRotationZ(D3DMATRIX& out, float angle) {
 }
 
 void D3DXMatrixMultiply(D3DMATRIX& out, const D3DMATRIX& m1, const D3DMATRIX& m2) {
-  // Built aside so that `out` may alias either factor.
-  D3DMATRIX r;
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) {
-      float sum = 0.0f;
-      for (int k = 0; k < 4; ++k) sum += m1.m[i][k] * m2.m[k][j];
-      r.m[i][j] = sum;
-    }
-  out = r;
+  // The product is built aside, so `out` may alias either factor.
+  out = MatrixMultiply(m1, m2);
 }
 
 void D3DXMatrixLookAtLH(D3DMATRIX& out, const D3DVECTOR& eye, const D3DVECTOR& at,

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "refdevice/pixel_formats.h"
+#include "formats/pixel_format.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
 
@@ -50,8 +50,7 @@ struct Fixture {
     const FrameView f = dev->BackBuffer();
     const auto* row =
         static_cast<const std::uint8_t*>(f.pixels) + static_cast<std::size_t>(y) * f.pitch;
-    return refdev::DecodePixel(f.format,
-                               row + static_cast<std::size_t>(x) * refdev::BytesPerPixel(f.format));
+    return DecodePixel(f.format, row + static_cast<std::size_t>(x) * BytesPerPixel(f.format));
   }
   std::uint32_t Rgb(int x, int y) const { return Pixel(x, y) & 0xFFFFFFu; }
 

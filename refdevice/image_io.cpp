@@ -8,12 +8,9 @@
 #include <memory>
 #include <utility>
 
-namespace {
+#include "formats/pixel_format.h"
 
-// 5- and 6-bit channels widened to 8 bits by repeating their top bits, so
-// that full intensity stays 255 and zero stays 0.
-std::uint32_t Widen5(std::uint32_t v) { return (v << 3) | (v >> 2); }
-std::uint32_t Widen6(std::uint32_t v) { return (v << 2) | (v >> 4); }
+namespace {
 
 std::uint32_t Rgb(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
   return (r << 16) | (g << 8) | b;
@@ -67,36 +64,10 @@ Image ImageFromFrame(const FrameView& frame) {
                       static_cast<std::size_t>(frame.height));
   const auto* base = static_cast<const std::uint8_t*>(frame.pixels);
   for (std::int32_t y = 0; y < frame.height; ++y) {
-    const std::uint8_t* row = base + static_cast<std::ptrdiff_t>(y) * frame.pitch;
-    std::uint32_t* out = image.pixels.data() + static_cast<std::size_t>(y) * frame.width;
-    for (std::int32_t x = 0; x < frame.width; ++x) {
-      std::uint32_t p = 0;
-      switch (frame.format) {
-        case D3DFMT_X8R8G8B8:
-        case D3DFMT_A8R8G8B8: {
-          std::uint32_t v;
-          std::memcpy(&v, row + 4 * x, 4);
-          p = v & 0x00FFFFFFu;
-          break;
-        }
-        case D3DFMT_R5G6B5: {
-          std::uint16_t v;
-          std::memcpy(&v, row + 2 * x, 2);
-          p = Rgb(Widen5((v >> 11) & 31u), Widen6((v >> 5) & 63u), Widen5(v & 31u));
-          break;
-        }
-        case D3DFMT_X1R5G5B5:
-        case D3DFMT_A1R5G5B5: {
-          std::uint16_t v;
-          std::memcpy(&v, row + 2 * x, 2);
-          p = Rgb(Widen5((v >> 10) & 31u), Widen5((v >> 5) & 31u), Widen5(v & 31u));
-          break;
-        }
-        default:
-          return Image{};
-      }
-      out[x] = p;
-    }
+    if (!ConvertRowToXrgb(frame.format, base + static_cast<std::ptrdiff_t>(y) * frame.pitch,
+                          image.pixels.data() + static_cast<std::size_t>(y) * frame.width,
+                          frame.width))
+      return Image{};
   }
   return image;
 }

@@ -20,9 +20,9 @@ struct Image {
   }
 };
 
-// Converts a frame in any back-buffer format (X8R8G8B8, A8R8G8B8, R5G6B5,
-// X1R5G5B5, A1R5G5B5) to an Image; 5- and 6-bit channels are widened by bit
-// replication.
+// Converts a frame in any colour format with a pixel layout (every back-buffer
+// format among them) to an Image, narrow channels widened by bit replication;
+// an empty Image for any other format.
 Image ImageFromFrame(const FrameView& frame);
 
 // Writes PNG (".png") or binary PPM (".ppm"), chosen by the path's extension.

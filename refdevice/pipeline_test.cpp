@@ -390,7 +390,7 @@ TEST(PixelStage, BackBufferFormats) {
     Fixture f(Windowed(8, 8, c.format, 0));
     Rect(*f.dev, 0, 0, 8, 8, 0x7F3080C0);
     EXPECT_EQ(f.Pixel(2, 2), c.expected) << c.format;
-    EXPECT_EQ(f.dev->BackBuffer().pitch, 8 * refdev::BytesPerPixel(c.format));
+    EXPECT_EQ(f.dev->BackBuffer().pitch, 8 * BytesPerPixel(c.format));
   }
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "refdevice/pixel_formats.h"
+#include "formats/pixel_format.h"
 
 namespace refdev {
 

@@ -1,7 +1,7 @@
 // The program's scenes as device input, for the device's tests, its golden
 // images and its benchmark: the spinning cloud (a fixed cloud from a local
 // generator, so that results never depend on the program's random numbers)
-// and the picture quad, with the left-handed matrix helpers they need.
+// and the picture quad.
 #pragma once
 
 #include <cmath>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/d3d8types.h"
+#include "platform/d3dx8_math.h"
 
 namespace program_scenes {
 
@@ -23,86 +24,30 @@ constexpr UINT kCloudBytes = kCloudVertices * kCloudStride;
 // 3.14159 / 4 rounded to single precision, as the program computes it.
 constexpr float kFovY = static_cast<float>(3.14159 / 4);
 
-inline D3DMATRIX Identity() {
-  D3DMATRIX m{};
-  for (int i = 0; i < 4; ++i) m.m[i][i] = 1.0f;
-  return m;
-}
-
-inline D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
-  D3DMATRIX out{};
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) {
-      float s = 0.0f;
-      for (int k = 0; k < 4; ++k) s += a.m[i][k] * b.m[k][j];
-      out.m[i][j] = s;
-    }
-  return out;
-}
-
-inline D3DMATRIX RotationX(float a) {
-  D3DMATRIX m = Identity();
-  const float c = std::cos(a), s = std::sin(a);
-  m.m[1][1] = c;
-  m.m[1][2] = s;
-  m.m[2][1] = -s;
-  m.m[2][2] = c;
-  return m;
-}
-
-inline D3DMATRIX RotationY(float a) {
-  D3DMATRIX m = Identity();
-  const float c = std::cos(a), s = std::sin(a);
-  m.m[0][0] = c;
-  m.m[0][2] = -s;
-  m.m[2][0] = s;
-  m.m[2][2] = c;
-  return m;
-}
-
-// Look-at from `eye` to `at` with up (0, 1, 0), left-handed.
-inline D3DMATRIX LookAtLH(D3DVECTOR eye, D3DVECTOR at) {
-  auto normalize = [](D3DVECTOR v) {
-    const float len = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    return D3DVECTOR{v.x / len, v.y / len, v.z / len};
-  };
-  auto cross = [](D3DVECTOR u, D3DVECTOR v) {
-    return D3DVECTOR{u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x};
-  };
-  auto dot = [](D3DVECTOR u, D3DVECTOR v) { return u.x * v.x + u.y * v.y + u.z * v.z; };
-  const D3DVECTOR za = normalize({at.x - eye.x, at.y - eye.y, at.z - eye.z});
-  const D3DVECTOR xa = normalize(cross({0.0f, 1.0f, 0.0f}, za));
-  const D3DVECTOR ya = cross(za, xa);
-  D3DMATRIX m{};
-  m.m[0][0] = xa.x, m.m[0][1] = ya.x, m.m[0][2] = za.x;
-  m.m[1][0] = xa.y, m.m[1][1] = ya.y, m.m[1][2] = za.y;
-  m.m[2][0] = xa.z, m.m[2][1] = ya.z, m.m[2][2] = za.z;
-  m.m[3][0] = -dot(xa, eye), m.m[3][1] = -dot(ya, eye), m.m[3][2] = -dot(za, eye);
-  m.m[3][3] = 1.0f;
-  return m;
-}
-
-inline D3DMATRIX PerspectiveFovLH(float fovy, float aspect, float zn, float zf) {
-  const float h = 1.0f / std::tan(fovy / 2);
-  const float q = zf / (zf - zn);
-  D3DMATRIX m{};
-  m.m[0][0] = h / aspect;
-  m.m[1][1] = h;
-  m.m[2][2] = q;
-  m.m[2][3] = 1.0f;
-  m.m[3][2] = -zn * q;
-  return m;
-}
-
-// The camera and turn of one frame of the spinning cloud.
+// The camera and turn of one frame of the spinning cloud, built with the
+// D3DX helpers the program itself calls.
 struct CloudView {
   float eyeZ = -5.0f;
   float angleX = 0.01f;  // the first frame's turn
   float angleY = 0.02f;
 
-  D3DMATRIX World() const { return Multiply(RotationX(angleX), RotationY(angleY)); }
-  D3DMATRIX View() const { return LookAtLH({0.0f, 0.0f, eyeZ}, {0.0f, 0.0f, 0.0f}); }
-  static D3DMATRIX Projection() { return PerspectiveFovLH(kFovY, 1.0f, 1.0f, 1000.0f); }
+  D3DMATRIX World() const {
+    D3DMATRIX x, y, world;
+    D3DXMatrixRotationX(x, angleX);
+    D3DXMatrixRotationY(y, angleY);
+    D3DXMatrixMultiply(world, x, y);
+    return world;
+  }
+  D3DMATRIX View() const {
+    D3DMATRIX view;
+    D3DXMatrixLookAtLH(view, {0.0f, 0.0f, eyeZ}, {0.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f});
+    return view;
+  }
+  static D3DMATRIX Projection() {
+    D3DMATRIX projection;
+    D3DXMatrixPerspectiveFovLH(projection, kFovY, 1.0f, 1.0f, 1000.0f);
+    return projection;
+  }
 };
 
 // 3000 vertices of 24 bytes (x, y, z, colour, tu, tv): positions in

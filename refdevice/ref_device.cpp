@@ -4,12 +4,12 @@
 #include <cmath>
 #include <cstring>
 
+#include "formats/pixel_format.h"
 #include "platform/d3d8_defaults.h"
+#include "platform/d3dx8_math.h"
 #include "refdevice/pipeline.h"
-#include "refdevice/pixel_formats.h"
 #include "refdevice/ref_direct3d.h"
 #include "refdevice/vertex_stage.h"
-#include "platform/d3dx8_math.h"
 
 namespace refdev {
 
@@ -206,8 +206,8 @@ HRESULT RefDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLO
   const std::int32_t vy1 = vy0 + static_cast<std::int32_t>(vp.Height);
 
   std::uint8_t pixel[4] = {};
-  refdev::EncodePixel(target.format, color, pixel);
-  const int bpp = refdev::BytesPerPixel(target.format);
+  EncodePixel(target.format, color, pixel);
+  const int bpp = BytesPerPixel(target.format);
   const auto depthValue =
       static_cast<std::uint32_t>(std::llround(static_cast<double>(z) * depth_.Scale()));
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "refdevice/pixel_formats.h"
+#include "formats/pixel_format.h"
 
 namespace refdev {
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "math/matrix.h"
 #include "platform/d3d8_defaults.h"
 
 namespace refdev {
@@ -85,15 +86,6 @@ float FogFactor(int mode, float d, float start, float end, float density) {
 
 namespace {
 
-void Multiply(const D3DMATRIX& a, const D3DMATRIX& b, float out[4][4]) {
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) {
-      float s = 0.0f;
-      for (int k = 0; k < 4; ++k) s += a.m[r][k] * b.m[k][c];
-      out[r][c] = s;
-    }
-}
-
 float ReadFloat(const std::uint8_t* p) {
   float f;
   std::memcpy(&f, p, 4);
@@ -122,11 +114,8 @@ void VertexStage::Begin(const DeviceState& state) {
       attrCount += 2;
     }
   }
-  D3DMATRIX wv{};
-  float tmp[4][4];
-  Multiply(state.world, state.view, tmp);
-  std::memcpy(wv.m, tmp, sizeof tmp);
-  Multiply(wv, state.proj, m);
+  const D3DMATRIX wvp = MatrixMultiply(MatrixMultiply(state.world, state.view), state.proj);
+  std::memcpy(m, wvp.m, sizeof m);
   // A projection that puts eye depth into w makes fog use w; otherwise z.
   perspective = state.proj.m[2][3] != 0.0f;
   const auto& rs = state.rs;

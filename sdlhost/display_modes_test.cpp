@@ -69,20 +69,3 @@ TEST(DisplayModes, FitKeepsTheAspectWithBars) {
   auto none = FitWithAspect(0, 480, 1024, 768);
   EXPECT_EQ(none.width, 0);
 }
-
-TEST(DisplayModes, RowConversionWidensByBitReplication) {
-  std::uint32_t out[3] = {};
-  const std::uint16_t r565[3] = {0xF800, 0x07E0, 0x0841};  // red, green, (1,2,1)
-  ASSERT_TRUE(ConvertRowToXrgb(D3DFMT_R5G6B5, r565, out, 3));
-  EXPECT_EQ(out[0], 0xFF0000u);
-  EXPECT_EQ(out[1], 0x00FF00u);
-  EXPECT_EQ(out[2], 0x080808u);
-  const std::uint16_t x555[2] = {0x7C00, 0x801F};  // red; blue with the top bit set
-  ASSERT_TRUE(ConvertRowToXrgb(D3DFMT_X1R5G5B5, x555, out, 2));
-  EXPECT_EQ(out[0], 0xFF0000u);
-  EXPECT_EQ(out[1], 0x0000FFu);
-  const std::uint32_t argb[1] = {0x80123456u};
-  ASSERT_TRUE(ConvertRowToXrgb(D3DFMT_A8R8G8B8, argb, out, 1));
-  EXPECT_EQ(out[0], 0x123456u);
-  EXPECT_FALSE(ConvertRowToXrgb(D3DFMT_P8, argb, out, 1));
-}

@@ -1,46 +1,9 @@
 #include <cstring>
 #include <thread>
 
+#include "formats/pixel_format.h"
 #include "refdevice/image_io.h"
-#include "refdevice/pixel_formats.h"
 #include "sdlhost/sdl_host.h"
-
-bool ConvertRowToXrgb(D3DFORMAT format, const void* source, std::uint32_t* dest, int count) {
-  switch (format) {
-    case D3DFMT_X8R8G8B8:
-    case D3DFMT_A8R8G8B8: {
-      const auto* s = static_cast<const std::uint32_t*>(source);
-      for (int i = 0; i < count; ++i) dest[i] = s[i] & 0x00FFFFFFu;
-      return true;
-    }
-    case D3DFMT_R8G8B8: {
-      const auto* s = static_cast<const std::uint8_t*>(source);
-      for (int i = 0; i < count; ++i, s += 3)
-        dest[i] = static_cast<std::uint32_t>(s[0]) | (static_cast<std::uint32_t>(s[1]) << 8) |
-                  (static_cast<std::uint32_t>(s[2]) << 16);
-      return true;
-    }
-    case D3DFMT_R5G6B5: {
-      const auto* s = static_cast<const std::uint16_t*>(source);
-      for (int i = 0; i < count; ++i) {
-        dest[i] = (refdev::Widen5((s[i] >> 11) & 31u) << 16) |
-                  (refdev::Widen6((s[i] >> 5) & 63u) << 8) | refdev::Widen5(s[i] & 31u);
-      }
-      return true;
-    }
-    case D3DFMT_X1R5G5B5:
-    case D3DFMT_A1R5G5B5: {
-      const auto* s = static_cast<const std::uint16_t*>(source);
-      for (int i = 0; i < count; ++i) {
-        dest[i] = (refdev::Widen5((s[i] >> 10) & 31u) << 16) |
-                  (refdev::Widen5((s[i] >> 5) & 31u) << 8) | refdev::Widen5(s[i] & 31u);
-      }
-      return true;
-    }
-    default:
-      return false;
-  }
-}
 
 SdlDisplayHost::SdlDisplayHost(SdlHost& host) : host_(host) {
   std::vector<SdlModeInfo> listed;

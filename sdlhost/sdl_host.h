@@ -159,7 +159,3 @@ class SdlHost {
   std::unique_ptr<SdlDisplayHost> display_;
   std::unique_ptr<PlatformObjects> objects_;
 };
-
-// Converts one row of `count` pixels of a back-buffer format to 0x00RRGGBB.
-// Returns false for a format it does not know.
-bool ConvertRowToXrgb(D3DFORMAT format, const void* source, std::uint32_t* dest, int count);

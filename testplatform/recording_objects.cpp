@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "formats/pixel_format.h"
 #include "platform/d3d8_defaults.h"
 #include "platform/d3dx8_math.h"
 
@@ -12,31 +13,11 @@ namespace {
 
 Raw ObjectArg(const void* object, const char* name) { return Raw{object ? name : "Nothing"}; }
 
-UINT BytesPerPixel(std::int32_t format) {
-  switch (format) {
-    case D3DFMT_R8G8B8:
-      return 3;
-    case D3DFMT_R5G6B5:
-    case D3DFMT_X1R5G5B5:
-    case D3DFMT_A1R5G5B5:
-    case D3DFMT_A4R4G4B4:
-    case D3DFMT_A8R3G3B2:
-    case D3DFMT_X4R4G4B4:
-    case D3DFMT_A8P8:
-    case D3DFMT_A8L8:
-    case D3DFMT_D16:
-    case D3DFMT_D16_LOCKABLE:
-    case D3DFMT_D15S1:
-      return 2;
-    case D3DFMT_R3G3B2:
-    case D3DFMT_A8:
-    case D3DFMT_P8:
-    case D3DFMT_L8:
-    case D3DFMT_A4L4:
-      return 1;
-    default:
-      return 4;
-  }
+// Every format code a test gives gets storage: one without a known layout
+// takes four bytes a texel, so that a lock still has memory to write.
+UINT TexelBytes(std::int32_t format) {
+  const int bytes = BytesPerPixel(format);
+  return static_cast<UINT>(bytes > 0 ? bytes : 4);
 }
 
 // A new device's render states and viewport.
@@ -95,7 +76,7 @@ std::shared_ptr<RecordedTexture> MakeTextureRecord(TestRecord& rec, UINT width, 
   t->Pool = pool;
   for (UINT l = 0; l < t->Levels; ++l) {
     const UINT w = std::max<UINT>(t->Width >> l, 1), h = std::max<UINT>(t->Height >> l, 1);
-    t->LevelBytes.emplace_back(static_cast<std::size_t>(w) * h * BytesPerPixel(t->Format), 0);
+    t->LevelBytes.emplace_back(static_cast<std::size_t>(w) * h * TexelBytes(t->Format), 0);
   }
   rec.textures.push_back(t);
   return t;
@@ -129,7 +110,7 @@ HRESULT RecordingTexture::LockRect(UINT level, D3DLOCKED_RECT& locked, const REC
     return hr;
   if (level >= state_->Levels || lockedLevel_ >= 0) return Refuse(*rec_, D3DERR_INVALIDCALL);
   const UINT w = std::max<UINT>(state_->Width >> level, 1);
-  const UINT bpp = BytesPerPixel(state_->Format);
+  const UINT bpp = TexelBytes(state_->Format);
   const auto pitch = static_cast<std::int32_t>(w * bpp);
   BYTE* bits = state_->LevelBytes[level].data();
   if (rect) bits += static_cast<std::ptrdiff_t>(rect->top) * pitch + rect->left * bpp;

@@ -1,0 +1,197 @@
+#include "formats/pixel_format.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+struct Named {
+  std::int32_t format;
+  const char* name;
+};
+#define FORMAT(f) (Named{D3DFMT_##f, #f})
+
+// The colour formats with a layout, and the bits an encode always sets.
+struct Colour {
+  Named named;
+  std::uint32_t alwaysSet;
+};
+const Colour kColour[] = {
+    {FORMAT(A8R8G8B8), 0}, {FORMAT(X8R8G8B8), 0xFF000000u}, {FORMAT(R8G8B8), 0},
+    {FORMAT(R5G6B5), 0},   {FORMAT(X1R5G5B5), 0x8000u},     {FORMAT(A1R5G5B5), 0},
+    {FORMAT(A4R4G4B4), 0},
+};
+
+std::uint32_t Load(const std::uint8_t* p, int bytes) {
+  std::uint32_t v = 0;
+  std::memcpy(&v, p, static_cast<std::size_t>(bytes));  // little-endian, as stored
+  return v;
+}
+
+// A fixed, well-mixed byte sequence.
+std::vector<std::uint8_t> Noise(std::size_t n) {
+  std::vector<std::uint8_t> bytes(n);
+  std::uint32_t state = 12345u;
+  for (auto& b : bytes) {
+    state = state * 1664525u + 1013904223u;
+    b = static_cast<std::uint8_t>(state >> 24);
+  }
+  return bytes;
+}
+
+TEST(PixelFormat, BytesPerPixelIsTheSumOfTheChannelBitsInTheName) {
+  const Named all[] = {
+      FORMAT(R8G8B8),   FORMAT(A8R8G8B8), FORMAT(X8R8G8B8),     FORMAT(R5G6B5), FORMAT(X1R5G5B5),
+      FORMAT(A1R5G5B5), FORMAT(A4R4G4B4), FORMAT(R3G3B2),       FORMAT(A8),     FORMAT(A8R3G3B2),
+      FORMAT(X4R4G4B4), FORMAT(A8P8),     FORMAT(P8),           FORMAT(L8),     FORMAT(A8L8),
+      FORMAT(A4L4),     FORMAT(D16),      FORMAT(D16_LOCKABLE), FORMAT(D32),    FORMAT(D15S1),
+      FORMAT(D24S8),    FORMAT(D24X8),    FORMAT(D24X4S4),
+  };
+  for (const Named& f : all) {
+    int bits = 0;
+    for (const char* c = f.name; *c && *c != '_'; ++c) {
+      if (!std::isdigit(static_cast<unsigned char>(*c))) continue;
+      int n = *c - '0';
+      if (std::isdigit(static_cast<unsigned char>(c[1]))) n = n * 10 + (*++c - '0');
+      bits += n;
+    }
+    EXPECT_EQ(BytesPerPixel(f.format) * 8, bits) << f.name;
+  }
+  EXPECT_EQ(BytesPerPixel(D3DFMT_UNKNOWN), 0);
+  EXPECT_EQ(BytesPerPixel(12345), 0);
+}
+
+TEST(PixelFormat, WideningKeepsTheEndsAndTheStoredBits) {
+  struct Case {
+    int bits;
+    std::uint32_t (*widen)(std::uint32_t);
+  };
+  for (const Case c : {Case{4, Widen4}, Case{5, Widen5}, Case{6, Widen6}}) {
+    const std::uint32_t top = (1u << c.bits) - 1;
+    EXPECT_EQ(c.widen(0), 0u) << c.bits;
+    EXPECT_EQ(c.widen(top), 255u) << c.bits;
+    std::uint32_t last = 0;
+    for (std::uint32_t v = 0; v <= top; ++v) {
+      const std::uint32_t w = c.widen(v);
+      // Narrowing again gives the stored value back ...
+      EXPECT_EQ(w >> (8 - c.bits), v) << c.bits << "-bit " << v;
+      // ... and the result is within one step of the exact v * 255 / top.
+      const std::int64_t error = static_cast<std::int64_t>(w) * top - std::int64_t{v} * 255;
+      EXPECT_LT(error < 0 ? -error : error, static_cast<std::int64_t>(top))
+          << c.bits << "-bit " << v;
+      if (v > 0) {
+        EXPECT_GT(w, last) << c.bits << "-bit " << v;
+      }
+      last = w;
+    }
+  }
+}
+
+// One colour with distinct channels in every format, against the published
+// bit layouts; round trips alone would not see two channels swapped both ways.
+TEST(PixelFormat, EncodesChannelsWhereTheLayoutPutsThem) {
+  const std::uint32_t argb = 0x9CF1460Bu;  // a 1001 1100, r 1111 0001, g 0100 0110, b 0000 1011
+  struct Case {
+    Named f;
+    std::uint32_t stored;
+    std::uint32_t decoded;
+  };
+  const Case cases[] = {
+      {FORMAT(A8R8G8B8), 0x9CF1460Bu, 0x9CF1460Bu},
+      {FORMAT(X8R8G8B8), 0xFFF1460Bu, 0xFFF1460Bu},
+      {FORMAT(R8G8B8), 0xF1460Bu, 0xFFF1460Bu},
+      // r 11110, g 010001, b 00001: narrowing truncates.
+      {FORMAT(R5G6B5), 0xF221u, 0xFFF74508u},
+      // r 11110, g 01000, b 00001.
+      {FORMAT(X1R5G5B5), 0xF901u, 0xFFF74208u},
+      {FORMAT(A1R5G5B5), 0xF901u, 0xFFF74208u},  // alpha 0x9C >= 0x80 sets the bit
+      {FORMAT(A4R4G4B4), 0x9F40u, 0x99FF4400u},
+  };
+  for (const Case& c : cases) {
+    std::uint8_t p[5] = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+    EncodePixel(c.f.format, argb, p);
+    const int bytes = BytesPerPixel(c.f.format);
+    EXPECT_EQ(Load(p, bytes), c.stored) << c.f.name;
+    EXPECT_EQ(p[bytes], 0xEE) << c.f.name << ": wrote past the pixel";
+    EXPECT_EQ(DecodePixel(c.f.format, p), c.decoded) << c.f.name;
+  }
+  // Alpha below one half clears A1R5G5B5's bit and reads as transparent.
+  std::uint8_t p[2];
+  EncodePixel(D3DFMT_A1R5G5B5, 0x7FFFFFFFu, p);
+  EXPECT_EQ(Load(p, 2), 0x7FFFu);
+  EXPECT_EQ(DecodePixel(D3DFMT_A1R5G5B5, p), 0x00FFFFFFu);
+  // A format without a layout is left alone and reads as opaque black.
+  std::uint8_t d16[2] = {0x12, 0x34};
+  EncodePixel(D3DFMT_D16, argb, d16);
+  EXPECT_EQ(Load(d16, 2), 0x3412u);
+  EXPECT_EQ(DecodePixel(D3DFMT_D16, d16), 0xFF000000u);
+}
+
+// Every stored pixel comes back from ARGB as it was, but for the bits an X
+// format always sets. 16-bit formats are tried exhaustively.
+TEST(PixelFormat, EveryStoredPixelRoundTripsThroughArgb) {
+  const std::vector<std::uint8_t> noise = Noise(4 * 4096);
+  for (const Colour& c : kColour) {
+    const int bytes = BytesPerPixel(c.named.format);
+    const std::uint32_t count = bytes == 2 ? 65536u : 4096u;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      std::uint8_t in[4] = {};
+      if (bytes == 2)
+        std::memcpy(in, &i, 2);
+      else
+        std::memcpy(in, noise.data() + 4 * i, static_cast<std::size_t>(bytes));
+      std::uint8_t out[4] = {};
+      EncodePixel(c.named.format, DecodePixel(c.named.format, in), out);
+      ASSERT_EQ(Load(out, bytes), Load(in, bytes) | c.alwaysSet)
+          << c.named.name << " stored " << std::hex << Load(in, bytes);
+    }
+  }
+}
+
+// The row conversions give what the per-pixel ones give, pixel for pixel, and
+// touch nothing beyond the row. The odd length leaves a tail after any
+// unrolled or vectorised part.
+TEST(PixelFormat, RowsConvertAsSinglePixelsDo) {
+  constexpr int kCount = 37;
+  constexpr std::uint32_t kGuard = 0xA5A5A5A5u;
+  const std::vector<std::uint8_t> source = Noise(4 * kCount);
+  std::vector<std::uint32_t> argbIn(kCount);
+  std::memcpy(argbIn.data(), source.data(), source.size());
+  for (const Colour& c : kColour) {
+    const std::int32_t f = c.named.format;
+    const auto bytes = static_cast<std::size_t>(BytesPerPixel(f));
+    std::vector<std::uint32_t> decoded(kCount + 1, kGuard), xrgb(kCount + 1, kGuard);
+    ASSERT_TRUE(DecodeRow(f, source.data(), decoded.data(), kCount)) << c.named.name;
+    ASSERT_TRUE(ConvertRowToXrgb(f, source.data(), xrgb.data(), kCount)) << c.named.name;
+    std::vector<std::uint8_t> encoded(bytes * (kCount + 1), 0xA5);
+    ASSERT_TRUE(EncodeRow(f, argbIn.data(), encoded.data(), kCount)) << c.named.name;
+    for (int i = 0; i < kCount; ++i) {
+      const std::uint32_t pixel = DecodePixel(f, source.data() + bytes * i);
+      EXPECT_EQ(decoded[i], pixel) << c.named.name << " pixel " << i;
+      EXPECT_EQ(xrgb[i], pixel & 0x00FFFFFFu) << c.named.name << " pixel " << i;
+      std::uint8_t one[4] = {};
+      EncodePixel(f, argbIn[i], one);
+      EXPECT_EQ(std::memcmp(encoded.data() + bytes * i, one, bytes), 0)
+          << c.named.name << " pixel " << i;
+    }
+    EXPECT_EQ(decoded[kCount], kGuard) << c.named.name;
+    EXPECT_EQ(xrgb[kCount], kGuard) << c.named.name;
+    for (std::size_t b = bytes * kCount; b < encoded.size(); ++b)
+      EXPECT_EQ(encoded[b], 0xA5) << c.named.name;
+  }
+  for (const std::int32_t f : {D3DFMT_D16, D3DFMT_P8, D3DFMT_UNKNOWN}) {
+    std::uint32_t out = kGuard;
+    EXPECT_FALSE(DecodeRow(f, source.data(), &out, 1)) << f;
+    EXPECT_FALSE(ConvertRowToXrgb(f, source.data(), &out, 1)) << f;
+    EXPECT_EQ(out, kGuard) << f;
+    std::uint32_t stored = kGuard;
+    EXPECT_FALSE(EncodeRow(f, argbIn.data(), &stored, 1)) << f;
+    EXPECT_EQ(stored, kGuard) << f;
+  }
+}
+
+}  // namespace

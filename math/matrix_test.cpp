@@ -1,0 +1,39 @@
+#include "math/matrix.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+D3DMATRIX Rows(const float (&v)[16]) {
+  D3DMATRIX m;
+  for (int i = 0; i < 16; ++i) m.m[i / 4][i % 4] = v[i];
+  return m;
+}
+
+TEST(MatrixMultiply, AppliesTheFirstFactorFirst) {
+  // A translation by (1, 2, 3) then a scale by 2: the translation is scaled.
+  const D3DMATRIX move = Rows({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1});
+  const D3DMATRIX scale = Rows({2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1});
+  const D3DMATRIX m = MatrixMultiply(move, scale);
+  EXPECT_EQ(m.m[3][0], 2.0f);
+  EXPECT_EQ(m.m[3][1], 4.0f);
+  EXPECT_EQ(m.m[3][2], 6.0f);
+  EXPECT_EQ(m.m[0][0], 2.0f);
+}
+
+// Each element is summed from k = 0 up, rounding each product and each sum
+// to single precision. In row 0, 1e8 + 1 absorbs the 1, so only that order
+// gives 1 (reversed or pairwise sums give 0, a wider sum 2). In row 1 the
+// rounded square of 1 + 2^-12 cancels exactly; a fused multiply-add would
+// keep the 2^-24 it rounded away.
+TEST(MatrixMultiply, SumsEachElementInOrderInSinglePrecision) {
+  const float a1 = 1.000244140625f;  // 1 + 2^-12
+  const float a2 = 1.00048828125f;   // 1 + 2^-11, the square of a1 rounded
+  const D3DMATRIX a = Rows({1e8f, 1, -1e8f, 1, -a2, a1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  const D3DMATRIX b = Rows({1, 1, 0, 0, 1, a1, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0});
+  const D3DMATRIX m = MatrixMultiply(a, b);
+  EXPECT_EQ(m.m[0][0], 1.0f);
+  EXPECT_EQ(m.m[1][1], 0.0f);
+}
+
+}  // namespace
