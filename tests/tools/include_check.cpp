@@ -28,7 +28,7 @@ enum class Layer { Interface, Shared, Program, StandIn, Top };
 const std::map<std::string, Layer>& Folders() {
   static const std::map<std::string, Layer> folders = {
       {"platform", Layer::Interface}, {"formats", Layer::Shared},
-      {"scene", Layer::Shared},       {"common", Layer::Shared},
+      {"scene", Layer::Shared},       {"math", Layer::Shared},
       {"app", Layer::Program},        {"graphics", Layer::Program},
       {"input", Layer::Program},      {"timing", Layer::Program},
       {"runtime", Layer::StandIn},    {"d3dx", Layer::StandIn},
