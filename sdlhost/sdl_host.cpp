@@ -10,7 +10,7 @@
 
 #include <unistd.h>
 
-#include "sdlhost/sdl_input.h"
+#include "sdlhost/sdl_keyboard.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "refdevice/image_io.h"
-#include "sdlhost/sdl_input.h"
+#include "sdlhost/sdl_keyboard.h"
 
 namespace fs = std::filesystem;
 

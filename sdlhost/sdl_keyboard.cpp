@@ -1,4 +1,4 @@
-#include "sdlhost/sdl_input.h"
+#include "sdlhost/sdl_keyboard.h"
 
 #include <X11/Xlib.h>
 
