@@ -32,7 +32,6 @@
 #include <vector>
 
 #include "platform/d3d8.h"
-#include "refdevice/image_io.h"
 
 namespace scene {
 
@@ -67,9 +66,5 @@ HRESULT RunScene(Direct3DDevice8& device, const Scene& scene, std::string* error
 // The device every scene starts on: windowed, 640x480 X8R8G8B8 back buffer,
 // D16 automatic depth buffer, all states at their defaults.
 HRESULT CreateSceneDevice(Direct3D8& d3d, D3DDEVTYPE type, Ref<Direct3DDevice8>& device);
-
-// Creates the device of `type` on a headless reference Direct3D object,
-// replays the scene and reads the back buffer after the last line.
-bool ReplayToImage(const Scene& scene, D3DDEVTYPE type, Image& image, std::string* error);
 
 }  // namespace scene

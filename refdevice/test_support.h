@@ -15,7 +15,7 @@
 #include "refdevice/image_io.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
-#include "refdevice/scene.h"
+#include "refdevice/scene_replay.h"
 
 namespace test_support {
 
