@@ -6,6 +6,7 @@
 
 #include "app/frmTest.h"
 #include "sdlhost/sdl_host.h"
+#include "sdlhost/sdl_runtime.h"
 
 int main() {
   HostConfig config;

@@ -11,7 +11,9 @@
 #include <sstream>
 
 #include "refdevice/image_io.h"
+#include "sdlhost/sdl_display.h"
 #include "sdlhost/sdl_keyboard.h"
+#include "sdlhost/sdl_runtime.h"
 
 namespace fs = std::filesystem;
 

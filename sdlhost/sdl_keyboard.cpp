@@ -5,6 +5,7 @@
 #include "refdevice/ref_direct3d.h"
 #include "d3dx/d3dx8_object.h"
 #include "sdlhost/key_table.h"
+#include "sdlhost/sdl_display.h"
 #include "sdlhost/sdl_host.h"
 #include "sdlhost/trace.h"
 
