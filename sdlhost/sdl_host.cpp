@@ -1,19 +1,12 @@
 #include "sdlhost/sdl_host.h"
 
 #include <SDL_syswm.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
-#include <fstream>
-#include <sstream>
-
-#include <unistd.h>
-
-#include "sdlhost/sdl_display.h"
-#include "sdlhost/sdl_keyboard.h"
-#include "sdlhost/sdl_runtime.h"
-#include "sdlhost/sdl_window_system.h"
 
 namespace {
 
@@ -46,29 +39,9 @@ void OnSignal(int sig) {
 
 }  // namespace
 
-// ---- the host ----
-
-SdlHost::SdlHost() = default;
-
 SdlHost::~SdlHost() { Shutdown(); }
 
-bool SdlHost::Start(const HostConfig& config, std::string& error) {
-  config_ = config;
-
-  if (!config.keysPath.empty()) {
-    std::ifstream in(config.keysPath);
-    if (!in) return error = "cannot read the key script " + config.keysPath, false;
-    std::stringstream text;
-    text << in.rdbuf();
-    KeyScript script;
-    std::string why;
-    if (!ParseKeyScript(text.str(), script, why))
-      return error = config.keysPath + ": " + why, false;
-    script_ = std::make_unique<KeyScriptPlayer>(std::move(script));
-    auto slash = config.keysPath.find_last_of('/');
-    scriptFolder_ = slash == std::string::npos ? "" : config.keysPath.substr(0, slash + 1);
-  }
-
+bool SdlHost::Start(std::string& error) {
   // Without any display SDL would try its drivers in turn (and print about a
   // missing Wayland runtime directory); the offscreen driver is the answer.
   const char* display = std::getenv("DISPLAY");
@@ -106,21 +79,7 @@ bool SdlHost::Start(const HostConfig& config, std::string& error) {
   SDL_VERSION(&info.version);
   if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11)
     xDisplay_ = info.info.x11.display;
-
-  runtime_ = std::make_unique<SdlRuntime>(*this, config.fixedTime);
-  windows_ = std::make_unique<SdlWindowSystem>();
-  display_ = std::make_unique<SdlDisplayHost>(
-      *this, DisplayOptions{config.windowed, config.vsync, script_.get(), scriptFolder_});
-  objects_ = MakeSdlPlatformObjects(*this);
   return true;
-}
-
-Platform SdlHost::GetPlatform() {
-  Platform p;
-  p.objects = objects_.get();
-  p.windows = windows_.get();
-  p.runtime = runtime_.get();
-  return p;
 }
 
 void SdlHost::ProcessEvents() {
@@ -128,10 +87,11 @@ void SdlHost::ProcessEvents() {
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
     if (e.type == SDL_QUIT) {
-      runtime_->CloseForm();
+      if (events_.closeRequested) events_.closeRequested();
     } else if (e.type == SDL_WINDOWEVENT && e.window.windowID == windowId_) {
-      if (e.window.event == SDL_WINDOWEVENT_CLOSE) runtime_->CloseForm();
-      if (e.window.event == SDL_WINDOWEVENT_EXPOSED) display_->Refresh();
+      if (e.window.event == SDL_WINDOWEVENT_CLOSE && events_.closeRequested)
+        events_.closeRequested();
+      if (e.window.event == SDL_WINDOWEVENT_EXPOSED && events_.exposed) events_.exposed();
     }
   }
 }
