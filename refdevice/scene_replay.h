@@ -5,7 +5,7 @@
 #include <string>
 
 #include "refdevice/image_io.h"
-#include "refdevice/scene.h"
+#include "scene/scene.h"
 
 namespace scene {
 

@@ -1,4 +1,4 @@
-#include "refdevice/scene.h"
+#include "scene/scene.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
