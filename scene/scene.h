@@ -1,28 +1,10 @@
-// Scenes: recorded Direct3D 8 device calls as text, replayed on a device.
+// Scenes: Direct3D 8 device calls read from text (format.h defines the
+// format) and replayed on any device.
 //
-// One command a line; `#` starts a comment; blank lines are ignored. Integers
-// are decimal or 0x hex, 0 to 0xFFFFFFFF. Floats are decimal (1, -0.5, 2.5e-3)
-// or 0x hex, which gives the single's bit pattern (0x3F800000 is 1.0), so a
-// recorder can write exact values. File names are one word, relative to the
-// scene's folder.
-//
-//   clear FLAGS COLOR Z [STENCIL]   Clear(0, none, FLAGS, COLOR, Z, STENCIL or 0)
-//   rs STATE VALUE                  SetRenderState(STATE, VALUE)
-//   rsf STATE FLOAT                 SetRenderState(STATE, bit pattern of FLOAT)
-//   ts STAGE STATE VALUE            SetTextureStageState(STAGE, STATE, VALUE)
-//   fvf CODE                        SetVertexShader(CODE); later buffers get CODE
-//   world|view|proj F1 ... F16      SetTransform, the matrix row by row
-//   vb STRIDE PRIMTYPE PRIMCOUNT FILE
-//       a vertex buffer of FILE's size (usage 0, the current format, default
-//       pool) filled with FILE's bytes, bound to stream 0 with STRIDE, then
-//       DrawPrimitive(PRIMTYPE, 0, PRIMCOUNT)
-//   up STRIDE PRIMTYPE PRIMCOUNT FILE
-//       DrawPrimitiveUP(PRIMTYPE, PRIMCOUNT, FILE's bytes, STRIDE); FILE must
-//       hold every vertex the draw reads
-//
-// BeginScene is called before the first draw and EndScene after the last
-// line. The whole scene, with its files, is read and checked before the first
-// call reaches a device.
+// Each command of the text becomes one Command; the whole scene, with the
+// vertex files it names, is read and checked before the first call reaches a
+// device. BeginScene is called before the first draw and EndScene after the
+// last line.
 #pragma once
 
 #include <array>
@@ -52,12 +34,16 @@ struct Scene {
   std::vector<Command> commands;
 };
 
+// The reader (reader.cpp).
+//
 // Parses `text`, reading the files it names from `folder` ("" for the current
 // directory). On a malformed line returns false with `error` "LINE: reason".
 bool ParseScene(std::string_view text, const std::string& folder, Scene& out, std::string* error);
 // Reads and parses a scene file; errors read "PATH:LINE: reason".
 bool LoadScene(const std::string& path, Scene& out, std::string* error);
 
+// The runner (runner.cpp).
+//
 // Replays the scene on `device`. A failing call stops the replay: returns its
 // status with `error` "LINE: Operation failed (0x...)"; EndScene is still
 // called when a scene was begun.
