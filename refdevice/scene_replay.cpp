@@ -1,20 +1,10 @@
 #include "refdevice/scene_replay.h"
 
-#include <cstdio>
-
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
+#include "scene/format.h"
 
 namespace scene {
-namespace {
-
-std::string Hex(HRESULT hr) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(hr));
-  return buf;
-}
-
-}  // namespace
 
 bool ReplayToImage(const Scene& scene, D3DDEVTYPE type, Image& image, std::string* error) {
   RefDirect3D8 d3d;
@@ -24,7 +14,7 @@ bool ReplayToImage(const Scene& scene, D3DDEVTYPE type, Image& image, std::strin
     if (error) {
       *error = type == D3DDEVTYPE_HAL && hr == D3DERR_NOTAVAILABLE
                    ? "no hardware device is available on this system (D3DERR_NOTAVAILABLE)"
-                   : "CreateDevice failed (" + Hex(hr) + ")";
+                   : "CreateDevice failed (" + HexWord(static_cast<DWORD>(hr)) + ")";
     }
     return false;
   }

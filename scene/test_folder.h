@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace scene {
 
@@ -34,6 +35,9 @@ class TestFolder {
 
   void Write(const std::string& name, const std::string& bytes) const {
     std::ofstream(path_ / name, std::ios::binary) << bytes;
+  }
+  void Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
+    Write(name, std::string(bytes.begin(), bytes.end()));
   }
   std::string Read(const std::string& name) const {
     std::ifstream in(path_ / name, std::ios::binary);
