@@ -2,7 +2,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "scene/scene.h"
 #include "scene/test_folder.h"
@@ -94,3 +99,45 @@ TEST_F(SceneFiles, MalformedLinesAreRefusedWithTheirLineNumber) {
 }
 
 }  // namespace
+
+// The scenes shown to users in docs/scene-format.md stay valid as the format
+// changes.
+TEST(SceneReader, TheDocumentedScenesAreRead) {
+  const char* source = std::getenv("QUILLON_SOURCE_DIR");
+  if (!source) GTEST_SKIP() << "QUILLON_SOURCE_DIR is not set";
+  std::ifstream in(std::string(source) + "/docs/scene-format.md");
+  ASSERT_TRUE(in) << "docs/scene-format.md";
+  // The page's scenes are its code blocks without a language.
+  std::vector<std::string> scenes;
+  bool inScene = false, inOther = false;
+  for (std::string line; std::getline(in, line);) {
+    if (line.starts_with("```")) {
+      if (inScene || inOther) {
+        inScene = inOther = false;
+      } else {
+        (line == "```" ? inScene : inOther) = true;
+        if (inScene) scenes.emplace_back();
+      }
+    } else if (inScene) {
+      scenes.back() += line + "\n";
+    }
+  }
+  ASSERT_FALSE(scenes.empty());
+  for (const std::string& text : scenes) {
+    scene::TestFolder folder;
+    // Any vertex file will do for reading: each draw names its own.
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+      std::istringstream words(line);
+      std::string command, stride, type, count, file;
+      if (words >> command >> stride >> type >> count >> file &&
+          (command == "vb" || command == "up"))
+        folder.Write(file, std::string(4096, '\0'));
+    }
+    scene::Scene s;
+    std::string error;
+    EXPECT_TRUE(scene::ParseScene(text, folder.Path().string(), s, &error)) << error << "\n"
+                                                                            << text;
+    EXPECT_FALSE(s.commands.empty());
+  }
+}
