@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 // What the window events ask of the rooms built on the host.
 struct HostEvents {
