@@ -13,7 +13,7 @@
 #include "refdevice/program_scenes.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
-#include "refdevice/scene.h"
+#include "scene/scene.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "app/frmTest.h"
-#include "sdlhost/sdl_host.h"
+#include "sdlhost/sdl_platform.h"
 
 namespace {
 
@@ -59,18 +59,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Quillon: %s\n", error.c_str());
     return 2;
   }
-  auto host = std::make_unique<SdlHost>();
-  if (!host->Start(config, error)) {
+  auto platform = std::make_unique<SdlPlatform>();
+  if (!platform->Start(config, error)) {
     std::fprintf(stderr, "Quillon: %s\n", error.c_str());
     return 2;
   }
-  InstallPlatform(host->GetPlatform());
+  InstallPlatform(platform->GetPlatform());
 
   auto form = std::make_unique<frmTest>();
   form->Form_Load();
   // The load event came back without ending the process (the vertex-buffer
   // fill failed): the form stays open until the user closes it.
-  SdlRuntime& runtime = host->RuntimeService();
+  SdlRuntime& runtime = platform->Runtime();
   runtime.RunUntilFormClosed();
   runtime.End(0);
 }

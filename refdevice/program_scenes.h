@@ -13,6 +13,7 @@
 
 #include "platform/d3d8types.h"
 #include "platform/d3dx8_math.h"
+#include "scene/writer.h"
 
 namespace program_scenes {
 
@@ -76,16 +77,6 @@ inline std::vector<std::uint8_t> CloudVertices() {
   return bytes;
 }
 
-inline std::string MatrixLine(const char* name, const D3DMATRIX& m) {
-  std::string line = name;
-  char buf[32];
-  for (int i = 0; i < 16; ++i) {
-    std::snprintf(buf, sizeof buf, " %.9g", static_cast<double>(m.m[i / 4][i % 4]));
-    line += buf;
-  }
-  return line + "\n";
-}
-
 // One frame of the spinning cloud with the program's states: lighting off,
 // alpha blending of source alpha over inverse source alpha, the blue clear.
 // `extraStates` (scene lines) go in before the draw.
@@ -103,9 +94,9 @@ inline std::string CloudScene(const CloudView& view, const std::string& file,
   s += "rs 137 0           # LIGHTING off\n";
   s += "rs 19 5            # SRCBLEND SRCALPHA\n";
   s += "rs 20 6            # DESTBLEND INVSRCALPHA\n";
-  s += MatrixLine("proj", CloudView::Projection());
-  s += MatrixLine("view", view.View());
-  s += MatrixLine("world", view.World());
+  s += scene::TransformLine(D3DTS_PROJECTION, CloudView::Projection());
+  s += scene::TransformLine(D3DTS_VIEW, view.View());
+  s += scene::TransformLine(D3DTS_WORLD, view.World());
   s += "clear 3 0xFF0000FF 1   # target and depth: opaque blue, far\n";
   s += "rs 27 0xFFFFFFFF   # ALPHABLENDENABLE\n";
   s += extraStates;

@@ -15,7 +15,8 @@
 #include "refdevice/image_io.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
-#include "refdevice/scene.h"
+#include "refdevice/scene_replay.h"
+#include "scene/test_folder.h"
 
 namespace test_support {
 
@@ -33,34 +34,7 @@ inline fs::path TestDataDir() {
 }
 
 // A scratch folder named after the running test, removed afterwards.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("quillon_") + info->test_suite_name() + "_" + info->name();
-    for (char& c : name)
-      if (c == '/') c = '_';
-    path_ = fs::path(::testing::TempDir()) / name;
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  void Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
-    std::ofstream out(path_ / name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-  }
-  const fs::path& Path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using ScratchFolder = scene::TestFolder;
 
 // Replays scene text whose files are in `folder` on the reference device.
 inline Image Replay(const std::string& text, const ScratchFolder& folder) {

@@ -3,7 +3,7 @@
 #include <SDL_pixels.h>
 #include <gtest/gtest.h>
 
-#include "sdlhost/sdl_host.h"
+#include "sdlhost/sdl_display.h"
 
 TEST(DisplayModes, SdlFormatsMapToDirect3DCodes) {
   EXPECT_EQ(D3DFormatFromSdl(SDL_PIXELFORMAT_RGB888), D3DFMT_X8R8G8B8);

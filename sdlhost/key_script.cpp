@@ -1,6 +1,7 @@
 #include "sdlhost/key_script.h"
 
 #include <charconv>
+#include <fstream>
 #include <sstream>
 
 #include "sdlhost/key_table.h"
@@ -77,4 +78,14 @@ std::vector<std::string> KeyScriptPlayer::TakeDueCaptures() {
   std::vector<std::string> out;
   out.swap(due_);
   return out;
+}
+
+bool ReadKeyScript(const std::string& path, KeyScript& script, std::string& error) {
+  std::ifstream in(path);
+  if (!in) return error = "cannot read the key script " + path, false;
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string why;
+  if (!ParseKeyScript(text.str(), script, why)) return error = path + ": " + why, false;
+  return true;
 }

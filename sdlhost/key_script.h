@@ -31,6 +31,8 @@ struct KeyScript {
 // Parses a script's text. On a malformed line returns false with `error`
 // naming the line ("line 3: unknown key 'UPP'").
 bool ParseKeyScript(const std::string& text, KeyScript& script, std::string& error);
+// Reads and parses the script file at `path`; `error` names the file.
+bool ReadKeyScript(const std::string& path, KeyScript& script, std::string& error);
 
 // Plays a script poll by poll.
 class KeyScriptPlayer {

@@ -1,3 +1,5 @@
+#include "sdlhost/sdl_display.h"
+
 #include <cstring>
 #include <thread>
 
@@ -5,7 +7,8 @@
 #include "refdevice/image_io.h"
 #include "sdlhost/sdl_host.h"
 
-SdlDisplayHost::SdlDisplayHost(SdlHost& host) : host_(host) {
+SdlDisplayHost::SdlDisplayHost(SdlHost& host, DisplayOptions options)
+    : host_(host), options_(std::move(options)) {
   std::vector<SdlModeInfo> listed;
   const int count = SDL_GetNumDisplayModes(0);
   for (int i = 0; i < count; ++i) {
@@ -66,7 +69,7 @@ HRESULT SdlDisplayHost::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETE
   if (!chosen) return D3DERR_INVALIDCALL;
 
   int refresh = static_cast<int>(chosen->mode.RefreshRate);
-  if (host_.Config().windowed) {
+  if (options_.windowed) {
     // The device believes it has the screen; the frame goes to a window.
     SDL_SetWindowSize(window, static_cast<int>(params.BackBufferWidth),
                       static_cast<int>(params.BackBufferHeight));
@@ -94,7 +97,7 @@ HRESULT SdlDisplayHost::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETE
     keepAspect_ = true;
   }
   SDL_RaiseWindow(window);
-  if (host_.Config().vsync && refresh > 0 && interval_ != D3DPRESENT_INTERVAL_IMMEDIATE) {
+  if (options_.vsync && refresh > 0 && interval_ != D3DPRESENT_INTERVAL_IMMEDIATE) {
     int every = interval_ == D3DPRESENT_INTERVAL_TWO     ? 2
                 : interval_ == D3DPRESENT_INTERVAL_THREE ? 3
                 : interval_ == D3DPRESENT_INTERVAL_FOUR  ? 4
@@ -112,7 +115,7 @@ void SdlDisplayHost::DetachDevice() {
   if (!attached_) return;
   attached_ = false;
   presented_ = false;
-  if (SDL_Window* window = host_.Window(); window && fullScreen_ && !host_.Config().windowed) {
+  if (SDL_Window* window = host_.Window(); window && fullScreen_ && !options_.windowed) {
     SDL_SetWindowFullscreen(window, 0);
     SDL_SetWindowBordered(window, SDL_TRUE);
     SDL_SetWindowSize(window, 640, 480);
@@ -134,13 +137,12 @@ void SdlDisplayHost::WaitForRetrace() {
 }
 
 void SdlDisplayHost::SaveCaptures(const FrameView& frame) {
-  KeyScriptPlayer* script = host_.Script();
-  if (!script) return;
-  auto captures = script->TakeDueCaptures();
+  if (!options_.captures) return;
+  auto captures = options_.captures->TakeDueCaptures();
   if (captures.empty()) return;
   Image image = ImageFromFrame(frame);
   for (const auto& name : captures) {
-    std::string path = name.starts_with('/') ? name : host_.ScriptFolder() + name;
+    std::string path = name.starts_with('/') ? name : options_.captureFolder + name;
     std::string error;
     if (WriteImage(path, image, &error))
       std::fprintf(stderr, "Quillon: picture written to %s\n", path.c_str());

@@ -1,16 +1,12 @@
 #include "sdlhost/sdl_host.h"
 
 #include <SDL_syswm.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
-#include <fstream>
-#include <sstream>
-
-#include <unistd.h>
-
-#include "sdlhost/sdl_input.h"
 
 namespace {
 
@@ -41,154 +37,11 @@ void OnSignal(int sig) {
   g_signal = sig;
 }
 
-// Font handles are small numbers of our own; D3DX only needs them non-zero.
-std::int32_t NextFontHandle() {
-  static std::int32_t next = 0x0A00;
-  return ++next;
-}
-
-// A message as one line: line breaks become blanks.
-std::string OneLine(const std::string& text) {
-  std::string line = text;
-  for (char& c : line)
-    if (c == '\n' || c == '\r') c = ' ';
-  return line;
-}
-
 }  // namespace
-
-// ---- the form's font ----
-
-HRESULT SdlFont::get_Name(std::string& name) {
-  name = name_;
-  return 0;
-}
-HRESULT SdlFont::put_Name(const std::string& name) {
-  name_ = name;
-  return 0;
-}
-HRESULT SdlFont::get_hFont(std::int32_t& handle) {
-  handle = handle_;
-  return 0;
-}
-
-// ---- the windowing runtime ----
-
-SdlRuntime::SdlRuntime(SdlHost& host)
-    : host_(host), font_(std::make_shared<SdlFont>(NextFontHandle())) {}
-
-HRESULT SdlRuntime::Form_hWnd(std::int32_t& hWnd) {
-  if (!host_.Window()) return ErrObjectNotSet;
-  hWnd = host_.WindowHandle();
-  return 0;
-}
-
-HRESULT SdlRuntime::Form_Font(Ref<IFont>& font) {
-  font = font_;
-  return 0;
-}
-
-HRESULT SdlRuntime::MsgBox(const std::string& text) {
-  // Every message reaches standard error, so nothing is lost where no box
-  // can be shown (no display, or SDL cannot make one).
-  std::fprintf(stderr, "Quillon: %s\n", OneLine(text).c_str());
-  std::fflush(stderr);
-  if (!host_.HasScreen()) return 0;
-  SDL_Window* parent = nullptr;
-  if (host_.Window() && (SDL_GetWindowFlags(host_.Window()) & SDL_WINDOW_SHOWN)) parent = host_.Window();
-  // Where SDL cannot show a box (no usable font, say) the line above is all
-  // there is, and the program goes on.
-  g_inMessageBox = 1;
-  SDL_ShowSimpleMessageBox(0, "Quillon", text.c_str(), parent);
-  g_inMessageBox = 0;
-  return 0;
-}
-
-void SdlRuntime::CloseForm() {
-  if (closed_) return;
-  closed_ = true;
-  if (events_.OnClose) events_.OnClose();
-}
-
-void SdlRuntime::DoEvents() {
-  host_.CheckSignals();
-  SDL_Event e;
-  while (SDL_PollEvent(&e)) {
-    if (e.type == SDL_QUIT) {
-      CloseForm();
-    } else if (e.type == SDL_WINDOWEVENT && e.window.windowID == static_cast<Uint32>(host_.WindowHandle())) {
-      if (e.window.event == SDL_WINDOWEVENT_CLOSE) CloseForm();
-      if (e.window.event == SDL_WINDOWEVENT_EXPOSED) host_.Display().Refresh();
-    }
-  }
-}
-
-void SdlRuntime::RunUntilFormClosed() {
-  if (host_.Window()) SDL_ShowWindow(host_.Window());
-  while (!closed_) {
-    SDL_WaitEventTimeout(nullptr, 100);
-    DoEvents();
-  }
-}
-
-void SdlRuntime::End(int exitCode) {
-  files_.CloseAll();
-  host_.Shutdown();
-  std::fflush(stdout);
-  std::fflush(stderr);
-  // Objects still held by the program go with the process; running their
-  // destructors after SDL is gone would only reach a closed display.
-  std::_Exit(exitCode);
-}
-
-std::int32_t SdlRuntime::FileOpenForOutput(const std::string& path, std::int32_t& fileNumber) {
-  return files_.OpenForOutput(path, fileNumber);
-}
-std::int32_t SdlRuntime::FilePrintLine(std::int32_t fileNumber, const std::string& text) {
-  return files_.PrintLine(fileNumber, text);
-}
-std::int32_t SdlRuntime::FileClose(std::int32_t fileNumber) { return files_.Close(fileNumber); }
-
-float SdlRuntime::Timer() {
-  if (host_.Config().fixedTime) return static_cast<float>(*host_.Config().fixedTime);
-  auto now = std::chrono::system_clock::now();
-  std::time_t t = std::chrono::system_clock::to_time_t(now);
-  std::tm local{};
-  localtime_r(&t, &local);
-  auto sinceSecond = now - std::chrono::system_clock::from_time_t(t);
-  double fraction = std::chrono::duration<double>(sinceSecond).count();
-  double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + fraction;
-  return static_cast<float>(seconds);
-}
-
-// ---- the window system ----
-
-SdlWindowSystem::SdlWindowSystem()
-    : cursor_([](bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }) {}
-
-// ---- the host ----
-
-SdlHost::SdlHost() = default;
 
 SdlHost::~SdlHost() { Shutdown(); }
 
-bool SdlHost::Start(const HostConfig& config, std::string& error) {
-  config_ = config;
-
-  if (!config.keysPath.empty()) {
-    std::ifstream in(config.keysPath);
-    if (!in) return error = "cannot read the key script " + config.keysPath, false;
-    std::stringstream text;
-    text << in.rdbuf();
-    KeyScript script;
-    std::string why;
-    if (!ParseKeyScript(text.str(), script, why))
-      return error = config.keysPath + ": " + why, false;
-    script_ = std::make_unique<KeyScriptPlayer>(std::move(script));
-    auto slash = config.keysPath.find_last_of('/');
-    scriptFolder_ = slash == std::string::npos ? "" : config.keysPath.substr(0, slash + 1);
-  }
-
+bool SdlHost::Start(std::string& error) {
   // Without any display SDL would try its drivers in turn (and print about a
   // missing Wayland runtime directory); the offscreen driver is the answer.
   const char* display = std::getenv("DISPLAY");
@@ -226,20 +79,35 @@ bool SdlHost::Start(const HostConfig& config, std::string& error) {
   SDL_VERSION(&info.version);
   if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11)
     xDisplay_ = info.info.x11.display;
-
-  runtime_ = std::make_unique<SdlRuntime>(*this);
-  windows_ = std::make_unique<SdlWindowSystem>();
-  display_ = std::make_unique<SdlDisplayHost>(*this);
-  objects_ = MakeSdlPlatformObjects(*this);
   return true;
 }
 
-Platform SdlHost::GetPlatform() {
-  Platform p;
-  p.objects = objects_.get();
-  p.windows = windows_.get();
-  p.runtime = runtime_.get();
-  return p;
+void SdlHost::ProcessEvents() {
+  CheckSignals();
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) {
+    if (e.type == SDL_QUIT) {
+      if (events_.closeRequested) events_.closeRequested();
+    } else if (e.type == SDL_WINDOWEVENT && e.window.windowID == windowId_) {
+      if (e.window.event == SDL_WINDOWEVENT_CLOSE && events_.closeRequested)
+        events_.closeRequested();
+      if (e.window.event == SDL_WINDOWEVENT_EXPOSED && events_.exposed) events_.exposed();
+    }
+  }
+}
+
+void SdlHost::WaitForEvents(int timeoutMs) { SDL_WaitEventTimeout(nullptr, timeoutMs); }
+
+void SdlHost::ShowWindow() {
+  if (window_) SDL_ShowWindow(window_);
+}
+
+void SdlHost::ShowMessageBox(const std::string& title, const std::string& text) {
+  SDL_Window* parent = nullptr;
+  if (window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN)) parent = window_;
+  g_inMessageBox = 1;
+  SDL_ShowSimpleMessageBox(0, title.c_str(), text.c_str(), parent);
+  g_inMessageBox = 0;
 }
 
 void SdlHost::CheckSignals() {
@@ -262,4 +130,13 @@ void SdlHost::Shutdown() {
   SDL_Quit();
   window_ = nullptr;
   xDisplay_ = nullptr;
+}
+
+void SdlHost::EndProcess(int exitCode) {
+  Shutdown();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  // Objects still held by the program go with the process; running their
+  // destructors after SDL is gone would only reach a closed display.
+  std::_Exit(exitCode);
 }

@@ -1,7 +1,6 @@
-// The host on SDL's offscreen driver: the runtime's window, events, message
-// boxes, files and end of process; the keyboard device; the display.
-#include "sdlhost/sdl_host.h"
-
+// The host as the program gets it (SdlPlatform) on SDL's offscreen driver: the
+// runtime's window, events, message boxes, files and end of process; the
+// keyboard device; the display; the Direct3D object.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -11,7 +10,8 @@
 #include <sstream>
 
 #include "refdevice/image_io.h"
-#include "sdlhost/sdl_input.h"
+#include "sdlhost/sdl_platform.h"
+#include "sdlhost/trace.h"
 
 namespace fs = std::filesystem;
 
@@ -33,12 +33,15 @@ class OffscreenHost : public ::testing::Test {
 
   void Start(HostConfig config = {}) {
     std::string error;
-    ASSERT_TRUE(host_.Start(config, error)) << error;
+    ASSERT_TRUE(platform_.Start(config, error)) << error;
   }
   void WriteFile(const fs::path& p, const std::string& text) { std::ofstream(p) << text; }
 
+  SDL_Window* Window() { return platform_.Host().Window(); }
+  std::int32_t WindowHandle() { return platform_.Host().WindowHandle(); }
+
   fs::path dir_;
-  SdlHost host_;
+  SdlPlatform platform_;
 };
 
 std::string ReadAll(const fs::path& p) {
@@ -52,13 +55,13 @@ std::string ReadAll(const fs::path& p) {
 
 TEST_F(OffscreenHost, FormWindowHandleAndFont) {
   Start();
-  Runtime& rt = host_.RuntimeService();
+  Runtime& rt = platform_.Runtime();
   std::int32_t hWnd = 0;
   ASSERT_EQ(rt.Form_hWnd(hWnd), 0);
-  EXPECT_EQ(static_cast<Uint32>(hWnd), SDL_GetWindowID(host_.Window()));
+  EXPECT_EQ(static_cast<Uint32>(hWnd), SDL_GetWindowID(Window()));
   EXPECT_NE(hWnd, 0);
-  EXPECT_STREQ(SDL_GetWindowTitle(host_.Window()), "Form1");
-  EXPECT_FALSE(host_.HasScreen());
+  EXPECT_STREQ(SDL_GetWindowTitle(Window()), "Form1");
+  EXPECT_FALSE(platform_.Host().HasScreen());
 
   Ref<IFont> a, b;
   ASSERT_EQ(rt.Form_Font(a), 0);
@@ -75,7 +78,7 @@ TEST_F(OffscreenHost, FormWindowHandleAndFont) {
 
 TEST_F(OffscreenHost, CloseRequestClosesTheFormOnce) {
   Start();
-  Runtime& rt = host_.RuntimeService();
+  Runtime& rt = platform_.Runtime();
   int closes = 0;
   rt.SetFormEvents(FormEvents{[&] { ++closes; }});
   rt.DoEvents();
@@ -83,7 +86,7 @@ TEST_F(OffscreenHost, CloseRequestClosesTheFormOnce) {
   for (int i = 0; i < 2; ++i) {
     SDL_Event e{};
     e.type = SDL_WINDOWEVENT;
-    e.window.windowID = SDL_GetWindowID(host_.Window());
+    e.window.windowID = SDL_GetWindowID(Window());
     e.window.event = SDL_WINDOWEVENT_CLOSE;
     SDL_PushEvent(&e);
   }
@@ -96,7 +99,7 @@ TEST_F(OffscreenHost, CloseRequestClosesTheFormOnce) {
 TEST_F(OffscreenHost, MessageWithoutAScreenIsOneLineOnStandardError) {
   Start();
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(host_.RuntimeService().MsgBox("(76) Path not found\nsecond line"), 0);
+  EXPECT_EQ(platform_.Runtime().MsgBox("(76) Path not found\nsecond line"), 0);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Quillon: (76) Path not found second line\n");
 }
 
@@ -104,13 +107,13 @@ TEST_F(OffscreenHost, TimeOfDayIsFixedOnRequest) {
   HostConfig c;
   c.fixedTime = 45296.25;
   Start(c);
-  EXPECT_FLOAT_EQ(host_.RuntimeService().Timer(), 45296.25f);
+  EXPECT_FLOAT_EQ(platform_.Runtime().Timer(), 45296.25f);
 }
 
 TEST_F(OffscreenHost, EndClosesFilesKeepingTheirLinesAndExitsWithTheCode) {
   Start();
   auto end = [this] {
-    Runtime& rt = host_.RuntimeService();
+    Runtime& rt = platform_.Runtime();
     std::int32_t n = 0;
     if (rt.FileOpenForOutput("C:\\FPS.TXT", n) != 0) std::_Exit(9);
     rt.FilePrintLine(n, "42");
@@ -126,7 +129,7 @@ TEST_F(OffscreenHost, KeyboardDeviceFollowsTheDirectInputRules) {
   c.keysPath = (dir_ / "k.keys").string();
   Start(c);
   Ref<DirectX8> dx;
-  ASSERT_EQ(host_.GetPlatform().objects->NewDirectX8(dx), 0);
+  ASSERT_EQ(platform_.GetPlatform().objects->NewDirectX8(dx), 0);
   Ref<DirectInput8> di;
   ASSERT_EQ(dx->DirectInputCreate(di), 0);
   Ref<DirectInputDevice8> kb;
@@ -138,7 +141,7 @@ TEST_F(OffscreenHost, KeyboardDeviceFollowsTheDirectInputRules) {
   EXPECT_EQ(kb->Acquire(), DIERR_INVALIDPARAM);  // no data format yet
   EXPECT_EQ(kb->SetCommonDataFormat(2), DIERR_INVALIDPARAM);
   ASSERT_EQ(kb->SetCommonDataFormat(DIFORMAT_KEYBOARD), 0);
-  const std::int32_t hWnd = host_.WindowHandle();
+  const std::int32_t hWnd = WindowHandle();
   EXPECT_EQ(kb->SetCooperativeLevel(hWnd, DISCL_NONEXCLUSIVE), DIERR_INVALIDPARAM);
   EXPECT_EQ(kb->SetCooperativeLevel(hWnd, DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_BACKGROUND),
             DIERR_INVALIDPARAM);
@@ -165,13 +168,13 @@ TEST_F(OffscreenHost, UnreadableOrMalformedKeyScriptStopsTheStart) {
   HostConfig c;
   c.keysPath = (dir_ / "bad.keys").string();
   std::string error;
-  EXPECT_FALSE(host_.Start(c, error));
+  EXPECT_FALSE(platform_.Start(c, error));
   EXPECT_THAT(error, ::testing::HasSubstr("line 2: unknown key 'UPP'"));
 }
 
 TEST_F(OffscreenHost, CursorCounterDrivesSdlsCursor) {
   Start();
-  WindowSystem& ws = *host_.GetPlatform().windows;
+  WindowSystem& ws = *platform_.GetPlatform().windows;
   EXPECT_EQ(ws.ShowCursor(0), -1);
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
   EXPECT_EQ(ws.ShowCursor(0), -2);
@@ -189,7 +192,7 @@ TEST_F(OffscreenHost, AdapterListsTheClassicModesAndFullScreenScalesTheFrame) {
   HostConfig c;
   c.keysPath = (dir_ / "c.keys").string();
   Start(c);
-  SdlDisplayHost& display = host_.Display();
+  SdlDisplayHost& display = platform_.Display();
   // The offscreen display lists its own size; the classic sizes it lacks
   // come scaled.
   bool has640 = false;
@@ -205,25 +208,27 @@ TEST_F(OffscreenHost, AdapterListsTheClassicModesAndFullScreenScalesTheFrame) {
   pp.BackBufferHeight = 480;
   pp.BackBufferFormat = D3DFMT_X8R8G8B8;
   pp.SwapEffect = 2;
-  EXPECT_EQ(display.AttachDevice(host_.WindowHandle() + 7, pp), D3DERR_INVALIDCALL);
+  EXPECT_EQ(display.AttachDevice(WindowHandle() + 7, pp), D3DERR_INVALIDCALL);
   pp.BackBufferWidth = 641;
-  EXPECT_EQ(display.AttachDevice(host_.WindowHandle(), pp), D3DERR_INVALIDCALL);
+  EXPECT_EQ(display.AttachDevice(WindowHandle(), pp), D3DERR_INVALIDCALL);
   pp.BackBufferWidth = 640;
-  ASSERT_EQ(display.AttachDevice(host_.WindowHandle(), pp), D3D_OK);
+  ASSERT_EQ(display.AttachDevice(WindowHandle(), pp), D3D_OK);
   EXPECT_TRUE(display.FullScreen());
 
   // A frame with a red left half and a green right half.
   std::vector<std::uint32_t> pixels(640 * 480);
   for (int y = 0; y < 480; ++y)
-    for (int x = 0; x < 640; ++x) pixels[static_cast<std::size_t>(y * 640 + x)] = x < 320 ? 0xFFFF0000u : 0xFF00FF00u;
+    for (int x = 0; x < 640; ++x)
+      pixels[static_cast<std::size_t>(y * 640 + x)] = x < 320 ? 0xFFFF0000u : 0xFF00FF00u;
   FrameView frame{pixels.data(), 640, 480, 640 * 4, D3DFMT_X8R8G8B8};
   ASSERT_EQ(display.Present(frame, 0), D3D_OK);
 
-  SDL_Surface* s = SDL_GetWindowSurface(host_.Window());
+  SDL_Surface* s = SDL_GetWindowSurface(Window());
   ASSERT_NE(s, nullptr);
   auto at = [s](int x, int y) {
     return *reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(s->pixels) +
-                                                    y * s->pitch + x * 4) & 0xFFFFFFu;
+                                                   y * s->pitch + x * 4) &
+           0xFFFFFFu;
   };
   const Placement p = FitWithAspect(640, 480, s->w, s->h);
   // Every row of the placement shows the frame, repeated rows included.
@@ -255,9 +260,9 @@ TEST_F(OffscreenHost, AdapterListsTheClassicModesAndFullScreenScalesTheFrame) {
 
 TEST_F(OffscreenHost, WindowedDeviceStretchesIntoTheForm) {
   Start();
-  SdlDisplayHost& display = host_.Display();
+  SdlDisplayHost& display = platform_.Display();
   UINT w = 0, h = 0;
-  ASSERT_TRUE(display.WindowClientSize(host_.WindowHandle(), w, h));
+  ASSERT_TRUE(display.WindowClientSize(WindowHandle(), w, h));
   EXPECT_EQ(w, 640u);
   EXPECT_EQ(h, 480u);
   D3DPRESENT_PARAMETERS pp{};
@@ -265,15 +270,38 @@ TEST_F(OffscreenHost, WindowedDeviceStretchesIntoTheForm) {
   pp.BackBufferHeight = 240;
   pp.BackBufferFormat = D3DFMT_R5G6B5;
   pp.Windowed = 1;
-  ASSERT_EQ(display.AttachDevice(host_.WindowHandle(), pp), D3D_OK);
+  ASSERT_EQ(display.AttachDevice(WindowHandle(), pp), D3D_OK);
   EXPECT_FALSE(display.FullScreen());
   std::vector<std::uint16_t> pixels(320 * 240, 0x001F);  // blue
   ASSERT_EQ(display.Present({pixels.data(), 320, 240, 640, D3DFMT_R5G6B5}, 0), D3D_OK);
-  SDL_Surface* s = SDL_GetWindowSurface(host_.Window());
+  SDL_Surface* s = SDL_GetWindowSurface(Window());
   ASSERT_NE(s, nullptr);
   const auto* first = static_cast<const std::uint32_t*>(s->pixels);
   EXPECT_EQ(first[0] & 0xFFFFFFu, 0x0000FFu);
-  const auto* last = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(s->pixels) +
-                                                           (s->h - 1) * s->pitch);
+  const auto* last = reinterpret_cast<const std::uint32_t*>(
+      static_cast<const std::uint8_t*>(s->pixels) + (s->h - 1) * s->pitch);
   EXPECT_EQ(last[s->w - 1] & 0xFFFFFFu, 0x0000FFu);
+}
+
+TEST_F(OffscreenHost, Direct3DMakesReferenceDevicesTracedOnRequest) {
+  HostConfig c;
+  c.tracePath = (dir_ / "t.scene").string();
+  Start(c);
+  Ref<DirectX8> dx;
+  ASSERT_EQ(platform_.GetPlatform().objects->NewDirectX8(dx), 0);
+  Ref<Direct3D8> d3d;
+  ASSERT_EQ(dx->Direct3DCreate(d3d), 0);
+  D3DCAPS8 caps{};
+  EXPECT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, caps), D3DERR_NOTAVAILABLE);
+  ASSERT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_REF, caps), D3D_OK);
+  EXPECT_EQ(caps.DeviceType, D3DDEVTYPE_REF);
+
+  D3DPRESENT_PARAMETERS pp{};
+  pp.Windowed = 1;
+  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  Ref<Direct3DDevice8> device;
+  ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_REF, WindowHandle(),
+                              D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp, device),
+            D3D_OK);
+  EXPECT_NE(dynamic_cast<TracingDevice*>(device.get()), nullptr);
 }

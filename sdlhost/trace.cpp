@@ -1,88 +1,45 @@
 #include "sdlhost/trace.h"
 
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 
 #include "platform/d3d8_defaults.h"
 
-namespace {
-
-std::string Hex(DWORD v) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%08X", v);
-  return buf;
-}
-
-// Nine significant digits give every float back exactly.
-std::string Float(float f) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(f));
-  return buf;
-}
-
-std::string FileName(const std::string& path) {
-  auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string MatrixLine(const char* name, const D3DMATRIX& m) {
-  std::string line = name;
-  const float* f = &m.m[0][0];
-  for (int i = 0; i < 16; ++i) line += " " + Float(f[i]);
-  return line + "\n";
-}
-
-const char* TransformName(int which) {
-  switch (which) {
-    case D3DTS_WORLD: return "world";
-    case D3DTS_VIEW: return "view";
-    case D3DTS_PROJECTION: return "proj";
-    default: return nullptr;
-  }
-}
-
-}  // namespace
-
 TraceRecorder::TraceRecorder(std::string path, int frames)
-    : path_(std::move(path)), frames_(frames) {}
+    : path_(std::move(path)), frames_(frames), files_(path_) {}
 
 std::string TraceRecorder::ScenePath(int frame) const {
   if (frame == 1) return path_;
-  auto slash = path_.find_last_of('/');
-  auto dot = path_.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-    return path_ + "-" + std::to_string(frame);
-  return path_.substr(0, dot) + "-" + std::to_string(frame) + path_.substr(dot);
+  const auto [stem, extension] = scene::SplitExtension(path_);
+  return stem + "-" + std::to_string(frame) + extension;
 }
 
 void TraceRecorder::RenderState(DWORD state, DWORD value) {
   if (!Active()) return;
   renderStates_[state] = value;
-  lines_ += "rs " + std::to_string(state) + " " + Hex(value) + "\n";
+  lines_ += scene::RenderStateLine(state, value);
 }
 
 void TraceRecorder::TextureStageState(DWORD stage, DWORD type, DWORD value) {
   if (!Active()) return;
   stageStates_[{stage, type}] = value;
-  lines_ += "ts " + std::to_string(stage) + " " + std::to_string(type) + " " + Hex(value) + "\n";
+  lines_ += scene::TextureStageStateLine(stage, type, value);
 }
 
 void TraceRecorder::Transform(D3DTRANSFORMSTATETYPE which, const D3DMATRIX& m) {
   if (!Active()) return;
-  const char* name = TransformName(which);
-  if (!name) {
+  const std::string line = scene::TransformLine(which, m);
+  if (line.empty()) {
     Unrecordable("transform " + std::to_string(which));
     return;
   }
   transforms_[which] = m;
-  lines_ += MatrixLine(name, m);
+  lines_ += line;
 }
 
 void TraceRecorder::VertexShader(DWORD fvf) {
   if (!Active()) return;
   fvf_ = fvf;
-  lines_ += "fvf " + std::to_string(fvf) + "\n";
+  lines_ += scene::FvfLine(fvf);
 }
 
 void TraceRecorder::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
@@ -92,72 +49,50 @@ void TraceRecorder::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOL
     Unrecordable("clear of " + std::to_string(count) + " rectangles");
     return;
   }
-  lines_ += "clear " + std::to_string(flags) + " " + Hex(color) + " " + Float(z) + " " +
-            std::to_string(stencil) + "\n";
+  lines_ += scene::ClearLine(flags, color, z, stencil);
 }
 
-std::string TraceRecorder::DataFile(const void* data, std::size_t bytes) {
-  std::string scene = ScenePath(frame_);
-  auto dot = scene.find_last_of('.');
-  auto slash = scene.find_last_of('/');
-  std::string stem = (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-                         ? scene
-                         : scene.substr(0, dot);
-  std::string file = stem + "-vb" + std::to_string(dataFiles_++) + ".bin";
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(static_cast<const char*>(data), static_cast<std::streamsize>(bytes));
-  if (!out) error_ = "cannot write " + file;
-  return FileName(file);
-}
-
-void TraceRecorder::DrawFromBuffer(UINT stride, D3DPRIMITIVETYPE type, UINT count,
-                                   const void* data, std::size_t bytes) {
+void TraceRecorder::DrawFromBuffer(UINT stride, D3DPRIMITIVETYPE type, UINT count, const void* data,
+                                   std::size_t bytes) {
   if (!Active()) return;
-  std::string file = DataFile(data, bytes);
-  lines_ += "vb " + std::to_string(stride) + " " + std::to_string(type) + " " +
-            std::to_string(count) + " " + file + "\n";
+  lines_ +=
+      scene::VertexBufferLine(stride, type, count, files_.WriteVertexFile(data, bytes, &error_));
 }
 
 void TraceRecorder::DrawUser(UINT stride, D3DPRIMITIVETYPE type, UINT count, const void* data,
                              std::size_t bytes) {
   if (!Active()) return;
-  std::string file = DataFile(data, bytes);
-  lines_ += "up " + std::to_string(stride) + " " + std::to_string(type) + " " +
-            std::to_string(count) + " " + file + "\n";
+  lines_ +=
+      scene::UserPointerLine(stride, type, count, files_.WriteVertexFile(data, bytes, &error_));
 }
 
 void TraceRecorder::Unrecordable(const std::string& what) {
   if (!Active()) return;
-  lines_ += "# not recordable here: " + what + "\n";
+  lines_ += scene::CommentLine("not recordable here: " + what);
 }
 
 std::string TraceRecorder::Preamble() const {
   std::string text;
-  for (const auto& [state, value] : renderStates_)
-    text += "rs " + std::to_string(state) + " " + Hex(value) + "\n";
+  for (const auto& [state, value] : renderStates_) text += scene::RenderStateLine(state, value);
   for (const auto& [key, value] : stageStates_)
-    text += "ts " + std::to_string(key.first) + " " + std::to_string(key.second) + " " +
-            Hex(value) + "\n";
-  for (const auto& [which, m] : transforms_) text += MatrixLine(TransformName(which), m);
-  if (fvf_) text += "fvf " + std::to_string(*fvf_) + "\n";
+    text += scene::TextureStageStateLine(key.first, key.second, value);
+  for (const auto& [which, m] : transforms_)
+    text += scene::TransformLine(static_cast<D3DTRANSFORMSTATETYPE>(which), m);
+  if (fvf_) text += scene::FvfLine(*fvf_);
   return text;
 }
 
 bool TraceRecorder::EndFrame() {
   if (!Active()) return true;
-  std::string scene = ScenePath(frame_);
-  std::ofstream out(scene, std::ios::trunc);
-  out << "# frame " << frame_ << " as the program drew it\n";
   // The preamble is the state the device had when the frame began; the replay
   // device starts from the defaults.
-  out << preambleAtFrameStart_;
-  out << "# the frame's own calls\n" << lines_;
-  out.close();
-  bool ok = static_cast<bool>(out) && error_.empty();
-  if (!out) error_ = "cannot write " + scene;
+  const std::string text =
+      scene::CommentLine("frame " + std::to_string(frame_) + " as the program drew it") +
+      preambleAtFrameStart_ + scene::CommentLine("the frame's own calls") + lines_;
+  const bool ok = files_.WriteScene(text, &error_) && error_.empty();
   lines_.clear();
   ++frame_;
-  dataFiles_ = 0;
+  files_ = scene::SceneFileWriter(ScenePath(frame_));
   preambleAtFrameStart_ = Active() ? Preamble() : std::string();
   return ok;
 }
@@ -249,8 +184,7 @@ HRESULT TracingDevice::SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>& 
   return hr;
 }
 
-HRESULT TracingDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex,
-                                     UINT primitiveCount) {
+HRESULT TracingDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
   HRESULT hr = inner_->DrawPrimitive(type, startVertex, primitiveCount);
   if (hr != D3D_OK || !recorder_.Active()) return hr;
   if (!stream0_) {
@@ -261,7 +195,8 @@ HRESULT TracingDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex,
   // from the first vertex drawn to the end of the buffer.
   D3DVERTEXBUFFER_DESC desc{};
   BYTE* bytes = nullptr;
-  if (stream0_->GetDesc(desc) != D3D_OK || stream0_->Lock(0, 0, &bytes, D3DLOCK_READONLY) != D3D_OK) {
+  if (stream0_->GetDesc(desc) != D3D_OK ||
+      stream0_->Lock(0, 0, &bytes, D3DLOCK_READONLY) != D3D_OK) {
     recorder_.Unrecordable("draw from a buffer that cannot be read");
     return hr;
   }
@@ -277,8 +212,9 @@ HRESULT TracingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCoun
                                        const void* vertexData, UINT stride) {
   HRESULT hr = inner_->DrawPrimitiveUP(type, primitiveCount, vertexData, stride);
   if (hr == D3D_OK && recorder_.Active())
-    recorder_.DrawUser(stride, type, primitiveCount, vertexData,
-                       static_cast<std::size_t>(PrimitiveVertexCount(type, primitiveCount)) * stride);
+    recorder_.DrawUser(
+        stride, type, primitiveCount, vertexData,
+        static_cast<std::size_t>(PrimitiveVertexCount(type, primitiveCount)) * stride);
   return hr;
 }
 

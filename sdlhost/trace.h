@@ -1,11 +1,11 @@
 // Recording of device calls as replayable scenes.
 //
-// TraceRecorder turns device calls into the replay tool's scene text: each
-// traced frame becomes one scene that starts with every state the device had
-// been given before the frame, then the frame's own calls; vertex data goes
-// into files beside the scene. TracingDevice is a Direct3DDevice8 that passes
-// every call to the real device and tells the recorder about the ones that
-// succeeded.
+// TraceRecorder turns device calls into scenes (written by the scene writer):
+// each traced frame becomes one scene that starts with every state the device
+// had been given before the frame, then the frame's own calls; vertex data
+// goes into files beside the scene. TracingDevice is a Direct3DDevice8 that
+// passes every call to the real device and tells the recorder about the ones
+// that succeeded.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/d3d8.h"
+#include "scene/writer.h"
 
 class TraceRecorder {
  public:
@@ -50,13 +51,12 @@ class TraceRecorder {
 
  private:
   std::string Preamble() const;
-  std::string DataFile(const void* data, std::size_t bytes);
 
   std::string path_;
   int frames_;
   int frame_ = 1;
-  int dataFiles_ = 0;
-  std::string lines_;  // the current frame's calls
+  scene::SceneFileWriter files_;  // the current frame's
+  std::string lines_;             // the current frame's calls
   std::string preambleAtFrameStart_;
   std::string error_;
 

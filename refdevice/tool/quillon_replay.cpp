@@ -5,11 +5,13 @@
 #include <string>
 
 #include "refdevice/image_io.h"
-#include "refdevice/scene.h"
+#include "refdevice/scene_replay.h"
+#include "scene/format.h"
 
 namespace {
 
-const char kUsage[] =
+// Before the scene format's description.
+const char kUsageStart[] =
     "usage: quillon-replay [--device ref|hal] SCENE OUT\n"
     "       quillon-replay --help | --version\n"
     "\n"
@@ -22,35 +24,21 @@ const char kUsage[] =
     "The device is windowed, 640x480 X8R8G8B8 with a D16 automatic depth\n"
     "buffer and every state at its default. BeginScene is called before the\n"
     "first draw, EndScene after the last line.\n"
-    "\n"
-    "Scene format: one command a line; '#' starts a comment; blank lines are\n"
-    "ignored; words are separated by spaces or tabs. Integers are decimal or\n"
-    "0x hex, 0 to 0xFFFFFFFF. Floats are decimal (1, -0.5, 2.5e-3, inf, nan)\n"
-    "or 0x hex giving the single's bit pattern (0x3F800000 = 1.0). FILE is one\n"
-    "word, relative to the scene's folder.\n"
-    "\n"
-    "  clear FLAGS COLOR Z [STENCIL]     Clear(0, none, FLAGS, COLOR, Z, STENCIL or 0)\n"
-    "  rs STATE VALUE                    SetRenderState(STATE, VALUE)\n"
-    "  rsf STATE FLOAT                   SetRenderState(STATE, FLOAT's bit pattern)\n"
-    "  ts STAGE STATE VALUE              SetTextureStageState(STAGE, STATE, VALUE)\n"
-    "  fvf CODE                          SetVertexShader(CODE); format of later buffers\n"
-    "  world|view|proj F1 .. F16         SetTransform with the matrix, row by row\n"
-    "  vb STRIDE PRIMTYPE PRIMCOUNT FILE a vertex buffer of FILE's size (usage 0,\n"
-    "                                    the current format, default pool) filled\n"
-    "                                    with FILE's bytes, bound to stream 0 with\n"
-    "                                    STRIDE, then DrawPrimitive(PRIMTYPE, 0,\n"
-    "                                    PRIMCOUNT)\n"
-    "  up STRIDE PRIMTYPE PRIMCOUNT FILE DrawPrimitiveUP(PRIMTYPE, PRIMCOUNT, FILE's\n"
-    "                                    bytes, STRIDE); FILE must hold every vertex\n"
-    "                                    the draw reads\n"
-    "\n"
-    "PRIMTYPE: 1 points, 2 line list, 3 line strip, 4 triangle list,\n"
-    "5 triangle strip, 6 triangle fan.\n"
+    "\n";
+
+// After the scene format's description.
+const char kUsageEnd[] =
     "\n"
     "The whole scene and its files are read and checked first: a malformed\n"
     "line is reported as SCENE:LINE: reason, and nothing is written. A device\n"
     "call that fails is reported with its line, and nothing is written.\n"
     "Exit status: 0 done, 1 failed, 2 bad arguments.\n";
+
+void PrintUsage(std::FILE* to) {
+  std::fputs(kUsageStart, to);
+  std::fwrite(scene::kFormatDescription.data(), 1, scene::kFormatDescription.size(), to);
+  std::fputs(kUsageEnd, to);
+}
 
 bool HasImageExtension(const std::string& path) {
   if (path.size() < 4) return false;
@@ -69,7 +57,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-      std::fputs(kUsage, stdout);
+      PrintUsage(stdout);
       return 0;
     }
     if (std::strcmp(arg, "--version") == 0) {
@@ -103,7 +91,7 @@ int main(int argc, char** argv) {
     positional[count++] = arg;
   }
   if (count != 2) {
-    std::fputs(kUsage, stderr);
+    PrintUsage(stderr);
     return 2;
   }
   const std::string scenePath = positional[0];

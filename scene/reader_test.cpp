@@ -1,0 +1,143 @@
+// The scene reader: every command with its operands, and the refusals.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "scene/scene.h"
+#include "scene/test_folder.h"
+
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+// A scratch folder for one test's scene files.
+class SceneFiles : public ::testing::Test {
+ protected:
+  void Write(const std::string& name, const std::string& bytes) { folder_.Write(name, bytes); }
+  std::string Folder() const { return folder_.Path().string(); }
+  // Parses `text` expecting a refusal; returns the message.
+  std::string Refusal(const std::string& text) {
+    scene::Scene s;
+    std::string error;
+    EXPECT_FALSE(scene::ParseScene(text, Folder(), s, &error)) << text;
+    return error;
+  }
+
+  scene::TestFolder folder_;
+};
+
+TEST_F(SceneFiles, ParsesEveryCommandWithItsOperands) {
+  Write("tri.bin", std::string(60, 'v'));
+  const std::string text =
+      "# a comment line\n"
+      "\n"
+      "clear 3 0xFF0000FF 1.0\t\t# trailing comment\n"
+      "clear 0x4 0 0.5 7\r\n"
+      "rs 27 0xFFFFFFFF\n"
+      "rsf 36 0.5\n"
+      "rsf 37 0x3F800000\n"
+      "ts 0 1 2\n"
+      "fvf 834\n"
+      "world 1 0 0 0  0 1 0 0  0 0 1 0  0 0 5 1\n"
+      "vb 20 4 1 tri.bin\n"
+      "up 20 4 1 tri.bin";  // no final newline
+  scene::Scene s;
+  std::string error;
+  ASSERT_TRUE(scene::ParseScene(text, Folder(), s, &error)) << error;
+  ASSERT_EQ(s.commands.size(), 10u);
+
+  const auto& c0 = s.commands[0];
+  EXPECT_EQ(c0.op, scene::Op::Clear);
+  EXPECT_EQ(c0.line, 3);
+  EXPECT_EQ(c0.args[0], 3u);
+  EXPECT_EQ(c0.args[1], 0xFF0000FFu);
+  EXPECT_EQ(c0.z, 1.0f);
+  EXPECT_EQ(c0.args[2], 0u);  // stencil defaults to 0
+  EXPECT_EQ(s.commands[1].args[2], 7u);
+  EXPECT_EQ(s.commands[1].z, 0.5f);
+
+  EXPECT_EQ(s.commands[2].args[1], 0xFFFFFFFFu);
+  float f;
+  std::memcpy(&f, &s.commands[3].args[1], 4);
+  EXPECT_EQ(f, 0.5f);
+  EXPECT_EQ(s.commands[4].args[1], 0x3F800000u);  // hex floats are bit patterns
+  EXPECT_EQ(s.commands[5].op, scene::Op::TextureStageState);
+  EXPECT_EQ(s.commands[6].args[0], 834u);
+  EXPECT_EQ(s.commands[7].transform, D3DTS_WORLD);
+  EXPECT_EQ(s.commands[7].matrix.m[3][2], 5.0f);
+  EXPECT_EQ(s.commands[8].op, scene::Op::VertexBuffer);
+  EXPECT_EQ(s.commands[8].data.size(), 60u);
+  EXPECT_EQ(s.commands[9].op, scene::Op::UserPointer);
+  EXPECT_EQ(s.commands[9].line, 12);
+}
+
+TEST_F(SceneFiles, MalformedLinesAreRefusedWithTheirLineNumber) {
+  Write("small.bin", std::string(59, 'v'));
+  EXPECT_EQ(Refusal("rs 7 1\nbogus 1 2\n"), "2: unknown command 'bogus'");
+  EXPECT_THAT(Refusal("\n\nrs 7\n"), StartsWith("3: expected: rs STATE VALUE"));
+  EXPECT_THAT(Refusal("rs 7 1 2\n"), StartsWith("1: expected"));
+  EXPECT_THAT(Refusal("rs 7 0x100000000\n"), HasSubstr("not a 32-bit integer"));
+  EXPECT_THAT(Refusal("rs 7 -1\n"), HasSubstr("not a 32-bit integer"));
+  EXPECT_THAT(Refusal("rs 7 12abc\n"), HasSubstr("'12abc'"));
+  EXPECT_THAT(Refusal("rs 7 0x\n"), HasSubstr("not a 32-bit integer"));
+  EXPECT_THAT(Refusal("rsf 36 zero\n"), HasSubstr("not a number"));
+  EXPECT_THAT(Refusal("clear 1 0\n"), HasSubstr("clear FLAGS COLOR Z [STENCIL]"));
+  EXPECT_THAT(Refusal("view 1 0 0 0\n"), StartsWith("1: view takes 16 numbers"));
+  EXPECT_THAT(Refusal("RS 7 1\n"), HasSubstr("unknown command"));  // names are lower case
+  EXPECT_THAT(Refusal("up 20 7 1 small.bin\n"), HasSubstr("primitive type 7"));
+  EXPECT_THAT(Refusal("vb 20 4 1 missing.bin\n"), HasSubstr("cannot read"));
+  // Three vertices of 20 bytes need 60.
+  EXPECT_THAT(Refusal("up 20 4 1 small.bin\n"), HasSubstr("holds 59 bytes; the draw reads 60"));
+  EXPECT_THAT(Refusal("up 20 5 0xFFFFFFFF small.bin\n"), HasSubstr("the draw reads"));
+}
+
+}  // namespace
+
+// The scenes shown to users in docs/scene-format.md stay valid as the format
+// changes.
+TEST(SceneReader, TheDocumentedScenesAreRead) {
+  const char* source = std::getenv("QUILLON_SOURCE_DIR");
+  if (!source) GTEST_SKIP() << "QUILLON_SOURCE_DIR is not set";
+  std::ifstream in(std::string(source) + "/docs/scene-format.md");
+  ASSERT_TRUE(in) << "docs/scene-format.md";
+  // The page's scenes are its code blocks without a language.
+  std::vector<std::string> scenes;
+  bool inScene = false, inOther = false;
+  for (std::string line; std::getline(in, line);) {
+    if (line.starts_with("```")) {
+      if (inScene || inOther) {
+        inScene = inOther = false;
+      } else {
+        (line == "```" ? inScene : inOther) = true;
+        if (inScene) scenes.emplace_back();
+      }
+    } else if (inScene) {
+      scenes.back() += line + "\n";
+    }
+  }
+  ASSERT_FALSE(scenes.empty());
+  for (const std::string& text : scenes) {
+    scene::TestFolder folder;
+    // Any vertex file will do for reading: each draw names its own.
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+      std::istringstream words(line);
+      std::string command, stride, type, count, file;
+      if (words >> command >> stride >> type >> count >> file &&
+          (command == "vb" || command == "up"))
+        folder.Write(file, std::string(4096, '\0'));
+    }
+    scene::Scene s;
+    std::string error;
+    EXPECT_TRUE(scene::ParseScene(text, folder.Path().string(), s, &error)) << error << "\n"
+                                                                            << text;
+    EXPECT_FALSE(s.commands.empty());
+  }
+}

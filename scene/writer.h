@@ -1,0 +1,48 @@
+// The writer of scenes: one line for each device call the format can say,
+// and the files a scene is written to. Every line ends in a newline and
+// reads back (ParseScene) to the call it was made from.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "platform/d3d8types.h"
+
+namespace scene {
+
+std::string ClearLine(DWORD flags, D3DCOLOR color, float z, DWORD stencil);
+std::string RenderStateLine(DWORD state, DWORD value);
+std::string TextureStageStateLine(DWORD stage, DWORD state, DWORD value);
+std::string FvfLine(DWORD code);
+// Empty for a transform the format has no word for (TransformWord).
+std::string TransformLine(D3DTRANSFORMSTATETYPE which, const D3DMATRIX& matrix);
+// Draws whose vertices are in `file`, relative to the scene's folder.
+std::string VertexBufferLine(UINT stride, D3DPRIMITIVETYPE type, UINT count, std::string_view file);
+std::string UserPointerLine(UINT stride, D3DPRIMITIVETYPE type, UINT count, std::string_view file);
+std::string CommentLine(std::string_view text);
+
+// `path` without its extension, and the extension with its dot ("" when it
+// has none; a dot in a folder's name is no extension).
+std::pair<std::string, std::string> SplitExtension(const std::string& path);
+
+// One scene file and the vertex files beside it.
+class SceneFileWriter {
+ public:
+  explicit SceneFileWriter(std::string scenePath) : path_(std::move(scenePath)) {}
+
+  const std::string& ScenePath() const { return path_; }
+  // Writes `bytes` to the scene's next vertex file, "STEM-vbN.bin" with N
+  // counting from 0, and returns its name as a draw line gives it. When the
+  // file cannot be written `error` says which; the name is returned anyway.
+  std::string WriteVertexFile(const void* data, std::size_t bytes, std::string* error);
+  // Writes the scene's text. False (with `error`) when it cannot.
+  bool WriteScene(std::string_view text, std::string* error);
+
+ private:
+  std::string path_;
+  int vertexFiles_ = 0;
+};
+
+}  // namespace scene

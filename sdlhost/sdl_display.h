@@ -1,0 +1,67 @@
+// The display on the SDL host: the adapter's modes, taking the screen for a
+// device, and presenting its frames into the form's window (scaled with the
+// shape kept where the display lacks the mode).
+#pragma once
+
+#include <SDL.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/display_host.h"
+#include "sdlhost/display_modes.h"
+#include "sdlhost/key_script.h"
+
+class SdlHost;
+
+struct DisplayOptions {
+  bool windowed = false;  // a full-screen device is shown in a window
+  bool vsync = true;      // full-screen presents wait for the retrace
+  // The key script whose `capture` lines save presented frames (may be
+  // null), and the folder relative names are written to.
+  KeyScriptPlayer* captures = nullptr;
+  std::string captureFolder;
+};
+
+class SdlDisplayHost final : public DisplayHost {
+ public:
+  SdlDisplayHost(SdlHost& host, DisplayOptions options);
+
+  UINT ModeCount() override { return static_cast<UINT>(modes_.size()); }
+  bool Mode(UINT index, D3DDISPLAYMODE& mode) override;
+  D3DDISPLAYMODE DesktopMode() override { return desktop_; }
+  bool WindowClientSize(HWND window, UINT& width, UINT& height) override;
+  HRESULT AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETERS& params) override;
+  void DetachDevice() override;
+  HRESULT Present(const FrameView& frame, HWND destWindow) override;
+
+  // Shows the last frame again (the window was uncovered).
+  void Refresh();
+  bool FullScreen() const { return attached_ && fullScreen_; }
+  const std::vector<HostMode>& Modes() const { return modes_; }
+
+ private:
+  void SaveCaptures(const FrameView& frame);
+  void WaitForRetrace();
+  bool Blit(const FrameView& frame, SDL_Surface* surface);
+
+  SdlHost& host_;
+  DisplayOptions options_;
+  std::vector<HostMode> modes_;
+  D3DDISPLAYMODE desktop_{};
+  bool attached_ = false;
+  bool fullScreen_ = false;  // the device is full screen (maybe shown in a window)
+  bool keepAspect_ = false;  // the frame is scaled onto a larger screen
+  bool presented_ = false;
+  DWORD interval_ = 0;
+  std::chrono::steady_clock::duration retrace_{};  // zero: the display has no known rate
+  std::chrono::steady_clock::time_point retraceOrigin_{};
+  // The placement of the frame on the current surface, and the source column
+  // of each destination column; rebuilt when either size changes.
+  int surfaceW_ = 0, surfaceH_ = 0, frameW_ = 0, frameH_ = 0;
+  Placement placement_;
+  std::vector<std::int32_t> columns_;
+  std::vector<std::uint32_t> row_;
+};

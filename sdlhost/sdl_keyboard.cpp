@@ -1,0 +1,71 @@
+#include "sdlhost/sdl_keyboard.h"
+
+#include <SDL.h>
+
+#include "platform/d3d8types.h"  // E_NOTIMPL
+#include "sdlhost/sdl_host.h"
+
+SdlKeyboardDevice::SdlKeyboardDevice(SdlHost& host, KeyScriptPlayer* script)
+    : host_(host), script_(script) {}
+
+HRESULT SdlKeyboardDevice::SetCommonDataFormat(std::int32_t format) {
+  if (acquired_) return DIERR_INVALIDPARAM;  // the format is fixed while acquired
+  if (format != DIFORMAT_KEYBOARD) return DIERR_INVALIDPARAM;
+  formatSet_ = true;
+  return DI_OK;
+}
+
+HRESULT SdlKeyboardDevice::SetCooperativeLevel(std::int32_t hWnd, std::int32_t flags) {
+  const bool exclusive = flags & DISCL_EXCLUSIVE, nonExclusive = flags & DISCL_NONEXCLUSIVE;
+  const bool foreground = flags & DISCL_FOREGROUND, background = flags & DISCL_BACKGROUND;
+  // Exactly one of each pair; a keyboard cannot be held exclusively in the
+  // background; the window must be the form's.
+  if (exclusive == nonExclusive || foreground == background) return DIERR_INVALIDPARAM;
+  if (exclusive && background) return E_NOTIMPL;
+  if (hWnd != host_.WindowHandle()) return DIERR_INVALIDPARAM;
+  if (acquired_) return DIERR_INVALIDPARAM;
+  background_ = background;
+  levelSet_ = true;
+  return DI_OK;
+}
+
+HRESULT SdlKeyboardDevice::Acquire() {
+  if (!formatSet_) return DIERR_INVALIDPARAM;
+  if (acquired_) return DI_OK;
+  if (script_)
+    source_ = MakeScriptSource(*script_);
+  else if (background_ && host_.XDisplay())
+    source_ = MakeXKeymapSource(host_.XDisplay());
+  else
+    source_ = MakeSdlKeyboardSource();
+  acquired_ = true;
+  return DI_OK;
+}
+
+HRESULT SdlKeyboardDevice::Unacquire() {
+  // Not acquired is DirectInput's "no effect", a success: the program's
+  // status check must not take it for a failure.
+  acquired_ = false;
+  source_.reset();
+  return DI_OK;
+}
+
+HRESULT SdlKeyboardDevice::GetDeviceStateKeyboard(DIKEYBOARDSTATE& state) {
+  host_.CheckSignals();
+  if (!acquired_) return DIERR_NOTACQUIRED;
+  // A foreground device reads nothing while another window has the focus.
+  if (!background_ && !script_ && host_.Window() &&
+      !(SDL_GetWindowFlags(host_.Window()) & SDL_WINDOW_INPUT_FOCUS)) {
+    source_->Read(state);  // keeps the queue moving
+    state.fill(0);
+    return DI_OK;
+  }
+  source_->Read(state);
+  return DI_OK;
+}
+
+HRESULT SdlDirectInput8::CreateDevice(const std::string& guid, Ref<DirectInputDevice8>& device) {
+  if (guid != "GUID_SysKeyboard") return DIERR_DEVICENOTREG;
+  device = std::make_shared<SdlKeyboardDevice>(host_, script_);
+  return DI_OK;
+}

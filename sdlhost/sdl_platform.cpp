@@ -1,0 +1,98 @@
+#include "sdlhost/sdl_platform.h"
+
+#include <functional>
+
+#include "d3dx/d3dx8_object.h"
+#include "refdevice/ref_direct3d.h"
+#include "sdlhost/direct3d_by_type.h"
+#include "sdlhost/sdl_keyboard.h"
+#include "sdlhost/trace.h"
+
+namespace {
+
+// What "new DirectX8" creates: each call a fresh object.
+struct DirectXFactories {
+  std::function<Ref<Direct3D8>()> direct3d;
+  std::function<Ref<DirectInput8>()> directInput;
+};
+
+class SdlDirectX8 final : public DirectX8 {
+ public:
+  explicit SdlDirectX8(DirectXFactories factories) : factories_(std::move(factories)) {}
+  HRESULT Direct3DCreate(Ref<Direct3D8>& d3d) override {
+    d3d = factories_.direct3d();
+    return 0;
+  }
+  HRESULT DirectInputCreate(Ref<DirectInput8>& di) override {
+    di = factories_.directInput();
+    return 0;
+  }
+
+ private:
+  DirectXFactories factories_;
+};
+
+class SdlPlatformObjects final : public PlatformObjects {
+ public:
+  explicit SdlPlatformObjects(DirectXFactories factories) : factories_(std::move(factories)) {}
+  HRESULT NewDirectX8(Ref<DirectX8>& dx) override {
+    dx = std::make_shared<SdlDirectX8>(factories_);
+    return 0;
+  }
+  HRESULT NewD3DX8(Ref<D3DX8>& d3dx) override {
+    d3dx = std::make_shared<RuntimeD3DX8>();
+    return 0;
+  }
+
+ private:
+  DirectXFactories factories_;
+};
+
+}  // namespace
+
+bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
+  config_ = config;
+  std::string captureFolder;
+  if (!config.keysPath.empty()) {
+    KeyScript script;
+    if (!ReadKeyScript(config.keysPath, script, error)) return false;
+    script_ = std::make_unique<KeyScriptPlayer>(std::move(script));
+    auto slash = config.keysPath.find_last_of('/');
+    captureFolder = slash == std::string::npos ? "" : config.keysPath.substr(0, slash + 1);
+  }
+  if (!host_.Start(error)) return false;
+
+  runtime_ = std::make_unique<SdlRuntime>(host_, config.fixedTime);
+  windows_ = std::make_unique<SdlWindowSystem>();
+  display_ = std::make_unique<SdlDisplayHost>(
+      host_, DisplayOptions{config.windowed, config.vsync, script_.get(), captureFolder});
+  host_.SetEventHandlers({[this] { runtime_->CloseForm(); }, [this] { display_->Refresh(); }});
+  objects_ = std::make_unique<SdlPlatformObjects>(
+      DirectXFactories{[this] { return NewDirect3D(); }, [this] { return NewDirectInput(); }});
+  return true;
+}
+
+Ref<Direct3D8> SdlPlatform::NewDirect3D() {
+  // The device types this host offers, one line each, with the object that
+  // makes their devices; the first also answers for the adapter. No hardware
+  // device yet: the reference object refuses that type itself.
+  std::vector<Direct3DByDeviceType::DeviceType> types;
+  types.emplace_back(D3DDEVTYPE_REF, std::make_shared<RefDirect3D8>(display_.get(), false));
+  Ref<Direct3D8> d3d = std::make_shared<Direct3DByDeviceType>(std::move(types));
+  if (!config_.tracePath.empty())
+    d3d =
+        std::make_shared<TracingDirect3D8>(std::move(d3d), config_.tracePath, config_.traceFrames);
+  return d3d;
+}
+
+Ref<DirectInput8> SdlPlatform::NewDirectInput() {
+  return std::make_shared<SdlDirectInput8>(host_, script_.get());
+}
+
+Platform SdlPlatform::GetPlatform() {
+  Platform p;
+  p.objects = objects_.get();
+  p.windows = windows_.get();
+  p.runtime = runtime_.get();
+  return p;
+}

@@ -1,0 +1,46 @@
+// The SDL host put together: the one place that decides which objects the
+// program gets (the runtime, the window system, the display, DirectInput's
+// keyboard, the Direct3D object with its device types and the trace) and
+// wires them to the host's life.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+#include "sdlhost/host_config.h"
+#include "sdlhost/key_script.h"
+#include "sdlhost/sdl_display.h"
+#include "sdlhost/sdl_host.h"
+#include "sdlhost/sdl_runtime.h"
+#include "sdlhost/sdl_window_system.h"
+
+class SdlPlatform {
+ public:
+  SdlPlatform() = default;
+  SdlPlatform(const SdlPlatform&) = delete;
+  SdlPlatform& operator=(const SdlPlatform&) = delete;
+
+  // Reads the key script, starts the host and builds the platform. False
+  // with a reason when it cannot.
+  bool Start(const HostConfig& config, std::string& error);
+  // What InstallPlatform takes; valid while this object lives.
+  Platform GetPlatform();
+
+  SdlHost& Host() { return host_; }
+  SdlRuntime& Runtime() { return *runtime_; }
+  SdlDisplayHost& Display() { return *display_; }
+
+ private:
+  // "new DirectX8" asks for these afresh each time.
+  Ref<Direct3D8> NewDirect3D();
+  Ref<DirectInput8> NewDirectInput();
+
+  HostConfig config_;
+  SdlHost host_;
+  std::unique_ptr<KeyScriptPlayer> script_;
+  std::unique_ptr<SdlRuntime> runtime_;
+  std::unique_ptr<SdlWindowSystem> windows_;
+  std::unique_ptr<SdlDisplayHost> display_;
+  std::unique_ptr<PlatformObjects> objects_;
+};
