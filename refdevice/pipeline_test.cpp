@@ -66,16 +66,41 @@ TEST(Rasterizer, PixelCentresOnIntegersWithTheTopLeftRule) {
   EXPECT_EQ(f.Count(0xFFFFFF), 2);
   EXPECT_EQ(f.Rgb(2, 2), 0xFFFFFFu);
   EXPECT_EQ(f.Rgb(3, 2), 0xFFFFFFu);
+}
 
-  // Sub-pixel snapping: an edge 1/64 pixel left of a centre snaps onto it.
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-  Rect(d, 4.0f - 1.0f / 64, 0, 5, 1, 0xFFFFFFFF);
-  EXPECT_EQ(f.Rgb(4, 0), 0xFFFFFFu);
-  Rect(d, 8.0f + 1.0f / 64, 0, 9, 1, 0xFFFFFFFF);
-  EXPECT_EQ(f.Rgb(8, 0), 0xFFFFFFu);  // snapped to 8: a left edge through the centre
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-  Rect(d, 8.0f + 1.0f / 16, 0, 9, 1, 0xFFFFFFFF);
-  EXPECT_EQ(f.Rgb(8, 0), 0u);
+// Positions snap to 1/256 pixel, halves towards minus infinity in x and
+// towards plus infinity in y; the top-left rule then decides centres on edges.
+TEST(Rasterizer, SubPixelSnappingToA256th) {
+  Fixture f(Windowed(16, 16));
+  Direct3DDevice8& d = *f.dev;
+  // Whether pixel (x, y) is drawn by the rectangle (x0, y0)-(x1, y1).
+  auto covers = [&](float x0, float y0, float x1, float y1, int x, int y) {
+    d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    Rect(d, x0, y0, x1, y1, 0xFFFFFFFF);
+    return f.Rgb(x, y) == 0xFFFFFFu;
+  };
+  for (const float off : {1.0f / 1024, 3.0f / 2048, 1.0f / 512}) {
+    SCOPED_TRACE(off);
+    // Moved right by at most half a step, an edge stays on the centre.
+    EXPECT_TRUE(covers(8 + off, 2, 12, 6, 8, 4));  // left edge: the centre is in
+    EXPECT_FALSE(covers(4, 2, 8 + off, 6, 8, 4));  // right edge: out
+    // Moved down by less than half a step, too.
+    if (off < 1.0f / 512) {
+      EXPECT_TRUE(covers(2, 8 + off, 6, 12, 4, 8));  // top edge: in
+      EXPECT_FALSE(covers(2, 4, 6, 8 + off, 4, 8));  // bottom edge: out
+    }
+  }
+  // A half step down goes on to the next step.
+  EXPECT_FALSE(covers(2, 8 + 1.0f / 512, 6, 12, 4, 8));
+  EXPECT_TRUE(covers(2, 4, 6, 8 + 1.0f / 512, 4, 8));
+  // A whole step is kept.
+  EXPECT_FALSE(covers(8 + 1.0f / 256, 2, 12, 6, 8, 4));
+  EXPECT_TRUE(covers(4, 2, 8 + 1.0f / 256, 6, 8, 4));
+  EXPECT_FALSE(covers(2, 8 + 1.0f / 256, 6, 12, 4, 8));
+  EXPECT_TRUE(covers(2, 4, 6, 8 + 1.0f / 256, 4, 8));
+  // Left of and above a centre by a whole step, the centre is inside.
+  EXPECT_TRUE(covers(8 - 1.0f / 256, 2, 12, 6, 8, 4));
+  EXPECT_TRUE(covers(2, 8 - 1.0f / 256, 6, 12, 4, 8));
 }
 
 TEST(Rasterizer, CullingFollowsScreenWinding) {
@@ -434,9 +459,9 @@ TEST(PixelStage, TableFogOnEyeDepthAndSpecular) {
     D3DCOLOR diffuse, specular;
   };
   const SpecularVertex s[4] = {{0, 0, 0, 1, 0xFF400000, 0xFF300080},
-                     {8, 0, 0, 1, 0xFF400000, 0xFF300080},
-                     {0, 8, 0, 1, 0xFF400000, 0xFF300080},
-                     {8, 8, 0, 1, 0xFF400000, 0xFF300080}};
+                               {8, 0, 0, 1, 0xFF400000, 0xFF300080},
+                               {0, 8, 0, 1, 0xFF400000, 0xFF300080},
+                               {8, 8, 0, 1, 0xFF400000, 0xFF300080}};
   ASSERT_EQ(d.SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR), D3D_OK);
   Draw(d, D3DPT_TRIANGLESTRIP, 2, s, sizeof(SpecularVertex));
   EXPECT_EQ(f.Rgb(4, 4), 0x400000u);
