@@ -379,6 +379,25 @@ TEST(PixelStage, BlendFactors) {
   }
 }
 
+// Each product is brought back to 8 bits on its own, then they are added:
+// M(c * a) + M(d * (255 - a)) with M(p) = (p + (p >> 8) + 128) >> 8. Dividing
+// the sum once would give 0x80, 0x7F, 0x7F here.
+TEST(PixelStage, BlendRoundsEachProductOnItsOwn) {
+  Fixture f(Windowed(8, 8, D3DFMT_A8R8G8B8, 0));
+  Direct3DDevice8& d = *f.dev;
+  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF7FFECC, 1.0f, 0);
+  d.SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+  d.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  d.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  Rect(d, 0, 0, 8, 8, 0x80800133);
+  EXPECT_EQ(f.Pixel(3, 3), 0xBF7F8080u);
+  // The sum saturates.
+  d.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+  d.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+  Rect(d, 0, 0, 8, 8, 0x80808080);
+  EXPECT_EQ(f.Pixel(3, 3), 0xFFFFFFFFu);
+}
+
 TEST(PixelStage, AlphaTestAndDepthFormats) {
   for (auto depth : {D3DFMT_D16, D3DFMT_D24X8, D3DFMT_D24S8, D3DFMT_D32}) {
     Fixture f(Windowed(8, 8, D3DFMT_X8R8G8B8, depth));

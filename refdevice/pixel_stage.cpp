@@ -506,15 +506,16 @@ void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* att
   if (needDest) dst = Unpack(DecodePixel(ctx.target->format, p));
   if (ctx.blend) {
     for (int c = 0; c < 4; ++c) {
-      const int s = current.c[c] * BlendFactor(ctx.srcBlend, c, current, dst);
-      const int d = dst.c[c] * BlendFactor(ctx.destBlend, c, current, dst);
+      // Each product is rounded to 8 bits on its own before they are combined.
+      const int s = BlendProduct(current.c[c] * BlendFactor(ctx.srcBlend, c, current, dst));
+      const int d = BlendProduct(dst.c[c] * BlendFactor(ctx.destBlend, c, current, dst));
       int v;
       switch (ctx.blendOp) {
         case D3DBLENDOP_SUBTRACT:
-          v = Div255(std::max(0, s - d));
+          v = s - d;
           break;
         case D3DBLENDOP_REVSUBTRACT:
-          v = Div255(std::max(0, d - s));
+          v = d - s;
           break;
         case D3DBLENDOP_MIN:
           v = std::min(current.c[c], dst.c[c]);
@@ -523,7 +524,7 @@ void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* att
           v = std::max(current.c[c], dst.c[c]);
           break;
         default:
-          v = Div255(s + d);
+          v = s + d;
           break;
       }
       out.c[c] = Clamp255(v);

@@ -35,4 +35,11 @@ bool DepthRejects(const PixelContext& ctx, int x, int y, float z);
 // where scale is the largest value the format holds (65535 for 16 bits).
 std::uint32_t QuantizeDepth(double scale, float z);
 
+// One product of an 8-bit colour and an 8-bit blend factor, brought back to 8
+// bits: M(p) = (p + (p >> 8) + 128) >> 8. That is p / 255 to the nearest
+// integer except for 126 products up to 255 * 255 that lie just above a half,
+// which it rounds down. A blend rounds each of its two products so before it
+// combines them.
+inline int BlendProduct(int p) { return (p + (p >> 8) + 128) >> 8; }
+
 }  // namespace refdev
