@@ -442,20 +442,25 @@ TEST(PixelStage, TableFogOnEyeDepthAndSpecular) {
   Fixture f(Windowed(8, 8));
   Direct3DDevice8& d = *f.dev;
   d.SetTransform(D3DTS_PROJECTION, devtest::Perspective(1.0f, 1.0f, 1.0f, 100.0f));
+  d.SetRenderState(D3DRS_LIGHTING, 0);
   d.SetRenderState(D3DRS_ZENABLE, 0);
+  d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   d.SetRenderState(D3DRS_FOGENABLE, 1);
   d.SetRenderState(D3DRS_FOGCOLOR, 0x00FFFFFF);
   d.SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
   d.SetRenderState(D3DRS_FOGSTART, refdev::AsBits(4.0f));
   d.SetRenderState(D3DRS_FOGEND, refdev::AsBits(6.0f));
   auto quadAt = [&](float depth) {
-    // Pre-transformed at eye depth `depth` (rhw = 1/depth).
-    const TlVertex v[4] = {
-        V(0, 0, 0xFF000000, 0.9f, 1 / depth), V(8, 0, 0xFF000000, 0.9f, 1 / depth),
-        V(0, 8, 0xFF000000, 0.9f, 1 / depth), V(8, 8, 0xFF000000, 0.9f, 1 / depth)};
-    DrawTl(d, D3DPT_TRIANGLESTRIP, 2, v);
+    // Untransformed, facing the eye at eye depth `depth`, filling the screen.
+    const XyzVertex v[4] = {{-depth, depth, depth, 0xFF000000},
+                            {depth, depth, depth, 0xFF000000},
+                            {-depth, -depth, depth, 0xFF000000},
+                            {depth, -depth, depth, 0xFF000000}};
+    EXPECT_EQ(d.SetVertexShader(kXyzFvf), D3D_OK);
+    Draw(d, D3DPT_TRIANGLESTRIP, 2, v, sizeof(XyzVertex));
     return f.Rgb(4, 4) & 255;
   };
+  // Under a perspective projection the fog depth is the eye depth, w.
   EXPECT_NEAR(quadAt(5.0f), 127.5, 0.5);  // halfway
   EXPECT_EQ(quadAt(3.0f), 0u);            // before the start
   EXPECT_EQ(quadAt(7.0f), 255u);          // beyond the end
@@ -464,12 +469,6 @@ TEST(PixelStage, TableFogOnEyeDepthAndSpecular) {
   EXPECT_EQ(quadAt(2.0f), static_cast<std::uint32_t>(std::lround(255 * (1 - std::exp(-1.0)))));
   d.SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_EXP2);
   EXPECT_EQ(quadAt(2.0f), static_cast<std::uint32_t>(std::lround(255 * (1 - std::exp(-1.0)))));
-  // Without a perspective projection the fog depth is z.
-  d.SetTransform(D3DTS_PROJECTION, devtest::Identity());
-  d.SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
-  d.SetRenderState(D3DRS_FOGSTART, refdev::AsBits(0.0f));
-  d.SetRenderState(D3DRS_FOGEND, refdev::AsBits(1.0f));
-  EXPECT_NEAR(quadAt(5.0f), 229.5, 0.5);  // z 0.9
   d.SetRenderState(D3DRS_FOGENABLE, 0);
 
   // Specular sum, when enabled.
@@ -487,6 +486,39 @@ TEST(PixelStage, TableFogOnEyeDepthAndSpecular) {
   d.SetRenderState(D3DRS_SPECULARENABLE, 1);
   Draw(d, D3DPT_TRIANGLESTRIP, 2, s, sizeof(SpecularVertex));
   EXPECT_EQ(f.Rgb(4, 4), 0x700080u);
+}
+
+// Pre-transformed vertices take table fog from their z, interpolated with
+// perspective like any attribute, whatever the projection transform says.
+TEST(PixelStage, TableFogOfPretransformedVerticesUsesTheirZ) {
+  // Black, from z 0.2 at rhw 1 on the left to z 0.8 at rhw 0.25 on the right;
+  // linear fog from 0 to 1 towards white.
+  const TlVertex quad[4] = {V(0, 0, 0xFF000000, 0.2f, 1.0f), V(64, 0, 0xFF000000, 0.8f, 0.25f),
+                            V(0, 8, 0xFF000000, 0.2f, 1.0f), V(64, 8, 0xFF000000, 0.8f, 0.25f)};
+  std::vector<std::uint32_t> rows[2];
+  for (int projection = 0; projection < 2; ++projection) {
+    Fixture f(Windowed(64, 8));
+    Direct3DDevice8& d = *f.dev;
+    d.SetTransform(D3DTS_PROJECTION, projection == 0
+                                         ? devtest::Identity()
+                                         : devtest::Perspective(1.0f, 1.0f, 1.0f, 100.0f));
+    d.SetRenderState(D3DRS_ZENABLE, 0);
+    d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    d.SetRenderState(D3DRS_FOGENABLE, 1);
+    d.SetRenderState(D3DRS_FOGCOLOR, 0x00FFFFFF);
+    d.SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
+    d.SetRenderState(D3DRS_FOGSTART, refdev::AsBits(0.0f));
+    d.SetRenderState(D3DRS_FOGEND, refdev::AsBits(1.0f));
+    DrawTl(d, D3DPT_TRIANGLESTRIP, 2, quad);
+    for (int x = 0; x < 64; ++x) rows[projection].push_back(f.Rgb(x, 4));
+  }
+  EXPECT_EQ(rows[0], rows[1]);
+  // At x = 32 the perspective-correct z is (0.2 + 0.2) / 2 / ((1 + 0.25) / 2)
+  // = 0.32 (plain screen interpolation would give 0.5): fog 1 - 0.32.
+  const double t = 32.0 / 64.0;
+  const double z = ((1 - t) * 0.2 * 1.0 + t * 0.8 * 0.25) / ((1 - t) * 1.0 + t * 0.25);
+  EXPECT_NEAR(static_cast<double>(rows[0][32] & 255), 255 - (1 - z) * 255, 1.0);
+  EXPECT_EQ(rows[0][0] & 255, 255 - 204u);  // z 0.2: fog 0.8
 }
 
 TEST(PixelStage, TextureStagesAndAddressing) {
