@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include "sdlhost/sdl_gl.h"
 #include "sdlhost/sdl_input.h"
 
 namespace {
@@ -218,7 +219,20 @@ bool SdlHost::Start(const HostConfig& config, std::string& error) {
   const std::string videoDriver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
   hasScreen_ = videoDriver != "offscreen" && videoDriver != "dummy";
 
-  window_ = SDL_CreateWindow("Form1", 0, 0, 640, 480, SDL_WINDOW_HIDDEN);
+  // The hardware device is tried first; on a screen it needs the form's
+  // window to be an OpenGL window, so the probe comes before the window.
+  HardwareProbe probe = ProbeHardwareDevice(config, videoDriver, hasScreen_);
+  hardware_ = std::move(probe.context);
+  window_ = probe.window ? probe.window
+                         : SDL_CreateWindow("Form1", 0, 0, 640, 480, SDL_WINDOW_HIDDEN);
+  if (config.logInfo) {
+    if (hardware_)
+      std::fprintf(stderr, "quillon: device: hardware (OpenGL renderer %s, version %s)\n",
+                   probe.renderer.c_str(), probe.version.c_str());
+    else
+      std::fprintf(stderr, "quillon: device: reference (no hardware device: %s)\n",
+                   probe.reason.c_str());
+  }
   if (!window_) return error = std::string("SDL cannot make the window: ") + SDL_GetError(), false;
   windowId_ = SDL_GetWindowID(window_);
 

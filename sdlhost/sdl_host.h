@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "gldevice/gl_context.h"
 #include "graphics/display_host.h"
 #include "runtime/platform.h"
 #include "runtime/random.h"
@@ -137,6 +138,8 @@ class SdlHost {
   // The key script, when one plays.
   KeyScriptPlayer* Script() { return script_.get(); }
   const std::string& ScriptFolder() const { return scriptFolder_; }
+  // The hardware device's context; null when start-up refused it.
+  std::shared_ptr<GlContext> HardwareContext() const { return hardware_; }
   // The X server's connection when SDL runs on X11 (for the global key map).
   void* XDisplay() const { return xDisplay_; }
 
@@ -152,6 +155,7 @@ class SdlHost {
   SDL_Window* window_ = nullptr;
   std::uint32_t windowId_ = 0;
   void* xDisplay_ = nullptr;
+  std::shared_ptr<GlContext> hardware_;
   std::unique_ptr<KeyScriptPlayer> script_;
   std::string scriptFolder_;
   std::unique_ptr<SdlRuntime> runtime_;

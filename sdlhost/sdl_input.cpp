@@ -2,7 +2,7 @@
 
 #include <X11/Xlib.h>
 
-#include "refdevice/ref_direct3d.h"
+#include "gldevice/gl_direct3d.h"
 #include "runtime/d3dx8.h"
 #include "sdlhost/key_table.h"
 #include "sdlhost/sdl_host.h"
@@ -65,8 +65,9 @@ class SdlDirectX8 final : public DirectX8 {
  public:
   explicit SdlDirectX8(SdlHost& host) : host_(host) {}
   HRESULT Direct3DCreate(Ref<Direct3D8>& d3d) override {
-    // No hardware device yet: the reference device does the drawing.
-    Ref<Direct3D8> ref = std::make_shared<RefDirect3D8>(&host_.Display(), false);
+    // The hardware device when start-up accepted a context for it, and the
+    // reference device in any case.
+    Ref<Direct3D8> ref = MakeGlDirect3D8(&host_.Display(), host_.HardwareContext());
     const HostConfig& c = host_.Config();
     if (!c.tracePath.empty())
       ref = std::make_shared<TracingDirect3D8>(std::move(ref), c.tracePath, c.traceFrames);
