@@ -575,6 +575,15 @@ HRESULT GlDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR
   if (flags & D3DCLEAR_TARGET) {
     float c[4];
     gldev::Unpack(color, c);
+    // Narrow formats keep the top bits of each channel, as the reference
+    // device stores them; OpenGL would round instead.
+    const int bits[3] = {5, params_.BackBufferFormat == D3DFMT_R5G6B5 ? 6 : 5, 5};
+    if (refdev::BytesPerPixel(params_.BackBufferFormat) == 2)
+      for (int i = 0; i < 3; ++i) {
+        const int levels = (1 << bits[i]) - 1;
+        const auto v = static_cast<int>(std::lround(c[i] * 255.0f)) >> (8 - bits[i]);
+        c[i] = static_cast<float>(v) / static_cast<float>(levels);
+      }
     // Formats without alpha read back as opaque.
     glClearColor(c[0], c[1], c[2], alphaStored_ ? c[3] : 1.0f);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -659,12 +668,8 @@ HRESULT GlDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND des
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
     return D3D_OK;
   }
-  if (host_) {
-    const HRESULT hr = host_->Present(ReadBackBuffer(), destWindow);
-    if (hr != D3D_OK) return hr;
-    return D3D_OK;
-  }
-  // No one shows the frame: keep at most one frame in flight so that the
+  if (host_ && host_->WantsFramePixels()) return host_->Present(ReadBackBuffer(), destWindow);
+  // No one looks at the frame: keep at most one frame in flight so that the
   // queue of unfinished frames stays short.
   if (inFlight_) {
     glClientWaitSync(inFlight_, GL_SYNC_FLUSH_COMMANDS_BIT, GLuint64{1000000000});
