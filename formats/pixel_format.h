@@ -13,6 +13,11 @@
 
 #include "platform/d3d8types.h"
 
+// Whether pixels of a colour format store an alpha channel.
+constexpr bool FormatHasAlpha(std::int32_t format) {
+  return format == D3DFMT_A8R8G8B8 || format == D3DFMT_A1R5G5B5 || format == D3DFMT_A4R4G4B4;
+}
+
 // Bytes one pixel of `format` takes, colour and depth formats alike; 0 for a
 // code that is not a known format.
 constexpr int BytesPerPixel(std::int32_t format) {

@@ -37,6 +37,10 @@ class DisplayHost {
   // The device has gone: give the screen back.
   virtual void DetachDevice() = 0;
 
+  // Whether the next Present needs the frame's pixels. A device whose frames
+  // live elsewhere (in GPU memory) reads them back only then.
+  virtual bool WantsFramePixels() { return true; }
+
   // Shows a finished frame. `destWindow` 0 means the device's window. Waits
   // for the vertical retrace when the presentation interval asks for it.
   virtual HRESULT Present(const FrameView& frame, HWND destWindow) = 0;

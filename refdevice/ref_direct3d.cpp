@@ -172,9 +172,9 @@ HRESULT RefDirect3D8::CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT
   }
 }
 
-HRESULT RefDirect3D8::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow,
-                                   DWORD behaviorFlags, D3DPRESENT_PARAMETERS& params,
-                                   Ref<Direct3DDevice8>& device) {
+HRESULT RefDirect3D8::CheckDeviceParameters(UINT adapter, D3DDEVTYPE type, HWND focusWindow,
+                                            DWORD behaviorFlags, D3DPRESENT_PARAMETERS& params,
+                                            HWND& deviceWindow, D3DDISPLAYMODE& shownMode) {
   if (adapter != 0) return D3DERR_INVALIDCALL;
   if (type != D3DDEVTYPE_HAL && type != D3DDEVTYPE_REF) return D3DERR_INVALIDCALL;
   if (!TypeUsable(type)) return D3DERR_NOTAVAILABLE;
@@ -248,8 +248,22 @@ HRESULT RefDirect3D8::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWind
       return D3DERR_INVALIDCALL;
   }
 
+  params = p;
+  deviceWindow = window;
+  shownMode = shown;
+  return D3D_OK;
+}
+
+HRESULT RefDirect3D8::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow,
+                                   DWORD behaviorFlags, D3DPRESENT_PARAMETERS& params,
+                                   Ref<Direct3DDevice8>& device) {
+  D3DPRESENT_PARAMETERS p = params;
+  HWND window = 0;
+  D3DDISPLAYMODE shown{};
+  HRESULT hr = CheckDeviceParameters(adapter, type, focusWindow, behaviorFlags, p, window, shown);
+  if (hr != D3D_OK) return hr;
   if (host_) {
-    const HRESULT hr = host_->AttachDevice(focusWindow, p);
+    hr = host_->AttachDevice(focusWindow, p);
     if (hr != D3D_OK) return hr;
   }
   params = p;

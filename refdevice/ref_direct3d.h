@@ -29,6 +29,13 @@ class RefDirect3D8 final : public Direct3D8 {
   // desktop format. A focus window and a device window both 0 are refused.
   HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
                        D3DPRESENT_PARAMETERS& params, Ref<Direct3DDevice8>& device) override;
+  // CreateDevice's checks and defaults without making a device: `params`
+  // gets the defaults, `deviceWindow` the window frames go to and
+  // `shownMode` the mode the screen shows. Another device type built on
+  // these adapters checks its parameters here.
+  HRESULT CheckDeviceParameters(UINT adapter, D3DDEVTYPE type, HWND focusWindow,
+                                DWORD behaviorFlags, D3DPRESENT_PARAMETERS& params,
+                                HWND& deviceWindow, D3DDISPLAYMODE& shownMode);
 
   // The rasterizer back end of the devices made from now on.
   void SetRasterizerKind(refdev::RasterizerKind kind) { rasterizer_ = kind; }

@@ -50,5 +50,12 @@ bool ReadHostConfig(const std::function<const char*(const char*)>& get, HostConf
       return error = "QUILLON_TRACE_FRAMES must be a count from 1 to 10000", false;
     config.traceFrames = n;
   }
+  if (!ParseDeviceChoice(get("QUILLON_DEVICE"), config.device, error)) return false;
+  if (const char* v = get("QUILLON_LOG_LEVEL"); IsSet(v)) {
+    const std::string_view level = v;
+    if (level != "error" && level != "warning" && level != "info" && level != "debug")
+      return error = "QUILLON_LOG_LEVEL must be error, warning, info or debug", false;
+    config.logInfo = level == "info" || level == "debug";
+  }
   return true;
 }

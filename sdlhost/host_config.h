@@ -6,11 +6,16 @@
 //   QUILLON_TIME=SECONDS   the time of day is fixed at SECONDS after midnight
 //   QUILLON_TRACE=FILE     the first frames' device calls are written as scenes
 //   QUILLON_TRACE_FRAMES=N how many frames the trace records (3)
+//   QUILLON_DEVICE=hal|ref hal: the hardware device on any OpenGL 3.3 renderer,
+//                          software ones included; ref: never the hardware device
+//   QUILLON_LOG_LEVEL=info the device taken, with its renderer, goes to stderr
 #pragma once
 
 #include <functional>
 #include <optional>
 #include <string>
+
+#include "gldevice/gl_context.h"
 
 struct HostConfig {
   bool windowed = false;
@@ -19,6 +24,8 @@ struct HostConfig {
   std::optional<double> fixedTime;
   std::string tracePath;
   int traceFrames = 3;
+  DeviceChoice device = DeviceChoice::Auto;
+  bool logInfo = false;
 };
 
 // `get` looks a variable up (null when unset). Malformed values are reported

@@ -44,6 +44,7 @@ class KeyScriptPlayer {
   // Takes the captures due so far (those whose preceding polls have all been
   // made); each is handed out once.
   std::vector<std::string> TakeDueCaptures();
+  bool CapturesDue() const { return !due_.empty(); }
   bool Finished() const { return step_ >= script_.steps.size(); }
 
  private:

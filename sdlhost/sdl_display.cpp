@@ -231,6 +231,10 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
   return true;
 }
 
+bool SdlDisplayHost::WantsFramePixels() {
+  return host_.HasScreen() || (options_.captures && options_.captures->CapturesDue());
+}
+
 HRESULT SdlDisplayHost::Present(const FrameView& frame, HWND destWindow) {
   host_.CheckSignals();
   SDL_Window* window = host_.Window();

@@ -35,6 +35,8 @@ class SdlDisplayHost final : public DisplayHost {
   bool WindowClientSize(HWND window, UINT& width, UINT& height) override;
   HRESULT AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETERS& params) override;
   void DetachDevice() override;
+  // Only a screen or a capture due looks at the pixels.
+  bool WantsFramePixels() override;
   HRESULT Present(const FrameView& frame, HWND destWindow) override;
 
   // Shows the last frame again (the window was uncovered).

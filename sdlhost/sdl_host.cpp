@@ -41,7 +41,7 @@ void OnSignal(int sig) {
 
 SdlHost::~SdlHost() { Shutdown(); }
 
-bool SdlHost::Start(std::string& error) {
+bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
   // Without any display SDL would try its drivers in turn (and print about a
   // missing Wayland runtime directory); the offscreen driver is the answer.
   const char* display = std::getenv("DISPLAY");
@@ -71,7 +71,8 @@ bool SdlHost::Start(std::string& error) {
   const std::string videoDriver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
   hasScreen_ = videoDriver != "offscreen" && videoDriver != "dummy";
 
-  window_ = SDL_CreateWindow("Form1", 0, 0, 640, 480, SDL_WINDOW_HIDDEN);
+  if (makeWindow) window_ = makeWindow(videoDriver, hasScreen_);
+  if (!window_) window_ = SDL_CreateWindow("Form1", 0, 0, 640, 480, SDL_WINDOW_HIDDEN);
   if (!window_) return error = std::string("SDL cannot make the window: ") + SDL_GetError(), false;
   windowId_ = SDL_GetWindowID(window_);
 

@@ -24,10 +24,16 @@ class SdlHost {
   SdlHost(const SdlHost&) = delete;
   SdlHost& operator=(const SdlHost&) = delete;
 
+  // Makes the form's window once SDL runs on `videoDriver` (`hasScreen`:
+  // something can be seen); null leaves it to the host. A device that draws
+  // into the window itself needs to make it.
+  using WindowMaker = std::function<SDL_Window*(const std::string& videoDriver, bool hasScreen)>;
+
   // Starts SDL (the offscreen driver when there is no display), installs the
-  // signal handlers and makes the form's window, hidden until a device or the
-  // message loop shows it. False with a reason when it cannot.
-  bool Start(std::string& error);
+  // signal handlers and makes the form's window (through `makeWindow` when it
+  // gives one), hidden until a device or the message loop shows it. False
+  // with a reason when it cannot.
+  bool Start(std::string& error, const WindowMaker& makeWindow = {});
 
   SDL_Window* Window() const { return window_; }
   std::int32_t WindowHandle() const { return static_cast<std::int32_t>(windowId_); }

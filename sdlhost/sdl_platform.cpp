@@ -1,10 +1,13 @@
 #include "sdlhost/sdl_platform.h"
 
+#include <cstdio>
 #include <functional>
 
 #include "d3dx/d3dx8_object.h"
+#include "gldevice/gl_direct3d.h"
 #include "refdevice/ref_direct3d.h"
 #include "sdlhost/direct3d_by_type.h"
+#include "sdlhost/sdl_gl.h"
 #include "sdlhost/sdl_keyboard.h"
 #include "sdlhost/trace.h"
 
@@ -60,7 +63,22 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
     auto slash = config.keysPath.find_last_of('/');
     captureFolder = slash == std::string::npos ? "" : config.keysPath.substr(0, slash + 1);
   }
-  if (!host_.Start(error)) return false;
+  // The hardware device is tried first; on a screen it draws into the form's
+  // window, which must then be made as an OpenGL window.
+  auto probeHardware = [this](const std::string& videoDriver, bool hasScreen) {
+    HardwareProbe probe = ProbeHardwareDevice(config_, videoDriver, hasScreen);
+    hardware_ = std::move(probe.context);
+    if (config_.logInfo) {
+      if (hardware_)
+        std::fprintf(stderr, "quillon: device: hardware (OpenGL renderer %s, version %s)\n",
+                     probe.renderer.c_str(), probe.version.c_str());
+      else
+        std::fprintf(stderr, "quillon: device: reference (no hardware device: %s)\n",
+                     probe.reason.c_str());
+    }
+    return probe.window;
+  };
+  if (!host_.Start(error, probeHardware)) return false;
 
   runtime_ = std::make_unique<SdlRuntime>(host_, config.fixedTime);
   windows_ = std::make_unique<SdlWindowSystem>();
@@ -74,10 +92,11 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
 
 Ref<Direct3D8> SdlPlatform::NewDirect3D() {
   // The device types this host offers, one line each, with the object that
-  // makes their devices; the first also answers for the adapter. No hardware
-  // device yet: the reference object refuses that type itself.
+  // makes their devices; the first also answers for the adapter. Without a
+  // hardware device the reference object refuses that type itself.
   std::vector<Direct3DByDeviceType::DeviceType> types;
   types.emplace_back(D3DDEVTYPE_REF, std::make_shared<RefDirect3D8>(display_.get(), false));
+  if (hardware_) types.emplace_back(D3DDEVTYPE_HAL, MakeGlDirect3D8(display_.get(), hardware_));
   Ref<Direct3D8> d3d = std::make_shared<Direct3DByDeviceType>(std::move(types));
   if (!config_.tracePath.empty())
     d3d =

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "gldevice/gl_context.h"
 #include "platform/platform.h"
 #include "sdlhost/host_config.h"
 #include "sdlhost/key_script.h"
@@ -38,6 +39,8 @@ class SdlPlatform {
 
   HostConfig config_;
   SdlHost host_;
+  // The hardware device's context; null when the probe refused it.
+  std::shared_ptr<GlContext> hardware_;
   std::unique_ptr<KeyScriptPlayer> script_;
   std::unique_ptr<SdlRuntime> runtime_;
   std::unique_ptr<SdlWindowSystem> windows_;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "gldevice/gl_replay.h"
 #include "refdevice/image_io.h"
 #include "refdevice/scene_replay.h"
 #include "scene/format.h"
@@ -19,7 +20,8 @@ const char kUsageStart[] =
     "last line to OUT, as PNG (.png) or binary PPM (.ppm).\n"
     "\n"
     "  --device ref   the reference (software) device; the default\n"
-    "  --device hal   the hardware device\n"
+    "  --device hal   the hardware device (OpenGL 3.3 without a display; any\n"
+    "                 renderer, software included)\n"
     "\n"
     "The device is windowed, 640x480 X8R8G8B8 with a D16 automatic depth\n"
     "buffer and every state at its default. BeginScene is called before the\n"
@@ -108,7 +110,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   Image image;
-  if (!scene::ReplayToImage(parsed, type, image, &error)) {
+  const bool replayed = type == D3DDEVTYPE_HAL ? ReplayOnGlDevice(parsed, image, &error)
+                                               : scene::ReplayToImage(parsed, type, image, &error);
+  if (!replayed) {
     // Device-call failures carry their line number.
     const bool hasLine = !error.empty() && error[0] >= '0' && error[0] <= '9';
     std::fprintf(stderr, "quillon-replay: %s%s%s\n", hasLine ? scenePath.c_str() : "",

@@ -5,10 +5,13 @@
 //       are neither that blue nor black; cx cy: the centre of the cloud's
 //       bounding box (-1 -1 without cloud)
 //   picture_tool same A B        exit status 0 when the pixels are identical
+//   picture_tool agree A B       differing% max-off-edge of B against A (see
+//       image_agreement.h); exit status 0 within 0.5% and 8 levels
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "gldevice/image_agreement.h"
 #include "refdevice/image_io.h"
 
 namespace {
@@ -60,6 +63,13 @@ int main(int argc, char** argv) {
     }
     return 0;
   }
-  std::fprintf(stderr, "usage: picture_tool stats FILE | picture_tool same A B\n");
+  if (argc == 4 && std::strcmp(argv[1], "agree") == 0) {
+    Image a, b;
+    if (!Load(argv[2], a) || !Load(argv[3], b)) return 2;
+    const Agreement agreement = CompareAgreement(a, b);
+    std::printf("%.3f %d\n", agreement.differingPercent, agreement.maxAwayFromEdges);
+    return agreement.differingPercent <= 0.5 && agreement.maxAwayFromEdges <= 8 ? 0 : 1;
+  }
+  std::fprintf(stderr, "usage: picture_tool stats FILE | picture_tool same|agree A B\n");
   return 2;
 }

@@ -1,0 +1,302 @@
+// The hardware device held against the reference device: the committed
+// golden scenes, and direct drawing through the features the program's
+// subset offers (texture stages, fog, alpha test, flat strips and fans,
+// culling, clears with rectangles, back-buffer formats). Runs on any
+// OpenGL 3.3 renderer without a display (llvmpipe in CI).
+#include "gldevice/gl_device.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "gldevice/gl_direct3d.h"
+#include "gldevice/gl_replay.h"
+#include "gldevice/image_agreement.h"
+#include "refdevice/ref_device.h"
+#include "refdevice/test_support.h"
+
+namespace {
+
+std::shared_ptr<GlContext> Context() {
+  static std::shared_ptr<GlContext> context = [] {
+    std::string why;
+    std::shared_ptr<GlContext> c = MakeSurfacelessContext(&why);
+    return c && DescribeCurrentContext().core33 ? c : nullptr;
+  }();
+  return context;
+}
+
+#define REQUIRE_GL()                                                       \
+  if (!Context()) GTEST_SKIP() << "no OpenGL 3.3 context on this machine"; \
+  static_assert(true)
+
+D3DPRESENT_PARAMETERS Params(D3DFORMAT format = D3DFMT_X8R8G8B8, D3DFORMAT depth = D3DFMT_D16) {
+  D3DPRESENT_PARAMETERS pp{};
+  pp.BackBufferWidth = 64;
+  pp.BackBufferHeight = 48;
+  pp.BackBufferFormat = format;
+  pp.BackBufferCount = 1;
+  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  pp.Windowed = 1;
+  pp.EnableAutoDepthStencil = depth != D3DFMT_UNKNOWN;
+  pp.AutoDepthStencilFormat = depth;
+  return pp;
+}
+
+// Draws with `draw` on both devices and compares their back buffers.
+Agreement OnBoth(const std::function<void(Direct3DDevice8&)>& draw,
+                 D3DPRESENT_PARAMETERS pp = Params()) {
+  RefDirect3D8 ref;
+  GlDirect3D8 gl(nullptr, Context());
+  Ref<Direct3DDevice8> a, b;
+  D3DPRESENT_PARAMETERS pa = pp, pb = pp;
+  EXPECT_EQ(ref.CreateDevice(0, D3DDEVTYPE_REF, 1, D3DCREATE_SOFTWARE_VERTEXPROCESSING, pa, a), 0);
+  EXPECT_EQ(gl.CreateDevice(0, D3DDEVTYPE_HAL, 1, D3DCREATE_SOFTWARE_VERTEXPROCESSING, pb, b), 0);
+  if (!a || !b) return Agreement{100.0, 255, 0, false};
+  for (Direct3DDevice8* d : {a.get(), b.get()}) {
+    EXPECT_EQ(d->BeginScene(), 0);
+    draw(*d);
+    EXPECT_EQ(d->EndScene(), 0);
+  }
+  const Image expected = ImageFromFrame(static_cast<RefDevice&>(*a).BackBuffer());
+  const Image actual = ImageFromFrame(static_cast<GlDevice&>(*b).ReadBackBuffer());
+  return CompareAgreement(expected, actual);
+}
+
+struct ScreenVertex {
+  float x, y, z, rhw;
+  DWORD diffuse, specular;
+  float u, v;
+};
+constexpr DWORD kScreenFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1;
+
+void Quad(Direct3DDevice8& d, float x0, float y0, float x1, float y1, DWORD c0, DWORD c1,
+          float z = 0.5f) {
+  const ScreenVertex v[4] = {{x0, y1, z, 1, c0, 0x80404040u, 0, 1},
+                             {x0, y0, z, 1, c1, 0x80102030u, 0, 0},
+                             {x1, y1, z, 1, c1, 0x40404040u, 1, 1},
+                             {x1, y0, z, 1, c0, 0xC0000000u, 1, 0}};
+  d.SetVertexShader(kScreenFvf);
+  EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(ScreenVertex)), 0);
+}
+
+Ref<Direct3DTexture8> Checker(Direct3DDevice8& d, UINT levels) {
+  Ref<Direct3DTexture8> t;
+  EXPECT_EQ(d.CreateTexture(16, 16, levels, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, t), 0);
+  for (UINT level = 0; level < t->GetLevelCount(); ++level) {
+    D3DSURFACE_DESC desc{};
+    t->GetLevelDesc(level, desc);
+    D3DLOCKED_RECT r{};
+    EXPECT_EQ(t->LockRect(level, r, nullptr, 0), 0);
+    for (UINT y = 0; y < desc.Height; ++y)
+      for (UINT x = 0; x < desc.Width; ++x) {
+        const DWORD c = ((x / 2 + y / 2) % 2) ? 0x80FF8000u : 0xFF2040C0u + level * 0x1000;
+        std::memcpy(static_cast<std::uint8_t*>(r.pBits) + y * r.Pitch + x * 4, &c, 4);
+      }
+    t->UnlockRect(level);
+  }
+  return t;
+}
+
+#define EXPECT_AGREES(a)                  \
+  do {                                    \
+    const Agreement got = (a);            \
+    EXPECT_LE(got.differingPercent, 0.5); \
+    EXPECT_LE(got.maxAwayFromEdges, 8);   \
+  } while (0)
+
+class GoldenOnHardware : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(GoldenOnHardware, AgreesWithTheReferenceDevice) {
+  REQUIRE_GL();
+  const std::string name = GetParam();
+  scene::Scene s;
+  std::string error;
+  ASSERT_TRUE(
+      scene::LoadScene((test_support::TestDataDir() / (name + ".scene")).string(), s, &error))
+      << error;
+  Image hal;
+  ASSERT_TRUE(ReplayOnGlDevice(s, hal, &error)) << error;
+  Image ref;
+  ASSERT_TRUE(ReadPng((test_support::TestDataDir() / (name + ".png")).string(), ref, &error))
+      << error;
+  const Agreement a = CompareAgreement(ref, hal);
+  EXPECT_LE(a.maxAwayFromEdges, 8) << name;
+  // From inside the cloud about ten million pixels overlap, and depth ties
+  // between crossing triangles fall differently on the two rasterizers.
+  EXPECT_LE(a.differingPercent, name == "cloud_1_2" ? 1.0 : 0.5) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenes, GoldenOnHardware,
+                         ::testing::Values("cloud_5", "cloud_1_2", "picture_388", "picture_452"));
+
+TEST(GlDevice, ShadingFogSpecularAndCullingAgree) {
+  REQUIRE_GL();
+  // Gouraud and flat strips, specular added, table fog on z, clockwise and
+  // counter-clockwise quads under each cull mode.
+  EXPECT_AGREES(OnBoth([](Direct3DDevice8& d) {
+    d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF203040u, 1.0f, 0);
+    d.SetRenderState(D3DRS_SPECULARENABLE, 1);
+    Quad(d, 2, 2, 30, 20, 0xFFFF0000u, 0xFF00FF00u);
+    d.SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+    Quad(d, 34, 2, 62, 20, 0xFF0000FFu, 0xFFFFFF00u);
+    d.SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
+    d.SetRenderState(D3DRS_FOGENABLE, 1);
+    d.SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
+    d.SetRenderState(D3DRS_FOGCOLOR, 0xFF808080u);
+    Quad(d, 2, 24, 30, 46, 0xFFFF00FFu, 0xFF00FFFFu, 0.25f);
+    d.SetRenderState(D3DRS_FOGENABLE, 0);
+    d.SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
+    Quad(d, 34, 24, 62, 46, 0xFFFFFFFFu, 0xFF000000u);  // clockwise: culled now
+    Quad(d, 62, 24, 34, 46, 0xFF00FF00u, 0xFF0000FFu);  // counter-clockwise: drawn
+  }));
+}
+
+TEST(GlDevice, TextureStagesAlphaTestAndBlendAgree) {
+  REQUIRE_GL();
+  EXPECT_AGREES(OnBoth([](Direct3DDevice8& d) {
+    d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
+    Ref<Direct3DTexture8> t = Checker(d, 1);
+    d.SetTexture(0, t);
+    Quad(d, 0, 0, 32, 32, 0xFFFFFFFFu, 0xFF808080u);
+    // Stage 1 adds the factor colour; stage 0 blends by texture alpha.
+    d.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_BLENDTEXTUREALPHA);
+    d.SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    d.SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADD);
+    d.SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TFACTOR);
+    d.SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_CURRENT);
+    d.SetRenderState(D3DRS_TEXTUREFACTOR, 0x00203040u);
+    d.SetRenderState(D3DRS_ALPHATESTENABLE, 1);
+    d.SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+    d.SetRenderState(D3DRS_ALPHAREF, 0x90);
+    Quad(d, 32, 0, 64, 32, 0xFF00FF00u, 0xFF0000FFu);
+    d.SetRenderState(D3DRS_ALPHATESTENABLE, 0);
+    d.SetTexture(0, nullptr);
+    d.SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    d.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_DESTCOLOR);
+    d.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCCOLOR);
+    Quad(d, 8, 8, 56, 44, 0x80C0A060u, 0x4060C0F0u);
+  }));
+}
+
+TEST(GlDevice, ClearsOnlyItsRectanglesWithinTheViewport) {
+  REQUIRE_GL();
+  EXPECT_AGREES(OnBoth([](Direct3DDevice8& d) {
+    d.Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF112233u, 1.0f, 0);
+    const D3DRECT rects[2] = {{4, 4, 20, 12}, {50, 30, 80, 60}};  // the second runs off
+    d.Clear(2, rects, D3DCLEAR_TARGET, 0xFFFF8000u, 1.0f, 0);
+    D3DVIEWPORT8 vp{10, 20, 30, 20, 0.0f, 1.0f};
+    d.SetViewport(vp);
+    d.Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00u, 1.0f, 0);
+  }));
+}
+
+TEST(GlDevice, SixteenBitBackBufferAndDepthOrderAgree) {
+  REQUIRE_GL();
+  EXPECT_AGREES(OnBoth(
+      [](Direct3DDevice8& d) {
+        d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF4080C0u, 1.0f, 0);
+        Quad(d, 4, 4, 40, 40, 0xFFFF0000u, 0xFFFF0000u, 0.3f);
+        Quad(d, 20, 10, 60, 44, 0xFF00FF00u, 0xFF00FF00u, 0.6f);  // behind: hidden where they meet
+      },
+      Params(D3DFMT_R5G6B5)));
+}
+
+TEST(GlDevice, FansAndVertexBuffersOfTransformedVerticesAgree) {
+  REQUIRE_GL();
+  EXPECT_AGREES(OnBoth([](Direct3DDevice8& d) {
+    d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
+    D3DMATRIX proj{};
+    proj.m[0][0] = 1.5f;
+    proj.m[1][1] = 2.0f;
+    proj.m[2][2] = 1.0f;
+    proj.m[2][3] = 1.0f;
+    proj.m[3][2] = -0.5f;
+    d.SetTransform(D3DTS_PROJECTION, proj);
+    d.SetRenderState(D3DRS_LIGHTING, 0);
+    d.SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+    struct V {
+      float x, y, z;
+      DWORD c;
+    };
+    const V fan[6] = {{0, 0, 2, 0xFFFFFFFFu},  {-1, -1, 3, 0xFFFF0000u},
+                      {1, -1, 3, 0xFF00FF00u}, {1.2f, 0.8f, 2.5f, 0xFF0000FFu},
+                      {-1, 1, 2, 0xFFFFFF00u}, {-1.1f, -0.9f, 3, 0xFF00FFFFu}};
+    d.SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    Ref<Direct3DVertexBuffer8> vb;
+    ASSERT_EQ(d.CreateVertexBuffer(sizeof fan, 0, D3DFVF_XYZ | D3DFVF_DIFFUSE, D3DPOOL_DEFAULT, vb),
+              0);
+    BYTE* p = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &p, 0), 0);
+    std::memcpy(p, fan, sizeof fan);
+    vb->Unlock();
+    d.SetStreamSource(0, vb, sizeof(V));
+    d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    EXPECT_EQ(d.DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 4), 0);
+  }));
+}
+
+TEST(GlDevice, OneProgramPerDrawDescription) {
+  REQUIRE_GL();
+  GlDirect3D8 gl(nullptr, Context());
+  D3DPRESENT_PARAMETERS pp = Params();
+  Ref<Direct3DDevice8> device;
+  ASSERT_EQ(gl.CreateDevice(0, D3DDEVTYPE_HAL, 1, D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp, device),
+            0);
+  auto& d = static_cast<GlDevice&>(*device);
+  d.BeginScene();
+  Quad(d, 0, 0, 10, 10, 0xFFFFFFFFu, 0xFFFFFFFFu);
+  Quad(d, 10, 10, 20, 20, 0xFF000000u, 0xFF00FF00u);  // colours are not part of it
+  EXPECT_EQ(d.ProgramCount(), 1u);
+  d.SetRenderState(D3DRS_FOGENABLE, 1);
+  Quad(d, 0, 0, 10, 10, 0xFFFFFFFFu, 0xFFFFFFFFu);
+  EXPECT_EQ(d.ProgramCount(), 2u);
+  d.SetRenderState(D3DRS_FOGCOLOR, 0xFF00FF00u);  // a uniform, not a new program
+  Quad(d, 0, 0, 10, 10, 0xFFFFFFFFu, 0xFFFFFFFFu);
+  EXPECT_EQ(d.ProgramCount(), 2u);
+  d.EndScene();
+}
+
+TEST(GlDirect3D8, WithoutAContextOnlyTheReferenceDeviceExists) {
+  GlDirect3D8 d3d(nullptr, nullptr);
+  D3DCAPS8 caps{};
+  EXPECT_EQ(d3d.GetDeviceCaps(0, D3DDEVTYPE_HAL, caps), D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(d3d.GetDeviceCaps(0, D3DDEVTYPE_REF, caps), 0);
+  D3DPRESENT_PARAMETERS pp = Params();
+  Ref<Direct3DDevice8> device;
+  EXPECT_EQ(d3d.CreateDevice(0, D3DDEVTYPE_HAL, 1, D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp, device),
+            D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(d3d.CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL,
+                                  D3DRTYPE_SURFACE, D3DFMT_D16),
+            D3DERR_NOTAVAILABLE);
+}
+
+TEST(GlContextRules, SoftwareRenderersNeedTheDeviceForced) {
+  GlInfo llvmpipe{"llvmpipe (LLVM 15.0.6, 256 bits)", "4.5 (Core Profile) Mesa 22.3.6", true,
+                  IsSoftwareRenderer("llvmpipe (LLVM 15.0.6, 256 bits)")};
+  GlInfo gpu{"AMD Radeon RX 580 (radeonsi, polaris10)", "4.6 (Core Profile) Mesa", true,
+             IsSoftwareRenderer("AMD Radeon RX 580 (radeonsi, polaris10)")};
+  GlInfo old = gpu;
+  old.core33 = false;
+  EXPECT_TRUE(llvmpipe.software);
+  EXPECT_TRUE(IsSoftwareRenderer("softpipe"));
+  EXPECT_FALSE(gpu.software);
+  EXPECT_FALSE(AcceptsContext(llvmpipe, DeviceChoice::Auto));
+  EXPECT_TRUE(AcceptsContext(llvmpipe, DeviceChoice::Hal));
+  EXPECT_TRUE(AcceptsContext(gpu, DeviceChoice::Auto));
+  EXPECT_FALSE(AcceptsContext(gpu, DeviceChoice::Ref));
+  EXPECT_FALSE(AcceptsContext(old, DeviceChoice::Hal));
+
+  DeviceChoice c{};
+  std::string error;
+  EXPECT_TRUE(ParseDeviceChoice(nullptr, c, error));
+  EXPECT_EQ(c, DeviceChoice::Auto);
+  EXPECT_TRUE(ParseDeviceChoice("ref", c, error));
+  EXPECT_EQ(c, DeviceChoice::Ref);
+  EXPECT_FALSE(ParseDeviceChoice("HAL ", c, error));
+  EXPECT_NE(error.find("hal or ref"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+// device-agreement: replays scenes on the reference device and on the
+// hardware device (any OpenGL 3.3 renderer, no display needed) and prints,
+// per scene, the share of pixels that differ and the largest channel
+// difference away from triangle edges.
+//
+//   device-agreement SCENE...
+//
+// Exit status: 0 when every scene is within 0.5% and 8 levels, 1 when one is
+// not, 2 when a scene cannot be read or replayed.
+#include <cstdio>
+#include <string>
+
+#include "gldevice/gl_replay.h"
+#include "gldevice/image_agreement.h"
+#include "refdevice/scene_replay.h"
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs("usage: device-agreement SCENE...\n", stderr);
+    return 2;
+  }
+  int status = 0;
+  std::printf("%-40s %10s %12s\n", "scene", "differing%", "max-off-edge");
+  for (int i = 1; i < argc; ++i) {
+    std::string error;
+    scene::Scene s;
+    Image ref, hal;
+    if (!scene::LoadScene(argv[i], s, &error) ||
+        !scene::ReplayToImage(s, D3DDEVTYPE_REF, ref, &error) ||
+        !ReplayOnGlDevice(s, hal, &error)) {
+      std::fprintf(stderr, "device-agreement: %s: %s\n", argv[i], error.c_str());
+      return 2;
+    }
+    const Agreement a = CompareAgreement(ref, hal);
+    const bool ok = a.differingPercent <= 0.5 && a.maxAwayFromEdges <= 8;
+    std::printf("%-40s %10.3f %12d%s\n", argv[i], a.differingPercent, a.maxAwayFromEdges,
+                ok ? "" : "  OUT OF BOUNDS");
+    if (!ok) status = 1;
+  }
+  return status;
+}

@@ -1,0 +1,98 @@
+#include "sdlhost/sdl_gl.h"
+
+namespace {
+
+class SdlGlContext final : public GlContext {
+ public:
+  SdlGlContext(SDL_Window* window, SDL_GLContext context, bool mayWait)
+      : window_(window), context_(context), mayWait_(mayWait) {}
+  ~SdlGlContext() override {
+    // After SDL has shut down the context went with it.
+    if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_GL_DeleteContext(context_);
+  }
+  bool MakeCurrent() override {
+    if (SDL_GL_GetCurrentContext() == context_) return true;
+    return SDL_GL_MakeCurrent(window_, context_) == 0;
+  }
+  bool HasWindow() const override { return true; }
+  void DrawableSize(int& width, int& height) override {
+    SDL_GL_GetDrawableSize(window_, &width, &height);
+  }
+  void SetSwapInterval(int interval) override {
+    // Some servers offer no swap control (Xvfb's GLX): swaps then do not
+    // wait, which is what a failure here leaves.
+    SDL_GL_SetSwapInterval(mayWait_ ? interval : 0);
+  }
+  void Swap() override { SDL_GL_SwapWindow(window_); }
+
+ private:
+  SDL_Window* window_;
+  SDL_GLContext context_;
+  bool mayWait_;
+};
+
+std::string Describe(const GlInfo& info) { return info.renderer + ", OpenGL " + info.version; }
+
+}  // namespace
+
+HardwareProbe ProbeHardwareDevice(const HostConfig& config, const std::string& videoDriver,
+                                  bool hasScreen) {
+  HardwareProbe probe;
+  if (config.device == DeviceChoice::Ref) {
+    probe.reason = "QUILLON_DEVICE=ref";
+    return probe;
+  }
+  if (videoDriver == "dummy") {
+    probe.reason = "SDL's dummy video driver has no OpenGL";
+    return probe;
+  }
+  if (!hasScreen) {
+    std::string why;
+    std::unique_ptr<GlContext> context = MakeSurfacelessContext(&why);
+    if (!context) {
+      probe.reason = why;
+      return probe;
+    }
+    const GlInfo info = DescribeCurrentContext();
+    probe.renderer = info.renderer;
+    probe.version = info.version;
+    if (!AcceptsContext(info, config.device)) {
+      probe.reason = info.software ? "software renderer " + Describe(info) : "no OpenGL 3.3 core";
+      return probe;
+    }
+    probe.context = std::move(context);
+    return probe;
+  }
+  SDL_GL_ResetAttributes();
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  // The device draws into its own framebuffer object; the window's buffers
+  // only receive finished frames.
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+  SDL_Window* window =
+      SDL_CreateWindow("Form1", 0, 0, 640, 480, SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL);
+  if (!window) {
+    probe.reason = std::string("no OpenGL window: ") + SDL_GetError();
+    return probe;
+  }
+  SDL_GLContext context = SDL_GL_CreateContext(window);
+  if (!context) {
+    probe.reason = std::string("no OpenGL 3.3 core context: ") + SDL_GetError();
+    SDL_DestroyWindow(window);
+    return probe;
+  }
+  const GlInfo info = DescribeCurrentContext();
+  probe.renderer = info.renderer;
+  probe.version = info.version;
+  if (!AcceptsContext(info, config.device)) {
+    probe.reason = info.software ? "software renderer " + Describe(info) : "no OpenGL 3.3 core";
+    SDL_GL_DeleteContext(context);
+    SDL_DestroyWindow(window);
+    return probe;
+  }
+  probe.window = window;
+  probe.context = std::make_shared<SdlGlContext>(window, context, config.vsync && !config.windowed);
+  return probe;
+}

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Which device start-up takes, headless: the hardware device when forced on
+# any OpenGL 3.3 renderer; the reference device with SDL's dummy driver (no
+# OpenGL), with QUILLON_DEVICE=ref, and on a software renderer not forced.
+# A value of QUILLON_DEVICE it does not know stops it at once with status 2.
+source "$(dirname "$0")/lib.sh"
+unset DISPLAY WAYLAND_DISPLAY
+
+printf '1\ncapture f1.png\n1 ESCAPE\n' >"$WORK/keys"
+
+# run NAME VAR=VALUE...: the program for two frames (Escape in the second),
+# the same cloud every time; prints its
+# device line.
+run() {
+  local name=$1
+  shift
+  mkdir -p "$WORK/$name"
+  cp "$WORK/keys" "$WORK/$name/keys"
+  env "$@" QUILLON_TIME=3600 QUILLON_LOG_LEVEL=info QUILLON_DRIVE_C="$WORK/$name" QUILLON_KEYS="$WORK/$name/keys" \
+    timeout -k 5 60 "$QUILLON" >"$WORK/$name/out" 2>&1 || fail "$name: status $?: $(cat "$WORK/$name/out")"
+  check_log "$WORK/$name/FPS.TXT"
+  [ "$(log_lines "$WORK/$name/FPS.TXT")" = 2 ] || fail "$name: not two frames logged"
+  [ "$(grep -c '^quillon: device:' "$WORK/$name/out")" = 1 ] || fail "$name: no single device line"
+  grep '^quillon: device:' "$WORK/$name/out"
+}
+
+line=$(run forced QUILLON_DEVICE=hal)
+note "forced: $line"
+[[ $line == "quillon: device: hardware (OpenGL renderer "* ]] || fail "forced: $line"
+
+line=$(run dummy QUILLON_DEVICE=hal SDL_VIDEODRIVER=dummy)
+note "dummy driver: $line"
+[[ $line == "quillon: device: reference"* ]] || fail "dummy driver: $line"
+
+line=$(run ref QUILLON_DEVICE=ref)
+note "ref: $line"
+[[ $line == "quillon: device: reference"* ]] || fail "ref: $line"
+
+# Not forced: a software renderer is refused; a hardware one is taken.
+line=$(run auto)
+note "not forced: $line"
+case "$line" in
+  "quillon: device: reference (no hardware device: software renderer "*) ;;
+  "quillon: device: hardware"*)
+    if echo "$line" | grep -Eq 'llvmpipe|softpipe|swrast'; then fail "software renderer taken: $line"; fi ;;
+  *) fail "not forced: $line" ;;
+esac
+
+# Both devices show the same first frame, within the rounding of blends.
+figures=$("$PICTURE_TOOL" agree "$WORK/ref/f1.png" "$WORK/forced/f1.png") ||
+  fail "the devices' first frames differ: $figures (differing%, largest difference off edges)"
+note "first frame against the reference device: $figures (differing%, largest difference off edges)"
+
+env QUILLON_DEVICE=gpu timeout 30 "$QUILLON" >"$WORK/bad.out" 2>&1
+rc=$?
+[ "$rc" = 2 ] || fail "QUILLON_DEVICE=gpu: status $rc"
+grep -q 'QUILLON_DEVICE must be hal or ref' "$WORK/bad.out" || fail "no clear message: $(cat "$WORK/bad.out")"
+note "QUILLON_DEVICE=gpu: status 2, $(cat "$WORK/bad.out")"
+echo PASS
