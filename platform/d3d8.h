@@ -2,9 +2,9 @@
 // devices behind it see it. Every operation returns a status (0 = success)
 // unless the published interface returns a value directly.
 //
-// Implementations: the reference device (refdevice/), the OpenGL device and
-// the recording test platform (testplatform/). The program only uses these
-// interfaces.
+// Implementations: the reference device (refdevice/), the hardware device
+// over OpenGL (gldevice/) and the recording test platform (testplatform/).
+// The program only uses these interfaces.
 #pragma once
 
 #include <string>

@@ -12,9 +12,7 @@ using D3DCOLOR = std::uint32_t;
 using HWND = std::int32_t;  // a window handle, 32 bits as the program passes it
 
 constexpr HRESULT D3D_OK = 0;
-constexpr HRESULT MakeD3DHResult(unsigned code) {
-  return static_cast<HRESULT>(0x88760000u | code);
-}
+constexpr HRESULT MakeD3DHResult(unsigned code) { return static_cast<HRESULT>(0x88760000u | code); }
 constexpr HRESULT D3DERR_WRONGTEXTUREFORMAT = MakeD3DHResult(2072);
 constexpr HRESULT D3DERR_DRIVERINTERNALERROR = MakeD3DHResult(2087);
 constexpr HRESULT D3DERR_NOTFOUND = MakeD3DHResult(2150);
@@ -221,6 +219,16 @@ enum D3DFOGMODE : std::int32_t {
   D3DFOG_EXP = 1,
   D3DFOG_EXP2 = 2,
   D3DFOG_LINEAR = 3,
+};
+enum D3DSTENCILOP : std::int32_t {
+  D3DSTENCILOP_KEEP = 1,
+  D3DSTENCILOP_ZERO = 2,
+  D3DSTENCILOP_REPLACE = 3,
+  D3DSTENCILOP_INCRSAT = 4,
+  D3DSTENCILOP_DECRSAT = 5,
+  D3DSTENCILOP_INVERT = 6,
+  D3DSTENCILOP_INCR = 7,
+  D3DSTENCILOP_DECR = 8,
 };
 enum D3DCMPFUNC : std::int32_t {
   D3DCMP_NEVER = 1,

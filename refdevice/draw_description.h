@@ -65,7 +65,8 @@ struct PixelContext {
   DWORD stencilFunc = D3DCMP_ALWAYS;
   std::uint32_t stencilRef = 0, stencilMask = 0xFF;
   DWORD stencilWriteMask = 0xFF;
-  DWORD stencilFail = 1, stencilZFail = 1, stencilPass = 1;
+  DWORD stencilFail = D3DSTENCILOP_KEEP, stencilZFail = D3DSTENCILOP_KEEP,
+        stencilPass = D3DSTENCILOP_KEEP;
   bool blend = false;
   DWORD srcBlend = D3DBLEND_ONE, destBlend = D3DBLEND_ZERO, blendOp = D3DBLENDOP_ADD;
   DWORD writeMask = 0xF;

@@ -37,7 +37,7 @@ Pipeline::Pipeline(Rasterizer& out) : impl_(std::make_unique<Impl>(out)) {}
 Pipeline::~Pipeline() = default;
 
 void Pipeline::Draw(const DeviceState& state, D3DPRIMITIVETYPE type, UINT count,
-                    const std::uint8_t* data, UINT vertexCount, UINT stride) {
+                    const std::uint8_t* data, UINT stride) {
   Impl& m = *impl_;
   m.vs.Begin(state);
   BuildDrawDescription(state, m.vs, m.draw);
@@ -47,7 +47,6 @@ void Pipeline::Draw(const DeviceState& state, D3DPRIMITIVETYPE type, UINT count,
 
   // Primitives go through the stages in chunks, so that the buffers stay
   // small whatever the draw's size; pixels see the primitives in order.
-  (void)vertexCount;
   const auto vertexAt = [&](UINT i) { return data + static_cast<std::size_t>(i) * stride; };
   if (type == D3DPT_TRIANGLEFAN) m.vs.Process(vertexAt(0), m.hub);
   for (UINT done = 0; done < count;) {

@@ -22,10 +22,11 @@ class Pipeline {
   Pipeline(const Pipeline&) = delete;
   Pipeline& operator=(const Pipeline&) = delete;
 
-  // Draws `primitiveCount` primitives from `vertexCount` vertices at `data`,
-  // `stride` bytes apart. The caller has checked the counts against the data.
+  // Draws `primitiveCount` primitives from the vertices at `data`, `stride`
+  // bytes apart. The caller has checked that the data holds every vertex the
+  // primitives read.
   void Draw(const DeviceState& state, D3DPRIMITIVETYPE type, UINT primitiveCount,
-            const std::uint8_t* data, UINT vertexCount, UINT stride);
+            const std::uint8_t* data, UINT stride);
 
  private:
   struct Impl;

@@ -311,33 +311,32 @@ inline std::uint32_t StoredDepth(const PixelContext& ctx, std::size_t index) {
   return ctx.depth->d16.empty() ? ctx.depth->d32[index] : ctx.depth->d16[index];
 }
 
-// Stencil operations: KEEP 1, ZERO 2, REPLACE 3, INCRSAT 4, DECRSAT 5,
-// INVERT 6, INCR 7, DECR 8; only the write-mask bits change.
+// Only the write-mask bits of the stored value change.
 void ApplyStencilOp(const PixelContext& ctx, DWORD op, std::uint8_t& stored) {
   std::uint32_t v = stored;
   switch (op) {
-    case 2:
+    case D3DSTENCILOP_ZERO:
       v = 0;
       break;
-    case 3:
+    case D3DSTENCILOP_REPLACE:
       v = ctx.stencilRef;
       break;
-    case 4:
+    case D3DSTENCILOP_INCRSAT:
       v = v < 255 ? v + 1 : 255;
       break;
-    case 5:
+    case D3DSTENCILOP_DECRSAT:
       v = v > 0 ? v - 1 : 0;
       break;
-    case 6:
+    case D3DSTENCILOP_INVERT:
       v = ~v;
       break;
-    case 7:
+    case D3DSTENCILOP_INCR:
       v = v + 1;
       break;
-    case 8:
+    case D3DSTENCILOP_DECR:
       v = v - 1;
       break;
-    default:
+    default:  // D3DSTENCILOP_KEEP
       return;
   }
   const std::uint32_t mask = ctx.stencilWriteMask & 0xFFu;

@@ -45,12 +45,10 @@ double DepthBuffer::Scale() const {
 
 }  // namespace refdev
 
-RefDevice::RefDevice(DisplayHost* host, D3DDEVTYPE type, HWND focusWindow,
-                     const D3DPRESENT_PARAMETERS& params, const D3DDISPLAYMODE& displayMode,
+RefDevice::RefDevice(DisplayHost* host, D3DDEVTYPE type, const D3DPRESENT_PARAMETERS& params, const D3DDISPLAYMODE& displayMode,
                      refdev::RasterizerKind rasterizer)
     : host_(host),
       type_(type),
-      focusWindow_(focusWindow),
       params_(params),
       displayMode_(displayMode),
       rasterizer_(refdev::MakeRasterizer(rasterizer)),
@@ -355,7 +353,7 @@ HRESULT RefDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::u
 
   state_.target = &colour_[1];
   state_.depth = &depth_;
-  pipeline_->Draw(state_, type, primitiveCount, data, static_cast<UINT>(vertices), stride);
+  pipeline_->Draw(state_, type, primitiveCount, data, stride);
   return D3D_OK;
 }
 

@@ -25,8 +25,8 @@ class Pipeline;
 class RefDevice final : public Direct3DDevice8 {
  public:
   // `params` must already be validated (RefDirect3D8::CreateDevice does so).
-  RefDevice(DisplayHost* host, D3DDEVTYPE type, HWND focusWindow,
-            const D3DPRESENT_PARAMETERS& params, const D3DDISPLAYMODE& displayMode,
+  RefDevice(DisplayHost* host, D3DDEVTYPE type, const D3DPRESENT_PARAMETERS& params,
+            const D3DDISPLAYMODE& displayMode,
             refdev::RasterizerKind rasterizer = refdev::DefaultRasterizerKind());
   ~RefDevice() override;
   RefDevice(const RefDevice&) = delete;
@@ -90,7 +90,6 @@ class RefDevice final : public Direct3DDevice8 {
 
   DisplayHost* host_;
   D3DDEVTYPE type_;
-  HWND focusWindow_;
   D3DPRESENT_PARAMETERS params_;
   D3DDISPLAYMODE displayMode_;
 
