@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "platform/d3d8_defaults.h"
+#include "platform/d3dx8_math.h"
 #include "refdevice/pipeline.h"
 #include "refdevice/pixel_formats.h"
 #include "refdevice/ref_direct3d.h"
 #include "refdevice/vertex_stage.h"
-#include "platform/d3dx8_math.h"
 
 namespace refdev {
 
@@ -342,8 +342,11 @@ HRESULT RefDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT p
 HRESULT RefDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount,
                                    const void* vertexData, UINT stride) {
   if (vertexData == nullptr) return D3DERR_INVALIDCALL;
+  // The caller hands over count x stride bytes and no more: a format that
+  // reads further into the last vertex than its stride would read past them.
+  const std::uint64_t given = PrimitiveVertexCount(type, primitiveCount) * stride;
   const HRESULT hr =
-      Draw(type, primitiveCount, static_cast<const std::uint8_t*>(vertexData), UINT64_MAX, stride);
+      Draw(type, primitiveCount, static_cast<const std::uint8_t*>(vertexData), given, stride);
   if (hr == D3D_OK) {
     stream0_.reset();
     stream0Stride_ = 0;
