@@ -1,6 +1,11 @@
 #include "sdlhost/key_script.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <sstream>
 
 #include "sdlhost/key_table.h"
@@ -46,6 +51,42 @@ bool ParseKeyScript(const std::string& text, KeyScript& script, std::string& err
       step.keys.push_back(*dik);
     }
     script.steps.push_back(std::move(step));
+  }
+  return true;
+}
+
+bool LoadKeyScript(const std::string& path, KeyScript& script, std::string& error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = "cannot read the key script " + path + " (" + std::strerror(errno) + ")";
+    return false;
+  }
+  // Read in pieces and stop one byte past the limit, so nothing unbounded is
+  // ever held in memory.
+  std::string text;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = "cannot read the key script " + path + " (" + std::strerror(errno) + ")";
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    text.append(buf, static_cast<std::size_t>(n));
+    if (text.size() > kMaxKeyScriptBytes) {
+      error = path + ": longer than " + std::to_string(kMaxKeyScriptBytes) +
+              " bytes; a key script is a short text file";
+      ::close(fd);
+      return false;
+    }
+  }
+  ::close(fd);
+  std::string why;
+  if (!ParseKeyScript(text, script, why)) {
+    error = path + ": " + why;
+    return false;
   }
   return true;
 }

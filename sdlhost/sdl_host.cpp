@@ -176,14 +176,8 @@ bool SdlHost::Start(const HostConfig& config, std::string& error) {
   config_ = config;
 
   if (!config.keysPath.empty()) {
-    std::ifstream in(config.keysPath);
-    if (!in) return error = "cannot read the key script " + config.keysPath, false;
-    std::stringstream text;
-    text << in.rdbuf();
     KeyScript script;
-    std::string why;
-    if (!ParseKeyScript(text.str(), script, why))
-      return error = config.keysPath + ": " + why, false;
+    if (!LoadKeyScript(config.keysPath, script, error)) return false;
     script_ = std::make_unique<KeyScriptPlayer>(std::move(script));
     auto slash = config.keysPath.find_last_of('/');
     scriptFolder_ = slash == std::string::npos ? "" : config.keysPath.substr(0, slash + 1);
