@@ -528,8 +528,9 @@ void Pipeline::Impl::AddLine(const Vertex& a, const Vertex& b) {
     ScreenFromPretransformed(a, l.v[0]);
     ScreenFromPretransformed(b, l.v[1]);
     const float lim = static_cast<float>(std::max(vx1, vy1)) + kScreenGuard;
+    // Too far to step exactly, or not a position at all (NaN fails both).
     for (const auto& v : l.v)
-      if (std::fabs(v.x) > lim || std::fabs(v.y) > lim) return;  // too far to step exactly
+      if (!(std::fabs(v.x) <= lim && std::fabs(v.y) <= lim)) return;
   } else {
     // Parametric clipping against every plane.
     float t0 = 0.0f, t1 = 1.0f;
@@ -547,6 +548,10 @@ void Pipeline::Impl::AddLine(const Vertex& a, const Vertex& b) {
     Lerp(a, b, t1, attrCount, cb);
     Project(ca, l.v[0]);
     Project(cb, l.v[1]);
+    // As for points: a w barely past the clip plane can still throw the ends
+    // out of range (or make them NaN), where stepping would overflow.
+    for (const auto& v : l.v)
+      if (!(std::fabs(v.x) < 1e6f && std::fabs(v.y) < 1e6f)) return;
   }
   lines.push_back(l);
 }
