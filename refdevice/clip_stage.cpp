@@ -211,8 +211,9 @@ void ClipStage::Line(const Vertex& a, const Vertex& b) {
     ScreenFromPretransformed(a, s[0]);
     ScreenFromPretransformed(b, s[1]);
     const float lim = static_cast<float>(std::max(viewport_.x1, viewport_.y1)) + kScreenGuard;
+    // Too far to step exactly, or not a position at all (NaN fails both).
     for (const auto& v : s)
-      if (std::fabs(v.x) > lim || std::fabs(v.y) > lim) return;  // too far to step exactly
+      if (!(std::fabs(v.x) <= lim && std::fabs(v.y) <= lim)) return;
   } else {
     // Parametric clipping against every plane.
     float t0 = 0.0f, t1 = 1.0f;
@@ -230,6 +231,10 @@ void ClipStage::Line(const Vertex& a, const Vertex& b) {
     Lerp(a, b, t1, attrCount_, cb);
     Project(ca, s[0]);
     Project(cb, s[1]);
+    // As for points: a w barely past the clip plane can still throw the ends
+    // out of range (or make them NaN), where stepping would overflow.
+    for (const auto& v : s)
+      if (!(std::fabs(v.x) < 1e6f && std::fabs(v.y) < 1e6f)) return;
   }
   out_->Line(s[0], s[1], a.attr + kDiffR);
 }

@@ -1,6 +1,8 @@
 #include "refdevice/image_io.h"
 
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -81,26 +83,89 @@ bool WriteImage(const std::string& path, const Image& image, std::string* error)
 
 namespace {
 
-// The file an image is written to; null (with `error` said) for an empty
-// image or a file that cannot be created.
-File CreateImageFile(const std::string& path, const Image& image, std::string* error) {
-  if (!ValidSize(image)) {
-    if (error) *error = path + ": empty image";
-    return nullptr;
-  }
-  File f(std::fopen(path.c_str(), "wb"));
-  if (!f && error) *error = ErrnoText(path);
-  return f;
-}
+// An image file written beside its destination under a temporary name and
+// renamed over it only once every byte is on disk: a failed write (a full
+// disk) leaves the old file as it was, and no half-written picture appears
+// under the real name.
+class ImageFileWriter {
+ public:
+  ImageFileWriter(const std::string& path, std::string* error) : path_(path), error_(error) {}
+  ~ImageFileWriter() { Abandon(); }
+  ImageFileWriter(const ImageFileWriter&) = delete;
+  ImageFileWriter& operator=(const ImageFileWriter&) = delete;
 
-// Closes a written image file; a failed close can lose what was buffered.
-bool CloseImageFile(File f, const std::string& path, std::string* error) {
-  if (std::fclose(f.release()) != 0) {
-    if (error) *error = ErrnoText(path);
+  // Creates the temporary file; false (with the error said) when it cannot be.
+  bool Open(const Image& image) {
+    if (!ValidSize(image)) return Fail("empty image");
+    const std::size_t slash = path_.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "" : path_.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+    temp_ = dir + "." + name + ".XXXXXX";
+    const int fd = ::mkstemp(temp_.data());
+    if (fd < 0) {
+      temp_.clear();
+      return FailErrno(errno);
+    }
+    // mkstemp makes the file private; a picture gets the usual permissions.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    file_ = ::fdopen(fd, "wb");
+    if (file_ == nullptr) {
+      const int e = errno;
+      ::close(fd);
+      return FailErrno(e);
+    }
+    return true;
+  }
+
+  // Writes `size` bytes; false, keeping the system's reason, when it cannot.
+  bool Write(const void* data, std::size_t size) {
+    errno = 0;
+    if (std::fwrite(data, 1, size, file_) == size) return true;
+    writeErrno_ = errno != 0 ? errno : EIO;
     return false;
   }
-  return true;
-}
+  int WriteErrno() const { return writeErrno_; }
+
+  // Flushes, syncs and renames over the destination.
+  bool Commit() {
+    errno = 0;
+    if (std::fflush(file_) != 0 || ::fsync(::fileno(file_)) != 0) {
+      const int e = errno;
+      return FailErrno(e);
+    }
+    std::FILE* f = file_;
+    file_ = nullptr;
+    if (std::fclose(f) != 0) return FailErrno(errno);
+    if (::rename(temp_.c_str(), path_.c_str()) != 0) return FailErrno(errno);
+    temp_.clear();
+    return true;
+  }
+
+  bool Fail(const std::string& why) {
+    if (error_ && !failed_) *error_ = path_ + ": " + why;
+    failed_ = true;
+    Abandon();
+    return false;
+  }
+  bool FailErrno(int e) { return Fail(std::strerror(e != 0 ? e : EIO)); }
+
+ private:
+  void Abandon() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+  }
+
+  std::string path_;
+  std::string* error_;
+  std::string temp_;
+  std::FILE* file_ = nullptr;
+  int writeErrno_ = 0;
+  bool failed_ = false;
+};
 
 // One row of the image as 8-bit R, G, B triples, the order both file types
 // store.
@@ -116,26 +181,35 @@ void PackRgbRow(const Image& image, std::int32_t y, std::uint8_t* row) {
 }  // namespace
 
 bool WritePpm(const std::string& path, const Image& image, std::string* error) {
-  File f = CreateImageFile(path, image, error);
-  if (!f) return false;
-  std::fprintf(f.get(), "P6\n%d %d\n255\n", image.width, image.height);
+  ImageFileWriter out(path, error);
+  if (!out.Open(image)) return false;
+  const std::string header =
+      "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
+  if (!out.Write(header.data(), header.size())) return out.FailErrno(out.WriteErrno());
   std::vector<std::uint8_t> row(static_cast<std::size_t>(image.width) * 3);
   for (std::int32_t y = 0; y < image.height; ++y) {
     PackRgbRow(image, y, row.data());
-    if (std::fwrite(row.data(), 1, row.size(), f.get()) != row.size()) {
-      if (error) *error = ErrnoText(path);
-      return false;
-    }
+    if (!out.Write(row.data(), row.size())) return out.FailErrno(out.WriteErrno());
   }
-  return CloseImageFile(std::move(f), path, error);
+  return out.Commit();
 }
 
 namespace {
 
-bool PngWriteAll(png_structp png, png_infop info, std::FILE* f, const Image& image,
+// libpng writes through the writer, so a failed write keeps its reason
+// rather than libpng's bare "Write Error".
+void PngWriteData(png_structp png, png_bytep data, png_size_t size) {
+  auto* out = static_cast<ImageFileWriter*>(png_get_io_ptr(png));
+  if (!out->Write(data, size)) png_error(png, "write failed");
+}
+
+// Commit flushes and syncs once the whole file is written.
+void PngFlush(png_structp) {}
+
+bool PngWriteAll(png_structp png, png_infop info, ImageFileWriter* out, const Image& image,
                  std::uint8_t* row) {
   if (setjmp(png_jmpbuf(png))) return false;
-  png_init_io(png, f);
+  png_set_write_fn(png, out, PngWriteData, PngFlush);
   png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
                static_cast<png_uint_32>(image.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -151,19 +225,19 @@ bool PngWriteAll(png_structp png, png_infop info, std::FILE* f, const Image& ima
 }  // namespace
 
 bool WritePng(const std::string& path, const Image& image, std::string* error) {
-  File f = CreateImageFile(path, image, error);
-  if (!f) return false;
+  ImageFileWriter out(path, error);
+  if (!out.Open(image)) return false;
   PngErrorState state;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   std::vector<std::uint8_t> row(static_cast<std::size_t>(image.width) * 3);
-  const bool ok = png && info && PngWriteAll(png, info, f.get(), image, row.data());
+  const bool ok = png && info && PngWriteAll(png, info, &out, image, row.data());
   if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
   if (!ok) {
-    if (error) *error = path + ": " + (state.message.empty() ? "PNG write failed" : state.message);
-    return false;
+    if (out.WriteErrno() != 0) return out.FailErrno(out.WriteErrno());
+    return out.Fail(state.message.empty() ? "PNG write failed" : state.message);
   }
-  return CloseImageFile(std::move(f), path, error);
+  return out.Commit();
 }
 
 namespace {

@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include "tests/harness/file_size_limit.h"
 
 namespace {
 
@@ -90,6 +96,48 @@ TEST(ImageFiles, FailuresAreReportedNotThrown) {
   EXPECT_TRUE(image.pixels.empty());
   std::remove(notPng.c_str());
   std::remove(cut.c_str());
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Noise compresses badly, so the PNG is as large as the pixels.
+Image Noise(std::int32_t w, std::int32_t h) {
+  Image image{w, h, {}};
+  std::uint32_t x = 12345;
+  for (std::int32_t i = 0; i < w * h; ++i) {
+    x = x * 1664525u + 1013904223u;
+    image.pixels.push_back(x >> 8);
+  }
+  return image;
+}
+
+TEST(ImageFiles, AFailedWriteKeepsTheOldFileAndSaysWhy) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(::testing::TempDir()) / "quillon_image_io_full";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  for (const char* name : {"out.png", "out.ppm"}) {
+    const std::string path = (dir / name).string();
+    std::string error;
+    ASSERT_TRUE(WriteImage(path, Gradient(4, 4), &error)) << error;
+    const std::string before = ReadBytes(path);
+    // The disk fills part-way through the new picture.
+    error = test_helpers::UnderFileSizeLimit(before.size() + 100, [&] {
+      std::string why;
+      return WriteImage(path, Noise(64, 64), &why) ? std::string("written") : why;
+    });
+    EXPECT_EQ(error, path + ": " + std::strerror(EFBIG)) << name;
+    EXPECT_EQ(ReadBytes(path), before) << name;
+  }
+  // Nothing is left beside them.
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(dir)) left.push_back(entry.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"out.png", "out.ppm"}));
+  fs::remove_all(dir);
 }
 
 TEST(CompareImages, CountsDifferencesAndMarksThem) {

@@ -329,8 +329,11 @@ HRESULT RefDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT p
 HRESULT RefDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount,
                                    const void* vertexData, UINT stride) {
   if (vertexData == nullptr) return D3DERR_INVALIDCALL;
+  // The caller hands over count x stride bytes and no more: a format that
+  // reads further into the last vertex than its stride would read past them.
+  const std::uint64_t given = PrimitiveVertexCount(type, primitiveCount) * stride;
   const HRESULT hr =
-      Draw(type, primitiveCount, static_cast<const std::uint8_t*>(vertexData), UINT64_MAX, stride);
+      Draw(type, primitiveCount, static_cast<const std::uint8_t*>(vertexData), given, stride);
   if (hr == D3D_OK) {
     stream0_.reset();
     stream0Stride_ = 0;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
 #include "refdevice/device_test_util.h"
 
 using devtest::Fixture;
@@ -248,6 +251,14 @@ TEST(RefDeviceDraw, RefusesDrawsPastTheBufferAndWithoutSource) {
   EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, nullptr, sizeof(TlVertex)),
             D3DERR_INVALIDCALL);
   EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, 0), D3DERR_INVALIDCALL);
+  // From memory the device has count x stride bytes: a format reading more of
+  // the last vertex than the stride is refused, never read past.
+  ASSERT_EQ(d.SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE), D3D_OK);
+  const auto oneByte = std::make_unique<std::uint8_t[]>(1);
+  EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_POINTLIST, 1, oneByte.get(), 1), D3DERR_INVALIDCALL);
+  std::vector<std::uint8_t> twoPoints(16 + 1);
+  EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_POINTLIST, 1, twoPoints.data(), 17), D3D_OK);
+  EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_POINTLIST, 2, twoPoints.data(), 1), D3DERR_INVALIDCALL);
   EXPECT_EQ(d.EndScene(), D3D_OK);
 }
 

@@ -1,5 +1,8 @@
 #include "runtime/text_files.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <vector>
@@ -47,7 +50,27 @@ std::int32_t OpenErrorNumber(int error) {
 }
 
 std::int32_t WriteErrorNumber(int error) {
-  return (error == ENOSPC || error == EDQUOT) ? ErrDiskFull : ErrDeviceIOError;
+  // A file that may grow no further is as full as the disk.
+  return (error == ENOSPC || error == EDQUOT || error == EFBIG) ? ErrDiskFull : ErrDeviceIOError;
+}
+
+// Writes all of `bytes` at `offset`; false with errno set when the system
+// takes only part of them.
+bool WriteAllAt(int fd, std::string_view bytes, off_t offset) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), offset);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) {
+      errno = ENOSPC;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+    offset += n;
+  }
+  return true;
 }
 
 }  // namespace
@@ -107,9 +130,9 @@ std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileN
   while (number <= kMaxFileNumber && open_.count(number)) ++number;
   if (number > kMaxFileNumber) return ErrTooManyFiles;
   errno = 0;
-  std::FILE* file = std::fopen(hostPath.c_str(), "wb");
-  if (file == nullptr) return OpenErrorNumber(errno);
-  open_.emplace(number, OpenFile{file, std::move(hostPath)});
+  const int fd = ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return OpenErrorNumber(errno);
+  open_.emplace(number, OpenFile{fd, std::move(hostPath), 0});
   fileNumber = number;
   return 0;
 }
@@ -117,27 +140,33 @@ std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileN
 std::int32_t TextFiles::PrintLine(std::int32_t fileNumber, std::string_view text) {
   const auto it = open_.find(fileNumber);
   if (it == open_.end()) return ErrBadFileNameOrNumber;
-  std::FILE* file = it->second.file;
+  OpenFile& f = it->second;
+  // One buffer and no stdio buffering: what the system took of a failed
+  // write is cut off again, so the file ends with the last whole line.
+  std::string line;
+  line.reserve(text.size() + 2);
+  line.append(text).append("\r\n");
   errno = 0;
-  if ((!text.empty() && std::fwrite(text.data(), 1, text.size(), file) != text.size()) ||
-      std::fwrite("\r\n", 1, 2, file) != 2 || std::fflush(file) != 0) {
+  if (!WriteAllAt(f.fd, line, static_cast<off_t>(f.size))) {
     const int error = errno;
-    std::clearerr(file);
+    while (::ftruncate(f.fd, static_cast<off_t>(f.size)) != 0 && errno == EINTR) {
+    }
     return WriteErrorNumber(error);
   }
+  f.size += static_cast<std::int64_t>(line.size());
   return 0;
 }
 
 std::int32_t TextFiles::Close(std::int32_t fileNumber) {
   const auto it = open_.find(fileNumber);
   if (it == open_.end()) return 0;
-  std::FILE* file = it->second.file;
+  const int fd = it->second.fd;
   open_.erase(it);
   errno = 0;
-  return std::fclose(file) == 0 ? 0 : WriteErrorNumber(errno);
+  return ::close(fd) == 0 ? 0 : WriteErrorNumber(errno);
 }
 
 void TextFiles::CloseAll() {
-  for (auto& [number, f] : open_) std::fclose(f.file);
+  for (auto& [number, f] : open_) ::close(f.fd);
   open_.clear();
 }

@@ -4,14 +4,15 @@
 // Drive C is a directory of the host: the one named by QUILLON_DRIVE_C, by
 // default the current working directory. Paths on other drives, network
 // paths and ".." components are refused, so the program never writes outside
-// that directory. Every line is flushed as it is written, so ending the
-// process (or a crash) keeps everything printed so far.
+// that directory. Every line reaches the file as it is written, so ending the
+// process (or a crash) keeps everything printed so far, and a line is written
+// whole or not at all: a write that fails part-way (a full disk) is taken
+// back, so the file never ends in a fragment.
 //
 // Failures come back as the runtime's error numbers (0 = done).
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <map>
 #include <string>
 #include <string_view>
@@ -28,7 +29,7 @@ class TextFiles {
   // Creates the file, or empties it when it exists; `fileNumber` receives the
   // lowest free number (1 to 511) and is written only on success.
   std::int32_t OpenForOutput(std::string_view path, std::int32_t& fileNumber);
-  // Writes `text` and CR LF.
+  // Writes `text` and CR LF, both or nothing.
   std::int32_t PrintLine(std::int32_t fileNumber, std::string_view text);
   // Closing a number that is not open does nothing.
   std::int32_t Close(std::int32_t fileNumber);
@@ -46,8 +47,9 @@ class TextFiles {
 
  private:
   struct OpenFile {
-    std::FILE* file;
+    int fd;
     std::string hostPath;
+    std::int64_t size;  // bytes of whole lines written
   };
   std::string driveC_;
   std::map<std::int32_t, OpenFile> open_;

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "platform/error.h"
+#include "tests/harness/file_size_limit.h"
 
 namespace fs = std::filesystem;
 
@@ -120,6 +121,22 @@ TEST_F(TextFilesTest, HostFailuresBecomeRuntimeErrorNumbers) {
     EXPECT_EQ(files.OpenForOutput("C:\\logs\\other.txt", m), ErrPathFileAccess);
     fs::permissions(fs::path(root) / "logs", fs::perms::owner_all);
   }
+}
+
+TEST_F(TextFilesTest, ALineIsWrittenWholeOrNotAtAllWhenTheDiskFills) {
+  // Room for 10 bytes: the first line (6) fits, the second would end at 12
+  // and is refused although the system would take 4 of its bytes; a shorter
+  // one after it still fits.
+  const std::string results = test_helpers::UnderFileSizeLimit(10, [&] {
+    TextFiles files(root);
+    std::int32_t n = 0;
+    std::string r = std::to_string(files.OpenForOutput("C:\\FPS.TXT", n));
+    for (const char* line : {"1234", "5678", "9"})
+      r += " " + std::to_string(files.PrintLine(n, line));
+    return r;
+  });
+  EXPECT_EQ(results, "0 0 " + std::to_string(ErrDiskFull) + " 0");
+  EXPECT_EQ(Read("FPS.TXT"), "1234\r\n9\r\n");
 }
 
 TEST_F(TextFilesTest, CloseAllKeepsWhatWasWritten) {

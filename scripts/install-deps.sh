@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
+  clang libclang-rt-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
   libsdl2-dev libx11-dev libgl-dev libegl-dev libepoxy-dev
   libxfixes-dev

@@ -1,7 +1,11 @@
 #include "sdlhost/key_script.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
-#include <fstream>
+#include <cstring>
 #include <sstream>
 
 #include "sdlhost/key_table.h"
@@ -51,6 +55,42 @@ bool ParseKeyScript(const std::string& text, KeyScript& script, std::string& err
   return true;
 }
 
+bool ReadKeyScript(const std::string& path, KeyScript& script, std::string& error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = "cannot read the key script " + path + " (" + std::strerror(errno) + ")";
+    return false;
+  }
+  // Read in pieces and stop one byte past the limit, so nothing unbounded is
+  // ever held in memory.
+  std::string text;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = "cannot read the key script " + path + " (" + std::strerror(errno) + ")";
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    text.append(buf, static_cast<std::size_t>(n));
+    if (text.size() > kMaxKeyScriptBytes) {
+      error = path + ": longer than " + std::to_string(kMaxKeyScriptBytes) +
+              " bytes; a key script is a short text file";
+      ::close(fd);
+      return false;
+    }
+  }
+  ::close(fd);
+  std::string why;
+  if (!ParseKeyScript(text, script, why)) {
+    error = path + ": " + why;
+    return false;
+  }
+  return true;
+}
+
 KeyScriptPlayer::KeyScriptPlayer(KeyScript script) : script_(std::move(script)) {
   due_ = script_.initialCaptures;
   if (!script_.steps.empty()) pollsLeft_ = script_.steps[0].polls;
@@ -80,12 +120,3 @@ std::vector<std::string> KeyScriptPlayer::TakeDueCaptures() {
   return out;
 }
 
-bool ReadKeyScript(const std::string& path, KeyScript& script, std::string& error) {
-  std::ifstream in(path);
-  if (!in) return error = "cannot read the key script " + path, false;
-  std::stringstream text;
-  text << in.rdbuf();
-  std::string why;
-  if (!ParseKeyScript(text.str(), script, why)) return error = path + ": " + why, false;
-  return true;
-}

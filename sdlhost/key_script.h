@@ -10,6 +10,7 @@
 // After the last step no key is down.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,8 +32,12 @@ struct KeyScript {
 // Parses a script's text. On a malformed line returns false with `error`
 // naming the line ("line 3: unknown key 'UPP'").
 bool ParseKeyScript(const std::string& text, KeyScript& script, std::string& error);
-// Reads and parses the script file at `path`; `error` names the file.
+// Reads and parses the script file at `path`. A key script is a short text
+// file: anything larger than kMaxKeyScriptBytes (an endless device, a huge
+// file) is refused once that many bytes are read, and so is what cannot be
+// read as a file (a directory). Errors name the path.
 bool ReadKeyScript(const std::string& path, KeyScript& script, std::string& error);
+constexpr std::size_t kMaxKeyScriptBytes = 1 << 20;
 
 // Plays a script poll by poll.
 class KeyScriptPlayer {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 namespace {
 
 KeyScript Parse(const std::string& text) {
@@ -21,8 +24,9 @@ std::string ParseError(const std::string& text) {
 }  // namespace
 
 TEST(KeyScript, ParsesStepsCommentsAndCaptures) {
-  auto s = Parse("# demo\n\ncapture first.png\n120\n30 UP  # hold\n10 up dik_left\n"
-                 "capture moved.png\ncapture again.png\n1 ESCAPE\n");
+  auto s = Parse(
+      "# demo\n\ncapture first.png\n120\n30 UP  # hold\n10 up dik_left\n"
+      "capture moved.png\ncapture again.png\n1 ESCAPE\n");
   ASSERT_EQ(s.initialCaptures.size(), 1u);
   EXPECT_EQ(s.initialCaptures[0], "first.png");
   ASSERT_EQ(s.steps.size(), 4u);
@@ -51,13 +55,15 @@ TEST(KeyScript, PlaysPollByPollThenReleasesEverything) {
     player.Poll(state);
     std::vector<int> down;
     for (int k = 0; k < 256; ++k) {
-      if (state[k] == 0x80) down.push_back(k);
-      else EXPECT_EQ(state[k], 0) << k;
+      if (state[k] == 0x80)
+        down.push_back(k);
+      else
+        EXPECT_EQ(state[k], 0) << k;
     }
     seen.push_back(down);
   }
-  std::vector<std::vector<int>> expected = {
-      {}, {}, {DIK_UP, DIK_LEFT}, {DIK_ESCAPE}, {DIK_ESCAPE}, {}, {}};
+  std::vector<std::vector<int>> expected = {{}, {}, {DIK_UP, DIK_LEFT}, {DIK_ESCAPE}, {DIK_ESCAPE},
+                                            {}, {}};
   EXPECT_EQ(seen, expected);
   EXPECT_TRUE(player.Finished());
 
@@ -69,7 +75,8 @@ TEST(KeyScript, PlaysPollByPollThenReleasesEverything) {
 }
 
 TEST(KeyScript, CapturesFallDueWhenThePollsBeforeThemAreMade) {
-  KeyScriptPlayer player(Parse("capture start.png\n2 DOWN\ncapture after2.png\n1 ESCAPE\ncapture end.png\n"));
+  KeyScriptPlayer player(
+      Parse("capture start.png\n2 DOWN\ncapture after2.png\n1 ESCAPE\ncapture end.png\n"));
   DIKEYBOARDSTATE state;
   EXPECT_EQ(player.TakeDueCaptures(), std::vector<std::string>{"start.png"});
   EXPECT_TRUE(player.TakeDueCaptures().empty());  // handed out once
@@ -80,4 +87,26 @@ TEST(KeyScript, CapturesFallDueWhenThePollsBeforeThemAreMade) {
   player.Poll(state);
   EXPECT_EQ(state[DIK_ESCAPE], 0x80);
   EXPECT_EQ(player.TakeDueCaptures(), std::vector<std::string>{"end.png"});
+}
+
+TEST(KeyScript, LoadsShortFilesAndRefusesDirectoriesAndEndlessOnes) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(::testing::TempDir()) / "quillon_key_script_load";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  { std::ofstream(dir / "ok.keys") << "2 UP\n1 ESCAPE\n"; }
+  KeyScript script;
+  std::string error;
+  ASSERT_TRUE(ReadKeyScript((dir / "ok.keys").string(), script, error)) << error;
+  EXPECT_EQ(script.steps.size(), 2u);
+
+  // A directory is not an empty script (a run would never end).
+  EXPECT_FALSE(ReadKeyScript(dir.string(), script, error));
+  EXPECT_NE(error.find(dir.string()), std::string::npos) << error;
+  // An endless device is refused at the limit, not read until memory runs out.
+  EXPECT_FALSE(ReadKeyScript("/dev/zero", script, error));
+  EXPECT_NE(error.find("longer than"), std::string::npos) << error;
+  EXPECT_FALSE(ReadKeyScript((dir / "missing.keys").string(), script, error));
+  EXPECT_NE(error.find("missing.keys"), std::string::npos) << error;
+  fs::remove_all(dir);
 }

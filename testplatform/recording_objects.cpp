@@ -33,7 +33,7 @@ void SetDefaultStates(RecordedDevice& d) {
 
 RecordingVertexBuffer::~RecordingVertexBuffer() {
   state_->Released = true;
-  rec_->Note("release VertexBuffer");
+  rec_->Released("VertexBuffer");
 }
 
 HRESULT RecordingVertexBuffer::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
@@ -84,7 +84,7 @@ std::shared_ptr<RecordedTexture> MakeTextureRecord(TestRecord& rec, UINT width, 
 
 RecordingTexture::~RecordingTexture() {
   state_->Released = true;
-  rec_->Note("release Texture");
+  rec_->Released("Texture");
 }
 
 HRESULT RecordingTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC& desc) {
@@ -130,7 +130,7 @@ HRESULT RecordingTexture::UnlockRect(UINT level) {
 
 RecordingDevice::~RecordingDevice() {
   state_->Released = true;
-  rec_->Note("release Device");
+  rec_->Released("Device");
 }
 
 HRESULT RecordingDevice::GetDeviceCaps(D3DCAPS8& caps) {
@@ -388,7 +388,7 @@ HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCo
 
 // --- Direct3D ---------------------------------------------------------------
 
-RecordingDirect3D::~RecordingDirect3D() { rec_->Note("release D3D"); }
+RecordingDirect3D::~RecordingDirect3D() { rec_->Released("D3D"); }
 
 bool RecordingDirect3D::Usable(D3DDEVTYPE type) const {
   const auto& usable = rec_->script.usableDeviceTypes;
@@ -519,7 +519,10 @@ HRESULT RecordingKeyboard::GetDeviceStateKeyboard(DIKEYBOARDSTATE& state) {
   if (HRESULT hr = rec_->Call("Keyboard.GetDeviceState")) return hr;
   if (!acquired_) return Refuse(*rec_, DIERR_NOTACQUIRED);
   auto& script = rec_->script.keyStates;
-  if (!script.empty()) {
+  ++rec_->polls;
+  if (rec_->script.keyboard) {
+    rec_->script.keyboard(rec_->polls, rec_->lastPolled);
+  } else if (!script.empty()) {
     rec_->lastPolled = script.front();
     script.pop_front();
   } else {

@@ -43,14 +43,17 @@ std::string Args(const A&... a) {
 
 // Appends " -> status" to the last line for a refusal of the object itself.
 inline HRESULT Refuse(TestRecord& rec, HRESULT status) {
-  if (status != 0 && !rec.calls.empty()) rec.calls.back() += " -> " + std::to_string(status);
+  if (status != 0 && rec.script.keepLog && !rec.calls.empty())
+    rec.calls.back() += " -> " + std::to_string(status);
   return status;
 }
 
 class RecordingVertexBuffer final : public Direct3DVertexBuffer8 {
  public:
   RecordingVertexBuffer(RecordPtr rec, std::shared_ptr<RecordedBuffer> state)
-      : rec_(std::move(rec)), state_(std::move(state)) {}
+      : rec_(std::move(rec)), state_(std::move(state)) {
+    rec_->Made("VertexBuffer");
+  }
   ~RecordingVertexBuffer() override;
   HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override;
   HRESULT Unlock() override;
@@ -65,7 +68,9 @@ class RecordingVertexBuffer final : public Direct3DVertexBuffer8 {
 class RecordingTexture final : public Direct3DTexture8 {
  public:
   RecordingTexture(RecordPtr rec, std::shared_ptr<RecordedTexture> state)
-      : rec_(std::move(rec)), state_(std::move(state)) {}
+      : rec_(std::move(rec)), state_(std::move(state)) {
+    rec_->Made("Texture");
+  }
   ~RecordingTexture() override;
   DWORD GetLevelCount() const override { return state_->Levels; }
   HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC& desc) override;
@@ -88,7 +93,9 @@ std::shared_ptr<RecordedTexture> MakeTextureRecord(TestRecord& rec, UINT width, 
 class RecordingDevice final : public Direct3DDevice8 {
  public:
   RecordingDevice(RecordPtr rec, std::shared_ptr<RecordedDevice> state)
-      : rec_(std::move(rec)), state_(std::move(state)) {}
+      : rec_(std::move(rec)), state_(std::move(state)) {
+    rec_->Made("Device");
+  }
   ~RecordingDevice() override;
 
   HRESULT GetDeviceCaps(D3DCAPS8& caps) override;
@@ -129,7 +136,7 @@ class RecordingDevice final : public Direct3DDevice8 {
 
 class RecordingDirect3D final : public Direct3D8 {
  public:
-  explicit RecordingDirect3D(RecordPtr rec) : rec_(std::move(rec)) {}
+  explicit RecordingDirect3D(RecordPtr rec) : rec_(std::move(rec)) { rec_->Made("D3D"); }
   ~RecordingDirect3D() override;
   UINT GetAdapterCount() override;
   UINT GetAdapterModeCount(UINT adapter) override;
@@ -148,8 +155,8 @@ class RecordingDirect3D final : public Direct3D8 {
 
 class RecordingD3DXFont final : public D3DXFont {
  public:
-  explicit RecordingD3DXFont(RecordPtr rec) : rec_(std::move(rec)) {}
-  ~RecordingD3DXFont() override { rec_->Note("release D3DXFont"); }
+  explicit RecordingD3DXFont(RecordPtr rec) : rec_(std::move(rec)) { rec_->Made("D3DXFont"); }
+  ~RecordingD3DXFont() override { rec_->Released("D3DXFont"); }
 
  private:
   RecordPtr rec_;
@@ -157,8 +164,8 @@ class RecordingD3DXFont final : public D3DXFont {
 
 class RecordingD3DX final : public D3DX8 {
  public:
-  explicit RecordingD3DX(RecordPtr rec) : rec_(std::move(rec)) {}
-  ~RecordingD3DX() override { rec_->Note("release D3DX"); }
+  explicit RecordingD3DX(RecordPtr rec) : rec_(std::move(rec)) { rec_->Made("D3DX"); }
+  ~RecordingD3DX() override { rec_->Released("D3DX"); }
   HRESULT CreateFont(const Ref<Direct3DDevice8>& device, std::int32_t hFont,
                      Ref<D3DXFont>& font) override;
   HRESULT CreateTexture(const Ref<Direct3DDevice8>& device, std::int32_t width, std::int32_t height,
@@ -171,8 +178,8 @@ class RecordingD3DX final : public D3DX8 {
 
 class RecordingKeyboard final : public DirectInputDevice8 {
  public:
-  explicit RecordingKeyboard(RecordPtr rec) : rec_(std::move(rec)) {}
-  ~RecordingKeyboard() override { rec_->Note("release Keyboard"); }
+  explicit RecordingKeyboard(RecordPtr rec) : rec_(std::move(rec)) { rec_->Made("Keyboard"); }
+  ~RecordingKeyboard() override { rec_->Released("Keyboard"); }
   HRESULT SetCommonDataFormat(std::int32_t format) override;
   HRESULT SetCooperativeLevel(std::int32_t hWnd, std::int32_t flags) override;
   HRESULT Acquire() override;
@@ -187,8 +194,8 @@ class RecordingKeyboard final : public DirectInputDevice8 {
 
 class RecordingDirectInput final : public DirectInput8 {
  public:
-  explicit RecordingDirectInput(RecordPtr rec) : rec_(std::move(rec)) {}
-  ~RecordingDirectInput() override { rec_->Note("release DI"); }
+  explicit RecordingDirectInput(RecordPtr rec) : rec_(std::move(rec)) { rec_->Made("DI"); }
+  ~RecordingDirectInput() override { rec_->Released("DI"); }
   HRESULT CreateDevice(const std::string& guid, Ref<DirectInputDevice8>& device) override;
 
  private:
@@ -197,8 +204,8 @@ class RecordingDirectInput final : public DirectInput8 {
 
 class RecordingDirectX final : public DirectX8 {
  public:
-  explicit RecordingDirectX(RecordPtr rec) : rec_(std::move(rec)) {}
-  ~RecordingDirectX() override { rec_->Note("release DX"); }
+  explicit RecordingDirectX(RecordPtr rec) : rec_(std::move(rec)) { rec_->Made("DX"); }
+  ~RecordingDirectX() override { rec_->Released("DX"); }
   HRESULT Direct3DCreate(Ref<Direct3D8>& d3d) override;
   HRESULT DirectInputCreate(Ref<DirectInput8>& di) override;
 

@@ -45,6 +45,8 @@ HRESULT TestRecord::Call(const std::string& name, const std::string& args) {
   HRESULT status = 0;
   for (const Failure& f : failures)
     if (f.name == name && (f.occurrence == 0 || f.occurrence == occurrence)) status = f.status;
+  if (!script.keepLog) return status;
+  statusCalls.push_back({name, calls.size()});
   std::string line = name + args;
   if (status != 0) line += " -> " + std::to_string(status);
   calls.push_back(std::move(line));
@@ -131,6 +133,7 @@ int TestPlatform::IndexStartingWith(const std::string& prefix) const {
 void TestPlatform::ClearCalls() {
   record_->calls.clear();
   record_->callCounts.clear();
+  record_->statusCalls.clear();
 }
 
 std::shared_ptr<RecordedDevice> TestPlatform::Device() const {

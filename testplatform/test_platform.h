@@ -149,6 +149,13 @@ struct TestScript {
   // Drawing outside BeginScene/EndScene fails with D3DERR_INVALIDCALL, as on
   // the published device.
   bool requireSceneForDrawing = true;
+
+  // When set, answers every keyboard poll instead of `keyStates` (n = 1 for
+  // the first poll): for runs too long to script poll by poll.
+  std::function<void(std::int64_t n, DIKEYBOARDSTATE& state)> keyboard;
+  // False: calls are counted but no log lines are kept, so a long run's
+  // memory stays flat.
+  bool keepLog = true;
 };
 
 // Thrown by the platform when a loop outlives its script.
@@ -163,6 +170,19 @@ struct TestRecord {
   TestScript script;
   std::vector<std::string> calls;
   std::map<std::string, int> callCounts;
+  // The calls that return a status (each can be made to fail), in the order
+  // they were made: the name, and the call's line in `calls`.
+  struct StatusCall {
+    std::string name;
+    std::size_t line;
+  };
+  std::vector<StatusCall> statusCalls;
+  // Platform objects alive, by kind ("Device", "VertexBuffer", ...); made and
+  // released over the platform's life.
+  std::map<std::string, int> live;
+  int objectsMade = 0;
+  int objectsReleased = 0;
+  std::int64_t polls = 0;
   struct Failure {
     std::string name;
     HRESULT status;
@@ -187,7 +207,19 @@ struct TestRecord {
   // Records `name` + `args` and returns the status scripted for this
   // occurrence of `name` (0 unless made to fail).
   HRESULT Call(const std::string& name, const std::string& args = {});
-  void Note(std::string line) { calls.push_back(std::move(line)); }
+  void Note(std::string line) {
+    if (script.keepLog) calls.push_back(std::move(line));
+  }
+  void Made(const std::string& kind) {
+    ++live[kind];
+    ++objectsMade;
+  }
+  // Records `release KIND`.
+  void Released(const std::string& kind) {
+    --live[kind];
+    ++objectsReleased;
+    Note("release " + kind);
+  }
 };
 
 class TestPlatform : public PlatformObjects, public WindowSystem, public Runtime {
@@ -225,6 +257,14 @@ class TestPlatform : public PlatformObjects, public WindowSystem, public Runtime
   int IndexOf(const std::string& line) const;
   int IndexStartingWith(const std::string& prefix) const;
   void ClearCalls();
+  // The names of the calls made so far that return a status, in order: the
+  // calls `Fail` can reach ("Device.Clear", "FilePrintLine", ...).
+  const std::vector<TestRecord::StatusCall>& StatusCalls() const { return record_->statusCalls; }
+  // Platform objects made and not yet released, by kind; a kind released
+  // more often than made shows a negative count.
+  const std::map<std::string, int>& LiveObjects() const { return record_->live; }
+  int ObjectsMade() const { return record_->objectsMade; }
+  int ObjectsReleased() const { return record_->objectsReleased; }
   const std::vector<std::string>& MessageBoxes() const { return record_->messageBoxes; }
   std::optional<int> ExitCode() const { return exitCode_; }
   // The last device created (its state stays readable after release).

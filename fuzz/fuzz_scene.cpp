@@ -1,0 +1,91 @@
+// The scene reader fed any text, and what it accepts replayed on a headless
+// reference device. Scenes name vertex files beside them; the target keeps a
+// small folder of such files and lets the input name only those, so every
+// run stays inside that folder (directories and endless device files of the
+// host are the reader's own tests' business, not the fuzzer's).
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "scene/scene.h"
+
+namespace {
+
+// Vertex files of a few sizes: empty, a byte, one vertex of the common
+// formats, a short strip, and more than a draw can use at once.
+const std::string& Folder() {
+  static const std::string folder = [] {
+    std::string templ =
+        (std::filesystem::temp_directory_path() / "quillon-fuzz-scene-XXXXXX").string();
+    if (::mkdtemp(templ.data()) == nullptr) std::abort();
+    const std::size_t sizes[] = {0, 1, 12, 16, 24, 32, 96, 100, 512};
+    const char* names[] = {"e.bin", "one.bin", "a.bin", "b.bin", "c.bin",
+                           "d.bin", "f.bin",   "g.bin", "h.bin"};
+    for (std::size_t i = 0; i < std::size(sizes); ++i) {
+      std::ofstream out(std::filesystem::path(templ) / names[i], std::ios::binary);
+      for (std::size_t b = 0; b < sizes[i]; ++b) out.put(static_cast<char>((b * 37 + 0x3F) & 0xFF));
+    }
+    return templ;
+  }();
+  return folder;
+}
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// True when every file the text names is one of the folder's plain names.
+bool NamesOnlyFolderFiles(std::string_view text) {
+  std::size_t pos = 0;
+  while (pos <= text.size()) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(pos, end - pos);
+    line = line.substr(0, line.find('#'));
+    std::vector<std::string_view> words;
+    for (std::size_t i = 0; i < line.size();) {
+      while (i < line.size() && IsSpace(line[i])) ++i;
+      const std::size_t start = i;
+      while (i < line.size() && !IsSpace(line[i])) ++i;
+      if (i > start) words.push_back(line.substr(start, i - start));
+    }
+    if (words.size() == 5 && (words[0] == "vb" || words[0] == "up")) {
+      const std::string_view name = words[4];
+      if (name.find('/') != std::string_view::npos || name.find('\0') != std::string_view::npos ||
+          name == "." || name == "..")
+        return false;
+    }
+    pos = end + 1;
+  }
+  return true;
+}
+
+// Enough primitives to cover every rule, few enough to keep each run quick.
+bool SmallEnough(const scene::Scene& s) {
+  std::uint64_t primitives = 0;
+  for (const scene::Command& c : s.commands)
+    if (c.op == scene::Op::VertexBuffer || c.op == scene::Op::UserPointer) primitives += c.args[2];
+  return s.commands.size() <= 64 && primitives <= 512;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  if (!NamesOnlyFolderFiles(text)) return 0;
+  scene::Scene parsed;
+  std::string error;
+  if (!scene::ParseScene(text, Folder(), parsed, &error)) {
+    if (error.empty()) std::abort();  // a refusal always says why
+    return 0;
+  }
+  if (!SmallEnough(parsed)) return 0;
+  Image image;
+  if (!scene::ReplayToImage(parsed, D3DDEVTYPE_REF, image, &error) && error.empty()) std::abort();
+  return 0;
+}
