@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
   libsdl2-dev libx11-dev libgl-dev libegl-dev
-  libxfixes-dev
+  libxfixes-dev libepoxy-dev libhwy-dev
   xvfb xdotool x11-utils x11-xserver-utils x11-apps xfonts-base imagemagick
 )
 
