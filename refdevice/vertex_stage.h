@@ -5,32 +5,11 @@
 
 #include <cstdint>
 
+#include "refdevice/attributes.h"
 #include "refdevice/device_state.h"
 #include "refdevice/pipeline.h"
 
 namespace refdev {
-
-// Interpolated attributes, as floats: colours in 0..255.
-enum Attr : int {
-  kDiffR = 0,
-  kDiffG,
-  kDiffB,
-  kDiffA,
-  kSpecR,
-  kSpecG,
-  kSpecB,
-  kSpecA,
-  kFogDepth,
-  kTex0,  // two per texture coordinate set in use, packed by set number
-  kMaxAttrs = kTex0 + 16,
-  // The pixel stage's record also holds, for each texture coordinate, its
-  // derivatives along screen x and y.
-  kPixelAttrs = kMaxAttrs + 32,
-};
-
-// Index of d/dx of texture attribute `attr` in a pixel record; d/dy follows,
-// then the next attribute's pair.
-constexpr int DerivativeSlot(int attr) { return kMaxAttrs + 2 * (attr - kTex0); }
 
 struct Vertex {
   // Clip space x, y, z, w; for pre-transformed vertices screen x, y, z and rhw.
