@@ -61,6 +61,20 @@ void DepthLessEqual16Impl(std::uint16_t* depth, const std::uint16_t* z, std::uin
   }
 }
 
+void QuantizeDepth16Impl(const float* z, std::uint16_t* out, std::size_t n) {
+  const hn::ScalableTag<float> df;
+  const hn::Rebind<std::uint16_t, decltype(df)> d16;
+  const std::size_t N = hn::Lanes(df);
+  std::size_t i = 0;
+  for (; i + N <= n; i += N)
+    hn::StoreU(hn::DemoteTo(d16, QuantizeDepth16(df, hn::LoadU(df, z + i))), d16, out + i);
+  for (; i < n; ++i) {
+    const hn::CappedTag<float, 1> d1;
+    const hn::Rebind<std::uint16_t, decltype(d1)> d1u;
+    hn::StoreU(hn::DemoteTo(d1u, QuantizeDepth16(d1, hn::Set(d1, z[i]))), d1u, out + i);
+  }
+}
+
 void BlendSrcAlphaImpl(const std::uint32_t* src, std::uint32_t* dst, std::size_t n) {
   const hn::ScalableTag<std::uint32_t> d;
   const std::size_t N = hn::Lanes(d);
@@ -111,6 +125,7 @@ HWY_EXPORT(Fill32Impl);
 HWY_EXPORT(Fill16Impl);
 HWY_EXPORT(XrgbRowImpl);
 HWY_EXPORT(DepthLessEqual16Impl);
+HWY_EXPORT(QuantizeDepth16Impl);
 HWY_EXPORT(BlendSrcAlphaImpl);
 HWY_EXPORT(EdgeRowImpl);
 HWY_EXPORT(ClassifyBlocksImpl);
@@ -128,6 +143,9 @@ void XrgbRow(const std::uint32_t* src, std::uint32_t* dst, std::size_t n, std::u
 void DepthLessEqual16(std::uint16_t* depth, const std::uint16_t* z, std::uint8_t* live,
                       std::size_t n) {
   HWY_DYNAMIC_DISPATCH(DepthLessEqual16Impl)(depth, z, live, n);
+}
+void QuantizeDepth16(const float* z, std::uint16_t* out, std::size_t n) {
+  HWY_DYNAMIC_DISPATCH(QuantizeDepth16Impl)(z, out, n);
 }
 void BlendSrcAlpha(const std::uint32_t* src, std::uint32_t* dst, std::size_t n) {
   HWY_DYNAMIC_DISPATCH(BlendSrcAlphaImpl)(src, dst, n);

@@ -22,6 +22,9 @@ void XrgbRow(const std::uint32_t* src, std::uint32_t* dst, std::size_t n, std::u
 void DepthLessEqual16(std::uint16_t* depth, const std::uint16_t* z, std::uint8_t* live,
                       std::size_t n);
 
+// 16-bit depth values of z: floor(clamp(z, 0, 1) * 65535 + 1/2), NaN as 0.
+void QuantizeDepth16(const float* z, std::uint16_t* out, std::size_t n);
+
 // Blending SRCALPHA / INVSRCALPHA of 0xAARRGGBB pixels into dst on every
 // channel, each product rounded on its own:
 // dst = min(255, M(src * a) + M(dst * (255 - a))), M(p) = (p + (p >> 8) + 128) >> 8.

@@ -4,7 +4,9 @@
 #include <hwy/targets.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -90,6 +92,39 @@ TEST(SimdKernels, DepthLessEqualTestsAndWritesOnlyCoveredPixels) {
       EXPECT_EQ(depth, wantDepth);
       EXPECT_EQ(live, wantLive);
     }
+  });
+}
+
+TEST(SimdKernels, DepthQuantizationMatchesTheDoublePrecisionRule) {
+  // Every float next to each rounding boundary (k + 1/2) / 65535, the ends of
+  // the range, values outside it and NaN.
+  std::vector<float> z = {0.0f,
+                          -0.0f,
+                          1.0f,
+                          -1.0f,
+                          2.0f,
+                          1e-30f,
+                          -1e-30f,
+                          1e30f,
+                          std::numeric_limits<float>::quiet_NaN(),
+                          std::numeric_limits<float>::infinity(),
+                          -std::numeric_limits<float>::infinity(),
+                          0.4f / 65535,
+                          0.6f / 65535};
+  for (int k = 0; k < 65535; ++k) {
+    float b = static_cast<float>((k + 0.5) / 65535.0);
+    for (int i = 0; i < 3; ++i) b = std::nextafter(b, 0.0f);
+    for (int i = 0; i < 6; ++i, b = std::nextafter(b, 2.0f)) z.push_back(b);
+  }
+  std::vector<std::uint16_t> want(z.size());
+  for (std::size_t i = 0; i < z.size(); ++i) {
+    const float zc = z[i] > 0.0f ? (z[i] < 1.0f ? z[i] : 1.0f) : 0.0f;
+    want[i] = static_cast<std::uint16_t>(static_cast<double>(zc) * 65535.0 + 0.5);
+  }
+  ForEachTarget([&] {
+    std::vector<std::uint16_t> got(z.size());
+    QuantizeDepth16(z.data(), got.data(), z.size());
+    EXPECT_EQ(got, want);
   });
 }
 

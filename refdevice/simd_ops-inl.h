@@ -106,6 +106,24 @@ HWY_INLINE hn::Mask<DI> EdgesCover(DI d, const std::int32_t e[3], const std::int
   return any > hn::Set(d, -1);
 }
 
+// The 16-bit depth of z, floor(clamp(z, 0, 1) * 65535 + 1/2), in float lanes
+// without rounding error: y = 65536 z and its fraction f are exact, and
+// 65535 z + 1/2 = floor(y) + (f - z + 1/2) with the last term in (-1/2, 3/2),
+// decided by two exact comparisons. NaN counts as 0.
+template <class DF>
+HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> QuantizeDepth16(DF df, hn::Vec<DF> z) {
+  const hn::Rebind<std::int32_t, DF> di;
+  const auto zero = hn::Zero(df);
+  const auto zc = hn::IfThenElse(z > zero, hn::Min(z, hn::Set(df, 1.0f)), zero);
+  const auto y = hn::Mul(zc, hn::Set(df, 65536.0f));
+  const auto n = hn::Floor(y);
+  const auto f = hn::Sub(y, n);
+  const auto half = hn::Set(df, 0.5f);
+  const auto down = hn::RebindMask(di, hn::Add(f, half) < zc);
+  const auto up = hn::RebindMask(di, hn::Sub(f, half) >= zc);
+  return hn::Sub(hn::Add(hn::ConvertTo(di, n), hn::VecFromMask(di, down)), hn::VecFromMask(di, up));
+}
+
 // Block classes (0 out, 1 partial, 2 in) of a grid of bw x bh blocks.
 inline void ClassifyBlockGrid(const std::int64_t at[3], const std::int64_t stepX[3],
                               const std::int64_t stepY[3], int bw, int bh, int blocksX, int blocksY,
