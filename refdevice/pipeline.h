@@ -1,7 +1,8 @@
-// The drawing pipeline: vertex stage (fetch, transform, lighting), primitive
-// assembly with culling and clipping, set-up into screen-space primitives, and
-// banded rasterization with the per-pixel stage. Its buffers grow to the
-// largest draw seen and are then reused, so steady drawing allocates nothing.
+// The front end of the device: for each draw it builds the draw's
+// description, fetches and transforms the vertices (vertex stage), assembles
+// primitives, clips them (clip stage) and sets them up (set-up stage), and
+// hands description and primitives to a rasterizer. Its buffers grow to the
+// largest chunk seen and are then reused, so steady drawing allocates nothing.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +12,12 @@
 
 namespace refdev {
 
+class Rasterizer;
+
 class Pipeline {
  public:
-  Pipeline();
+  // `out` must outlive the pipeline.
+  explicit Pipeline(Rasterizer& out);
   ~Pipeline();
   Pipeline(const Pipeline&) = delete;
   Pipeline& operator=(const Pipeline&) = delete;
@@ -22,10 +26,6 @@ class Pipeline {
   // `stride` bytes apart. The caller has checked the counts against the data.
   void Draw(const DeviceState& state, D3DPRIMITIVETYPE type, UINT primitiveCount,
             const std::uint8_t* data, UINT vertexCount, UINT stride);
-
-  // 1 or 2 rasterizing threads.
-  void SetThreads(int threads);
-  int Threads() const;
 
  private:
   struct Impl;

@@ -66,16 +66,41 @@ TEST(Rasterizer, PixelCentresOnIntegersWithTheTopLeftRule) {
   EXPECT_EQ(f.Count(0xFFFFFF), 2);
   EXPECT_EQ(f.Rgb(2, 2), 0xFFFFFFu);
   EXPECT_EQ(f.Rgb(3, 2), 0xFFFFFFu);
+}
 
-  // Sub-pixel snapping: an edge 1/64 pixel left of a centre snaps onto it.
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-  Rect(d, 4.0f - 1.0f / 64, 0, 5, 1, 0xFFFFFFFF);
-  EXPECT_EQ(f.Rgb(4, 0), 0xFFFFFFu);
-  Rect(d, 8.0f + 1.0f / 64, 0, 9, 1, 0xFFFFFFFF);
-  EXPECT_EQ(f.Rgb(8, 0), 0xFFFFFFu);  // snapped to 8: a left edge through the centre
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-  Rect(d, 8.0f + 1.0f / 16, 0, 9, 1, 0xFFFFFFFF);
-  EXPECT_EQ(f.Rgb(8, 0), 0u);
+// Positions snap to 1/256 pixel, halves towards minus infinity in x and
+// towards plus infinity in y; the top-left rule then decides centres on edges.
+TEST(Rasterizer, SubPixelSnappingToA256th) {
+  Fixture f(Windowed(16, 16));
+  Direct3DDevice8& d = *f.dev;
+  // Whether pixel (x, y) is drawn by the rectangle (x0, y0)-(x1, y1).
+  auto covers = [&](float x0, float y0, float x1, float y1, int x, int y) {
+    d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    Rect(d, x0, y0, x1, y1, 0xFFFFFFFF);
+    return f.Rgb(x, y) == 0xFFFFFFu;
+  };
+  for (const float off : {1.0f / 1024, 3.0f / 2048, 1.0f / 512}) {
+    SCOPED_TRACE(off);
+    // Moved right by at most half a step, an edge stays on the centre.
+    EXPECT_TRUE(covers(8 + off, 2, 12, 6, 8, 4));  // left edge: the centre is in
+    EXPECT_FALSE(covers(4, 2, 8 + off, 6, 8, 4));  // right edge: out
+    // Moved down by less than half a step, too.
+    if (off < 1.0f / 512) {
+      EXPECT_TRUE(covers(2, 8 + off, 6, 12, 4, 8));  // top edge: in
+      EXPECT_FALSE(covers(2, 4, 6, 8 + off, 4, 8));  // bottom edge: out
+    }
+  }
+  // A half step down goes on to the next step.
+  EXPECT_FALSE(covers(2, 8 + 1.0f / 512, 6, 12, 4, 8));
+  EXPECT_TRUE(covers(2, 4, 6, 8 + 1.0f / 512, 4, 8));
+  // A whole step is kept.
+  EXPECT_FALSE(covers(8 + 1.0f / 256, 2, 12, 6, 8, 4));
+  EXPECT_TRUE(covers(4, 2, 8 + 1.0f / 256, 6, 8, 4));
+  EXPECT_FALSE(covers(2, 8 + 1.0f / 256, 6, 12, 4, 8));
+  EXPECT_TRUE(covers(2, 4, 6, 8 + 1.0f / 256, 4, 8));
+  // Left of and above a centre by a whole step, the centre is inside.
+  EXPECT_TRUE(covers(8 - 1.0f / 256, 2, 12, 6, 8, 4));
+  EXPECT_TRUE(covers(2, 8 - 1.0f / 256, 6, 12, 4, 8));
 }
 
 TEST(Rasterizer, CullingFollowsScreenWinding) {
@@ -354,6 +379,25 @@ TEST(PixelStage, BlendFactors) {
   }
 }
 
+// Each product is brought back to 8 bits on its own, then they are added:
+// M(c * a) + M(d * (255 - a)) with M(p) = (p + (p >> 8) + 128) >> 8. Dividing
+// the sum once would give 0x80, 0x7F, 0x7F here.
+TEST(PixelStage, BlendRoundsEachProductOnItsOwn) {
+  Fixture f(Windowed(8, 8, D3DFMT_A8R8G8B8, 0));
+  Direct3DDevice8& d = *f.dev;
+  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF7FFECC, 1.0f, 0);
+  d.SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+  d.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  d.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  Rect(d, 0, 0, 8, 8, 0x80800133);
+  EXPECT_EQ(f.Pixel(3, 3), 0xBF7F8080u);
+  // The sum saturates.
+  d.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+  d.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+  Rect(d, 0, 0, 8, 8, 0x80808080);
+  EXPECT_EQ(f.Pixel(3, 3), 0xFFFFFFFFu);
+}
+
 TEST(PixelStage, AlphaTestAndDepthFormats) {
   for (auto depth : {D3DFMT_D16, D3DFMT_D24X8, D3DFMT_D24S8, D3DFMT_D32}) {
     Fixture f(Windowed(8, 8, D3DFMT_X8R8G8B8, depth));
@@ -398,20 +442,25 @@ TEST(PixelStage, TableFogOnEyeDepthAndSpecular) {
   Fixture f(Windowed(8, 8));
   Direct3DDevice8& d = *f.dev;
   d.SetTransform(D3DTS_PROJECTION, devtest::Perspective(1.0f, 1.0f, 1.0f, 100.0f));
+  d.SetRenderState(D3DRS_LIGHTING, 0);
   d.SetRenderState(D3DRS_ZENABLE, 0);
+  d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   d.SetRenderState(D3DRS_FOGENABLE, 1);
   d.SetRenderState(D3DRS_FOGCOLOR, 0x00FFFFFF);
   d.SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
   d.SetRenderState(D3DRS_FOGSTART, refdev::AsBits(4.0f));
   d.SetRenderState(D3DRS_FOGEND, refdev::AsBits(6.0f));
   auto quadAt = [&](float depth) {
-    // Pre-transformed at eye depth `depth` (rhw = 1/depth).
-    const TlVertex v[4] = {
-        V(0, 0, 0xFF000000, 0.9f, 1 / depth), V(8, 0, 0xFF000000, 0.9f, 1 / depth),
-        V(0, 8, 0xFF000000, 0.9f, 1 / depth), V(8, 8, 0xFF000000, 0.9f, 1 / depth)};
-    DrawTl(d, D3DPT_TRIANGLESTRIP, 2, v);
+    // Untransformed, facing the eye at eye depth `depth`, filling the screen.
+    const XyzVertex v[4] = {{-depth, depth, depth, 0xFF000000},
+                            {depth, depth, depth, 0xFF000000},
+                            {-depth, -depth, depth, 0xFF000000},
+                            {depth, -depth, depth, 0xFF000000}};
+    EXPECT_EQ(d.SetVertexShader(kXyzFvf), D3D_OK);
+    Draw(d, D3DPT_TRIANGLESTRIP, 2, v, sizeof(XyzVertex));
     return f.Rgb(4, 4) & 255;
   };
+  // Under a perspective projection the fog depth is the eye depth, w.
   EXPECT_NEAR(quadAt(5.0f), 127.5, 0.5);  // halfway
   EXPECT_EQ(quadAt(3.0f), 0u);            // before the start
   EXPECT_EQ(quadAt(7.0f), 255u);          // beyond the end
@@ -420,12 +469,6 @@ TEST(PixelStage, TableFogOnEyeDepthAndSpecular) {
   EXPECT_EQ(quadAt(2.0f), static_cast<std::uint32_t>(std::lround(255 * (1 - std::exp(-1.0)))));
   d.SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_EXP2);
   EXPECT_EQ(quadAt(2.0f), static_cast<std::uint32_t>(std::lround(255 * (1 - std::exp(-1.0)))));
-  // Without a perspective projection the fog depth is z.
-  d.SetTransform(D3DTS_PROJECTION, devtest::Identity());
-  d.SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
-  d.SetRenderState(D3DRS_FOGSTART, refdev::AsBits(0.0f));
-  d.SetRenderState(D3DRS_FOGEND, refdev::AsBits(1.0f));
-  EXPECT_NEAR(quadAt(5.0f), 229.5, 0.5);  // z 0.9
   d.SetRenderState(D3DRS_FOGENABLE, 0);
 
   // Specular sum, when enabled.
@@ -434,15 +477,48 @@ TEST(PixelStage, TableFogOnEyeDepthAndSpecular) {
     D3DCOLOR diffuse, specular;
   };
   const SpecularVertex s[4] = {{0, 0, 0, 1, 0xFF400000, 0xFF300080},
-                     {8, 0, 0, 1, 0xFF400000, 0xFF300080},
-                     {0, 8, 0, 1, 0xFF400000, 0xFF300080},
-                     {8, 8, 0, 1, 0xFF400000, 0xFF300080}};
+                               {8, 0, 0, 1, 0xFF400000, 0xFF300080},
+                               {0, 8, 0, 1, 0xFF400000, 0xFF300080},
+                               {8, 8, 0, 1, 0xFF400000, 0xFF300080}};
   ASSERT_EQ(d.SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR), D3D_OK);
   Draw(d, D3DPT_TRIANGLESTRIP, 2, s, sizeof(SpecularVertex));
   EXPECT_EQ(f.Rgb(4, 4), 0x400000u);
   d.SetRenderState(D3DRS_SPECULARENABLE, 1);
   Draw(d, D3DPT_TRIANGLESTRIP, 2, s, sizeof(SpecularVertex));
   EXPECT_EQ(f.Rgb(4, 4), 0x700080u);
+}
+
+// Pre-transformed vertices take table fog from their z, interpolated with
+// perspective like any attribute, whatever the projection transform says.
+TEST(PixelStage, TableFogOfPretransformedVerticesUsesTheirZ) {
+  // Black, from z 0.2 at rhw 1 on the left to z 0.8 at rhw 0.25 on the right;
+  // linear fog from 0 to 1 towards white.
+  const TlVertex quad[4] = {V(0, 0, 0xFF000000, 0.2f, 1.0f), V(64, 0, 0xFF000000, 0.8f, 0.25f),
+                            V(0, 8, 0xFF000000, 0.2f, 1.0f), V(64, 8, 0xFF000000, 0.8f, 0.25f)};
+  std::vector<std::uint32_t> rows[2];
+  for (int projection = 0; projection < 2; ++projection) {
+    Fixture f(Windowed(64, 8));
+    Direct3DDevice8& d = *f.dev;
+    d.SetTransform(D3DTS_PROJECTION, projection == 0
+                                         ? devtest::Identity()
+                                         : devtest::Perspective(1.0f, 1.0f, 1.0f, 100.0f));
+    d.SetRenderState(D3DRS_ZENABLE, 0);
+    d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    d.SetRenderState(D3DRS_FOGENABLE, 1);
+    d.SetRenderState(D3DRS_FOGCOLOR, 0x00FFFFFF);
+    d.SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
+    d.SetRenderState(D3DRS_FOGSTART, refdev::AsBits(0.0f));
+    d.SetRenderState(D3DRS_FOGEND, refdev::AsBits(1.0f));
+    DrawTl(d, D3DPT_TRIANGLESTRIP, 2, quad);
+    for (int x = 0; x < 64; ++x) rows[projection].push_back(f.Rgb(x, 4));
+  }
+  EXPECT_EQ(rows[0], rows[1]);
+  // At x = 32 the perspective-correct z is (0.2 + 0.2) / 2 / ((1 + 0.25) / 2)
+  // = 0.32 (plain screen interpolation would give 0.5): fog 1 - 0.32.
+  const double t = 32.0 / 64.0;
+  const double z = ((1 - t) * 0.2 * 1.0 + t * 0.8 * 0.25) / ((1 - t) * 1.0 + t * 0.25);
+  EXPECT_NEAR(static_cast<double>(rows[0][32] & 255), 255 - (1 - z) * 255, 1.0);
+  EXPECT_EQ(rows[0][0] & 255, 255 - 204u);  // z 0.2: fog 0.8
 }
 
 TEST(PixelStage, TextureStagesAndAddressing) {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "refdevice/pixel_formats.h"
+#include "refdevice/vertex_stage.h"
 
 namespace refdev {
 
@@ -304,97 +305,7 @@ int BlendFactor(DWORD f, int ch, const Rgba& src, const Rgba& dst) {
 
 }  // namespace
 
-void BuildPixelContext(const DeviceState& state, const VertexStage& vs, PixelContext& ctx) {
-  const auto& rs = state.rs;
-  ctx.stageCount = 0;
-  ctx.needDerivatives = false;
-  for (int s = 0; s < D3D_MAX_TEXTURE_STAGES; ++s) {
-    const auto& t = state.tss[static_cast<std::size_t>(s)];
-    if (t[D3DTSS_COLOROP] == D3DTOP_DISABLE) break;
-    StageSetup& st = ctx.stages[s];
-    st.colorOp = t[D3DTSS_COLOROP];
-    st.colorArg0 = t[D3DTSS_COLORARG0];
-    st.colorArg1 = t[D3DTSS_COLORARG1];
-    st.colorArg2 = t[D3DTSS_COLORARG2];
-    st.alphaOp = t[D3DTSS_ALPHAOP];
-    st.alphaArg0 = t[D3DTSS_ALPHAARG0];
-    st.alphaArg1 = t[D3DTSS_ALPHAARG1];
-    st.alphaArg2 = t[D3DTSS_ALPHAARG2];
-    st.resultArg = t[D3DTSS_RESULTARG];
-    st.texture = state.texture[static_cast<std::size_t>(s)];
-    auto isLinear = [](DWORD f) { return f >= D3DTEXF_LINEAR; };  // anisotropic and cubic too
-    st.magLinear = isLinear(t[D3DTSS_MAGFILTER]);
-    st.minLinear = isLinear(t[D3DTSS_MINFILTER]);
-    st.mipFilter = std::min<DWORD>(t[D3DTSS_MIPFILTER], D3DTEXF_LINEAR);
-    st.maxMipLevel = t[D3DTSS_MAXMIPLEVEL];
-    st.lodBias = AsFloat(t[D3DTSS_MIPMAPLODBIAS]);
-    // Without mipmaps and with one filter for both cases, the level of
-    // detail changes nothing and is not computed.
-    st.needLod =
-        st.texture != nullptr && (st.mipFilter != D3DTEXF_NONE || st.magLinear != st.minLinear);
-    if (st.needLod) ctx.needDerivatives = true;
-    const DWORD set = t[D3DTSS_TEXCOORDINDEX] & 0xFFFFu;
-    st.texAttr = set < 8 ? vs.texAttr[set] : -1;
-    st.addressU = t[D3DTSS_ADDRESSU];
-    st.addressV = t[D3DTSS_ADDRESSV];
-    st.border = Unpack(t[D3DTSS_BORDERCOLOR]);
-    ++ctx.stageCount;
-  }
-  ctx.tfactor = Unpack(rs[D3DRS_TEXTUREFACTOR]);
-  ctx.specularAdd = rs[D3DRS_SPECULARENABLE] != 0;
-  ctx.fogMode = 0;
-  if (rs[D3DRS_FOGENABLE]) {
-    if (rs[D3DRS_FOGTABLEMODE] != D3DFOG_NONE)
-      ctx.fogMode = 1;
-    else if (vs.vertexFog || vs.layout.specular >= 0)
-      ctx.fogMode = 2;
-  }
-  ctx.fogTableMode = static_cast<int>(rs[D3DRS_FOGTABLEMODE]);
-  ctx.fogStart = AsFloat(rs[D3DRS_FOGSTART]);
-  ctx.fogEnd = AsFloat(rs[D3DRS_FOGEND]);
-  ctx.fogDensity = AsFloat(rs[D3DRS_FOGDENSITY]);
-  const Rgba fc = Unpack(rs[D3DRS_FOGCOLOR]);
-  for (int c = 0; c < 3; ++c) ctx.fogColour[c] = fc.c[c];
-  ctx.alphaTest = rs[D3DRS_ALPHATESTENABLE] != 0;
-  ctx.alphaFunc = rs[D3DRS_ALPHAFUNC];
-  ctx.alphaRef = static_cast<int>(rs[D3DRS_ALPHAREF] & 0xFFu);
-  ctx.depth = state.depth;
-  ctx.depthTest = rs[D3DRS_ZENABLE] != D3DZB_FALSE && state.depth && state.depth->Present();
-  ctx.depthWrite = ctx.depthTest && rs[D3DRS_ZWRITEENABLE] != 0;
-  ctx.depthFunc = rs[D3DRS_ZFUNC];
-  ctx.stencilTest = rs[D3DRS_STENCILENABLE] != 0 && state.depth && state.depth->hasStencil;
-  ctx.earlyDepth = ctx.depthTest && !ctx.alphaTest && !ctx.stencilTest;
-  ctx.stencilFunc = rs[D3DRS_STENCILFUNC];
-  ctx.stencilRef = rs[D3DRS_STENCILREF] & 0xFFu;
-  ctx.stencilMask = rs[D3DRS_STENCILMASK] & 0xFFu;
-  ctx.stencilWriteMask = rs[D3DRS_STENCILWRITEMASK];
-  ctx.stencilFail = rs[D3DRS_STENCILFAIL];
-  ctx.stencilZFail = rs[D3DRS_STENCILZFAIL];
-  ctx.stencilPass = rs[D3DRS_STENCILPASS];
-  ctx.depthScale = state.depth ? state.depth->Scale() : 65535.0;
-  ctx.blend = rs[D3DRS_ALPHABLENDENABLE] != 0;
-  ctx.srcBlend = rs[D3DRS_SRCBLEND];
-  ctx.destBlend = rs[D3DRS_DESTBLEND];
-  ctx.blendOp = rs[D3DRS_BLENDOP];
-  if (ctx.srcBlend == D3DBLEND_BOTHSRCALPHA) {
-    ctx.srcBlend = D3DBLEND_SRCALPHA;
-    ctx.destBlend = D3DBLEND_INVSRCALPHA;
-  } else if (ctx.srcBlend == D3DBLEND_BOTHINVSRCALPHA) {
-    ctx.srcBlend = D3DBLEND_INVSRCALPHA;
-    ctx.destBlend = D3DBLEND_SRCALPHA;
-  }
-  ctx.writeMask = rs[D3DRS_COLORWRITEENABLE] & 0xFu;
-  ctx.flat = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
-  ctx.target = state.target;
-  ctx.bpp = state.target ? BytesPerPixel(state.target->format) : 4;
-}
-
 namespace {
-
-inline std::uint32_t QuantizeDepth(const PixelContext& ctx, float z) {
-  const float zc = z > 0.0f ? (z < 1.0f ? z : 1.0f) : 0.0f;  // NaN -> 0
-  return static_cast<std::uint32_t>(static_cast<double>(zc) * ctx.depthScale + 0.5);
-}
 
 inline std::uint32_t StoredDepth(const PixelContext& ctx, std::size_t index) {
   return ctx.depth->d16.empty() ? ctx.depth->d32[index] : ctx.depth->d16[index];
@@ -433,37 +344,76 @@ void ApplyStencilOp(const PixelContext& ctx, DWORD op, std::uint8_t& stored) {
   stored = static_cast<std::uint8_t>((stored & ~mask) | (v & mask));
 }
 
-bool ReadsSelector(const StageSetup& st, DWORD selector) {
-  for (DWORD arg :
-       {st.colorArg0, st.colorArg1, st.colorArg2, st.alphaArg0, st.alphaArg1, st.alphaArg2})
-    if ((arg & D3DTA_SELECTMASK) == selector) return true;
-  return false;
-}
-
 }  // namespace
 
-bool NeedsSpecular(const PixelContext& ctx) {
-  if (ctx.specularAdd || ctx.fogMode == 2) return true;
-  for (int s = 0; s < ctx.stageCount; ++s)
-    if (ReadsSelector(ctx.stages[s], D3DTA_SPECULAR)) return true;
-  return false;
+std::uint32_t QuantizeDepth(double scale, float z) {
+  const float zc = z > 0.0f ? (z < 1.0f ? z : 1.0f) : 0.0f;  // NaN -> 0
+  // Exact for 16 and 24 bits: the product fits a double's mantissa.
+  return static_cast<std::uint32_t>(static_cast<double>(zc) * scale + 0.5);
 }
 
-bool NeedsFogDepth(const PixelContext& ctx) { return ctx.fogMode == 1; }
+void ShadeTrianglePixel(const DrawDescription& d, const SetupTriangle& t, int x, int y,
+                        float* scratch) {
+  const float dx = static_cast<float>(x) - t.refX;
+  const float dy = static_cast<float>(y) - t.refY;
+  const float z = PlaneAt(t.z, dx, dy);
+  const PixelContext& px = d.pixel;
+  if (DepthRejects(px, x, y, z)) return;
+  const float rhw = PlaneAt(t.rhw, dx, dy);
+  const float inv = rhw > 0.0f ? 1.0f / rhw : 0.0f;
+  for (int j = 0; j < d.interpCount; ++j) {
+    const float a = PlaneAt(t.attr[j], dx, dy);
+    scratch[d.interp[j]] = d.perspective[j] ? a * inv : a;
+  }
+  if (px.needDerivatives) {
+    // u = A / W with A and W linear on the screen: du = (dA - u dW) / W.
+    for (int j = 0; j < d.interpCount; ++j) {
+      const int k = d.interp[j];
+      if (k < kTex0) continue;
+      scratch[DerivativeSlot(k)] = (t.attr[j].ddx - scratch[k] * t.rhw.ddx) * inv;
+      scratch[DerivativeSlot(k) + 1] = (t.attr[j].ddy - scratch[k] * t.rhw.ddy) * inv;
+    }
+  }
+  ShadePixel(px, x, y, z, scratch);
+}
+
+void ShadeVertexPixel(const DrawDescription& d, const ScreenVertex* v, const float* w, int n,
+                      const float* flat, int x, int y, float* scratch) {
+  const PixelContext& px = d.pixel;
+  float z = 0.0f;
+  for (int i = 0; i < n; ++i) z += w[i] * v[i].z;
+  if (DepthRejects(px, x, y, z)) return;
+  float rhw = 0.0f;
+  for (int i = 0; i < n; ++i) rhw += w[i] * v[i].rhw;
+  const float inv = rhw > 0.0f ? 1.0f / rhw : 0.0f;
+  for (int j = 0; j < d.interpCount; ++j) {
+    const int k = d.interp[j];
+    float s = 0.0f;
+    for (int i = 0; i < n; ++i) s += w[i] * v[i].attr[k];
+    scratch[k] = s * inv;
+  }
+  // Lines and points have no extent across the screen to take derivatives on.
+  if (px.needDerivatives)
+    for (int k = kTex0; k < d.attrCount; ++k)
+      scratch[DerivativeSlot(k)] = scratch[DerivativeSlot(k) + 1] = 0.0f;
+  if (flat != nullptr && px.flat)
+    for (int k = 0; k < 8; ++k) scratch[kDiffR + k] = flat[k];
+  ShadePixel(px, x, y, z, scratch);
+}
 
 bool DepthRejects(const PixelContext& ctx, int x, int y, float z) {
   if (!ctx.earlyDepth) return false;
   const std::size_t index =
       static_cast<std::size_t>(y) * static_cast<std::size_t>(ctx.depth->width) +
       static_cast<std::size_t>(x);
-  return !Compare(ctx.depthFunc, QuantizeDepth(ctx, z), StoredDepth(ctx, index));
+  return !Compare(ctx.depthFunc, QuantizeDepth(ctx.depthScale, z), StoredDepth(ctx, index));
 }
 
 void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* attr) {
   std::uint32_t depthValue = 0;
   std::size_t depthIndex = 0;
   if (ctx.depthTest) {
-    depthValue = QuantizeDepth(ctx, z);
+    depthValue = QuantizeDepth(ctx.depthScale, z);
     depthIndex = static_cast<std::size_t>(y) * static_cast<std::size_t>(ctx.depth->width) +
                  static_cast<std::size_t>(x);
   }
@@ -504,9 +454,9 @@ void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* att
   if (ctx.specularAdd)
     for (int c = 0; c < 3; ++c) current.c[c] = Clamp255(current.c[c] + specular.c[c]);
 
-  if (ctx.fogMode != 0) {
+  if (ctx.fogMode != kFogOff) {
     float f;
-    if (ctx.fogMode == 1)
+    if (ctx.fogMode == kFogTable)
       f = FogFactor(ctx.fogTableMode, attr[kFogDepth], ctx.fogStart, ctx.fogEnd, ctx.fogDensity);
     else
       f = attr[kSpecA] / 255.0f;
@@ -556,15 +506,16 @@ void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* att
   if (needDest) dst = Unpack(DecodePixel(ctx.target->format, p));
   if (ctx.blend) {
     for (int c = 0; c < 4; ++c) {
-      const int s = current.c[c] * BlendFactor(ctx.srcBlend, c, current, dst);
-      const int d = dst.c[c] * BlendFactor(ctx.destBlend, c, current, dst);
+      // Each product is rounded to 8 bits on its own before they are combined.
+      const int s = BlendProduct(current.c[c] * BlendFactor(ctx.srcBlend, c, current, dst));
+      const int d = BlendProduct(dst.c[c] * BlendFactor(ctx.destBlend, c, current, dst));
       int v;
       switch (ctx.blendOp) {
         case D3DBLENDOP_SUBTRACT:
-          v = Div255(std::max(0, s - d));
+          v = s - d;
           break;
         case D3DBLENDOP_REVSUBTRACT:
-          v = Div255(std::max(0, d - s));
+          v = d - s;
           break;
         case D3DBLENDOP_MIN:
           v = std::min(current.c[c], dst.c[c]);
@@ -573,7 +524,7 @@ void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* att
           v = std::max(current.c[c], dst.c[c]);
           break;
         default:
-          v = Div255(s + d);
+          v = s + d;
           break;
       }
       out.c[c] = Clamp255(v);

@@ -1,70 +1,27 @@
-// The per-pixel stage: texture stages, specular sum, fog, alpha test, depth
-// test and write, blending and the write to the render target. Colours are
-// integers 0..255 here, so results are exact and the same on every thread.
+// The per-pixel stage: interpolation from the set-up planes, texture stages,
+// specular sum, fog, alpha test, depth test and write, blending and the write
+// to the render target. Colours are integers 0..255 here, so results are exact
+// and the same on every thread.
 #pragma once
 
-#include <cstdint>
-
-#include "refdevice/device_state.h"
-#include "refdevice/vertex_stage.h"
+#include "refdevice/draw_description.h"
+#include "refdevice/setup_primitives.h"
 
 namespace refdev {
 
-struct Rgba {
-  int c[4];  // r, g, b, a
-};
+// Shades pixel (x, y) of triangle `t`, which covers it: interpolates depth,
+// 1/w and the draw's attributes from the triangle's planes at the pixel
+// centre, then runs the pixel through the stages below. `scratch` holds
+// kPixelAttrs floats; attributes the draw does not interpolate stay as they
+// are in it.
+void ShadeTrianglePixel(const DrawDescription& d, const SetupTriangle& t, int x, int y,
+                        float* scratch);
 
-struct StageSetup {
-  DWORD colorOp, colorArg0, colorArg1, colorArg2;
-  DWORD alphaOp, alphaArg0, alphaArg1, alphaArg2;
-  DWORD resultArg;
-  const RefTexture* texture;  // or null
-  int texAttr;                // attribute index of u, or -1 (coordinates 0)
-  DWORD addressU, addressV;
-  Rgba border;
-  bool magLinear, minLinear;
-  DWORD mipFilter;    // D3DTEXF_NONE, POINT or LINEAR
-  DWORD maxMipLevel;  // largest level allowed, as an index
-  float lodBias;
-  bool needLod;  // the level of detail matters for this stage
-};
-
-struct PixelContext {
-  int stageCount = 0;
-  StageSetup stages[D3D_MAX_TEXTURE_STAGES] = {};
-  Rgba tfactor{};
-  bool specularAdd = false;
-  int fogMode = 0;  // 0 none, 1 table (from depth), 2 from specular alpha
-  int fogTableMode = 0;
-  float fogStart = 0, fogEnd = 1, fogDensity = 1;
-  int fogColour[3] = {};
-  bool alphaTest = false;
-  DWORD alphaFunc = D3DCMP_ALWAYS;
-  int alphaRef = 0;
-  bool depthTest = false;
-  bool depthWrite = false;
-  // The depth test runs before shading (DepthRejects): nothing that comes
-  // before it in the pixel's order (alpha or stencil test) can discard it.
-  bool earlyDepth = false;
-  DWORD depthFunc = D3DCMP_LESSEQUAL;
-  double depthScale = 65535.0;
-  bool stencilTest = false;  // only with a depth buffer that has stencil bits
-  DWORD stencilFunc = D3DCMP_ALWAYS;
-  std::uint32_t stencilRef = 0, stencilMask = 0xFF;
-  DWORD stencilWriteMask = 0xFF;
-  DWORD stencilFail = 1, stencilZFail = 1, stencilPass = 1;
-  bool blend = false;
-  DWORD srcBlend = D3DBLEND_ONE, destBlend = D3DBLEND_ZERO, blendOp = D3DBLENDOP_ADD;
-  DWORD writeMask = 0xF;
-  bool flat = false;
-  bool needDerivatives = false;  // some stage needs screen derivatives of its coordinates
-
-  Surface* target = nullptr;
-  DepthBuffer* depth = nullptr;
-  int bpp = 4;
-};
-
-void BuildPixelContext(const DeviceState& state, const VertexStage& vs, PixelContext& ctx);
+// Shades pixel (x, y) of a line or point: depth, 1/w and attributes are the
+// sums of the `n` vertices' values with weights `w`; `flat` holds the colours
+// flat shading uses (may be null for points).
+void ShadeVertexPixel(const DrawDescription& d, const ScreenVertex* v, const float* w, int n,
+                      const float* flat, int x, int y, float* scratch);
 
 // Shades pixel (x, y) with depth `z` (0..1) and un-premultiplied attributes.
 // With an early depth test the pixel must be one DepthRejects has passed.
@@ -74,8 +31,15 @@ void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* att
 // before it could (no alpha test), so its attributes need not be computed.
 bool DepthRejects(const PixelContext& ctx, int x, int y, float z);
 
-// Which attributes the pixel stage reads (besides diffuse and texture sets).
-bool NeedsSpecular(const PixelContext& ctx);
-bool NeedsFogDepth(const PixelContext& ctx);
+// The depth value a buffer stores for z: floor(clamp(z, 0, 1) * scale + 1/2),
+// where scale is the largest value the format holds (65535 for 16 bits).
+std::uint32_t QuantizeDepth(double scale, float z);
+
+// One product of an 8-bit colour and an 8-bit blend factor, brought back to 8
+// bits: M(p) = (p + (p >> 8) + 128) >> 8. That is p / 255 to the nearest
+// integer except for 126 products up to 255 * 255 that lie just above a half,
+// which it rounds down. A blend rounds each of its two products so before it
+// combines them.
+inline int BlendProduct(int p) { return (p + (p >> 8) + 128) >> 8; }
 
 }  // namespace refdev

@@ -7,6 +7,7 @@
 #include "graphics/d3d8_defaults.h"
 #include "refdevice/pipeline.h"
 #include "refdevice/pixel_formats.h"
+#include "refdevice/pixel_stage.h"
 #include "refdevice/ref_direct3d.h"
 #include "refdevice/vertex_stage.h"
 #include "runtime/d3dx8_math.h"
@@ -45,13 +46,15 @@ double DepthBuffer::Scale() const {
 }  // namespace refdev
 
 RefDevice::RefDevice(DisplayHost* host, D3DDEVTYPE type, HWND focusWindow,
-                     const D3DPRESENT_PARAMETERS& params, const D3DDISPLAYMODE& displayMode)
+                     const D3DPRESENT_PARAMETERS& params, const D3DDISPLAYMODE& displayMode,
+                     refdev::RasterizerKind rasterizer)
     : host_(host),
       type_(type),
       focusWindow_(focusWindow),
       params_(params),
       displayMode_(displayMode),
-      pipeline_(std::make_unique<refdev::Pipeline>()) {
+      rasterizer_(refdev::MakeRasterizer(rasterizer)),
+      pipeline_(std::make_unique<refdev::Pipeline>(*rasterizer_)) {
   const auto w = static_cast<std::int32_t>(params_.BackBufferWidth);
   const auto h = static_cast<std::int32_t>(params_.BackBufferHeight);
   colour_.resize(1 + params_.BackBufferCount);
@@ -61,6 +64,7 @@ RefDevice::RefDevice(DisplayHost* host, D3DDEVTYPE type, HWND focusWindow,
 }
 
 RefDevice::~RefDevice() {
+  rasterizer_->Finish();
   if (host_) host_->DetachDevice();
 }
 
@@ -186,6 +190,7 @@ HRESULT RefDevice::BeginScene() {
 HRESULT RefDevice::EndScene() {
   if (!inScene_) return D3DERR_INVALIDCALL;
   inScene_ = false;
+  rasterizer_->Finish();
   return D3D_OK;
 }
 
@@ -198,51 +203,25 @@ HRESULT RefDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLO
   if ((flags & D3DCLEAR_STENCIL) && !depth_.hasStencil) return D3DERR_INVALIDCALL;
   if ((flags & D3DCLEAR_ZBUFFER) && !(z >= 0.0f && z <= 1.0f)) return D3DERR_INVALIDCALL;
 
-  refdev::Surface& target = colour_[1];
   const D3DVIEWPORT8& vp = state_.viewport;
   const std::int32_t vx0 = static_cast<std::int32_t>(vp.X);
   const std::int32_t vy0 = static_cast<std::int32_t>(vp.Y);
   const std::int32_t vx1 = vx0 + static_cast<std::int32_t>(vp.Width);
   const std::int32_t vy1 = vy0 + static_cast<std::int32_t>(vp.Height);
 
-  std::uint8_t pixel[4] = {};
-  refdev::EncodePixel(target.format, color, pixel);
-  const int bpp = refdev::BytesPerPixel(target.format);
-  const auto depthValue =
-      static_cast<std::uint32_t>(std::llround(static_cast<double>(z) * depth_.Scale()));
-
+  refdev::ClearCommand clear;
+  clear.target = &colour_[1];
+  clear.depth = &depth_;
+  clear.flags = flags;
+  clear.colour = color;
+  clear.depthValue = refdev::QuantizeDepth(depth_.Scale(), z);
+  clear.stencil = static_cast<std::uint8_t>(stencil);
   auto clearRect = [&](std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) {
-    x0 = std::max(x0, vx0);
-    y0 = std::max(y0, vy0);
-    x1 = std::min(x1, vx1);
-    y1 = std::min(y1, vy1);
-    if (x0 >= x1 || y0 >= y1) return;
-    // The first row is filled pixel by pixel, the others copy it.
-    const std::size_t spanBytes = static_cast<std::size_t>(x1 - x0) * bpp;
-    const std::uint8_t* firstSpan = target.Row(y0) + static_cast<std::size_t>(x0) * bpp;
-    for (std::int32_t y = y0; y < y1; ++y) {
-      if (flags & D3DCLEAR_TARGET) {
-        std::uint8_t* span = target.Row(y) + static_cast<std::size_t>(x0) * bpp;
-        if (y == y0)
-          for (std::size_t i = 0; i < spanBytes; i += bpp) std::memcpy(span + i, pixel, bpp);
-        else
-          std::memcpy(span, firstSpan, spanBytes);
-      }
-      const std::size_t base = static_cast<std::size_t>(y) * depth_.width;
-      if (flags & D3DCLEAR_ZBUFFER) {
-        if (!depth_.d16.empty())
-          std::fill(depth_.d16.begin() + static_cast<std::ptrdiff_t>(base + x0),
-                    depth_.d16.begin() + static_cast<std::ptrdiff_t>(base + x1),
-                    static_cast<std::uint16_t>(depthValue));
-        else
-          std::fill(depth_.d32.begin() + static_cast<std::ptrdiff_t>(base + x0),
-                    depth_.d32.begin() + static_cast<std::ptrdiff_t>(base + x1), depthValue);
-      }
-      if (flags & D3DCLEAR_STENCIL)
-        std::fill(depth_.stencil.begin() + static_cast<std::ptrdiff_t>(base + x0),
-                  depth_.stencil.begin() + static_cast<std::ptrdiff_t>(base + x1),
-                  static_cast<std::uint8_t>(stencil));
-    }
+    clear.rect.x0 = std::max(x0, vx0);
+    clear.rect.y0 = std::max(y0, vy0);
+    clear.rect.x1 = std::min(x1, vx1);
+    clear.rect.y1 = std::min(y1, vy1);
+    if (clear.rect.x0 < clear.rect.x1 && clear.rect.y0 < clear.rect.y1) rasterizer_->Clear(clear);
   };
 
   if (count == 0) {
@@ -257,6 +236,7 @@ HRESULT RefDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND de
                            const void* dirtyRegion) {
   if (sourceRect != nullptr || destRect != nullptr || dirtyRegion != nullptr)
     return D3DERR_INVALIDCALL;
+  rasterizer_->Finish();
   if (params_.SwapEffect == D3DSWAPEFFECT_COPY || params_.SwapEffect == D3DSWAPEFFECT_COPY_VSYNC) {
     // The back buffer is copied and keeps its contents.
     colour_[0].bytes = colour_[1].bytes;
@@ -272,13 +252,20 @@ HRESULT RefDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND de
 }
 
 FrameView RefDevice::PresentedFrame() const {
+  rasterizer_->Finish();
   const refdev::Surface& s = colour_[0];
   return FrameView{s.bytes.data(), s.width, s.height, s.pitch, static_cast<D3DFORMAT>(s.format)};
 }
 
 FrameView RefDevice::BackBuffer() const {
+  rasterizer_->Finish();
   const refdev::Surface& s = colour_[1];
   return FrameView{s.bytes.data(), s.width, s.height, s.pitch, static_cast<D3DFORMAT>(s.format)};
+}
+
+const refdev::DepthBuffer& RefDevice::DepthStencil() const {
+  rasterizer_->Finish();
+  return depth_;
 }
 
 HRESULT RefDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
@@ -326,6 +313,8 @@ HRESULT RefDevice::SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>& text
     t = dynamic_cast<const refdev::RefTexture*>(texture.get());
     if (t == nullptr) return D3DERR_INVALIDCALL;
   }
+  // Draws handed over may still read the texture being replaced.
+  if (textures_[stage] && textures_[stage] != texture) rasterizer_->Finish();
   textures_[stage] = texture;
   state_.texture[stage] = t;
   return D3D_OK;
@@ -370,5 +359,5 @@ HRESULT RefDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::u
   return D3D_OK;
 }
 
-void RefDevice::SetThreadCount(int threads) { pipeline_->SetThreads(threads); }
-int RefDevice::ThreadCount() const { return pipeline_->Threads(); }
+void RefDevice::SetThreadCount(int threads) { rasterizer_->SetThreads(threads); }
+int RefDevice::ThreadCount() const { return rasterizer_->Threads(); }

@@ -1,11 +1,11 @@
 // The reference device: a software rasterizer for the fixed-function subset
 // of Direct3D 8 with its published defaults and rules.
 //
-// Drawing runs as separate stages (vertex fetch and transform, clipping,
-// triangle set-up, rasterization, per-pixel work) over buffers that are kept
-// between draws. Rasterization splits the render target into horizontal bands,
-// one per thread; each pixel belongs to one band, so the pixels are the same
-// whatever the thread count.
+// Drawing runs as separate stages over buffers that are kept between draws: a
+// front end (vertex fetch and transform, clipping, triangle set-up) and a
+// rasterizer back end that takes the clears and set-up primitives in order.
+// The back end can be chosen; every back end gives the same pixels whatever
+// its thread count.
 #pragma once
 
 #include <array>
@@ -15,6 +15,7 @@
 #include "graphics/d3d8.h"
 #include "graphics/display_host.h"
 #include "refdevice/device_state.h"
+#include "refdevice/rasterizer.h"
 #include "refdevice/resources.h"
 
 namespace refdev {
@@ -25,7 +26,8 @@ class RefDevice final : public Direct3DDevice8 {
  public:
   // `params` must already be validated (RefDirect3D8::CreateDevice does so).
   RefDevice(DisplayHost* host, D3DDEVTYPE type, HWND focusWindow,
-            const D3DPRESENT_PARAMETERS& params, const D3DDISPLAYMODE& displayMode);
+            const D3DPRESENT_PARAMETERS& params, const D3DDISPLAYMODE& displayMode,
+            refdev::RasterizerKind rasterizer = refdev::DefaultRasterizerKind());
   ~RefDevice() override;
   RefDevice(const RefDevice&) = delete;
   RefDevice& operator=(const RefDevice&) = delete;
@@ -70,12 +72,14 @@ class RefDevice final : public Direct3DDevice8 {
   FrameView PresentedFrame() const;
   // The back buffer being drawn into now.
   FrameView BackBuffer() const;
+  // The depth and stencil buffer (no format when the device has none).
+  const refdev::DepthBuffer& DepthStencil() const;
   // The presentation parameters the device was made with (defaults filled in).
   const D3DPRESENT_PARAMETERS& PresentParameters() const { return params_; }
   // Number of Present calls so far.
   std::uint64_t PresentCount() const { return presentCount_; }
 
-  // Threads that rasterize (1 or 2; clamped). Results do not depend on it.
+  // Threads that rasterize (the back end clamps it). Results do not depend on it.
   void SetThreadCount(int threads);
   int ThreadCount() const;
 
@@ -102,5 +106,8 @@ class RefDevice final : public Direct3DDevice8 {
   bool inScene_ = false;
   std::uint64_t presentCount_ = 0;
 
+  // Declared after the buffers it draws into, and before the front end that
+  // feeds it, so that it finishes before they go.
+  std::unique_ptr<refdev::Rasterizer> rasterizer_;
   std::unique_ptr<refdev::Pipeline> pipeline_;
 };

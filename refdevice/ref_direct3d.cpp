@@ -253,6 +253,6 @@ HRESULT RefDirect3D8::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWind
     if (hr != D3D_OK) return hr;
   }
   params = p;
-  device = std::make_shared<RefDevice>(host_, type, window, p, shown);
+  device = std::make_shared<RefDevice>(host_, type, window, p, shown, rasterizer_);
   return D3D_OK;
 }

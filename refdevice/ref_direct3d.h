@@ -6,6 +6,7 @@
 
 #include "graphics/d3d8.h"
 #include "graphics/display_host.h"
+#include "refdevice/rasterizer.h"
 
 class RefDirect3D8 final : public Direct3D8 {
  public:
@@ -29,6 +30,9 @@ class RefDirect3D8 final : public Direct3D8 {
   HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
                        D3DPRESENT_PARAMETERS& params, Ref<Direct3DDevice8>& device) override;
 
+  // The rasterizer back end of the devices made from now on.
+  void SetRasterizerKind(refdev::RasterizerKind kind) { rasterizer_ = kind; }
+
   // Primitives a draw may ask for (the caps' MaxPrimitiveCount).
   static constexpr DWORD kMaxPrimitiveCount = 0xFFFFF;
 
@@ -44,4 +48,5 @@ class RefDirect3D8 final : public Direct3D8 {
 
   DisplayHost* host_;
   bool halAvailable_;
+  refdev::RasterizerKind rasterizer_ = refdev::DefaultRasterizerKind();
 };

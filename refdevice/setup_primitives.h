@@ -27,6 +27,12 @@ inline std::int64_t SnapY(float y) {
   return static_cast<std::int64_t>(std::floor(static_cast<double>(y) * kSubPixel + 0.5));
 }
 
+// The pixel a point at screen coordinate `c` falls in, on either axis. A
+// point covers the pixel square centred on it, [c - 0.5, c + 0.5), whose left
+// and top edges belong to it like a triangle's: the centre it holds. Lines
+// step from pixel to pixel by the same rule.
+inline int PointPixel(float c) { return static_cast<int>(std::ceil(c - 0.5f)); }
+
 // Half-open rectangle of pixels [x0, x1) x [y0, y1).
 struct PixelRect {
   int x0 = 0, y0 = 0, x1 = 0, y1 = 0;

@@ -163,7 +163,9 @@ void VertexStage::Process(const std::uint8_t* v, Vertex& out) const {
     out.pos[1] = y;
     out.pos[2] = z;
     out.pos[3] = rhw;
-    a[kFogDepth] = (perspective && rhw > 0.0f) ? 1.0f / rhw : z;
+    // The projection does not apply to these vertices, so fog takes their z
+    // whatever it is.
+    a[kFogDepth] = z;
   } else {
     for (int c = 0; c < 4; ++c) out.pos[c] = x * m[0][c] + y * m[1][c] + z * m[2][c] + m[3][c];
     a[kFogDepth] = perspective ? out.pos[3] : (out.pos[3] != 0.0f ? out.pos[2] / out.pos[3] : 0.0f);

@@ -29,7 +29,7 @@ struct VertexStage {
   int attrCount = kTex0;     // attributes in use
   int texAttr[8] = {};       // attribute index of each set's u (or -1)
   float m[4][4] = {};        // world * view * projection
-  bool perspective = false;  // fog depth is w
+  bool perspective = false;  // the fog depth of untransformed vertices is w
   bool lighting = false;
   bool vertexFog = false;
   int vertexFogMode = 0;
