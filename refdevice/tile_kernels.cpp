@@ -1,6 +1,8 @@
 // Compiled once per instruction set through Highway's foreach_target.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "refdevice/tile_kernels.cpp"
+#include "refdevice/tile_kernels.h"
+
 #include <hwy/foreach_target.h>  // before highway.h
 #include <hwy/highway.h>
 
@@ -9,8 +11,8 @@
 #include <cstdlib>
 
 #include "refdevice/band_rasterizer.h"
+#include "refdevice/simd_kernels.h"
 #include "refdevice/simd_ops-inl.h"
-#include "refdevice/tile_kernels.h"
 
 #ifndef REFDEVICE_TILE_KERNELS_ONCE
 #define REFDEVICE_TILE_KERNELS_ONCE
@@ -60,7 +62,8 @@ template <class DF>
 HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> ToByteLanes(DF df, hn::Vec<DF> v) {
   const hn::Rebind<std::int32_t, DF> di;
   const auto r = hn::ConvertTo(di, hn::Add(v, hn::Set(df, 0.5f)));
-  const auto high = hn::IfThenElse(hn::RebindMask(di, v >= hn::Set(df, 255.0f)), hn::Set(di, 255), r);
+  const auto high =
+      hn::IfThenElse(hn::RebindMask(di, v >= hn::Set(df, 255.0f)), hn::Set(di, 255), r);
   return hn::IfThenElseZero(hn::RebindMask(di, v > hn::Zero(df)), high);
 }
 
@@ -126,10 +129,11 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
         alignas(32) std::int32_t wide[kBlockSize];
         if (c != simd::kBlockIn && !narrow)
           for (int i = 0; i < kBlockSize; ++i)
-            wide[i] = (e[0] + sx[0] * i | e[1] + sx[1] * i | e[2] + sx[2] * i) >= 0 ? -1 : 0;
+            wide[i] = ((e[0] + sx[0] * i) | (e[1] + sx[1] * i) | (e[2] + sx[2] * i)) >= 0 ? -1 : 0;
         std::uint16_t* depthRow = g.depth + static_cast<std::size_t>(y) * g.depthWidth + px0;
         auto* colourRow =
-            reinterpret_cast<std::uint32_t*>(g.target + static_cast<std::size_t>(y) * g.pitch) + px0;
+            reinterpret_cast<std::uint32_t*>(g.target + static_cast<std::size_t>(y) * g.pitch) +
+            px0;
         for (int i = 0; i < kBlockSize; i += N) {
           const auto xi = hn::Iota(di, px0 + i);
           auto cover = hn::And(xi > hn::Set(di, r.x0 - 1), hn::Set(di, r.x1) > xi);
@@ -138,8 +142,9 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
               const auto ramp = hn::Iota(di, i);
               auto any = hn::Zero(di);
               for (int k = 0; k < 3; ++k)
-                any = hn::Or(any, hn::Add(hn::Set(di, static_cast<std::int32_t>(e[k])),
-                                          hn::Mul(hn::Set(di, static_cast<std::int32_t>(sx[k])), ramp)));
+                any = hn::Or(any,
+                             hn::Add(hn::Set(di, static_cast<std::int32_t>(e[k])),
+                                     hn::Mul(hn::Set(di, static_cast<std::int32_t>(sx[k])), ramp)));
               cover = hn::And(cover, any > hn::Set(di, -1));
             } else {
               cover = hn::And(cover, hn::MaskFromVec(hn::LoadU(di, wide + i)));
@@ -176,8 +181,9 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
             }
           }
           auto packed = hn::Or(hn::Or(hn::ShiftLeft<16>(ch[0]), hn::ShiftLeft<8>(ch[1])), ch[2]);
-          packed = hn::Or(packed, g.keepAlpha ? hn::ShiftLeft<24>(ch[3])
-                                              : hn::Set(di, static_cast<std::int32_t>(0xFF000000u)));
+          packed =
+              hn::Or(packed, g.keepAlpha ? hn::ShiftLeft<24>(ch[3])
+                                         : hn::Set(di, static_cast<std::int32_t>(0xFF000000u)));
           hn::StoreU(hn::BitCast(du, hn::IfThenElse(pass, packed, old)), du, colourRow + i);
         }
       }
@@ -187,7 +193,9 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
         auto m = hn::Zero(d16);
         for (int yy = 0; yy < rows; ++yy)
           for (int i = 0; i < kBlockSize; i += N)
-            m = hn::Max(m, hn::LoadU(d16, g.depth + static_cast<std::size_t>(py0 + yy) * g.depthWidth + px0 + i));
+            m = hn::Max(
+                m, hn::LoadU(
+                       d16, g.depth + static_cast<std::size_t>(py0 + yy) * g.depthWidth + px0 + i));
         alignas(32) std::uint16_t lanes[kBlockSize];
         hn::StoreU(m, d16, lanes);
         far = *std::max_element(lanes, lanes + N);
@@ -213,9 +221,9 @@ void GouraudTriangle(const GouraudDraw& g, const SetupTriangle& t, const PixelRe
 bool PrepareGouraud(const DrawDescription& d, GouraudDraw& g) {
   const DrawKey& k = d.key;
   const PixelContext& px = d.pixel;
-  const bool blendOk = !k.blend || (k.srcBlend == D3DBLEND_SRCALPHA &&
-                                    k.destBlend == D3DBLEND_INVSRCALPHA &&
-                                    k.blendOp == D3DBLENDOP_ADD);
+  const bool blendOk =
+      !k.blend || (k.srcBlend == D3DBLEND_SRCALPHA && k.destBlend == D3DBLEND_INVSRCALPHA &&
+                   k.blendOp == D3DBLENDOP_ADD);
   const bool formatOk = k.targetFormat == D3DFMT_X8R8G8B8 || k.targetFormat == D3DFMT_A8R8G8B8;
   if (k.flat || k.stages || k.specularAdd || k.fog != kFogOff || k.alphaFunc ||
       k.depthFunc != D3DCMP_LESSEQUAL || !k.depthWrite || k.depthBits != 16 || k.stencil ||

@@ -61,7 +61,7 @@ struct TileRasterizer::Impl {
   FrameList<SetupLine> lines;
   FrameList<SetupPoint> points;
   FrameList<ClearCommand> clears;
-  std::vector<GouraudDraw> gouraud;  // per draw; d == nullptr: no kernel
+  std::vector<GouraudDraw> gouraud;                     // per draw; d == nullptr: no kernel
   std::vector<std::array<float, kPixelAttrs>> scratch;  // per thread
   long work = 0;                                        // pixels, roughly
   std::array<std::uint8_t, 64 * 64> tileClass{};
@@ -266,7 +266,8 @@ void TileRasterizer::BeginDraw(const DrawDescription& draw) {
 
 void TileRasterizer::Triangles(const SetupTriangle* triangles, std::size_t count) {
   Impl& m = *impl_;
-  for (std::size_t i = 0; i < count; ++i) m.BinTriangle(triangles[i], m.triangles.Add(triangles[i]));
+  for (std::size_t i = 0; i < count; ++i)
+    m.BinTriangle(triangles[i], m.triangles.Add(triangles[i]));
 }
 
 void TileRasterizer::Lines(const SetupLine* lines, std::size_t count) {
@@ -279,10 +280,13 @@ void TileRasterizer::Lines(const SetupLine* lines, std::size_t count) {
     const float fy0 = std::min(l.v[0].y, l.v[1].y), fy1 = std::max(l.v[0].y, l.v[1].y);
     const PixelRect& vp = m.draws.items[m.draws.count - 1].viewport;
     auto clampTo = [](float v, int lo, int hi) {
-      return v != v ? lo : static_cast<int>(std::clamp(v, static_cast<float>(lo), static_cast<float>(hi)));
+      return v != v
+                 ? lo
+                 : static_cast<int>(std::clamp(v, static_cast<float>(lo), static_cast<float>(hi)));
     };
-    const PixelRect box = Intersect(vp, {clampTo(fx0 - 2, vp.x0, vp.x1), clampTo(fy0 - 2, vp.y0, vp.y1),
-                                         clampTo(fx1 + 2, vp.x0, vp.x1), clampTo(fy1 + 2, vp.y0, vp.y1)});
+    const PixelRect box =
+        Intersect(vp, {clampTo(fx0 - 2, vp.x0, vp.x1), clampTo(fy0 - 2, vp.y0, vp.y1),
+                       clampTo(fx1 + 2, vp.x0, vp.x1), clampTo(fy1 + 2, vp.y0, vp.y1)});
     if (Empty(box)) continue;
     m.work += static_cast<long>(box.x1 - box.x0) + (box.y1 - box.y0);
     int tx0, ty0, tx1, ty1;
@@ -297,7 +301,8 @@ void TileRasterizer::Points(const SetupPoint* points, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     const SetupPoint& p = points[i];
     const auto index = m.points.Add(p);
-    if (p.px < 0 || p.py < 0 || p.px >= m.tilesX * kTileSize || p.py >= m.tilesY * kTileSize) continue;
+    if (p.px < 0 || p.py < 0 || p.px >= m.tilesX * kTileSize || p.py >= m.tilesY * kTileSize)
+      continue;
     m.work += 1;
     m.PushPrimitive(p.px / kTileSize, p.py / kTileSize, kPoint << kKindShift | index);
   }
