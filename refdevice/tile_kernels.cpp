@@ -19,24 +19,35 @@
 namespace refdev {
 namespace {
 
-// The smallest 16-bit depth any pixel centre of `r` can get from the plane,
-// allowing for the rounding of the single-precision evaluation (each of its
-// four operations is off by at most half a unit in the last place of a value
-// no larger than `magnitude`, 2^-20 of it covers them many times over).
-std::uint32_t NearestDepth16(const SetupTriangle& t, const PixelRect& r) {
-  const double xs[2] = {r.x0 - static_cast<double>(t.refX), r.x1 - 1 - static_cast<double>(t.refX)};
-  const double ys[2] = {r.y0 - static_cast<double>(t.refY), r.y1 - 1 - static_cast<double>(t.refY)};
-  double zmin = INFINITY;
-  for (double dx : xs)
-    for (double dy : ys) zmin = std::min(zmin, t.z.at0 + t.z.ddx * dx + t.z.ddy * dy);
-  const double magnitude = std::fabs(t.z.at0) +
-                           std::fabs(t.z.ddx) * std::max(std::fabs(xs[0]), std::fabs(xs[1])) +
-                           std::fabs(t.z.ddy) * std::max(std::fabs(ys[0]), std::fabs(ys[1]));
-  const double low = zmin - magnitude * 0x1p-20 - 0x1p-40;
-  if (!(low > 0.0)) return 0;  // also a NaN plane: nothing can be skipped
-  if (low >= 1.0) return 65535;
-  return static_cast<std::uint32_t>(low * 65535.0 + 0.5);
-}
+// The triangle's depth plane in double precision, z = base + ddx x + ddy y,
+// with a margin that covers the rounding of the plain code's single-
+// precision evaluation anywhere in a rectangle (each of its four operations
+// is off by at most half a unit in the last place of a value no larger than
+// `magnitude`; 2^-20 of it covers them many times over).
+struct DepthBound {
+  double base, ddx, ddy, margin;
+
+  DepthBound(const SetupTriangle& t, const PixelRect& r) {
+    ddx = t.z.ddx;
+    ddy = t.z.ddy;
+    base = t.z.at0 - ddx * t.refX - ddy * t.refY;
+    const double dx = std::max(std::fabs(r.x0 - static_cast<double>(t.refX)),
+                               std::fabs(r.x1 - 1 - static_cast<double>(t.refX)));
+    const double dy = std::max(std::fabs(r.y0 - static_cast<double>(t.refY)),
+                               std::fabs(r.y1 - 1 - static_cast<double>(t.refY)));
+    const double magnitude = std::fabs(t.z.at0) + std::fabs(ddx) * dx + std::fabs(ddy) * dy;
+    margin = magnitude * 0x1p-20 + 0x1p-40;
+  }
+
+  // The smallest 16-bit depth any pixel centre of `r` can get.
+  std::uint32_t Nearest16(const PixelRect& r) const {
+    const double low =
+        base + ddx * (ddx < 0 ? r.x1 - 1 : r.x0) + ddy * (ddy < 0 ? r.y1 - 1 : r.y0) - margin;
+    if (!(low > 0.0)) return 0;  // also a NaN plane: nothing can be skipped
+    if (low >= 1.0) return 65535;
+    return static_cast<std::uint32_t>(low * 65535.0 + 0.5);
+  }
+};
 
 }  // namespace
 }  // namespace refdev
@@ -88,6 +99,7 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
     sx[k] = t.edge[k].stepX;
     sy[k] = t.edge[k].stepY;
   }
+  const DepthBound bound(t, {x0, y0, x1, y1});
   std::uint8_t cls[kTileBlocks * kTileBlocks];
   ClassifyBlockGrid(at, sx, sy, kBlockSize, kBlockSize, nbx, nby, cls);
 
@@ -107,7 +119,7 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
       std::uint16_t& far = blockFar[(by0 + by) * kTileBlocks + bx0 + bx];
       // LESSEQUAL: the whole block fails when its nearest depth is behind
       // everything stored there.
-      if (NearestDepth16(t, r) > far) continue;
+      if (bound.Nearest16(r) > far) continue;
       if (px0 + kBlockSize > tile.x1) {
         // A block cut by the tile's right edge: lanes past it belong to
         // another tile. The plain code draws it; its writes keep the bound.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "refdevice/band_rasterizer.h"
+#include "refdevice/pixel_formats.h"
 #include "refdevice/simd_kernels.h"
 #include "refdevice/thread_pool.h"
 #include "refdevice/tile_kernels.h"
@@ -154,6 +155,29 @@ struct TileRasterizer::Impl {
     work = 0;
   }
 
+  // The clear of the common formats through the vectorised fills; the
+  // others through the plain code.
+  static void FastClear(const ClearCommand& c, const PixelRect& part) {
+    const bool colour32 =
+        c.target->format == D3DFMT_X8R8G8B8 || c.target->format == D3DFMT_A8R8G8B8;
+    const bool depth16 = c.depth && !c.depth->d16.empty();
+    if ((c.flags & D3DCLEAR_STENCIL) || ((c.flags & D3DCLEAR_TARGET) && !colour32) ||
+        ((c.flags & D3DCLEAR_ZBUFFER) && !depth16)) {
+      ClearRect(c, part);
+      return;
+    }
+    std::uint32_t pixel = c.colour;
+    EncodePixel(c.target->format, c.colour, reinterpret_cast<std::uint8_t*>(&pixel));
+    const auto n = static_cast<std::size_t>(part.x1 - part.x0);
+    for (int y = part.y0; y < part.y1; ++y) {
+      if (c.flags & D3DCLEAR_TARGET)
+        simd::Fill32(reinterpret_cast<std::uint32_t*>(c.target->Row(y)) + part.x0, n, pixel);
+      if (c.flags & D3DCLEAR_ZBUFFER)
+        simd::Fill16(c.depth->d16.data() + static_cast<std::size_t>(y) * c.depth->width + part.x0,
+                     n, static_cast<std::uint16_t>(c.depthValue));
+    }
+  }
+
   // Sets the bounds of the blocks a depth clear reaches.
   static void ClearBounds(Tile& tile, const ClearCommand& c, const PixelRect& part) {
     const DepthBuffer* depth = c.depth;
@@ -226,7 +250,7 @@ struct TileRasterizer::Impl {
           const ClearCommand& c = clears.items[index];
           const PixelRect part = Intersect(tile.rect, c.rect);
           if (Empty(part)) break;
-          ClearRect(c, part);
+          FastClear(c, part);
           if (c.flags & D3DCLEAR_ZBUFFER) ClearBounds(tile, c, part);
           break;
         }
