@@ -14,7 +14,7 @@ namespace {
 constexpr std::uint32_t kStop = 0xFFFFFFFFu;
 // Short waits are the common case between the batches of one frame; spin a
 // little before sleeping so that a batch does not pay for a wake-up.
-constexpr int kSpins = 4000;
+constexpr int kSpins = 200;
 
 inline void Pause() {
 #if defined(__x86_64__) || defined(__i386__)
