@@ -136,17 +136,22 @@ inline void ClassifyBlockGrid(const std::int64_t at[3], const std::int64_t stepX
     lowOff[k] = std::min<std::int64_t>(0, ox) + std::min<std::int64_t>(0, oy);
     highOff[k] = std::max<std::int64_t>(0, ox) + std::max<std::int64_t>(0, oy);
   }
+  // Each lane's offset from the first block of its group, per edge.
+  hn::Vec<decltype(d)> laneOff[3];
+  for (int k = 0; k < 3; ++k) {
+    alignas(64) std::int64_t off[hn::MaxLanes(d)];
+    for (std::size_t l = 0; l < N; ++l) off[l] = stepX[k] * bw * static_cast<std::int64_t>(l);
+    laneOff[k] = hn::Load(d, off);
+  }
   for (int by = 0; by < blocksY; ++by) {
     std::size_t bx = 0;
     for (; bx + N <= static_cast<std::size_t>(blocksX); bx += N) {
       auto outside = hn::FirstN(d, 0);
       auto inside = hn::FirstN(d, N);
       for (int k = 0; k < 3; ++k) {
-        alignas(64) std::int64_t origin[hn::MaxLanes(d)];
-        for (std::size_t l = 0; l < N; ++l)
-          origin[l] =
-              at[k] + stepX[k] * bw * static_cast<std::int64_t>(bx + l) + stepY[k] * bh * by;
-        const auto e = hn::Load(d, origin);
+        const std::int64_t first =
+            at[k] + stepX[k] * bw * static_cast<std::int64_t>(bx) + stepY[k] * bh * by;
+        const auto e = hn::Add(hn::Set(d, first), laneOff[k]);
         outside = hn::Or(outside, hn::Set(d, -1) > hn::Add(e, hn::Set(d, highOff[k])));
         inside = hn::And(inside, hn::Add(e, hn::Set(d, lowOff[k])) > hn::Set(d, -1));
       }

@@ -108,6 +108,21 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
   const hn::Rebind<std::uint16_t, decltype(df)> d16;
   const hn::Rebind<std::uint32_t, decltype(df)> du;
   const int N = static_cast<int>(hn::Lanes(df));
+  constexpr int kChunks = kBlockSize / static_cast<int>(hn::MaxLanes(df)) > 0
+                              ? kBlockSize / static_cast<int>(hn::MaxLanes(df))
+                              : 1;
+  using VI = hn::Vec<decltype(di)>;
+  using VF = hn::Vec<decltype(df)>;
+
+  // The edge functions' change across a block row, lane by lane, while it
+  // fits 32 bits; rows whose values are larger take 64 bits.
+  bool narrowSteps = true;
+  for (int k = 0; k < 3; ++k) narrowSteps &= std::llabs(sx[k]) < (std::int64_t{1} << 26);
+  VI ramp[3][kChunks];
+  for (int k = 0; k < 3; ++k)
+    for (int ci = 0; ci < kChunks; ++ci)
+      ramp[k][ci] = hn::Mul(hn::Set(di, narrowSteps ? static_cast<std::int32_t>(sx[k]) : 0),
+                            hn::Iota(di, ci * N));
 
   for (int by = 0; by < nby; ++by) {
     for (int bx = 0; bx < nbx; ++bx) {
@@ -126,18 +141,24 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
         RasterTriangle(*g.d, t, r, scratch);
         continue;
       }
+      // What depends on the column only: the lanes' offsets from the
+      // reference point, the columns inside the rectangle, and the part of
+      // the depth plane before its y term (PlaneAt adds that last).
+      VF dx[kChunks], zx[kChunks];
+      hn::Mask<decltype(di)> inX[kChunks];
+      for (int ci = 0; ci < kChunks; ++ci) {
+        const auto xi = hn::Iota(di, px0 + ci * N);
+        inX[ci] = hn::And(xi > hn::Set(di, r.x0 - 1), hn::Set(di, r.x1) > xi);
+        dx[ci] = hn::Sub(hn::ConvertTo(df, xi), hn::Set(df, t.refX));
+        zx[ci] = hn::Add(hn::Set(df, t.z.at0), hn::Mul(hn::Set(df, t.z.ddx), dx[ci]));
+      }
+      std::int64_t e[3];
+      for (int k = 0; k < 3; ++k) e[k] = at[k] + sx[k] * (bx * kBlockSize) + sy[k] * (r.y0 - Y0);
       bool wrote = false;
-      for (int y = r.y0; y < r.y1; ++y) {
+      for (int y = r.y0; y < r.y1; ++y, e[0] += sy[0], e[1] += sy[1], e[2] += sy[2]) {
         const float dy = static_cast<float>(y) - t.refY;
-        // Edge values at the row's first centre; within 32 bits, the lanes
-        // step them, else the row's coverage is worked out in 64 bits.
-        std::int64_t e[3];
-        bool narrow = true;
-        for (int k = 0; k < 3; ++k) {
-          e[k] = at[k] + sx[k] * (bx * kBlockSize) + sy[k] * (y - Y0);
-          narrow &= std::llabs(e[k]) < (std::int64_t{1} << 30) &&
-                    std::llabs(sx[k]) < (std::int64_t{1} << 26);
-        }
+        bool narrow = narrowSteps;
+        for (int k = 0; k < 3; ++k) narrow &= std::llabs(e[k]) < (std::int64_t{1} << 30);
         alignas(32) std::int32_t wide[kBlockSize];
         if (c != simd::kBlockIn && !narrow)
           for (int i = 0; i < kBlockSize; ++i)
@@ -146,49 +167,59 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
         auto* colourRow =
             reinterpret_cast<std::uint32_t*>(g.target + static_cast<std::size_t>(y) * g.pitch) +
             px0;
-        for (int i = 0; i < kBlockSize; i += N) {
-          const auto xi = hn::Iota(di, px0 + i);
-          auto cover = hn::And(xi > hn::Set(di, r.x0 - 1), hn::Set(di, r.x1) > xi);
+        const auto zy = hn::Set(df, t.z.ddy * dy);
+        for (int ci = 0; ci < kChunks; ++ci) {
+          const int i = ci * N;
+          auto cover = inX[ci];
           if (c != simd::kBlockIn) {
             if (narrow) {
-              const auto ramp = hn::Iota(di, i);
-              auto any = hn::Zero(di);
-              for (int k = 0; k < 3; ++k)
-                any = hn::Or(any,
-                             hn::Add(hn::Set(di, static_cast<std::int32_t>(e[k])),
-                                     hn::Mul(hn::Set(di, static_cast<std::int32_t>(sx[k])), ramp)));
+              auto any = hn::Add(hn::Set(di, static_cast<std::int32_t>(e[0])), ramp[0][ci]);
+              any = hn::Or(any, hn::Add(hn::Set(di, static_cast<std::int32_t>(e[1])), ramp[1][ci]));
+              any = hn::Or(any, hn::Add(hn::Set(di, static_cast<std::int32_t>(e[2])), ramp[2][ci]));
               cover = hn::And(cover, any > hn::Set(di, -1));
             } else {
               cover = hn::And(cover, hn::MaskFromVec(hn::LoadU(di, wide + i)));
             }
           }
           if (hn::AllFalse(di, cover)) continue;
-          const auto dx = hn::Sub(hn::ConvertTo(df, xi), hn::Set(df, t.refX));
-          const auto q = QuantizeDepth16(df, PlaneLanes(df, t.z, dx, dy));
+          const auto q = QuantizeDepth16(df, hn::Add(zx[ci], zy));
           const auto stored = hn::PromoteTo(di, hn::LoadU(d16, depthRow + i));
           const auto pass = hn::AndNot(q > stored, cover);
           if (hn::AllFalse(di, pass)) continue;
           hn::StoreU(hn::DemoteTo(d16, hn::IfThenElse(pass, q, stored)), d16, depthRow + i);
           wrote = true;
 
-          const auto rhw = PlaneLanes(df, t.rhw, dx, dy);
+          const auto rhw = PlaneLanes(df, t.rhw, dx[ci], dy);
           const auto inv = hn::IfThenElseZero(rhw > hn::Zero(df), hn::Div(hn::Set(df, 1.0f), rhw));
           hn::Vec<decltype(di)> ch[4];
           for (int k = 0; k < 4; ++k) {
-            const auto a = PlaneLanes(df, t.attr[g.slot[k]], dx, dy);
+            const auto a = PlaneLanes(df, t.attr[g.slot[k]], dx[ci], dy);
             ch[k] = ToByteLanes(df, g.perspective[k] ? hn::Mul(a, inv) : a);
           }
           const auto old = hn::BitCast(di, hn::LoadU(du, colourRow + i));
           if (g.blend) {
+            // Channels and factors are at most 255, so each product fits the
+            // low 16 bits of its lane: multiply as 16-bit lanes (one cheap
+            // instruction, where a 32-bit multiply is two slow ones).
+            auto mul = [&](VI a, VI b) {
+#if HWY_TARGET == HWY_SCALAR
+              return hn::Mul(a, b);
+#else
+              const hn::Repartition<std::uint16_t, decltype(di)> dw;
+              return hn::BitCast(di, hn::Mul(hn::BitCast(dw, a), hn::BitCast(dw, b)));
+#endif
+            };
             const auto alpha = ch[3];
             const auto inverse = hn::Sub(hn::Set(di, 255), alpha);
             const int shifts[4] = {16, 8, 0, 24};
-            for (int k = 0; k < 4; ++k) {
-              const auto dst = hn::And(hn::ShiftRightSame(old, shifts[k]), hn::Set(di, 255));
+            // A target without alpha stores 0xFF there whatever the blend gives.
+            const int channels = g.keepAlpha ? 4 : 3;
+            for (int k = 0; k < channels; ++k) {
               // Stored as unsigned 0..255, so the arithmetic shift of the
-              // alpha byte needs the mask above.
-              ch[k] = hn::Min(hn::Add(RoundedProduct(di, hn::Mul(ch[k], alpha)),
-                                      RoundedProduct(di, hn::Mul(dst, inverse))),
+              // alpha byte needs the mask.
+              const auto dst = hn::And(hn::ShiftRightSame(old, shifts[k]), hn::Set(di, 255));
+              ch[k] = hn::Min(hn::Add(RoundedProduct(di, mul(ch[k], alpha)),
+                                      RoundedProduct(di, mul(dst, inverse))),
                               hn::Set(di, 255));
             }
           }
