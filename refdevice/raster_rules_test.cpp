@@ -3,6 +3,7 @@
 // ONE/ONE blending, so a pixel drawn twice shows 0x80.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -179,6 +180,111 @@ TEST(DepthTest, EveryCompareFunctionPicksTheRightTriangleOfACrossingPair) {
       }
     }
   }
+}
+
+// A triangle's depth at pixel centre (x, y): the plane through its unsnapped
+// vertices, from the first, in single precision, stored in 16 bits as
+// floor(clamp(z, 0, 1) * 65535 + 1/2).
+std::uint16_t PlaneDepth16(const Tl* v, int x, int y) {
+  const float dx1 = v[1].x - v[0].x, dy1 = v[1].y - v[0].y, dz1 = v[1].z - v[0].z;
+  const float dx2 = v[2].x - v[0].x, dy2 = v[2].y - v[0].y, dz2 = v[2].z - v[0].z;
+  const float det = dx1 * dy2 - dx2 * dy1;
+  const float dzdx = (dz1 * dy2 - dz2 * dy1) / det;
+  const float dzdy = (dx1 * dz2 - dx2 * dz1) / det;
+  const float z =
+      v[0].z + dzdx * (static_cast<float>(x) - v[0].x) + dzdy * (static_cast<float>(y) - v[0].y);
+  return static_cast<std::uint16_t>(
+      std::floor(static_cast<double>(std::clamp(z, 0.0f, 1.0f)) * 65535.0 + 0.5));
+}
+
+// Draws `draws` (triangle lists, one draw each; the first with ALWAYS, the
+// others with `func`) and returns the picture and the depth buffer.
+struct Drawn {
+  Image image;
+  std::vector<std::uint16_t> depth;
+};
+Drawn DrawDepth(const std::vector<std::vector<Tl>>& draws, D3DCMPFUNC func) {
+  test_support::SceneDevice d;
+  Direct3DDevice8& dev = *d.device;
+  dev.SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+  dev.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  dev.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  dev.BeginScene();
+  for (std::size_t i = 0; i < draws.size(); ++i) {
+    dev.SetRenderState(D3DRS_ZFUNC, static_cast<DWORD>(i == 0 ? D3DCMP_ALWAYS : func));
+    EXPECT_EQ(dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(draws[i].size() / 3),
+                                  draws[i].data(), sizeof(Tl)),
+              D3D_OK);
+  }
+  dev.EndScene();
+  return {d.Picture(), d.Device().DepthStencil().d16};
+}
+
+TEST(DepthRule, AConstantDepthQuadStoresOneValue) {
+  // Slanted, at sub-pixel positions; z 0.5 is 32767.5 before rounding.
+  const Tl a{13.3f, 17.1f, 0.5f, 1, 0xFFFFFF}, b{301.7f, 40.2f, 0.5f, 1, 0xFFFFFF},
+      c{40.9f, 260.6f, 0.5f, 1, 0xFFFFFF}, e{350.2f, 300.4f, 0.5f, 1, 0xFFFFFF};
+  const Drawn drawn = DrawDepth({{a, b, c, b, e, c}}, D3DCMP_ALWAYS);
+  std::int64_t covered = 0, other = 0;
+  for (std::size_t i = 0; i < drawn.depth.size(); ++i) {
+    if (drawn.image.pixels[i] == 0) continue;
+    ++covered;
+    other += drawn.depth[i] != 32768;
+  }
+  EXPECT_GT(covered, 50000);
+  EXPECT_EQ(other, 0);
+}
+
+TEST(DepthRule, StoredDepthIsThePlaneAtThePixelCentre) {
+  // Slanted triangles with three different depths, in both windings and with
+  // each vertex first.
+  const Tl p{21.37f, 33.91f, 0.1234f, 1, 0xFFFFFF}, q{611.05f, 97.5f, 0.7771f, 0.5f, 0xFFFFFF},
+      r{140.26f, 466.63f, 0.4242f, 0.25f, 0xFFFFFF};
+  for (const std::vector<Tl>& tri : {std::vector<Tl>{p, q, r}, std::vector<Tl>{q, r, p},
+                                     std::vector<Tl>{r, p, q}, std::vector<Tl>{p, r, q}}) {
+    const Drawn drawn = DrawDepth({tri}, D3DCMP_ALWAYS);
+    std::int64_t covered = 0, wrong = 0;
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x) {
+        const std::size_t i = static_cast<std::size_t>(y) * 640 + static_cast<std::size_t>(x);
+        if (drawn.image.pixels[i] == 0) continue;
+        ++covered;
+        if (drawn.depth[i] != PlaneDepth16(tri.data(), x, y) && ++wrong <= 3)
+          ADD_FAILURE() << "(" << x << ", " << y << ") stores " << drawn.depth[i] << ", want "
+                        << PlaneDepth16(tri.data(), x, y);
+      }
+    EXPECT_GT(covered, 100000);
+    EXPECT_EQ(wrong, 0);
+  }
+}
+
+TEST(DepthRule, CrossingTrianglesAreDecidedByTheirPlanes) {
+  // Two slanted triangles whose depths cross along a line; with LESS the
+  // second wins exactly where its stored value would be smaller, ties included.
+  // Their depths differ by about one 16-bit step per pixel near the crossing
+  // (around x = 300), so many pixels there store equal values.
+  const std::vector<Tl> first = {{30.2f, 40.7f, 0.40042f, 1, 0xFF0000},
+                                 {600.4f, 60.1f, 0.40618f, 1, 0xFF0000},
+                                 {90.6f, 450.3f, 0.40226f, 1, 0xFF0000}};
+  const std::vector<Tl> second = {{20.9f, 420.2f, 0.40705f, 1, 0x00FF00},
+                                  {580.3f, 20.8f, 0.40026f, 1, 0x00FF00},
+                                  {610.1f, 440.6f, 0.40122f, 1, 0x00FF00}};
+  const Image firstAlone = DrawDepth({first}, D3DCMP_ALWAYS).image;
+  const Image secondAlone = DrawDepth({second}, D3DCMP_ALWAYS).image;
+  const Image both = DrawDepth({first, second}, D3DCMP_LESS).image;
+  std::int64_t shared = 0, ties = 0, wrong = 0;
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) {
+      if (firstAlone.At(x, y) == 0 || secondAlone.At(x, y) == 0) continue;
+      ++shared;
+      const std::uint16_t z1 = PlaneDepth16(first.data(), x, y);
+      const std::uint16_t z2 = PlaneDepth16(second.data(), x, y);
+      ties += z1 == z2;
+      wrong += both.At(x, y) != (z2 < z1 ? 0x00FF00u : 0xFF0000u);
+    }
+  EXPECT_GT(shared, 10000);
+  EXPECT_GT(ties, 20);
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST(DepthTest, DepthWritesCanBeSwitchedOff) {

@@ -8,9 +8,11 @@
 // A back end may defer work: it copies what it keeps (descriptions,
 // primitives, clear values) before a call returns, and the caller reuses its
 // buffers afterwards. Until Finish returns, the surfaces and textures a
-// description or clear refers to stay alive and are neither read nor written
-// by anyone else; the device calls Finish before it presents, before anyone
-// reads its buffers, when a scene ends and before a bound texture is replaced.
+// description or clear refers to must stay alive and unchanged: the device
+// calls Finish before it presents, before anyone reads its buffers, when a
+// scene ends and before a bound texture is replaced. (A texture locked and
+// rewritten between two draws of one scene while still bound is the one case
+// that does not finish first.)
 #pragma once
 
 #include <cstddef>
