@@ -126,6 +126,47 @@ TEST(TiledRasterizer, CloudFramesGiveTheBandRasterizersBytes) {
   }
 }
 
+// A texture rewritten between two draws of one scene while it stays bound:
+// each draw sees the texels it was drawn with.
+TEST(TiledRasterizer, ATextureRewrittenWhileBoundMidSceneKeepsEachDrawsTexels) {
+  ExpectSameBytes(
+      Windowed(),
+      [](Direct3DDevice8& dev) {
+        Ref<Direct3DTexture8> tex;
+        ASSERT_EQ(dev.CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, tex), D3D_OK);
+        auto fill = [&tex](std::uint32_t argb) {
+          D3DLOCKED_RECT lr{};
+          ASSERT_EQ(tex->LockRect(0, lr, nullptr, 0), D3D_OK);
+          for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x)
+              std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch + x * 4, &argb, 4);
+          tex->UnlockRect(0);
+        };
+        struct V {
+          float x, y, z, rhw;
+          D3DCOLOR c;
+          float u, v;
+        };
+        const V quad[4] = {{0, 300, 0.5f, 1, 0xFFFFFFFF, 0, 1},
+                           {0, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0},
+                           {400, 300, 0.5f, 1, 0xFFFFFFFF, 1, 1},
+                           {400, 0, 0.5f, 1, 0xFFFFFFFF, 1, 0}};
+        dev.SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+        dev.SetTexture(0, tex);
+        dev.BeginScene();
+        dev.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        fill(0xFFFF0000);
+        dev.DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(V));
+        fill(0xFF00FF00);
+        V moved[4];
+        for (int i = 0; i < 4; ++i)
+          moved[i] = {quad[i].x + 200, quad[i].y + 150, 0.4f, 1, quad[i].c, quad[i].u, quad[i].v};
+        dev.DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, moved, sizeof(V));
+        dev.EndScene();
+      },
+      "texture rewritten mid-scene");
+}
+
 // Random draws: triangles (lists, strips, fans), lines and points,
 // pre-transformed or through a perspective, large and small, off the screen
 // and culled; random depth, blend, alpha, shading, fog, cull and texture

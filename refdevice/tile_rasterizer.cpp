@@ -65,6 +65,8 @@ struct TileRasterizer::Impl {
   std::vector<GouraudDraw> gouraud;                     // per draw; d == nullptr: no kernel
   std::vector<std::array<float, kPixelAttrs>> scratch;  // per thread
   long work = 0;                                        // pixels, roughly
+  bool texturedDraw = false;                            // the current draw samples a texture
+  DrawDescription kept;
   std::array<std::uint8_t, 64 * 64> tileClass{};
 
   explicit Impl(int n)
@@ -153,6 +155,28 @@ struct TileRasterizer::Impl {
     active.clear();
     draws.count = triangles.count = lines.count = points.count = clears.count = 0;
     work = 0;
+  }
+
+  // Adds `draw` to the frame's draws as the current one.
+  void AddDraw(const DrawDescription& draw) {
+    const auto index = draws.Add(draw);
+    if (gouraud.size() < draws.items.size()) gouraud.resize(draws.items.size());
+    GouraudDraw& g = gouraud[index];
+    g = GouraudDraw{};
+    if (!PrepareGouraud(draws.items[index], g)) g.d = nullptr;
+    texturedDraw = false;
+    for (int st = 0; st < draw.pixel.stageCount; ++st)
+      texturedDraw |= draw.pixel.stages[st].texture != nullptr;
+  }
+
+  // A texture may be rewritten between two draws of a scene while it stays
+  // bound, without a Finish: draw a textured draw's primitives at once, as
+  // the band rasterizer does, and keep the draw current for the next ones.
+  void AfterPrimitives() {
+    if (!texturedDraw) return;
+    kept = draws.items[draws.count - 1];
+    Flush();
+    AddDraw(kept);
   }
 
   // The clear of the common formats through the vectorised fills; the
@@ -281,18 +305,14 @@ void TileRasterizer::BeginDraw(const DrawDescription& draw) {
   Impl& m = *impl_;
   if (draw.pixel.target) m.Cover(draw.pixel.target->width, draw.pixel.target->height);
   m.Cover(draw.viewport.x1, draw.viewport.y1);
-  const auto index = m.draws.Add(draw);
-  if (m.gouraud.size() < m.draws.items.size()) m.gouraud.resize(m.draws.items.size());
-  GouraudDraw& g = m.gouraud[index];
-  g = GouraudDraw{};
-  // The kernel keeps pointers to the kept copy, not to the caller's.
-  if (!PrepareGouraud(m.draws.items[index], g)) g.d = nullptr;
+  m.AddDraw(draw);
 }
 
 void TileRasterizer::Triangles(const SetupTriangle* triangles, std::size_t count) {
   Impl& m = *impl_;
   for (std::size_t i = 0; i < count; ++i)
     m.BinTriangle(triangles[i], m.triangles.Add(triangles[i]));
+  m.AfterPrimitives();
 }
 
 void TileRasterizer::Lines(const SetupLine* lines, std::size_t count) {
@@ -319,6 +339,7 @@ void TileRasterizer::Lines(const SetupLine* lines, std::size_t count) {
     for (int ty = ty0; ty <= ty1; ++ty)
       for (int tx = tx0; tx <= tx1; ++tx) m.PushPrimitive(tx, ty, kLine << kKindShift | index);
   }
+  m.AfterPrimitives();
 }
 
 void TileRasterizer::Points(const SetupPoint* points, std::size_t count) {
@@ -331,6 +352,7 @@ void TileRasterizer::Points(const SetupPoint* points, std::size_t count) {
     m.work += 1;
     m.PushPrimitive(p.px / kTileSize, p.py / kTileSize, kPoint << kKindShift | index);
   }
+  m.AfterPrimitives();
 }
 
 void TileRasterizer::Finish() { impl_->Flush(); }
