@@ -93,13 +93,21 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
   const int nbx = bx1 - bx0 + 1, nby = by1 - by0 + 1;
   const int X0 = tile.x0 + bx0 * kBlockSize, Y0 = tile.y0 + by0 * kBlockSize;
 
+  // The whole part is skipped when its nearest depth is behind every block
+  // it touches: no classification, no block visits.
+  const DepthBound bound(t, {x0, y0, x1, y1});
+  std::uint16_t farthest = 0;
+  for (int by = by0; by <= by1; ++by)
+    for (int bx = bx0; bx <= bx1; ++bx)
+      farthest = std::max(farthest, blockFar[by * kTileBlocks + bx]);
+  if (bound.Nearest16({x0, y0, x1, y1}) > farthest) return;
+
   std::int64_t at[3], sx[3], sy[3];
   for (int k = 0; k < 3; ++k) {
     at[k] = EdgeAt(t.edge[k], t.minX, t.minY, X0, Y0);
     sx[k] = t.edge[k].stepX;
     sy[k] = t.edge[k].stepY;
   }
-  const DepthBound bound(t, {x0, y0, x1, y1});
   std::uint8_t cls[kTileBlocks * kTileBlocks];
   ClassifyBlockGrid(at, sx, sy, kBlockSize, kBlockSize, nbx, nby, cls);
 
