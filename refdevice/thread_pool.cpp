@@ -43,30 +43,41 @@ void ThreadPool::Dispatch(int jobs, int maxThreads, void* fn, Invoke invoke) {
     for (int j = 0; j < jobs; ++j) invoke(fn, j, 0);
     return;
   }
-  jobs_ = jobs;
-  fn_ = fn;
-  invoke_ = invoke;
-  nextJob_.store(0, std::memory_order_relaxed);
-  helpersBusy_.store(helpers, std::memory_order_relaxed);
-  const std::uint32_t run = (post_.load(std::memory_order_relaxed) >> 8) + 1;
+  std::uint32_t run = (lastRun_ + 1) & 0xFFFFFFu;
+  if (run == 0) run = 1;
+  lastRun_ = run;
+  Slot& slot = slots_[run % kSlots];
+  // Take the slot back from its old run, then wait for any helper still
+  // looking at it (it sees the 0 and leaves, or we see it and wait).
+  slot.run.store(0, std::memory_order_seq_cst);
+  while (slot.users.load(std::memory_order_seq_cst) != 0) Pause();
+  slot.jobs = jobs;
+  slot.fn = fn;
+  slot.invoke = invoke;
+  slot.next.store(0, std::memory_order_relaxed);
+  slot.done.store(0, std::memory_order_relaxed);
+  slot.run.store(run, std::memory_order_release);
   post_.store(run << 8 | static_cast<std::uint32_t>(helpers), std::memory_order_release);
   post_.notify_all();
-  Work(0);
+  Work(slot, 0);
+  // Wait for the jobs, not for the helpers: one that has not woken yet by
+  // the time the caller has taken every job has nothing to finish.
   for (int spin = 0;; ++spin) {
-    const int busy = helpersBusy_.load(std::memory_order_acquire);
-    if (busy == 0) break;
+    const int done = slot.done.load(std::memory_order_acquire);
+    if (done == jobs) break;
     if (spin < kSpins)
       Pause();
     else
-      helpersBusy_.wait(busy, std::memory_order_acquire);
+      slot.done.wait(done, std::memory_order_acquire);
   }
 }
 
-void ThreadPool::Work(int thread) {
+void ThreadPool::Work(Slot& slot, int thread) {
   for (;;) {
-    const int job = nextJob_.fetch_add(1, std::memory_order_relaxed);
-    if (job >= jobs_) return;
-    invoke_(fn_, job, thread);
+    const int job = slot.next.fetch_add(1, std::memory_order_relaxed);
+    if (job >= slot.jobs) return;
+    slot.invoke(slot.fn, job, thread);
+    if (slot.done.fetch_add(1, std::memory_order_acq_rel) + 1 == slot.jobs) slot.done.notify_one();
   }
 }
 
@@ -83,11 +94,13 @@ void ThreadPool::WorkerLoop(int thread) {
     }
     if (post == kStop) return;
     seen = post;
-    // Threads beyond the run's helper count sit it out; the run cannot end,
-    // nor a new one be posted, before every helper taking part has finished.
+    // Threads beyond the run's helper count sit it out.
     if (thread > static_cast<int>(post & 0xFF)) continue;
-    Work(thread);
-    if (helpersBusy_.fetch_sub(1, std::memory_order_acq_rel) == 1) helpersBusy_.notify_one();
+    const std::uint32_t run = post >> 8;
+    Slot& slot = slots_[run % kSlots];
+    slot.users.fetch_add(1, std::memory_order_seq_cst);
+    if (slot.run.load(std::memory_order_seq_cst) == run) Work(slot, thread);
+    slot.users.fetch_sub(1, std::memory_order_release);
   }
 }
 

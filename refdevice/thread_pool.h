@@ -34,20 +34,31 @@ class ThreadPool {
 
  private:
   using Invoke = void (*)(void*, int, int);
+  // One run's jobs. Runs take the slots in turn, so a helper that wakes late
+  // finds its run's slot either still its own (it checks the number) or
+  // already someone else's, never half rewritten: a slot is not reused while
+  // a helper looks at it.
+  struct Slot {
+    std::atomic<std::uint32_t> run{0};  // the run it serves, 0 while being set
+    std::atomic<int> users{0};          // helpers looking at it
+    std::atomic<int> next{0};           // the next job to hand out
+    std::atomic<int> done{0};           // jobs finished
+    int jobs = 0;
+    void* fn = nullptr;
+    Invoke invoke = nullptr;
+  };
+  static constexpr int kSlots = 4;
+
   void Dispatch(int jobs, int maxThreads, void* fn, Invoke invoke);
-  void Work(int thread);
+  static void Work(Slot& slot, int thread);
   void WorkerLoop(int thread);
 
   std::vector<std::thread> workers_;
   // Run number << 8 | helpers taking part, or kStop: one word, so a worker
   // always sees a run's number and its helper count together.
   std::atomic<std::uint32_t> post_{0};
-  std::atomic<int> nextJob_{0};
-  std::atomic<int> helpersBusy_{0};
-  // Written before a run is posted and read only by its participants.
-  int jobs_ = 0;
-  void* fn_ = nullptr;
-  Invoke invoke_ = nullptr;
+  std::uint32_t lastRun_ = 0;
+  Slot slots_[kSlots];
 };
 
 // The number of threads a device uses: QUILLON_THREADS when it holds a number
