@@ -183,7 +183,7 @@ struct TileRasterizer::Impl {
   // others through the plain code.
   static void FastClear(const ClearCommand& c, const PixelRect& part) {
     const bool colour32 =
-        c.target->format == D3DFMT_X8R8G8B8 || c.target->format == D3DFMT_A8R8G8B8;
+        c.target && (c.target->format == D3DFMT_X8R8G8B8 || c.target->format == D3DFMT_A8R8G8B8);
     const bool depth16 = c.depth && !c.depth->d16.empty();
     if ((c.flags & D3DCLEAR_STENCIL) || ((c.flags & D3DCLEAR_TARGET) && !colour32) ||
         ((c.flags & D3DCLEAR_ZBUFFER) && !depth16)) {
@@ -191,7 +191,8 @@ struct TileRasterizer::Impl {
       return;
     }
     std::uint32_t pixel = c.colour;
-    EncodePixel(c.target->format, c.colour, reinterpret_cast<std::uint8_t*>(&pixel));
+    if (c.flags & D3DCLEAR_TARGET)
+      EncodePixel(c.target->format, c.colour, reinterpret_cast<std::uint8_t*>(&pixel));
     const auto n = static_cast<std::size_t>(part.x1 - part.x0);
     for (int y = part.y0; y < part.y1; ++y) {
       if (c.flags & D3DCLEAR_TARGET)
