@@ -1,13 +1,17 @@
-// One frame of the program's spinning cloud on the reference device, as the
-// program draws it: clear, blending on, a fresh 72000-byte vertex buffer
-// filled and drawn as 1000 triangles, blending off, present. Arguments: the
-// camera distance in tenths (50 = 5, the start; 12 = 1.2, inside the cloud
-// where near-plane clipping fills the screen) and the rasterizing threads.
+// The reference device's frames, for the straightforward band rasterizer
+// (back end 0) and the tiled one (back end 1), on 1 thread and on all of
+// them (threads 0): the program's spinning cloud at the start (distance 50,
+// in tenths) and inside it (12), the picture frame, a frame that only clears
+// and presents beside a plain memset and memcpy of the same bytes, and a
+// fill-rate sweep of triangle sizes. Frames are as the program draws them:
+// clear, a fresh vertex buffer filled and drawn, present.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "platform/d3dx8.h"
 #include "refdevice/program_scenes.h"
@@ -19,34 +23,53 @@ namespace {
 
 using program_scenes::CloudView;
 
-// Peak resident memory of the process so far, in KiB (0 if unknown).
-double PeakResidentKiB() {
-  std::FILE* f = std::fopen("/proc/self/status", "r");
-  if (!f) return 0;
-  char line[256];
-  double kib = 0;
-  while (std::fgets(line, sizeof line, f)) {
-    if (std::strncmp(line, "VmHWM:", 6) == 0) {
-      kib = std::atof(line + 6);
-      break;
-    }
-  }
-  std::fclose(f);
-  return kib;
-}
+constexpr double kFramePixels = 640.0 * 480.0;
 
-void CloudFrame(benchmark::State& state) {
+// A scene device with the back end and thread count of the benchmark's
+// arguments `kindArg` and `threadsArg`.
+struct BenchDevice {
   RefDirect3D8 d3d;
   Ref<Direct3DDevice8> device;
-  if (scene::CreateSceneDevice(d3d, D3DDEVTYPE_REF, device) != D3D_OK) {
-    state.SkipWithError("CreateDevice failed");
-    return;
-  }
-  dynamic_cast<RefDevice&>(*device).SetThreadCount(static_cast<int>(state.range(1)));
-  Direct3DDevice8& dev = *device;
 
+  BenchDevice(benchmark::State& state, int kindArg, int threadsArg) {
+    d3d.SetRasterizerKind(state.range(kindArg) ? refdev::RasterizerKind::kTiled
+                                               : refdev::RasterizerKind::kBand);
+    if (scene::CreateSceneDevice(d3d, D3DDEVTYPE_REF, device) != D3D_OK) {
+      state.SkipWithError("CreateDevice failed");
+      return;
+    }
+    const auto threads = static_cast<int>(state.range(threadsArg));
+    dynamic_cast<RefDevice&>(*device).SetThreadCount(
+        threads > 0 ? threads : static_cast<int>(std::thread::hardware_concurrency()));
+  }
+};
+
+// Draws `bytes` as `count` primitives of `type` from a buffer made, filled and
+// dropped in the frame, as the program does.
+bool DrawFromNewBuffer(Direct3DDevice8& dev, DWORD fvf, const std::vector<std::uint8_t>& bytes,
+                       UINT stride, D3DPRIMITIVETYPE type, UINT count) {
+  Ref<Direct3DVertexBuffer8> vb;
+  const auto size = static_cast<UINT>(bytes.size());
+  bool ok = dev.CreateVertexBuffer(size, 0, fvf, D3DPOOL_DEFAULT, vb) == D3D_OK;
+  ok = ok && D3DVertexBuffer8SetData(vb, 0, size, 0, bytes.data()) == D3D_OK;
+  ok = ok && dev.SetStreamSource(0, vb, stride) == D3D_OK;
+  return ok && dev.DrawPrimitive(type, 0, count) == D3D_OK;
+}
+
+void ReportFrames(benchmark::State& state, double pixelsPerFrame) {
+  const auto frames = static_cast<double>(state.iterations());
+  state.counters["frames/s"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
+  state.counters["pixels/s"] =
+      benchmark::Counter(frames * pixelsPerFrame, benchmark::Counter::kIsRate);
+}
+
+// Arguments: back end, distance in tenths, threads.
+void CloudFrame(benchmark::State& state) {
+  BenchDevice b(state, 0, 2);
+  if (!b.device) return;
+  Direct3DDevice8& dev = *b.device;
   CloudView view;
-  view.eyeZ = -static_cast<float>(state.range(0)) / 10.0f;
+  view.eyeZ = -static_cast<float>(state.range(1)) / 10.0f;
   const std::vector<std::uint8_t> cloud = program_scenes::CloudVertices();
   dev.SetVertexShader(program_scenes::kCloudFvf);
   dev.SetRenderState(D3DRS_LIGHTING, 0);
@@ -55,17 +78,12 @@ void CloudFrame(benchmark::State& state) {
   dev.SetTransform(D3DTS_PROJECTION, CloudView::Projection());
   dev.SetTransform(D3DTS_VIEW, view.View());
   dev.SetTransform(D3DTS_WORLD, view.World());
-
   for (auto _ : state) {
     bool ok = dev.BeginScene() == D3D_OK;
     ok &= dev.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0) == D3D_OK;
     ok &= dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0xFFFFFFFF) == D3D_OK;
-    Ref<Direct3DVertexBuffer8> vb;
-    ok &= dev.CreateVertexBuffer(program_scenes::kCloudBytes, 0, program_scenes::kCloudFvf,
-                                 D3DPOOL_DEFAULT, vb) == D3D_OK;
-    ok &= D3DVertexBuffer8SetData(vb, 0, program_scenes::kCloudBytes, 0, cloud.data()) == D3D_OK;
-    ok &= dev.SetStreamSource(0, vb, program_scenes::kCloudStride) == D3D_OK;
-    ok &= dev.DrawPrimitive(D3DPT_TRIANGLELIST, 0, program_scenes::kCloudTriangles) == D3D_OK;
+    ok &= DrawFromNewBuffer(dev, program_scenes::kCloudFvf, cloud, program_scenes::kCloudStride,
+                            D3DPT_TRIANGLELIST, program_scenes::kCloudTriangles);
     ok &= dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0) == D3D_OK;
     ok &= dev.EndScene() == D3D_OK;
     ok &= dev.Present(nullptr, nullptr, 0, nullptr) == D3D_OK;
@@ -74,17 +92,131 @@ void CloudFrame(benchmark::State& state) {
       break;
     }
   }
-  state.counters["frames/s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-  state.counters["peak_RSS_KiB"] = PeakResidentKiB();
+  ReportFrames(state, kFramePixels);
+}
+
+// Arguments: back end, threads.
+void PictureFrame(benchmark::State& state) {
+  BenchDevice b(state, 0, 1);
+  if (!b.device) return;
+  Direct3DDevice8& dev = *b.device;
+  const std::vector<std::uint8_t> quad = program_scenes::PictureVertices();
+  constexpr DWORD kFvf = 452;  // XYZRHW, DIFFUSE, SPECULAR, TEX1: 32 bytes
+  dev.SetVertexShader(kFvf);
+  dev.SetRenderState(D3DRS_LIGHTING, 0);
+  for (auto _ : state) {
+    bool ok = dev.BeginScene() == D3D_OK;
+    ok &= dev.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0) == D3D_OK;
+    ok &= DrawFromNewBuffer(dev, kFvf, quad, 32, D3DPT_TRIANGLESTRIP, 2);
+    ok &= dev.EndScene() == D3D_OK;
+    ok &= dev.Present(nullptr, nullptr, 0, nullptr) == D3D_OK;
+    if (!ok) {
+      state.SkipWithError("a device call failed");
+      break;
+    }
+  }
+  ReportFrames(state, kFramePixels);
+}
+
+// Arguments: back end, threads.
+void ClearAndPresent(benchmark::State& state) {
+  BenchDevice b(state, 0, 1);
+  if (!b.device) return;
+  Direct3DDevice8& dev = *b.device;
+  for (auto _ : state) {
+    bool ok = dev.BeginScene() == D3D_OK;
+    ok &= dev.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0) == D3D_OK;
+    ok &= dev.EndScene() == D3D_OK;
+    ok &= dev.Present(nullptr, nullptr, 0, nullptr) == D3D_OK;
+    if (!ok) {
+      state.SkipWithError("a device call failed");
+      break;
+    }
+  }
+  ReportFrames(state, kFramePixels);
+}
+
+// What a clear and present cannot beat: set the colour and depth bytes of a
+// 640x480 frame with memset and copy the colour bytes once with memcpy.
+void MemsetMemcpy(benchmark::State& state) {
+  std::vector<std::uint8_t> colour(640 * 480 * 4), depth(640 * 480 * 2), shown(640 * 480 * 4);
+  int round = 0;
+  for (auto _ : state) {
+    std::memset(colour.data(), 0x40 + (round & 1), colour.size());
+    std::memset(depth.data(), 0xFF, depth.size());
+    std::memcpy(shown.data(), colour.data(), colour.size());
+    benchmark::DoNotOptimize(shown.data());
+    ++round;
+  }
+  ReportFrames(state, kFramePixels);
+}
+
+// Arguments: back end, triangle size in pixels (the horizontal leg of a
+// right triangle whose vertical leg is 3/4 of it, so that 500 fits), threads.
+// Opaque Gouraud triangles at scattered places, all passing the depth test,
+// as many as make about two screens of pixels.
+void FillRate(benchmark::State& state) {
+  BenchDevice b(state, 0, 2);
+  if (!b.device) return;
+  Direct3DDevice8& dev = *b.device;
+  const auto w = static_cast<float>(state.range(1)), h = w * 0.75f;
+  struct V {
+    float x, y, z, rhw;
+    std::uint32_t colour;
+  };
+  std::vector<V> v;
+  const double each = w * h / 2;
+  const auto count = static_cast<int>(2 * kFramePixels / each) + 1;
+  std::uint32_t r = 12345;
+  for (int i = 0; i < count; ++i) {
+    r = r * 1664525u + 1013904223u;
+    const float x = static_cast<float>(r >> 8 & 0xFFFF) / 65536.0f * (640 - w);
+    const float y = static_cast<float>(r >> 16 & 0xFFFF) / 65536.0f * (480 - h);
+    const std::uint32_t c = 0xFF000000u | r;
+    v.push_back({x, y, 0.5f, 1, c});
+    v.push_back({x + w, y, 0.5f, 1, c ^ 0xFF});
+    v.push_back({x, y + h, 0.5f, 1, c ^ 0xFF00});
+  }
+  const double pixels = each * count;
+  std::vector<std::uint8_t> bytes(v.size() * sizeof(V));
+  std::memcpy(bytes.data(), v.data(), bytes.size());
+  constexpr DWORD kFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
+  dev.SetVertexShader(kFvf);
+  dev.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  for (auto _ : state) {
+    bool ok = dev.BeginScene() == D3D_OK;
+    ok &= dev.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0) == D3D_OK;
+    ok &= DrawFromNewBuffer(dev, kFvf, bytes, sizeof(V), D3DPT_TRIANGLELIST,
+                            static_cast<UINT>(v.size() / 3));
+    ok &= dev.EndScene() == D3D_OK;
+    ok &= dev.Present(nullptr, nullptr, 0, nullptr) == D3D_OK;
+    if (!ok) {
+      state.SkipWithError("a device call failed");
+      break;
+    }
+  }
+  ReportFrames(state, pixels);
 }
 
 BENCHMARK(CloudFrame)
-    ->ArgNames({"distance_x10", "threads"})
-    ->Args({50, 1})
-    ->Args({50, 2})
-    ->Args({12, 1})
-    ->Args({12, 2})
+    ->ArgNames({"backend", "distance_x10", "threads"})
+    ->ArgsProduct({{0, 1}, {50, 12}, {1, 0}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(PictureFrame)
+    ->ArgNames({"backend", "threads"})
+    ->ArgsProduct({{0, 1}, {1, 0}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(ClearAndPresent)
+    ->ArgNames({"backend", "threads"})
+    ->ArgsProduct({{0, 1}, {1, 0}})
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+BENCHMARK(MemsetMemcpy)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(FillRate)
+    ->ArgNames({"backend", "size", "threads"})
+    ->ArgsProduct({{0, 1}, {10, 30, 100, 250, 500}, {1, 0}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

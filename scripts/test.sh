@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the optimised build (with the end-to-end tests,
 # the fault sweep and the million-frame soak), the address+undefined
-# sanitizer build, and the libFuzzer targets (clang), each fuzzed for a
+# sanitizer build, the thread-sanitizer build of the device tests that use
+# several threads, and the libFuzzer targets (clang), each fuzzed for a
 # bounded time after replaying every input that ever made one fail.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-for preset in default asan fuzz; do
+for preset in default asan tsan fuzz; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
   ctest --preset "$preset"

@@ -1,0 +1,182 @@
+// Vector helpers shared by the kernels, compiled once per instruction set:
+// include after hwy/highway.h inside a file that foreach_target includes.
+#if defined(REFDEVICE_SIMD_OPS_INL_H_) == defined(HWY_TARGET_TOGGLE)
+#ifdef REFDEVICE_SIMD_OPS_INL_H_
+#undef REFDEVICE_SIMD_OPS_INL_H_
+#else
+#define REFDEVICE_SIMD_OPS_INL_H_
+#endif
+
+#include <hwy/highway.h>
+
+#include <algorithm>
+#include <cstdint>
+
+HWY_BEFORE_NAMESPACE();
+namespace refdev::simd {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// Each product of a channel and a factor rounded on its own.
+inline std::uint32_t RoundProduct(std::uint32_t p) { return (p + (p >> 8) + 128) >> 8; }
+
+inline std::uint32_t BlendSrcAlphaScalar(std::uint32_t src, std::uint32_t dst) {
+  const std::uint32_t a = src >> 24;
+  std::uint32_t out = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    const std::uint32_t s = (src >> shift) & 0xFF, t = (dst >> shift) & 0xFF;
+    out |= std::min<std::uint32_t>(255, RoundProduct(s * a) + RoundProduct(t * (255 - a))) << shift;
+  }
+  return out;
+}
+
+// Lanes of u16 whose byte in `live` is non-zero.
+template <class D16>
+HWY_INLINE hn::Mask<D16> LiveMask16(D16 d, const std::uint8_t* live) {
+  const hn::Rebind<std::uint8_t, D16> d8;
+  return hn::PromoteTo(d, hn::LoadU(d8, live)) != hn::Zero(d);
+}
+
+template <class D16>
+HWY_INLINE void StoreLive16(D16 d, hn::Mask<D16> m, std::uint8_t* live) {
+  const hn::Rebind<std::uint8_t, D16> d8;
+  const hn::Rebind<std::int16_t, D16> di;
+  const auto bytes = hn::ShiftRight<8>(hn::VecFromMask(d, m));  // 0x00FF or 0
+  hn::StoreU(hn::DemoteTo(d8, hn::BitCast(di, bytes)), d8, live);
+}
+
+// LESSEQUAL on the covered lanes; writes z where it passes.
+template <class D16>
+HWY_INLINE hn::Mask<D16> DepthTestLessEqual16(D16 d, std::uint16_t* depth, hn::Vec<D16> z,
+                                              hn::Mask<D16> cover) {
+  const auto stored = hn::LoadU(d, depth);
+  const auto pass = hn::And(cover, hn::Min(z, stored) == z);
+  hn::StoreU(hn::IfThenElse(pass, z, stored), d, depth);
+  return pass;
+}
+
+// Per channel: min(255, M(c * a) + M(t * (255 - a))) on 16-bit lanes.
+template <class D16>
+HWY_INLINE hn::Vec<D16> BlendLanes(D16 d, hn::Vec<D16> s, hn::Vec<D16> t, hn::Vec<D16> a) {
+  const auto ia = hn::Sub(hn::Set(d, 255), a);
+  const auto p = hn::Mul(s, a);
+  const auto q = hn::Mul(t, ia);
+  const auto k128 = hn::Set(d, 128);
+  const auto mp = hn::ShiftRight<8>(hn::Add(hn::Add(p, hn::ShiftRight<8>(p)), k128));
+  const auto mq = hn::ShiftRight<8>(hn::Add(hn::Add(q, hn::ShiftRight<8>(q)), k128));
+  return hn::Min(hn::Add(mp, mq), hn::Set(d, 255));
+}
+
+// SRCALPHA / INVSRCALPHA blending of 0xAARRGGBB pixels, all four channels.
+template <class D32>
+HWY_INLINE hn::Vec<D32> BlendSrcAlphaPixels(D32 d, hn::Vec<D32> src, hn::Vec<D32> dst) {
+#if HWY_TARGET == HWY_SCALAR
+  // The fallback target has one lane and no halves to split.
+  return hn::Set(d, BlendSrcAlphaScalar(hn::GetLane(src), hn::GetLane(dst)));
+#else
+  const hn::Repartition<std::uint8_t, D32> d8;
+  const hn::Half<decltype(d8)> dh8;
+  const hn::Repartition<std::uint16_t, D32> d16;
+  const hn::Repartition<std::int16_t, D32> di16;
+  const auto a = hn::ShiftRight<24>(src);
+  const auto a4 =
+      hn::Or(hn::Or(a, hn::ShiftLeft<8>(a)), hn::Or(hn::ShiftLeft<16>(a), hn::ShiftLeft<24>(a)));
+  const auto s8 = hn::BitCast(d8, src);
+  const auto t8 = hn::BitCast(d8, dst);
+  const auto a8 = hn::BitCast(d8, a4);
+  const auto lo = BlendLanes(d16, hn::PromoteTo(d16, hn::LowerHalf(dh8, s8)),
+                             hn::PromoteTo(d16, hn::LowerHalf(dh8, t8)),
+                             hn::PromoteTo(d16, hn::LowerHalf(dh8, a8)));
+  const auto hi = BlendLanes(d16, hn::PromoteTo(d16, hn::UpperHalf(dh8, s8)),
+                             hn::PromoteTo(d16, hn::UpperHalf(dh8, t8)),
+                             hn::PromoteTo(d16, hn::UpperHalf(dh8, a8)));
+  const auto out = hn::Combine(d8, hn::DemoteTo(dh8, hn::BitCast(di16, hi)),
+                               hn::DemoteTo(dh8, hn::BitCast(di16, lo)));
+  return hn::BitCast(d, out);
+#endif
+}
+
+// Lanes whose three edge values e[k] + stepX[k] * ramp are all >= 0.
+template <class DI>
+HWY_INLINE hn::Mask<DI> EdgesCover(DI d, const std::int32_t e[3], const std::int32_t stepX[3],
+                                   hn::Vec<DI> ramp) {
+  auto any = hn::Zero(d);
+  for (int k = 0; k < 3; ++k)
+    any = hn::Or(any, hn::Add(hn::Set(d, e[k]), hn::Mul(hn::Set(d, stepX[k]), ramp)));
+  return any > hn::Set(d, -1);
+}
+
+// The 16-bit depth of z, floor(clamp(z, 0, 1) * 65535 + 1/2), in float lanes
+// without rounding error: y = 65536 z and its fraction f are exact, and
+// 65535 z + 1/2 = floor(y) + (f - z + 1/2) with the last term in (-1/2, 3/2),
+// decided by two exact comparisons. NaN counts as 0.
+template <class DF>
+HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> QuantizeDepth16(DF df, hn::Vec<DF> z) {
+  const hn::Rebind<std::int32_t, DF> di;
+  const auto zero = hn::Zero(df);
+  const auto zc = hn::IfThenElse(z > zero, hn::Min(z, hn::Set(df, 1.0f)), zero);
+  const auto y = hn::Mul(zc, hn::Set(df, 65536.0f));
+  const auto n = hn::Floor(y);
+  const auto f = hn::Sub(y, n);
+  const auto half = hn::Set(df, 0.5f);
+  const auto down = hn::RebindMask(di, hn::Add(f, half) < zc);
+  const auto up = hn::RebindMask(di, hn::Sub(f, half) >= zc);
+  return hn::Sub(hn::Add(hn::ConvertTo(di, n), hn::VecFromMask(di, down)), hn::VecFromMask(di, up));
+}
+
+// Block classes (0 out, 1 partial, 2 in) of a grid of bw x bh blocks.
+inline void ClassifyBlockGrid(const std::int64_t at[3], const std::int64_t stepX[3],
+                              const std::int64_t stepY[3], int bw, int bh, int blocksX, int blocksY,
+                              std::uint8_t* out) {
+  const hn::ScalableTag<std::int64_t> d;
+  const std::size_t N = hn::Lanes(d);
+  std::int64_t lowOff[3], highOff[3];
+  for (int k = 0; k < 3; ++k) {
+    const std::int64_t ox = stepX[k] * (bw - 1), oy = stepY[k] * (bh - 1);
+    lowOff[k] = std::min<std::int64_t>(0, ox) + std::min<std::int64_t>(0, oy);
+    highOff[k] = std::max<std::int64_t>(0, ox) + std::max<std::int64_t>(0, oy);
+  }
+  // Each lane's offset from the first block of its group, per edge.
+  hn::Vec<decltype(d)> laneOff[3];
+  for (int k = 0; k < 3; ++k) {
+    alignas(64) std::int64_t off[hn::MaxLanes(d)];
+    for (std::size_t l = 0; l < N; ++l) off[l] = stepX[k] * bw * static_cast<std::int64_t>(l);
+    laneOff[k] = hn::Load(d, off);
+  }
+  for (int by = 0; by < blocksY; ++by) {
+    std::size_t bx = 0;
+    for (; bx + N <= static_cast<std::size_t>(blocksX); bx += N) {
+      auto outside = hn::FirstN(d, 0);
+      auto inside = hn::FirstN(d, N);
+      for (int k = 0; k < 3; ++k) {
+        const std::int64_t first =
+            at[k] + stepX[k] * bw * static_cast<std::int64_t>(bx) + stepY[k] * bh * by;
+        const auto e = hn::Add(hn::Set(d, first), laneOff[k]);
+        outside = hn::Or(outside, hn::Set(d, -1) > hn::Add(e, hn::Set(d, highOff[k])));
+        inside = hn::And(inside, hn::Add(e, hn::Set(d, lowOff[k])) > hn::Set(d, -1));
+      }
+      const auto cls = hn::IfThenElse(outside, hn::Zero(d),
+                                      hn::IfThenElse(inside, hn::Set(d, 2), hn::Set(d, 1)));
+      alignas(64) std::int64_t tmp[hn::MaxLanes(d)];
+      hn::Store(cls, d, tmp);
+      for (std::size_t l = 0; l < N; ++l)
+        out[static_cast<std::size_t>(by * blocksX) + bx + l] = static_cast<std::uint8_t>(tmp[l]);
+    }
+    for (; bx < static_cast<std::size_t>(blocksX); ++bx) {
+      bool outside = false, inside = true;
+      for (int k = 0; k < 3; ++k) {
+        const std::int64_t e =
+            at[k] + stepX[k] * bw * static_cast<std::int64_t>(bx) + stepY[k] * bh * by;
+        outside |= e + highOff[k] < 0;
+        inside &= e + lowOff[k] >= 0;
+      }
+      out[static_cast<std::size_t>(by * blocksX) + bx] = outside ? 0 : inside ? 2 : 1;
+    }
+  }
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace refdev::simd
+HWY_AFTER_NAMESPACE();
+
+#endif  // per-target include guard

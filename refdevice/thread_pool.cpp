@@ -1,0 +1,120 @@
+#include "refdevice/thread_pool.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
+namespace refdev {
+namespace {
+
+constexpr std::uint32_t kStop = 0xFFFFFFFFu;
+// Short waits are the common case between the batches of one frame; spin a
+// little before sleeping so that a batch does not pay for a wake-up.
+constexpr int kSpins = 200;
+
+inline void Pause() {
+#if defined(__x86_64__) || defined(__i386__)
+  _mm_pause();
+#endif
+}
+
+}  // namespace
+
+ThreadPool::ThreadPool(int threads) {
+  threads = std::clamp(threads, 1, kMaxThreads);
+  workers_.reserve(static_cast<std::size_t>(threads - 1));
+  for (int t = 1; t < threads; ++t) workers_.emplace_back([this, t] { WorkerLoop(t); });
+}
+
+ThreadPool::~ThreadPool() {
+  post_.store(kStop, std::memory_order_release);
+  post_.notify_all();
+  for (auto& w : workers_) w.join();
+}
+
+void ThreadPool::Dispatch(int jobs, int maxThreads, void* fn, Invoke invoke) {
+  if (jobs <= 0) return;
+  const int helpers = std::min({static_cast<int>(workers_.size()), maxThreads - 1, jobs - 1});
+  if (helpers <= 0) {
+    for (int j = 0; j < jobs; ++j) invoke(fn, j, 0);
+    return;
+  }
+  std::uint32_t run = (lastRun_ + 1) & 0xFFFFFFu;
+  if (run == 0) run = 1;
+  lastRun_ = run;
+  Slot& slot = slots_[run % kSlots];
+  // Take the slot back from its old run, then wait for any helper still
+  // looking at it (it sees the 0 and leaves, or we see it and wait).
+  slot.run.store(0, std::memory_order_seq_cst);
+  while (slot.users.load(std::memory_order_seq_cst) != 0) Pause();
+  slot.jobs = jobs;
+  slot.fn = fn;
+  slot.invoke = invoke;
+  slot.next.store(0, std::memory_order_relaxed);
+  slot.done.store(0, std::memory_order_relaxed);
+  slot.run.store(run, std::memory_order_release);
+  post_.store(run << 8 | static_cast<std::uint32_t>(helpers), std::memory_order_release);
+  post_.notify_all();
+  Work(slot, 0);
+  // Wait for the jobs, not for the helpers: one that has not woken yet by
+  // the time the caller has taken every job has nothing to finish.
+  for (int spin = 0;; ++spin) {
+    const int done = slot.done.load(std::memory_order_acquire);
+    if (done == jobs) break;
+    if (spin < kSpins)
+      Pause();
+    else
+      slot.done.wait(done, std::memory_order_acquire);
+  }
+}
+
+void ThreadPool::Work(Slot& slot, int thread) {
+  for (;;) {
+    const int job = slot.next.fetch_add(1, std::memory_order_relaxed);
+    if (job >= slot.jobs) return;
+    slot.invoke(slot.fn, job, thread);
+    if (slot.done.fetch_add(1, std::memory_order_acq_rel) + 1 == slot.jobs) slot.done.notify_one();
+  }
+}
+
+void ThreadPool::WorkerLoop(int thread) {
+  std::uint32_t seen = 0;
+  for (;;) {
+    std::uint32_t post = post_.load(std::memory_order_acquire);
+    for (int spin = 0; post == seen; ++spin) {
+      if (spin < kSpins)
+        Pause();
+      else
+        post_.wait(seen, std::memory_order_acquire);
+      post = post_.load(std::memory_order_acquire);
+    }
+    if (post == kStop) return;
+    seen = post;
+    // Threads beyond the run's helper count sit it out.
+    if (thread > static_cast<int>(post & 0xFF)) continue;
+    const std::uint32_t run = post >> 8;
+    Slot& slot = slots_[run % kSlots];
+    slot.users.fetch_add(1, std::memory_order_seq_cst);
+    if (slot.run.load(std::memory_order_seq_cst) == run) Work(slot, thread);
+    slot.users.fetch_sub(1, std::memory_order_release);
+  }
+}
+
+int ThreadCountFrom(const char* setting, unsigned hardwareThreads) {
+  if (setting && *setting) {
+    char* end = nullptr;
+    const long n = std::strtol(setting, &end, 10);
+    if (*end == '\0' && n >= 1 && n <= kMaxThreads) return static_cast<int>(n);
+  }
+  return std::clamp(static_cast<int>(hardwareThreads), 1, kMaxDefaultThreads);
+}
+
+int DefaultThreadCount() {
+  return ThreadCountFrom(std::getenv("QUILLON_THREADS"), std::thread::hardware_concurrency());
+}
+
+}  // namespace refdev

@@ -1,0 +1,71 @@
+// Worker threads that live as long as their owner and run batches of numbered
+// jobs. The calling thread takes part, so a pool of N threads starts N - 1.
+// Jobs are handed out from an atomic counter: which thread runs a job varies
+// from run to run, so callers make each job's result independent of that.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+#include <type_traits>
+#include <vector>
+
+namespace refdev {
+
+class ThreadPool {
+ public:
+  // `threads` counts the caller; 1 starts no thread.
+  explicit ThreadPool(int threads);
+  ~ThreadPool();
+  ThreadPool(const ThreadPool&) = delete;
+  ThreadPool& operator=(const ThreadPool&) = delete;
+
+  int Size() const { return static_cast<int>(workers_.size()) + 1; }
+
+  // Calls fn(job, thread) for every job in [0, jobs) on at most `maxThreads`
+  // threads (the caller is thread 0) and returns when all have finished.
+  // One run at a time: Run is not reentrant and not for concurrent callers.
+  template <typename Fn>
+  void Run(int jobs, int maxThreads, Fn&& fn) {
+    Dispatch(jobs, maxThreads, &fn, [](void* f, int job, int thread) {
+      (*static_cast<std::remove_reference_t<Fn>*>(f))(job, thread);
+    });
+  }
+
+ private:
+  using Invoke = void (*)(void*, int, int);
+  // One run's jobs. Runs take the slots in turn, so a helper that wakes late
+  // finds its run's slot either still its own (it checks the number) or
+  // already someone else's, never half rewritten: a slot is not reused while
+  // a helper looks at it.
+  struct Slot {
+    std::atomic<std::uint32_t> run{0};  // the run it serves, 0 while being set
+    std::atomic<int> users{0};          // helpers looking at it
+    std::atomic<int> next{0};           // the next job to hand out
+    std::atomic<int> done{0};           // jobs finished
+    int jobs = 0;
+    void* fn = nullptr;
+    Invoke invoke = nullptr;
+  };
+  static constexpr int kSlots = 4;
+
+  void Dispatch(int jobs, int maxThreads, void* fn, Invoke invoke);
+  static void Work(Slot& slot, int thread);
+  void WorkerLoop(int thread);
+
+  std::vector<std::thread> workers_;
+  // Run number << 8 | helpers taking part, or kStop: one word, so a worker
+  // always sees a run's number and its helper count together.
+  std::atomic<std::uint32_t> post_{0};
+  std::uint32_t lastRun_ = 0;
+  Slot slots_[kSlots];
+};
+
+// The number of threads a device uses: QUILLON_THREADS when it holds a number
+// from 1 to kMaxThreads, else the processor count up to kMaxDefaultThreads.
+constexpr int kMaxThreads = 64;
+constexpr int kMaxDefaultThreads = 8;
+int ThreadCountFrom(const char* setting, unsigned hardwareThreads);
+int DefaultThreadCount();
+
+}  // namespace refdev

@@ -1,0 +1,318 @@
+// Compiled once per instruction set through Highway's foreach_target.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "refdevice/tile_kernels.cpp"
+#include "refdevice/tile_kernels.h"
+
+#include <hwy/foreach_target.h>  // before highway.h
+#include <hwy/highway.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "refdevice/band_rasterizer.h"
+#include "refdevice/simd_kernels.h"
+#include "refdevice/simd_ops-inl.h"
+
+#ifndef REFDEVICE_TILE_KERNELS_ONCE
+#define REFDEVICE_TILE_KERNELS_ONCE
+namespace refdev {
+namespace {
+
+// The triangle's depth plane in double precision, z = base + ddx x + ddy y,
+// with a margin that covers the rounding of the plain code's single-
+// precision evaluation anywhere in a rectangle (each of its four operations
+// is off by at most half a unit in the last place of a value no larger than
+// `magnitude`; 2^-20 of it covers them many times over).
+struct DepthBound {
+  double base, ddx, ddy, margin;
+
+  DepthBound(const SetupTriangle& t, const PixelRect& r) {
+    ddx = t.z.ddx;
+    ddy = t.z.ddy;
+    base = t.z.at0 - ddx * t.refX - ddy * t.refY;
+    const double dx = std::max(std::fabs(r.x0 - static_cast<double>(t.refX)),
+                               std::fabs(r.x1 - 1 - static_cast<double>(t.refX)));
+    const double dy = std::max(std::fabs(r.y0 - static_cast<double>(t.refY)),
+                               std::fabs(r.y1 - 1 - static_cast<double>(t.refY)));
+    const double magnitude = std::fabs(t.z.at0) + std::fabs(ddx) * dx + std::fabs(ddy) * dy;
+    margin = magnitude * 0x1p-20 + 0x1p-40;
+  }
+
+  // The smallest 16-bit depth any pixel centre of `r` can get.
+  std::uint32_t Nearest16(const PixelRect& r) const {
+    const double low =
+        base + ddx * (ddx < 0 ? r.x1 - 1 : r.x0) + ddy * (ddy < 0 ? r.y1 - 1 : r.y0) - margin;
+    if (!(low > 0.0)) return 0;  // also a NaN plane: nothing can be skipped
+    if (low >= 1.0) return 65535;
+    return static_cast<std::uint32_t>(low * 65535.0 + 0.5);
+  }
+};
+
+}  // namespace
+}  // namespace refdev
+#endif
+
+HWY_BEFORE_NAMESPACE();
+namespace refdev {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+using simd::HWY_NAMESPACE::ClassifyBlockGrid;
+using simd::HWY_NAMESPACE::QuantizeDepth16;
+
+template <class DF>
+HWY_INLINE hn::Vec<DF> PlaneLanes(DF df, const Plane& p, hn::Vec<DF> dx, float dy) {
+  // at0 + ddx * dx + ddy * dy, left to right, as PlaneAt.
+  return hn::Add(hn::Add(hn::Set(df, p.at0), hn::Mul(hn::Set(df, p.ddx), dx)),
+                 hn::Set(df, p.ddy * dy));
+}
+
+// The pixel stage's float-to-channel rule: 0 for NaN and below, 255 from
+// 255 up, else the value plus one half, truncated.
+template <class DF>
+HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> ToByteLanes(DF df, hn::Vec<DF> v) {
+  const hn::Rebind<std::int32_t, DF> di;
+  const auto r = hn::ConvertTo(di, hn::Add(v, hn::Set(df, 0.5f)));
+  const auto high =
+      hn::IfThenElse(hn::RebindMask(di, v >= hn::Set(df, 255.0f)), hn::Set(di, 255), r);
+  return hn::IfThenElseZero(hn::RebindMask(di, v > hn::Zero(df)), high);
+}
+
+template <class DI>
+HWY_INLINE hn::Vec<DI> RoundedProduct(DI di, hn::Vec<DI> p) {
+  return hn::ShiftRight<8>(hn::Add(hn::Add(p, hn::ShiftRight<8>(p)), hn::Set(di, 128)));
+}
+
+void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const PixelRect& tile,
+                         const PixelRect& clip, std::uint16_t* blockFar, float* scratch) {
+  const int x0 = std::max(clip.x0, t.minX), x1 = std::min(clip.x1, t.maxX + 1);
+  const int y0 = std::max(clip.y0, t.minY), y1 = std::min(clip.y1, t.maxY + 1);
+  if (x0 >= x1 || y0 >= y1) return;
+  const int bx0 = (x0 - tile.x0) / kBlockSize, bx1 = (x1 - 1 - tile.x0) / kBlockSize;
+  const int by0 = (y0 - tile.y0) / kBlockSize, by1 = (y1 - 1 - tile.y0) / kBlockSize;
+  const int nbx = bx1 - bx0 + 1, nby = by1 - by0 + 1;
+  const int X0 = tile.x0 + bx0 * kBlockSize, Y0 = tile.y0 + by0 * kBlockSize;
+
+  // The whole part is skipped when its nearest depth is behind every block
+  // it touches: no classification, no block visits.
+  const DepthBound bound(t, {x0, y0, x1, y1});
+  std::uint16_t farthest = 0;
+  for (int by = by0; by <= by1; ++by)
+    for (int bx = bx0; bx <= bx1; ++bx)
+      farthest = std::max(farthest, blockFar[by * kTileBlocks + bx]);
+  if (bound.Nearest16({x0, y0, x1, y1}) > farthest) return;
+
+  std::int64_t at[3], sx[3], sy[3];
+  for (int k = 0; k < 3; ++k) {
+    at[k] = EdgeAt(t.edge[k], t.minX, t.minY, X0, Y0);
+    sx[k] = t.edge[k].stepX;
+    sy[k] = t.edge[k].stepY;
+  }
+  std::uint8_t cls[kTileBlocks * kTileBlocks];
+  ClassifyBlockGrid(at, sx, sy, kBlockSize, kBlockSize, nbx, nby, cls);
+
+  const hn::CappedTag<float, kBlockSize> df;
+  const hn::Rebind<std::int32_t, decltype(df)> di;
+  const hn::Rebind<std::uint16_t, decltype(df)> d16;
+  const hn::Rebind<std::uint32_t, decltype(df)> du;
+  const int N = static_cast<int>(hn::Lanes(df));
+  constexpr int kChunks = kBlockSize / static_cast<int>(hn::MaxLanes(df)) > 0
+                              ? kBlockSize / static_cast<int>(hn::MaxLanes(df))
+                              : 1;
+  using VI = hn::Vec<decltype(di)>;
+  using VF = hn::Vec<decltype(df)>;
+
+  // The edge functions' change across a block row, lane by lane, while it
+  // fits 32 bits; rows whose values are larger take 64 bits.
+  bool narrowSteps = true;
+  for (int k = 0; k < 3; ++k) narrowSteps &= std::llabs(sx[k]) < (std::int64_t{1} << 26);
+  VI ramp[3][kChunks];
+  for (int k = 0; k < 3; ++k)
+    for (int ci = 0; ci < kChunks; ++ci)
+      ramp[k][ci] = hn::Mul(hn::Set(di, narrowSteps ? static_cast<std::int32_t>(sx[k]) : 0),
+                            hn::Iota(di, ci * N));
+
+  for (int by = 0; by < nby; ++by) {
+    for (int bx = 0; bx < nbx; ++bx) {
+      const std::uint8_t c = cls[by * nbx + bx];
+      if (c == simd::kBlockOut) continue;
+      const int px0 = X0 + bx * kBlockSize, py0 = Y0 + by * kBlockSize;
+      const PixelRect r{std::max(px0, x0), std::max(py0, y0), std::min(px0 + kBlockSize, x1),
+                        std::min(py0 + kBlockSize, y1)};
+      std::uint16_t& far = blockFar[(by0 + by) * kTileBlocks + bx0 + bx];
+      // LESSEQUAL: the whole block fails when its nearest depth is behind
+      // everything stored there.
+      if (bound.Nearest16(r) > far) continue;
+      if (px0 + kBlockSize > tile.x1) {
+        // A block cut by the tile's right edge: lanes past it belong to
+        // another tile. The plain code draws it; its writes keep the bound.
+        RasterTriangle(*g.d, t, r, scratch);
+        continue;
+      }
+      // What depends on the column only: the lanes' offsets from the
+      // reference point, the columns inside the rectangle, and the part of
+      // the depth plane before its y term (PlaneAt adds that last).
+      VF dx[kChunks], zx[kChunks];
+      hn::Mask<decltype(di)> inX[kChunks];
+      for (int ci = 0; ci < kChunks; ++ci) {
+        const auto xi = hn::Iota(di, px0 + ci * N);
+        inX[ci] = hn::And(xi > hn::Set(di, r.x0 - 1), hn::Set(di, r.x1) > xi);
+        dx[ci] = hn::Sub(hn::ConvertTo(df, xi), hn::Set(df, t.refX));
+        zx[ci] = hn::Add(hn::Set(df, t.z.at0), hn::Mul(hn::Set(df, t.z.ddx), dx[ci]));
+      }
+      std::int64_t e[3];
+      for (int k = 0; k < 3; ++k) e[k] = at[k] + sx[k] * (bx * kBlockSize) + sy[k] * (r.y0 - Y0);
+      bool wrote = false;
+      for (int y = r.y0; y < r.y1; ++y, e[0] += sy[0], e[1] += sy[1], e[2] += sy[2]) {
+        const float dy = static_cast<float>(y) - t.refY;
+        bool narrow = narrowSteps;
+        for (int k = 0; k < 3; ++k) narrow &= std::llabs(e[k]) < (std::int64_t{1} << 30);
+        alignas(32) std::int32_t wide[kBlockSize];
+        if (c != simd::kBlockIn && !narrow)
+          for (int i = 0; i < kBlockSize; ++i)
+            wide[i] = ((e[0] + sx[0] * i) | (e[1] + sx[1] * i) | (e[2] + sx[2] * i)) >= 0 ? -1 : 0;
+        std::uint16_t* depthRow = g.depth + static_cast<std::size_t>(y) * g.depthWidth + px0;
+        auto* colourRow =
+            reinterpret_cast<std::uint32_t*>(g.target + static_cast<std::size_t>(y) * g.pitch) +
+            px0;
+        const auto zy = hn::Set(df, t.z.ddy * dy);
+        for (int ci = 0; ci < kChunks; ++ci) {
+          const int i = ci * N;
+          auto cover = inX[ci];
+          if (c != simd::kBlockIn) {
+            if (narrow) {
+              auto any = hn::Add(hn::Set(di, static_cast<std::int32_t>(e[0])), ramp[0][ci]);
+              any = hn::Or(any, hn::Add(hn::Set(di, static_cast<std::int32_t>(e[1])), ramp[1][ci]));
+              any = hn::Or(any, hn::Add(hn::Set(di, static_cast<std::int32_t>(e[2])), ramp[2][ci]));
+              cover = hn::And(cover, any > hn::Set(di, -1));
+            } else {
+              cover = hn::And(cover, hn::MaskFromVec(hn::LoadU(di, wide + i)));
+            }
+          }
+          if (hn::AllFalse(di, cover)) continue;
+          const auto q = QuantizeDepth16(df, hn::Add(zx[ci], zy));
+          const auto stored = hn::PromoteTo(di, hn::LoadU(d16, depthRow + i));
+          const auto pass = hn::AndNot(q > stored, cover);
+          if (hn::AllFalse(di, pass)) continue;
+          hn::StoreU(hn::DemoteTo(d16, hn::IfThenElse(pass, q, stored)), d16, depthRow + i);
+          wrote = true;
+
+          const auto rhw = PlaneLanes(df, t.rhw, dx[ci], dy);
+          const auto inv = hn::IfThenElseZero(rhw > hn::Zero(df), hn::Div(hn::Set(df, 1.0f), rhw));
+          hn::Vec<decltype(di)> ch[4];
+          for (int k = 0; k < 4; ++k) {
+            const auto a = PlaneLanes(df, t.attr[g.slot[k]], dx[ci], dy);
+            ch[k] = ToByteLanes(df, g.perspective[k] ? hn::Mul(a, inv) : a);
+          }
+          const auto old = hn::BitCast(di, hn::LoadU(du, colourRow + i));
+          if (g.blend) {
+            // Channels and factors are at most 255, so each product fits the
+            // low 16 bits of its lane: multiply as 16-bit lanes (one cheap
+            // instruction, where a 32-bit multiply is two slow ones).
+            auto mul = [&](VI a, VI b) {
+#if HWY_TARGET == HWY_SCALAR
+              return hn::Mul(a, b);
+#else
+              const hn::Repartition<std::uint16_t, decltype(di)> dw;
+              return hn::BitCast(di, hn::Mul(hn::BitCast(dw, a), hn::BitCast(dw, b)));
+#endif
+            };
+            const auto alpha = ch[3];
+            const auto inverse = hn::Sub(hn::Set(di, 255), alpha);
+            const int shifts[4] = {16, 8, 0, 24};
+            // A target without alpha stores 0xFF there whatever the blend gives.
+            const int channels = g.keepAlpha ? 4 : 3;
+            for (int k = 0; k < channels; ++k) {
+              // Stored as unsigned 0..255, so the arithmetic shift of the
+              // alpha byte needs the mask.
+              const auto dst = hn::And(hn::ShiftRightSame(old, shifts[k]), hn::Set(di, 255));
+              ch[k] = hn::Min(hn::Add(RoundedProduct(di, mul(ch[k], alpha)),
+                                      RoundedProduct(di, mul(dst, inverse))),
+                              hn::Set(di, 255));
+            }
+          }
+          auto packed = hn::Or(hn::Or(hn::ShiftLeft<16>(ch[0]), hn::ShiftLeft<8>(ch[1])), ch[2]);
+          packed =
+              hn::Or(packed, g.keepAlpha ? hn::ShiftLeft<24>(ch[3])
+                                         : hn::Set(di, static_cast<std::int32_t>(0xFF000000u)));
+          hn::StoreU(hn::BitCast(du, hn::IfThenElse(pass, packed, old)), du, colourRow + i);
+        }
+      }
+      if (wrote) {
+        // Writes under LESSEQUAL only bring depths nearer: tighten the bound.
+        const int rows = std::min(kBlockSize, tile.y1 - py0);
+        auto m = hn::Zero(d16);
+        for (int yy = 0; yy < rows; ++yy)
+          for (int i = 0; i < kBlockSize; i += N)
+            m = hn::Max(
+                m, hn::LoadU(
+                       d16, g.depth + static_cast<std::size_t>(py0 + yy) * g.depthWidth + px0 + i));
+        alignas(32) std::uint16_t lanes[kBlockSize];
+        hn::StoreU(m, d16, lanes);
+        far = *std::max_element(lanes, lanes + N);
+      }
+    }
+  }
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace refdev
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace refdev {
+
+HWY_EXPORT(GouraudTriangleImpl);
+
+void GouraudTriangle(const GouraudDraw& g, const SetupTriangle& t, const PixelRect& tile,
+                     const PixelRect& clip, std::uint16_t* blockFar, float* scratch) {
+  HWY_DYNAMIC_DISPATCH(GouraudTriangleImpl)(g, t, tile, clip, blockFar, scratch);
+}
+
+bool PrepareGouraud(const DrawDescription& d, GouraudDraw& g) {
+  const DrawKey& k = d.key;
+  const PixelContext& px = d.pixel;
+  const bool blendOk =
+      !k.blend || (k.srcBlend == D3DBLEND_SRCALPHA && k.destBlend == D3DBLEND_INVSRCALPHA &&
+                   k.blendOp == D3DBLENDOP_ADD);
+  const bool formatOk = k.targetFormat == D3DFMT_X8R8G8B8 || k.targetFormat == D3DFMT_A8R8G8B8;
+  if (k.flat || k.stages || k.specularAdd || k.fog != kFogOff || k.alphaFunc ||
+      k.depthFunc != D3DCMP_LESSEQUAL || !k.depthWrite || k.depthBits != 16 || k.stencil ||
+      !blendOk || k.writeMask != 0xF || !formatOk || k.derivatives || d.interpCount != 4 ||
+      !px.depthTest || !px.earlyDepth || !px.depth || px.depth->d16.empty() || !px.target ||
+      px.bpp != 4)
+    return false;
+  for (int c = 0; c < 4; ++c) g.slot[c] = -1;
+  for (int j = 0; j < d.interpCount; ++j) {
+    const int a = d.interp[j];
+    if (a < kDiffR || a > kDiffA) return false;
+    g.slot[a - kDiffR] = j;
+    g.perspective[a - kDiffR] = d.perspective[j];
+  }
+  for (int c = 0; c < 4; ++c)
+    if (g.slot[c] < 0) return false;
+  g.d = &d;
+  g.blend = k.blend;
+  g.keepAlpha = k.targetFormat == D3DFMT_A8R8G8B8;
+  g.depth = px.depth->d16.data();
+  g.depthWidth = px.depth->width;
+  g.target = px.target->bytes.data();
+  g.pitch = px.target->pitch;
+  return true;
+}
+
+void FarthestDepths(const std::uint16_t* depth, int depthWidth, const PixelRect& tile,
+                    std::uint16_t* blockFar) {
+  for (int b = 0; b < kTileBlocks * kTileBlocks; ++b) blockFar[b] = 0;
+  for (int y = tile.y0; y < tile.y1; ++y) {
+    const std::uint16_t* row = depth + static_cast<std::size_t>(y) * depthWidth;
+    std::uint16_t* far = blockFar + ((y - tile.y0) / kBlockSize) * kTileBlocks;
+    for (int x = tile.x0; x < tile.x1; ++x) {
+      std::uint16_t& f = far[(x - tile.x0) / kBlockSize];
+      f = std::max(f, row[x]);
+    }
+  }
+}
+
+}  // namespace refdev
+#endif

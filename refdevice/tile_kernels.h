@@ -1,0 +1,50 @@
+// Specialised kernels of the tiled rasterizer: the same pixels as the plain
+// per-pixel code for one family of draw keys, a block of 8x8 pixels at a time
+// and several pixels per instruction. Draws of other keys take the plain code.
+#pragma once
+
+#include <cstdint>
+
+#include "refdevice/draw_description.h"
+#include "refdevice/setup_primitives.h"
+
+namespace refdev {
+
+constexpr int kTileSize = 64;
+constexpr int kBlockSize = 8;
+constexpr int kTileBlocks = kTileSize / kBlockSize;  // per side
+
+// Gouraud-shaded diffuse colour without texture, fog, specular, alpha or
+// stencil test, a 16-bit depth buffer tested LESSEQUAL with writes, blending
+// off or SRCALPHA / INVSRCALPHA, all channels written to X8R8G8B8 or
+// A8R8G8B8: the spinning cloud's draws.
+struct GouraudDraw {
+  const DrawDescription* d = nullptr;
+  int slot[4] = {};  // plane of red, green, blue and alpha
+  bool perspective[4] = {};
+  bool blend = false;
+  bool keepAlpha = false;  // the target stores alpha
+  std::uint16_t* depth = nullptr;
+  int depthWidth = 0;
+  std::uint8_t* target = nullptr;
+  int pitch = 0;
+};
+
+// Fills `g` and returns true when the draw has such a key.
+bool PrepareGouraud(const DrawDescription& d, GouraudDraw& g);
+
+// Draws the part of `t` inside `clip`, a rectangle of the tile `tile` (whose
+// origin is a multiple of kTileSize) and of the draw's viewport. blockFar[]
+// holds for each 8x8 block of the tile a value no nearer than any depth stored
+// in it; blocks the triangle is entirely behind are skipped, and the bound is
+// tightened where the kernel writes. `scratch` is for the plain code, which
+// draws blocks cut by the tile's edge.
+void GouraudTriangle(const GouraudDraw& g, const SetupTriangle& t, const PixelRect& tile,
+                     const PixelRect& clip, std::uint16_t* blockFar, float* scratch);
+
+// The farthest depth stored in each 8x8 block of `tile` (rows and columns
+// past the tile's edge count as nothing).
+void FarthestDepths(const std::uint16_t* depth, int depthWidth, const PixelRect& tile,
+                    std::uint16_t* blockFar);
+
+}  // namespace refdev

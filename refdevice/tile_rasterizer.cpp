@@ -1,0 +1,367 @@
+#include "refdevice/tile_rasterizer.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "refdevice/band_rasterizer.h"
+#include "formats/pixel_format.h"
+#include "refdevice/simd_kernels.h"
+#include "refdevice/thread_pool.h"
+#include "refdevice/tile_kernels.h"
+
+namespace refdev {
+namespace {
+
+// A tile's command: its kind in the top bits, the index of what it refers to
+// in the frame's lists below.
+enum Kind : std::uint32_t { kDraw = 0, kTriangle = 1, kLine = 2, kPoint = 3, kClear = 4 };
+constexpr int kKindShift = 29;
+constexpr std::uint32_t kIndexMask = (1u << kKindShift) - 1;
+
+// Below this many pixels of work a frame is drawn on the calling thread: a
+// wake-up would cost more than it saves.
+constexpr long kParallelPixels = 16 * 1024;
+
+PixelRect Intersect(const PixelRect& a, const PixelRect& b) {
+  return {std::max(a.x0, b.x0), std::max(a.y0, b.y0), std::min(a.x1, b.x1), std::min(a.y1, b.y1)};
+}
+bool Empty(const PixelRect& r) { return r.x0 >= r.x1 || r.y0 >= r.y1; }
+
+struct Tile {
+  PixelRect rect;
+  std::vector<std::uint32_t> commands;
+  std::uint32_t lastDraw = ~0u;  // the draw whose command the list holds last
+  // The farthest depth of each 8x8 block, valid for `boundsOf` only.
+  std::array<std::uint16_t, kTileBlocks * kTileBlocks> blockFar{};
+  const DepthBuffer* boundsOf = nullptr;
+};
+
+// Lists that grow to the largest frame seen and are then reused.
+template <typename T>
+struct FrameList {
+  std::vector<T> items;
+  std::size_t count = 0;
+  std::uint32_t Add(const T& v) {
+    if (count == items.size()) items.resize(std::max<std::size_t>(64, items.size() * 2));
+    items[count] = v;
+    return static_cast<std::uint32_t>(count++);
+  }
+};
+
+}  // namespace
+
+struct TileRasterizer::Impl {
+  ThreadPool pool;
+  int threads;
+  int tilesX = 0, tilesY = 0;
+  std::vector<Tile> tiles;
+  std::vector<int> active;  // tiles with commands, in index order
+  FrameList<DrawDescription> draws;
+  FrameList<SetupTriangle> triangles;
+  FrameList<SetupLine> lines;
+  FrameList<SetupPoint> points;
+  FrameList<ClearCommand> clears;
+  std::vector<GouraudDraw> gouraud;                     // per draw; d == nullptr: no kernel
+  std::vector<std::array<float, kPixelAttrs>> scratch;  // per thread
+  long work = 0;                                        // pixels, roughly
+  bool texturedDraw = false;                            // the current draw samples a texture
+  DrawDescription kept;
+  std::array<std::uint8_t, 64 * 64> tileClass{};
+
+  explicit Impl(int n)
+      : pool(n > 0 ? n : DefaultThreadCount()),
+        threads(pool.Size()),
+        scratch(static_cast<std::size_t>(pool.Size())) {}
+
+  // Makes the grid cover w x h pixels, drawing what is pending first.
+  void Cover(int w, int h) {
+    const int tx = (w + kTileSize - 1) / kTileSize, ty = (h + kTileSize - 1) / kTileSize;
+    if (tx <= tilesX && ty <= tilesY) return;
+    Flush();
+    tilesX = std::max(tx, tilesX);
+    tilesY = std::max(ty, tilesY);
+    tiles.assign(static_cast<std::size_t>(tilesX * tilesY), Tile{});
+    for (int y = 0; y < tilesY; ++y)
+      for (int x = 0; x < tilesX; ++x)
+        tiles[static_cast<std::size_t>(y * tilesX + x)].rect = {
+            x * kTileSize, y * kTileSize, (x + 1) * kTileSize, (y + 1) * kTileSize};
+  }
+
+  void Push(int tx, int ty, std::uint32_t command) {
+    Tile& t = tiles[static_cast<std::size_t>(ty * tilesX + tx)];
+    if (t.commands.empty()) active.push_back(ty * tilesX + tx);
+    t.commands.push_back(command);
+  }
+
+  // Appends a primitive's command to tile (tx, ty), after its draw's.
+  void PushPrimitive(int tx, int ty, std::uint32_t command) {
+    Tile& t = tiles[static_cast<std::size_t>(ty * tilesX + tx)];
+    const auto draw = static_cast<std::uint32_t>(draws.count - 1);
+    if (t.lastDraw != draw) {
+      Push(tx, ty, kDraw << kKindShift | draw);
+      t.lastDraw = draw;
+    }
+    Push(tx, ty, command);
+  }
+
+  // Tiles a pixel rectangle touches, clamped to the grid.
+  void TileRange(const PixelRect& r, int& tx0, int& ty0, int& tx1, int& ty1) const {
+    tx0 = std::clamp(r.x0 / kTileSize, 0, tilesX - 1);
+    ty0 = std::clamp(r.y0 / kTileSize, 0, tilesY - 1);
+    tx1 = std::clamp((r.x1 - 1) / kTileSize, 0, tilesX - 1);
+    ty1 = std::clamp((r.y1 - 1) / kTileSize, 0, tilesY - 1);
+  }
+
+  void BinTriangle(const SetupTriangle& t, std::uint32_t index) {
+    const PixelRect box{t.minX, t.minY, t.maxX + 1, t.maxY + 1};
+    int tx0, ty0, tx1, ty1;
+    TileRange(box, tx0, ty0, tx1, ty1);
+    work += static_cast<long>(box.x1 - box.x0) * (box.y1 - box.y0);
+    const std::uint32_t command = kTriangle << kKindShift | index;
+    const int nx = tx1 - tx0 + 1, ny = ty1 - ty0 + 1;
+    if (nx * ny <= 2 || nx > 64 || ny > 64) {
+      for (int ty = ty0; ty <= ty1; ++ty)
+        for (int tx = tx0; tx <= tx1; ++tx) PushPrimitive(tx, ty, command);
+      return;
+    }
+    // Large triangles: skip the tiles of the box that no edge lets in.
+    std::int64_t at[3], sx[3], sy[3];
+    for (int k = 0; k < 3; ++k) {
+      at[k] = EdgeAt(t.edge[k], t.minX, t.minY, tx0 * kTileSize, ty0 * kTileSize);
+      sx[k] = t.edge[k].stepX;
+      sy[k] = t.edge[k].stepY;
+    }
+    simd::ClassifyBlocks(at, sx, sy, kTileSize, kTileSize, nx, ny, tileClass.data());
+    for (int ty = ty0; ty <= ty1; ++ty)
+      for (int tx = tx0; tx <= tx1; ++tx)
+        if (tileClass[static_cast<std::size_t>((ty - ty0) * nx + tx - tx0)] != simd::kBlockOut)
+          PushPrimitive(tx, ty, command);
+  }
+
+  void Flush() {
+    if (!active.empty()) {
+      // Someone else may have written the depth buffer since the last frame.
+      for (int i : active) tiles[static_cast<std::size_t>(i)].boundsOf = nullptr;
+      // The kept descriptions no longer move: point the kernels at them.
+      for (std::size_t i = 0; i < draws.count; ++i)
+        if (gouraud[i].d) gouraud[i].d = &draws.items[i];
+      pool.Run(static_cast<int>(active.size()), work < kParallelPixels ? 1 : threads,
+               [this](int job, int thread) {
+                 RunTile(tiles[static_cast<std::size_t>(active[static_cast<std::size_t>(job)])],
+                         thread);
+               });
+    }
+    active.clear();
+    draws.count = triangles.count = lines.count = points.count = clears.count = 0;
+    work = 0;
+  }
+
+  // Adds `draw` to the frame's draws as the current one.
+  void AddDraw(const DrawDescription& draw) {
+    const auto index = draws.Add(draw);
+    if (gouraud.size() < draws.items.size()) gouraud.resize(draws.items.size());
+    GouraudDraw& g = gouraud[index];
+    g = GouraudDraw{};
+    if (!PrepareGouraud(draws.items[index], g)) g.d = nullptr;
+    texturedDraw = false;
+    for (int st = 0; st < draw.pixel.stageCount; ++st)
+      texturedDraw |= draw.pixel.stages[st].texture != nullptr;
+  }
+
+  // A texture may be rewritten between two draws of a scene while it stays
+  // bound, without a Finish: draw a textured draw's primitives at once, as
+  // the band rasterizer does, and keep the draw current for the next ones.
+  void AfterPrimitives() {
+    if (!texturedDraw) return;
+    kept = draws.items[draws.count - 1];
+    Flush();
+    AddDraw(kept);
+  }
+
+  // The clear of the common formats through the vectorised fills; the
+  // others through the plain code.
+  static void FastClear(const ClearCommand& c, const PixelRect& part) {
+    const bool colour32 =
+        c.target && (c.target->format == D3DFMT_X8R8G8B8 || c.target->format == D3DFMT_A8R8G8B8);
+    const bool depth16 = c.depth && !c.depth->d16.empty();
+    if ((c.flags & D3DCLEAR_STENCIL) || ((c.flags & D3DCLEAR_TARGET) && !colour32) ||
+        ((c.flags & D3DCLEAR_ZBUFFER) && !depth16)) {
+      ClearRect(c, part);
+      return;
+    }
+    std::uint32_t pixel = c.colour;
+    if (c.flags & D3DCLEAR_TARGET)
+      EncodePixel(c.target->format, c.colour, reinterpret_cast<std::uint8_t*>(&pixel));
+    const auto n = static_cast<std::size_t>(part.x1 - part.x0);
+    for (int y = part.y0; y < part.y1; ++y) {
+      if (c.flags & D3DCLEAR_TARGET)
+        simd::Fill32(reinterpret_cast<std::uint32_t*>(c.target->Row(y)) + part.x0, n, pixel);
+      if (c.flags & D3DCLEAR_ZBUFFER)
+        simd::Fill16(c.depth->d16.data() + static_cast<std::size_t>(y) * c.depth->width + part.x0,
+                     n, static_cast<std::uint16_t>(c.depthValue));
+    }
+  }
+
+  // Sets the bounds of the blocks a depth clear reaches.
+  static void ClearBounds(Tile& tile, const ClearCommand& c, const PixelRect& part) {
+    const DepthBuffer* depth = c.depth;
+    const auto v = static_cast<std::uint16_t>(c.depthValue);
+    const PixelRect whole = Intersect(tile.rect, {0, 0, depth->width, depth->height});
+    if (depth->d16.empty()) {
+      tile.boundsOf = nullptr;
+    } else if (part.x0 == whole.x0 && part.y0 == whole.y0 && part.x1 == whole.x1 &&
+               part.y1 == whole.y1) {
+      tile.blockFar.fill(v);
+      tile.boundsOf = depth;
+    } else if (tile.boundsOf == depth) {
+      // A block the clear covers takes its depth; one it reaches into holds
+      // at most the farther of the two.
+      for (int b = 0; b < kTileBlocks * kTileBlocks; ++b) {
+        const int x = tile.rect.x0 + (b % kTileBlocks) * kBlockSize;
+        const int y = tile.rect.y0 + (b / kTileBlocks) * kBlockSize;
+        const PixelRect block = Intersect({x, y, x + kBlockSize, y + kBlockSize}, whole);
+        const PixelRect in = Intersect(block, part);
+        if (Empty(block) || Empty(in)) continue;
+        auto& far = tile.blockFar[static_cast<std::size_t>(b)];
+        const bool covers =
+            in.x0 == block.x0 && in.y0 == block.y0 && in.x1 == block.x1 && in.y1 == block.y1;
+        far = covers ? v : std::max(far, v);
+      }
+    }
+  }
+
+  void RunTile(Tile& tile, int thread) {
+    float* s = scratch[static_cast<std::size_t>(thread)].data();
+    const DrawDescription* d = nullptr;
+    const GouraudDraw* g = nullptr;
+    PixelRect clip{};
+    PixelRect kernelTile{};
+    for (const std::uint32_t command : tile.commands) {
+      const std::uint32_t index = command & kIndexMask;
+      switch (command >> kKindShift) {
+        case kDraw: {
+          d = &draws.items[index];
+          g = gouraud[index].d ? &gouraud[index] : nullptr;
+          clip = Intersect(tile.rect, d->viewport);
+          std::fill(s, s + kPixelAttrs, 0.0f);
+          if (g) {
+            const PixelContext& px = d->pixel;
+            kernelTile = Intersect(tile.rect, {0, 0, std::min(px.target->width, px.depth->width),
+                                               std::min(px.target->height, px.depth->height)});
+            if (tile.boundsOf != px.depth) {
+              FarthestDepths(g->depth, g->depthWidth, kernelTile, tile.blockFar.data());
+              tile.boundsOf = px.depth;
+            }
+          } else if (d->pixel.depth && (d->pixel.depthWrite || d->pixel.stencilTest)) {
+            tile.boundsOf = nullptr;  // the plain code may write any depth
+          }
+          break;
+        }
+        case kTriangle:
+          if (Empty(clip)) break;
+          if (g)
+            GouraudTriangle(*g, triangles.items[index], kernelTile, clip, tile.blockFar.data(), s);
+          else
+            RasterTriangle(*d, triangles.items[index], clip, s);
+          break;
+        case kLine:
+          if (!Empty(clip)) RasterLine(*d, lines.items[index], clip, s);
+          break;
+        case kPoint:
+          if (!Empty(clip)) RasterPoint(*d, points.items[index], clip, s);
+          break;
+        case kClear: {
+          const ClearCommand& c = clears.items[index];
+          const PixelRect part = Intersect(tile.rect, c.rect);
+          if (Empty(part)) break;
+          FastClear(c, part);
+          if (c.flags & D3DCLEAR_ZBUFFER) ClearBounds(tile, c, part);
+          break;
+        }
+      }
+    }
+    tile.commands.clear();
+    tile.lastDraw = ~0u;
+  }
+};
+
+TileRasterizer::TileRasterizer(int threads) : impl_(std::make_unique<Impl>(threads)) {}
+TileRasterizer::~TileRasterizer() = default;
+
+void TileRasterizer::Clear(const ClearCommand& clear) {
+  Impl& m = *impl_;
+  if (Empty(clear.rect)) return;
+  m.Cover(clear.rect.x1, clear.rect.y1);
+  const auto index = m.clears.Add(clear);
+  // Filling memory gains little from a second thread.
+  m.work += static_cast<long>(clear.rect.x1 - clear.rect.x0) * (clear.rect.y1 - clear.rect.y0) / 64;
+  int tx0, ty0, tx1, ty1;
+  m.TileRange(clear.rect, tx0, ty0, tx1, ty1);
+  for (int ty = ty0; ty <= ty1; ++ty)
+    for (int tx = tx0; tx <= tx1; ++tx) m.Push(tx, ty, kClear << kKindShift | index);
+}
+
+void TileRasterizer::BeginDraw(const DrawDescription& draw) {
+  Impl& m = *impl_;
+  if (draw.pixel.target) m.Cover(draw.pixel.target->width, draw.pixel.target->height);
+  m.Cover(draw.viewport.x1, draw.viewport.y1);
+  m.AddDraw(draw);
+}
+
+void TileRasterizer::Triangles(const SetupTriangle* triangles, std::size_t count) {
+  Impl& m = *impl_;
+  for (std::size_t i = 0; i < count; ++i)
+    m.BinTriangle(triangles[i], m.triangles.Add(triangles[i]));
+  m.AfterPrimitives();
+}
+
+void TileRasterizer::Lines(const SetupLine* lines, std::size_t count) {
+  Impl& m = *impl_;
+  for (std::size_t i = 0; i < count; ++i) {
+    const SetupLine& l = lines[i];
+    const auto index = m.lines.Add(l);
+    // Pixels lie within half a pixel of the line's ends' box.
+    const float fx0 = std::min(l.v[0].x, l.v[1].x), fx1 = std::max(l.v[0].x, l.v[1].x);
+    const float fy0 = std::min(l.v[0].y, l.v[1].y), fy1 = std::max(l.v[0].y, l.v[1].y);
+    const PixelRect& vp = m.draws.items[m.draws.count - 1].viewport;
+    auto clampTo = [](float v, int lo, int hi) {
+      return v != v
+                 ? lo
+                 : static_cast<int>(std::clamp(v, static_cast<float>(lo), static_cast<float>(hi)));
+    };
+    const PixelRect box =
+        Intersect(vp, {clampTo(fx0 - 2, vp.x0, vp.x1), clampTo(fy0 - 2, vp.y0, vp.y1),
+                       clampTo(fx1 + 2, vp.x0, vp.x1), clampTo(fy1 + 2, vp.y0, vp.y1)});
+    if (Empty(box)) continue;
+    m.work += static_cast<long>(box.x1 - box.x0) + (box.y1 - box.y0);
+    int tx0, ty0, tx1, ty1;
+    m.TileRange(box, tx0, ty0, tx1, ty1);
+    for (int ty = ty0; ty <= ty1; ++ty)
+      for (int tx = tx0; tx <= tx1; ++tx) m.PushPrimitive(tx, ty, kLine << kKindShift | index);
+  }
+  m.AfterPrimitives();
+}
+
+void TileRasterizer::Points(const SetupPoint* points, std::size_t count) {
+  Impl& m = *impl_;
+  for (std::size_t i = 0; i < count; ++i) {
+    const SetupPoint& p = points[i];
+    const auto index = m.points.Add(p);
+    if (p.px < 0 || p.py < 0 || p.px >= m.tilesX * kTileSize || p.py >= m.tilesY * kTileSize)
+      continue;
+    m.work += 1;
+    m.PushPrimitive(p.px / kTileSize, p.py / kTileSize, kPoint << kKindShift | index);
+  }
+  m.AfterPrimitives();
+}
+
+void TileRasterizer::Finish() { impl_->Flush(); }
+
+void TileRasterizer::SetThreads(int threads) {
+  impl_->threads = std::clamp(threads, 1, impl_->pool.Size());
+}
+
+int TileRasterizer::Threads() const { return impl_->threads; }
+
+}  // namespace refdev
