@@ -77,6 +77,15 @@ Agreement OnBoth(const std::function<void(Direct3DDevice8&)>& draw,
   return CompareAgreement(p.reference, p.hardware);
 }
 
+// The pixels where two pictures differ at all.
+std::vector<std::pair<int, int>> Differences(const Pictures& p) {
+  std::vector<std::pair<int, int>> at;
+  for (int y = 0; y < p.reference.height; ++y)
+    for (int x = 0; x < p.reference.width; ++x)
+      if ((p.reference.At(x, y) ^ p.hardware.At(x, y)) & 0xFFFFFFu) at.emplace_back(x, y);
+  return at;
+}
+
 struct ScreenVertex {
   float x, y, z, rhw;
   DWORD diffuse, specular;
@@ -247,6 +256,34 @@ TEST(GlDevice, FansAndVertexBuffersOfTransformedVerticesAgree) {
     d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     EXPECT_EQ(d.DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 4), 0);
   }));
+}
+
+TEST(GlDevice, EdgesThroughPixelCentresFollowTheTopLeftRule) {
+  REQUIRE_GL();
+  // Solid shapes whose edges pass exactly through pixel centres, or whose
+  // corners lie half way between two sub-pixel steps: which pixels they
+  // cover is decided by the fill rule and the snapping alone, so both
+  // devices must cover the very same pixels.
+  const Pictures p = DrawOnBoth([](Direct3DDevice8& d) {
+    d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
+    d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    d.SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    Quad(d, 2, 2, 12, 9, 0xFFFF0000u, 0xFFFF0000u);
+    Quad(d, 12, 9, 2, 16, 0xFF00FF00u, 0xFF00FF00u);  // the other winding
+    const float tie = 0.5f / 256.0f;                  // half a sub-pixel step
+    Quad(d, 16 + tie, 2 + tie, 26 + tie, 12 - tie, 0xFF0000FFu, 0xFF0000FFu);
+    Quad(d, 16 - tie, 14 - tie, 26 - tie, 24 + tie, 0xFFFFFF00u, 0xFFFFFF00u);
+    // Sloped edges through centres: (30, 2) to (50, 12) to (30, 22).
+    const ScreenVertex tri[6] = {
+        {30, 2, 0.5f, 1, 0xFFFFFFFFu, 0, 0, 0},  {50, 12, 0.5f, 1, 0xFFFFFFFFu, 0, 0, 0},
+        {30, 22, 0.5f, 1, 0xFFFFFFFFu, 0, 0, 0}, {60, 24, 0.5f, 1, 0xFF00FFFFu, 0, 0, 0},
+        {40, 44, 0.5f, 1, 0xFF00FFFFu, 0, 0, 0}, {60, 44, 0.5f, 1, 0xFF00FFFFu, 0, 0, 0}};
+    d.SetVertexShader(kScreenFvf);
+    EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, tri, sizeof(ScreenVertex)), 0);
+  });
+  const auto at = Differences(p);
+  ASSERT_TRUE(at.empty()) << at.size() << " pixels differ, the first at (" << at[0].first << ", "
+                          << at[0].second << ")";
 }
 
 TEST(GlDevice, OneProgramPerDrawDescription) {
