@@ -47,7 +47,6 @@ HRESULT SdlDisplayHost::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETE
   if (!window || target != host_.WindowHandle()) return D3DERR_INVALIDCALL;
 
   fullScreen_ = !params.Windowed;
-  keepAspect_ = false;
   retrace_ = {};
   interval_ = params.FullScreen_PresentationInterval;
   if (!fullScreen_) {
@@ -94,7 +93,6 @@ HRESULT SdlDisplayHost::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETE
     SDL_ShowWindow(window);
     if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
       return D3DERR_INVALIDCALL;
-    keepAspect_ = true;
   }
   SDL_RaiseWindow(window);
   if (options_.vsync && refresh > 0 && interval_ != D3DPRESENT_INTERVAL_IMMEDIATE) {
@@ -162,8 +160,9 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
     surfaceH_ = surface->h;
     frameW_ = frame.width;
     frameH_ = frame.height;
-    placement_ = keepAspect_ ? FitWithAspect(frameW_, frameH_, surfaceW_, surfaceH_)
-                             : Placement{0, 0, surfaceW_, surfaceH_};
+    // A screen or window of another size shows the frame with its aspect
+    // kept, as the OpenGL device presents it.
+    placement_ = FitWithAspect(frameW_, frameH_, surfaceW_, surfaceH_);
     columns_.resize(static_cast<std::size_t>(std::max(placement_.width, 0)));
     for (int x = 0; x < placement_.width; ++x)
       columns_[static_cast<std::size_t>(x)] = static_cast<std::int32_t>(

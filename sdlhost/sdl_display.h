@@ -55,7 +55,6 @@ class SdlDisplayHost final : public DisplayHost {
   D3DDISPLAYMODE desktop_{};
   bool attached_ = false;
   bool fullScreen_ = false;  // the device is full screen (maybe shown in a window)
-  bool keepAspect_ = false;  // the frame is scaled onto a larger screen
   bool presented_ = false;
   DWORD interval_ = 0;
   std::chrono::steady_clock::duration retrace_{};  // zero: the display has no known rate
