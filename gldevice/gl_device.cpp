@@ -656,6 +656,7 @@ HRESULT GlDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND des
     else
       dw = std::min(sw, static_cast<int>((sh64 * fw64 + fh64 / 2) / fh64));
     const int dx = (sw - dw) / 2, dy = (sh - dh) / 2;
+    if (c.WantsShownFrame()) c.ShownFrame(ReadBackBuffer());
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
     glDisable(GL_SCISSOR_TEST);

@@ -307,6 +307,54 @@ TEST(GlDevice, OneProgramPerDrawDescription) {
   d.EndScene();
 }
 
+// The test's context posing as a window's: frames are shown (into nothing),
+// and a capture can be asked for.
+class WindowContext final : public GlContext {
+ public:
+  bool MakeCurrent() override { return Context()->MakeCurrent(); }
+  bool HasWindow() const override { return true; }
+  void DrawableSize(int& width, int& height) override {
+    width = 100;
+    height = 48;
+  }
+  void Swap() override { ++swaps; }
+  bool WantsShownFrame() override { return captureDue; }
+  void ShownFrame(const FrameView& frame) override { shown.push_back(ImageFromFrame(frame)); }
+
+  bool captureDue = false;
+  int swaps = 0;
+  std::vector<Image> shown;
+};
+
+TEST(GlDevice, PresentInAWindowHandsOverTheFrameOnlyWhenACaptureIsDue) {
+  REQUIRE_GL();
+  auto window = std::make_shared<WindowContext>();
+  GlDirect3D8 gl(nullptr, window);
+  D3DPRESENT_PARAMETERS pp = Params();
+  Ref<Direct3DDevice8> device;
+  ASSERT_EQ(gl.CreateDevice(0, D3DDEVTYPE_HAL, 1, D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp, device),
+            0);
+  auto draw = [&](DWORD top, DWORD bottom) {
+    const D3DRECT upper = {0, 0, 64, 24}, lower = {0, 24, 64, 48};
+    device->Clear(1, &upper, D3DCLEAR_TARGET, top, 1.0f, 0);
+    device->Clear(1, &lower, D3DCLEAR_TARGET, bottom, 1.0f, 0);
+  };
+  draw(0xFFFF0000u, 0xFF0000FFu);
+  EXPECT_EQ(device->Present(nullptr, nullptr, 0, nullptr), 0);
+  EXPECT_TRUE(window->shown.empty());
+  window->captureDue = true;
+  draw(0xFF00FF00u, 0xFFFFFFFFu);
+  EXPECT_EQ(device->Present(nullptr, nullptr, 0, nullptr), 0);
+  EXPECT_EQ(window->swaps, 2);
+  ASSERT_EQ(window->shown.size(), 1u);
+  // The frame as drawn, top row first, not the window's picture.
+  const Image& shot = window->shown[0];
+  ASSERT_EQ(shot.width, 64);
+  ASSERT_EQ(shot.height, 48);
+  EXPECT_EQ(shot.At(0, 0) & 0xFFFFFFu, 0x00FF00u);
+  EXPECT_EQ(shot.At(63, 47) & 0xFFFFFFu, 0xFFFFFFu);
+}
+
 TEST(GlDirect3D8, WithoutAContextOnlyTheReferenceDeviceExists) {
   GlDirect3D8 d3d(nullptr, nullptr);
   D3DCAPS8 caps{};

@@ -230,9 +230,7 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
   return true;
 }
 
-bool SdlDisplayHost::WantsFramePixels() {
-  return host_.HasScreen() || (options_.captures && options_.captures->CapturesDue());
-}
+bool SdlDisplayHost::WantsFramePixels() { return host_.HasScreen() || CapturesDue(); }
 
 HRESULT SdlDisplayHost::Present(const FrameView& frame, HWND destWindow) {
   host_.CheckSignals();
