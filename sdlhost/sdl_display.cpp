@@ -183,7 +183,8 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
                     static_cast<std::size_t>(surfaceW_) * fmt->BytesPerPixel);
         continue;
       }
-      int sy = static_cast<int>((static_cast<std::int64_t>(y - p.y) * frameH_) / p.height);
+      int sy =
+          static_cast<int>((static_cast<std::int64_t>(y - p.y) * frameH_ + frameH_ / 2) / p.height);
       // A source row shown twice when scaling up is converted once.
       if (sy != previousSy &&
           !ConvertRowToXrgb(frame.format, static_cast<const std::uint8_t*>(frame.pixels) +
@@ -206,7 +207,10 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
       std::fill(dest, dest + surfaceW_, alpha);
       continue;
     }
-    int sy = static_cast<int>((static_cast<std::int64_t>(y - p.y) * frameH_) / p.height);
+    // The source row under the pixel's centre, as for columns (and as the
+    // OpenGL device's nearest-pixel scaling picks it).
+    int sy =
+        static_cast<int>((static_cast<std::int64_t>(y - p.y) * frameH_ + frameH_ / 2) / p.height);
     if (sy == previousSy) {
       // A source row shown twice when scaling up: copy the row just made.
       std::memcpy(dest, base + static_cast<std::ptrdiff_t>(y - 1) * surface->pitch,
