@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/display_host.h"
+
 class GlContext {
  public:
   virtual ~GlContext() = default;
@@ -25,6 +27,10 @@ class GlContext {
   // lower it (its own settings turn waiting off).
   virtual void SetSwapInterval(int interval) { (void)interval; }
   virtual void Swap() {}
+  // A frame shown in the window is wanted as pixels too (a key script's
+  // capture is due); Present reads it back only then and hands it over.
+  virtual bool WantsShownFrame() { return false; }
+  virtual void ShownFrame(const FrameView& frame) { (void)frame; }
 };
 
 // A 3.3 core context on Mesa's surfaceless EGL platform (or the first EGL

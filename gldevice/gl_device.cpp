@@ -4,12 +4,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/d3d8_defaults.h"
-#include "refdevice/pipeline.h"
 #include "formats/pixel_format.h"
+#include "platform/d3d8_defaults.h"
+#include "platform/d3dx8_math.h"
+#include "refdevice/pipeline.h"
 #include "refdevice/ref_direct3d.h"
 #include "refdevice/vertex_stage.h"
-#include "platform/d3dx8_math.h"
 
 namespace gldev {
 
@@ -646,13 +646,17 @@ HRESULT GlDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND des
     c.DrawableSize(sw, sh);
     const int fw = static_cast<int>(params_.BackBufferWidth);
     const int fh = static_cast<int>(params_.BackBufferHeight);
-    // The frame keeps its aspect on a screen of another size; the rest is black.
+    // The frame keeps its aspect on a screen or window of another size, the
+    // rest is black: placed, rounded and centred as the display host places
+    // frames drawn in software, so both devices show a frame alike.
+    const std::int64_t fw64 = fw, fh64 = fh, sw64 = sw, sh64 = sh;
     int dw = sw, dh = sh;
-    if (static_cast<std::int64_t>(sw) * fh > static_cast<std::int64_t>(sh) * fw)
-      dw = static_cast<int>(static_cast<std::int64_t>(sh) * fw / fh);
+    if (fw64 * sh64 >= sw64 * fh64)
+      dh = std::min(sh, static_cast<int>((sw64 * fh64 + fw64 / 2) / fw64));
     else
-      dh = static_cast<int>(static_cast<std::int64_t>(sw) * fh / fw);
+      dw = std::min(sw, static_cast<int>((sh64 * fw64 + fh64 / 2) / fh64));
     const int dx = (sw - dw) / 2, dy = (sh - dh) / 2;
+    if (c.WantsShownFrame()) c.ShownFrame(ReadBackBuffer());
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
     glDisable(GL_SCISSOR_TEST);

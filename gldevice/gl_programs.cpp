@@ -166,12 +166,20 @@ std::string VertexShaderSource(const ProgramKey& k) {
   s += "uniform mat4 uWvp;\nuniform vec4 uViewport;\nuniform vec2 uDepthRange;\n";
   s += "uniform vec2 uTarget;\nuniform vec4 uFog;\nuniform vec3 uAmbient;\n";
   s += Declarations(k, "out");
+  // Screen positions given by the program are snapped to 1/256 pixel as the
+  // reference device snaps them (halves go left and down), so that the
+  // rasterizer's own rounding meets exact steps only and ties in coverage
+  // fall alike; such positions often lie on exact fractions. Projected
+  // positions are left alone: they hardly ever meet a tie, and moving them
+  // would move the depth planes the two devices otherwise share.
+  s += "vec2 snap(vec2 p) {\n";
+  s += "  return vec2(ceil(p.x * 256.0 - 0.5), floor(p.y * 256.0 + 0.5)) / 256.0;\n}\n";
   s += "void main() {\n";
   s += "  vec4 diffuse = aDiffuse;\n  vec4 specular = aSpecular;\n";
   if (k.pretransformed) {
     // Screen pixels, y down; pixel centres at integers, so half a pixel on.
     s += "  float w = aPosition.w > 0.0 ? 1.0 / aPosition.w : 1.0;\n";
-    s += "  vec2 ndc = (aPosition.xy + 0.5) * uTarget - 1.0;\n";
+    s += "  vec2 ndc = (snap(aPosition.xy) + 0.5) * uTarget - 1.0;\n";
     s += "  gl_Position = vec4(ndc * w, (2.0 * aPosition.z - 1.0) * w, w);\n";
     s += k.perspective ? "  vFogDepth = aPosition.w > 0.0 ? 1.0 / aPosition.w : aPosition.z;\n"
                        : "  vFogDepth = aPosition.z;\n";

@@ -31,14 +31,16 @@ Agreement CompareAgreement(const Image& reference, const Image& other, int edgeS
   if (reference.width != other.width || reference.height != other.height) {
     a.sameSize = false;
     a.differingPercent = 100.0;
+    a.anyDifferencePercent = 100.0;
     a.maxAwayFromEdges = 255;
     return a;
   }
-  std::int64_t differing = 0;
+  std::int64_t differing = 0, any = 0;
   for (int y = 0; y < reference.height; ++y)
     for (int x = 0; x < reference.width; ++x) {
       const int d = ChannelDifference(reference.At(x, y), other.At(x, y));
       if (d == 0) continue;
+      ++any;
       if (d > rounding) ++differing;
       if (NearEdge(reference, x, y, edgeStep) || NearEdge(other, x, y, edgeStep)) {
         ++a.edgePixels;
@@ -48,5 +50,6 @@ Agreement CompareAgreement(const Image& reference, const Image& other, int edgeS
     }
   const double total = static_cast<double>(reference.width) * reference.height;
   a.differingPercent = total > 0 ? 100.0 * static_cast<double>(differing) / total : 0.0;
+  a.anyDifferencePercent = total > 0 ? 100.0 * static_cast<double>(any) / total : 0.0;
   return a;
 }

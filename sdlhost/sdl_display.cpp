@@ -47,7 +47,6 @@ HRESULT SdlDisplayHost::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETE
   if (!window || target != host_.WindowHandle()) return D3DERR_INVALIDCALL;
 
   fullScreen_ = !params.Windowed;
-  keepAspect_ = false;
   retrace_ = {};
   interval_ = params.FullScreen_PresentationInterval;
   if (!fullScreen_) {
@@ -94,7 +93,6 @@ HRESULT SdlDisplayHost::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETE
     SDL_ShowWindow(window);
     if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
       return D3DERR_INVALIDCALL;
-    keepAspect_ = true;
   }
   SDL_RaiseWindow(window);
   if (options_.vsync && refresh > 0 && interval_ != D3DPRESENT_INTERVAL_IMMEDIATE) {
@@ -162,8 +160,9 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
     surfaceH_ = surface->h;
     frameW_ = frame.width;
     frameH_ = frame.height;
-    placement_ = keepAspect_ ? FitWithAspect(frameW_, frameH_, surfaceW_, surfaceH_)
-                             : Placement{0, 0, surfaceW_, surfaceH_};
+    // A screen or window of another size shows the frame with its aspect
+    // kept, as the OpenGL device presents it.
+    placement_ = FitWithAspect(frameW_, frameH_, surfaceW_, surfaceH_);
     columns_.resize(static_cast<std::size_t>(std::max(placement_.width, 0)));
     for (int x = 0; x < placement_.width; ++x)
       columns_[static_cast<std::size_t>(x)] = static_cast<std::int32_t>(
@@ -184,7 +183,8 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
                     static_cast<std::size_t>(surfaceW_) * fmt->BytesPerPixel);
         continue;
       }
-      int sy = static_cast<int>((static_cast<std::int64_t>(y - p.y) * frameH_) / p.height);
+      int sy =
+          static_cast<int>((static_cast<std::int64_t>(y - p.y) * frameH_ + frameH_ / 2) / p.height);
       // A source row shown twice when scaling up is converted once.
       if (sy != previousSy &&
           !ConvertRowToXrgb(frame.format, static_cast<const std::uint8_t*>(frame.pixels) +
@@ -207,7 +207,10 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
       std::fill(dest, dest + surfaceW_, alpha);
       continue;
     }
-    int sy = static_cast<int>((static_cast<std::int64_t>(y - p.y) * frameH_) / p.height);
+    // The source row under the pixel's centre, as for columns (and as the
+    // OpenGL device's nearest-pixel scaling picks it).
+    int sy =
+        static_cast<int>((static_cast<std::int64_t>(y - p.y) * frameH_ + frameH_ / 2) / p.height);
     if (sy == previousSy) {
       // A source row shown twice when scaling up: copy the row just made.
       std::memcpy(dest, base + static_cast<std::ptrdiff_t>(y - 1) * surface->pitch,
@@ -231,9 +234,7 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
   return true;
 }
 
-bool SdlDisplayHost::WantsFramePixels() {
-  return host_.HasScreen() || (options_.captures && options_.captures->CapturesDue());
-}
+bool SdlDisplayHost::WantsFramePixels() { return host_.HasScreen() || CapturesDue(); }
 
 HRESULT SdlDisplayHost::Present(const FrameView& frame, HWND destWindow) {
   host_.CheckSignals();

@@ -41,11 +41,14 @@ class SdlDisplayHost final : public DisplayHost {
 
   // Shows the last frame again (the window was uncovered).
   void Refresh();
+  // For a device that shows its frames in the window itself (OpenGL): a
+  // capture is due, and saving it from the frame's pixels.
+  bool CapturesDue() const { return options_.captures && options_.captures->CapturesDue(); }
+  void SaveCaptures(const FrameView& frame);
   bool FullScreen() const { return attached_ && fullScreen_; }
   const std::vector<HostMode>& Modes() const { return modes_; }
 
  private:
-  void SaveCaptures(const FrameView& frame);
   void WaitForRetrace();
   bool Blit(const FrameView& frame, SDL_Surface* surface);
 
@@ -55,7 +58,6 @@ class SdlDisplayHost final : public DisplayHost {
   D3DDISPLAYMODE desktop_{};
   bool attached_ = false;
   bool fullScreen_ = false;  // the device is full screen (maybe shown in a window)
-  bool keepAspect_ = false;  // the frame is scaled onto a larger screen
   bool presented_ = false;
   DWORD interval_ = 0;
   std::chrono::steady_clock::duration retrace_{};  // zero: the display has no known rate

@@ -24,8 +24,14 @@ class SdlGlContext final : public GlContext {
     SDL_GL_SetSwapInterval(mayWait_ ? interval : 0);
   }
   void Swap() override { SDL_GL_SwapWindow(window_); }
+  bool WantsShownFrame() override { return display_ && display_->CapturesDue(); }
+  void ShownFrame(const FrameView& frame) override {
+    if (display_) display_->SaveCaptures(frame);
+  }
+  void SetDisplay(SdlDisplayHost* display) { display_ = display; }
 
  private:
+  SdlDisplayHost* display_ = nullptr;
   SDL_Window* window_;
   SDL_GLContext context_;
   bool mayWait_;
@@ -34,6 +40,10 @@ class SdlGlContext final : public GlContext {
 std::string Describe(const GlInfo& info) { return info.renderer + ", OpenGL " + info.version; }
 
 }  // namespace
+
+void ConnectCaptures(GlContext& context, SdlDisplayHost& display) {
+  if (auto* windowed = dynamic_cast<SdlGlContext*>(&context)) windowed->SetDisplay(&display);
+}
 
 HardwareProbe ProbeHardwareDevice(const HostConfig& config, const std::string& videoDriver,
                                   bool hasScreen) {

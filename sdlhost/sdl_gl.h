@@ -10,6 +10,7 @@
 
 #include "gldevice/gl_context.h"
 #include "sdlhost/host_config.h"
+#include "sdlhost/sdl_display.h"
 
 struct HardwareProbe {
   std::shared_ptr<GlContext> context;  // null: only the reference device
@@ -23,3 +24,7 @@ struct HardwareProbe {
 // current driver.
 HardwareProbe ProbeHardwareDevice(const HostConfig& config, const std::string& videoDriver,
                                   bool hasScreen);
+
+// Frames the hardware device shows in the window go to `display`'s captures
+// when one is due. Does nothing for a context without a window.
+void ConnectCaptures(GlContext& context, SdlDisplayHost& display);

@@ -84,6 +84,7 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
   windows_ = std::make_unique<SdlWindowSystem>();
   display_ = std::make_unique<SdlDisplayHost>(
       host_, DisplayOptions{config.windowed, config.vsync, script_.get(), captureFolder});
+  if (hardware_) ConnectCaptures(*hardware_, *display_);
   host_.SetEventHandlers({[this] { runtime_->CloseForm(); }, [this] { display_->Refresh(); }});
   objects_ = std::make_unique<SdlPlatformObjects>(
       DirectXFactories{[this] { return NewDirect3D(); }, [this] { return NewDirectInput(); }});
