@@ -300,12 +300,10 @@ using gldev::GlVertexBuffer;
 
 GlDevice::GlDevice(std::shared_ptr<gldev::SharedContext> shared, DisplayHost* host, HWND window,
                    const D3DPRESENT_PARAMETERS& params, const D3DDISPLAYMODE& displayMode)
-    : shared_(std::move(shared)),
+    : StateKeepingDevice(params, displayMode),
+      shared_(std::move(shared)),
       host_(host),
-      window_(window),
-      params_(params),
-      displayMode_(displayMode) {
-  ResetStates();
+      window_(window) {
   if (!shared_->MakeCurrent()) {
     error_ = "the OpenGL context cannot be made current";
     return;
@@ -435,129 +433,8 @@ bool GlDevice::Current() {
   return true;
 }
 
-void GlDevice::ResetStates() {
-  FillDefaultRenderStates(state_.rs, params_.EnableAutoDepthStencil);
-  // Vertices are processed in software as the program asks; the value only
-  // reports that.
-  state_.rs[D3DRS_SOFTWAREVERTEXPROCESSING] = 1;
-  for (int s = 0; s < D3D_MAX_TEXTURE_STAGES; ++s)
-    FillDefaultTextureStageStates(state_.tss[static_cast<std::size_t>(s)], static_cast<DWORD>(s));
-  D3DXMatrixIdentity(state_.world);
-  D3DXMatrixIdentity(state_.view);
-  D3DXMatrixIdentity(state_.proj);
-  state_.viewport = {0, 0, params_.BackBufferWidth, params_.BackBufferHeight, 0.0f, 1.0f};
-  state_.fvf = 0;
-}
-
 HRESULT GlDevice::GetDeviceCaps(D3DCAPS8& caps) {
   RefDirect3D8::FillCaps(D3DDEVTYPE_HAL, caps);
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetDisplayMode(D3DDISPLAYMODE& mode) {
-  mode = displayMode_;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
-  if (state < 0 || state >= D3DRS_MAX) return D3DERR_INVALIDCALL;
-  state_.rs[static_cast<std::size_t>(state)] = value;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD& value) {
-  if (state < 0 || state >= D3DRS_MAX) return D3DERR_INVALIDCALL;
-  value = state_.rs[static_cast<std::size_t>(state)];
-  return D3D_OK;
-}
-
-HRESULT GlDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
-  if (stage >= D3D_MAX_TEXTURE_STAGES || type < 0 || type >= D3DTSS_MAX) return D3DERR_INVALIDCALL;
-  state_.tss[stage][static_cast<std::size_t>(type)] = value;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD& value) {
-  if (stage >= D3D_MAX_TEXTURE_STAGES || type < 0 || type >= D3DTSS_MAX) return D3DERR_INVALIDCALL;
-  value = state_.tss[stage][static_cast<std::size_t>(type)];
-  return D3D_OK;
-}
-
-HRESULT GlDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) {
-  switch (state) {
-    case D3DTS_WORLD:
-      state_.world = matrix;
-      return D3D_OK;
-    case D3DTS_VIEW:
-      state_.view = matrix;
-      return D3D_OK;
-    case D3DTS_PROJECTION:
-      state_.proj = matrix;
-      return D3D_OK;
-    default:
-      // Texture transforms are accepted and not used, as on the reference device.
-      if (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7) return D3D_OK;
-      return D3DERR_INVALIDCALL;
-  }
-}
-
-HRESULT GlDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& matrix) {
-  switch (state) {
-    case D3DTS_WORLD:
-      matrix = state_.world;
-      return D3D_OK;
-    case D3DTS_VIEW:
-      matrix = state_.view;
-      return D3D_OK;
-    case D3DTS_PROJECTION:
-      matrix = state_.proj;
-      return D3D_OK;
-    default:
-      if (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7) {
-        D3DXMatrixIdentity(matrix);
-        return D3D_OK;
-      }
-      return D3DERR_INVALIDCALL;
-  }
-}
-
-HRESULT GlDevice::SetViewport(const D3DVIEWPORT8& vp) {
-  const std::uint64_t right = static_cast<std::uint64_t>(vp.X) + vp.Width;
-  const std::uint64_t bottom = static_cast<std::uint64_t>(vp.Y) + vp.Height;
-  if (vp.Width == 0 || vp.Height == 0 || right > params_.BackBufferWidth ||
-      bottom > params_.BackBufferHeight)
-    return D3DERR_INVALIDCALL;
-  if (!(vp.MinZ >= 0.0f && vp.MinZ <= 1.0f && vp.MaxZ >= 0.0f && vp.MaxZ <= 1.0f))
-    return D3DERR_INVALIDCALL;
-  state_.viewport = vp;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetViewport(D3DVIEWPORT8& viewport) {
-  viewport = state_.viewport;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::SetVertexShader(DWORD handle) {
-  if (!refdev::DecodeFvf(handle).valid) return D3DERR_INVALIDCALL;
-  state_.fvf = handle;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetVertexShader(DWORD& handle) {
-  handle = state_.fvf;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::BeginScene() {
-  if (inScene_) return D3DERR_INVALIDCALL;
-  inScene_ = true;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::EndScene() {
-  if (!inScene_) return D3DERR_INVALIDCALL;
-  inScene_ = false;
   return D3D_OK;
 }
 

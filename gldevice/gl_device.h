@@ -20,6 +20,7 @@
 #include "refdevice/device_state.h"
 #include "refdevice/pipeline.h"
 #include "refdevice/resources.h"
+#include "refdevice/state_keeping_device.h"
 
 namespace gldev {
 
@@ -106,7 +107,7 @@ class GlTexture final : public Direct3DTexture8 {
 
 }  // namespace gldev
 
-class GlDevice final : public Direct3DDevice8 {
+class GlDevice final : public refdev::StateKeepingDevice {
  public:
   // `params` must already be validated (RefDirect3D8::CheckDeviceParameters).
   // Check Ready() before use.
@@ -120,20 +121,6 @@ class GlDevice final : public Direct3DDevice8 {
   bool Ready(std::string* error) const;
 
   HRESULT GetDeviceCaps(D3DCAPS8& caps) override;
-  HRESULT GetDisplayMode(D3DDISPLAYMODE& mode) override;
-  HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
-  HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD& value) override;
-  HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
-  HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD& value) override;
-  HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) override;
-  HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& matrix) override;
-  HRESULT SetViewport(const D3DVIEWPORT8& viewport) override;
-  HRESULT GetViewport(D3DVIEWPORT8& viewport) override;
-  HRESULT SetVertexShader(DWORD handle) override;
-  HRESULT GetVertexShader(DWORD& handle) override;
-
-  HRESULT BeginScene() override;
-  HRESULT EndScene() override;
   HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
                 DWORD stencil) override;
   HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindow,
@@ -167,14 +154,11 @@ class GlDevice final : public Direct3DDevice8 {
   void BindTextures(const gldev::ProgramKey& key);
   void SetAttributes(const refdev::FvfLayout& layout, const gldev::ProgramKey& key,
                      std::uintptr_t base, UINT stride);
-  void ResetStates();
   bool Current();
 
   std::shared_ptr<gldev::SharedContext> shared_;
   DisplayHost* host_;
   HWND window_;
-  D3DPRESENT_PARAMETERS params_;
-  D3DDISPLAYMODE displayMode_;
   bool alphaStored_ = false;  // the back buffer keeps alpha
   std::string error_;
 
@@ -186,12 +170,10 @@ class GlDevice final : public Direct3DDevice8 {
   bool depthHasStencil_ = false;
   bool hasDepth_ = false;
 
-  refdev::DeviceState state_;
   Ref<Direct3DVertexBuffer8> stream0_;
   UINT stream0Stride_ = 0;
   std::array<Ref<Direct3DBaseTexture8>, D3D_MAX_TEXTURE_STAGES> textures_{};
   std::array<gldev::GlTexture*, D3D_MAX_TEXTURE_STAGES> glTextures_{};
-  bool inScene_ = false;
   int swapInterval_ = 0;
 
   gldev::ProgramCache programs_;

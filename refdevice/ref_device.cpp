@@ -6,7 +6,6 @@
 
 #include "formats/pixel_format.h"
 #include "platform/d3d8_defaults.h"
-#include "platform/d3dx8_math.h"
 #include "refdevice/pipeline.h"
 #include "refdevice/pixel_stage.h"
 #include "refdevice/ref_direct3d.h"
@@ -45,12 +44,11 @@ double DepthBuffer::Scale() const {
 
 }  // namespace refdev
 
-RefDevice::RefDevice(DisplayHost* host, D3DDEVTYPE type, const D3DPRESENT_PARAMETERS& params, const D3DDISPLAYMODE& displayMode,
-                     refdev::RasterizerKind rasterizer)
-    : host_(host),
+RefDevice::RefDevice(DisplayHost* host, D3DDEVTYPE type, const D3DPRESENT_PARAMETERS& params,
+                     const D3DDISPLAYMODE& displayMode, refdev::RasterizerKind rasterizer)
+    : StateKeepingDevice(params, displayMode),
+      host_(host),
       type_(type),
-      params_(params),
-      displayMode_(displayMode),
       rasterizer_(refdev::MakeRasterizer(rasterizer)),
       pipeline_(std::make_unique<refdev::Pipeline>(*rasterizer_)) {
   const auto w = static_cast<std::int32_t>(params_.BackBufferWidth);
@@ -58,7 +56,6 @@ RefDevice::RefDevice(DisplayHost* host, D3DDEVTYPE type, const D3DPRESENT_PARAME
   colour_.resize(1 + params_.BackBufferCount);
   for (auto& s : colour_) s.Allocate(params_.BackBufferFormat, w, h);
   if (params_.EnableAutoDepthStencil) depth_.Allocate(params_.AutoDepthStencilFormat, w, h);
-  ResetStates();
 }
 
 RefDevice::~RefDevice() {
@@ -66,131 +63,12 @@ RefDevice::~RefDevice() {
   if (host_) host_->DetachDevice();
 }
 
-void RefDevice::ResetStates() {
-  FillDefaultRenderStates(state_.rs, params_.EnableAutoDepthStencil);
-  // This device processes every vertex in software.
-  state_.rs[D3DRS_SOFTWAREVERTEXPROCESSING] = 1;
-  for (int s = 0; s < D3D_MAX_TEXTURE_STAGES; ++s)
-    FillDefaultTextureStageStates(state_.tss[static_cast<std::size_t>(s)], static_cast<DWORD>(s));
-  D3DXMatrixIdentity(state_.world);
-  D3DXMatrixIdentity(state_.view);
-  D3DXMatrixIdentity(state_.proj);
-  state_.viewport = {0, 0, params_.BackBufferWidth, params_.BackBufferHeight, 0.0f, 1.0f};
-  state_.fvf = 0;
-}
-
 HRESULT RefDevice::GetDeviceCaps(D3DCAPS8& caps) {
   RefDirect3D8::FillCaps(type_, caps);
   return D3D_OK;
 }
 
-HRESULT RefDevice::GetDisplayMode(D3DDISPLAYMODE& mode) {
-  mode = displayMode_;
-  return D3D_OK;
-}
-
-HRESULT RefDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
-  if (state < 0 || state >= D3DRS_MAX) return D3DERR_INVALIDCALL;
-  state_.rs[static_cast<std::size_t>(state)] = value;
-  return D3D_OK;
-}
-
-HRESULT RefDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD& value) {
-  if (state < 0 || state >= D3DRS_MAX) return D3DERR_INVALIDCALL;
-  value = state_.rs[static_cast<std::size_t>(state)];
-  return D3D_OK;
-}
-
-HRESULT RefDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
-  if (stage >= D3D_MAX_TEXTURE_STAGES || type < 0 || type >= D3DTSS_MAX) return D3DERR_INVALIDCALL;
-  state_.tss[stage][static_cast<std::size_t>(type)] = value;
-  return D3D_OK;
-}
-
-HRESULT RefDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD& value) {
-  if (stage >= D3D_MAX_TEXTURE_STAGES || type < 0 || type >= D3DTSS_MAX) return D3DERR_INVALIDCALL;
-  value = state_.tss[stage][static_cast<std::size_t>(type)];
-  return D3D_OK;
-}
-
-HRESULT RefDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) {
-  switch (state) {
-    case D3DTS_WORLD:
-      state_.world = matrix;
-      return D3D_OK;
-    case D3DTS_VIEW:
-      state_.view = matrix;
-      return D3D_OK;
-    case D3DTS_PROJECTION:
-      state_.proj = matrix;
-      return D3D_OK;
-    default:
-      // Texture transforms are accepted and not used.
-      if (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7) return D3D_OK;
-      return D3DERR_INVALIDCALL;
-  }
-}
-
-HRESULT RefDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& matrix) {
-  switch (state) {
-    case D3DTS_WORLD:
-      matrix = state_.world;
-      return D3D_OK;
-    case D3DTS_VIEW:
-      matrix = state_.view;
-      return D3D_OK;
-    case D3DTS_PROJECTION:
-      matrix = state_.proj;
-      return D3D_OK;
-    default:
-      if (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7) {
-        D3DXMatrixIdentity(matrix);
-        return D3D_OK;
-      }
-      return D3DERR_INVALIDCALL;
-  }
-}
-
-HRESULT RefDevice::SetViewport(const D3DVIEWPORT8& vp) {
-  const std::uint64_t right = static_cast<std::uint64_t>(vp.X) + vp.Width;
-  const std::uint64_t bottom = static_cast<std::uint64_t>(vp.Y) + vp.Height;
-  if (vp.Width == 0 || vp.Height == 0 || right > params_.BackBufferWidth ||
-      bottom > params_.BackBufferHeight)
-    return D3DERR_INVALIDCALL;
-  if (!(vp.MinZ >= 0.0f && vp.MinZ <= 1.0f && vp.MaxZ >= 0.0f && vp.MaxZ <= 1.0f))
-    return D3DERR_INVALIDCALL;
-  state_.viewport = vp;
-  return D3D_OK;
-}
-
-HRESULT RefDevice::GetViewport(D3DVIEWPORT8& viewport) {
-  viewport = state_.viewport;
-  return D3D_OK;
-}
-
-HRESULT RefDevice::SetVertexShader(DWORD handle) {
-  if (!refdev::DecodeFvf(handle).valid) return D3DERR_INVALIDCALL;
-  state_.fvf = handle;
-  return D3D_OK;
-}
-
-HRESULT RefDevice::GetVertexShader(DWORD& handle) {
-  handle = state_.fvf;
-  return D3D_OK;
-}
-
-HRESULT RefDevice::BeginScene() {
-  if (inScene_) return D3DERR_INVALIDCALL;
-  inScene_ = true;
-  return D3D_OK;
-}
-
-HRESULT RefDevice::EndScene() {
-  if (!inScene_) return D3DERR_INVALIDCALL;
-  inScene_ = false;
-  rasterizer_->Finish();
-  return D3D_OK;
-}
+void RefDevice::SceneEnded() { rasterizer_->Finish(); }
 
 HRESULT RefDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
                          DWORD stencil) {

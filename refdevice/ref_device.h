@@ -17,12 +17,13 @@
 #include "refdevice/device_state.h"
 #include "refdevice/rasterizer.h"
 #include "refdevice/resources.h"
+#include "refdevice/state_keeping_device.h"
 
 namespace refdev {
 class Pipeline;
 }
 
-class RefDevice final : public Direct3DDevice8 {
+class RefDevice final : public refdev::StateKeepingDevice {
  public:
   // `params` must already be validated (RefDirect3D8::CreateDevice does so).
   RefDevice(DisplayHost* host, D3DDEVTYPE type, const D3DPRESENT_PARAMETERS& params,
@@ -33,21 +34,6 @@ class RefDevice final : public Direct3DDevice8 {
   RefDevice& operator=(const RefDevice&) = delete;
 
   HRESULT GetDeviceCaps(D3DCAPS8& caps) override;
-  HRESULT GetDisplayMode(D3DDISPLAYMODE& mode) override;
-
-  HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
-  HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD& value) override;
-  HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
-  HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD& value) override;
-  HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) override;
-  HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& matrix) override;
-  HRESULT SetViewport(const D3DVIEWPORT8& viewport) override;
-  HRESULT GetViewport(D3DVIEWPORT8& viewport) override;
-  HRESULT SetVertexShader(DWORD handle) override;
-  HRESULT GetVertexShader(DWORD& handle) override;
-
-  HRESULT BeginScene() override;
-  HRESULT EndScene() override;
   HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
                 DWORD stencil) override;
   HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindow,
@@ -86,23 +72,18 @@ class RefDevice final : public Direct3DDevice8 {
  private:
   HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* data,
                std::uint64_t dataSize, UINT stride);
-  void ResetStates();
+  void SceneEnded() override;
 
   DisplayHost* host_;
   D3DDEVTYPE type_;
-  D3DPRESENT_PARAMETERS params_;
-  D3DDISPLAYMODE displayMode_;
-
   // Colour buffers: [0] is the front buffer, [1..] the back buffers in flip order.
   std::vector<refdev::Surface> colour_;
   refdev::DepthBuffer depth_;
 
-  refdev::DeviceState state_;
   Ref<Direct3DVertexBuffer8> stream0_;
   UINT stream0Stride_ = 0;
   std::array<Ref<Direct3DBaseTexture8>, D3D_MAX_TEXTURE_STAGES> textures_{};
 
-  bool inScene_ = false;
   std::uint64_t presentCount_ = 0;
 
   // Declared after the buffers it draws into, and before the front end that
