@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
-  libsdl2-dev libx11-dev libgl-dev libegl-dev libepoxy-dev
+  libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core libx11-dev libgl-dev libegl-dev libepoxy-dev
   libxfixes-dev
   xvfb xdotool x11-utils x11-xserver-utils x11-apps xfonts-base imagemagick
 )
