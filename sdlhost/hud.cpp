@@ -98,7 +98,7 @@ void Hud::Draw(SDL_Surface* target) {
     y += kGraphHeight + 2;
   }
   if (items_.device) {
-    if (SDL_Surface* s = Text(deviceName_, deviceText_, deviceCached_)) {
+    if (SDL_Surface* s = Text("device: " + deviceName_, deviceText_, deviceCached_)) {
       SDL_Rect at{kMargin, y, s->w, s->h};
       SDL_BlitSurface(s, nullptr, target, &at);
     }
