@@ -97,7 +97,7 @@ void frmTest::ReportError(std::int32_t number, const std::string& description) {
   } catch (const RuntimeError&) {
     // No box could be shown; the report must not be lost, and shutdown
     // follows all the same.
-    std::fprintf(stderr, "Quillon: %s\n", text.c_str());
+    std::fprintf(stderr, "quillon: %s\n", text.c_str());
   }
 }
 
@@ -110,7 +110,7 @@ void frmTest::Shutdown(int exitCode) {
       run();
     } catch (const RuntimeError& e) {
       exitCode = 1;
-      std::fprintf(stderr, "Quillon: shutdown: (%d) %s\n", e.Number, e.Description.c_str());
+      std::fprintf(stderr, "quillon: shutdown: (%d) %s\n", e.Number, e.Description.c_str());
     }
   };
   step([] { ShowMouse(kTrue); });

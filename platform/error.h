@@ -63,6 +63,12 @@ ErrObject& Err();
 // Direct3D and DirectInput codes, and a generic text for anything else.
 std::string DescribeError(std::int32_t number);
 
+// What the runtime knows about a failure it has just returned as `number`
+// (a file error's host path, say). The next Raise of that number without a
+// description of its own adds it to the description; any other number drops
+// it.
+void NoteErrorDetail(std::int32_t number, std::string detail);
+
 // Makes `number` the pending error and throws. An empty description takes
 // DescribeError(number).
 [[noreturn]] void Raise(std::int32_t number, std::string_view source = {},

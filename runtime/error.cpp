@@ -1,6 +1,7 @@
 #include "platform/error.h"
 
 #include <cstdio>
+#include <utility>
 
 ErrObject& Err() {
   static ErrObject pending;
@@ -77,8 +78,27 @@ std::string DescribeError(std::int32_t number) {
   return buf;
 }
 
+namespace {
+struct NotedDetail {
+  std::int32_t number = 0;
+  std::string text;
+};
+NotedDetail& Noted() {
+  static NotedDetail noted;
+  return noted;
+}
+}  // namespace
+
+void NoteErrorDetail(std::int32_t number, std::string detail) {
+  Noted() = {number, std::move(detail)};
+}
+
 void Raise(std::int32_t number, std::string_view source, std::string description) {
-  if (description.empty()) description = DescribeError(number);
+  NotedDetail noted = std::exchange(Noted(), NotedDetail{});
+  if (description.empty()) {
+    description = DescribeError(number);
+    if (noted.number == number && !noted.text.empty()) description += ": " + noted.text;
+  }
   ErrObject& err = Err();
   err.Number = number;
   err.Source = std::string(source);

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "platform/error.h"
@@ -83,7 +84,26 @@ std::string TextFiles::DriveC() const {
   if (!driveC_.empty()) return driveC_;
   const char* env = std::getenv("QUILLON_DRIVE_C");
   if (env != nullptr && *env != '\0') return env;
-  return ".";
+  return DefaultDriveC();
+}
+
+std::string TextFiles::DefaultDriveC() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  std::string base;
+  if (data != nullptr && data[0] == '/') {
+    base = data;
+  } else {
+    const char* home = std::getenv("HOME");
+    base = std::string(home != nullptr && *home != '\0' ? home : ".") + "/.local/share";
+  }
+  return base + "/quillon/drive_c";
+}
+
+std::string TextFiles::DescribeDriveC() const {
+  if (!driveC_.empty()) return driveC_;
+  const char* env = std::getenv("QUILLON_DRIVE_C");
+  if (env != nullptr && *env != '\0') return std::string("QUILLON_DRIVE_C=") + env;
+  return DefaultDriveC() + ", the default when QUILLON_DRIVE_C is unset";
 }
 
 std::int32_t TextFiles::MapPath(std::string_view path, const std::string& driveC,
@@ -123,7 +143,14 @@ std::int32_t TextFiles::MapPath(std::string_view path, const std::string& driveC
 
 std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileNumber) {
   std::string hostPath;
-  if (const std::int32_t err = MapPath(path, DriveC(), hostPath)) return err;
+  const std::string driveC = DriveC();
+  if (const std::int32_t err = MapPath(path, driveC, hostPath)) return err;
+  // The per-user drive C is made when first needed; a drive C the user named
+  // must already exist.
+  if (driveC_.empty() && driveC == DefaultDriveC()) {
+    std::error_code ignored;
+    std::filesystem::create_directories(driveC, ignored);
+  }
   for (const auto& [number, f] : open_)
     if (f.hostPath == hostPath) return ErrFileAlreadyOpen;
   std::int32_t number = 1;

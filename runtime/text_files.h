@@ -2,7 +2,8 @@
 //
 // The program names files by its own paths ("C:\FPS.TXT", "C:\LOGS\RUN.TXT").
 // Drive C is a directory of the host: the one named by QUILLON_DRIVE_C, by
-// default the current working directory. Paths on other drives, network
+// default $XDG_DATA_HOME/quillon/drive_c (~/.local/share/quillon/drive_c),
+// a per-user folder made on first use. Paths on other drives, network
 // paths and ".." components are refused, so the program never writes outside
 // that directory. Every line reaches the file as it is written, so ending the
 // process (or a crash) keeps everything printed so far, and a line is written
@@ -19,8 +20,8 @@
 
 class TextFiles {
  public:
-  // An empty `driveC` reads QUILLON_DRIVE_C at each open (the current working
-  // directory when that is unset or empty).
+  // An empty `driveC` reads QUILLON_DRIVE_C at each open (DefaultDriveC()
+  // when that is unset or empty).
   explicit TextFiles(std::string driveC = {});
   ~TextFiles();
   TextFiles(const TextFiles&) = delete;
@@ -38,6 +39,12 @@ class TextFiles {
 
   bool IsOpen(std::int32_t fileNumber) const { return open_.count(fileNumber) != 0; }
   std::string DriveC() const;
+  // The per-user drive C: $XDG_DATA_HOME/quillon/drive_c, XDG_DATA_HOME
+  // being ~/.local/share when unset or not absolute.
+  static std::string DefaultDriveC();
+  // Where drive C is and what chose it, for messages: "QUILLON_DRIVE_C=DIR",
+  // or "DIR, the default when QUILLON_DRIVE_C is unset".
+  std::string DescribeDriveC() const;
 
   // Maps a program path to a host path below `driveC`; 0 or an error number.
   static std::int32_t MapPath(std::string_view programPath, const std::string& driveC,

@@ -161,7 +161,33 @@ TEST_F(TextFilesTest, DriveCComesFromTheEnvironmentByDefault) {
   EXPECT_EQ(files.OpenForOutput("C:\\ENV.TXT", n), 0);
   ::unsetenv("QUILLON_DRIVE_C");
   EXPECT_TRUE(fs::exists(fs::path(root) / "ENV.TXT"));
-  EXPECT_EQ(TextFiles().DriveC(), ".");
+  EXPECT_EQ(TextFiles().DriveC(), TextFiles::DefaultDriveC());
+}
+
+// Unset, drive C is the per-user data folder, made on the first open.
+TEST_F(TextFilesTest, DefaultDriveCIsThePerUserDataFolder) {
+  const char* oldData = std::getenv("XDG_DATA_HOME");
+  const std::string saved = oldData ? oldData : "";
+  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  ::unsetenv("QUILLON_DRIVE_C");
+  ::setenv("XDG_DATA_HOME", root.c_str(), 1);
+  EXPECT_EQ(TextFiles::DefaultDriveC(), root + "/quillon/drive_c");
+  {
+    TextFiles files;
+    std::int32_t n = 0;
+    ASSERT_EQ(files.OpenForOutput("C:\\FPS.TXT", n), 0);
+    EXPECT_NE(files.DescribeDriveC().find("the default when QUILLON_DRIVE_C is unset"),
+              std::string::npos);
+  }
+  EXPECT_TRUE(fs::exists(fs::path(root) / "quillon/drive_c/FPS.TXT"));
+  ::setenv("XDG_DATA_HOME", "relative/ignored", 1);
+  ::setenv("HOME", "/home/someone", 1);
+  EXPECT_EQ(TextFiles::DefaultDriveC(), "/home/someone/.local/share/quillon/drive_c");
+  ::setenv("HOME", home.c_str(), 1);
+  if (oldData)
+    ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  else
+    ::unsetenv("XDG_DATA_HOME");
 }
 
 }  // namespace

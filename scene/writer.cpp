@@ -1,5 +1,7 @@
 #include "scene/writer.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <initializer_list>
 
@@ -59,6 +61,11 @@ std::string UserPointerLine(UINT stride, D3DPRIMITIVETYPE type, UINT count, std:
 
 std::string CommentLine(std::string_view text) { return "# " + std::string(text) + "\n"; }
 
+// The system's reason for a failed open, when it gave one.
+static std::string Reason(int error) {
+  return error != 0 ? std::string(": ") + std::strerror(error) : "";
+}
+
 std::pair<std::string, std::string> SplitExtension(const std::string& path) {
   const auto slash = path.find_last_of('/');
   const auto dot = path.find_last_of('.');
@@ -70,19 +77,23 @@ std::string SceneFileWriter::WriteVertexFile(const void* data, std::size_t bytes
                                              std::string* error) {
   const std::string file =
       SplitExtension(path_).first + "-vb" + std::to_string(vertexFiles_++) + ".bin";
+  errno = 0;
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  const int openError = errno;
   out.write(static_cast<const char*>(data), static_cast<std::streamsize>(bytes));
-  if (!out && error) *error = "cannot write " + file;
+  if (!out && error) *error = "cannot write " + file + Reason(openError);
   const auto slash = file.find_last_of('/');
   return slash == std::string::npos ? file : file.substr(slash + 1);
 }
 
 bool SceneFileWriter::WriteScene(std::string_view text, std::string* error) {
+  errno = 0;
   std::ofstream out(path_, std::ios::trunc);
+  const int openError = errno;
   out << text;
   out.close();
   if (out) return true;
-  if (error) *error = "cannot write " + path_;
+  if (error) *error = "cannot write " + path_ + Reason(openError);
   return false;
 }
 

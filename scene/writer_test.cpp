@@ -68,9 +68,10 @@ TEST(SceneWriter, VertexFilesAreNamedAfterTheSceneBesideIt) {
 
   scene::SceneFileWriter nowhere(folder / "missing/frame.scene");
   nowhere.WriteVertexFile("abc", 3, &error);
-  EXPECT_EQ(error, "cannot write " + folder / "missing/frame-vb0.bin");
+  // The system's reason follows the name.
+  EXPECT_EQ(error, "cannot write " + folder / "missing/frame-vb0.bin: No such file or directory");
   EXPECT_FALSE(nowhere.WriteScene("", &error));
-  EXPECT_EQ(error, "cannot write " + folder / "missing/frame.scene");
+  EXPECT_EQ(error, "cannot write " + folder / "missing/frame.scene: No such file or directory");
 }
 
 TEST(SceneWriter, ExtensionIsTheLastDotOfTheFileName) {

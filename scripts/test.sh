@@ -10,7 +10,8 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 for preset in default asan tsan fuzz; do
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
+  # As many compile jobs as the machine has cores.
+  cmake --build --preset "$preset" --parallel "$(nproc)"
   ctest --preset "$preset"
   # What passes silently: the sweep's tally, the soak's memory, the fuzz runs.
   grep -h -e "faults tried:" -e "resident memory:" -e "^Done [0-9]* runs" \

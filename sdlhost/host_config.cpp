@@ -53,9 +53,43 @@ bool ReadHostConfig(const std::function<const char*(const char*)>& get, HostConf
   if (!ParseDeviceChoice(get("QUILLON_DEVICE"), config.device, error)) return false;
   if (const char* v = get("QUILLON_LOG_LEVEL"); IsSet(v)) {
     const std::string_view level = v;
-    if (level != "error" && level != "warning" && level != "info" && level != "debug")
-      return error = "QUILLON_LOG_LEVEL must be error, warning, info or debug", false;
-    config.logInfo = level == "info" || level == "debug";
+    if (level == "error")
+      config.logLevel = LogLevel::Error;
+    else if (level == "warn" || level == "warning")
+      config.logLevel = LogLevel::Warn;
+    else if (level == "info")
+      config.logLevel = LogLevel::Info;
+    else if (level == "debug")
+      config.logLevel = LogLevel::Debug;
+    else
+      return error = "QUILLON_LOG_LEVEL must be error, warn, info or debug", false;
+  }
+  if (const char* v = get("QUILLON_HUD"); IsSet(v)) {
+    std::string_view rest = v;
+    while (!rest.empty()) {
+      const auto comma = rest.find(',');
+      const std::string_view item = rest.substr(0, comma);
+      rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+      if (item == "fps")
+        config.hudFps = true;
+      else if (item == "frametime")
+        config.hudFrameTime = true;
+      else if (item == "device")
+        config.hudDevice = true;
+      else if (item == "1" || item == "full")
+        config.hudFps = config.hudFrameTime = config.hudDevice = true;
+      else if (!item.empty())
+        return error = "QUILLON_HUD is a list of fps, frametime and device (or 1 for all)", false;
+    }
+  }
+  if (const char* v = get("QUILLON_SCALE"); IsSet(v)) {
+    const std::string_view scale = v;
+    if (scale == "nearest")
+      config.linearScaling = false;
+    else if (scale == "linear")
+      config.linearScaling = true;
+    else
+      return error = "QUILLON_SCALE must be nearest or linear", false;
   }
   return true;
 }

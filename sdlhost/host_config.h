@@ -8,7 +8,10 @@
 //   QUILLON_TRACE_FRAMES=N how many frames the trace records (3)
 //   QUILLON_DEVICE=hal|ref hal: the hardware device on any OpenGL 3.3 renderer,
 //                          software ones included; ref: never the hardware device
-//   QUILLON_LOG_LEVEL=info the device taken, with its renderer, goes to stderr
+//   QUILLON_LOG_LEVEL=L    error|warn|info|debug: which host lines reach stderr
+//                          (warn); info adds the device taken, with its renderer
+//   QUILLON_HUD=ITEMS      fps,frametime,device drawn over the shown picture
+//   QUILLON_SCALE=nearest|linear  the filter when the picture is scaled (nearest)
 #pragma once
 
 #include <functional>
@@ -16,6 +19,7 @@
 #include <string>
 
 #include "gldevice/gl_context.h"
+#include "sdlhost/host_log.h"
 
 struct HostConfig {
   bool windowed = false;
@@ -25,7 +29,10 @@ struct HostConfig {
   std::string tracePath;
   int traceFrames = 3;
   DeviceChoice device = DeviceChoice::Auto;
-  bool logInfo = false;
+  LogLevel logLevel = LogLevel::Warn;
+  // The overlay's parts; none drawn when all are false.
+  bool hudFps = false, hudFrameTime = false, hudDevice = false;
+  bool linearScaling = false;
 };
 
 // `get` looks a variable up (null when unset). Malformed values are reported

@@ -56,3 +56,24 @@ TEST(HostConfig, RefusesMalformedValues) {
   EXPECT_FALSE(Read({{"QUILLON_TRACE_FRAMES", "3x"}}, c, error));
   EXPECT_NE(error.find("QUILLON_TRACE_FRAMES"), std::string::npos);
 }
+
+TEST(HostConfig, LogLevelOverlayAndScaling) {
+  HostConfig c;
+  std::string error;
+  ASSERT_TRUE(Read({}, c, error));
+  EXPECT_EQ(c.logLevel, LogLevel::Warn);
+  EXPECT_FALSE(c.hudFps || c.hudFrameTime || c.hudDevice || c.linearScaling);
+  ASSERT_TRUE(Read(
+      {{"QUILLON_LOG_LEVEL", "error"}, {"QUILLON_HUD", "fps,device"}, {"QUILLON_SCALE", "linear"}},
+      c, error))
+      << error;
+  EXPECT_EQ(c.logLevel, LogLevel::Error);
+  EXPECT_TRUE(c.hudFps && c.hudDevice && c.linearScaling);
+  EXPECT_FALSE(c.hudFrameTime);
+  ASSERT_TRUE(Read({{"QUILLON_LOG_LEVEL", "warning"}}, c, error));  // the long word too
+  EXPECT_EQ(c.logLevel, LogLevel::Warn);
+  EXPECT_FALSE(Read({{"QUILLON_LOG_LEVEL", "loud"}}, c, error));
+  EXPECT_NE(error.find("error, warn, info or debug"), std::string::npos);
+  EXPECT_FALSE(Read({{"QUILLON_HUD", "fps,clock"}}, c, error));
+  EXPECT_FALSE(Read({{"QUILLON_SCALE", "cubic"}}, c, error));
+}

@@ -1,14 +1,19 @@
 #include "sdlhost/sdl_display.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "formats/pixel_format.h"
 #include "refdevice/image_io.h"
+#include "sdlhost/host_log.h"
 #include "sdlhost/sdl_host.h"
 
 SdlDisplayHost::SdlDisplayHost(SdlHost& host, DisplayOptions options)
-    : host_(host), options_(std::move(options)) {
+    : host_(host), options_(std::move(options)), hud_(options_.hud, options_.deviceName) {
   std::vector<SdlModeInfo> listed;
   const int count = SDL_GetNumDisplayModes(0);
   for (int i = 0; i < count; ++i) {
@@ -72,6 +77,8 @@ HRESULT SdlDisplayHost::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETE
     // The device believes it has the screen; the frame goes to a window.
     SDL_SetWindowSize(window, static_cast<int>(params.BackBufferWidth),
                       static_cast<int>(params.BackBufferHeight));
+    // The user may size the window; the frame is scaled into it, shape kept.
+    SDL_SetWindowResizable(window, SDL_TRUE);
     SDL_ShowWindow(window);
     refresh = 0;
   } else if (!chosen->scaled) {
@@ -104,7 +111,6 @@ HRESULT SdlDisplayHost::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETE
         std::chrono::duration<double>(every / static_cast<double>(refresh)));
     retraceOrigin_ = std::chrono::steady_clock::now();
   }
-  surfaceW_ = surfaceH_ = 0;  // placement is rebuilt at the next present
   attached_ = true;
   return D3D_OK;
 }
@@ -143,95 +149,110 @@ void SdlDisplayHost::SaveCaptures(const FrameView& frame) {
     std::string path = name.starts_with('/') ? name : options_.captureFolder + name;
     std::string error;
     if (WriteImage(path, image, &error))
-      std::fprintf(stderr, "Quillon: picture written to %s\n", path.c_str());
+      HostLog(LogLevel::Warn, "picture written to " + path);
     else
-      std::fprintf(stderr, "Quillon: cannot write the picture %s: %s\n", path.c_str(), error.c_str());
+      HostLog(LogLevel::Error, "cannot write the picture " + path + ": " + error);
   }
 }
 
+namespace {
+
+// XDG_PICTURES_DIR from the user's user-dirs.dirs ("$HOME/Pictures" style).
+std::string PicturesFromUserDirs(const std::string& home) {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  const std::string file =
+      (config && config[0] == '/' ? std::string(config) : home + "/.config") + "/user-dirs.dirs";
+  std::ifstream in(file);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.starts_with("XDG_PICTURES_DIR=")) continue;
+    std::string value = line.substr(17);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+      value = value.substr(1, value.size() - 2);
+    if (value.starts_with("$HOME")) value = home + value.substr(5);
+    if (value.starts_with("/")) return value;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string ScreenshotFolder() {
+  const char* home = std::getenv("HOME");
+  const std::string homeDir = home && *home ? home : ".";
+  std::string pictures;
+  if (const char* env = std::getenv("XDG_PICTURES_DIR"); env && env[0] == '/') pictures = env;
+  if (pictures.empty()) pictures = PicturesFromUserDirs(homeDir);
+  if (pictures.empty()) pictures = homeDir + "/Pictures";
+  return pictures + "/quillon";
+}
+
+void SdlDisplayHost::SaveScreenshot(SDL_Surface* surface) {
+  std::unique_ptr<SDL_Surface, void (*)(SDL_Surface*)> copy(
+      SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_RGB888, 0), SDL_FreeSurface);
+  if (!copy) {
+    HostLog(LogLevel::Error, std::string("screenshot: ") + SDL_GetError());
+    return;
+  }
+  Image image;
+  image.width = copy->w;
+  image.height = copy->h;
+  image.pixels.resize(static_cast<std::size_t>(copy->w) * static_cast<std::size_t>(copy->h));
+  for (int y = 0; y < copy->h; ++y) {
+    const auto* row =
+        reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(copy->pixels) +
+                                               static_cast<std::ptrdiff_t>(y) * copy->pitch);
+    for (int x = 0; x < copy->w; ++x)
+      image.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(copy->w) +
+                   static_cast<std::size_t>(x)] = row[x] & 0x00FFFFFFu;
+  }
+  const std::string folder = ScreenshotFolder();
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  // A name by the local time; a second picture within the same second gets
+  // a number.
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
+  std::string path = folder + "/quillon-" + stamp + ".png";
+  for (int n = 2; std::filesystem::exists(path); ++n)
+    path = folder + "/quillon-" + stamp + "-" + std::to_string(n) + ".png";
+  std::string error;
+  if (WriteImage(path, image, &error))
+    HostLog(LogLevel::Warn, "screenshot written to " + path);
+  else
+    HostLog(LogLevel::Error, "cannot write the screenshot " + path + ": " + error);
+}
+
 bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
-  const SDL_PixelFormat* fmt = surface->format;
-  const bool xrgb = fmt->BytesPerPixel == 4 && fmt->Rmask == 0x00FF0000u &&
-                    fmt->Gmask == 0x0000FF00u && fmt->Bmask == 0x000000FFu;
-  const std::uint32_t alpha = xrgb ? fmt->Amask : 0;
-  if (surface->w != surfaceW_ || surface->h != surfaceH_ || frame.width != frameW_ ||
-      frame.height != frameH_) {
-    surfaceW_ = surface->w;
-    surfaceH_ = surface->h;
-    frameW_ = frame.width;
-    frameH_ = frame.height;
-    // A screen or window of another size shows the frame with its aspect
-    // kept, as the OpenGL device presents it.
-    placement_ = FitWithAspect(frameW_, frameH_, surfaceW_, surfaceH_);
-    columns_.resize(static_cast<std::size_t>(std::max(placement_.width, 0)));
-    for (int x = 0; x < placement_.width; ++x)
-      columns_[static_cast<std::size_t>(x)] = static_cast<std::int32_t>(
-          (static_cast<std::int64_t>(x) * frameW_ + frameW_ / 2) / placement_.width);
-    for (auto& c : columns_) c = std::min(c, frameW_ - 1);
-    row_.resize(static_cast<std::size_t>(std::max(frameW_, 1)));
+  if (!frame_ || frame_->w != frame.width || frame_->h != frame.height) {
+    frame_.reset(
+        SDL_CreateRGBSurfaceWithFormat(0, frame.width, frame.height, 32, SDL_PIXELFORMAT_RGB888));
+    if (!frame_) return false;
   }
-  const Placement& p = placement_;
-  const bool identity = p.width == frameW_ && p.height == frameH_;
-  auto* base = static_cast<std::uint8_t*>(surface->pixels);
-  int previousSy = -1;
-  for (int y = 0; y < surfaceH_; ++y) {
-    auto* dest = reinterpret_cast<std::uint32_t*>(base + static_cast<std::ptrdiff_t>(y) * surface->pitch);
-    if (!xrgb) {
-      // Uncommon surface formats: one pixel at a time through SDL's mapping.
-      if (y < p.y || y >= p.y + p.height) {
-        std::memset(base + static_cast<std::ptrdiff_t>(y) * surface->pitch, 0,
-                    static_cast<std::size_t>(surfaceW_) * fmt->BytesPerPixel);
-        continue;
-      }
-      int sy =
-          static_cast<int>((static_cast<std::int64_t>(y - p.y) * frameH_ + frameH_ / 2) / p.height);
-      // A source row shown twice when scaling up is converted once.
-      if (sy != previousSy &&
-          !ConvertRowToXrgb(frame.format, static_cast<const std::uint8_t*>(frame.pixels) +
-                                              static_cast<std::ptrdiff_t>(sy) * frame.pitch,
-                            row_.data(), frameW_))
-        return false;
-      previousSy = sy;
-      auto* line = base + static_cast<std::ptrdiff_t>(y) * surface->pitch;
-      for (int x = 0; x < surfaceW_; ++x) {
-        Uint32 v = 0;
-        if (x >= p.x && x < p.x + p.width) {
-          std::uint32_t c = row_[static_cast<std::size_t>(columns_[static_cast<std::size_t>(x - p.x)])];
-          v = SDL_MapRGB(fmt, static_cast<Uint8>(c >> 16), static_cast<Uint8>(c >> 8), static_cast<Uint8>(c));
-        }
-        std::memcpy(line + static_cast<std::ptrdiff_t>(x) * fmt->BytesPerPixel, &v, fmt->BytesPerPixel);
-      }
-      continue;
-    }
-    if (y < p.y || y >= p.y + p.height) {
-      std::fill(dest, dest + surfaceW_, alpha);
-      continue;
-    }
-    // The source row under the pixel's centre, as for columns (and as the
-    // OpenGL device's nearest-pixel scaling picks it).
-    int sy =
-        static_cast<int>((static_cast<std::int64_t>(y - p.y) * frameH_ + frameH_ / 2) / p.height);
-    if (sy == previousSy) {
-      // A source row shown twice when scaling up: copy the row just made.
-      std::memcpy(dest, base + static_cast<std::ptrdiff_t>(y - 1) * surface->pitch,
-                  static_cast<std::size_t>(surfaceW_) * 4);
-      continue;
-    }
-    previousSy = sy;
-    const auto* src = static_cast<const std::uint8_t*>(frame.pixels) + static_cast<std::ptrdiff_t>(sy) * frame.pitch;
-    std::fill(dest, dest + p.x, alpha);
-    if (identity) {
-      if (!ConvertRowToXrgb(frame.format, src, dest + p.x, frameW_)) return false;
-      if (alpha)
-        for (int x = 0; x < frameW_; ++x) dest[p.x + x] |= alpha;
-    } else {
-      if (!ConvertRowToXrgb(frame.format, src, row_.data(), frameW_)) return false;
-      for (int x = 0; x < p.width; ++x)
-        dest[p.x + x] = row_[static_cast<std::size_t>(columns_[static_cast<std::size_t>(x)])] | alpha;
-    }
-    std::fill(dest + p.x + p.width, dest + surfaceW_, alpha);
-  }
-  return true;
+  auto* rows = static_cast<std::uint8_t*>(frame_->pixels);
+  for (int y = 0; y < frame.height; ++y)
+    if (!ConvertRowToXrgb(
+            frame.format,
+            static_cast<const std::uint8_t*>(frame.pixels) +
+                static_cast<std::ptrdiff_t>(y) * frame.pitch,
+            reinterpret_cast<std::uint32_t*>(rows + static_cast<std::ptrdiff_t>(y) * frame_->pitch),
+            frame.width))
+      return false;
+
+  // A screen or window of another size shows the whole frame with its shape
+  // kept and black bars, placed as the OpenGL device places it.
+  const Placement p = FitWithAspect(frame.width, frame.height, surface->w, surface->h);
+  SDL_Rect dest{p.x, p.y, p.width, p.height};
+  if (p.x > 0 || p.y > 0 || p.width < surface->w || p.height < surface->h)
+    SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+  if (p.width == frame.width && p.height == frame.height)
+    return SDL_BlitSurface(frame_.get(), nullptr, surface, &dest) == 0;
+  if (options_.linearScaling && surface->format->format == frame_->format->format)
+    return SDL_SoftStretchLinear(frame_.get(), nullptr, surface, &dest) == 0;
+  return SDL_BlitScaled(frame_.get(), nullptr, surface, &dest) == 0;
 }
 
 bool SdlDisplayHost::WantsFramePixels() { return host_.HasScreen() || CapturesDue(); }
@@ -242,14 +263,17 @@ HRESULT SdlDisplayHost::Present(const FrameView& frame, HWND destWindow) {
   if (!window || (destWindow != 0 && destWindow != host_.WindowHandle())) return D3DERR_INVALIDCALL;
   if (!frame.pixels || frame.width <= 0 || frame.height <= 0) return D3DERR_INVALIDCALL;
 
+  // Captures are the frame itself, taken before the overlay is drawn.
   SaveCaptures(frame);
 
   SDL_Surface* surface = SDL_GetWindowSurface(window);
   if (!surface) return D3DERR_DRIVERINTERNALERROR;
-  if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return D3DERR_DRIVERINTERNALERROR;
-  const bool ok = Blit(frame, surface);
-  if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-  if (!ok) return D3DERR_INVALIDCALL;
+  if (!Blit(frame, surface)) return D3DERR_INVALIDCALL;
+  if (hud_.Enabled()) {
+    hud_.FrameShown(std::chrono::steady_clock::now());
+    hud_.Draw(surface);
+  }
+  if (host_.TakeScreenshotRequest()) SaveScreenshot(surface);
   if (fullScreen_ && retrace_.count() > 0) WaitForRetrace();
   SDL_UpdateWindowSurface(window);
   presented_ = true;

@@ -7,11 +7,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/display_host.h"
 #include "sdlhost/display_modes.h"
+#include "sdlhost/hud.h"
 #include "sdlhost/key_script.h"
 
 class SdlHost;
@@ -23,7 +25,14 @@ struct DisplayOptions {
   // null), and the folder relative names are written to.
   KeyScriptPlayer* captures = nullptr;
   std::string captureFolder;
+  bool linearScaling = false;  // a scaled frame is filtered, not repeated
+  HudItems hud;                // the overlay's parts
+  std::string deviceName;      // what the overlay names as the device
 };
+
+// Where F12 saves pictures: $XDG_PICTURES_DIR/quillon (from the environment
+// or the user's user-dirs.dirs), by default ~/Pictures/quillon.
+std::string ScreenshotFolder();
 
 class SdlDisplayHost final : public DisplayHost {
  public:
@@ -49,6 +58,7 @@ class SdlDisplayHost final : public DisplayHost {
   const std::vector<HostMode>& Modes() const { return modes_; }
 
  private:
+  void SaveScreenshot(SDL_Surface* surface);
   void WaitForRetrace();
   bool Blit(const FrameView& frame, SDL_Surface* surface);
 
@@ -62,10 +72,7 @@ class SdlDisplayHost final : public DisplayHost {
   DWORD interval_ = 0;
   std::chrono::steady_clock::duration retrace_{};  // zero: the display has no known rate
   std::chrono::steady_clock::time_point retraceOrigin_{};
-  // The placement of the frame on the current surface, and the source column
-  // of each destination column; rebuilt when either size changes.
-  int surfaceW_ = 0, surfaceH_ = 0, frameW_ = 0, frameH_ = 0;
-  Placement placement_;
-  std::vector<std::int32_t> columns_;
-  std::vector<std::uint32_t> row_;
+  // The frame in the window surface's usual format, which SDL scales.
+  std::unique_ptr<SDL_Surface, void (*)(SDL_Surface*)> frame_{nullptr, SDL_FreeSurface};
+  Hud hud_;
 };

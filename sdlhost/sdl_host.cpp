@@ -1,12 +1,16 @@
 #include "sdlhost/sdl_host.h"
 
 #include <SDL_syswm.h>
+#include <X11/Xlib.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <utility>
+
+#include "sdlhost/host_log.h"
 
 namespace {
 
@@ -47,8 +51,20 @@ bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
   const char* display = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   const char* driver = std::getenv("SDL_VIDEODRIVER");
-  if ((!display || !*display) && (!wayland || !*wayland) && (!driver || !*driver))
+  const bool chosen = driver && *driver;
+  if ((!display || !*display) && (!wayland || !*wayland) && !chosen)
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+  // A DISPLAY that names no reachable X server is a mistake the user should
+  // hear about, not a silent run without a window.
+  if (display && *display && (!wayland || !*wayland) && !chosen) {
+    if (Display* x = XOpenDisplay(nullptr)) {
+      XCloseDisplay(x);
+    } else {
+      HostLog(LogLevel::Warn, std::string("cannot reach the X display DISPLAY=") + display +
+                                  "; going on without a window");
+      SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    }
+  }
   // Frames go to the window surface by plain memory (MIT-SHM on X11), not
   // through a hidden OpenGL context.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
@@ -59,6 +75,8 @@ bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
 
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::string first = SDL_GetError();
+    HostLog(LogLevel::Warn,
+            "SDL cannot start its video (" + first + "); going on without a window");
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
     if (SDL_Init(SDL_INIT_VIDEO) != 0)
       return error = "SDL cannot start its video (" + first + ")", false;
@@ -93,8 +111,21 @@ void SdlHost::ProcessEvents() {
       if (e.window.event == SDL_WINDOWEVENT_CLOSE && events_.closeRequested)
         events_.closeRequested();
       if (e.window.event == SDL_WINDOWEVENT_EXPOSED && events_.exposed) events_.exposed();
+    } else if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_F12 && !e.key.repeat) {
+      screenshotWanted_ = true;
     }
   }
+}
+
+bool SdlHost::TakeScreenshotRequest() {
+  // The spinning loop handles no window events: F12 is taken from the queue
+  // here, leaving every other event where it is.
+  SDL_Event events[16];
+  int n = 0;
+  while ((n = SDL_PeepEvents(events, 16, SDL_GETEVENT, SDL_KEYDOWN, SDL_KEYDOWN)) > 0)
+    for (int i = 0; i < n; ++i)
+      if (events[i].key.keysym.sym == SDLK_F12 && !events[i].key.repeat) screenshotWanted_ = true;
+  return std::exchange(screenshotWanted_, false);
 }
 
 void SdlHost::WaitForEvents(int timeoutMs) { SDL_WaitEventTimeout(nullptr, timeoutMs); }
@@ -134,6 +165,7 @@ void SdlHost::Shutdown() {
 }
 
 void SdlHost::EndProcess(int exitCode) {
+  if (exitCode == 0 && failAtEnd_) exitCode = 3;
   Shutdown();
   std::fflush(stdout);
   std::fflush(stderr);

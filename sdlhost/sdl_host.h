@@ -48,6 +48,9 @@ class SdlHost {
   void ProcessEvents();
   // Waits up to `timeoutMs` for an event to arrive (without handling it).
   void WaitForEvents(int timeoutMs);
+  // True once after F12 was pressed in the form's window (the host's
+  // screenshot key; the program never sees it).
+  bool TakeScreenshotRequest();
   // Shows the form's window.
   void ShowWindow();
   // A modal box over the form's window when it is shown. A termination signal
@@ -59,7 +62,11 @@ class SdlHost {
   void CheckSignals();
   // Gives the screen back (mode, cursor) and shuts SDL down.
   void Shutdown();
-  // Shuts down and ends the process with `exitCode`.
+  // Something the user asked for could not be done (a trace not written):
+  // a run the user ends normally still ends with status 3.
+  void FailAtEnd() { failAtEnd_ = true; }
+  // Shuts down and ends the process with `exitCode` (3 instead of 0 after
+  // FailAtEnd).
   [[noreturn]] void EndProcess(int exitCode);
 
  private:
@@ -68,5 +75,7 @@ class SdlHost {
   SDL_Window* window_ = nullptr;
   std::uint32_t windowId_ = 0;
   void* xDisplay_ = nullptr;
+  bool failAtEnd_ = false;
+  bool screenshotWanted_ = false;
   HostEvents events_;
 };

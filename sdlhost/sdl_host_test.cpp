@@ -100,7 +100,7 @@ TEST_F(OffscreenHost, MessageWithoutAScreenIsOneLineOnStandardError) {
   Start();
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(platform_.Runtime().MsgBox("(76) Path not found\nsecond line"), 0);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Quillon: (76) Path not found second line\n");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "quillon: (76) Path not found second line\n");
 }
 
 TEST_F(OffscreenHost, TimeOfDayIsFixedOnRequest) {
@@ -281,6 +281,148 @@ TEST_F(OffscreenHost, WindowedDeviceStretchesIntoTheForm) {
   const auto* last = reinterpret_cast<const std::uint32_t*>(
       static_cast<const std::uint8_t*>(s->pixels) + (s->h - 1) * s->pitch);
   EXPECT_EQ(last[s->w - 1] & 0xFFFFFFu, 0x0000FFu);
+}
+
+// Shown through QUILLON_WINDOWED: a 640x480 full-screen device in the form's
+// window, which the user may resize.
+class WindowedDisplay : public OffscreenHost {
+ protected:
+  void Start(HostConfig c) {
+    c.windowed = true;
+    OffscreenHost::Start(c);
+    D3DPRESENT_PARAMETERS pp{};
+    pp.BackBufferWidth = 640;
+    pp.BackBufferHeight = 480;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.SwapEffect = 2;
+    ASSERT_EQ(platform_.Display().AttachDevice(WindowHandle(), pp), D3D_OK);
+  }
+  // A frame with a red left half and a green right half.
+  HRESULT PresentHalves() {
+    pixels_.resize(640 * 480);
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x)
+        pixels_[static_cast<std::size_t>(y * 640 + x)] = x < 320 ? 0xFFFF0000u : 0xFF00FF00u;
+    return platform_.Display().Present({pixels_.data(), 640, 480, 640 * 4, D3DFMT_X8R8G8B8}, 0);
+  }
+  // The picture on the screen: the window's surface.
+  Image Screen() {
+    SDL_Surface* s = SDL_GetWindowSurface(Window());
+    Image image;
+    image.width = s->w;
+    image.height = s->h;
+    for (int y = 0; y < s->h; ++y)
+      for (int x = 0; x < s->w; ++x)
+        image.pixels.push_back(
+            *reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(s->pixels) +
+                                                    y * s->pitch + x * 4) &
+            0xFFFFFFu);
+    return image;
+  }
+  std::vector<std::uint32_t> pixels_;
+};
+
+TEST_F(WindowedDisplay, OverlayIsOnTheScreenButNeverInCaptures) {
+  WriteFile(dir_ / "c.keys", "capture shot.png\n");
+  HostConfig c;
+  c.keysPath = (dir_ / "c.keys").string();
+  c.hudFps = c.hudFrameTime = c.hudDevice = true;
+  Start(c);
+  ASSERT_EQ(PresentHalves(), D3D_OK);
+  ASSERT_EQ(PresentHalves(), D3D_OK);
+  const Image screen = Screen();
+  ASSERT_EQ(screen.width, 640);
+  // The overlay sits in the top left corner, where the frame is all red.
+  int notRed = 0;
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 200; ++x) notRed += screen.At(x, y) != 0xFF0000u;
+  EXPECT_GT(notRed, 1000);
+  EXPECT_EQ(screen.At(639, 479), 0x00FF00u);  // the rest is the frame
+
+  Image shot;
+  std::string error;
+  ASSERT_TRUE(ReadPng((dir_ / "shot.png").string(), shot, &error)) << error;
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 200; ++x) ASSERT_EQ(shot.At(x, y) & 0xFFFFFFu, 0xFF0000u) << x << "," << y;
+}
+
+TEST_F(WindowedDisplay, F12SavesTheScreenUnderThePicturesFolder) {
+  ::setenv("XDG_PICTURES_DIR", (dir_ / "pics").c_str(), 1);
+  Start({});
+  SDL_Event e{};
+  e.type = SDL_KEYDOWN;
+  e.key.windowID = SDL_GetWindowID(Window());
+  e.key.keysym.sym = SDLK_F12;
+  e.key.keysym.scancode = SDL_SCANCODE_F12;
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(SDL_PushEvent(&e), 1);
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(PresentHalves(), D3D_OK);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_THAT(said, ::testing::StartsWith("quillon: screenshot written to " +
+                                            (dir_ / "pics/quillon/quillon-").string()));
+  }
+  ASSERT_EQ(PresentHalves(), D3D_OK);  // no key, no picture
+  ::unsetenv("XDG_PICTURES_DIR");
+  std::vector<fs::path> saved;
+  for (const auto& f : fs::directory_iterator(dir_ / "pics/quillon")) saved.push_back(f.path());
+  ASSERT_EQ(saved.size(), 2u);  // two presses, two names
+  Image picture;
+  std::string error;
+  ASSERT_TRUE(ReadPng(saved[0].string(), picture, &error)) << error;
+  EXPECT_EQ(CompareImages(picture, Screen(), nullptr), 0);
+}
+
+// The window resized by the user to 1000x500 shows the whole frame with its
+// aspect: black bars at the sides, the frame's corners inside; `blended`
+// counts the pixels of the middle row that are neither half's colour.
+TEST_F(WindowedDisplay, ResizedWindowShowsTheWholePictureWithItsAspect) {
+  for (const bool linear : {false, true}) {
+    SCOPED_TRACE(linear ? "linear" : "nearest");
+    SdlPlatform platform;
+    HostConfig c;
+    c.windowed = true;
+    c.linearScaling = linear;
+    std::string error;
+    ASSERT_TRUE(platform.Start(c, error)) << error;
+    D3DPRESENT_PARAMETERS pp{};
+    pp.BackBufferWidth = 640;
+    pp.BackBufferHeight = 480;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.SwapEffect = 2;
+    ASSERT_EQ(platform.Display().AttachDevice(platform.Host().WindowHandle(), pp), D3D_OK);
+    SDL_SetWindowSize(platform.Host().Window(), 1000, 500);
+    pixels_.assign(640 * 480, 0);
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x)
+        pixels_[static_cast<std::size_t>(y * 640 + x)] = x < 320 ? 0xFFFF0000u : 0xFF00FF00u;
+    ASSERT_EQ(platform.Display().Present({pixels_.data(), 640, 480, 640 * 4, D3DFMT_X8R8G8B8}, 0),
+              D3D_OK);
+    SDL_Surface* s = SDL_GetWindowSurface(platform.Host().Window());
+    ASSERT_EQ(s->w, 1000);
+    ASSERT_EQ(s->h, 500);
+    auto at = [s](int x, int y) {
+      return *reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(s->pixels) +
+                                                     y * s->pitch + x * 4) &
+             0xFFFFFFu;
+    };
+    const Placement p = FitWithAspect(640, 480, 1000, 500);
+    EXPECT_EQ(p.height, 500);
+    EXPECT_NEAR(p.width, 667, 1);
+    EXPECT_EQ(at(0, 250), 0u);
+    EXPECT_EQ(at(999, 250), 0u);
+    EXPECT_EQ(at(p.x, 0), 0xFF0000u);
+    EXPECT_EQ(at(p.x, 499), 0xFF0000u);
+    EXPECT_EQ(at(p.x + p.width - 1, 0), 0x00FF00u);
+    EXPECT_EQ(at(p.x + p.width - 1, 499), 0x00FF00u);
+    int blended = 0;
+    for (int x = p.x; x < p.x + p.width; ++x)
+      blended += at(x, 250) != 0xFF0000u && at(x, 250) != 0x00FF00u;
+    if (linear)
+      EXPECT_GT(blended, 0);  // the filter mixes the halves where they meet
+    else
+      EXPECT_EQ(blended, 0);  // nearest shows only the frame's own colours
+  }
 }
 
 TEST_F(OffscreenHost, Direct3DMakesReferenceDevicesTracedOnRequest) {

@@ -1,5 +1,7 @@
 #include "sdlhost/sdl_platform.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <functional>
 
@@ -7,6 +9,7 @@
 #include "gldevice/gl_direct3d.h"
 #include "refdevice/ref_direct3d.h"
 #include "sdlhost/direct3d_by_type.h"
+#include "sdlhost/host_log.h"
 #include "sdlhost/sdl_gl.h"
 #include "sdlhost/sdl_keyboard.h"
 #include "sdlhost/trace.h"
@@ -55,6 +58,7 @@ class SdlPlatformObjects final : public PlatformObjects {
 
 bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
   config_ = config;
+  SetLogLevel(config.logLevel);
   std::string captureFolder;
   if (!config.keysPath.empty()) {
     KeyScript script;
@@ -68,22 +72,41 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
   auto probeHardware = [this](const std::string& videoDriver, bool hasScreen) {
     HardwareProbe probe = ProbeHardwareDevice(config_, videoDriver, hasScreen);
     hardware_ = std::move(probe.context);
-    if (config_.logInfo) {
-      if (hardware_)
-        std::fprintf(stderr, "quillon: device: hardware (OpenGL renderer %s, version %s)\n",
-                     probe.renderer.c_str(), probe.version.c_str());
-      else
-        std::fprintf(stderr, "quillon: device: reference (no hardware device: %s)\n",
-                     probe.reason.c_str());
-    }
+    if (hardware_)
+      HostLog(LogLevel::Info, "device: hardware (OpenGL renderer " + probe.renderer + ", version " +
+                                  probe.version + ")");
+    else
+      HostLog(LogLevel::Info, "device: reference (no hardware device: " + probe.reason + ")");
+    deviceName_ = hardware_ ? "hardware, " + probe.renderer : "reference rasterizer";
     return probe.window;
   };
   if (!host_.Start(error, probeHardware)) return false;
 
+  if (!host_.HasScreen()) {
+    // Said once, so that a run that shows nothing is not a mystery.
+    std::string pictures = script_ ? "a key script's capture lines save pictures beside it"
+                                   : "no pictures are saved (a key script's capture lines do)";
+    HostLog(LogLevel::Warn,
+            "running without a window (SDL's offscreen driver): the frame-rate log "
+            "goes to " +
+                TextFiles().DriveC() + "/FPS.TXT, " + pictures + "; end it with Ctrl+C, kill " +
+                std::to_string(::getpid()) + " or a key script's ESCAPE");
+  }
   runtime_ = std::make_unique<SdlRuntime>(host_, config.fixedTime);
   windows_ = std::make_unique<SdlWindowSystem>();
-  display_ = std::make_unique<SdlDisplayHost>(
-      host_, DisplayOptions{config.windowed, config.vsync, script_.get(), captureFolder});
+  DisplayOptions options;
+  options.windowed = config.windowed;
+  options.vsync = config.vsync;
+  options.captures = script_.get();
+  options.captureFolder = captureFolder;
+  options.linearScaling = config.linearScaling;
+  options.hud = {config.hudFps, config.hudFrameTime, config.hudDevice};
+  options.deviceName = deviceName_;
+  if (options.hud.Any() && hardware_ && host_.HasScreen())
+    HostLog(LogLevel::Warn,
+            "QUILLON_HUD: the hardware device shows its frames itself, without "
+            "the overlay (QUILLON_DEVICE=ref shows it)");
+  display_ = std::make_unique<SdlDisplayHost>(host_, std::move(options));
   if (hardware_) ConnectCaptures(*hardware_, *display_);
   host_.SetEventHandlers({[this] { runtime_->CloseForm(); }, [this] { display_->Refresh(); }});
   objects_ = std::make_unique<SdlPlatformObjects>(
@@ -100,8 +123,11 @@ Ref<Direct3D8> SdlPlatform::NewDirect3D() {
   if (hardware_) types.emplace_back(D3DDEVTYPE_HAL, MakeGlDirect3D8(display_.get(), hardware_));
   Ref<Direct3D8> d3d = std::make_shared<Direct3DByDeviceType>(std::move(types));
   if (!config_.tracePath.empty())
-    d3d =
-        std::make_shared<TracingDirect3D8>(std::move(d3d), config_.tracePath, config_.traceFrames);
+    d3d = std::make_shared<TracingDirect3D8>(std::move(d3d), config_.tracePath, config_.traceFrames,
+                                             [this](const std::string& why) {
+                                               HostLog(LogLevel::Error, "trace: " + why);
+                                               host_.FailAtEnd();
+                                             });
   return d3d;
 }
 

@@ -38,6 +38,7 @@ class SdlPlatform {
   Ref<DirectInput8> NewDirectInput();
 
   HostConfig config_;
+  std::string deviceName_;  // for the overlay
   SdlHost host_;
   // The hardware device's context; null when the probe refused it.
   std::shared_ptr<GlContext> hardware_;

@@ -58,7 +58,7 @@ HRESULT SdlRuntime::Form_Font(Ref<IFont>& font) {
 HRESULT SdlRuntime::MsgBox(const std::string& text) {
   // Every message reaches standard error, so nothing is lost where no box
   // can be shown (no display, or SDL cannot make one).
-  std::fprintf(stderr, "Quillon: %s\n", OneLine(text).c_str());
+  std::fprintf(stderr, "quillon: %s\n", OneLine(text).c_str());
   std::fflush(stderr);
   if (!host_.HasScreen()) return 0;
   // Where SDL cannot show a box (no usable font, say) the line above is all
@@ -88,11 +88,22 @@ void SdlRuntime::End(int exitCode) {
   host_.EndProcess(exitCode);
 }
 
+// A file error names the host's path and where drive C is, so the report
+// says what to fix: "(76) Path not found: /x/FPS.TXT (drive C is
+// QUILLON_DRIVE_C=/x)".
 std::int32_t SdlRuntime::FileOpenForOutput(const std::string& path, std::int32_t& fileNumber) {
-  return files_.OpenForOutput(path, fileNumber);
+  const std::int32_t err = files_.OpenForOutput(path, fileNumber);
+  if (err != 0) {
+    std::string hostPath;
+    if (TextFiles::MapPath(path, files_.DriveC(), hostPath) != 0) hostPath = path;
+    NoteErrorDetail(err, hostPath + " (drive C is " + files_.DescribeDriveC() + ")");
+  }
+  return err;
 }
 std::int32_t SdlRuntime::FilePrintLine(std::int32_t fileNumber, const std::string& text) {
-  return files_.PrintLine(fileNumber, text);
+  const std::int32_t err = files_.PrintLine(fileNumber, text);
+  if (err != 0) NoteErrorDetail(err, "writing to drive C (" + files_.DescribeDriveC() + ")");
+  return err;
 }
 std::int32_t SdlRuntime::FileClose(std::int32_t fileNumber) { return files_.Close(fileNumber); }
 

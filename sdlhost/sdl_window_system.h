@@ -3,6 +3,7 @@
 #pragma once
 
 #include <SDL.h>
+#include <time.h>
 
 #include "platform/winsys.h"
 #include "sdlhost/cursor_counter.h"
@@ -12,7 +13,14 @@ class SdlWindowSystem final : public WindowSystem {
   SdlWindowSystem()
       : cursor_([](bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }) {}
   std::int32_t ShowCursor(std::int32_t bShow) override { return cursor_.ShowCursor(bShow); }
-  std::uint32_t GetTickCount() override { return SDL_GetTicks(); }
+  // Milliseconds since the system started (suspended time included), as the
+  // original platform counts them; wraps after about 49.7 days.
+  std::uint32_t GetTickCount() override {
+    timespec now{};
+    if (clock_gettime(CLOCK_BOOTTIME, &now) != 0) clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                                      static_cast<std::uint64_t>(now.tv_nsec) / 1000000u);
+  }
 
  private:
   CursorCounter cursor_;

@@ -1,11 +1,18 @@
 #include "sdlhost/trace.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "platform/d3d8_defaults.h"
 
 TraceRecorder::TraceRecorder(std::string path, int frames)
-    : path_(std::move(path)), frames_(frames), files_(path_) {}
+    : path_(std::move(path)), frames_(frames), files_(path_) {
+  // The trace's folder is made as needed; if it cannot be, the first frame's
+  // write says why.
+  const std::filesystem::path folder = std::filesystem::path(path_).parent_path();
+  std::error_code ignored;
+  if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
+}
 
 std::string TraceRecorder::ScenePath(int frame) const {
   if (frame == 1) return path_;
@@ -91,14 +98,20 @@ bool TraceRecorder::EndFrame() {
       preambleAtFrameStart_ + scene::CommentLine("the frame's own calls") + lines_;
   const bool ok = files_.WriteScene(text, &error_) && error_.empty();
   lines_.clear();
+  if (!ok) {
+    // Later frames would fail alike: the trace ends here.
+    frames_ = 0;
+    return false;
+  }
   ++frame_;
   files_ = scene::SceneFileWriter(ScenePath(frame_));
   preambleAtFrameStart_ = Active() ? Preamble() : std::string();
   return ok;
 }
 
-TracingDevice::TracingDevice(Ref<Direct3DDevice8> inner, std::string path, int frames)
-    : inner_(std::move(inner)), recorder_(std::move(path), frames) {}
+TracingDevice::TracingDevice(Ref<Direct3DDevice8> inner, std::string path, int frames,
+                             TraceFailed failed)
+    : inner_(std::move(inner)), recorder_(std::move(path), frames), failed_(std::move(failed)) {}
 
 HRESULT TracingDevice::GetDeviceCaps(D3DCAPS8& caps) { return inner_->GetDeviceCaps(caps); }
 HRESULT TracingDevice::GetDisplayMode(D3DDISPLAYMODE& mode) { return inner_->GetDisplayMode(mode); }
@@ -154,8 +167,13 @@ HRESULT TracingDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3D
 HRESULT TracingDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindow,
                                const void* dirtyRegion) {
   HRESULT hr = inner_->Present(sourceRect, destRect, destWindow, dirtyRegion);
-  if (recorder_.Active() && !recorder_.EndFrame())
-    std::fprintf(stderr, "quillon: trace: %s\n", recorder_.LastError().c_str());
+  if (recorder_.Active() && !recorder_.EndFrame()) {
+    const std::string why = recorder_.LastError() + "; tracing stopped";
+    if (failed_)
+      failed_(why);
+    else
+      std::fprintf(stderr, "quillon: trace: %s\n", why.c_str());
+  }
   return hr;
 }
 
@@ -223,6 +241,7 @@ HRESULT TracingDirect3D8::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focus
                                        Ref<Direct3DDevice8>& device) {
   Ref<Direct3DDevice8> real;
   HRESULT hr = inner_->CreateDevice(adapter, type, focusWindow, behaviorFlags, params, real);
-  if (hr == D3D_OK) device = std::make_shared<TracingDevice>(std::move(real), path_, frames_);
+  if (hr == D3D_OK)
+    device = std::make_shared<TracingDevice>(std::move(real), path_, frames_, failed_);
   return hr;
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -67,9 +68,13 @@ class TraceRecorder {
   std::optional<DWORD> fvf_;
 };
 
+// Told once, with the reason, when a traced frame cannot be written; the
+// trace stops there.
+using TraceFailed = std::function<void(const std::string& why)>;
+
 class TracingDevice : public Direct3DDevice8 {
  public:
-  TracingDevice(Ref<Direct3DDevice8> inner, std::string path, int frames);
+  TracingDevice(Ref<Direct3DDevice8> inner, std::string path, int frames, TraceFailed failed = {});
 
   const TraceRecorder& Recorder() const { return recorder_; }
   const Ref<Direct3DDevice8>& Inner() const { return inner_; }
@@ -106,6 +111,7 @@ class TracingDevice : public Direct3DDevice8 {
  private:
   Ref<Direct3DDevice8> inner_;
   TraceRecorder recorder_;
+  TraceFailed failed_;
   Ref<Direct3DVertexBuffer8> stream0_;
   UINT stride0_ = 0;
   std::vector<BYTE> copy_;
@@ -114,8 +120,11 @@ class TracingDevice : public Direct3DDevice8 {
 // A Direct3D8 that hands out tracing devices.
 class TracingDirect3D8 : public Direct3D8 {
  public:
-  TracingDirect3D8(Ref<Direct3D8> inner, std::string path, int frames)
-      : inner_(std::move(inner)), path_(std::move(path)), frames_(frames) {}
+  TracingDirect3D8(Ref<Direct3D8> inner, std::string path, int frames, TraceFailed failed = {})
+      : inner_(std::move(inner)),
+        path_(std::move(path)),
+        frames_(frames),
+        failed_(std::move(failed)) {}
 
   UINT GetAdapterCount() override { return inner_->GetAdapterCount(); }
   UINT GetAdapterModeCount(UINT adapter) override { return inner_->GetAdapterModeCount(adapter); }
@@ -140,4 +149,5 @@ class TracingDirect3D8 : public Direct3D8 {
   Ref<Direct3D8> inner_;
   std::string path_;
   int frames_;
+  TraceFailed failed_;
 };

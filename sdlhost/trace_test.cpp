@@ -72,10 +72,21 @@ TEST(TraceRecorder, EachFrameStartsWithTheStateGivenBefore) {
   EXPECT_FALSE(std::filesystem::exists(dir / "t-3.scene"));
 }
 
-TEST(TraceRecorder, UnwritableFolderIsReported) {
+TEST(TraceRecorder, MakesItsFolderAndStopsAtTheFirstUnwritableFrame) {
   scene::TestFolder dir;
-  TraceRecorder r(dir / "missing/t.scene", 1);
+  {
+    TraceRecorder r(dir / "new/deeper/t.scene", 1);
+    r.Clear(0, nullptr, 1, 0, 1.0f, 0);
+    EXPECT_TRUE(r.EndFrame()) << r.LastError();
+    EXPECT_TRUE(std::filesystem::exists(dir / "new/deeper/t.scene"));
+  }
+  // A trace named after a folder cannot be written: one failure with the
+  // system's reason, and no more frames are tried.
+  std::filesystem::create_directories(dir / "taken");
+  TraceRecorder r(dir / "taken", 5);
   r.Clear(0, nullptr, 1, 0, 1.0f, 0);
   EXPECT_FALSE(r.EndFrame());
   EXPECT_NE(r.LastError().find("cannot write"), std::string::npos);
+  EXPECT_NE(r.LastError().find("Is a directory"), std::string::npos) << r.LastError();
+  EXPECT_FALSE(r.Active());
 }

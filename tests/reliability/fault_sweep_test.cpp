@@ -282,7 +282,7 @@ Lines Problems(const Outcome& o, Expect expect, HRESULT status, Also also = Also
   switch (expect) {
     case Expect::Report:
       if (also == Also::ReportBoxFails) {
-        if (!o.messageBoxes.empty() || o.stderrText.find("Quillon: " + prefix) == std::string::npos)
+        if (!o.messageBoxes.empty() || o.stderrText.find("quillon: " + prefix) == std::string::npos)
           fail("the report was lost with its box");
         break;
       }

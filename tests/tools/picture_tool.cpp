@@ -7,7 +7,9 @@
 //   picture_tool same A B        exit status 0 when the pixels are identical
 //   picture_tool agree A B       differing% max-off-edge of B against A (see
 //       image_agreement.h); exit status 0 within 0.5% and 8 levels
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -46,6 +48,28 @@ int main(int argc, char** argv) {
       }
     std::printf("%d %d %ld %ld %d %d\n", image.width, image.height, blue, cloud,
                 maxX < 0 ? -1 : (minX + maxX) / 2, maxY < 0 ? -1 : (minY + maxY) / 2);
+    return 0;
+  }
+  // pixel FILE X Y -> RRGGBB in hex
+  if (argc == 5 && std::strcmp(argv[1], "pixel") == 0) {
+    Image image;
+    if (!Load(argv[2], image)) return 2;
+    const int x = std::atoi(argv[3]), y = std::atoi(argv[4]);
+    if (x < 0 || y < 0 || x >= image.width || y >= image.height) return 2;
+    std::printf("%06X\n", image.At(x, y) & 0xFFFFFFu);
+    return 0;
+  }
+  // notblue FILE X Y W H -> how many pixels of the rectangle are not pure blue
+  if (argc == 7 && std::strcmp(argv[1], "notblue") == 0) {
+    Image image;
+    if (!Load(argv[2], image)) return 2;
+    const int x0 = std::atoi(argv[3]), y0 = std::atoi(argv[4]);
+    const int x1 = std::min(image.width, x0 + std::atoi(argv[5]));
+    const int y1 = std::min(image.height, y0 + std::atoi(argv[6]));
+    long count = 0;
+    for (int y = std::max(y0, 0); y < y1; ++y)
+      for (int x = std::max(x0, 0); x < x1; ++x) count += (image.At(x, y) & 0xFFFFFFu) != 0x0000FFu;
+    std::printf("%ld\n", count);
     return 0;
   }
   if (argc == 4 && std::strcmp(argv[1], "same") == 0) {

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# On an X server, in a window (QUILLON_WINDOWED=1): the overlay is on the
+# screen but not in the key script's capture; F12 writes a PNG under the
+# pictures folder; a window resized by the user shows the whole picture with
+# its aspect, black bars at the sides.
+source "$(dirname "$0")/lib.sh"
+
+start_xvfb 640x480
+# Long enough to look; the test ends the program by signal.
+printf '5\ncapture cap.png\n100000\n1 ESCAPE\n' >"$WORK/keys"
+start_quillon QUILLON_DRIVE_C="$WORK" QUILLON_KEYS="$WORK/keys" QUILLON_WINDOWED=1 \
+  QUILLON_HUD=fps,frametime,device XDG_PICTURES_DIR="$WORK/pics"
+wait_for 30 test -s "$WORK/cap.png" || fail "no capture: $(cat "$WORK/quillon.out")"
+wait_for 10 form_window || fail "no window"
+sleep 1
+screenshot "$WORK/screen.png"
+# The overlay's corner: all blue in the capture, not on the screen.
+[ "$("$PICTURE_TOOL" notblue "$WORK/cap.png" 0 0 190 90)" = 0 ] || fail "the capture holds more than blue"
+shown=$("$PICTURE_TOOL" notblue "$WORK/screen.png" 0 0 190 90)
+[ "$shown" -gt 1000 ] || fail "no overlay on the screen ($shown pixels)"
+note "overlay: $shown pixels on the screen, none in the capture"
+
+xdotool key F12
+wait_for 10 sh -c "ls '$WORK'/pics/quillon/quillon-*.png" || fail "F12 wrote no picture: $(cat "$WORK/quillon.out")"
+wait_for 10 grep -q "screenshot written to $WORK/pics/quillon/quillon-" "$WORK/quillon.out" ||
+  fail "F12 said nothing: $(cat "$WORK/quillon.out")"
+read -r w h _ < <(stats "$(ls "$WORK"/pics/quillon/quillon-*.png | head -n1)")
+[ "$w" = 640 ] && [ "$h" = 480 ] || fail "screenshot ${w}x${h}"
+note "F12: $(ls "$WORK"/pics/quillon/)"
+signal_quillon TERM
+wait_quillon 20 >/dev/null
+
+# Resized by the user to 600x200: the picture is 267x200 at x=166.
+start_quillon QUILLON_DRIVE_C="$WORK" QUILLON_KEYS="$WORK/keys" QUILLON_WINDOWED=1
+wait_for 10 form_window || fail "no window"
+id=$(xdotool search --name '^Form1$' | head -n1)
+xdotool windowsize "$id" 600 200
+wait_for 10 sh -c "xwininfo -id $id | grep -q 'Width: 600'" || fail "the window was not resized"
+sleep 1
+screenshot "$WORK/resized.png"
+for at in "150 100 000000" "450 100 000000" "170 3 0000FF" "429 196 0000FF"; do
+  set -- $at
+  got=$("$PICTURE_TOOL" pixel "$WORK/resized.png" "$1" "$2")
+  [ "$got" = "$3" ] || fail "resized window: pixel $1,$2 is $got, not $3"
+done
+read -r _ _ _ cloud cx cy < <(stats "$WORK/resized.png")
+[ "$cloud" -gt 100 ] && [ "$cx" -gt 250 ] && [ "$cx" -lt 350 ] || fail "no cloud in the middle ($cloud at $cx,$cy)"
+note "resized to 600x200: bars at the sides, the picture between them"
+signal_quillon TERM
+wait_quillon 20 >/dev/null
+echo PASS
