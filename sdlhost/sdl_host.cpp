@@ -37,6 +37,15 @@ void OnSignal(int sig) {
   g_signal = sig;
 }
 
+// A signal the parent set to be ignored stays ignored: nohup(1) ignores
+// SIGHUP, and a shell ignores SIGINT for background jobs, so that the program
+// outlives the terminal.
+void CatchUnlessIgnored(int sig) {
+  struct sigaction old {};
+  if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) return;
+  std::signal(sig, OnSignal);
+}
+
 }  // namespace
 
 SdlHost::~SdlHost() { Shutdown(); }
@@ -64,9 +73,7 @@ bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
       return error = "SDL cannot start its video (" + first + ")", false;
   }
   sdlStarted_ = true;
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
-  std::signal(SIGHUP, OnSignal);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) CatchUnlessIgnored(sig);
 
   const std::string videoDriver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
   hasScreen_ = videoDriver != "offscreen" && videoDriver != "dummy";
