@@ -1,6 +1,7 @@
 #include "sdlhost/sdl_host.h"
 
 #include <SDL_syswm.h>
+#include <X11/Xlib.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -46,6 +47,34 @@ void CatchUnlessIgnored(int sig) {
   std::signal(sig, OnSignal);
 }
 
+// The form's X window, and whether a request on it failed because another
+// program destroyed it (xdotool windowclose, xkill -id). Xlib's own handler
+// would print the raw error and exit(1) at the next present; the host records
+// it instead and ends the process at its next check (CheckSignals).
+unsigned long g_xWindow = 0;
+bool g_xWindowGone = false;
+XErrorHandler g_previousXHandler = nullptr;
+
+int OnXError(Display* display, XErrorEvent* error) {
+  // The id in the report is not always the window's (a coordinate request
+  // names the bad one of its two windows); any window error once the form's
+  // window exists is taken for its loss: the host makes no other windows
+  // that another program could destroy.
+  if (g_xWindow != 0 && (error->error_code == BadDrawable || error->error_code == BadWindow)) {
+    g_xWindowGone = true;
+    return 0;
+  }
+  return g_previousXHandler ? g_previousXHandler(display, error) : 0;
+}
+
+// Installed once SDL runs, in front of SDL's own handler, which gets every
+// other error. (SDL's handler sets the display's mode from inside Xlib's
+// error dispatch, which waits forever for its reply.)
+void InstallXErrorHandler() {
+  const XErrorHandler previous = XSetErrorHandler(OnXError);
+  if (previous != OnXError) g_previousXHandler = previous;
+}
+
 }  // namespace
 
 SdlHost::~SdlHost() { Shutdown(); }
@@ -66,6 +95,8 @@ bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
 
+  g_xWindow = 0;
+  g_xWindowGone = false;
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::string first = SDL_GetError();
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
@@ -85,8 +116,11 @@ bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
 
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11)
+  if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
     xDisplay_ = info.info.x11.display;
+    g_xWindow = info.info.x11.window;
+    InstallXErrorHandler();
+  }
   return true;
 }
 
@@ -119,6 +153,13 @@ void SdlHost::ShowMessageBox(const std::string& title, const std::string& text) 
 }
 
 void SdlHost::CheckSignals() {
+  if (g_xWindowGone && window_) {
+    // The drawing loop reads no close request, so the loss of the window
+    // ends the process here, as a termination signal does: the display's
+    // mode and the cursor are given back; the files hold every line written.
+    std::fputs("Quillon: the window was destroyed by another program; ending\n", stderr);
+    EndProcess(1);
+  }
   if (g_signal == 0) return;
   const int sig = g_signal;
   Shutdown();
@@ -133,6 +174,12 @@ void SdlHost::Shutdown() {
   if (window_) {
     SDL_SetWindowFullscreen(window_, 0);
     SDL_ShowCursor(SDL_ENABLE);
+  }
+  if (g_xWindowGone && xDisplay_) {
+    // SDL_Quit puts Xlib's handler back before it closes the connection;
+    // the errors of destroying a window that is gone must come first.
+    SDL_DestroyWindow(window_);
+    XSync(static_cast<Display*>(xDisplay_), False);
   }
   // SDL_Quit restores the display's own mode and closes the window.
   SDL_Quit();
