@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "refdevice/scene_replay.h"
 #include "scene/scene.h"
 
 namespace {
