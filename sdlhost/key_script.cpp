@@ -32,6 +32,10 @@ bool ParseKeyScript(const std::string& text, KeyScript& script, std::string& err
     };
     if (words[0] == "capture") {
       if (words.size() != 2) return fail("capture takes one file name");
+      for (const char c : words[1])
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+          return fail("the file name '" + scene::Printable(words[1]) +
+                      "' holds a control character");
       auto& list = script.steps.empty() ? script.initialCaptures : script.steps.back().captures;
       list.push_back(words[1]);
       continue;

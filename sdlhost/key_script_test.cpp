@@ -52,6 +52,8 @@ TEST(KeyScript, ControlBytesInMessagesAreQuoted) {
   EXPECT_EQ(ParseError(std::string("5 U\0P\x1b[2J\n", 10)),
             "line 1: unknown key 'U\\x00P\\x1b[2J'");
   EXPECT_EQ(ParseError("\x07\n"), "line 1: '\\x07' is not a count of polls");
+  EXPECT_EQ(ParseError(std::string("capture a\0b.png\n", 16)),
+            "line 1: the file name 'a\\x00b.png' holds a control character");
 }
 
 TEST(KeyScript, PlaysPollByPollThenReleasesEverything) {

@@ -5,6 +5,7 @@
 
 #include "formats/pixel_format.h"
 #include "refdevice/image_io.h"
+#include "scene/user_files.h"
 #include "sdlhost/sdl_host.h"
 
 SdlDisplayHost::SdlDisplayHost(SdlHost& host, DisplayOptions options)
@@ -13,8 +14,10 @@ SdlDisplayHost::SdlDisplayHost(SdlHost& host, DisplayOptions options)
   const int count = SDL_GetNumDisplayModes(0);
   for (int i = 0; i < count; ++i) {
     SDL_DisplayMode m{};
-    if (SDL_GetDisplayMode(0, i, &m) == 0) listed.push_back({m.w, m.h, m.refresh_rate, m.format});
-    else listed.push_back({});  // keeps SDL's indices
+    if (SDL_GetDisplayMode(0, i, &m) == 0)
+      listed.push_back({m.w, m.h, m.refresh_rate, m.format});
+    else
+      listed.push_back({});  // keeps SDL's indices
   }
   SDL_DisplayMode d{};
   SdlModeInfo desktop{640, 480, 0, SDL_PIXELFORMAT_RGB888};
@@ -142,10 +145,13 @@ void SdlDisplayHost::SaveCaptures(const FrameView& frame) {
   for (const auto& name : captures) {
     std::string path = name.starts_with('/') ? name : options_.captureFolder + name;
     std::string error;
+    // The name comes from the key script: shown quoted.
+    const std::string shown = scene::Printable(path);
     if (WriteImage(path, image, &error))
-      std::fprintf(stderr, "Quillon: picture written to %s\n", path.c_str());
+      std::fprintf(stderr, "Quillon: picture written to %s\n", shown.c_str());
     else
-      std::fprintf(stderr, "Quillon: cannot write the picture %s: %s\n", path.c_str(), error.c_str());
+      std::fprintf(stderr, "Quillon: cannot write the picture %s: %s\n", shown.c_str(),
+                   scene::Printable(error).c_str());
   }
 }
 
@@ -175,7 +181,8 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
   auto* base = static_cast<std::uint8_t*>(surface->pixels);
   int previousSy = -1;
   for (int y = 0; y < surfaceH_; ++y) {
-    auto* dest = reinterpret_cast<std::uint32_t*>(base + static_cast<std::ptrdiff_t>(y) * surface->pitch);
+    auto* dest =
+        reinterpret_cast<std::uint32_t*>(base + static_cast<std::ptrdiff_t>(y) * surface->pitch);
     if (!xrgb) {
       // Uncommon surface formats: one pixel at a time through SDL's mapping.
       if (y < p.y || y >= p.y + p.height) {
@@ -186,20 +193,23 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
       int sy =
           static_cast<int>((static_cast<std::int64_t>(y - p.y) * frameH_ + frameH_ / 2) / p.height);
       // A source row shown twice when scaling up is converted once.
-      if (sy != previousSy &&
-          !ConvertRowToXrgb(frame.format, static_cast<const std::uint8_t*>(frame.pixels) +
-                                              static_cast<std::ptrdiff_t>(sy) * frame.pitch,
-                            row_.data(), frameW_))
+      if (sy != previousSy && !ConvertRowToXrgb(frame.format,
+                                                static_cast<const std::uint8_t*>(frame.pixels) +
+                                                    static_cast<std::ptrdiff_t>(sy) * frame.pitch,
+                                                row_.data(), frameW_))
         return false;
       previousSy = sy;
       auto* line = base + static_cast<std::ptrdiff_t>(y) * surface->pitch;
       for (int x = 0; x < surfaceW_; ++x) {
         Uint32 v = 0;
         if (x >= p.x && x < p.x + p.width) {
-          std::uint32_t c = row_[static_cast<std::size_t>(columns_[static_cast<std::size_t>(x - p.x)])];
-          v = SDL_MapRGB(fmt, static_cast<Uint8>(c >> 16), static_cast<Uint8>(c >> 8), static_cast<Uint8>(c));
+          std::uint32_t c =
+              row_[static_cast<std::size_t>(columns_[static_cast<std::size_t>(x - p.x)])];
+          v = SDL_MapRGB(fmt, static_cast<Uint8>(c >> 16), static_cast<Uint8>(c >> 8),
+                         static_cast<Uint8>(c));
         }
-        std::memcpy(line + static_cast<std::ptrdiff_t>(x) * fmt->BytesPerPixel, &v, fmt->BytesPerPixel);
+        std::memcpy(line + static_cast<std::ptrdiff_t>(x) * fmt->BytesPerPixel, &v,
+                    fmt->BytesPerPixel);
       }
       continue;
     }
@@ -218,7 +228,8 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
       continue;
     }
     previousSy = sy;
-    const auto* src = static_cast<const std::uint8_t*>(frame.pixels) + static_cast<std::ptrdiff_t>(sy) * frame.pitch;
+    const auto* src = static_cast<const std::uint8_t*>(frame.pixels) +
+                      static_cast<std::ptrdiff_t>(sy) * frame.pitch;
     std::fill(dest, dest + p.x, alpha);
     if (identity) {
       if (!ConvertRowToXrgb(frame.format, src, dest + p.x, frameW_)) return false;
@@ -227,7 +238,8 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
     } else {
       if (!ConvertRowToXrgb(frame.format, src, row_.data(), frameW_)) return false;
       for (int x = 0; x < p.width; ++x)
-        dest[p.x + x] = row_[static_cast<std::size_t>(columns_[static_cast<std::size_t>(x)])] | alpha;
+        dest[p.x + x] =
+            row_[static_cast<std::size_t>(columns_[static_cast<std::size_t>(x)])] | alpha;
     }
     std::fill(dest + p.x + p.width, dest + surfaceW_, alpha);
   }
