@@ -8,6 +8,7 @@
 #include "refdevice/image_io.h"
 #include "refdevice/scene_replay.h"
 #include "scene/format.h"
+#include "scene/user_files.h"
 
 namespace {
 
@@ -115,8 +116,9 @@ int main(int argc, char** argv) {
   if (!replayed) {
     // Device-call failures carry their line number.
     const bool hasLine = !error.empty() && error[0] >= '0' && error[0] <= '9';
-    std::fprintf(stderr, "quillon-replay: %s%s%s\n", hasLine ? scenePath.c_str() : "",
-                 hasLine ? ":" : "", error.c_str());
+    std::fprintf(stderr, "quillon-replay: %s%s%s\n",
+                 hasLine ? scene::Printable(scenePath).c_str() : "", hasLine ? ":" : "",
+                 error.c_str());
     return 1;
   }
   if (!WriteImage(outPath, image, &error)) {

@@ -5,6 +5,7 @@
 // that what the writer says the reader reads back to the same call.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,7 +19,8 @@ inline constexpr std::string_view kFormatDescription =
     "ignored; words are separated by spaces or tabs. Integers are decimal or\n"
     "0x hex, 0 to 0xFFFFFFFF. Floats are decimal (1, -0.5, 2.5e-3, inf, nan)\n"
     "or 0x hex giving the single's bit pattern (0x3F800000 = 1.0). FILE is one\n"
-    "word, relative to the scene's folder.\n"
+    "word, relative to the scene's folder: a file of at most 256 MiB (the\n"
+    "largest vertex buffer a device makes). A scene is at most 64 MiB.\n"
     "\n"
     "  clear FLAGS COLOR Z [STENCIL]     Clear(0, none, FLAGS, COLOR, Z, STENCIL or 0)\n"
     "  rs STATE VALUE                    SetRenderState(STATE, VALUE)\n"
@@ -37,6 +39,12 @@ inline constexpr std::string_view kFormatDescription =
     "\n"
     "PRIMTYPE: 1 points, 2 line list, 3 line strip, 4 triangle list,\n"
     "5 triangle strip, 6 triangle fan.\n";
+
+// The largest vertex file a scene may name: the largest vertex buffer the
+// devices make.
+inline constexpr std::uint64_t kMaxVertexFileBytes = std::uint64_t{1} << 28;
+// The largest scene text read.
+inline constexpr std::uint64_t kMaxSceneBytes = std::uint64_t{1} << 26;
 
 // The command words.
 inline constexpr std::string_view kClearWord = "clear";

@@ -1,11 +1,10 @@
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "platform/d3d8_defaults.h"
 #include "scene/format.h"
 #include "scene/scene.h"
+#include "scene/user_files.h"
 
 namespace scene {
 namespace {
@@ -20,20 +19,6 @@ std::vector<std::string_view> Words(std::string_view line) {
     if (i > start) words.push_back(line.substr(start, i - start));
   }
   return words;
-}
-
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::string& reason) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    reason = "cannot read " + path;
-    return false;
-  }
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    reason = "cannot read " + path;
-    return false;
-  }
-  return true;
 }
 
 // Parses one line; `reason` explains a refusal. A blank or comment line
@@ -52,7 +37,7 @@ bool ParseLine(std::string_view line, const std::string& folder, Command& cmd, b
   auto dwords = [&](std::size_t first, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
       if (!ParseDword(w[first + i], cmd.args[i])) {
-        reason = "'" + std::string(w[first + i]) + "' is not a 32-bit integer";
+        reason = "'" + Printable(w[first + i]) + "' is not a 32-bit integer";
         return false;
       }
     }
@@ -71,12 +56,12 @@ bool ParseLine(std::string_view line, const std::string& folder, Command& cmd, b
     cmd.op = Op::Clear;
     if (!dwords(1, 2)) return false;
     if (!ParseFloat(w[3], cmd.z)) {
-      reason = "'" + std::string(w[3]) + "' is not a number";
+      reason = "'" + Printable(w[3]) + "' is not a number";
       return false;
     }
     cmd.args[2] = 0;
     if (operands == 4 && !ParseDword(w[4], cmd.args[2])) {
-      reason = "'" + std::string(w[4]) + "' is not a 32-bit integer";
+      reason = "'" + Printable(w[4]) + "' is not a 32-bit integer";
       return false;
     }
     return true;
@@ -92,7 +77,7 @@ bool ParseLine(std::string_view line, const std::string& folder, Command& cmd, b
     if (!dwords(1, 1)) return false;
     float f;
     if (!ParseFloat(w[2], f)) {
-      reason = "'" + std::string(w[2]) + "' is not a number";
+      reason = "'" + Printable(w[2]) + "' is not a number";
       return false;
     }
     std::memcpy(&cmd.args[1], &f, 4);
@@ -110,14 +95,14 @@ bool ParseLine(std::string_view line, const std::string& folder, Command& cmd, b
   }
   if (const auto transform = TransformFromWord(name)) {
     if (operands != 16) {
-      reason = std::string(name) + " takes 16 numbers, row by row";
+      reason = Printable(name) + " takes 16 numbers, row by row";
       return false;
     }
     cmd.op = Op::Transform;
     cmd.transform = *transform;
     for (int i = 0; i < 16; ++i) {
       if (!ParseFloat(w[1 + i], cmd.matrix.m[i / 4][i % 4])) {
-        reason = "'" + std::string(w[1 + i]) + "' is not a number";
+        reason = "'" + Printable(w[1 + i]) + "' is not a number";
         return false;
       }
     }
@@ -136,25 +121,21 @@ bool ParseLine(std::string_view line, const std::string& folder, Command& cmd, b
     }
     cmd.file = std::string(w[4]);
     const std::filesystem::path path = std::filesystem::path(folder) / cmd.file;
-    if (!ReadWholeFile(path.string(), cmd.data, reason)) return false;
-    if (cmd.data.size() > 0x7FFFFFFFu) {
-      reason = cmd.file + " is larger than a vertex buffer can be";
-      return false;
-    }
+    if (!ReadUserFile(path.string(), kMaxVertexFileBytes, cmd.data, reason)) return false;
     if (cmd.op == Op::UserPointer) {
       // Drawing from memory has no buffer size the device could check, so
       // the file must cover every vertex here.
       const auto type = static_cast<D3DPRIMITIVETYPE>(cmd.args[1]);
       const std::uint64_t need = PrimitiveVertexCount(type, cmd.args[2]) * cmd.args[0];
       if (need > cmd.data.size()) {
-        reason = cmd.file + " holds " + std::to_string(cmd.data.size()) +
+        reason = Printable(cmd.file) + " holds " + std::to_string(cmd.data.size()) +
                  " bytes; the draw reads " + std::to_string(need);
         return false;
       }
     }
     return true;
   }
-  reason = "unknown command '" + std::string(name) + "'";
+  reason = "unknown command '" + Printable(name) + "'";
   return false;
 }
 
@@ -186,7 +167,7 @@ bool ParseScene(std::string_view text, const std::string& folder, Scene& out, st
 bool LoadScene(const std::string& path, Scene& out, std::string* error) {
   std::vector<std::uint8_t> bytes;
   std::string reason;
-  if (!ReadWholeFile(path, bytes, reason)) {
+  if (!ReadUserFile(path, kMaxSceneBytes, bytes, reason)) {
     if (error) *error = reason;
     return false;
   }
@@ -194,7 +175,7 @@ bool LoadScene(const std::string& path, Scene& out, std::string* error) {
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   std::string lineError;
   if (!ParseScene(text, folder, out, &lineError)) {
-    if (error) *error = path + ":" + lineError;
+    if (error) *error = Printable(path) + ":" + lineError;
     return false;
   }
   return true;

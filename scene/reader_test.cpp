@@ -1,14 +1,17 @@
 // The scene reader: every command with its operands, and the refusals.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "scene/format.h"
 #include "scene/scene.h"
 #include "scene/test_folder.h"
 
@@ -99,6 +102,44 @@ TEST_F(SceneFiles, MalformedLinesAreRefusedWithTheirLineNumber) {
 }
 
 }  // namespace
+
+// Vertex files and scenes that are not plain files of a bounded size are
+// refused by name, before they are read whole: a directory, an endless
+// device, a pipe, a huge (sparse) file.
+TEST_F(SceneFiles, VertexFilesMustBeRegularAndNoLargerThanABuffer) {
+  std::filesystem::create_directory(folder_.Path() / "dir.bin");
+  EXPECT_THAT(Refusal("vb 24 4 1 dir.bin\n"), HasSubstr("dir.bin is a directory, not a file"));
+  EXPECT_THAT(Refusal("up 24 4 1 dir.bin\n"), HasSubstr("dir.bin is a directory"));
+  EXPECT_THAT(Refusal("vb 24 4 1 /dev/zero\n"), HasSubstr("/dev/zero is not a regular file"));
+  ASSERT_EQ(::mkfifo((folder_.Path() / "pipe.bin").c_str(), 0600), 0);
+  EXPECT_THAT(Refusal("vb 24 4 1 pipe.bin\n"), HasSubstr("pipe.bin is not a regular file"));
+  {
+    std::ofstream big(folder_.Path() / "big.bin", std::ios::binary);
+    big.seekp(static_cast<std::streamoff>(scene::kMaxVertexFileBytes));
+    big.put('v');  // one byte past the limit, the rest a hole
+  }
+  EXPECT_THAT(Refusal("vb 24 4 1 big.bin\n"), HasSubstr("big.bin is larger than 268435456 bytes"));
+
+  scene::Scene s;
+  std::string error;
+  EXPECT_FALSE(scene::LoadScene(Folder(), s, &error));
+  EXPECT_THAT(error, HasSubstr("is a directory, not a file"));
+  EXPECT_FALSE(scene::LoadScene("/dev/zero", s, &error));
+  EXPECT_THAT(error, HasSubstr("/dev/zero is not a regular file"));
+}
+
+// A NUL cannot cut a message, and a hostile file's bytes reach the terminal
+// only as visible escapes.
+TEST_F(SceneFiles, ControlBytesInMessagesAreQuoted) {
+  EXPECT_EQ(Refusal(std::string("bo\0gus 1\n", 9)), "1: unknown command 'bo\\x00gus'");
+  EXPECT_EQ(Refusal("rs 7 \x1b[2J\x9b\n"), "1: '\\x1b[2J\\x9b' is not a 32-bit integer");
+  EXPECT_THAT(Refusal("vb 24 4 1 no\x07ne.bin\n"), HasSubstr("no\\x07ne.bin"));
+  Write(std::string("s\x1b.scene", 8), std::string("rs 1 1\nrs\0 1 1\n", 15));
+  scene::Scene s;
+  std::string error;
+  EXPECT_FALSE(scene::LoadScene(Folder() + "/s\x1b.scene", s, &error));
+  EXPECT_EQ(error, Folder() + "/s\\x1b.scene:2: unknown command 'rs\\x00'");
+}
 
 // The scenes shown to users in docs/scene-format.md stay valid as the format
 // changes.

@@ -1,13 +1,9 @@
 #include "sdlhost/key_script.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <sstream>
 
+#include "scene/user_files.h"
 #include "sdlhost/key_table.h"
 
 namespace {
@@ -36,6 +32,10 @@ bool ParseKeyScript(const std::string& text, KeyScript& script, std::string& err
     };
     if (words[0] == "capture") {
       if (words.size() != 2) return fail("capture takes one file name");
+      for (const char c : words[1])
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+          return fail("the file name '" + scene::Printable(words[1]) +
+                      "' holds a control character");
       auto& list = script.steps.empty() ? script.initialCaptures : script.steps.back().captures;
       list.push_back(words[1]);
       continue;
@@ -44,10 +44,10 @@ bool ParseKeyScript(const std::string& text, KeyScript& script, std::string& err
     const std::string& count = words[0];
     auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), step.polls);
     if (ec != std::errc() || end != count.data() + count.size() || step.polls < 0)
-      return fail("'" + count + "' is not a count of polls");
+      return fail("'" + scene::Printable(count) + "' is not a count of polls");
     for (std::size_t i = 1; i < words.size(); ++i) {
       auto dik = DikFromName(words[i]);
-      if (!dik) return fail("unknown key '" + words[i] + "'");
+      if (!dik) return fail("unknown key '" + scene::Printable(words[i]) + "'");
       step.keys.push_back(*dik);
     }
     script.steps.push_back(std::move(step));
@@ -56,36 +56,14 @@ bool ParseKeyScript(const std::string& text, KeyScript& script, std::string& err
 }
 
 bool ReadKeyScript(const std::string& path, KeyScript& script, std::string& error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    error = "cannot read the key script " + path + " (" + std::strerror(errno) + ")";
+  std::vector<std::uint8_t> bytes;
+  std::string why;
+  if (!scene::ReadUserFile(path, kMaxKeyScriptBytes, bytes, why)) {
+    error = "the key script: " + why + "; a key script is a short text file";
     return false;
   }
-  // Read in pieces and stop one byte past the limit, so nothing unbounded is
-  // ever held in memory.
-  std::string text;
-  char buf[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error = "cannot read the key script " + path + " (" + std::strerror(errno) + ")";
-      ::close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    text.append(buf, static_cast<std::size_t>(n));
-    if (text.size() > kMaxKeyScriptBytes) {
-      error = path + ": longer than " + std::to_string(kMaxKeyScriptBytes) +
-              " bytes; a key script is a short text file";
-      ::close(fd);
-      return false;
-    }
-  }
-  ::close(fd);
-  std::string why;
-  if (!ParseKeyScript(text, script, why)) {
-    error = path + ": " + why;
+  if (!ParseKeyScript(std::string(bytes.begin(), bytes.end()), script, why)) {
+    error = scene::Printable(path) + ": " + why;
     return false;
   }
   return true;
@@ -119,4 +97,3 @@ std::vector<std::string> KeyScriptPlayer::TakeDueCaptures() {
   out.swap(due_);
   return out;
 }
-

@@ -33,9 +33,9 @@ struct KeyScript {
 // naming the line ("line 3: unknown key 'UPP'").
 bool ParseKeyScript(const std::string& text, KeyScript& script, std::string& error);
 // Reads and parses the script file at `path`. A key script is a short text
-// file: anything larger than kMaxKeyScriptBytes (an endless device, a huge
-// file) is refused once that many bytes are read, and so is what cannot be
-// read as a file (a directory). Errors name the path.
+// file: what is not a regular file (a directory, an endless device) and
+// anything larger than kMaxKeyScriptBytes is refused without being read
+// whole. Errors name the path; file bytes in them are quoted (\x00).
 bool ReadKeyScript(const std::string& path, KeyScript& script, std::string& error);
 constexpr std::size_t kMaxKeyScriptBytes = 1 << 20;
 

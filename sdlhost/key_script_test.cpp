@@ -46,6 +46,16 @@ TEST(KeyScript, MalformedLinesNameTheirLine) {
   EXPECT_EQ(ParseError("capture a.png b.png\n"), "line 1: capture takes one file name");
 }
 
+// Bytes of a hostile script are shown, never passed to the terminal raw nor
+// allowed to cut the message.
+TEST(KeyScript, ControlBytesInMessagesAreQuoted) {
+  EXPECT_EQ(ParseError(std::string("5 U\0P\x1b[2J\n", 10)),
+            "line 1: unknown key 'U\\x00P\\x1b[2J'");
+  EXPECT_EQ(ParseError("\x07\n"), "line 1: '\\x07' is not a count of polls");
+  EXPECT_EQ(ParseError(std::string("capture a\0b.png\n", 16)),
+            "line 1: the file name 'a\\x00b.png' holds a control character");
+}
+
 TEST(KeyScript, PlaysPollByPollThenReleasesEverything) {
   KeyScriptPlayer player(Parse("2\n1 UP LEFT\n0 DOWN\n2 ESCAPE\n"));
   DIKEYBOARDSTATE state;
@@ -105,7 +115,15 @@ TEST(KeyScript, LoadsShortFilesAndRefusesDirectoriesAndEndlessOnes) {
   EXPECT_NE(error.find(dir.string()), std::string::npos) << error;
   // An endless device is refused at the limit, not read until memory runs out.
   EXPECT_FALSE(ReadKeyScript("/dev/zero", script, error));
-  EXPECT_NE(error.find("longer than"), std::string::npos) << error;
+  EXPECT_NE(error.find("/dev/zero is not a regular file"), std::string::npos) << error;
+  // A huge file is refused by its size, before any of it is read.
+  {
+    std::ofstream big(dir / "big.keys");
+    big.seekp(std::streamoff{1} << 31);
+    big.put('\n');
+  }
+  EXPECT_FALSE(ReadKeyScript((dir / "big.keys").string(), script, error));
+  EXPECT_NE(error.find("larger than"), std::string::npos) << error;
   EXPECT_FALSE(ReadKeyScript((dir / "missing.keys").string(), script, error));
   EXPECT_NE(error.find("missing.keys"), std::string::npos) << error;
   fs::remove_all(dir);

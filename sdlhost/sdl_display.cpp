@@ -10,6 +10,7 @@
 #include "formats/pixel_format.h"
 #include "refdevice/image_io.h"
 #include "sdlhost/host_log.h"
+#include "scene/user_files.h"
 #include "sdlhost/sdl_host.h"
 
 SdlDisplayHost::SdlDisplayHost(SdlHost& host, DisplayOptions options)
@@ -18,8 +19,10 @@ SdlDisplayHost::SdlDisplayHost(SdlHost& host, DisplayOptions options)
   const int count = SDL_GetNumDisplayModes(0);
   for (int i = 0; i < count; ++i) {
     SDL_DisplayMode m{};
-    if (SDL_GetDisplayMode(0, i, &m) == 0) listed.push_back({m.w, m.h, m.refresh_rate, m.format});
-    else listed.push_back({});  // keeps SDL's indices
+    if (SDL_GetDisplayMode(0, i, &m) == 0)
+      listed.push_back({m.w, m.h, m.refresh_rate, m.format});
+    else
+      listed.push_back({});  // keeps SDL's indices
   }
   SDL_DisplayMode d{};
   SdlModeInfo desktop{640, 480, 0, SDL_PIXELFORMAT_RGB888};
@@ -148,10 +151,13 @@ void SdlDisplayHost::SaveCaptures(const FrameView& frame) {
   for (const auto& name : captures) {
     std::string path = name.starts_with('/') ? name : options_.captureFolder + name;
     std::string error;
+    // The name comes from the key script: shown quoted.
+    const std::string shown = scene::Printable(path);
     if (WriteImage(path, image, &error))
-      HostLog(LogLevel::Warn, "picture written to " + path);
+      HostLog(LogLevel::Warn, "picture written to " + shown);
     else
-      HostLog(LogLevel::Error, "cannot write the picture " + path + ": " + error);
+      HostLog(LogLevel::Error,
+              "cannot write the picture " + shown + ": " + scene::Printable(error));
   }
 }
 

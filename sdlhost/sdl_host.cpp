@@ -41,6 +41,56 @@ void OnSignal(int sig) {
   g_signal = sig;
 }
 
+// A signal the parent set to be ignored stays ignored: nohup(1) ignores
+// SIGHUP, and a shell ignores SIGINT for background jobs, so that the program
+// outlives the terminal.
+void CatchUnlessIgnored(int sig) {
+  struct sigaction old {};
+  if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) return;
+  std::signal(sig, OnSignal);
+}
+
+// The form's X window, and whether a request on it failed because another
+// program destroyed it (xdotool windowclose, xkill -id). Xlib's own handler
+// would print the raw error and exit(1) at the next present; the host records
+// it instead and ends the process at its next check (CheckSignals).
+unsigned long g_xWindow = 0;
+bool g_xWindowGone = false;
+XErrorHandler g_previousXHandler = nullptr;
+
+int OnXError(Display* display, XErrorEvent* error) {
+  // The id in the report is not always the window's (a coordinate request
+  // names the bad one of its two windows); any window error once the form's
+  // window exists is taken for its loss: the host makes no other windows
+  // that another program could destroy.
+  if (g_xWindow != 0 && (error->error_code == BadDrawable || error->error_code == BadWindow)) {
+    g_xWindowGone = true;
+    return 0;
+  }
+  return g_previousXHandler ? g_previousXHandler(display, error) : 0;
+}
+
+// The X server went away (it ended, or the connection broke). Nothing can
+// be given back to a display that is gone, and Xlib ends the process when
+// this returns: say so in one line instead of Xlib's and end at once. The
+// files lose nothing: every line is written when it is printed.
+int OnXIOError(Display* display) {
+  const char* name = display ? DisplayString(display) : nullptr;
+  std::fprintf(stderr, "quillon: the connection to the display %s was lost; ending\n",
+               name && *name ? name : "(unknown)");
+  std::fflush(stderr);
+  std::_Exit(1);
+}
+
+// Installed once SDL runs, in front of SDL's own handler, which gets every
+// other error. (SDL's handler sets the display's mode from inside Xlib's
+// error dispatch, which waits forever for its reply.)
+void InstallXErrorHandler() {
+  const XErrorHandler previous = XSetErrorHandler(OnXError);
+  if (previous != OnXError) g_previousXHandler = previous;
+  XSetIOErrorHandler(OnXIOError);
+}
+
 }  // namespace
 
 SdlHost::~SdlHost() { Shutdown(); }
@@ -73,6 +123,8 @@ bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
 
+  g_xWindow = 0;
+  g_xWindowGone = false;
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::string first = SDL_GetError();
     HostLog(LogLevel::Warn,
@@ -82,9 +134,7 @@ bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
       return error = "SDL cannot start its video (" + first + ")", false;
   }
   sdlStarted_ = true;
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
-  std::signal(SIGHUP, OnSignal);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) CatchUnlessIgnored(sig);
 
   const std::string videoDriver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
   hasScreen_ = videoDriver != "offscreen" && videoDriver != "dummy";
@@ -96,8 +146,11 @@ bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
 
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11)
+  if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
     xDisplay_ = info.info.x11.display;
+    g_xWindow = info.info.x11.window;
+    InstallXErrorHandler();
+  }
   return true;
 }
 
@@ -143,6 +196,13 @@ void SdlHost::ShowMessageBox(const std::string& title, const std::string& text) 
 }
 
 void SdlHost::CheckSignals() {
+  if (g_xWindowGone && window_) {
+    // The drawing loop reads no close request, so the loss of the window
+    // ends the process here, as a termination signal does: the display's
+    // mode and the cursor are given back; the files hold every line written.
+    std::fputs("quillon: the window was destroyed by another program; ending\n", stderr);
+    EndProcess(1);
+  }
   if (g_signal == 0) return;
   const int sig = g_signal;
   Shutdown();
@@ -157,6 +217,12 @@ void SdlHost::Shutdown() {
   if (window_) {
     SDL_SetWindowFullscreen(window_, 0);
     SDL_ShowCursor(SDL_ENABLE);
+  }
+  if (g_xWindowGone && xDisplay_) {
+    // SDL_Quit puts Xlib's handler back before it closes the connection;
+    // the errors of destroying a window that is gone must come first.
+    SDL_DestroyWindow(window_);
+    XSync(static_cast<Display*>(xDisplay_), False);
   }
   // SDL_Quit restores the display's own mode and closes the window.
   SDL_Quit();

@@ -57,8 +57,9 @@ class SdlHost {
   // during it ends the process at once: the box holds the only thread.
   void ShowMessageBox(const std::string& title, const std::string& text);
 
-  // Ends the process when a termination signal has arrived. The program
-  // comes here at every event pass, keyboard poll and present.
+  // Ends the process when a termination signal has arrived or another
+  // program destroyed the form's window. The program comes here at every
+  // event pass, keyboard poll and present.
   void CheckSignals();
   // Gives the screen back (mode, cursor) and shuts SDL down.
   void Shutdown();

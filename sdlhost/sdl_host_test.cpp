@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -94,6 +95,29 @@ TEST_F(OffscreenHost, CloseRequestClosesTheFormOnce) {
   EXPECT_TRUE(rt.FormClosed());
   EXPECT_EQ(closes, 1);
   rt.RunUntilFormClosed();  // returns at once: the form is closed
+}
+
+// nohup(1) and background shells hand the program ignored signals; those stay
+// ignored, the others are caught.
+TEST_F(OffscreenHost, SignalsIgnoredByTheParentStayIgnored) {
+  struct sigaction saved[3] = {};
+  const int sigs[3] = {SIGHUP, SIGINT, SIGTERM};
+  for (int i = 0; i < 3; ++i) sigaction(sigs[i], nullptr, &saved[i]);
+  std::signal(SIGHUP, SIG_IGN);
+  std::signal(SIGINT, SIG_IGN);
+  std::signal(SIGTERM, SIG_DFL);
+  Start();
+  auto handler = [](int sig) {
+    struct sigaction now {};
+    sigaction(sig, nullptr, &now);
+    return now.sa_handler;
+  };
+  EXPECT_EQ(handler(SIGHUP), SIG_IGN);
+  EXPECT_EQ(handler(SIGINT), SIG_IGN);
+  EXPECT_NE(handler(SIGTERM), SIG_DFL);
+  EXPECT_NE(handler(SIGTERM), SIG_IGN);
+  platform_.Host().Shutdown();
+  for (int i = 0; i < 3; ++i) sigaction(sigs[i], &saved[i], nullptr);
 }
 
 TEST_F(OffscreenHost, MessageWithoutAScreenIsOneLineOnStandardError) {

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Another program destroys the form's window (xdotool windowclose) while the
+# program draws full screen in a changed mode: one clear line, the program's
+# own shutdown (the desktop's mode given back, the log whole), no raw X error.
+source "$(dirname "$0")/lib.sh"
+
+start_xvfb 1024x768
+xrandr --newmode 640x480_60 25.175 640 656 752 800 480 490 492 525 -hsync -vsync ||
+  fail "cannot add a mode"
+xrandr --addmode screen 640x480_60 || fail "cannot offer the mode"
+current_mode() { xrandr | awk '/current/ {print $8 "x" $10}' | tr -d ','; }
+
+printf '%s\n' 100000 >"$WORK/hold.keys"
+start_quillon QUILLON_DRIVE_C="$WORK" QUILLON_KEYS="$WORK/hold.keys" QUILLON_VSYNC=0
+wait_for 30 sh -c "[ \"\$(xrandr | awk '/current/ {print \$8 \"x\" \$10}' | tr -d ',')\" = 640x480 ]" ||
+  fail "the mode did not change: $(current_mode); output: $(cat "$WORK/quillon.out")"
+wait_for 30 test -s "$WORK/FPS.TXT" || fail "no frame logged"
+window=$(xwininfo -root -tree | awk '/"Form1"/ {print $1; exit}')
+[ -n "$window" ] || fail "no window"
+xdotool windowclose "$window" || fail "xdotool could not destroy the window"
+rc=$(wait_quillon 30)
+out=$(cat "$WORK/quillon.out")
+note "status $rc: $(tr '\n' ' ' <"$WORK/quillon.out")"
+grep -q 'X_\|BadDrawable\|BadWindow\|X Error' "$WORK/quillon.out" && fail "a raw X error: $out"
+[ "$(grep -c 'window was destroyed' "$WORK/quillon.out")" = 1 ] || fail "not one clear line: $out"
+[ "$rc" -lt 128 ] || fail "status $rc: the program crashed or was killed"
+wait_for 10 sh -c "[ \"\$(xrandr | awk '/current/ {print \$8 \"x\" \$10}' | tr -d ',')\" = 1024x768 ]" ||
+  fail "the desktop mode was not given back: $(current_mode)"
+check_log "$WORK/FPS.TXT"
+echo PASS
