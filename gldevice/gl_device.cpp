@@ -563,13 +563,7 @@ HRESULT GlDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND des
 
 HRESULT GlDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                                      Ref<Direct3DVertexBuffer8>& buffer) {
-  if (length == 0 || length > (1u << 28)) return D3DERR_INVALIDCALL;
-  if (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_MANAGED && pool != D3DPOOL_SYSTEMMEM)
-    return D3DERR_INVALIDCALL;
-  if (fvf != 0) {
-    const refdev::FvfLayout layout = refdev::DecodeFvf(fvf);
-    if (!layout.valid || length < static_cast<UINT>(layout.size)) return D3DERR_INVALIDCALL;
-  }
+  if (const HRESULT hr = CheckVertexBufferRequest(length, fvf, pool); hr != D3D_OK) return hr;
   buffer = std::make_shared<GlVertexBuffer>(shared_, length, usage, fvf, pool);
   return D3D_OK;
 }

@@ -21,6 +21,17 @@ StateKeepingDevice::StateKeepingDevice(const D3DPRESENT_PARAMETERS& params,
   state_.fvf = 0;
 }
 
+HRESULT StateKeepingDevice::CheckVertexBufferRequest(UINT length, DWORD fvf, D3DPOOL pool) {
+  if (length == 0 || length > kMaxVertexBufferBytes) return D3DERR_INVALIDCALL;
+  if (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_MANAGED && pool != D3DPOOL_SYSTEMMEM)
+    return D3DERR_INVALIDCALL;
+  if (fvf != 0) {
+    const FvfLayout layout = DecodeFvf(fvf);
+    if (!layout.valid || length < static_cast<UINT>(layout.size)) return D3DERR_INVALIDCALL;
+  }
+  return D3D_OK;
+}
+
 HRESULT StateKeepingDevice::GetDisplayMode(D3DDISPLAYMODE& mode) {
   mode = displayMode_;
   return D3D_OK;

@@ -28,6 +28,14 @@ class StateKeepingDevice : public Direct3DDevice8 {
   HRESULT EndScene() override;
 
  protected:
+  // The largest vertex buffer a device makes, in bytes.
+  static constexpr UINT kMaxVertexBufferBytes = 1u << 28;
+
+  // The published checks of CreateVertexBuffer's arguments: a size within
+  // the limit that holds at least one vertex of `fvf` (when given), and a
+  // pool a vertex buffer may live in.
+  static HRESULT CheckVertexBufferRequest(UINT length, DWORD fvf, D3DPOOL pool);
+
   // `params` must already be validated; the states start at their defaults.
   StateKeepingDevice(const D3DPRESENT_PARAMETERS& params, const D3DDISPLAYMODE& displayMode);
 
