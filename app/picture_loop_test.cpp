@@ -13,23 +13,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// Start-up sets VertexFormat to 834 just before it makes the DirectX root;
-// this factory changes it there, as an edited start-up would, so the device
-// is created with 388 and the load event selects the picture loop.
-class PictureFormat final : public PlatformObjects {
- public:
-  explicit PictureFormat(ProgramPlatform& tp) : tp_(tp) { InstallPlatform({this, &tp, &tp}); }
-  ~PictureFormat() override { InstallPlatform({&tp_, &tp_, &tp_}); }
-  HRESULT NewDirectX8(Ref<DirectX8>& dx) override {
-    moduleDX8::VertexFormat = 388;
-    return tp_.NewDirectX8(dx);
-  }
-  HRESULT NewD3DX8(Ref<D3DX8>& d3dx) override { return tp_.NewD3DX8(d3dx); }
-
- private:
-  ProgramPlatform& tp_;
-};
-
 class PictureLoop : public ::testing::Test {
  protected:
   ProgramPlatform tp;

@@ -33,3 +33,12 @@ frmTest& ProgramPlatform::Form() {
 }
 
 std::string ProgramPlatform::RunFormLoad() { return RunFormLoad(Form()); }
+
+PictureFormat::PictureFormat(ProgramPlatform& tp) : tp_(tp) { InstallPlatform({this, &tp, &tp}); }
+
+PictureFormat::~PictureFormat() { InstallPlatform({&tp_, &tp_, &tp_}); }
+
+HRESULT PictureFormat::NewDirectX8(Ref<DirectX8>& dx) {
+  moduleDX8::VertexFormat = 388;
+  return tp_.NewDirectX8(dx);
+}

@@ -22,23 +22,6 @@ using Lines = std::vector<std::string>;
 
 enum class Loop { Cloud, Picture };
 
-// Start-up sets VertexFormat to 834 just before it makes the DirectX root;
-// this factory changes it there, as an edited start-up would, so the load
-// event selects the picture loop.
-class PictureFormat final : public PlatformObjects {
- public:
-  explicit PictureFormat(ProgramPlatform& tp) : tp_(tp) { InstallPlatform({this, &tp, &tp}); }
-  ~PictureFormat() override { InstallPlatform({&tp_, &tp_, &tp_}); }
-  HRESULT NewDirectX8(Ref<DirectX8>& dx) override {
-    moduleDX8::VertexFormat = 388;
-    return tp_.NewDirectX8(dx);
-  }
-  HRESULT NewD3DX8(Ref<D3DX8>& d3dx) override { return tp_.NewD3DX8(d3dx); }
-
- private:
-  ProgramPlatform& tp_;
-};
-
 // The status a failing call returns: the runtime's own error numbers for its
 // calls, DirectInput's codes for the keyboard, a Direct3D code otherwise
 // (one the recording device never answers by itself, so a report can be
