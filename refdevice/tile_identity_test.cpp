@@ -2,6 +2,7 @@
 // and depth, on one thread and on all of them: golden scenes, the program's
 // frames and randomised scenes over primitives, states, formats and clears.
 #include <gtest/gtest.h>
+#include <hwy/targets.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -16,8 +17,8 @@
 #include "refdevice/program_scenes.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
-#include "scene/scene.h"
 #include "refdevice/test_support.h"
+#include "scene/scene.h"
 
 namespace {
 
@@ -58,22 +59,27 @@ Outcome Render(RasterizerKind kind, int threads, const D3DPRESENT_PARAMETERS& pa
   return out;
 }
 
-// Compares the tiled back end on 1 thread and on all threads with the band
-// rasterizer; reports the first differing byte.
+// Compares the tiled back end on 1 thread and on all threads, with each
+// instruction set the kernels are compiled for that this processor runs, with
+// the band rasterizer; reports the first differing byte.
 void ExpectSameBytes(const D3DPRESENT_PARAMETERS& params, const DrawFn& draw,
                      const std::string& what) {
   const Outcome want = Render(RasterizerKind::kBand, 1, params, draw);
-  for (int threads : {1, 64}) {
-    const Outcome got = Render(RasterizerKind::kTiled, threads, params, draw);
-    for (const auto& [a, b, name] : {std::tuple{&want.colour, &got.colour, "colour"},
-                                     std::tuple{&want.depth, &got.depth, "depth"}}) {
-      ASSERT_EQ(a->size(), b->size()) << what;
-      const auto diff = std::mismatch(a->begin(), a->end(), b->begin());
-      EXPECT_TRUE(diff.first == a->end()) << what << ", " << threads << " threads: " << name
-                                          << " byte " << (diff.first - a->begin()) << " is "
-                                          << int(*diff.second) << ", band " << int(*diff.first);
+  for (const std::int64_t target : hwy::SupportedAndGeneratedTargets())
+    for (int threads : {1, 64}) {
+      hwy::SetSupportedTargetsForTest(target);
+      const Outcome got = Render(RasterizerKind::kTiled, threads, params, draw);
+      hwy::SetSupportedTargetsForTest(0);
+      SCOPED_TRACE(hwy::TargetName(target));
+      for (const auto& [a, b, name] : {std::tuple{&want.colour, &got.colour, "colour"},
+                                       std::tuple{&want.depth, &got.depth, "depth"}}) {
+        ASSERT_EQ(a->size(), b->size()) << what;
+        const auto diff = std::mismatch(a->begin(), a->end(), b->begin());
+        EXPECT_TRUE(diff.first == a->end()) << what << ", " << threads << " threads: " << name
+                                            << " byte " << (diff.first - a->begin()) << " is "
+                                            << int(*diff.second) << ", band " << int(*diff.first);
+      }
     }
-  }
 }
 
 TEST(TiledRasterizer, GoldenScenesGiveTheBandRasterizersBytes) {

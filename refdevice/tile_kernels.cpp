@@ -57,25 +57,16 @@ HWY_BEFORE_NAMESPACE();
 namespace refdev {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
-using simd::HWY_NAMESPACE::ClassifyBlockGrid;
 using simd::HWY_NAMESPACE::QuantizeDepth16;
 
-template <class DF>
-HWY_INLINE hn::Vec<DF> PlaneLanes(DF df, const Plane& p, hn::Vec<DF> dx, float dy) {
-  // at0 + ddx * dx + ddy * dy, left to right, as PlaneAt.
-  return hn::Add(hn::Add(hn::Set(df, p.at0), hn::Mul(hn::Set(df, p.ddx), dx)),
-                 hn::Set(df, p.ddy * dy));
-}
-
 // The pixel stage's float-to-channel rule: 0 for NaN and below, 255 from
-// 255 up, else the value plus one half, truncated.
+// 255 up, else the value plus one half, truncated. (From 254.5 up the sum
+// truncates to 255 whether or not it is capped at 255.5 first.)
 template <class DF>
 HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> ToByteLanes(DF df, hn::Vec<DF> v) {
   const hn::Rebind<std::int32_t, DF> di;
-  const auto r = hn::ConvertTo(di, hn::Add(v, hn::Set(df, 0.5f)));
-  const auto high =
-      hn::IfThenElse(hn::RebindMask(di, v >= hn::Set(df, 255.0f)), hn::Set(di, 255), r);
-  return hn::IfThenElseZero(hn::RebindMask(di, v > hn::Zero(df)), high);
+  const auto r = hn::ConvertTo(di, hn::Min(hn::Add(v, hn::Set(df, 0.5f)), hn::Set(df, 255.5f)));
+  return hn::IfThenElseZero(hn::RebindMask(di, v > hn::Zero(df)), r);
 }
 
 template <class DI>
@@ -83,15 +74,30 @@ HWY_INLINE hn::Vec<DI> RoundedProduct(DI di, hn::Vec<DI> p) {
   return hn::ShiftRight<8>(hn::Add(hn::Add(p, hn::ShiftRight<8>(p)), hn::Set(di, 128)));
 }
 
+// Edge values of one block row fit 32-bit lanes when every value the block
+// can take does: the extremes of a linear function lie at its corners.
+HWY_INLINE bool BlockFitsNarrow(const std::int64_t e[3], const std::int64_t sx[3],
+                                const std::int64_t sy[3], int rows) {
+  constexpr std::int64_t kLimit = std::int64_t{1} << 30;
+  for (int k = 0; k < 3; ++k) {
+    const std::int64_t a = e[k], b = e[k] + sx[k] * (kBlockW - 1);
+    const std::int64_t c = a + sy[k] * (rows - 1), d = b + sy[k] * (rows - 1);
+    if (std::llabs(sx[k]) >= (std::int64_t{1} << 26) || std::llabs(a) >= kLimit ||
+        std::llabs(b) >= kLimit || std::llabs(c) >= kLimit || std::llabs(d) >= kLimit)
+      return false;
+  }
+  return true;
+}
+
 void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const PixelRect& tile,
                          const PixelRect& clip, std::uint16_t* blockFar, float* scratch) {
   const int x0 = std::max(clip.x0, t.minX), x1 = std::min(clip.x1, t.maxX + 1);
   const int y0 = std::max(clip.y0, t.minY), y1 = std::min(clip.y1, t.maxY + 1);
   if (x0 >= x1 || y0 >= y1) return;
-  const int bx0 = (x0 - tile.x0) / kBlockSize, bx1 = (x1 - 1 - tile.x0) / kBlockSize;
-  const int by0 = (y0 - tile.y0) / kBlockSize, by1 = (y1 - 1 - tile.y0) / kBlockSize;
+  const int bx0 = (x0 - tile.x0) / kBlockW, bx1 = (x1 - 1 - tile.x0) / kBlockW;
+  const int by0 = (y0 - tile.y0) / kBlockH, by1 = (y1 - 1 - tile.y0) / kBlockH;
   const int nbx = bx1 - bx0 + 1, nby = by1 - by0 + 1;
-  const int X0 = tile.x0 + bx0 * kBlockSize, Y0 = tile.y0 + by0 * kBlockSize;
+  const int X0 = tile.x0 + bx0 * kBlockW, Y0 = tile.y0 + by0 * kBlockH;
 
   // The whole part is skipped when its nearest depth is behind every block
   // it touches: no classification, no block visits.
@@ -99,7 +105,7 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
   std::uint16_t farthest = 0;
   for (int by = by0; by <= by1; ++by)
     for (int bx = bx0; bx <= bx1; ++bx)
-      farthest = std::max(farthest, blockFar[by * kTileBlocks + bx]);
+      farthest = std::max(farthest, blockFar[by * kTileBlocksX + bx]);
   if (bound.Nearest16({x0, y0, x1, y1}) > farthest) return;
 
   std::int64_t at[3], sx[3], sy[3];
@@ -108,50 +114,67 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
     sx[k] = t.edge[k].stepX;
     sy[k] = t.edge[k].stepY;
   }
-  std::uint8_t cls[kTileBlocks * kTileBlocks];
-  ClassifyBlockGrid(at, sx, sy, kBlockSize, kBlockSize, nbx, nby, cls);
+  // A block is out when one edge is negative at all its pixel centres, in
+  // when all three are non-negative at all of them: the extremes of each
+  // edge function lie at the block's corners.
+  std::int64_t lowOff[3], highOff[3];
+  for (int k = 0; k < 3; ++k) {
+    const std::int64_t ox = sx[k] * (kBlockW - 1), oy = sy[k] * (kBlockH - 1);
+    lowOff[k] = std::min<std::int64_t>(0, ox) + std::min<std::int64_t>(0, oy);
+    highOff[k] = std::max<std::int64_t>(0, ox) + std::max<std::int64_t>(0, oy);
+  }
 
-  const hn::CappedTag<float, kBlockSize> df;
+  const hn::CappedTag<float, kBlockW> df;
   const hn::Rebind<std::int32_t, decltype(df)> di;
   const hn::Rebind<std::uint16_t, decltype(df)> d16;
   const hn::Rebind<std::uint32_t, decltype(df)> du;
   const int N = static_cast<int>(hn::Lanes(df));
-  constexpr int kChunks = kBlockSize / static_cast<int>(hn::MaxLanes(df)) > 0
-                              ? kBlockSize / static_cast<int>(hn::MaxLanes(df))
+  constexpr int kChunks = kBlockW / static_cast<int>(hn::MaxLanes(df)) > 0
+                              ? kBlockW / static_cast<int>(hn::MaxLanes(df))
                               : 1;
   using VI = hn::Vec<decltype(di)>;
   using VF = hn::Vec<decltype(df)>;
 
-  // The edge functions' change across a block row, lane by lane, while it
-  // fits 32 bits; rows whose values are larger take 64 bits.
-  bool narrowSteps = true;
-  for (int k = 0; k < 3; ++k) narrowSteps &= std::llabs(sx[k]) < (std::int64_t{1} << 26);
+  // The edge functions' change across a block row, lane by lane.
   VI ramp[3][kChunks];
   for (int k = 0; k < 3; ++k)
     for (int ci = 0; ci < kChunks; ++ci)
-      ramp[k][ci] = hn::Mul(hn::Set(di, narrowSteps ? static_cast<std::int32_t>(sx[k]) : 0),
-                            hn::Iota(di, ci * N));
+      ramp[k][ci] =
+          hn::Mul(hn::Set(di, static_cast<std::int32_t>(
+                                  std::llabs(sx[k]) < (std::int64_t{1} << 26) ? sx[k] : 0)),
+                  hn::Iota(di, ci * N));
+  // Planes the colour needs: 1/w and the four channels.
+  const Plane* planes[5] = {&t.rhw, &t.attr[g.slot[0]], &t.attr[g.slot[1]], &t.attr[g.slot[2]],
+                            &t.attr[g.slot[3]]};
+  const int channels = g.keepAlpha ? 4 : 3;  // the blend's
+  constexpr int kShifts[4] = {16, 8, 0, 24};
 
   for (int by = 0; by < nby; ++by) {
     for (int bx = 0; bx < nbx; ++bx) {
-      const std::uint8_t c = cls[by * nbx + bx];
-      if (c == simd::kBlockOut) continue;
-      const int px0 = X0 + bx * kBlockSize, py0 = Y0 + by * kBlockSize;
-      const PixelRect r{std::max(px0, x0), std::max(py0, y0), std::min(px0 + kBlockSize, x1),
-                        std::min(py0 + kBlockSize, y1)};
-      std::uint16_t& far = blockFar[(by0 + by) * kTileBlocks + bx0 + bx];
+      bool out = false, in = true;
+      for (int k = 0; k < 3; ++k) {
+        const std::int64_t corner = at[k] + sx[k] * (bx * kBlockW) + sy[k] * (by * kBlockH);
+        out |= corner + highOff[k] < 0;
+        in &= corner + lowOff[k] >= 0;
+      }
+      if (out) continue;
+      const auto c = in ? simd::kBlockIn : simd::kBlockPartial;
+      const int px0 = X0 + bx * kBlockW, py0 = Y0 + by * kBlockH;
+      const PixelRect r{std::max(px0, x0), std::max(py0, y0), std::min(px0 + kBlockW, x1),
+                        std::min(py0 + kBlockH, y1)};
+      std::uint16_t& far = blockFar[(by0 + by) * kTileBlocksX + bx0 + bx];
       // LESSEQUAL: the whole block fails when its nearest depth is behind
       // everything stored there.
       if (bound.Nearest16(r) > far) continue;
-      if (px0 + kBlockSize > tile.x1) {
+      if (px0 + kBlockW > tile.x1) {
         // A block cut by the tile's right edge: lanes past it belong to
         // another tile. The plain code draws it; its writes keep the bound.
         RasterTriangle(*g.d, t, r, scratch);
         continue;
       }
       // What depends on the column only: the lanes' offsets from the
-      // reference point, the columns inside the rectangle, and the part of
-      // the depth plane before its y term (PlaneAt adds that last).
+      // reference point, the columns inside the rectangle, and the planes'
+      // parts before their y term (PlaneAt adds that last).
       VF dx[kChunks], zx[kChunks];
       hn::Mask<decltype(di)> inX[kChunks];
       for (int ci = 0; ci < kChunks; ++ci) {
@@ -160,16 +183,17 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
         dx[ci] = hn::Sub(hn::ConvertTo(df, xi), hn::Set(df, t.refX));
         zx[ci] = hn::Add(hn::Set(df, t.z.at0), hn::Mul(hn::Set(df, t.z.ddx), dx[ci]));
       }
+      VF colourX[5][kChunks];
+      bool colourReady = false;
       std::int64_t e[3];
-      for (int k = 0; k < 3; ++k) e[k] = at[k] + sx[k] * (bx * kBlockSize) + sy[k] * (r.y0 - Y0);
+      for (int k = 0; k < 3; ++k) e[k] = at[k] + sx[k] * (bx * kBlockW) + sy[k] * (r.y0 - Y0);
+      const bool narrow = c == simd::kBlockIn || BlockFitsNarrow(e, sx, sy, r.y1 - r.y0);
       bool wrote = false;
       for (int y = r.y0; y < r.y1; ++y, e[0] += sy[0], e[1] += sy[1], e[2] += sy[2]) {
         const float dy = static_cast<float>(y) - t.refY;
-        bool narrow = narrowSteps;
-        for (int k = 0; k < 3; ++k) narrow &= std::llabs(e[k]) < (std::int64_t{1} << 30);
-        alignas(32) std::int32_t wide[kBlockSize];
-        if (c != simd::kBlockIn && !narrow)
-          for (int i = 0; i < kBlockSize; ++i)
+        alignas(64) std::int32_t wide[kBlockW];
+        if (!narrow)
+          for (int i = 0; i < kBlockW; ++i)
             wide[i] = ((e[0] + sx[0] * i) | (e[1] + sx[1] * i) | (e[2] + sx[2] * i)) >= 0 ? -1 : 0;
         std::uint16_t* depthRow = g.depth + static_cast<std::size_t>(y) * g.depthWidth + px0;
         auto* colourRow =
@@ -197,11 +221,18 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
           hn::StoreU(hn::DemoteTo(d16, hn::IfThenElse(pass, q, stored)), d16, depthRow + i);
           wrote = true;
 
-          const auto rhw = PlaneLanes(df, t.rhw, dx[ci], dy);
+          if (!colourReady) {
+            for (int k = 0; k < 5; ++k)
+              for (int cj = 0; cj < kChunks; ++cj)
+                colourX[k][cj] = hn::Add(hn::Set(df, planes[k]->at0),
+                                         hn::Mul(hn::Set(df, planes[k]->ddx), dx[cj]));
+            colourReady = true;
+          }
+          const auto rhw = hn::Add(colourX[0][ci], hn::Set(df, planes[0]->ddy * dy));
           const auto inv = hn::IfThenElseZero(rhw > hn::Zero(df), hn::Div(hn::Set(df, 1.0f), rhw));
-          hn::Vec<decltype(di)> ch[4];
+          VI ch[4];
           for (int k = 0; k < 4; ++k) {
-            const auto a = PlaneLanes(df, t.attr[g.slot[k]], dx[ci], dy);
+            const auto a = hn::Add(colourX[k + 1][ci], hn::Set(df, planes[k + 1]->ddy * dy));
             ch[k] = ToByteLanes(df, g.perspective[k] ? hn::Mul(a, inv) : a);
           }
           const auto old = hn::BitCast(di, hn::LoadU(du, colourRow + i));
@@ -219,13 +250,11 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
             };
             const auto alpha = ch[3];
             const auto inverse = hn::Sub(hn::Set(di, 255), alpha);
-            const int shifts[4] = {16, 8, 0, 24};
             // A target without alpha stores 0xFF there whatever the blend gives.
-            const int channels = g.keepAlpha ? 4 : 3;
             for (int k = 0; k < channels; ++k) {
               // Stored as unsigned 0..255, so the arithmetic shift of the
               // alpha byte needs the mask.
-              const auto dst = hn::And(hn::ShiftRightSame(old, shifts[k]), hn::Set(di, 255));
+              const auto dst = hn::And(hn::ShiftRightSame(old, kShifts[k]), hn::Set(di, 255));
               ch[k] = hn::Min(hn::Add(RoundedProduct(di, mul(ch[k], alpha)),
                                       RoundedProduct(di, mul(dst, inverse))),
                               hn::Set(di, 255));
@@ -240,16 +269,14 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
       }
       if (wrote) {
         // Writes under LESSEQUAL only bring depths nearer: tighten the bound.
-        const int rows = std::min(kBlockSize, tile.y1 - py0);
+        const int rows = std::min(kBlockH, tile.y1 - py0);
         auto m = hn::Zero(d16);
         for (int yy = 0; yy < rows; ++yy)
-          for (int i = 0; i < kBlockSize; i += N)
+          for (int i = 0; i < kBlockW; i += N)
             m = hn::Max(
                 m, hn::LoadU(
                        d16, g.depth + static_cast<std::size_t>(py0 + yy) * g.depthWidth + px0 + i));
-        alignas(32) std::uint16_t lanes[kBlockSize];
-        hn::StoreU(m, d16, lanes);
-        far = *std::max_element(lanes, lanes + N);
+        far = hn::GetLane(hn::MaxOfLanes(d16, m));
       }
     }
   }
@@ -303,12 +330,12 @@ bool PrepareGouraud(const DrawDescription& d, GouraudDraw& g) {
 
 void FarthestDepths(const std::uint16_t* depth, int depthWidth, const PixelRect& tile,
                     std::uint16_t* blockFar) {
-  for (int b = 0; b < kTileBlocks * kTileBlocks; ++b) blockFar[b] = 0;
+  for (int b = 0; b < kTileBlocks; ++b) blockFar[b] = 0;
   for (int y = tile.y0; y < tile.y1; ++y) {
     const std::uint16_t* row = depth + static_cast<std::size_t>(y) * depthWidth;
-    std::uint16_t* far = blockFar + ((y - tile.y0) / kBlockSize) * kTileBlocks;
+    std::uint16_t* far = blockFar + ((y - tile.y0) / kBlockH) * kTileBlocksX;
     for (int x = tile.x0; x < tile.x1; ++x) {
-      std::uint16_t& f = far[(x - tile.x0) / kBlockSize];
+      std::uint16_t& f = far[(x - tile.x0) / kBlockW];
       f = std::max(f, row[x]);
     }
   }

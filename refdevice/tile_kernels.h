@@ -1,6 +1,7 @@
 // Specialised kernels of the tiled rasterizer: the same pixels as the plain
-// per-pixel code for one family of draw keys, a block of 8x8 pixels at a time
-// and several pixels per instruction. Draws of other keys take the plain code.
+// per-pixel code for one family of draw keys, a block of 16x8 pixels at a time
+// and a row of a block (16 pixels) in one or a few vector steps. Draws of other keys take the plain
+// code.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +12,9 @@
 namespace refdev {
 
 constexpr int kTileSize = 64;
-constexpr int kBlockSize = 8;
-constexpr int kTileBlocks = kTileSize / kBlockSize;  // per side
+constexpr int kBlockW = 16, kBlockH = 8;
+constexpr int kTileBlocksX = kTileSize / kBlockW, kTileBlocksY = kTileSize / kBlockH;
+constexpr int kTileBlocks = kTileBlocksX * kTileBlocksY;
 
 // Gouraud-shaded diffuse colour without texture, fog, specular, alpha or
 // stencil test, a 16-bit depth buffer tested LESSEQUAL with writes, blending
@@ -35,14 +37,14 @@ bool PrepareGouraud(const DrawDescription& d, GouraudDraw& g);
 
 // Draws the part of `t` inside `clip`, a rectangle of the tile `tile` (whose
 // origin is a multiple of kTileSize) and of the draw's viewport. blockFar[]
-// holds for each 8x8 block of the tile a value no nearer than any depth stored
+// holds for each 16x8 block of the tile a value no nearer than any depth stored
 // in it; blocks the triangle is entirely behind are skipped, and the bound is
 // tightened where the kernel writes. `scratch` is for the plain code, which
 // draws blocks cut by the tile's edge.
 void GouraudTriangle(const GouraudDraw& g, const SetupTriangle& t, const PixelRect& tile,
                      const PixelRect& clip, std::uint16_t* blockFar, float* scratch);
 
-// The farthest depth stored in each 8x8 block of `tile` (rows and columns
+// The farthest depth stored in each 16x8 block of `tile` (rows and columns
 // past the tile's edge count as nothing).
 void FarthestDepths(const std::uint16_t* depth, int depthWidth, const PixelRect& tile,
                     std::uint16_t* blockFar);

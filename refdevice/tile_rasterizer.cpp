@@ -4,8 +4,8 @@
 #include <array>
 #include <vector>
 
-#include "refdevice/band_rasterizer.h"
 #include "formats/pixel_format.h"
+#include "refdevice/band_rasterizer.h"
 #include "refdevice/simd_kernels.h"
 #include "refdevice/thread_pool.h"
 #include "refdevice/tile_kernels.h"
@@ -32,8 +32,8 @@ struct Tile {
   PixelRect rect;
   std::vector<std::uint32_t> commands;
   std::uint32_t lastDraw = ~0u;  // the draw whose command the list holds last
-  // The farthest depth of each 8x8 block, valid for `boundsOf` only.
-  std::array<std::uint16_t, kTileBlocks * kTileBlocks> blockFar{};
+  // The farthest depth of each 16x8 block, valid for `boundsOf` only.
+  std::array<std::uint16_t, kTileBlocks> blockFar{};
   const DepthBuffer* boundsOf = nullptr;
 };
 
@@ -217,10 +217,10 @@ struct TileRasterizer::Impl {
     } else if (tile.boundsOf == depth) {
       // A block the clear covers takes its depth; one it reaches into holds
       // at most the farther of the two.
-      for (int b = 0; b < kTileBlocks * kTileBlocks; ++b) {
-        const int x = tile.rect.x0 + (b % kTileBlocks) * kBlockSize;
-        const int y = tile.rect.y0 + (b / kTileBlocks) * kBlockSize;
-        const PixelRect block = Intersect({x, y, x + kBlockSize, y + kBlockSize}, whole);
+      for (int b = 0; b < kTileBlocks; ++b) {
+        const int x = tile.rect.x0 + (b % kTileBlocksX) * kBlockW;
+        const int y = tile.rect.y0 + (b / kTileBlocksX) * kBlockH;
+        const PixelRect block = Intersect({x, y, x + kBlockW, y + kBlockH}, whole);
         const PixelRect in = Intersect(block, part);
         if (Empty(block) || Empty(in)) continue;
         auto& far = tile.blockFar[static_cast<std::size_t>(b)];
