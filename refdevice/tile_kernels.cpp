@@ -69,11 +69,6 @@ HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> ToByteLanes(DF df, hn::Vec<DF> 
   return hn::IfThenElseZero(hn::RebindMask(di, v > hn::Zero(df)), r);
 }
 
-template <class DI>
-HWY_INLINE hn::Vec<DI> RoundedProduct(DI di, hn::Vec<DI> p) {
-  return hn::ShiftRight<8>(hn::Add(hn::Add(p, hn::ShiftRight<8>(p)), hn::Set(di, 128)));
-}
-
 // Edge values of one block row fit 32-bit lanes when every value the block
 // can take does: the extremes of a linear function lie at its corners.
 HWY_INLINE bool BlockFitsNarrow(const std::int64_t e[3], const std::int64_t sx[3],
@@ -146,8 +141,6 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
   // Planes the colour needs: 1/w and the four channels.
   const Plane* planes[5] = {&t.rhw, &t.attr[g.slot[0]], &t.attr[g.slot[1]], &t.attr[g.slot[2]],
                             &t.attr[g.slot[3]]};
-  const int channels = g.keepAlpha ? 4 : 3;  // the blend's
-  constexpr int kShifts[4] = {16, 8, 0, 24};
 
   for (int by = 0; by < nby; ++by) {
     for (int bx = 0; bx < nbx; ++bx) {
@@ -236,34 +229,21 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
             ch[k] = ToByteLanes(df, g.perspective[k] ? hn::Mul(a, inv) : a);
           }
           const auto old = hn::BitCast(di, hn::LoadU(du, colourRow + i));
-          if (g.blend) {
-            // Channels and factors are at most 255, so each product fits the
-            // low 16 bits of its lane: multiply as 16-bit lanes (one cheap
-            // instruction, where a 32-bit multiply is two slow ones).
-            auto mul = [&](VI a, VI b) {
-#if HWY_TARGET == HWY_SCALAR
-              return hn::Mul(a, b);
-#else
-              const hn::Repartition<std::uint16_t, decltype(di)> dw;
-              return hn::BitCast(di, hn::Mul(hn::BitCast(dw, a), hn::BitCast(dw, b)));
-#endif
-            };
-            const auto alpha = ch[3];
-            const auto inverse = hn::Sub(hn::Set(di, 255), alpha);
-            // A target without alpha stores 0xFF there whatever the blend gives.
-            for (int k = 0; k < channels; ++k) {
-              // Stored as unsigned 0..255, so the arithmetic shift of the
-              // alpha byte needs the mask.
-              const auto dst = hn::And(hn::ShiftRightSame(old, kShifts[k]), hn::Set(di, 255));
-              ch[k] = hn::Min(hn::Add(RoundedProduct(di, mul(ch[k], alpha)),
-                                      RoundedProduct(di, mul(dst, inverse))),
-                              hn::Set(di, 255));
-            }
-          }
           auto packed = hn::Or(hn::Or(hn::ShiftLeft<16>(ch[0]), hn::ShiftLeft<8>(ch[1])), ch[2]);
-          packed =
-              hn::Or(packed, g.keepAlpha ? hn::ShiftLeft<24>(ch[3])
-                                         : hn::Set(di, static_cast<std::int32_t>(0xFF000000u)));
+          if (g.blend) {
+            // All four channels at once in 16-bit lanes; a target without
+            // alpha stores 0xFF there whatever the blend gives.
+            packed =
+                hn::BitCast(di, simd::HWY_NAMESPACE::BlendSrcAlphaPixels(
+                                    du, hn::BitCast(du, hn::Or(packed, hn::ShiftLeft<24>(ch[3]))),
+                                    hn::BitCast(du, old)));
+            if (!g.keepAlpha)
+              packed = hn::Or(packed, hn::Set(di, static_cast<std::int32_t>(0xFF000000u)));
+          } else {
+            packed =
+                hn::Or(packed, g.keepAlpha ? hn::ShiftLeft<24>(ch[3])
+                                           : hn::Set(di, static_cast<std::int32_t>(0xFF000000u)));
+          }
           hn::StoreU(hn::BitCast(du, hn::IfThenElse(pass, packed, old)), du, colourRow + i);
         }
       }
