@@ -69,13 +69,13 @@ HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> ToByteLanes(DF df, hn::Vec<DF> 
   return hn::IfThenElseZero(hn::RebindMask(di, v > hn::Zero(df)), r);
 }
 
-// Edge values of one block row fit 32-bit lanes when every value the block
-// can take does: the extremes of a linear function lie at its corners.
-HWY_INLINE bool BlockFitsNarrow(const std::int64_t e[3], const std::int64_t sx[3],
-                                const std::int64_t sy[3], int rows) {
+// Edge values of the rows of a rectangle fit 32-bit lanes when every value
+// it can take does: the extremes of a linear function lie at its corners.
+HWY_INLINE bool FitsNarrow(const std::int64_t e[3], const std::int64_t sx[3],
+                           const std::int64_t sy[3], int columns, int rows) {
   constexpr std::int64_t kLimit = std::int64_t{1} << 30;
   for (int k = 0; k < 3; ++k) {
-    const std::int64_t a = e[k], b = e[k] + sx[k] * (kBlockW - 1);
+    const std::int64_t a = e[k], b = e[k] + sx[k] * (columns - 1);
     const std::int64_t c = a + sy[k] * (rows - 1), d = b + sy[k] * (rows - 1);
     if (std::llabs(sx[k]) >= (std::int64_t{1} << 26) || std::llabs(a) >= kLimit ||
         std::llabs(b) >= kLimit || std::llabs(c) >= kLimit || std::llabs(d) >= kLimit)
@@ -109,6 +109,8 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
     sx[k] = t.edge[k].stepX;
     sy[k] = t.edge[k].stepY;
   }
+  // Usually the whole part's edge values fit 32 bits: no test per block.
+  const bool partNarrow = FitsNarrow(at, sx, sy, nbx * kBlockW, nby * kBlockH);
   // A block is out when one edge is negative at all its pixel centres, in
   // when all three are non-negative at all of them: the extremes of each
   // edge function lie at the block's corners.
@@ -180,7 +182,8 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
       bool colourReady = false;
       std::int64_t e[3];
       for (int k = 0; k < 3; ++k) e[k] = at[k] + sx[k] * (bx * kBlockW) + sy[k] * (r.y0 - Y0);
-      const bool narrow = c == simd::kBlockIn || BlockFitsNarrow(e, sx, sy, r.y1 - r.y0);
+      const bool narrow =
+          c == simd::kBlockIn || partNarrow || FitsNarrow(e, sx, sy, kBlockW, r.y1 - r.y0);
       bool wrote = false;
       for (int y = r.y0; y < r.y1; ++y, e[0] += sy[0], e[1] += sy[1], e[2] += sy[2]) {
         const float dy = static_cast<float>(y) - t.refY;
