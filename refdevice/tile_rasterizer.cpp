@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
+#include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "formats/pixel_format.h"
@@ -43,8 +46,13 @@ struct FrameList {
   std::vector<T> items;
   std::size_t count = 0;
   std::uint32_t Add(const T& v) {
+    const auto index = Reserve();
+    items[index] = v;
+    return index;
+  }
+  // The next item, left as it was, for the caller to fill.
+  std::uint32_t Reserve() {
     if (count == items.size()) items.resize(std::max<std::size_t>(64, items.size() * 2));
-    items[count] = v;
     return static_cast<std::uint32_t>(count++);
   }
 };
@@ -311,8 +319,18 @@ void TileRasterizer::BeginDraw(const DrawDescription& draw) {
 
 void TileRasterizer::Triangles(const SetupTriangle* triangles, std::size_t count) {
   Impl& m = *impl_;
-  for (std::size_t i = 0; i < count; ++i)
-    m.BinTriangle(triangles[i], m.triangles.Add(triangles[i]));
+  // Only the planes the draw interpolates are read: copy just those (the
+  // record holds room for every attribute, most of it unused).
+  static_assert(std::is_trivially_copyable_v<SetupTriangle> &&
+                std::is_standard_layout_v<SetupTriangle>);
+  const std::size_t used =
+      offsetof(SetupTriangle, attr) +
+      static_cast<std::size_t>(m.draws.items[m.draws.count - 1].interpCount) * sizeof(Plane);
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto index = m.triangles.Reserve();
+    std::memcpy(static_cast<void*>(&m.triangles.items[index]), &triangles[i], used);
+    m.BinTriangle(triangles[i], index);
+  }
   m.AfterPrimitives();
 }
 
