@@ -106,6 +106,15 @@ HWY_INLINE hn::Mask<DI> EdgesCover(DI d, const std::int32_t e[3], const std::int
   return any > hn::Set(d, -1);
 }
 
+// An integral n in [0, 2^23) as an int32, exactly: n + 2^23 holds n in its
+// low mantissa bits. Cheaper than a general conversion, which must also
+// correct values out of the integer range.
+template <class DF>
+HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> SmallWholeToInt(DF df, hn::Vec<DF> n) {
+  const hn::Rebind<std::int32_t, DF> di;
+  return hn::Sub(hn::BitCast(di, hn::Add(n, hn::Set(df, 8388608.0f))), hn::Set(di, 0x4B000000));
+}
+
 // The 16-bit depth of z, floor(clamp(z, 0, 1) * 65535 + 1/2), in float lanes
 // without rounding error: y = 65536 z and its fraction f are exact, and
 // 65535 z + 1/2 = floor(y) + (f - z + 1/2) with the last term in (-1/2, 3/2),
@@ -121,7 +130,8 @@ HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> QuantizeDepth16(DF df, hn::Vec<
   const auto half = hn::Set(df, 0.5f);
   const auto down = hn::RebindMask(di, hn::Add(f, half) < zc);
   const auto up = hn::RebindMask(di, hn::Sub(f, half) >= zc);
-  return hn::Sub(hn::Add(hn::ConvertTo(di, n), hn::VecFromMask(di, down)), hn::VecFromMask(di, up));
+  return hn::Sub(hn::Add(SmallWholeToInt(df, n), hn::VecFromMask(di, down)),
+                 hn::VecFromMask(di, up));
 }
 
 // Block classes (0 out, 1 partial, 2 in) of a grid of bw x bh blocks.

@@ -61,11 +61,13 @@ using simd::HWY_NAMESPACE::QuantizeDepth16;
 
 // The pixel stage's float-to-channel rule: 0 for NaN and below, 255 from
 // 255 up, else the value plus one half, truncated. (From 254.5 up the sum
-// truncates to 255 whether or not it is capped at 255.5 first.)
+// truncates to 255 whether or not it is capped at 255.5 first; for a positive
+// value truncating is the floor.)
 template <class DF>
 HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> ToByteLanes(DF df, hn::Vec<DF> v) {
   const hn::Rebind<std::int32_t, DF> di;
-  const auto r = hn::ConvertTo(di, hn::Min(hn::Add(v, hn::Set(df, 0.5f)), hn::Set(df, 255.5f)));
+  const auto r = simd::HWY_NAMESPACE::SmallWholeToInt(
+      df, hn::Floor(hn::Min(hn::Add(v, hn::Set(df, 0.5f)), hn::Set(df, 255.5f))));
   return hn::IfThenElseZero(hn::RebindMask(di, v > hn::Zero(df)), r);
 }
 
