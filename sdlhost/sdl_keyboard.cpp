@@ -66,6 +66,14 @@ HRESULT SdlKeyboardDevice::GetDeviceStateKeyboard(DIKEYBOARDSTATE& state) {
 
 HRESULT SdlDirectInput8::CreateDevice(const std::string& guid, Ref<DirectInputDevice8>& device) {
   if (guid != "GUID_SysKeyboard") return DIERR_DEVICENOTREG;
+  // Without a display nothing can press a key, and a run that Escape can
+  // never end would only end by a signal: the keyboard is missing, as
+  // DirectInput answers on a machine without one. The report says why.
+  if (!script_ && !host_.HasScreen()) {
+    NoteErrorDetail(DIERR_DEVICENOTREG,
+                    "no keyboard without a display; set QUILLON_KEYS to a key script");
+    return DIERR_DEVICENOTREG;
+  }
   device = std::make_shared<SdlKeyboardDevice>(host_, script_);
   return DI_OK;
 }
