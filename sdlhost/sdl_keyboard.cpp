@@ -53,6 +53,9 @@ HRESULT SdlKeyboardDevice::Unacquire() {
 HRESULT SdlKeyboardDevice::GetDeviceStateKeyboard(DIKEYBOARDSTATE& state) {
   host_.CheckSignals();
   if (!acquired_) return DIERR_NOTACQUIRED;
+  // The display that the keys came through (or the window the device was
+  // set up for) is gone: access to the device is lost.
+  if (host_.DisplayLost()) return DIERR_INPUTLOST;
   // A foreground device reads nothing while another window has the focus.
   if (!background_ && !script_ && host_.Window() &&
       !(SDL_GetWindowFlags(host_.Window()) & SDL_WINDOW_INPUT_FOCUS)) {
@@ -61,6 +64,7 @@ HRESULT SdlKeyboardDevice::GetDeviceStateKeyboard(DIKEYBOARDSTATE& state) {
     return DI_OK;
   }
   source_->Read(state);
+  if (host_.DisplayLost()) return DIERR_INPUTLOST;  // lost during this read
   return DI_OK;
 }
 

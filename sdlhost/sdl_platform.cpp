@@ -70,7 +70,7 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
   // The hardware device is tried first; on a screen it draws into the form's
   // window, which must then be made as an OpenGL window.
   auto probeHardware = [this](const std::string& videoDriver, bool hasScreen) {
-    HardwareProbe probe = ProbeHardwareDevice(config_, videoDriver, hasScreen);
+    HardwareProbe probe = ProbeHardwareDevice(config_, host_, videoDriver, hasScreen);
     hardware_ = std::move(probe.context);
     if (hardware_)
       HostLog(LogLevel::Info, "device: hardware (OpenGL renderer " + probe.renderer + ", version " +
@@ -94,7 +94,7 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
                 std::to_string(::getpid()));
   }
   runtime_ = std::make_unique<SdlRuntime>(host_, config.fixedTime);
-  windows_ = std::make_unique<SdlWindowSystem>();
+  windows_ = std::make_unique<SdlWindowSystem>(host_);
   DisplayOptions options;
   options.windowed = config.windowed;
   options.vsync = config.vsync;
