@@ -62,6 +62,7 @@ bool g_xWindowGone = false;
 // nothing may reach X, as every request would only fail again.
 bool g_xDisplayLost = false;
 XErrorHandler g_previousXHandler = nullptr;
+pid_t g_hostPid = 0;
 
 int OnXError(Display* display, XErrorEvent* error) {
   // Once the server is gone, what still fails (OpenGL's swap finds no
@@ -82,10 +83,14 @@ int OnXError(Display* display, XErrorEvent* error) {
 
 // One line instead of Xlib's. On the form's connection the call that failed
 // returns (see OnXIOErrorExit) and the program ends through its own report
-// and shutdown. Any other connection (a message box's own, SDL's wake-up
-// one) belongs to something that would wait on it for ever: the process
-// ends at once. Files lose nothing: every line is written when printed.
+// and shutdown. Any other connection (SDL's wake-up one), and the form's
+// while a message box holds the only thread, belong to something that would
+// wait on it for ever: the process ends at once. Files lose nothing: every
+// line is written when printed.
 int OnXIOError(Display* display) {
+  // SDL shows a message box from a child process: the parent, which waits
+  // for it, says what happened.
+  if (::getpid() != g_hostPid) std::_Exit(1);
   if (!g_xDisplayLost) {
     const char* name = display ? DisplayString(display) : nullptr;
     std::fprintf(stderr, "quillon: the connection to the display %s was lost; ending\n",
@@ -148,6 +153,7 @@ bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
   g_xDisplay = nullptr;
   g_xWindowGone = false;
   g_xDisplayLost = false;
+  g_hostPid = ::getpid();
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::string first = SDL_GetError();
     HostLog(LogLevel::Warn,

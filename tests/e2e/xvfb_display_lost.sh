@@ -27,4 +27,19 @@ tail -n1 "$WORK/quillon.out" |
   fail "not the program's report of a lost device: $out"
 [ "$rc" = 1 ] || fail "status $rc, expected 1"
 check_log "$WORK/FPS.TXT"
+
+# The server ends while the error report's box is open (the box holds the
+# only thread): still the one line, and status 1.
+if [ -z "${E2E_DEVICE:-}" ]; then
+  start_xvfb 1024x768
+  start_quillon QUILLON_DRIVE_C="$WORK/no-such-folder" QUILLON_VSYNC=0
+  wait_for 30 has_message_box || fail "no message box; output: $(cat "$WORK/quillon.out")"
+  kill "${STARTED_PIDS[-3]}"
+  rc=$(wait_quillon 30)
+  note "during the box: status $rc: $(tr '\n' ' ' <"$WORK/quillon.out")"
+  [ "$rc" = 1 ] || fail "status $rc, expected 1"
+  [ "$(grep -c 'connection to the display .* was lost' "$WORK/quillon.out")" = 1 ] ||
+    fail "not one line about the display: $(cat "$WORK/quillon.out")"
+  grep -q 'X Error\|XIO' "$WORK/quillon.out" && fail "Xlib's raw message: $(cat "$WORK/quillon.out")"
+fi
 echo PASS
