@@ -64,6 +64,20 @@ bool g_xDisplayLost = false;
 XErrorHandler g_previousXHandler = nullptr;
 pid_t g_hostPid = 0;
 
+// GLX's first error number on the form's connection (0: no GLX), and its
+// errors that name a drawable or a window, by their protocol numbers.
+int g_glxFirstError = 0;
+constexpr int kGlxBadDrawable = 2, kGlxBadCurrentDrawable = 11, kGlxBadWindow = 12;
+
+// A request failed on a window or drawable that no longer exists: the core
+// errors, or OpenGL's swap finding its window gone.
+bool IsWindowError(const XErrorEvent& error) {
+  if (error.error_code == BadDrawable || error.error_code == BadWindow) return true;
+  if (g_glxFirstError == 0) return false;
+  const int glx = error.error_code - g_glxFirstError;
+  return glx == kGlxBadDrawable || glx == kGlxBadCurrentDrawable || glx == kGlxBadWindow;
+}
+
 int OnXError(Display* display, XErrorEvent* error) {
   // Once the server is gone, what still fails (OpenGL's swap finds no
   // drawable) is part of that loss, already said.
@@ -72,7 +86,7 @@ int OnXError(Display* display, XErrorEvent* error) {
   // names the bad one of its two windows); any window error once the form's
   // window exists is taken for its loss: the host makes no other windows
   // that another program could destroy.
-  if (g_xWindow != 0 && (error->error_code == BadDrawable || error->error_code == BadWindow)) {
+  if (g_xWindow != 0 && IsWindowError(*error)) {
     if (!g_xWindowGone)
       std::fputs("quillon: the window was destroyed by another program; ending\n", stderr);
     g_xWindowGone = true;
@@ -111,6 +125,9 @@ void OnXIOErrorExit(Display*, void*) {}
 // other error. (SDL's handler sets the display's mode from inside Xlib's
 // error dispatch, which waits forever for its reply.)
 void InstallXErrorHandler(Display* display) {
+  int opcode = 0, firstEvent = 0, firstError = 0;
+  g_glxFirstError =
+      XQueryExtension(display, "GLX", &opcode, &firstEvent, &firstError) ? firstError : 0;
   const XErrorHandler previous = XSetErrorHandler(OnXError);
   if (previous != OnXError) g_previousXHandler = previous;
   XSetIOErrorHandler(OnXIOError);
