@@ -109,16 +109,16 @@ TEST_F(FormLoad, AFailingInitD3DOrInitDIStopsStartUpAtItsStep) {
     const char* number;
     const char* never;
   };
-  for (const Case c : {Case{"DX.Direct3DCreate", D3DERR_INVALIDCALL, "-2005530516", "new D3DX8"},
-                       Case{"DX.DirectInputCreate", DIERR_NOTINITIALIZED, "-2147024875",
-                            "DI.CreateDevice"}}) {
+  for (const Case c :
+       {Case{"DX.Direct3DCreate", D3DERR_INVALIDCALL, "-2005530516", "new D3DX8"},
+        Case{"DX.DirectInputCreate", DIERR_NOTINITIALIZED, "-2147024875", "DI.CreateDevice"}}) {
     SCOPED_TRACE(c.failing);
     ProgramPlatform fresh;
     fresh.PushKeys({DIK_ESCAPE});
     fresh.Fail(c.failing, c.status);
     EXPECT_EQ(fresh.RunFormLoad(), "exit 1");
-    EXPECT_EQ(fresh.MessageBoxes(),
-              std::vector<std::string>{std::string("(") + c.number + ") " + DescribeError(c.status)});
+    EXPECT_EQ(fresh.MessageBoxes(), std::vector<std::string>{std::string("(") + c.number + ") " +
+                                                             DescribeError(c.status)});
     EXPECT_EQ(fresh.Count(c.never), 0);
     EXPECT_EQ(fresh.Count("Form_Font"), 0);
     ExpectShutdownOnce(fresh, 1);
@@ -200,13 +200,25 @@ TEST_F(FormLoad, AReportThatCannotBeShownStillShutsDown) {
   ExpectShutdownOnce(tp, 1);
 }
 
+// A window or display that goes away reaches the program as a lost keyboard
+// or a lost device: one report, then the whole shutdown once.
 TEST_F(FormLoad, AnErrorInTheLoopIsReportedAndShutsDown) {
-  tp.Fail("Keyboard.GetDeviceState", DIERR_INPUTLOST);
-  EXPECT_EQ(tp.RunFormLoad(), "exit 1");
-  EXPECT_EQ(tp.MessageBoxes(),
-            std::vector<std::string>{"(-2147024866) " + DescribeError(DIERR_INPUTLOST)});
-  ExpectInOrder(tp, kStartUp);
-  ExpectShutdownOnce(tp, 1);
+  struct Case {
+    const char* call;
+    HRESULT status;
+    const char* shown;
+  };
+  for (const Case& c : {Case{"Keyboard.GetDeviceState", DIERR_INPUTLOST, "(-2147024866) "},
+                        Case{"Device.Present", D3DERR_DEVICELOST, "(-2005530520) "}}) {
+    SCOPED_TRACE(c.call);
+    ProgramPlatform fresh;
+    fresh.PushKeys({});
+    fresh.Fail(c.call, c.status, 2);
+    EXPECT_EQ(fresh.RunFormLoad(), "exit 1");
+    EXPECT_EQ(fresh.MessageBoxes(), std::vector<std::string>{c.shown + DescribeError(c.status)});
+    ExpectInOrder(fresh, kStartUp);
+    ExpectShutdownOnce(fresh, 1);
+  }
 }
 
 }  // namespace

@@ -27,6 +27,9 @@ class GlContext {
   // lower it (its own settings turn waiting off).
   virtual void SetSwapInterval(int interval) { (void)interval; }
   virtual void Swap() {}
+  // The window or the display it is on has gone: frames can no longer be
+  // shown, and Present says the device is lost.
+  virtual bool Lost() const { return false; }
   // A frame shown in the window is wanted as pixels too (a key script's
   // capture is due); Present reads it back only then and hands it over.
   virtual bool WantsShownFrame() { return false; }

@@ -515,8 +515,9 @@ HRESULT GlDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND des
                           const void* dirtyRegion) {
   if (sourceRect != nullptr || destRect != nullptr || dirtyRegion != nullptr)
     return D3DERR_INVALIDCALL;
-  if (!Current()) return D3DERR_DRIVERINTERNALERROR;
   GlContext& c = shared_->Context();
+  if (c.Lost()) return D3DERR_DEVICELOST;
+  if (!Current()) return D3DERR_DRIVERINTERNALERROR;
   if (c.HasWindow()) {
     if (destWindow != 0 && destWindow != window_) return D3DERR_INVALIDCALL;
     int sw = 0, sh = 0;
@@ -547,6 +548,7 @@ HRESULT GlDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND des
                       GL_NEAREST);
     c.Swap();
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    if (c.Lost()) return D3DERR_DEVICELOST;  // the swap found the window gone
     return D3D_OK;
   }
   if (host_ && host_->WantsFramePixels()) return host_->Present(ReadBackBuffer(), destWindow);

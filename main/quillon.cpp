@@ -47,8 +47,9 @@ const char kUsage[] =
     "                            the host reach stderr (warn)\n"
     "\n"
     "Messages go to stderr, each line starting with \"quillon:\".\n"
-    "Without a display it runs invisibly on SDL's offscreen driver; end it with\n"
-    "a key script's ESCAPE, Ctrl+C or kill.\n"
+    "Without a display it runs invisibly on SDL's offscreen driver and its keys\n"
+    "come from a key script (QUILLON_KEYS) only: without one it reports that\n"
+    "there is no keyboard and ends.\n"
     "Exit status: 0 ended by the user, 1 after an error report, 2 bad settings,\n"
     "3 ended by the user but a trace could not be written.\n";
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the optimised build (with the end-to-end tests,
 # the fault sweep and the million-frame soak), the address+undefined
-# sanitizer build, the thread-sanitizer build of the device tests that use
-# several threads, and the libFuzzer targets (clang), each fuzzed for a
+# sanitizer build, the thread-sanitizer build (the device tests that use
+# several threads, the host's tests, and a short headless run of the program
+# with two drawing threads), and the libFuzzer targets (clang), each fuzzed for a
 # bounded time after replaying every input that ever made one fail.
 set -euo pipefail
 cd "$(dirname "$0")/.."

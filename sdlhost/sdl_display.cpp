@@ -9,8 +9,8 @@
 
 #include "formats/pixel_format.h"
 #include "refdevice/image_io.h"
-#include "sdlhost/host_log.h"
 #include "scene/user_files.h"
+#include "sdlhost/host_log.h"
 #include "sdlhost/sdl_host.h"
 
 SdlDisplayHost::SdlDisplayHost(SdlHost& host, DisplayOptions options)
@@ -122,7 +122,10 @@ void SdlDisplayHost::DetachDevice() {
   if (!attached_) return;
   attached_ = false;
   presented_ = false;
-  if (SDL_Window* window = host_.Window(); window && fullScreen_ && !options_.windowed) {
+  // A window that is gone has nothing to give back; the host's shutdown
+  // gives the display its mode.
+  if (SDL_Window* window = host_.Window();
+      window && fullScreen_ && !options_.windowed && !host_.DisplayLost()) {
     SDL_SetWindowFullscreen(window, 0);
     SDL_SetWindowBordered(window, SDL_TRUE);
     SDL_SetWindowSize(window, 640, 480);
@@ -131,7 +134,7 @@ void SdlDisplayHost::DetachDevice() {
 }
 
 void SdlDisplayHost::Refresh() {
-  if (presented_ && host_.Window()) SDL_UpdateWindowSurface(host_.Window());
+  if (presented_ && host_.Window() && !host_.DisplayLost()) SDL_UpdateWindowSurface(host_.Window());
 }
 
 void SdlDisplayHost::WaitForRetrace() {
@@ -265,6 +268,9 @@ bool SdlDisplayHost::WantsFramePixels() { return host_.HasScreen() || CapturesDu
 
 HRESULT SdlDisplayHost::Present(const FrameView& frame, HWND destWindow) {
   host_.CheckSignals();
+  // The window or the whole display went away: the device has lost its
+  // screen, as Direct3D says when a full-screen device loses it.
+  if (host_.DisplayLost()) return D3DERR_DEVICELOST;
   SDL_Window* window = host_.Window();
   if (!window || (destWindow != 0 && destWindow != host_.WindowHandle())) return D3DERR_INVALIDCALL;
   if (!frame.pixels || frame.width <= 0 || frame.height <= 0) return D3DERR_INVALIDCALL;
@@ -282,6 +288,8 @@ HRESULT SdlDisplayHost::Present(const FrameView& frame, HWND destWindow) {
   if (host_.TakeScreenshotRequest()) SaveScreenshot(surface);
   if (fullScreen_ && retrace_.count() > 0) WaitForRetrace();
   SDL_UpdateWindowSurface(window);
+  // The frame went to a window or a display that is gone: it was not shown.
+  if (host_.DisplayLost()) return D3DERR_DEVICELOST;
   presented_ = true;
   return D3D_OK;
 }

@@ -1,16 +1,20 @@
 #include "sdlhost/sdl_gl.h"
 
+#include "sdlhost/sdl_host.h"
+
 namespace {
 
 class SdlGlContext final : public GlContext {
  public:
-  SdlGlContext(SDL_Window* window, SDL_GLContext context, bool mayWait)
-      : window_(window), context_(context), mayWait_(mayWait) {}
+  SdlGlContext(const SdlHost& host, SDL_Window* window, SDL_GLContext context, bool mayWait)
+      : host_(host), window_(window), context_(context), mayWait_(mayWait) {}
   ~SdlGlContext() override {
     // After SDL has shut down the context went with it.
     if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_GL_DeleteContext(context_);
   }
   bool MakeCurrent() override {
+    // No cleanup or new work on a window or display that is gone.
+    if (host_.DisplayLost()) return false;
     if (SDL_GL_GetCurrentContext() == context_) return true;
     return SDL_GL_MakeCurrent(window_, context_) == 0;
   }
@@ -23,7 +27,10 @@ class SdlGlContext final : public GlContext {
     // wait, which is what a failure here leaves.
     SDL_GL_SetSwapInterval(mayWait_ ? interval : 0);
   }
-  void Swap() override { SDL_GL_SwapWindow(window_); }
+  void Swap() override {
+    if (!host_.DisplayLost()) SDL_GL_SwapWindow(window_);
+  }
+  bool Lost() const override { return host_.DisplayLost(); }
   bool WantsShownFrame() override { return display_ && display_->CapturesDue(); }
   void ShownFrame(const FrameView& frame) override {
     if (display_) display_->SaveCaptures(frame);
@@ -32,6 +39,7 @@ class SdlGlContext final : public GlContext {
 
  private:
   SdlDisplayHost* display_ = nullptr;
+  const SdlHost& host_;
   SDL_Window* window_;
   SDL_GLContext context_;
   bool mayWait_;
@@ -45,8 +53,8 @@ void ConnectCaptures(GlContext& context, SdlDisplayHost& display) {
   if (auto* windowed = dynamic_cast<SdlGlContext*>(&context)) windowed->SetDisplay(&display);
 }
 
-HardwareProbe ProbeHardwareDevice(const HostConfig& config, const std::string& videoDriver,
-                                  bool hasScreen) {
+HardwareProbe ProbeHardwareDevice(const HostConfig& config, const SdlHost& host,
+                                  const std::string& videoDriver, bool hasScreen) {
   HardwareProbe probe;
   if (config.device == DeviceChoice::Ref) {
     probe.reason = "QUILLON_DEVICE=ref";
@@ -103,6 +111,7 @@ HardwareProbe ProbeHardwareDevice(const HostConfig& config, const std::string& v
     return probe;
   }
   probe.window = window;
-  probe.context = std::make_shared<SdlGlContext>(window, context, config.vsync && !config.windowed);
+  probe.context =
+      std::make_shared<SdlGlContext>(host, window, context, config.vsync && !config.windowed);
   return probe;
 }

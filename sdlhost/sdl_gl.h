@@ -21,9 +21,10 @@ struct HardwareProbe {
 
 // Runs before the form's window exists: on a screen, the window is made here
 // (as an OpenGL window) when the context is accepted. `videoDriver` is SDL's
-// current driver.
-HardwareProbe ProbeHardwareDevice(const HostConfig& config, const std::string& videoDriver,
-                                  bool hasScreen);
+// current driver. A window's context stops drawing once `host` has lost the
+// display.
+HardwareProbe ProbeHardwareDevice(const HostConfig& config, const SdlHost& host,
+                                  const std::string& videoDriver, bool hasScreen);
 
 // Frames the hardware device shows in the window go to `display`'s captures
 // when one is due. Does nothing for a context without a window.

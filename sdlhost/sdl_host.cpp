@@ -53,42 +53,85 @@ void CatchUnlessIgnored(int sig) {
 // The form's X window, and whether a request on it failed because another
 // program destroyed it (xdotool windowclose, xkill -id). Xlib's own handler
 // would print the raw error and exit(1) at the next present; the host records
-// it instead and ends the process at its next check (CheckSignals).
+// it instead, and the device's next present or the keyboard's next poll
+// fails, so that the program reports it and shuts down.
 unsigned long g_xWindow = 0;
+Display* g_xDisplay = nullptr;
 bool g_xWindowGone = false;
+// The X server went away (it ended, or the connection broke): from then on
+// nothing may reach X, as every request would only fail again.
+bool g_xDisplayLost = false;
 XErrorHandler g_previousXHandler = nullptr;
+pid_t g_hostPid = 0;
+
+// GLX's first error number on the form's connection (0: no GLX), and its
+// errors that name a drawable or a window, by their protocol numbers.
+int g_glxFirstError = 0;
+constexpr int kGlxBadDrawable = 2, kGlxBadCurrentDrawable = 11, kGlxBadWindow = 12;
+
+// A request failed on a window or drawable that no longer exists: the core
+// errors, or OpenGL's swap finding its window gone.
+bool IsWindowError(const XErrorEvent& error) {
+  if (error.error_code == BadDrawable || error.error_code == BadWindow) return true;
+  if (g_glxFirstError == 0) return false;
+  const int glx = error.error_code - g_glxFirstError;
+  return glx == kGlxBadDrawable || glx == kGlxBadCurrentDrawable || glx == kGlxBadWindow;
+}
 
 int OnXError(Display* display, XErrorEvent* error) {
+  // Once the server is gone, what still fails (OpenGL's swap finds no
+  // drawable) is part of that loss, already said.
+  if (g_xDisplayLost) return 0;
   // The id in the report is not always the window's (a coordinate request
   // names the bad one of its two windows); any window error once the form's
   // window exists is taken for its loss: the host makes no other windows
   // that another program could destroy.
-  if (g_xWindow != 0 && (error->error_code == BadDrawable || error->error_code == BadWindow)) {
+  if (g_xWindow != 0 && IsWindowError(*error)) {
+    if (!g_xWindowGone)
+      std::fputs("quillon: the window was destroyed by another program; ending\n", stderr);
     g_xWindowGone = true;
     return 0;
   }
   return g_previousXHandler ? g_previousXHandler(display, error) : 0;
 }
 
-// The X server went away (it ended, or the connection broke). Nothing can
-// be given back to a display that is gone, and Xlib ends the process when
-// this returns: say so in one line instead of Xlib's and end at once. The
-// files lose nothing: every line is written when it is printed.
+// One line instead of Xlib's. On the form's connection the call that failed
+// returns (see OnXIOErrorExit) and the program ends through its own report
+// and shutdown. Any other connection (SDL's wake-up one), and the form's
+// while a message box holds the only thread, belong to something that would
+// wait on it for ever: the process ends at once. Files lose nothing: every
+// line is written when printed.
 int OnXIOError(Display* display) {
-  const char* name = display ? DisplayString(display) : nullptr;
-  std::fprintf(stderr, "quillon: the connection to the display %s was lost; ending\n",
-               name && *name ? name : "(unknown)");
-  std::fflush(stderr);
-  std::_Exit(1);
+  // SDL shows a message box from a child process: the parent, which waits
+  // for it, says what happened.
+  if (::getpid() != g_hostPid) std::_Exit(1);
+  if (!g_xDisplayLost) {
+    const char* name = display ? DisplayString(display) : nullptr;
+    std::fprintf(stderr, "quillon: the connection to the display %s was lost; ending\n",
+                 name && *name ? name : "(unknown)");
+    std::fflush(stderr);
+  }
+  g_xDisplayLost = true;
+  if (display != g_xDisplay || g_inMessageBox) std::_Exit(1);
+  return 0;
 }
+
+// Xlib calls this after the handler above instead of exit(1): returning
+// lets the failed call return with nothing, and Xlib makes no further
+// requests on the broken connection.
+void OnXIOErrorExit(Display*, void*) {}
 
 // Installed once SDL runs, in front of SDL's own handler, which gets every
 // other error. (SDL's handler sets the display's mode from inside Xlib's
 // error dispatch, which waits forever for its reply.)
-void InstallXErrorHandler() {
+void InstallXErrorHandler(Display* display) {
+  int opcode = 0, firstEvent = 0, firstError = 0;
+  g_glxFirstError =
+      XQueryExtension(display, "GLX", &opcode, &firstEvent, &firstError) ? firstError : 0;
   const XErrorHandler previous = XSetErrorHandler(OnXError);
   if (previous != OnXError) g_previousXHandler = previous;
   XSetIOErrorHandler(OnXIOError);
+  XSetIOErrorExitHandler(display, OnXIOErrorExit, nullptr);
 }
 
 }  // namespace
@@ -124,7 +167,10 @@ bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
 
   g_xWindow = 0;
+  g_xDisplay = nullptr;
   g_xWindowGone = false;
+  g_xDisplayLost = false;
+  g_hostPid = ::getpid();
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::string first = SDL_GetError();
     HostLog(LogLevel::Warn,
@@ -149,13 +195,18 @@ bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
   if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
     xDisplay_ = info.info.x11.display;
     g_xWindow = info.info.x11.window;
-    InstallXErrorHandler();
+    g_xDisplay = info.info.x11.display;
+    InstallXErrorHandler(g_xDisplay);
   }
   return true;
 }
 
+bool SdlHost::DisplayLost() const { return g_xDisplayLost || g_xWindowGone; }
+
 void SdlHost::ProcessEvents() {
   CheckSignals();
+  // Nothing to read from a display that is gone, nor from a window that is.
+  if (DisplayLost()) return;
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
     if (e.type == SDL_QUIT) {
@@ -171,6 +222,7 @@ void SdlHost::ProcessEvents() {
 }
 
 bool SdlHost::TakeScreenshotRequest() {
+  if (DisplayLost()) return false;
   // The spinning loop handles no window events: F12 is taken from the queue
   // here, leaving every other event where it is.
   SDL_Event events[16];
@@ -181,10 +233,13 @@ bool SdlHost::TakeScreenshotRequest() {
   return std::exchange(screenshotWanted_, false);
 }
 
-void SdlHost::WaitForEvents(int timeoutMs) { SDL_WaitEventTimeout(nullptr, timeoutMs); }
+void SdlHost::WaitForEvents(int timeoutMs) {
+  if (DisplayLost()) return;
+  SDL_WaitEventTimeout(nullptr, timeoutMs);
+}
 
 void SdlHost::ShowWindow() {
-  if (window_) SDL_ShowWindow(window_);
+  if (window_ && !DisplayLost()) SDL_ShowWindow(window_);
 }
 
 void SdlHost::ShowMessageBox(const std::string& title, const std::string& text) {
@@ -196,13 +251,6 @@ void SdlHost::ShowMessageBox(const std::string& title, const std::string& text) 
 }
 
 void SdlHost::CheckSignals() {
-  if (g_xWindowGone && window_) {
-    // The drawing loop reads no close request, so the loss of the window
-    // ends the process here, as a termination signal does: the display's
-    // mode and the cursor are given back; the files hold every line written.
-    std::fputs("quillon: the window was destroyed by another program; ending\n", stderr);
-    EndProcess(1);
-  }
   if (g_signal == 0) return;
   const int sig = g_signal;
   Shutdown();
@@ -214,6 +262,13 @@ void SdlHost::CheckSignals() {
 void SdlHost::Shutdown() {
   if (!sdlStarted_) return;
   sdlStarted_ = false;
+  if (g_xDisplayLost) {
+    // Nothing can be given back to a display that is gone; SDL's own
+    // shutdown would only make requests on the broken connection.
+    window_ = nullptr;
+    xDisplay_ = nullptr;
+    return;
+  }
   if (window_) {
     SDL_SetWindowFullscreen(window_, 0);
     SDL_ShowCursor(SDL_ENABLE);
@@ -232,6 +287,7 @@ void SdlHost::Shutdown() {
 
 void SdlHost::EndProcess(int exitCode) {
   if (exitCode == 0 && failAtEnd_) exitCode = 3;
+  if (exitCode == 0 && DisplayLost()) exitCode = 1;  // not an end the user chose
   Shutdown();
   std::fflush(stdout);
   std::fflush(stderr);

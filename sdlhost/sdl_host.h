@@ -57,10 +57,15 @@ class SdlHost {
   // during it ends the process at once: the box holds the only thread.
   void ShowMessageBox(const std::string& title, const std::string& text);
 
-  // Ends the process when a termination signal has arrived or another
-  // program destroyed the form's window. The program comes here at every
-  // event pass, keyboard poll and present.
+  // Ends the process when a termination signal has arrived. The program
+  // comes here at every event pass, keyboard poll and present.
   void CheckSignals();
+  // The X server went away, or another program destroyed the form's window
+  // (the host has said which in one line). The device's present and the
+  // keyboard's poll then fail, so that the program reports the loss and
+  // runs its shutdown; the host makes no more requests on the display
+  // (none at all once the server is gone).
+  bool DisplayLost() const;
   // Gives the screen back (mode, cursor) and shuts SDL down.
   void Shutdown();
   // Something the user asked for could not be done (a trace not written):

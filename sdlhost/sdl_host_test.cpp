@@ -187,6 +187,27 @@ TEST_F(OffscreenHost, KeyboardDeviceFollowsTheDirectInputRules) {
   EXPECT_EQ(kb->GetDeviceStateKeyboard(state), DIERR_NOTACQUIRED);
 }
 
+// Without a display only a key script presses keys: with none, there is no
+// keyboard, as DirectInput says on a machine without one, and the program's
+// report of it names the variable that gives one.
+TEST_F(OffscreenHost, WithoutADisplayOrAKeyScriptThereIsNoKeyboard) {
+  Start();
+  Ref<DirectX8> dx;
+  ASSERT_EQ(platform_.GetPlatform().objects->NewDirectX8(dx), 0);
+  Ref<DirectInput8> di;
+  ASSERT_EQ(dx->DirectInputCreate(di), 0);
+  Ref<DirectInputDevice8> kb;
+  const HRESULT hr = di->CreateDevice("GUID_SysKeyboard", kb);
+  EXPECT_EQ(hr, DIERR_DEVICENOTREG);
+  EXPECT_EQ(kb, nullptr);
+  try {
+    Raise(hr, "DirectInput8");
+  } catch (const RuntimeError& e) {
+    EXPECT_THAT(e.Description, ::testing::HasSubstr("no keyboard without a display; set "
+                                                    "QUILLON_KEYS to a key script"));
+  }
+}
+
 TEST_F(OffscreenHost, UnreadableOrMalformedKeyScriptStopsTheStart) {
   WriteFile(dir_ / "bad.keys", "10\n5 UPP\n");
   HostConfig c;

@@ -53,6 +53,9 @@ HRESULT SdlKeyboardDevice::Unacquire() {
 HRESULT SdlKeyboardDevice::GetDeviceStateKeyboard(DIKEYBOARDSTATE& state) {
   host_.CheckSignals();
   if (!acquired_) return DIERR_NOTACQUIRED;
+  // The display that the keys came through (or the window the device was
+  // set up for) is gone: access to the device is lost.
+  if (host_.DisplayLost()) return DIERR_INPUTLOST;
   // A foreground device reads nothing while another window has the focus.
   if (!background_ && !script_ && host_.Window() &&
       !(SDL_GetWindowFlags(host_.Window()) & SDL_WINDOW_INPUT_FOCUS)) {
@@ -61,11 +64,20 @@ HRESULT SdlKeyboardDevice::GetDeviceStateKeyboard(DIKEYBOARDSTATE& state) {
     return DI_OK;
   }
   source_->Read(state);
+  if (host_.DisplayLost()) return DIERR_INPUTLOST;  // lost during this read
   return DI_OK;
 }
 
 HRESULT SdlDirectInput8::CreateDevice(const std::string& guid, Ref<DirectInputDevice8>& device) {
   if (guid != "GUID_SysKeyboard") return DIERR_DEVICENOTREG;
+  // Without a display nothing can press a key, and a run that Escape can
+  // never end would only end by a signal: the keyboard is missing, as
+  // DirectInput answers on a machine without one. The report says why.
+  if (!script_ && !host_.HasScreen()) {
+    NoteErrorDetail(DIERR_DEVICENOTREG,
+                    "no keyboard without a display; set QUILLON_KEYS to a key script");
+    return DIERR_DEVICENOTREG;
+  }
   device = std::make_shared<SdlKeyboardDevice>(host_, script_);
   return DI_OK;
 }

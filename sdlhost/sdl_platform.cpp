@@ -70,7 +70,7 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
   // The hardware device is tried first; on a screen it draws into the form's
   // window, which must then be made as an OpenGL window.
   auto probeHardware = [this](const std::string& videoDriver, bool hasScreen) {
-    HardwareProbe probe = ProbeHardwareDevice(config_, videoDriver, hasScreen);
+    HardwareProbe probe = ProbeHardwareDevice(config_, host_, videoDriver, hasScreen);
     hardware_ = std::move(probe.context);
     if (hardware_)
       HostLog(LogLevel::Info, "device: hardware (OpenGL renderer " + probe.renderer + ", version " +
@@ -82,18 +82,19 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
   };
   if (!host_.Start(error, probeHardware)) return false;
 
-  if (!host_.HasScreen()) {
-    // Said once, so that a run that shows nothing is not a mystery.
-    std::string pictures = script_ ? "a key script's capture lines save pictures beside it"
-                                   : "no pictures are saved (a key script's capture lines do)";
+  if (!host_.HasScreen() && script_) {
+    // Said once, so that a run that shows nothing is not a mystery. (Without
+    // a key script there is no keyboard, and the program's report says so.)
     HostLog(LogLevel::Warn,
             "running without a window (SDL's offscreen driver): the frame-rate log "
             "goes to " +
-                TextFiles().DriveC() + "/FPS.TXT, " + pictures + "; end it with Ctrl+C, kill " +
-                std::to_string(::getpid()) + " or a key script's ESCAPE");
+                TextFiles().DriveC() +
+                "/FPS.TXT, a key script's capture lines save pictures beside it; end it with "
+                "the script's ESCAPE, Ctrl+C or kill " +
+                std::to_string(::getpid()));
   }
   runtime_ = std::make_unique<SdlRuntime>(host_, config.fixedTime);
-  windows_ = std::make_unique<SdlWindowSystem>();
+  windows_ = std::make_unique<SdlWindowSystem>(host_);
   DisplayOptions options;
   options.windowed = config.windowed;
   options.vsync = config.vsync;

@@ -60,7 +60,7 @@ HRESULT SdlRuntime::MsgBox(const std::string& text) {
   // can be shown (no display, or SDL cannot make one).
   std::fprintf(stderr, "quillon: %s\n", OneLine(text).c_str());
   std::fflush(stderr);
-  if (!host_.HasScreen()) return 0;
+  if (!host_.HasScreen() || host_.DisplayLost()) return 0;
   // Where SDL cannot show a box (no usable font, say) the line above is all
   // there is, and the program goes on.
   host_.ShowMessageBox("Quillon", text);
@@ -77,7 +77,8 @@ void SdlRuntime::DoEvents() { host_.ProcessEvents(); }
 
 void SdlRuntime::RunUntilFormClosed() {
   host_.ShowWindow();
-  while (!closed_) {
+  // A form whose window or display has gone cannot be closed by the user.
+  while (!closed_ && !host_.DisplayLost()) {
     host_.WaitForEvents(100);
     DoEvents();
   }

@@ -7,11 +7,15 @@
 
 #include "platform/winsys.h"
 #include "sdlhost/cursor_counter.h"
+#include "sdlhost/sdl_host.h"
 
 class SdlWindowSystem final : public WindowSystem {
  public:
-  SdlWindowSystem()
-      : cursor_([](bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }) {}
+  // The counter goes on after the display is lost; SDL is not asked then.
+  explicit SdlWindowSystem(const SdlHost& host)
+      : cursor_([&host](bool visible) {
+          if (!host.DisplayLost()) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+        }) {}
   std::int32_t ShowCursor(std::int32_t bShow) override { return cursor_.ShowCursor(bShow); }
   // Milliseconds since the system started (suspended time included), as the
   // original platform counts them; wraps after about 49.7 days.

@@ -2,7 +2,8 @@
 # What the program says on stderr, and with which status: one line saying it
 # runs without a window; an unreachable DISPLAY named; a missing drive C
 # named with its variable; a trace that cannot be written reported once with
-# its reason and status 3; QUILLON_LOG_LEVEL=error keeping notices quiet.
+# its reason and status 3; QUILLON_LOG_LEVEL=error keeping notices quiet; no
+# key script without a display reported as a missing keyboard.
 source "$(dirname "$0")/lib.sh"
 unset DISPLAY WAYLAND_DISPLAY
 printf '3\n1 ESCAPE\n' >"$WORK/keys"
@@ -41,6 +42,18 @@ run 3 QUILLON_TRACE="$WORK/taken"
 [ "$(grep -c 'trace:' "$WORK/err")" = 1 ] || fail "not one trace warning: $(cat "$WORK/err")"
 grep -q 'Is a directory' "$WORK/err" || fail "no reason: $(cat "$WORK/err")"
 note "$(grep 'trace:' "$WORK/err")"
+
+# No display and no key script: no keyboard, so nothing could ever end the
+# run. The program's one report names the variable, and it ends.
+status=0
+env -u QUILLON_KEYS QUILLON_DRIVE_C="$WORK/nokeys" timeout -k 5 60 "$QUILLON" >"$WORK/out" 2>"$WORK/err" ||
+  status=$?
+[ "$status" = 1 ] || fail "no keyboard: status $status, not 1: $(cat "$WORK/err")"
+grep -qx 'quillon: (-2147221164) DIERR_DEVICENOTREG: the device is not registered: no keyboard without a display; set QUILLON_KEYS to a key script' \
+  "$WORK/err" || fail "no keyboard: $(cat "$WORK/err")"
+[ "$(wc -l <"$WORK/err")" = 1 ] || fail "no keyboard: not one line: $(cat "$WORK/err")"
+[ ! -e "$WORK/nokeys/FPS.TXT" ] || fail "no keyboard: the loop ran"
+note "no keyboard: $(cat "$WORK/err")"
 
 run 2 QUILLON_LOG_LEVEL=loud
 grep -q 'QUILLON_LOG_LEVEL must be error, warn, info or debug' "$WORK/err" || fail "$(cat "$WORK/err")"
