@@ -146,123 +146,152 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
   const Plane* planes[5] = {&t.rhw, &t.attr[g.slot[0]], &t.attr[g.slot[1]], &t.attr[g.slot[2]],
                             &t.attr[g.slot[3]]};
 
+  // The blocks to visit, found first without a branch per block: those no
+  // edge excludes and whose stored depths the triangle may not be behind
+  // (the nearest depth is taken over the block's part of the rectangle, as
+  // Nearest16 does, by terms formed per column and per row of blocks).
+  struct Visit {
+    std::uint8_t bx, by, in;
+  };
+  Visit visits[kTileBlocks];
+  int visitCount = 0;
+  double nearX[kTileBlocksX], nearY[kTileBlocksY];
+  for (int bx = 0; bx < nbx; ++bx) {
+    const int lo = std::max(X0 + bx * kBlockW, x0), hi = std::min(X0 + (bx + 1) * kBlockW, x1) - 1;
+    nearX[bx] = bound.ddx * (bound.ddx < 0 ? hi : lo);
+  }
   for (int by = 0; by < nby; ++by) {
+    const int lo = std::max(Y0 + by * kBlockH, y0), hi = std::min(Y0 + (by + 1) * kBlockH, y1) - 1;
+    nearY[by] = bound.ddy * (bound.ddy < 0 ? hi : lo);
+  }
+  std::int64_t rowCorner[3] = {at[0], at[1], at[2]};
+  for (int by = 0; by < nby; ++by) {
+    std::int64_t corner[3] = {rowCorner[0], rowCorner[1], rowCorner[2]};
+    const std::uint16_t* farRow = blockFar + (by0 + by) * kTileBlocksX + bx0;
     for (int bx = 0; bx < nbx; ++bx) {
       bool out = false, in = true;
       for (int k = 0; k < 3; ++k) {
-        const std::int64_t corner = at[k] + sx[k] * (bx * kBlockW) + sy[k] * (by * kBlockH);
-        out |= corner + highOff[k] < 0;
-        in &= corner + lowOff[k] >= 0;
+        out |= corner[k] + highOff[k] < 0;
+        in &= corner[k] + lowOff[k] >= 0;
+        corner[k] += sx[k] * kBlockW;
       }
-      if (out) continue;
-      const auto c = in ? simd::kBlockIn : simd::kBlockPartial;
-      const int px0 = X0 + bx * kBlockW, py0 = Y0 + by * kBlockH;
-      const PixelRect r{std::max(px0, x0), std::max(py0, y0), std::min(px0 + kBlockW, x1),
-                        std::min(py0 + kBlockH, y1)};
-      std::uint16_t& far = blockFar[(by0 + by) * kTileBlocksX + bx0 + bx];
-      // LESSEQUAL: the whole block fails when its nearest depth is behind
-      // everything stored there.
-      if (bound.Nearest16(r) > far) continue;
-      if (px0 + kBlockW > tile.x1) {
-        // A block cut by the tile's right edge: lanes past it belong to
-        // another tile. The plain code draws it; its writes keep the bound.
-        RasterTriangle(*g.d, t, r, scratch);
-        continue;
-      }
-      // What depends on the column only: the lanes' offsets from the
-      // reference point, the columns inside the rectangle, and the planes'
-      // parts before their y term (PlaneAt adds that last).
-      VF dx[kChunks], zx[kChunks];
-      hn::Mask<decltype(di)> inX[kChunks];
-      for (int ci = 0; ci < kChunks; ++ci) {
-        const auto xi = hn::Iota(di, px0 + ci * N);
-        inX[ci] = hn::And(xi > hn::Set(di, r.x0 - 1), hn::Set(di, r.x1) > xi);
-        dx[ci] = hn::Sub(hn::ConvertTo(df, xi), hn::Set(df, t.refX));
-        zx[ci] = hn::Add(hn::Set(df, t.z.at0), hn::Mul(hn::Set(df, t.z.ddx), dx[ci]));
-      }
-      VF colourX[5][kChunks];
-      bool colourReady = false;
-      std::int64_t e[3];
-      for (int k = 0; k < 3; ++k) e[k] = at[k] + sx[k] * (bx * kBlockW) + sy[k] * (r.y0 - Y0);
-      const bool narrow =
-          c == simd::kBlockIn || partNarrow || FitsNarrow(e, sx, sy, kBlockW, r.y1 - r.y0);
-      bool wrote = false;
-      for (int y = r.y0; y < r.y1; ++y, e[0] += sy[0], e[1] += sy[1], e[2] += sy[2]) {
-        const float dy = static_cast<float>(y) - t.refY;
-        alignas(64) std::int32_t wide[kBlockW];
-        if (!narrow)
-          for (int i = 0; i < kBlockW; ++i)
-            wide[i] = ((e[0] + sx[0] * i) | (e[1] + sx[1] * i) | (e[2] + sx[2] * i)) >= 0 ? -1 : 0;
-        std::uint16_t* depthRow = g.depth + static_cast<std::size_t>(y) * g.depthWidth + px0;
-        auto* colourRow =
-            reinterpret_cast<std::uint32_t*>(g.target + static_cast<std::size_t>(y) * g.pitch) +
-            px0;
-        const auto zy = hn::Set(df, t.z.ddy * dy);
-        for (int ci = 0; ci < kChunks; ++ci) {
-          const int i = ci * N;
-          auto cover = inX[ci];
-          if (c != simd::kBlockIn) {
-            if (narrow) {
-              auto any = hn::Add(hn::Set(di, static_cast<std::int32_t>(e[0])), ramp[0][ci]);
-              any = hn::Or(any, hn::Add(hn::Set(di, static_cast<std::int32_t>(e[1])), ramp[1][ci]));
-              any = hn::Or(any, hn::Add(hn::Set(di, static_cast<std::int32_t>(e[2])), ramp[2][ci]));
-              cover = hn::And(cover, any > hn::Set(di, -1));
-            } else {
-              cover = hn::And(cover, hn::MaskFromVec(hn::LoadU(di, wide + i)));
-            }
-          }
-          if (hn::AllFalse(di, cover)) continue;
-          const auto q = QuantizeDepth16(df, hn::Add(zx[ci], zy));
-          const auto stored = hn::PromoteTo(di, hn::LoadU(d16, depthRow + i));
-          const auto pass = hn::AndNot(q > stored, cover);
-          if (hn::AllFalse(di, pass)) continue;
-          hn::StoreU(hn::DemoteTo(d16, hn::IfThenElse(pass, q, stored)), d16, depthRow + i);
-          wrote = true;
+      // LESSEQUAL: the whole block fails when its nearest 16-bit depth is
+      // behind everything stored there. Nearest16(r) > far, without the
+      // conversion: for v >= 0 and whole n, trunc(v) >= n exactly when v >= n.
+      const double low = bound.base + nearX[bx] + nearY[by] - bound.margin;
+      const bool behind = std::min(low, 1.0) * 65535.0 + 0.5 >= farRow[bx] + 1.0;
+      visits[visitCount] = {static_cast<std::uint8_t>(bx), static_cast<std::uint8_t>(by),
+                            static_cast<std::uint8_t>(in)};
+      visitCount += !out & !behind;
+    }
+    for (int k = 0; k < 3; ++k) rowCorner[k] += sy[k] * kBlockH;
+  }
 
-          if (!colourReady) {
-            for (int k = 0; k < 5; ++k)
-              for (int cj = 0; cj < kChunks; ++cj)
-                colourX[k][cj] = hn::Add(hn::Set(df, planes[k]->at0),
-                                         hn::Mul(hn::Set(df, planes[k]->ddx), dx[cj]));
-            colourReady = true;
-          }
-          const auto rhw = hn::Add(colourX[0][ci], hn::Set(df, planes[0]->ddy * dy));
-          const auto inv = hn::IfThenElseZero(rhw > hn::Zero(df), hn::Div(hn::Set(df, 1.0f), rhw));
-          VI ch[4];
-          for (int k = 0; k < 4; ++k) {
-            const auto a = hn::Add(colourX[k + 1][ci], hn::Set(df, planes[k + 1]->ddy * dy));
-            ch[k] = ToByteLanes(df, g.perspective[k] ? hn::Mul(a, inv) : a);
-          }
-          const auto old = hn::BitCast(di, hn::LoadU(du, colourRow + i));
-          auto packed = hn::Or(hn::Or(hn::ShiftLeft<16>(ch[0]), hn::ShiftLeft<8>(ch[1])), ch[2]);
-          if (g.blend) {
-            // All four channels at once in 16-bit lanes; a target without
-            // alpha stores 0xFF there whatever the blend gives.
-            packed =
-                hn::BitCast(di, simd::HWY_NAMESPACE::BlendSrcAlphaPixels(
-                                    du, hn::BitCast(du, hn::Or(packed, hn::ShiftLeft<24>(ch[3]))),
-                                    hn::BitCast(du, old)));
-            if (!g.keepAlpha)
-              packed = hn::Or(packed, hn::Set(di, static_cast<std::int32_t>(0xFF000000u)));
+  for (int v = 0; v < visitCount; ++v) {
+    const int bx = visits[v].bx, by = visits[v].by;
+    const auto c = visits[v].in ? simd::kBlockIn : simd::kBlockPartial;
+    const int px0 = X0 + bx * kBlockW, py0 = Y0 + by * kBlockH;
+    const PixelRect r{std::max(px0, x0), std::max(py0, y0), std::min(px0 + kBlockW, x1),
+                      std::min(py0 + kBlockH, y1)};
+    std::uint16_t& far = blockFar[(by0 + by) * kTileBlocksX + bx0 + bx];
+    if (px0 + kBlockW > tile.x1) {
+      // A block cut by the tile's right edge: lanes past it belong to
+      // another tile. The plain code draws it; its writes keep the bound.
+      RasterTriangle(*g.d, t, r, scratch);
+      continue;
+    }
+    // What depends on the column only: the lanes' offsets from the
+    // reference point, the columns inside the rectangle, and the planes'
+    // parts before their y term (PlaneAt adds that last).
+    VF dx[kChunks], zx[kChunks];
+    hn::Mask<decltype(di)> inX[kChunks];
+    for (int ci = 0; ci < kChunks; ++ci) {
+      const auto xi = hn::Iota(di, px0 + ci * N);
+      inX[ci] = hn::And(xi > hn::Set(di, r.x0 - 1), hn::Set(di, r.x1) > xi);
+      dx[ci] = hn::Sub(hn::ConvertTo(df, xi), hn::Set(df, t.refX));
+      zx[ci] = hn::Add(hn::Set(df, t.z.at0), hn::Mul(hn::Set(df, t.z.ddx), dx[ci]));
+    }
+    VF colourX[5][kChunks];
+    bool colourReady = false;
+    std::int64_t e[3];
+    for (int k = 0; k < 3; ++k) e[k] = at[k] + sx[k] * (bx * kBlockW) + sy[k] * (r.y0 - Y0);
+    const bool narrow =
+        c == simd::kBlockIn || partNarrow || FitsNarrow(e, sx, sy, kBlockW, r.y1 - r.y0);
+    bool wrote = false;
+    for (int y = r.y0; y < r.y1; ++y, e[0] += sy[0], e[1] += sy[1], e[2] += sy[2]) {
+      const float dy = static_cast<float>(y) - t.refY;
+      alignas(64) std::int32_t wide[kBlockW];
+      if (!narrow)
+        for (int i = 0; i < kBlockW; ++i)
+          wide[i] = ((e[0] + sx[0] * i) | (e[1] + sx[1] * i) | (e[2] + sx[2] * i)) >= 0 ? -1 : 0;
+      std::uint16_t* depthRow = g.depth + static_cast<std::size_t>(y) * g.depthWidth + px0;
+      auto* colourRow =
+          reinterpret_cast<std::uint32_t*>(g.target + static_cast<std::size_t>(y) * g.pitch) + px0;
+      const auto zy = hn::Set(df, t.z.ddy * dy);
+      for (int ci = 0; ci < kChunks; ++ci) {
+        const int i = ci * N;
+        auto cover = inX[ci];
+        if (c != simd::kBlockIn) {
+          if (narrow) {
+            auto any = hn::Add(hn::Set(di, static_cast<std::int32_t>(e[0])), ramp[0][ci]);
+            any = hn::Or(any, hn::Add(hn::Set(di, static_cast<std::int32_t>(e[1])), ramp[1][ci]));
+            any = hn::Or(any, hn::Add(hn::Set(di, static_cast<std::int32_t>(e[2])), ramp[2][ci]));
+            cover = hn::And(cover, any > hn::Set(di, -1));
           } else {
-            packed =
-                hn::Or(packed, g.keepAlpha ? hn::ShiftLeft<24>(ch[3])
-                                           : hn::Set(di, static_cast<std::int32_t>(0xFF000000u)));
+            cover = hn::And(cover, hn::MaskFromVec(hn::LoadU(di, wide + i)));
           }
-          hn::StoreU(hn::BitCast(du, hn::IfThenElse(pass, packed, old)), du, colourRow + i);
         }
+        if (hn::AllFalse(di, cover)) continue;
+        const auto q = QuantizeDepth16(df, hn::Add(zx[ci], zy));
+        const auto stored = hn::PromoteTo(di, hn::LoadU(d16, depthRow + i));
+        const auto pass = hn::AndNot(q > stored, cover);
+        if (hn::AllFalse(di, pass)) continue;
+        hn::StoreU(hn::DemoteTo(d16, hn::IfThenElse(pass, q, stored)), d16, depthRow + i);
+        wrote = true;
+
+        if (!colourReady) {
+          for (int k = 0; k < 5; ++k)
+            for (int cj = 0; cj < kChunks; ++cj)
+              colourX[k][cj] = hn::Add(hn::Set(df, planes[k]->at0),
+                                       hn::Mul(hn::Set(df, planes[k]->ddx), dx[cj]));
+          colourReady = true;
+        }
+        const auto rhw = hn::Add(colourX[0][ci], hn::Set(df, planes[0]->ddy * dy));
+        const auto inv = hn::IfThenElseZero(rhw > hn::Zero(df), hn::Div(hn::Set(df, 1.0f), rhw));
+        VI ch[4];
+        for (int k = 0; k < 4; ++k) {
+          const auto a = hn::Add(colourX[k + 1][ci], hn::Set(df, planes[k + 1]->ddy * dy));
+          ch[k] = ToByteLanes(df, g.perspective[k] ? hn::Mul(a, inv) : a);
+        }
+        const auto old = hn::BitCast(di, hn::LoadU(du, colourRow + i));
+        auto packed = hn::Or(hn::Or(hn::ShiftLeft<16>(ch[0]), hn::ShiftLeft<8>(ch[1])), ch[2]);
+        if (g.blend) {
+          // All four channels at once in 16-bit lanes; a target without
+          // alpha stores 0xFF there whatever the blend gives.
+          packed =
+              hn::BitCast(di, simd::HWY_NAMESPACE::BlendSrcAlphaPixels(
+                                  du, hn::BitCast(du, hn::Or(packed, hn::ShiftLeft<24>(ch[3]))),
+                                  hn::BitCast(du, old)));
+          if (!g.keepAlpha)
+            packed = hn::Or(packed, hn::Set(di, static_cast<std::int32_t>(0xFF000000u)));
+        } else {
+          packed =
+              hn::Or(packed, g.keepAlpha ? hn::ShiftLeft<24>(ch[3])
+                                         : hn::Set(di, static_cast<std::int32_t>(0xFF000000u)));
+        }
+        hn::StoreU(hn::BitCast(du, hn::IfThenElse(pass, packed, old)), du, colourRow + i);
       }
-      if (wrote) {
-        // Writes under LESSEQUAL only bring depths nearer: tighten the bound.
-        const int rows = std::min(kBlockH, tile.y1 - py0);
-        auto m = hn::Zero(d16);
-        for (int yy = 0; yy < rows; ++yy)
-          for (int i = 0; i < kBlockW; i += N)
-            m = hn::Max(
-                m, hn::LoadU(
-                       d16, g.depth + static_cast<std::size_t>(py0 + yy) * g.depthWidth + px0 + i));
-        far = hn::GetLane(hn::MaxOfLanes(d16, m));
-      }
+    }
+    if (wrote) {
+      // Writes under LESSEQUAL only bring depths nearer: tighten the bound.
+      const int rows = std::min(kBlockH, tile.y1 - py0);
+      auto m = hn::Zero(d16);
+      for (int yy = 0; yy < rows; ++yy)
+        for (int i = 0; i < kBlockW; i += N)
+          m = hn::Max(
+              m, hn::LoadU(d16,
+                           g.depth + static_cast<std::size_t>(py0 + yy) * g.depthWidth + px0 + i));
+      far = hn::GetLane(hn::MaxOfLanes(d16, m));
     }
   }
 }
