@@ -13,22 +13,32 @@ namespace refdev::simd {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-void Fill32Impl(std::uint32_t* dst, std::size_t n, std::uint32_t value) {
+void Fill32Impl(std::uint32_t* dst, std::size_t n, std::uint32_t value, std::size_t rows,
+                std::size_t pitchBytes) {
   const hn::ScalableTag<std::uint32_t> d;
   const std::size_t N = hn::Lanes(d);
   const auto v = hn::Set(d, value);
-  std::size_t i = 0;
-  for (; i + N <= n; i += N) hn::StoreU(v, d, dst + i);
-  for (; i < n; ++i) dst[i] = value;
+  for (std::size_t y = 0; y < rows; ++y) {
+    auto* row =
+        reinterpret_cast<std::uint32_t*>(reinterpret_cast<std::uint8_t*>(dst) + y * pitchBytes);
+    std::size_t i = 0;
+    for (; i + N <= n; i += N) hn::StoreU(v, d, row + i);
+    for (; i < n; ++i) row[i] = value;
+  }
 }
 
-void Fill16Impl(std::uint16_t* dst, std::size_t n, std::uint16_t value) {
+void Fill16Impl(std::uint16_t* dst, std::size_t n, std::uint16_t value, std::size_t rows,
+                std::size_t pitchBytes) {
   const hn::ScalableTag<std::uint16_t> d;
   const std::size_t N = hn::Lanes(d);
   const auto v = hn::Set(d, value);
-  std::size_t i = 0;
-  for (; i + N <= n; i += N) hn::StoreU(v, d, dst + i);
-  for (; i < n; ++i) dst[i] = value;
+  for (std::size_t y = 0; y < rows; ++y) {
+    auto* row =
+        reinterpret_cast<std::uint16_t*>(reinterpret_cast<std::uint8_t*>(dst) + y * pitchBytes);
+    std::size_t i = 0;
+    for (; i + N <= n; i += N) hn::StoreU(v, d, row + i);
+    for (; i < n; ++i) row[i] = value;
+  }
 }
 
 void XrgbRowImpl(const std::uint32_t* src, std::uint32_t* dst, std::size_t n,
@@ -131,11 +141,13 @@ HWY_EXPORT(EdgeRowImpl);
 HWY_EXPORT(ClassifyBlocksImpl);
 HWY_EXPORT(TargetNameImpl);
 
-void Fill32(std::uint32_t* dst, std::size_t n, std::uint32_t value) {
-  HWY_DYNAMIC_DISPATCH(Fill32Impl)(dst, n, value);
+void Fill32(std::uint32_t* dst, std::size_t n, std::uint32_t value, std::size_t rows,
+            std::size_t pitchBytes) {
+  HWY_DYNAMIC_DISPATCH(Fill32Impl)(dst, n, value, rows, pitchBytes);
 }
-void Fill16(std::uint16_t* dst, std::size_t n, std::uint16_t value) {
-  HWY_DYNAMIC_DISPATCH(Fill16Impl)(dst, n, value);
+void Fill16(std::uint16_t* dst, std::size_t n, std::uint16_t value, std::size_t rows,
+            std::size_t pitchBytes) {
+  HWY_DYNAMIC_DISPATCH(Fill16Impl)(dst, n, value, rows, pitchBytes);
 }
 void XrgbRow(const std::uint32_t* src, std::uint32_t* dst, std::size_t n, std::uint32_t orBits) {
   HWY_DYNAMIC_DISPATCH(XrgbRowImpl)(src, dst, n, orBits);

@@ -9,9 +9,11 @@
 
 namespace refdev::simd {
 
-// dst[0..n) = value.
-void Fill32(std::uint32_t* dst, std::size_t n, std::uint32_t value);
-void Fill16(std::uint16_t* dst, std::size_t n, std::uint16_t value);
+// dst[0..n) = value, on `rows` rows `pitchBytes` apart.
+void Fill32(std::uint32_t* dst, std::size_t n, std::uint32_t value, std::size_t rows = 1,
+            std::size_t pitchBytes = 0);
+void Fill16(std::uint16_t* dst, std::size_t n, std::uint16_t value, std::size_t rows = 1,
+            std::size_t pitchBytes = 0);
 
 // A 32-bit pixel row handed to a host: dst = (src & 0x00FFFFFF) | orBits.
 void XrgbRow(const std::uint32_t* src, std::uint32_t* dst, std::size_t n, std::uint32_t orBits);

@@ -56,6 +56,18 @@ TEST(SimdKernels, FillsAndPresentRowsMatchTheScalarLoopAndStayInBounds) {
       EXPECT_EQ(z.back(), 7);
       EXPECT_EQ(std::count(z.begin() + 1, z.end() - 1, 0xFFFF), static_cast<long>(n));
 
+      // Three rows of a wider buffer: the gaps between them stay as they were.
+      std::vector<std::uint32_t> rect(3 * (n + 2), 0x11111111u);
+      Fill32(rect.data() + 1, n, 0xABCDEF01u, 3, (n + 2) * sizeof(std::uint32_t));
+      std::vector<std::uint16_t> rect16(3 * (n + 3), 7);
+      Fill16(rect16.data() + 1, n, 0xBEEF, 3, (n + 3) * sizeof(std::uint16_t));
+      for (std::size_t y = 0; y < 3; ++y) {
+        for (std::size_t x = 0; x < n + 2; ++x)
+          ASSERT_EQ(rect[y * (n + 2) + x], x >= 1 && x <= n ? 0xABCDEF01u : 0x11111111u);
+        for (std::size_t x = 0; x < n + 3; ++x)
+          ASSERT_EQ(rect16[y * (n + 3) + x], x >= 1 && x <= n ? 0xBEEF : 7);
+      }
+
       std::vector<std::uint32_t> src(n), dst(n + 1, 0xDEADBEEFu);
       for (std::size_t i = 0; i < n; ++i)
         src[i] = 0x80000000u * (i & 1) + 0x00123456u * static_cast<std::uint32_t>(i);

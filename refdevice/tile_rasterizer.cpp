@@ -202,13 +202,15 @@ struct TileRasterizer::Impl {
     if (c.flags & D3DCLEAR_TARGET)
       EncodePixel(c.target->format, c.colour, reinterpret_cast<std::uint8_t*>(&pixel));
     const auto n = static_cast<std::size_t>(part.x1 - part.x0);
-    for (int y = part.y0; y < part.y1; ++y) {
-      if (c.flags & D3DCLEAR_TARGET)
-        simd::Fill32(reinterpret_cast<std::uint32_t*>(c.target->Row(y)) + part.x0, n, pixel);
-      if (c.flags & D3DCLEAR_ZBUFFER)
-        simd::Fill16(c.depth->d16.data() + static_cast<std::size_t>(y) * c.depth->width + part.x0,
-                     n, static_cast<std::uint16_t>(c.depthValue));
-    }
+    const auto rows = static_cast<std::size_t>(part.y1 - part.y0);
+    if (c.flags & D3DCLEAR_TARGET)
+      simd::Fill32(reinterpret_cast<std::uint32_t*>(c.target->Row(part.y0)) + part.x0, n, pixel,
+                   rows, static_cast<std::size_t>(c.target->pitch));
+    if (c.flags & D3DCLEAR_ZBUFFER)
+      simd::Fill16(
+          c.depth->d16.data() + static_cast<std::size_t>(part.y0) * c.depth->width + part.x0, n,
+          static_cast<std::uint16_t>(c.depthValue), rows,
+          static_cast<std::size_t>(c.depth->width) * sizeof(std::uint16_t));
   }
 
   // Sets the bounds of the blocks a depth clear reaches.
