@@ -7,6 +7,7 @@
 #include "refdevice/draw_description.h"
 #include "refdevice/rasterizer.h"
 #include "refdevice/setup_stage.h"
+#include "refdevice/thread_pool.h"
 #include "refdevice/vertex_stage.h"
 
 namespace refdev {
@@ -15,22 +16,42 @@ namespace {
 
 // Primitives per pass through the stages (even, for strip parity).
 constexpr UINT kChunk = 4096;
+// From this many primitives a draw's front end is split over the rasterizer's
+// threads; below it a wake-up would cost more than it saves.
+constexpr UINT kParallelPrimitives = 128;
 
 }  // namespace
 
-struct Pipeline::Impl {
-  explicit Impl(Rasterizer& r) : out(r) {}
-
-  Rasterizer& out;
-  DrawDescription draw;
+// One thread's stages and buffers. Primitives are independent of one another
+// past assembly, so a draw's primitives can be split into consecutive parts,
+// each run through a lane of its own, and handed on part after part: the
+// rasterizer sees exactly the sequence one lane would give.
+struct Lane {
   VertexStage vs;
   ClipStage clip;
   SetupStage setup;
   std::vector<Vertex> vertices;
   Vertex hub{};  // first vertex of a fan
 
+  void Begin(const DeviceState& state, const DrawDescription& draw) {
+    vs.Begin(state);
+    setup.Begin(draw, state.rs[D3DRS_CULLMODE], state.rs[D3DRS_FILLMODE]);
+    clip.Begin(state, vs, draw.viewport, setup);
+  }
+
+  // Runs primitives [done, done + n) (`done` even) through the stages.
+  void Run(D3DPRIMITIVETYPE type, UINT done, UINT n, const std::uint8_t* data, UINT stride);
   void Assemble(D3DPRIMITIVETYPE type, UINT count);
-  void Hand();
+  void Hand(Rasterizer& out) const;
+};
+
+struct Pipeline::Impl {
+  explicit Impl(Rasterizer& r) : out(r) { lanes.push_back(std::make_unique<Lane>()); }
+
+  Rasterizer& out;
+  DrawDescription draw;
+  // Lanes keep their addresses: a clip stage points at its lane's stages.
+  std::vector<std::unique_ptr<Lane>> lanes;
 };
 
 Pipeline::Pipeline(Rasterizer& out) : impl_(std::make_unique<Impl>(out)) {}
@@ -39,55 +60,87 @@ Pipeline::~Pipeline() = default;
 void Pipeline::Draw(const DeviceState& state, D3DPRIMITIVETYPE type, UINT count,
                     const std::uint8_t* data, UINT stride) {
   Impl& m = *impl_;
-  m.vs.Begin(state);
-  BuildDrawDescription(state, m.vs, m.draw);
-  m.setup.Begin(m.draw, state.rs[D3DRS_CULLMODE], state.rs[D3DRS_FILLMODE]);
-  m.clip.Begin(state, m.vs, m.draw.viewport, m.setup);
+  Lane& first = *m.lanes[0];
+  first.vs.Begin(state);
+  BuildDrawDescription(state, first.vs, m.draw);
+  first.Begin(state, m.draw);
   m.out.BeginDraw(m.draw);
-
-  // Primitives go through the stages in chunks, so that the buffers stay
-  // small whatever the draw's size; pixels see the primitives in order.
   const auto vertexAt = [&](UINT i) { return data + static_cast<std::size_t>(i) * stride; };
-  if (type == D3DPT_TRIANGLEFAN) m.vs.Process(vertexAt(0), m.hub);
-  for (UINT done = 0; done < count;) {
-    const UINT n = std::min(kChunk, count - done);
-    UINT first = 0, used = 0;
-    switch (type) {
-      case D3DPT_POINTLIST:
-        first = done;
-        used = n;
-        break;
-      case D3DPT_LINELIST:
-        first = 2 * done;
-        used = 2 * n;
-        break;
-      case D3DPT_LINESTRIP:
-        first = done;
-        used = n + 1;
-        break;
-      case D3DPT_TRIANGLELIST:
-        first = 3 * done;
-        used = 3 * n;
-        break;
-      case D3DPT_TRIANGLESTRIP:
-        first = done;
-        used = n + 2;
-        break;
-      default:
-        first = done + 1;
-        used = n + 1;
-        break;  // fan: after the hub
+
+  ThreadPool* pool = m.out.Pool();
+  const int parts = pool && count >= kParallelPrimitives ? m.out.Threads() : 1;
+  if (parts <= 1) {
+    // Primitives go through the stages in chunks, so that the buffers stay
+    // small whatever the draw's size; pixels see the primitives in order.
+    if (type == D3DPT_TRIANGLEFAN) first.vs.Process(vertexAt(0), first.hub);
+    for (UINT done = 0; done < count;) {
+      const UINT n = std::min(kChunk, count - done);
+      first.Run(type, done, n, data, stride);
+      first.Hand(m.out);
+      done += n;
     }
-    if (m.vertices.size() < used) m.vertices.resize(used);
-    for (UINT i = 0; i < used; ++i) m.vs.Process(vertexAt(first + i), m.vertices[i]);
-    m.setup.Reset();
-    m.Assemble(type, n);
-    m.Hand();
-    done += n;
+    return;
+  }
+
+  while (m.lanes.size() < static_cast<std::size_t>(parts))
+    m.lanes.push_back(std::make_unique<Lane>());
+  for (int p = 1; p < parts; ++p) m.lanes[static_cast<std::size_t>(p)]->Begin(state, m.draw);
+  for (int p = 0; p < parts && type == D3DPT_TRIANGLEFAN; ++p)
+    m.lanes[static_cast<std::size_t>(p)]->vs.Process(vertexAt(0),
+                                                     m.lanes[static_cast<std::size_t>(p)]->hub);
+  // Rounds of `parts` consecutive parts, each an even number of primitives
+  // and at most a chunk.
+  for (UINT done = 0; done < count;) {
+    const UINT round = std::min(count - done, kChunk * static_cast<UINT>(parts));
+    const UINT share = std::min(kChunk, (round / static_cast<UINT>(parts) + 2) & ~1u);
+    pool->Run(parts, parts, [&](int job, int) {
+      const UINT begin = std::min(round, share * static_cast<UINT>(job));
+      const UINT end = std::min(round, begin + share);
+      Lane& lane = *m.lanes[static_cast<std::size_t>(job)];
+      lane.setup.Reset();
+      if (end > begin) lane.Run(type, done + begin, end - begin, data, stride);
+    });
+    for (int p = 0; p < parts; ++p) m.lanes[static_cast<std::size_t>(p)]->Hand(m.out);
+    done += round;
   }
 }
 
-void Pipeline::Impl::Assemble(D3DPRIMITIVETYPE type, UINT count) {
+void Lane::Run(D3DPRIMITIVETYPE type, UINT done, UINT n, const std::uint8_t* data, UINT stride) {
+  UINT first = 0, used = 0;
+  switch (type) {
+    case D3DPT_POINTLIST:
+      first = done;
+      used = n;
+      break;
+    case D3DPT_LINELIST:
+      first = 2 * done;
+      used = 2 * n;
+      break;
+    case D3DPT_LINESTRIP:
+      first = done;
+      used = n + 1;
+      break;
+    case D3DPT_TRIANGLELIST:
+      first = 3 * done;
+      used = 3 * n;
+      break;
+    case D3DPT_TRIANGLESTRIP:
+      first = done;
+      used = n + 2;
+      break;
+    default:
+      first = done + 1;
+      used = n + 1;
+      break;  // fan: after the hub
+  }
+  if (vertices.size() < used) vertices.resize(used);
+  for (UINT i = 0; i < used; ++i)
+    vs.Process(data + static_cast<std::size_t>(first + i) * stride, vertices[i]);
+  setup.Reset();
+  Assemble(type, n);
+}
+
+void Lane::Assemble(D3DPRIMITIVETYPE type, UINT count) {
   const Vertex* v = vertices.data();
   switch (type) {
     case D3DPT_TRIANGLELIST:
@@ -122,7 +175,7 @@ void Pipeline::Impl::Assemble(D3DPRIMITIVETYPE type, UINT count) {
   }
 }
 
-void Pipeline::Impl::Hand() {
+void Lane::Hand(Rasterizer& out) const {
   const auto& t = setup.Triangles();
   const auto& l = setup.Lines();
   const auto& p = setup.Points();

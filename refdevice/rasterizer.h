@@ -24,6 +24,8 @@
 
 namespace refdev {
 
+class ThreadPool;
+
 // One rectangle of a Clear, already inside the viewport and the target.
 struct ClearCommand {
   Surface* target = nullptr;
@@ -55,6 +57,10 @@ class Rasterizer {
   // Threads that rasterize. The pixels never depend on it.
   virtual void SetThreads(int threads) = 0;
   virtual int Threads() const = 0;
+
+  // The back end's worker threads, which the front end may borrow between
+  // calls to split a large draw (Threads() of them), or null.
+  virtual ThreadPool* Pool() { return nullptr; }
 };
 
 enum class RasterizerKind {

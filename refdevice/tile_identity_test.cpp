@@ -256,14 +256,17 @@ struct RandomScene {
       const D3DPRIMITIVETYPE type = static_cast<D3DPRIMITIVETYPE>(
           rng() % 4 ? pick({D3DPT_TRIANGLELIST, D3DPT_TRIANGLESTRIP, D3DPT_TRIANGLEFAN})
                     : pick({D3DPT_LINELIST, D3DPT_LINESTRIP, D3DPT_POINTLIST}));
-      const UINT prims = 1 + rng() % 40;
+      // Now and then a draw large enough for the front end to split it
+      // over threads, of small primitives to keep the oracle quick.
+      const bool many = rng() % 8 == 0;
+      const UINT prims = many ? 128 + rng() % 200 : 1 + rng() % 40;
       const UINT verts = type == D3DPT_TRIANGLELIST ? prims * 3
                          : type == D3DPT_LINELIST   ? prims * 2
                          : type == D3DPT_POINTLIST  ? prims
                          : type == D3DPT_LINESTRIP  ? prims + 1
                                                     : prims + 2;
       // Sizes from slivers to several times the screen.
-      const float size = std::pow(10.0f, uni(-1.0f, 2.5f));
+      const float size = std::pow(10.0f, uni(-1.0f, many ? 1.3f : 2.5f));
       if (rng() % 2) {
         struct V {
           float x, y, z, rhw;

@@ -384,4 +384,6 @@ void TileRasterizer::SetThreads(int threads) {
 
 int TileRasterizer::Threads() const { return impl_->threads; }
 
+ThreadPool* TileRasterizer::Pool() { return &impl_->pool; }
+
 }  // namespace refdev

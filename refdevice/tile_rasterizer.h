@@ -31,6 +31,7 @@ class TileRasterizer final : public Rasterizer {
   // At most the pool's size, at least 1.
   void SetThreads(int threads) override;
   int Threads() const override;
+  ThreadPool* Pool() override;
 
  private:
   struct Impl;
