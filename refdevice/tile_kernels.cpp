@@ -142,6 +142,13 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
           hn::Mul(hn::Set(di, static_cast<std::int32_t>(
                                   std::llabs(sx[k]) < (std::int64_t{1} << 26) ? sx[k] : 0)),
                   hn::Iota(di, ci * N));
+#if HWY_TARGET != HWY_SCALAR
+  // The same in 64 bits, for rows whose values do not fit 32.
+  alignas(64) std::int64_t ramp64[3][kBlockW];
+  if (!partNarrow)
+    for (int k = 0; k < 3; ++k)
+      for (int i = 0; i < kBlockW; ++i) ramp64[k][i] = sx[k] * i;
+#endif
   // Planes the colour needs: 1/w and the four channels.
   const Plane* planes[5] = {&t.rhw, &t.attr[g.slot[0]], &t.attr[g.slot[1]], &t.attr[g.slot[2]],
                             &t.attr[g.slot[3]]};
@@ -220,10 +227,12 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
     bool wrote = false;
     for (int y = r.y0; y < r.y1; ++y, e[0] += sy[0], e[1] += sy[1], e[2] += sy[2]) {
       const float dy = static_cast<float>(y) - t.refY;
+#if HWY_TARGET == HWY_SCALAR
       alignas(64) std::int32_t wide[kBlockW];
       if (!narrow)
         for (int i = 0; i < kBlockW; ++i)
           wide[i] = ((e[0] + sx[0] * i) | (e[1] + sx[1] * i) | (e[2] + sx[2] * i)) >= 0 ? -1 : 0;
+#endif
       std::uint16_t* depthRow = g.depth + static_cast<std::size_t>(y) * g.depthWidth + px0;
       auto* colourRow =
           reinterpret_cast<std::uint32_t*>(g.target + static_cast<std::size_t>(y) * g.pitch) + px0;
@@ -238,7 +247,23 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
             any = hn::Or(any, hn::Add(hn::Set(di, static_cast<std::int32_t>(e[2])), ramp[2][ci]));
             cover = hn::And(cover, any > hn::Set(di, -1));
           } else {
+#if HWY_TARGET == HWY_SCALAR
             cover = hn::And(cover, hn::MaskFromVec(hn::LoadU(di, wide + i)));
+#else
+            // Edge values too large for 32 bits: 64-bit lanes, half a
+            // chunk each. A value's sign is its high word's, so the odd
+            // 32-bit words of the OR of the three tell coverage.
+            const hn::RepartitionToWide<decltype(di)> d64;
+            const int half = N / 2;
+            auto lo = hn::Zero(d64), hi = hn::Zero(d64);
+            for (int k = 0; k < 3; ++k) {
+              const auto ek = hn::Set(d64, e[k]);
+              lo = hn::Or(lo, hn::Add(ek, hn::Load(d64, ramp64[k] + i)));
+              hi = hn::Or(hi, hn::Add(ek, hn::Load(d64, ramp64[k] + i + half)));
+            }
+            const auto words = hn::ConcatOdd(di, hn::BitCast(di, hi), hn::BitCast(di, lo));
+            cover = hn::And(cover, words > hn::Set(di, -1));
+#endif
           }
         }
         if (hn::AllFalse(di, cover)) continue;
