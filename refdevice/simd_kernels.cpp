@@ -13,32 +13,28 @@ namespace refdev::simd {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-void Fill32Impl(std::uint32_t* dst, std::size_t n, std::uint32_t value, std::size_t rows,
-                std::size_t pitchBytes) {
-  const hn::ScalableTag<std::uint32_t> d;
+// Rows of n values of T, pitchBytes apart.
+template <typename T>
+void FillRows(T* dst, std::size_t n, T value, std::size_t rows, std::size_t pitchBytes) {
+  const hn::ScalableTag<T> d;
   const std::size_t N = hn::Lanes(d);
   const auto v = hn::Set(d, value);
   for (std::size_t y = 0; y < rows; ++y) {
-    auto* row =
-        reinterpret_cast<std::uint32_t*>(reinterpret_cast<std::uint8_t*>(dst) + y * pitchBytes);
+    auto* row = reinterpret_cast<T*>(reinterpret_cast<std::uint8_t*>(dst) + y * pitchBytes);
     std::size_t i = 0;
     for (; i + N <= n; i += N) hn::StoreU(v, d, row + i);
     for (; i < n; ++i) row[i] = value;
   }
 }
 
+void Fill32Impl(std::uint32_t* dst, std::size_t n, std::uint32_t value, std::size_t rows,
+                std::size_t pitchBytes) {
+  FillRows(dst, n, value, rows, pitchBytes);
+}
+
 void Fill16Impl(std::uint16_t* dst, std::size_t n, std::uint16_t value, std::size_t rows,
                 std::size_t pitchBytes) {
-  const hn::ScalableTag<std::uint16_t> d;
-  const std::size_t N = hn::Lanes(d);
-  const auto v = hn::Set(d, value);
-  for (std::size_t y = 0; y < rows; ++y) {
-    auto* row =
-        reinterpret_cast<std::uint16_t*>(reinterpret_cast<std::uint8_t*>(dst) + y * pitchBytes);
-    std::size_t i = 0;
-    for (; i + N <= n; i += N) hn::StoreU(v, d, row + i);
-    for (; i < n; ++i) row[i] = value;
-  }
+  FillRows(dst, n, value, rows, pitchBytes);
 }
 
 void XrgbRowImpl(const std::uint32_t* src, std::uint32_t* dst, std::size_t n,
