@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <new>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,11 @@ struct Case {
   int threads;
   bool drawUnseen;  // the window's surface drawn as a screen would show it
 };
+
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.threads << (c.threads == 1 ? " worker, " : " workers, ")
+      << (c.drawUnseen ? "drawn" : "headless");
+}
 
 class WarmFrame : public ::testing::TestWithParam<Case> {
  protected:
