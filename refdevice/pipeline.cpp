@@ -79,7 +79,7 @@ void Pipeline::Draw(const DeviceState& state, D3DPRIMITIVETYPE type, UINT count,
         break;  // fan: after the hub
     }
     if (m.vertices.size() < used) m.vertices.resize(used);
-    for (UINT i = 0; i < used; ++i) m.vs.Process(vertexAt(first + i), m.vertices[i]);
+    m.vs.ProcessMany(vertexAt(first), stride, used, m.vertices.data());
     m.setup.Reset();
     m.Assemble(type, n);
     m.Hand();

@@ -211,6 +211,12 @@ void VertexStage::Process(const std::uint8_t* v, Vertex& out) const {
   ReadTexCoords(v, a);
 }
 
+void VertexStage::ProcessMany(const std::uint8_t* first, std::size_t stride, std::size_t count,
+                              Vertex* out) const {
+  // One loop here, where Process can be inlined into it.
+  for (std::size_t i = 0; i < count; ++i) Process(first + i * stride, out[i]);
+}
+
 void VertexStage::ReadTexCoords(const std::uint8_t* v, float* a) const {
   for (int i = 0; i < layout.texCount; ++i) {
     const int t = texAttr[i];

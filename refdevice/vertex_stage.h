@@ -3,6 +3,7 @@
 // the attributes the later stages interpolate.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "refdevice/attributes.h"
@@ -43,6 +44,9 @@ struct VertexStage {
 
   void Begin(const DeviceState& state);
   void Process(const std::uint8_t* vertex, Vertex& out) const;
+  // `count` vertices `stride` bytes apart, into out[0..count).
+  void ProcessMany(const std::uint8_t* first, std::size_t stride, std::size_t count,
+                   Vertex* out) const;
   // The texture coordinate sets in use, into their attributes.
   void ReadTexCoords(const std::uint8_t* vertex, float* attr) const;
 };
