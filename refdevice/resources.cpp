@@ -36,7 +36,7 @@ BufferRecycler::BufferRecycler() {
 }
 
 BufferRecycler::~BufferRecycler() {
-  for (const auto& [block, size] : blocks_) ::operator delete(block, size);
+  for (const auto& kept : blocks_) ::operator delete(kept.first);
 }
 
 std::vector<std::uint8_t> BufferRecycler::TakeBytes(std::size_t size) {
@@ -85,7 +85,7 @@ void BufferRecycler::GiveBlock(void* block, std::size_t size) noexcept {
       return;
     }
   }
-  ::operator delete(block, size);
+  ::operator delete(block);
 }
 
 RefVertexBuffer::RefVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
