@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace refdev {
 
@@ -120,7 +121,13 @@ void ClipStage::Project(const Vertex& in, ScreenVertex& out) const {
   out.y = vpY_ + (1.0f - in.pos[1] * rhw) * vpH_ * 0.5f;
   out.z = minZ_ + in.pos[2] * rhw * (maxZ_ - minZ_);
   out.rhw = rhw;
-  for (int i = 0; i < attrCount_; ++i) out.attr[i] = in.attr[i] * rhw;
+  // The colours (always there) in a loop of fixed length through a local
+  // copy, which the compiler turns into vector multiplies; then the rest.
+  static_assert(kSpecA + 1 == 8 && kTex0 > kSpecA);
+  float colours[8];
+  for (int i = 0; i < 8; ++i) colours[i] = in.attr[i] * rhw;
+  std::memcpy(out.attr, colours, sizeof colours);
+  for (int i = 8; i < attrCount_; ++i) out.attr[i] = in.attr[i] * rhw;
 }
 
 void ClipStage::ScreenFromPretransformed(const Vertex& in, ScreenVertex& out) const {

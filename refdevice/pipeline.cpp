@@ -134,8 +134,7 @@ void Lane::Run(D3DPRIMITIVETYPE type, UINT done, UINT n, const std::uint8_t* dat
       break;  // fan: after the hub
   }
   if (vertices.size() < used) vertices.resize(used);
-  for (UINT i = 0; i < used; ++i)
-    vs.Process(data + static_cast<std::size_t>(first + i) * stride, vertices[i]);
+  vs.ProcessMany(data + static_cast<std::size_t>(first) * stride, stride, used, vertices.data());
   setup.Reset();
   Assemble(type, n);
 }

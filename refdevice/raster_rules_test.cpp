@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "refdevice/program_scenes.h"
+#include "refdevice/setup_primitives.h"
 #include "refdevice/test_support.h"
 
 namespace {
@@ -55,6 +56,37 @@ void ExpectRectangleOnce(const Image& image, int x0, int y0, int x1, int y1) {
                       << ", want 0x" << want;
     }
   EXPECT_EQ(wrong, 0);
+}
+
+// Snapping rounds through integer conversion; it must agree with the
+// library's ceiling and floor on every coordinate set-up lets through, the
+// half steps (where the two directions differ) and negatives included.
+TEST(Snapping, AgreesWithTheLibrarysCeilingAndFloor) {
+  auto check = [](float v) {
+    ASSERT_EQ(refdev::SnapX(v),
+              static_cast<std::int64_t>(std::ceil(static_cast<double>(v) * 256.0 - 0.5)))
+        << v;
+    ASSERT_EQ(refdev::SnapY(v),
+              static_cast<std::int64_t>(std::floor(static_cast<double>(v) * 256.0 + 0.5)))
+        << v;
+  };
+  for (int k = -5000; k <= 5000; ++k) {
+    const float half = static_cast<float>(k) / 512.0f;  // on and between the steps
+    check(half);
+    check(std::nextafter(half, 1e7f));
+    check(std::nextafter(half, -1e7f));
+  }
+  std::uint32_t state = 12345u;
+  for (int i = 0; i < 200000; ++i) {
+    state = state * 1664525u + 1013904223u;
+    const float v = (static_cast<float>(state >> 8) / 16777216.0f - 0.5f) * 2e6f;
+    check(v);
+    check(v / 4096.0f);
+  }
+  check(1e6f);
+  check(-1e6f);
+  check(0.0f);
+  check(-0.0f);
 }
 
 TEST_F(Coverage, ScreenFillingQuadCoversEveryPixelOnce) {

@@ -147,7 +147,9 @@ const refdev::DepthBuffer& RefDevice::DepthStencil() const {
 HRESULT RefDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                                       Ref<Direct3DVertexBuffer8>& buffer) {
   if (const HRESULT hr = CheckVertexBufferRequest(length, fvf, pool); hr != D3D_OK) return hr;
-  buffer = std::make_shared<refdev::RefVertexBuffer>(length, usage, fvf, pool);
+  buffer = std::allocate_shared<refdev::RefVertexBuffer>(
+      refdev::RecyclingAllocator<refdev::RefVertexBuffer>(recycler_), length, usage, fvf, pool,
+      recycler_);
   return D3D_OK;
 }
 

@@ -80,6 +80,8 @@ class RefDevice final : public refdev::StateKeepingDevice {
   std::vector<refdev::Surface> colour_;
   refdev::DepthBuffer depth_;
 
+  // Storage of dropped vertex buffers, for the next ones.
+  std::shared_ptr<refdev::BufferRecycler> recycler_ = std::make_shared<refdev::BufferRecycler>();
   Ref<Direct3DVertexBuffer8> stream0_;
   UINT stream0Stride_ = 0;
   std::array<Ref<Direct3DBaseTexture8>, D3D_MAX_TEXTURE_STAGES> textures_{};

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -181,6 +182,52 @@ TEST(RefDeviceResources, VertexBuffersLockWithinTheirLength) {
   EXPECT_EQ(vb->Lock(90, 7, &p, 0), D3DERR_INVALIDCALL);
   EXPECT_EQ(vb->Lock(97, 0, &p, 0), D3DERR_INVALIDCALL);
   EXPECT_EQ(vb->Lock(0xFFFFFFF0u, 0x20, &p, 0), D3DERR_INVALIDCALL);
+}
+
+// The program makes, fills and drops a buffer every frame: the device hands
+// the dropped storage to the next buffer of that size, which still reads as
+// zeros; a buffer may outlive its device.
+TEST(RefDeviceResources, DroppedVertexBuffersLendTheirMemoryToTheNext) {
+  auto fill = [](Direct3DVertexBuffer8& vb, std::uint8_t value) {
+    BYTE* p = nullptr;
+    ASSERT_EQ(vb.Lock(0, 0, &p, 0), D3D_OK);
+    D3DVERTEXBUFFER_DESC desc{};
+    ASSERT_EQ(vb.GetDesc(desc), D3D_OK);
+    std::fill(p, p + desc.Size, value);
+    ASSERT_EQ(vb.Unlock(), D3D_OK);
+  };
+  auto data = [](const Ref<Direct3DVertexBuffer8>& vb) {
+    return static_cast<const refdev::RefVertexBuffer&>(*vb).Data();
+  };
+  Ref<Direct3DVertexBuffer8> kept;
+  {
+    Fixture f;
+    Ref<Direct3DVertexBuffer8> previous, current;
+    std::vector<const std::uint8_t*> seen;
+    for (int frame = 0; frame < 6; ++frame) {
+      ASSERT_EQ(f.dev->CreateVertexBuffer(72000, 0, 834, D3DPOOL_DEFAULT, current), D3D_OK);
+      const auto* bytes = data(current);
+      for (UINT i = 0; i < 72000; i += 997) ASSERT_EQ(bytes[i], 0) << frame << " " << i;
+      fill(*current, static_cast<std::uint8_t>(frame + 1));
+      seen.push_back(bytes);
+      // As in the program: the stream still holds last frame's buffer when
+      // the new one is made.
+      previous = std::move(current);
+    }
+    // Two buffers are alive at a time, so their storage alternates.
+    EXPECT_EQ(seen[4], seen[2]);
+    EXPECT_EQ(seen[5], seen[3]);
+
+    // Other sizes get storage of their own.
+    Ref<Direct3DVertexBuffer8> other;
+    ASSERT_EQ(f.dev->CreateVertexBuffer(96, 0, 322, D3DPOOL_DEFAULT, other), D3D_OK);
+    EXPECT_NE(data(other), seen[4]);
+    kept = previous;
+  }
+  // The device is gone; its last buffer is still whole, and lets go cleanly.
+  EXPECT_EQ(data(kept)[71999], 6);
+  fill(*kept, 9);
+  kept.reset();
 }
 
 TEST(RefDeviceResources, TexturesHaveTheirMipChainsAndLockRules) {

@@ -1,6 +1,7 @@
 #include "refdevice/resources.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "formats/pixel_format.h"
 
@@ -28,8 +29,76 @@ bool IsTextureFormat(std::int32_t format) {
   }
 }
 
-RefVertexBuffer::RefVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
-    : bytes_(length, 0), usage_(usage), fvf_(fvf), pool_(pool) {}
+BufferRecycler::BufferRecycler() {
+  // Giving back never allocates.
+  bytes_.reserve(kKeep);
+  blocks_.reserve(kKeep);
+}
+
+BufferRecycler::~BufferRecycler() {
+  for (const auto& kept : blocks_) ::operator delete(kept.first);
+}
+
+std::vector<std::uint8_t> BufferRecycler::TakeBytes(std::size_t size) {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (auto it = bytes_.rbegin(); it != bytes_.rend(); ++it) {
+      if (it->size() != size) continue;
+      std::vector<std::uint8_t> bytes = std::move(*it);
+      bytes_.erase(std::next(it).base());
+      std::fill(bytes.begin(), bytes.end(), std::uint8_t{0});
+      return bytes;
+    }
+  }
+  return std::vector<std::uint8_t>(size, 0);
+}
+
+void BufferRecycler::GiveBytes(std::vector<std::uint8_t>&& bytes) noexcept {
+  if (bytes.empty() || bytes.capacity() > kKeepBytes) return;
+  std::vector<std::uint8_t> dropped;  // freed outside the lock
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (bytes_.size() == kKeep) {
+    dropped = std::move(bytes_.front());
+    bytes_.erase(bytes_.begin());
+  }
+  bytes_.push_back(std::move(bytes));
+}
+
+void* BufferRecycler::TakeBlock(std::size_t size) {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (auto it = blocks_.rbegin(); it != blocks_.rend(); ++it) {
+      if (it->second != size) continue;
+      void* block = it->first;
+      blocks_.erase(std::next(it).base());
+      return block;
+    }
+  }
+  return ::operator new(size);
+}
+
+void BufferRecycler::GiveBlock(void* block, std::size_t size) noexcept {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (blocks_.size() < kKeep) {
+      blocks_.emplace_back(block, size);
+      return;
+    }
+  }
+  ::operator delete(block);
+}
+
+RefVertexBuffer::RefVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                 std::shared_ptr<BufferRecycler> recycler)
+    : recycler_(std::move(recycler)),
+      bytes_(recycler_ ? recycler_->TakeBytes(length) : std::vector<std::uint8_t>(length, 0)),
+      usage_(usage),
+      fvf_(fvf),
+      pool_(pool) {}
+
+RefVertexBuffer::~RefVertexBuffer() {
+  if (recycler_) recycler_->GiveBytes(std::move(bytes_));
+}
 
 HRESULT RefVertexBuffer::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
   (void)flags;

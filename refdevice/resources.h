@@ -2,7 +2,12 @@
 // ordinary memory in their declared formats.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "platform/d3d8.h"
@@ -24,9 +29,66 @@ struct Surface {
   }
 };
 
+// Memory of the vertex buffers a device has let go, kept for its next buffers
+// of the same sizes: the program makes and drops a 72000-byte buffer every
+// frame, and with this a warm frame takes nothing from the heap. Shared by
+// the device and its buffers, which may outlive it; any thread may use it.
+class BufferRecycler {
+ public:
+  BufferRecycler();
+  ~BufferRecycler();
+  BufferRecycler(const BufferRecycler&) = delete;
+  BufferRecycler& operator=(const BufferRecycler&) = delete;
+
+  // `size` bytes, all zero: a new buffer reads as zeros, as it always has,
+  // so that no picture depends on what an earlier buffer held.
+  std::vector<std::uint8_t> TakeBytes(std::size_t size);
+  void GiveBytes(std::vector<std::uint8_t>&& bytes) noexcept;
+  // Raw memory for the buffer objects themselves (with their counts).
+  void* TakeBlock(std::size_t size);
+  void GiveBlock(void* block, std::size_t size) noexcept;
+
+ private:
+  // At most this many of each are kept, and no storage above kKeepBytes: a
+  // run of odd sizes does not pile up, a single huge buffer is not held.
+  static constexpr std::size_t kKeep = 4;
+  static constexpr std::size_t kKeepBytes = std::size_t{16} << 20;
+
+  std::mutex mutex_;
+  std::vector<std::vector<std::uint8_t>> bytes_;
+  std::vector<std::pair<void*, std::size_t>> blocks_;
+};
+
+// Allocates through a BufferRecycler's blocks (for std::allocate_shared).
+template <class T>
+struct RecyclingAllocator {
+  using value_type = T;
+
+  explicit RecyclingAllocator(std::shared_ptr<BufferRecycler> r) : recycler(std::move(r)) {}
+  template <class U>
+  RecyclingAllocator(const RecyclingAllocator<U>& other) : recycler(other.recycler) {}
+
+  T* allocate(std::size_t n) {
+    static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+    return static_cast<T*>(recycler->TakeBlock(n * sizeof(T)));
+  }
+  void deallocate(T* p, std::size_t n) noexcept { recycler->GiveBlock(p, n * sizeof(T)); }
+  template <class U>
+  bool operator==(const RecyclingAllocator<U>& other) const {
+    return recycler == other.recycler;
+  }
+
+  std::shared_ptr<BufferRecycler> recycler;
+};
+
 class RefVertexBuffer final : public Direct3DVertexBuffer8 {
  public:
-  RefVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
+  // With a recycler the storage comes from it and goes back to it.
+  RefVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                  std::shared_ptr<BufferRecycler> recycler = nullptr);
+  ~RefVertexBuffer() override;
+  RefVertexBuffer(const RefVertexBuffer&) = delete;
+  RefVertexBuffer& operator=(const RefVertexBuffer&) = delete;
 
   HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override;
   HRESULT Unlock() override;
@@ -37,6 +99,7 @@ class RefVertexBuffer final : public Direct3DVertexBuffer8 {
   int LockCount() const { return lockCount_; }
 
  private:
+  std::shared_ptr<BufferRecycler> recycler_;
   std::vector<std::uint8_t> bytes_;
   DWORD usage_;
   DWORD fvf_;

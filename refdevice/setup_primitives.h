@@ -18,14 +18,22 @@ namespace refdev {
 constexpr int kSubPixelBits = 8;
 constexpr int kSubPixel = 1 << kSubPixelBits;
 
+// The ceiling and floor of `t` as integers, for |t| < 2^53: the conversion
+// truncates towards zero and one comparison corrects it, without the library
+// call std::ceil and std::floor cost on the baseline instruction set.
+inline std::int64_t CeilToInt(double t) {
+  const auto i = static_cast<std::int64_t>(t);
+  return i + (static_cast<double>(i) < t ? 1 : 0);
+}
+inline std::int64_t FloorToInt(double t) {
+  const auto i = static_cast<std::int64_t>(t);
+  return i - (static_cast<double>(i) > t ? 1 : 0);
+}
+
 // Snapped coordinates in 1/256 pixel. Exact for |v| < 2^20: 256 v and the
 // half step are exact in double precision.
-inline std::int64_t SnapX(float x) {
-  return static_cast<std::int64_t>(std::ceil(static_cast<double>(x) * kSubPixel - 0.5));
-}
-inline std::int64_t SnapY(float y) {
-  return static_cast<std::int64_t>(std::floor(static_cast<double>(y) * kSubPixel + 0.5));
-}
+inline std::int64_t SnapX(float x) { return CeilToInt(static_cast<double>(x) * kSubPixel - 0.5); }
+inline std::int64_t SnapY(float y) { return FloorToInt(static_cast<double>(y) * kSubPixel + 0.5); }
 
 // The pixel a point at screen coordinate `c` falls in, on either axis. A
 // point covers the pixel square centred on it, [c - 0.5, c + 0.5), whose left

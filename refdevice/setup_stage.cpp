@@ -37,7 +37,7 @@ void SetupStage::Begin(const DrawDescription& d, DWORD cull, DWORD fillMode) {
 }
 
 void SetupStage::Reset() {
-  triangles_.clear();
+  triangleCount_ = 0;
   lines_.clear();
   points_.clear();
 }
@@ -96,7 +96,8 @@ void SetupStage::Triangle(const ScreenVertex& a, const ScreenVertex& b, const Sc
   const int maxY = static_cast<int>(std::min<std::int64_t>(vp.y1 - 1, maxFy >> kSubPixelBits));
   if (minX > maxX || minY > maxY) return;
 
-  SetupTriangle& t = triangles_.emplace_back();
+  if (triangleCount_ == triangles_.size()) triangles_.emplace_back();
+  SetupTriangle& t = triangles_[triangleCount_++];
   t.minX = minX;
   t.maxX = maxX;
   t.minY = minY;

@@ -5,6 +5,8 @@
 // collected as they are. The buffers keep their memory from chunk to chunk.
 #pragma once
 
+#include <cstddef>
+#include <span>
 #include <vector>
 
 #include "refdevice/draw_description.h"
@@ -28,7 +30,7 @@ class SetupStage {
   void Point(const ScreenVertex& v);
 
   // The primitives set up since the last Reset, in order.
-  const std::vector<SetupTriangle>& Triangles() const { return triangles_; }
+  std::span<const SetupTriangle> Triangles() const { return {triangles_.data(), triangleCount_}; }
   const std::vector<SetupLine>& Lines() const { return lines_; }
   const std::vector<SetupPoint>& Points() const { return points_; }
   void Reset();
@@ -37,7 +39,12 @@ class SetupStage {
   const DrawDescription* d_ = nullptr;
   DWORD cull_ = D3DCULL_CCW;
   DWORD fillMode_ = D3DFILL_SOLID;
+  // Triangle records (some 450 bytes) are kept from chunk to chunk and
+  // filled field by field rather than value-initialised each time; the
+  // planes past the draw's interpCount, which nothing reads, keep whatever
+  // they held.
   std::vector<SetupTriangle> triangles_;
+  std::size_t triangleCount_ = 0;
   std::vector<SetupLine> lines_;
   std::vector<SetupPoint> points_;
 };

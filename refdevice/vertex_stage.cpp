@@ -136,10 +136,31 @@ void VertexStage::Begin(const DeviceState& state) {
   specularSource = rs[D3DRS_SPECULARMATERIALSOURCE];
   ambientSource = rs[D3DRS_AMBIENTMATERIALSOURCE];
   emissiveSource = rs[D3DRS_EMISSIVEMATERIALSOURCE];
+  plain = !layout.pretransformed && !lighting && !vertexFog;
 }
 
 void VertexStage::Process(const std::uint8_t* v, Vertex& out) const {
   float* a = out.attr;
+  if (plain) {
+    // The general path below, without lighting and fog: colours go straight
+    // to their attributes.
+    const float x = ReadFloat(v), y = ReadFloat(v + 4), z = ReadFloat(v + 8);
+    for (int c = 0; c < 4; ++c) out.pos[c] = x * m[0][c] + y * m[1][c] + z * m[2][c] + m[3][c];
+    a[kFogDepth] = perspective ? out.pos[3] : (out.pos[3] != 0.0f ? out.pos[2] / out.pos[3] : 0.0f);
+    if (layout.diffuse >= 0) {
+      ReadColour(v + layout.diffuse, a + kDiffR);
+    } else {
+      for (int c = 0; c < 4; ++c) a[kDiffR + c] = 255.0f;
+    }
+    if (layout.specular >= 0) {
+      ReadColour(v + layout.specular, a + kSpecR);
+    } else {
+      for (int c = 0; c < 4; ++c) a[kSpecR + c] = 0.0f;
+    }
+    if (texSets != 0) ReadTexCoords(v, a);
+    return;
+  }
+
   float diffuse[4] = {255.0f, 255.0f, 255.0f, 255.0f};  // missing diffuse: opaque white
   float specular[4] = {0.0f, 0.0f, 0.0f, 0.0f};         // missing specular: black
   if (layout.diffuse >= 0) ReadColour(v + layout.diffuse, diffuse);
@@ -187,6 +208,16 @@ void VertexStage::Process(const std::uint8_t* v, Vertex& out) const {
     a[kDiffR + c] = diffuse[c];
     a[kSpecR + c] = specular[c];
   }
+  ReadTexCoords(v, a);
+}
+
+void VertexStage::ProcessMany(const std::uint8_t* first, std::size_t stride, std::size_t count,
+                              Vertex* out) const {
+  // One loop here, where Process can be inlined into it.
+  for (std::size_t i = 0; i < count; ++i) Process(first + i * stride, out[i]);
+}
+
+void VertexStage::ReadTexCoords(const std::uint8_t* v, float* a) const {
   for (int i = 0; i < layout.texCount; ++i) {
     const int t = texAttr[i];
     if (t < 0) continue;

@@ -3,6 +3,7 @@
 // the attributes the later stages interpolate.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "refdevice/attributes.h"
@@ -37,9 +38,17 @@ struct VertexStage {
   float ambient[3] = {};
   DWORD diffuseSource = 0, specularSource = 0, ambientSource = 0, emissiveSource = 0;
   bool colorVertex = true;
+  // No lighting, no vertex fog, not pre-transformed: the cloud's case, which
+  // takes a shorter path with the same arithmetic.
+  bool plain = false;
 
   void Begin(const DeviceState& state);
   void Process(const std::uint8_t* vertex, Vertex& out) const;
+  // `count` vertices `stride` bytes apart, into out[0..count).
+  void ProcessMany(const std::uint8_t* first, std::size_t stride, std::size_t count,
+                   Vertex* out) const;
+  // The texture coordinate sets in use, into their attributes.
+  void ReadTexCoords(const std::uint8_t* vertex, float* attr) const;
 };
 
 // Fog factor (1 = no fog) for depth `d`.

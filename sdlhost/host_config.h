@@ -33,6 +33,9 @@ struct HostConfig {
   // The overlay's parts; none drawn when all are false.
   bool hudFps = false, hudFrameTime = false, hudDevice = false;
   bool linearScaling = false;
+  // Frames are drawn into the window's surface even without a screen (see
+  // DisplayOptions::drawUnseen); SDL_VIDEO_OFFSCREEN_SAVE_FRAMES asks too.
+  bool drawUnseen = false;
 };
 
 // `get` looks a variable up (null when unset). Malformed values are reported

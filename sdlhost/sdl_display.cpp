@@ -9,6 +9,7 @@
 
 #include "formats/pixel_format.h"
 #include "refdevice/image_io.h"
+#include "refdevice/simd_kernels.h"
 #include "scene/user_files.h"
 #include "sdlhost/host_log.h"
 #include "sdlhost/sdl_host.h"
@@ -235,7 +236,42 @@ void SdlDisplayHost::SaveScreenshot(SDL_Surface* surface) {
     HostLog(LogLevel::Error, "cannot write the screenshot " + path + ": " + error);
 }
 
+namespace {
+
+// A 32-bit frame shown at its own size on a 32-bit XRGB surface is converted
+// straight into the surface's rows, one pass and no copy of our own.
+bool ConvertIntoSurface(const FrameView& frame, SDL_Surface* surface) {
+  if (frame.format != D3DFMT_X8R8G8B8 && frame.format != D3DFMT_A8R8G8B8) return false;
+  if (surface->w != frame.width || surface->h != frame.height) return false;
+  std::uint32_t alpha = 0;
+  if (surface->format->format == SDL_PIXELFORMAT_ARGB8888)
+    alpha = 0xFF000000u;  // what SDL's blit from an XRGB frame writes there
+  else if (surface->format->format != SDL_PIXELFORMAT_RGB888)
+    return false;
+  if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return false;
+  const auto* src = static_cast<const std::uint8_t*>(frame.pixels);
+  auto* dst = static_cast<std::uint8_t*>(surface->pixels);
+  const auto width = static_cast<std::size_t>(frame.width);
+  if (frame.pitch == surface->pitch && static_cast<std::size_t>(frame.pitch) == width * 4) {
+    refdev::simd::XrgbRow(reinterpret_cast<const std::uint32_t*>(src),
+                          reinterpret_cast<std::uint32_t*>(dst),
+                          width * static_cast<std::size_t>(frame.height), alpha);
+  } else {
+    for (int y = 0; y < frame.height; ++y)
+      refdev::simd::XrgbRow(
+          reinterpret_cast<const std::uint32_t*>(src +
+                                                 static_cast<std::ptrdiff_t>(y) * frame.pitch),
+          reinterpret_cast<std::uint32_t*>(dst + static_cast<std::ptrdiff_t>(y) * surface->pitch),
+          width, alpha);
+  }
+  if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+  return true;
+}
+
+}  // namespace
+
 bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
+  if (ConvertIntoSurface(frame, surface)) return true;
   if (!frame_ || frame_->w != frame.width || frame_->h != frame.height) {
     frame_.reset(
         SDL_CreateRGBSurfaceWithFormat(0, frame.width, frame.height, 32, SDL_PIXELFORMAT_RGB888));
@@ -278,6 +314,14 @@ HRESULT SdlDisplayHost::Present(const FrameView& frame, HWND destWindow) {
   // Captures are the frame itself, taken before the overlay is drawn.
   SaveCaptures(frame);
 
+  const bool screenshot = host_.TakeScreenshotRequest();
+  if (!host_.HasScreen() && !options_.drawUnseen && !screenshot) {
+    // The window's surface would be converted (and scaled) for nobody.
+    if (!pixel_layout::WithLayout(frame.format, [](auto) {})) return D3DERR_INVALIDCALL;
+    if (fullScreen_ && retrace_.count() > 0) WaitForRetrace();
+    return D3D_OK;
+  }
+
   SDL_Surface* surface = SDL_GetWindowSurface(window);
   if (!surface) return D3DERR_DRIVERINTERNALERROR;
   if (!Blit(frame, surface)) return D3DERR_INVALIDCALL;
@@ -285,7 +329,7 @@ HRESULT SdlDisplayHost::Present(const FrameView& frame, HWND destWindow) {
     hud_.FrameShown(std::chrono::steady_clock::now());
     hud_.Draw(surface);
   }
-  if (host_.TakeScreenshotRequest()) SaveScreenshot(surface);
+  if (screenshot) SaveScreenshot(surface);
   if (fullScreen_ && retrace_.count() > 0) WaitForRetrace();
   SDL_UpdateWindowSurface(window);
   // The frame went to a window or a display that is gone: it was not shown.

@@ -28,6 +28,9 @@ struct DisplayOptions {
   bool linearScaling = false;  // a scaled frame is filtered, not repeated
   HudItems hud;                // the overlay's parts
   std::string deviceName;      // what the overlay names as the device
+  // Without a screen nobody sees the window, so frames are not drawn into
+  // its surface; true draws them anyway, for whoever reads that surface.
+  bool drawUnseen = false;
 };
 
 // Where F12 saves pictures: $XDG_PICTURES_DIR/quillon (from the environment

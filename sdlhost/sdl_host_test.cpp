@@ -32,7 +32,9 @@ class OffscreenHost : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  void Start(HostConfig config = {}) {
+  // These tests look at the window's surface as a screen would show it.
+  void Start(HostConfig config = {}, bool drawUnseen = true) {
+    config.drawUnseen = drawUnseen;
     std::string error;
     ASSERT_TRUE(platform_.Start(config, error)) << error;
   }
@@ -303,6 +305,42 @@ TEST_F(OffscreenHost, AdapterListsTheClassicModesAndFullScreenScalesTheFrame) {
   EXPECT_FALSE(display.FullScreen());
 }
 
+// With no screen the window is seen by nobody: frames are not drawn into it,
+// but captures, bad formats and bad windows behave as on a screen.
+TEST_F(OffscreenHost, WithoutAScreenFramesAreCapturedButNotDrawn) {
+  WriteFile(dir_ / "c.keys", "capture shot.png\n");
+  HostConfig c;
+  c.keysPath = (dir_ / "c.keys").string();
+  Start(c, false);
+  SdlDisplayHost& display = platform_.Display();
+  D3DPRESENT_PARAMETERS pp{};
+  pp.BackBufferWidth = 640;
+  pp.BackBufferHeight = 480;
+  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+  pp.SwapEffect = 2;
+  ASSERT_EQ(display.AttachDevice(WindowHandle(), pp), D3D_OK);
+  std::vector<std::uint32_t> pixels(640 * 480, 0xFFFF0000u);
+  FrameView frame{pixels.data(), 640, 480, 640 * 4, D3DFMT_X8R8G8B8};
+  ASSERT_EQ(display.Present(frame, 0), D3D_OK);
+
+  SDL_Surface* s = SDL_GetWindowSurface(Window());
+  ASSERT_NE(s, nullptr);
+  for (int y = 0; y < s->h; y += 7) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(
+        static_cast<const std::uint8_t*>(s->pixels) + y * s->pitch);
+    for (int x = 0; x < s->w; x += 5) ASSERT_EQ(row[x] & 0xFFFFFFu, 0u) << x << "," << y;
+  }
+  Image shot;
+  std::string error;
+  ASSERT_TRUE(ReadPng((dir_ / "shot.png").string(), shot, &error)) << error;
+  EXPECT_EQ(shot.At(639, 479) & 0xFFFFFFu, 0xFF0000u);
+
+  FrameView bad = frame;
+  bad.format = D3DFMT_P8;
+  EXPECT_EQ(display.Present(bad, 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(display.Present(frame, WindowHandle() + 7), D3DERR_INVALIDCALL);
+}
+
 TEST_F(OffscreenHost, WindowedDeviceStretchesIntoTheForm) {
   Start();
   SdlDisplayHost& display = platform_.Display();
@@ -428,6 +466,7 @@ TEST_F(WindowedDisplay, ResizedWindowShowsTheWholePictureWithItsAspect) {
     HostConfig c;
     c.windowed = true;
     c.linearScaling = linear;
+    c.drawUnseen = true;
     std::string error;
     ASSERT_TRUE(platform.Start(c, error)) << error;
     D3DPRESENT_PARAMETERS pp{};

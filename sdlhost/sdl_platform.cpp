@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 #include "d3dx/d3dx8_object.h"
@@ -103,6 +104,8 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
   options.linearScaling = config.linearScaling;
   options.hud = {config.hudFps, config.hudFrameTime, config.hudDevice};
   options.deviceName = deviceName_;
+  // SDL's offscreen driver saves the window's surface as pictures when asked.
+  options.drawUnseen = config.drawUnseen || std::getenv("SDL_VIDEO_OFFSCREEN_SAVE_FRAMES");
   if (options.hud.Any() && hardware_ && host_.HasScreen())
     HostLog(LogLevel::Warn,
             "QUILLON_HUD: the hardware device shows its frames itself, without "
