@@ -54,7 +54,11 @@ void ThreadPool::Dispatch(int jobs, int maxThreads, void* fn, Invoke invoke) {
   slot.jobs = jobs;
   slot.fn = fn;
   slot.invoke = invoke;
-  slot.next.store(0, std::memory_order_relaxed);
+  slot.parts = helpers + 1;
+  for (int p = 0; p < slot.parts; ++p) {
+    slot.ranges[p].next.store(jobs * p / slot.parts, std::memory_order_relaxed);
+    slot.ranges[p].end = jobs * (p + 1) / slot.parts;
+  }
   slot.done.store(0, std::memory_order_relaxed);
   slot.run.store(run, std::memory_order_release);
   post_.store(run << 8 | static_cast<std::uint32_t>(helpers), std::memory_order_release);
@@ -73,11 +77,16 @@ void ThreadPool::Dispatch(int jobs, int maxThreads, void* fn, Invoke invoke) {
 }
 
 void ThreadPool::Work(Slot& slot, int thread) {
-  for (;;) {
-    const int job = slot.next.fetch_add(1, std::memory_order_relaxed);
-    if (job >= slot.jobs) return;
-    slot.invoke(slot.fn, job, thread);
-    if (slot.done.fetch_add(1, std::memory_order_acq_rel) + 1 == slot.jobs) slot.done.notify_one();
+  // Its own range first, then the others' in turn.
+  for (int k = 0; k < slot.parts; ++k) {
+    Range& range = slot.ranges[(thread + k) % slot.parts];
+    for (;;) {
+      const int job = range.next.fetch_add(1, std::memory_order_relaxed);
+      if (job >= range.end) break;
+      slot.invoke(slot.fn, job, thread);
+      if (slot.done.fetch_add(1, std::memory_order_acq_rel) + 1 == slot.jobs)
+        slot.done.notify_one();
+    }
   }
 }
 

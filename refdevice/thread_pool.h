@@ -1,7 +1,11 @@
 // Worker threads that live as long as their owner and run batches of numbered
 // jobs. The calling thread takes part, so a pool of N threads starts N - 1.
-// Jobs are handed out from an atomic counter: which thread runs a job varies
-// from run to run, so callers make each job's result independent of that.
+// A run's jobs are cut into as many consecutive ranges as threads take part;
+// each thread starts on its own range (the caller on the first) and then helps
+// with the others, taking jobs from atomic counters. Neighbouring jobs thus
+// tend to run on one thread, and the same thread from run to run, which keeps
+// their data in that core's cache; but which thread runs a job still varies,
+// so callers make each job's result independent of that.
 #pragma once
 
 #include <atomic>
@@ -11,6 +15,9 @@
 #include <vector>
 
 namespace refdev {
+
+constexpr int kMaxThreads = 64;
+constexpr int kMaxDefaultThreads = 8;
 
 class ThreadPool {
  public:
@@ -38,14 +45,20 @@ class ThreadPool {
   // finds its run's slot either still its own (it checks the number) or
   // already someone else's, never half rewritten: a slot is not reused while
   // a helper looks at it.
+  // One thread's range of a run's jobs, on a cache line of its own.
+  struct alignas(64) Range {
+    std::atomic<int> next{0};  // the next job to hand out
+    int end = 0;
+  };
   struct Slot {
     std::atomic<std::uint32_t> run{0};  // the run it serves, 0 while being set
     std::atomic<int> users{0};          // helpers looking at it
-    std::atomic<int> next{0};           // the next job to hand out
     std::atomic<int> done{0};           // jobs finished
     int jobs = 0;
+    int parts = 0;  // threads taking part, and ranges
     void* fn = nullptr;
     Invoke invoke = nullptr;
+    Range ranges[kMaxThreads];
   };
   static constexpr int kSlots = 4;
 
@@ -63,8 +76,6 @@ class ThreadPool {
 
 // The number of threads a device uses: QUILLON_THREADS when it holds a number
 // from 1 to kMaxThreads, else the processor count up to kMaxDefaultThreads.
-constexpr int kMaxThreads = 64;
-constexpr int kMaxDefaultThreads = 8;
 int ThreadCountFrom(const char* setting, unsigned hardwareThreads);
 int DefaultThreadCount();
 
