@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/d3d8types.h"
+#include "refdevice/aligned_vector.h"
 #include "refdevice/resources.h"
 
 namespace refdev {
@@ -19,9 +20,9 @@ struct DepthBuffer {
   std::int32_t width = 0;
   std::int32_t height = 0;
   bool hasStencil = false;
-  std::vector<std::uint16_t> d16;
-  std::vector<std::uint32_t> d32;
-  std::vector<std::uint8_t> stencil;
+  AlignedVector<std::uint16_t> d16;
+  AlignedVector<std::uint32_t> d32;
+  AlignedVector<std::uint8_t> stencil;
 
   void Allocate(std::int32_t fmt, std::int32_t w, std::int32_t h);
   bool Present() const { return format != D3DFMT_UNKNOWN; }

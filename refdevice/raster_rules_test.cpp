@@ -249,7 +249,8 @@ Drawn DrawDepth(const std::vector<std::vector<Tl>>& draws, D3DCMPFUNC func) {
               D3D_OK);
   }
   dev.EndScene();
-  return {d.Picture(), d.Device().DepthStencil().d16};
+  const auto& d16 = d.Device().DepthStencil().d16;
+  return {d.Picture(), std::vector<std::uint16_t>(d16.begin(), d16.end())};
 }
 
 TEST(DepthRule, AConstantDepthQuadStoresOneValue) {

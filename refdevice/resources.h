@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "refdevice/aligned_vector.h"
+
 #include "platform/d3d8.h"
 
 namespace refdev {
@@ -20,7 +22,7 @@ struct Surface {
   std::int32_t width = 0;
   std::int32_t height = 0;
   std::int32_t pitch = 0;  // bytes from one row to the next
-  std::vector<std::uint8_t> bytes;
+  AlignedVector<std::uint8_t> bytes;  // rows start on cache lines where pitch allows
 
   void Allocate(std::int32_t fmt, std::int32_t w, std::int32_t h);
   std::uint8_t* Row(std::int32_t y) { return bytes.data() + static_cast<std::size_t>(y) * pitch; }
