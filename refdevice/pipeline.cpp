@@ -19,6 +19,8 @@ constexpr UINT kChunk = 4096;
 // From this many primitives a draw's front end is split over the rasterizer's
 // threads; below it a wake-up would cost more than it saves.
 constexpr UINT kParallelPrimitives = 128;
+// The smallest part worth a job of its own.
+constexpr UINT kPartPrimitives = 64;
 
 }  // namespace
 
@@ -68,8 +70,13 @@ void Pipeline::Draw(const DeviceState& state, D3DPRIMITIVETYPE type, UINT count,
   const auto vertexAt = [&](UINT i) { return data + static_cast<std::size_t>(i) * stride; };
 
   ThreadPool* pool = m.out.Pool();
-  const int parts = pool && count >= kParallelPrimitives ? m.out.Threads() : 1;
-  if (parts <= 1) {
+  const int threads = pool && count >= kParallelPrimitives ? m.out.Threads() : 1;
+  // A few parts per thread, so that a thread that wakes late still finds
+  // some left rather than the caller doing its whole share alone.
+  const int parts =
+      threads <= 1 ? 1
+                   : std::clamp(static_cast<int>(count / kPartPrimitives), threads, 4 * threads);
+  if (threads <= 1) {
     // Primitives go through the stages in chunks, so that the buffers stay
     // small whatever the draw's size; pixels see the primitives in order.
     if (type == D3DPT_TRIANGLEFAN) first.vs.Process(vertexAt(0), first.hub);
@@ -93,7 +100,7 @@ void Pipeline::Draw(const DeviceState& state, D3DPRIMITIVETYPE type, UINT count,
   for (UINT done = 0; done < count;) {
     const UINT round = std::min(count - done, kChunk * static_cast<UINT>(parts));
     const UINT share = std::min(kChunk, (round / static_cast<UINT>(parts) + 2) & ~1u);
-    pool->Run(parts, parts, [&](int job, int) {
+    pool->Run(parts, threads, [&](int job, int) {
       const UINT begin = std::min(round, share * static_cast<UINT>(job));
       const UINT end = std::min(round, begin + share);
       Lane& lane = *m.lanes[static_cast<std::size_t>(job)];
