@@ -143,6 +143,9 @@ void Lane::Run(D3DPRIMITIVETYPE type, UINT done, UINT n, const std::uint8_t* dat
   if (vertices.size() < used) vertices.resize(used);
   vs.ProcessMany(data + static_cast<std::size_t>(first) * stride, stride, used, vertices.data());
   setup.Reset();
+  // Every triangle primitive may survive culling; clipping may add more.
+  if (type == D3DPT_TRIANGLELIST || type == D3DPT_TRIANGLESTRIP || type == D3DPT_TRIANGLEFAN)
+    setup.Reserve(n);
   Assemble(type, n);
 }
 

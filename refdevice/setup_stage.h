@@ -34,6 +34,12 @@ class SetupStage {
   const std::vector<SetupLine>& Lines() const { return lines_; }
   const std::vector<SetupPoint>& Points() const { return points_; }
   void Reset();
+  // Room for `n` triangles, made before a chunk rather than as it fills, so
+  // that a chunk with more visible triangles than any before allocates once
+  // up front, not in a warm frame.
+  void Reserve(std::size_t n) {
+    if (triangles_.size() < n) triangles_.resize(n);
+  }
 
  private:
   const DrawDescription* d_ = nullptr;
