@@ -39,13 +39,19 @@ struct DepthBound {
     margin = magnitude * 0x1p-20 + 0x1p-40;
   }
 
-  // The smallest 16-bit depth any pixel centre of `r` can get.
-  std::uint32_t Nearest16(const PixelRect& r) const {
-    const double low =
-        base + ddx * (ddx < 0 ? r.x1 - 1 : r.x0) + ddy * (ddy < 0 ? r.y1 - 1 : r.y0) - margin;
-    if (!(low > 0.0)) return 0;  // also a NaN plane: nothing can be skipped
-    if (low >= 1.0) return 65535;
-    return static_cast<std::uint32_t>(low * 65535.0 + 0.5);
+  // The plane's smallest value at the pixel centres of `r`, less the margin.
+  double Low(const PixelRect& r) const { return Low(NearX(r.x0, r.x1), NearY(r.y0, r.y1)); }
+  // The same from its x and y terms for columns [x0, x1) and rows [y0, y1).
+  double NearX(int x0, int x1) const { return ddx * (ddx < 0 ? x1 - 1 : x0); }
+  double NearY(int y0, int y1) const { return ddy * (ddy < 0 ? y1 - 1 : y0); }
+  double Low(double nearX, double nearY) const { return base + nearX + nearY - margin; }
+
+  // LESSEQUAL fails everywhere when the nearest 16-bit depth the plane can
+  // give, floor(clamp(low, 0, 1) * 65535 + 1/2), is behind `far`. Compared
+  // without the conversion: for v >= 0 and whole n, floor(v) >= n exactly
+  // when v >= n. A NaN plane is never behind.
+  static bool Behind(double low, std::uint16_t far) {
+    return std::min(low, 1.0) * 65535.0 + 0.5 >= far + 1.0;
   }
 };
 
@@ -103,7 +109,7 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
   for (int by = by0; by <= by1; ++by)
     for (int bx = bx0; bx <= bx1; ++bx)
       farthest = std::max(farthest, blockFar[by * kTileBlocksX + bx]);
-  if (bound.Nearest16({x0, y0, x1, y1}) > farthest) return;
+  if (DepthBound::Behind(bound.Low({x0, y0, x1, y1}), farthest)) return;
 
   std::int64_t at[3], sx[3], sy[3];
   for (int k = 0; k < 3; ++k) {
@@ -155,22 +161,18 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
 
   // The blocks to visit, found first without a branch per block: those no
   // edge excludes and whose stored depths the triangle may not be behind
-  // (the nearest depth is taken over the block's part of the rectangle, as
-  // Nearest16 does, by terms formed per column and per row of blocks).
+  // (the nearest depth is taken over the block's part of the rectangle, by
+  // terms formed per column and per row of blocks).
   struct Visit {
     std::uint8_t bx, by, in;
   };
   Visit visits[kTileBlocks];
   int visitCount = 0;
   double nearX[kTileBlocksX], nearY[kTileBlocksY];
-  for (int bx = 0; bx < nbx; ++bx) {
-    const int lo = std::max(X0 + bx * kBlockW, x0), hi = std::min(X0 + (bx + 1) * kBlockW, x1) - 1;
-    nearX[bx] = bound.ddx * (bound.ddx < 0 ? hi : lo);
-  }
-  for (int by = 0; by < nby; ++by) {
-    const int lo = std::max(Y0 + by * kBlockH, y0), hi = std::min(Y0 + (by + 1) * kBlockH, y1) - 1;
-    nearY[by] = bound.ddy * (bound.ddy < 0 ? hi : lo);
-  }
+  for (int bx = 0; bx < nbx; ++bx)
+    nearX[bx] = bound.NearX(std::max(X0 + bx * kBlockW, x0), std::min(X0 + (bx + 1) * kBlockW, x1));
+  for (int by = 0; by < nby; ++by)
+    nearY[by] = bound.NearY(std::max(Y0 + by * kBlockH, y0), std::min(Y0 + (by + 1) * kBlockH, y1));
   std::int64_t rowCorner[3] = {at[0], at[1], at[2]};
   for (int by = 0; by < nby; ++by) {
     std::int64_t corner[3] = {rowCorner[0], rowCorner[1], rowCorner[2]};
@@ -182,11 +184,8 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
         in &= corner[k] + lowOff[k] >= 0;
         corner[k] += sx[k] * kBlockW;
       }
-      // LESSEQUAL: the whole block fails when its nearest 16-bit depth is
-      // behind everything stored there. Nearest16(r) > far, without the
-      // conversion: for v >= 0 and whole n, trunc(v) >= n exactly when v >= n.
-      const double low = bound.base + nearX[bx] + nearY[by] - bound.margin;
-      const bool behind = std::min(low, 1.0) * 65535.0 + 0.5 >= farRow[bx] + 1.0;
+      // The whole block fails when the triangle is behind all stored there.
+      const bool behind = DepthBound::Behind(bound.Low(nearX[bx], nearY[by]), farRow[bx]);
       visits[visitCount] = {static_cast<std::uint8_t>(bx), static_cast<std::uint8_t>(by),
                             static_cast<std::uint8_t>(in)};
       visitCount += !out & !behind;
@@ -196,7 +195,7 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
 
   for (int v = 0; v < visitCount; ++v) {
     const int bx = visits[v].bx, by = visits[v].by;
-    const auto c = visits[v].in ? simd::kBlockIn : simd::kBlockPartial;
+    const bool in = visits[v].in;  // every pixel centre inside all three edges
     const int px0 = X0 + bx * kBlockW, py0 = Y0 + by * kBlockH;
     const PixelRect r{std::max(px0, x0), std::max(py0, y0), std::min(px0 + kBlockW, x1),
                       std::min(py0 + kBlockH, y1)};
@@ -222,8 +221,7 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
     bool colourReady = false;
     std::int64_t e[3];
     for (int k = 0; k < 3; ++k) e[k] = at[k] + sx[k] * (bx * kBlockW) + sy[k] * (r.y0 - Y0);
-    const bool narrow =
-        c == simd::kBlockIn || partNarrow || FitsNarrow(e, sx, sy, kBlockW, r.y1 - r.y0);
+    const bool narrow = in || partNarrow || FitsNarrow(e, sx, sy, kBlockW, r.y1 - r.y0);
     bool wrote = false;
     for (int y = r.y0; y < r.y1; ++y, e[0] += sy[0], e[1] += sy[1], e[2] += sy[2]) {
       const float dy = static_cast<float>(y) - t.refY;
@@ -240,7 +238,7 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
       for (int ci = 0; ci < kChunks; ++ci) {
         const int i = ci * N;
         auto cover = inX[ci];
-        if (c != simd::kBlockIn) {
+        if (!in) {
           if (narrow) {
             auto any = hn::Add(hn::Set(di, static_cast<std::int32_t>(e[0])), ramp[0][ci]);
             any = hn::Or(any, hn::Add(hn::Set(di, static_cast<std::int32_t>(e[1])), ramp[1][ci]));
