@@ -35,8 +35,8 @@ struct Lane {
   std::vector<Vertex> vertices;
   Vertex hub{};  // first vertex of a fan
 
+  // Per draw, its vertex stage already begun.
   void Begin(const DeviceState& state, const DrawDescription& draw) {
-    vs.Begin(state);
     setup.Begin(draw, state.rs[D3DRS_CULLMODE], state.rs[D3DRS_FILLMODE]);
     clip.Begin(state, vs, draw.viewport, setup);
   }
@@ -62,13 +62,6 @@ Pipeline::~Pipeline() = default;
 void Pipeline::Draw(const DeviceState& state, D3DPRIMITIVETYPE type, UINT count,
                     const std::uint8_t* data, UINT stride) {
   Impl& m = *impl_;
-  Lane& first = *m.lanes[0];
-  first.vs.Begin(state);
-  BuildDrawDescription(state, first.vs, m.draw);
-  first.Begin(state, m.draw);
-  m.out.BeginDraw(m.draw);
-  const auto vertexAt = [&](UINT i) { return data + static_cast<std::size_t>(i) * stride; };
-
   ThreadPool* pool = m.out.Pool();
   const int threads = pool && count >= kParallelPrimitives ? m.out.Threads() : 1;
   // A few parts per thread, so that a thread that wakes late still finds
@@ -76,37 +69,37 @@ void Pipeline::Draw(const DeviceState& state, D3DPRIMITIVETYPE type, UINT count,
   const int parts =
       threads <= 1 ? 1
                    : std::clamp(static_cast<int>(count / kPartPrimitives), threads, 4 * threads);
-  if (threads <= 1) {
-    // Primitives go through the stages in chunks, so that the buffers stay
-    // small whatever the draw's size; pixels see the primitives in order.
-    if (type == D3DPT_TRIANGLEFAN) first.vs.Process(vertexAt(0), first.hub);
-    for (UINT done = 0; done < count;) {
-      const UINT n = std::min(kChunk, count - done);
-      first.Run(type, done, n, data, stride);
-      first.Hand(m.out);
-      done += n;
-    }
-    return;
-  }
-
   while (m.lanes.size() < static_cast<std::size_t>(parts))
     m.lanes.push_back(std::make_unique<Lane>());
-  for (int p = 1; p < parts; ++p) m.lanes[static_cast<std::size_t>(p)]->Begin(state, m.draw);
-  for (int p = 0; p < parts && type == D3DPT_TRIANGLEFAN; ++p)
-    m.lanes[static_cast<std::size_t>(p)]->vs.Process(vertexAt(0),
-                                                     m.lanes[static_cast<std::size_t>(p)]->hub);
-  // Rounds of `parts` consecutive parts, each an even number of primitives
-  // and at most a chunk.
+
+  Lane& first = *m.lanes[0];
+  first.vs.Begin(state);
+  BuildDrawDescription(state, first.vs, m.draw);
+  m.out.BeginDraw(m.draw);
+  for (int p = 0; p < parts; ++p) {
+    Lane& lane = *m.lanes[static_cast<std::size_t>(p)];
+    if (p > 0) lane.vs = first.vs;
+    lane.Begin(state, m.draw);
+    if (type == D3DPT_TRIANGLEFAN) lane.vs.Process(data, lane.hub);
+  }
+
+  // Primitives go through the stages in rounds of `parts` consecutive parts,
+  // each an even number of primitives and at most a chunk, so that the
+  // buffers stay small whatever the draw's size; they are handed on in order.
   for (UINT done = 0; done < count;) {
     const UINT round = std::min(count - done, kChunk * static_cast<UINT>(parts));
     const UINT share = std::min(kChunk, (round / static_cast<UINT>(parts) + 2) & ~1u);
-    pool->Run(parts, threads, [&](int job, int) {
+    auto runPart = [&](int job, int) {
       const UINT begin = std::min(round, share * static_cast<UINT>(job));
       const UINT end = std::min(round, begin + share);
       Lane& lane = *m.lanes[static_cast<std::size_t>(job)];
       lane.setup.Reset();
       if (end > begin) lane.Run(type, done + begin, end - begin, data, stride);
-    });
+    };
+    if (parts > 1)
+      pool->Run(parts, threads, runPart);
+    else
+      runPart(0, 0);
     for (int p = 0; p < parts; ++p) m.lanes[static_cast<std::size_t>(p)]->Hand(m.out);
     done += round;
   }
