@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstring>
 #include <type_traits>
-#include <utility>
 #include <vector>
 
 #include "formats/pixel_format.h"
@@ -65,7 +64,7 @@ struct TileRasterizer::Impl {
   int threads;
   int tilesX = 0, tilesY = 0;
   std::vector<Tile> tiles;
-  std::vector<int> active;  // tiles with commands, in index order
+  std::vector<int> active;  // tiles with commands, column by column, while flushing
   FrameList<DrawDescription> draws;
   FrameList<SetupTriangle> triangles;
   FrameList<SetupLine> lines;
@@ -99,7 +98,6 @@ struct TileRasterizer::Impl {
 
   void Push(int tx, int ty, std::uint32_t command) {
     Tile& t = tiles[static_cast<std::size_t>(ty * tilesX + tx)];
-    if (t.commands.empty()) active.push_back(ty * tilesX + tx);
     t.commands.push_back(command);
   }
 
@@ -149,26 +147,27 @@ struct TileRasterizer::Impl {
   }
 
   void Flush() {
+    // Column by column: the pool gives each thread a run of consecutive
+    // jobs, so each works on a region of its own (the same from frame to
+    // frame, whose memory its core still holds), and tiles side by side,
+    // whose rows may share cache lines, are seldom drawn at once.
+    active.clear();
+    for (int x = 0; x < tilesX; ++x)
+      for (int y = 0; y < tilesY; ++y)
+        if (!tiles[static_cast<std::size_t>(y * tilesX + x)].commands.empty())
+          active.push_back(y * tilesX + x);
     if (!active.empty()) {
       // Someone else may have written the depth buffer since the last frame.
       for (int i : active) tiles[static_cast<std::size_t>(i)].boundsOf = nullptr;
       // The kept descriptions no longer move: point the kernels at them.
       for (std::size_t i = 0; i < draws.count; ++i)
         if (gouraud[i].d) gouraud[i].d = &draws.items[i];
-      // Column by column: the pool gives each thread a run of consecutive
-      // jobs, so each works on a region of its own (the same from frame to
-      // frame, whose memory its core still holds), and tiles side by side,
-      // whose rows may share cache lines, are seldom drawn at once.
-      std::sort(active.begin(), active.end(), [this](int a, int b) {
-        return std::pair(a % tilesX, a / tilesX) < std::pair(b % tilesX, b / tilesX);
-      });
       pool.Run(static_cast<int>(active.size()), work < kParallelPixels ? 1 : threads,
                [this](int job, int thread) {
                  RunTile(tiles[static_cast<std::size_t>(active[static_cast<std::size_t>(job)])],
                          thread);
                });
     }
-    active.clear();
     draws.count = triangles.count = lines.count = points.count = clears.count = 0;
     work = 0;
   }
