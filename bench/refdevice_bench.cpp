@@ -56,6 +56,25 @@ bool DrawFromNewBuffer(Direct3DDevice8& dev, DWORD fvf, const std::vector<std::u
   return ok && dev.DrawPrimitive(type, 0, count) == D3D_OK;
 }
 
+// Frames as the program makes them: begin, clear with `clearFlags` to
+// `colour` (depth to 1), `draw`, end and present; stops the benchmark at the
+// first failed call.
+template <typename Draw>
+void RunFrames(benchmark::State& state, Direct3DDevice8& dev, DWORD clearFlags, D3DCOLOR colour,
+               Draw draw) {
+  for (auto _ : state) {
+    bool ok = dev.BeginScene() == D3D_OK;
+    ok &= dev.Clear(0, nullptr, clearFlags, colour, 1.0f, 0) == D3D_OK;
+    ok &= draw();
+    ok &= dev.EndScene() == D3D_OK;
+    ok &= dev.Present(nullptr, nullptr, 0, nullptr) == D3D_OK;
+    if (!ok) {
+      state.SkipWithError("a device call failed");
+      break;
+    }
+  }
+}
+
 void ReportFrames(benchmark::State& state, double pixelsPerFrame) {
   const auto frames = static_cast<double>(state.iterations());
   state.counters["frames/s"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
@@ -78,20 +97,12 @@ void CloudFrame(benchmark::State& state) {
   dev.SetTransform(D3DTS_PROJECTION, CloudView::Projection());
   dev.SetTransform(D3DTS_VIEW, view.View());
   dev.SetTransform(D3DTS_WORLD, view.World());
-  for (auto _ : state) {
-    bool ok = dev.BeginScene() == D3D_OK;
-    ok &= dev.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0) == D3D_OK;
-    ok &= dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0xFFFFFFFF) == D3D_OK;
+  RunFrames(state, dev, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, [&] {
+    bool ok = dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0xFFFFFFFF) == D3D_OK;
     ok &= DrawFromNewBuffer(dev, program_scenes::kCloudFvf, cloud, program_scenes::kCloudStride,
                             D3DPT_TRIANGLELIST, program_scenes::kCloudTriangles);
-    ok &= dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0) == D3D_OK;
-    ok &= dev.EndScene() == D3D_OK;
-    ok &= dev.Present(nullptr, nullptr, 0, nullptr) == D3D_OK;
-    if (!ok) {
-      state.SkipWithError("a device call failed");
-      break;
-    }
-  }
+    return ok && dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0) == D3D_OK;
+  });
   ReportFrames(state, kFramePixels);
 }
 
@@ -104,17 +115,8 @@ void PictureFrame(benchmark::State& state) {
   constexpr DWORD kFvf = 452;  // XYZRHW, DIFFUSE, SPECULAR, TEX1: 32 bytes
   dev.SetVertexShader(kFvf);
   dev.SetRenderState(D3DRS_LIGHTING, 0);
-  for (auto _ : state) {
-    bool ok = dev.BeginScene() == D3D_OK;
-    ok &= dev.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0) == D3D_OK;
-    ok &= DrawFromNewBuffer(dev, kFvf, quad, 32, D3DPT_TRIANGLESTRIP, 2);
-    ok &= dev.EndScene() == D3D_OK;
-    ok &= dev.Present(nullptr, nullptr, 0, nullptr) == D3D_OK;
-    if (!ok) {
-      state.SkipWithError("a device call failed");
-      break;
-    }
-  }
+  RunFrames(state, dev, D3DCLEAR_TARGET, 0,
+            [&] { return DrawFromNewBuffer(dev, kFvf, quad, 32, D3DPT_TRIANGLESTRIP, 2); });
   ReportFrames(state, kFramePixels);
 }
 
@@ -123,16 +125,7 @@ void ClearAndPresent(benchmark::State& state) {
   BenchDevice b(state, 0, 1);
   if (!b.device) return;
   Direct3DDevice8& dev = *b.device;
-  for (auto _ : state) {
-    bool ok = dev.BeginScene() == D3D_OK;
-    ok &= dev.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0) == D3D_OK;
-    ok &= dev.EndScene() == D3D_OK;
-    ok &= dev.Present(nullptr, nullptr, 0, nullptr) == D3D_OK;
-    if (!ok) {
-      state.SkipWithError("a device call failed");
-      break;
-    }
-  }
+  RunFrames(state, dev, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, [] { return true; });
   ReportFrames(state, kFramePixels);
 }
 
@@ -183,18 +176,10 @@ void FillRate(benchmark::State& state) {
   constexpr DWORD kFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
   dev.SetVertexShader(kFvf);
   dev.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  for (auto _ : state) {
-    bool ok = dev.BeginScene() == D3D_OK;
-    ok &= dev.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0) == D3D_OK;
-    ok &= DrawFromNewBuffer(dev, kFvf, bytes, sizeof(V), D3DPT_TRIANGLELIST,
-                            static_cast<UINT>(v.size() / 3));
-    ok &= dev.EndScene() == D3D_OK;
-    ok &= dev.Present(nullptr, nullptr, 0, nullptr) == D3D_OK;
-    if (!ok) {
-      state.SkipWithError("a device call failed");
-      break;
-    }
-  }
+  RunFrames(state, dev, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, [&] {
+    return DrawFromNewBuffer(dev, kFvf, bytes, sizeof(V), D3DPT_TRIANGLELIST,
+                             static_cast<UINT>(v.size() / 3));
+  });
   ReportFrames(state, pixels);
 }
 
