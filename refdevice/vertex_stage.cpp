@@ -101,6 +101,29 @@ void ReadColour(const std::uint8_t* p, float* out) {
   out[3] = static_cast<float>(c >> 24);
 }
 
+// The vertex's colours, or opaque white and black where it has none.
+void ReadColours(const FvfLayout& layout, const std::uint8_t* v, float* diffuse, float* specular) {
+  if (layout.diffuse >= 0) {
+    ReadColour(v + layout.diffuse, diffuse);
+  } else {
+    for (int c = 0; c < 4; ++c) diffuse[c] = 255.0f;
+  }
+  if (layout.specular >= 0) {
+    ReadColour(v + layout.specular, specular);
+  } else {
+    for (int c = 0; c < 4; ++c) specular[c] = 0.0f;
+  }
+}
+
+// An untransformed vertex's clip-space position by `m`, and its fog depth:
+// w under a perspective projection, else z / w.
+void Transform(const float m[4][4], bool perspective, const std::uint8_t* v, Vertex& out) {
+  const float x = ReadFloat(v), y = ReadFloat(v + 4), z = ReadFloat(v + 8);
+  for (int c = 0; c < 4; ++c) out.pos[c] = x * m[0][c] + y * m[1][c] + z * m[2][c] + m[3][c];
+  out.attr[kFogDepth] =
+      perspective ? out.pos[3] : (out.pos[3] != 0.0f ? out.pos[2] / out.pos[3] : 0.0f);
+}
+
 }  // namespace
 
 void VertexStage::Begin(const DeviceState& state) {
@@ -144,41 +167,24 @@ void VertexStage::Process(const std::uint8_t* v, Vertex& out) const {
   if (plain) {
     // The general path below, without lighting and fog: colours go straight
     // to their attributes.
-    const float x = ReadFloat(v), y = ReadFloat(v + 4), z = ReadFloat(v + 8);
-    for (int c = 0; c < 4; ++c) out.pos[c] = x * m[0][c] + y * m[1][c] + z * m[2][c] + m[3][c];
-    a[kFogDepth] = perspective ? out.pos[3] : (out.pos[3] != 0.0f ? out.pos[2] / out.pos[3] : 0.0f);
-    if (layout.diffuse >= 0) {
-      ReadColour(v + layout.diffuse, a + kDiffR);
-    } else {
-      for (int c = 0; c < 4; ++c) a[kDiffR + c] = 255.0f;
-    }
-    if (layout.specular >= 0) {
-      ReadColour(v + layout.specular, a + kSpecR);
-    } else {
-      for (int c = 0; c < 4; ++c) a[kSpecR + c] = 0.0f;
-    }
+    Transform(m, perspective, v, out);
+    ReadColours(layout, v, a + kDiffR, a + kSpecR);
     if (texSets != 0) ReadTexCoords(v, a);
     return;
   }
 
-  float diffuse[4] = {255.0f, 255.0f, 255.0f, 255.0f};  // missing diffuse: opaque white
-  float specular[4] = {0.0f, 0.0f, 0.0f, 0.0f};         // missing specular: black
-  if (layout.diffuse >= 0) ReadColour(v + layout.diffuse, diffuse);
-  if (layout.specular >= 0) ReadColour(v + layout.specular, specular);
-
-  const float x = ReadFloat(v), y = ReadFloat(v + 4), z = ReadFloat(v + 8);
+  float diffuse[4], specular[4];
+  ReadColours(layout, v, diffuse, specular);
   if (layout.pretransformed) {
-    const float rhw = ReadFloat(v + 12);
-    out.pos[0] = x;
-    out.pos[1] = y;
-    out.pos[2] = z;
-    out.pos[3] = rhw;
+    out.pos[0] = ReadFloat(v);
+    out.pos[1] = ReadFloat(v + 4);
+    out.pos[2] = ReadFloat(v + 8);
+    out.pos[3] = ReadFloat(v + 12);  // rhw
     // The projection does not apply to these vertices, so fog takes their z
     // whatever it is.
-    a[kFogDepth] = z;
+    a[kFogDepth] = out.pos[2];
   } else {
-    for (int c = 0; c < 4; ++c) out.pos[c] = x * m[0][c] + y * m[1][c] + z * m[2][c] + m[3][c];
-    a[kFogDepth] = perspective ? out.pos[3] : (out.pos[3] != 0.0f ? out.pos[2] / out.pos[3] : 0.0f);
+    Transform(m, perspective, v, out);
   }
 
   if (lighting) {
