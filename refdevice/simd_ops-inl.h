@@ -55,44 +55,64 @@ HWY_INLINE hn::Mask<D16> DepthTestLessEqual16(D16 d, std::uint16_t* depth, hn::V
   return pass;
 }
 
-// Per channel: min(255, M(c * a) + M(t * (255 - a))) on 16-bit lanes.
-template <class D16>
-HWY_INLINE hn::Vec<D16> BlendLanes(D16 d, hn::Vec<D16> s, hn::Vec<D16> t, hn::Vec<D16> a) {
-  const auto ia = hn::Sub(hn::Set(d, 255), a);
-  const auto p = hn::Mul(s, a);
-  const auto q = hn::Mul(t, ia);
-  const auto k128 = hn::Set(d, 128);
+// SRCALPHA / INVSRCALPHA blending, two channels to a 32-bit lane: `s` and `t`
+// hold source and target channels in the low bytes of their 16-bit halves,
+// `a2` the source alpha in both halves. M(s a) + M(t (255 - a)) never
+// exceeds 255 (M(255 a) is a, and M grows with its argument), so no cap is
+// needed and neither half carries into the other.
+template <class D32>
+HWY_INLINE hn::Vec<D32> BlendChannelPairs(D32 d, hn::Vec<D32> s, hn::Vec<D32> t, hn::Vec<D32> a2) {
+  const hn::Repartition<std::uint16_t, D32> d16;
+  const auto a = hn::BitCast(d16, a2);
+  const auto ia = hn::BitCast(d16, hn::Xor(a2, hn::Set(d, 0x00FF00FFu)));  // 255 - a
+  const auto p = hn::Mul(hn::BitCast(d16, s), a);
+  const auto q = hn::Mul(hn::BitCast(d16, t), ia);
+  const auto k128 = hn::Set(d16, 128);
   const auto mp = hn::ShiftRight<8>(hn::Add(hn::Add(p, hn::ShiftRight<8>(p)), k128));
   const auto mq = hn::ShiftRight<8>(hn::Add(hn::Add(q, hn::ShiftRight<8>(q)), k128));
-  return hn::Min(hn::Add(mp, mq), hn::Set(d, 255));
+  return hn::BitCast(d, hn::Add(mp, mq));
+}
+
+// Blends source channels given one to a lane (each in its lane's low byte;
+// higher bits are ignored) over 0xAARRGGBB target pixels; returns the
+// blended pixels, alpha blended too.
+template <class D32>
+HWY_INLINE hn::Vec<D32> BlendSrcAlphaChannels(D32 d, hn::Vec<D32> r, hn::Vec<D32> g, hn::Vec<D32> b,
+                                              hn::Vec<D32> a, hn::Vec<D32> dst) {
+#if HWY_TARGET == HWY_SCALAR
+  // The fallback target has one lane and no halves to split.
+  const auto byte = [](hn::Vec<D32> v) { return hn::GetLane(v) & 0xFFu; };
+  return hn::Set(d, BlendSrcAlphaScalar(byte(a) << 24 | byte(r) << 16 | byte(g) << 8 | byte(b),
+                                        hn::GetLane(dst)));
+#else
+  const hn::Repartition<std::uint16_t, D32> d16;
+  const auto low = hn::Set(d, 0x00FF00FFu);
+  const auto aHigh = hn::ShiftLeft<16>(a);
+  const auto srcBR = hn::Or(hn::And(b, hn::Set(d, 0xFFu)), hn::ShiftLeft<16>(r));
+  const auto srcGA = hn::Or(hn::And(g, hn::Set(d, 0xFFu)), aHigh);
+  const auto a2 = hn::And(hn::Or(a, aHigh), low);
+  const auto dstBR = hn::And(dst, low);
+  const auto dstGA = hn::BitCast(d, hn::ShiftRight<8>(hn::BitCast(d16, dst)));
+  const auto br = BlendChannelPairs(d, srcBR, dstBR, a2);
+  const auto ga = BlendChannelPairs(d, srcGA, dstGA, a2);
+  return hn::Or(br, hn::BitCast(d, hn::ShiftLeft<8>(hn::BitCast(d16, ga))));
+#endif
 }
 
 // SRCALPHA / INVSRCALPHA blending of 0xAARRGGBB pixels, all four channels.
 template <class D32>
 HWY_INLINE hn::Vec<D32> BlendSrcAlphaPixels(D32 d, hn::Vec<D32> src, hn::Vec<D32> dst) {
 #if HWY_TARGET == HWY_SCALAR
-  // The fallback target has one lane and no halves to split.
   return hn::Set(d, BlendSrcAlphaScalar(hn::GetLane(src), hn::GetLane(dst)));
 #else
-  const hn::Repartition<std::uint8_t, D32> d8;
-  const hn::Half<decltype(d8)> dh8;
   const hn::Repartition<std::uint16_t, D32> d16;
-  const hn::Repartition<std::int16_t, D32> di16;
+  const auto low = hn::Set(d, 0x00FF00FFu);
   const auto a = hn::ShiftRight<24>(src);
-  const auto a4 =
-      hn::Or(hn::Or(a, hn::ShiftLeft<8>(a)), hn::Or(hn::ShiftLeft<16>(a), hn::ShiftLeft<24>(a)));
-  const auto s8 = hn::BitCast(d8, src);
-  const auto t8 = hn::BitCast(d8, dst);
-  const auto a8 = hn::BitCast(d8, a4);
-  const auto lo = BlendLanes(d16, hn::PromoteTo(d16, hn::LowerHalf(dh8, s8)),
-                             hn::PromoteTo(d16, hn::LowerHalf(dh8, t8)),
-                             hn::PromoteTo(d16, hn::LowerHalf(dh8, a8)));
-  const auto hi = BlendLanes(d16, hn::PromoteTo(d16, hn::UpperHalf(dh8, s8)),
-                             hn::PromoteTo(d16, hn::UpperHalf(dh8, t8)),
-                             hn::PromoteTo(d16, hn::UpperHalf(dh8, a8)));
-  const auto out = hn::Combine(d8, hn::DemoteTo(dh8, hn::BitCast(di16, hi)),
-                               hn::DemoteTo(dh8, hn::BitCast(di16, lo)));
-  return hn::BitCast(d, out);
+  const auto a2 = hn::Or(a, hn::ShiftLeft<16>(a));
+  const auto br = BlendChannelPairs(d, hn::And(src, low), hn::And(dst, low), a2);
+  const auto ga = BlendChannelPairs(d, hn::BitCast(d, hn::ShiftRight<8>(hn::BitCast(d16, src))),
+                                    hn::BitCast(d, hn::ShiftRight<8>(hn::BitCast(d16, dst))), a2);
+  return hn::Or(br, hn::BitCast(d, hn::ShiftLeft<8>(hn::BitCast(d16, ga))));
 #endif
 }
 

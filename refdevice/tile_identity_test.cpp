@@ -100,14 +100,23 @@ TEST(TiledRasterizer, GoldenScenesGiveTheBandRasterizersBytes) {
 
 // The program's frame from several places along its path, with the turn of
 // later frames: several frames in a row on one device, as the program draws.
+// The first half of the triangles is drawn without blending; two places
+// also on a target that keeps alpha.
 TEST(TiledRasterizer, CloudFramesGiveTheBandRasterizersBytes) {
   const std::vector<std::uint8_t> cloud = program_scenes::CloudVertices();
-  for (float eye : {-5.0f, -2.5f, -1.2f, -0.4f, 0.6f, 3.0f}) {
+  struct Case {
+    float eye;
+    D3DFORMAT format;
+  };
+  for (const Case c :
+       {Case{-5.0f, D3DFMT_X8R8G8B8}, Case{-2.5f, D3DFMT_X8R8G8B8}, Case{-1.2f, D3DFMT_X8R8G8B8},
+        Case{-0.4f, D3DFMT_X8R8G8B8}, Case{0.6f, D3DFMT_X8R8G8B8}, Case{3.0f, D3DFMT_X8R8G8B8},
+        Case{-5.0f, D3DFMT_A8R8G8B8}, Case{-1.2f, D3DFMT_A8R8G8B8}}) {
     ExpectSameBytes(
-        Windowed(),
+        Windowed(640, 480, c.format, D3DFMT_D16),
         [&](Direct3DDevice8& dev) {
           program_scenes::CloudView view;
-          view.eyeZ = eye;
+          view.eyeZ = c.eye;
           dev.SetVertexShader(program_scenes::kCloudFvf);
           dev.SetRenderState(D3DRS_LIGHTING, 0);
           dev.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
@@ -119,16 +128,20 @@ TEST(TiledRasterizer, CloudFramesGiveTheBandRasterizersBytes) {
             view.angleY += 0.61f;
             dev.SetTransform(D3DTS_WORLD, view.World());
             dev.BeginScene();
-            dev.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0);
+            dev.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x800000FF, 1.0f, 0);
+            constexpr UINT kHalf = program_scenes::kCloudTriangles / 2;
+            dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, kHalf, cloud.data(),
+                                program_scenes::kCloudStride);
             dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0xFFFFFFFF);
-            dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, program_scenes::kCloudTriangles, cloud.data(),
+            dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, program_scenes::kCloudTriangles - kHalf,
+                                cloud.data() + kHalf * 3 * program_scenes::kCloudStride,
                                 program_scenes::kCloudStride);
             dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
             dev.EndScene();
             if (frame < 2) dev.Present(nullptr, nullptr, 0, nullptr);
           }
         },
-        "cloud at " + std::to_string(eye));
+        "cloud at " + std::to_string(c.eye) + (c.format == D3DFMT_A8R8G8B8 ? " with alpha" : ""));
   }
 }
 

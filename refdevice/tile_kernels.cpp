@@ -68,13 +68,15 @@ using simd::HWY_NAMESPACE::QuantizeDepth16;
 // The pixel stage's float-to-channel rule: 0 for NaN and below, 255 from
 // 255 up, else the value plus one half, truncated. (From 254.5 up the sum
 // truncates to 255 whether or not it is capped at 255.5 first; for a positive
-// value truncating is the floor.)
+// value truncating is the floor; Max gives its second operand for NaN, and a
+// value of 0 or below plus one half truncates to 0 as well.) The channel is
+// left in the low byte of its lane, above it the bits of 2^23.
 template <class DF>
-HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> ToByteLanes(DF df, hn::Vec<DF> v) {
-  const hn::Rebind<std::int32_t, DF> di;
-  const auto r = simd::HWY_NAMESPACE::SmallWholeToInt(
-      df, hn::Floor(hn::Min(hn::Add(v, hn::Set(df, 0.5f)), hn::Set(df, 255.5f))));
-  return hn::IfThenElseZero(hn::RebindMask(di, v > hn::Zero(df)), r);
+HWY_INLINE hn::Vec<hn::Rebind<std::uint32_t, DF>> ChannelBits(DF df, hn::Vec<DF> v) {
+  const hn::Rebind<std::uint32_t, DF> du;
+  const auto half = hn::Set(df, 0.5f);
+  const auto n = hn::Floor(hn::Min(hn::Max(hn::Add(v, half), half), hn::Set(df, 255.5f)));
+  return hn::BitCast(du, hn::Add(n, hn::Set(df, 8388608.0f)));
 }
 
 // Edge values of the rows of a rectangle fit 32-bit lanes when every value
@@ -92,8 +94,9 @@ HWY_INLINE bool FitsNarrow(const std::int64_t e[3], const std::int64_t sx[3],
   return true;
 }
 
-void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const PixelRect& tile,
-                         const PixelRect& clip, std::uint16_t* blockFar, float* scratch) {
+template <bool kBlend, bool kKeepAlpha>
+void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelRect& tile,
+                      const PixelRect& clip, std::uint16_t* blockFar, float* scratch) {
   const int x0 = std::max(clip.x0, t.minX), x1 = std::min(clip.x1, t.maxX + 1);
   const int y0 = std::max(clip.y0, t.minY), y1 = std::min(clip.y1, t.maxY + 1);
   if (x0 >= x1 || y0 >= y1) return;
@@ -281,28 +284,25 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
         }
         const auto rhw = hn::Add(colourX[0][ci], hn::Set(df, planes[0]->ddy * dy));
         const auto inv = hn::IfThenElseZero(rhw > hn::Zero(df), hn::Div(hn::Set(df, 1.0f), rhw));
-        VI ch[4];
-        for (int k = 0; k < 4; ++k) {
+        const auto channel = [&](int k) HWY_ATTR {
           const auto a = hn::Add(colourX[k + 1][ci], hn::Set(df, planes[k + 1]->ddy * dy));
-          ch[k] = ToByteLanes(df, g.perspective[k] ? hn::Mul(a, inv) : a);
-        }
-        const auto old = hn::BitCast(di, hn::LoadU(du, colourRow + i));
-        auto packed = hn::Or(hn::Or(hn::ShiftLeft<16>(ch[0]), hn::ShiftLeft<8>(ch[1])), ch[2]);
-        if (g.blend) {
-          // All four channels at once in 16-bit lanes; a target without
-          // alpha stores 0xFF there whatever the blend gives.
+          return ChannelBits(df, hn::Mul(a, inv));
+        };
+        const auto red = channel(0), green = channel(1), blue = channel(2);
+        const auto old = hn::LoadU(du, colourRow + i);
+        hn::Vec<decltype(du)> packed;
+        if constexpr (kBlend) {
           packed =
-              hn::BitCast(di, simd::HWY_NAMESPACE::BlendSrcAlphaPixels(
-                                  du, hn::BitCast(du, hn::Or(packed, hn::ShiftLeft<24>(ch[3]))),
-                                  hn::BitCast(du, old)));
-          if (!g.keepAlpha)
-            packed = hn::Or(packed, hn::Set(di, static_cast<std::int32_t>(0xFF000000u)));
+              simd::HWY_NAMESPACE::BlendSrcAlphaChannels(du, red, green, blue, channel(3), old);
+          // A target without alpha stores 0xFF there whatever the blend gives.
+          if constexpr (!kKeepAlpha) packed = hn::Or(packed, hn::Set(du, 0xFF000000u));
         } else {
-          packed =
-              hn::Or(packed, g.keepAlpha ? hn::ShiftLeft<24>(ch[3])
-                                         : hn::Set(di, static_cast<std::int32_t>(0xFF000000u)));
+          const auto alpha = kKeepAlpha ? hn::ShiftLeft<24>(channel(3)) : hn::Set(du, 0xFF000000u);
+          // Shifting drops the bits above each channel.
+          packed = hn::Or(hn::Or(hn::ShiftLeft<16>(red), hn::ShiftLeft<8>(green)),
+                          hn::Or(hn::And(blue, hn::Set(du, 0xFFu)), alpha));
         }
-        hn::StoreU(hn::BitCast(du, hn::IfThenElse(pass, packed, old)), du, colourRow + i);
+        hn::StoreU(hn::IfThenElse(hn::RebindMask(du, pass), packed, old), du, colourRow + i);
       }
     }
     if (wrote) {
@@ -317,6 +317,15 @@ void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const Pix
       far = hn::GetLane(hn::MaxOfLanes(d16, m));
     }
   }
+}
+
+void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const PixelRect& tile,
+                         const PixelRect& clip, std::uint16_t* blockFar, float* scratch) {
+  using Fn = void (*)(const GouraudDraw&, const SetupTriangle&, const PixelRect&, const PixelRect&,
+                      std::uint16_t*, float*);
+  static constexpr Fn kVariants[4] = {GouraudTriangleT<false, false>, GouraudTriangleT<false, true>,
+                                      GouraudTriangleT<true, false>, GouraudTriangleT<true, true>};
+  kVariants[g.blend * 2 + g.keepAlpha](g, t, tile, clip, blockFar, scratch);
 }
 
 }  // namespace HWY_NAMESPACE
@@ -350,8 +359,10 @@ bool PrepareGouraud(const DrawDescription& d, GouraudDraw& g) {
   for (int j = 0; j < d.interpCount; ++j) {
     const int a = d.interp[j];
     if (a < kDiffR || a > kDiffA) return false;
+    // Flat colour, the one kind not corrected for perspective, is not
+    // drawn here.
+    if (!d.perspective[j]) return false;
     g.slot[a - kDiffR] = j;
-    g.perspective[a - kDiffR] = d.perspective[j];
   }
   for (int c = 0; c < 4; ++c)
     if (g.slot[c] < 0) return false;

@@ -22,8 +22,7 @@ constexpr int kTileBlocks = kTileBlocksX * kTileBlocksY;
 // A8R8G8B8: the spinning cloud's draws.
 struct GouraudDraw {
   const DrawDescription* d = nullptr;
-  int slot[4] = {};  // plane of red, green, blue and alpha
-  bool perspective[4] = {};
+  int slot[4] = {};  // plane of red, green, blue and alpha, each divided by 1/w
   bool blend = false;
   bool keepAlpha = false;  // the target stores alpha
   std::uint16_t* depth = nullptr;
