@@ -23,6 +23,7 @@ struct DepthBuffer {
   AlignedVector<std::uint16_t> d16;
   AlignedVector<std::uint32_t> d32;
   AlignedVector<std::uint8_t> stencil;
+  std::uint64_t stamp = NewStamp();  // as Surface::stamp
 
   void Allocate(std::int32_t fmt, std::int32_t w, std::int32_t h);
   bool Present() const { return format != D3DFMT_UNKNOWN; }

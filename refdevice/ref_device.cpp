@@ -14,6 +14,7 @@
 namespace refdev {
 
 void DepthBuffer::Allocate(std::int32_t fmt, std::int32_t w, std::int32_t h) {
+  stamp = NewStamp();
   format = fmt;
   width = w;
   height = h;
@@ -116,6 +117,7 @@ HRESULT RefDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND de
   if (params_.SwapEffect == D3DSWAPEFFECT_COPY || params_.SwapEffect == D3DSWAPEFFECT_COPY_VSYNC) {
     // The back buffer is copied and keeps its contents.
     colour_[0].bytes = colour_[1].bytes;
+    colour_[0].stamp = refdev::NewStamp();
   } else {
     // Flip (and discard, whose back buffer contents are undefined afterwards):
     // the first back buffer becomes the front buffer, the old front buffer the

@@ -1,13 +1,20 @@
 #include "refdevice/resources.h"
 
 #include <algorithm>
+#include <atomic>
 #include <iterator>
 
 #include "formats/pixel_format.h"
 
 namespace refdev {
 
+std::uint64_t NewStamp() {
+  static std::atomic<std::uint64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
+
 void Surface::Allocate(std::int32_t fmt, std::int32_t w, std::int32_t h) {
+  stamp = NewStamp();
   format = fmt;
   width = w;
   height = h;

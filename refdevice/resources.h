@@ -10,19 +10,25 @@
 #include <utility>
 #include <vector>
 
-#include "refdevice/aligned_vector.h"
-
 #include "platform/d3d8.h"
+#include "refdevice/aligned_vector.h"
 
 namespace refdev {
 
 // A 2-D array of pixels in one colour format.
+// A value no earlier call returned; any thread may call it.
+std::uint64_t NewStamp();
+
 struct Surface {
   std::int32_t format = D3DFMT_UNKNOWN;
   std::int32_t width = 0;
   std::int32_t height = 0;
-  std::int32_t pitch = 0;  // bytes from one row to the next
+  std::int32_t pitch = 0;             // bytes from one row to the next
   AlignedVector<std::uint8_t> bytes;  // rows start on cache lines where pitch allows
+  // Changed, to a value never used before, whenever the bytes are written
+  // other than through the device's rasterizer, which may thus trust what it
+  // last left there.
+  std::uint64_t stamp = NewStamp();
 
   void Allocate(std::int32_t fmt, std::int32_t w, std::int32_t h);
   std::uint8_t* Row(std::int32_t y) { return bytes.data() + static_cast<std::size_t>(y) * pitch; }

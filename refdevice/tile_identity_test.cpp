@@ -145,6 +145,77 @@ TEST(TiledRasterizer, CloudFramesGiveTheBandRasterizersBytes) {
   }
 }
 
+// A clear that repeats what a tile already holds is skipped: frames in a row,
+// flipped and copied, where a tile is drawn, partly cleared, cleared to
+// other values, or left alone, then cleared again. Any tile wrongly taken as
+// holding the clear's values keeps stale pixels in the last frame.
+TEST(TiledRasterizer, RepeatedClearsLeaveWhatAFullClearWould) {
+  struct Frame {
+    D3DCOLOR colour;
+    float z;
+    bool draw;       // a triangle over the left half
+    bool partClear;  // a rectangle cleared to another colour after the clear
+  };
+  const std::vector<std::vector<Frame>> runs = {
+      // Drawn, then two clears only: each back buffer of the flip must lose
+      // the triangle.
+      {{0xFF0000FF, 1.0f, true, false},
+       {0xFF0000FF, 1.0f, false, false},
+       {0xFF0000FF, 1.0f, false, false}},
+      // Cleared alone, then to other values, then back.
+      {{0xFF0000FF, 1.0f, false, false},
+       {0xFF0000FF, 1.0f, false, false},
+       {0xFF00FF00, 0.5f, false, false},
+       {0xFF0000FF, 1.0f, false, false},
+       {0xFF0000FF, 1.0f, false, false}},
+      // A rectangle cleared over a uniform tile, then the whole screen to
+      // the rectangle's values.
+      {{0xFF0000FF, 1.0f, false, false},
+       {0xFF0000FF, 1.0f, false, true},
+       {0xFFFF00FF, 0.25f, false, false},
+       {0xFFFF00FF, 0.25f, false, false}},
+      // Drawn every other frame.
+      {{0xFF0000FF, 1.0f, true, false},
+       {0xFF0000FF, 1.0f, false, false},
+       {0xFF0000FF, 1.0f, true, false},
+       {0xFF0000FF, 1.0f, false, false},
+       {0xFF0000FF, 1.0f, false, false}},
+  };
+  for (const D3DSWAPEFFECT swap : {D3DSWAPEFFECT_DISCARD, D3DSWAPEFFECT_COPY}) {
+    D3DPRESENT_PARAMETERS p = Windowed(333, 201, D3DFMT_X8R8G8B8, D3DFMT_D16);
+    p.SwapEffect = swap;
+    for (std::size_t r = 0; r < runs.size(); ++r)
+      ExpectSameBytes(
+          p,
+          [&](Direct3DDevice8& dev) {
+            struct V {
+              float x, y, z, rhw;
+              D3DCOLOR c;
+            };
+            const V tri[3] = {{0, 0, 0.3f, 1, 0xFFFF0000},
+                              {160, 0, 0.3f, 1, 0xFFFFFF00},
+                              {0, 200, 0.6f, 1, 0xFF00FFFF}};
+            dev.SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+            dev.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+            const std::vector<Frame>& frames = runs[r];
+            for (std::size_t f = 0; f < frames.size(); ++f) {
+              const Frame& fr = frames[f];
+              dev.BeginScene();
+              dev.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, fr.colour, fr.z, 0);
+              if (fr.partClear) {
+                const D3DRECT rect{70, 30, 150, 100};
+                dev.Clear(1, &rect, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFFF00FF, 0.25f, 0);
+              }
+              if (fr.draw) dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(V));
+              dev.EndScene();
+              if (f + 1 < frames.size()) dev.Present(nullptr, nullptr, 0, nullptr);
+            }
+          },
+          std::string(swap == D3DSWAPEFFECT_COPY ? "copied" : "flipped") + " frames, run " +
+              std::to_string(r));
+  }
+}
+
 // A texture rewritten between two draws of one scene while it stays bound:
 // each draw sees the texels it was drawn with.
 TEST(TiledRasterizer, ATextureRewrittenWhileBoundMidSceneKeepsEachDrawsTexels) {

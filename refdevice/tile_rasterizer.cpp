@@ -38,6 +38,36 @@ struct Tile {
   // The farthest depth of each 16x8 block, valid for `boundsOf` only.
   std::array<std::uint16_t, kTileBlocks> blockFar{};
   const DepthBuffer* boundsOf = nullptr;
+  // Memory whose part in this tile holds one value throughout, as a clear of
+  // the whole tile left it and nothing drew there since: clearing it to the
+  // same value again writes nothing (most of the screen, most frames).
+  struct Uniform {
+    const void* memory = nullptr;
+    std::uint64_t stamp = 0;  // the surface's stamp then
+    std::uint32_t value = 0;
+  };
+  std::array<Uniform, 4> uniform{};
+
+  bool Holds(const void* memory, std::uint64_t stamp, std::uint32_t value) const {
+    for (const Uniform& u : uniform)
+      if (u.memory == memory && u.stamp == stamp && u.value == value) return true;
+    return false;
+  }
+  void Forget(const void* memory) {
+    for (Uniform& u : uniform)
+      if (u.memory == memory) u = Uniform{};
+  }
+  void Remember(const void* memory, std::uint64_t stamp, std::uint32_t value) {
+    Forget(memory);
+    for (Uniform& u : uniform)
+      if (!u.memory) {
+        u = {memory, stamp, value};
+        return;
+      }
+    std::rotate(uniform.begin(), uniform.begin() + 1, uniform.end());
+    uniform.back() = {memory, stamp, value};
+  }
+  void ForgetAll() { uniform.fill(Uniform{}); }
 };
 
 // Lists that grow to the largest frame seen and are then reused.
@@ -194,30 +224,52 @@ struct TileRasterizer::Impl {
     AddDraw(kept);
   }
 
-  // The clear of the common formats through the vectorised fills; the
-  // others through the plain code.
-  static void FastClear(const ClearCommand& c, const PixelRect& part) {
+  // The clear of the common formats through the vectorised fills, skipped
+  // where the tile already holds the value; the others through the plain
+  // code.
+  static void FastClear(Tile& tile, const ClearCommand& c, const PixelRect& part) {
     const bool colour32 =
         c.target && (c.target->format == D3DFMT_X8R8G8B8 || c.target->format == D3DFMT_A8R8G8B8);
     const bool depth16 = c.depth && !c.depth->d16.empty();
     if ((c.flags & D3DCLEAR_STENCIL) || ((c.flags & D3DCLEAR_TARGET) && !colour32) ||
         ((c.flags & D3DCLEAR_ZBUFFER) && !depth16)) {
       ClearRect(c, part);
+      if (c.target) tile.Forget(c.target->bytes.data());
+      if (c.depth) tile.Forget(c.depth->d16.data());
       return;
     }
-    std::uint32_t pixel = c.colour;
-    if (c.flags & D3DCLEAR_TARGET)
-      EncodePixel(c.target->format, c.colour, reinterpret_cast<std::uint8_t*>(&pixel));
     const auto n = static_cast<std::size_t>(part.x1 - part.x0);
     const auto rows = static_cast<std::size_t>(part.y1 - part.y0);
-    if (c.flags & D3DCLEAR_TARGET)
-      simd::Fill32(reinterpret_cast<std::uint32_t*>(c.target->Row(part.y0)) + part.x0, n, pixel,
-                   rows, static_cast<std::size_t>(c.target->pitch));
-    if (c.flags & D3DCLEAR_ZBUFFER)
-      simd::Fill16(
-          c.depth->d16.data() + static_cast<std::size_t>(part.y0) * c.depth->width + part.x0, n,
-          static_cast<std::uint16_t>(c.depthValue), rows,
-          static_cast<std::size_t>(c.depth->width) * sizeof(std::uint16_t));
+    // Fills `memory` unless the tile holds `value` there, and tells whether
+    // it does afterwards.
+    const auto fill = [&](const void* memory, std::uint64_t stamp, int width, int height,
+                          std::uint32_t value, auto&& write) {
+      const PixelRect whole = Intersect(tile.rect, {0, 0, width, height});
+      const bool all =
+          part.x0 == whole.x0 && part.y0 == whole.y0 && part.x1 == whole.x1 && part.y1 == whole.y1;
+      if (all && tile.Holds(memory, stamp, value)) return;
+      write();
+      if (all)
+        tile.Remember(memory, stamp, value);
+      else
+        tile.Forget(memory);
+    };
+    if (c.flags & D3DCLEAR_TARGET) {
+      std::uint32_t pixel = c.colour;
+      EncodePixel(c.target->format, c.colour, reinterpret_cast<std::uint8_t*>(&pixel));
+      fill(c.target->bytes.data(), c.target->stamp, c.target->width, c.target->height, pixel, [&] {
+        simd::Fill32(reinterpret_cast<std::uint32_t*>(c.target->Row(part.y0)) + part.x0, n, pixel,
+                     rows, static_cast<std::size_t>(c.target->pitch));
+      });
+    }
+    if (c.flags & D3DCLEAR_ZBUFFER) {
+      const auto v = static_cast<std::uint16_t>(c.depthValue);
+      fill(c.depth->d16.data(), c.depth->stamp, c.depth->width, c.depth->height, v, [&] {
+        simd::Fill16(
+            c.depth->d16.data() + static_cast<std::size_t>(part.y0) * c.depth->width + part.x0, n,
+            v, rows, static_cast<std::size_t>(c.depth->width) * sizeof(std::uint16_t));
+      });
+    }
   }
 
   // Sets the bounds of the blocks a depth clear reaches.
@@ -276,6 +328,7 @@ struct TileRasterizer::Impl {
           break;
         }
         case kTriangle:
+          tile.ForgetAll();
           if (Empty(clip)) break;
           if (g)
             GouraudTriangle(*g, triangles.items[index], kernelTile, clip, tile.blockFar.data(), s);
@@ -283,16 +336,18 @@ struct TileRasterizer::Impl {
             RasterTriangle(*d, triangles.items[index], clip, s);
           break;
         case kLine:
+          tile.ForgetAll();
           if (!Empty(clip)) RasterLine(*d, lines.items[index], clip, s);
           break;
         case kPoint:
+          tile.ForgetAll();
           if (!Empty(clip)) RasterPoint(*d, points.items[index], clip, s);
           break;
         case kClear: {
           const ClearCommand& c = clears.items[index];
           const PixelRect part = Intersect(tile.rect, c.rect);
           if (Empty(part)) break;
-          FastClear(c, part);
+          FastClear(tile, c, part);
           if (c.flags & D3DCLEAR_ZBUFFER) ClearBounds(tile, c, part);
           break;
         }
