@@ -136,12 +136,24 @@ HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> SmallWholeToInt(DF df, hn::Vec<
 }
 
 // The 16-bit depth of z, floor(clamp(z, 0, 1) * 65535 + 1/2), in float lanes
-// without rounding error: y = 65536 z and its fraction f are exact, and
-// 65535 z + 1/2 = floor(y) + (f - z + 1/2) with the last term in (-1/2, 3/2),
-// decided by two exact comparisons. NaN counts as 0.
+// without rounding error. NaN counts as 0.
 template <class DF>
 HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> QuantizeDepth16(DF df, hn::Vec<DF> z) {
   const hn::Rebind<std::int32_t, DF> di;
+#if HWY_TARGET <= HWY_AVX2
+  // With a fused multiply-add: v = 65535 z + 1/2 rounds to r once; floor(r)
+  // is floor(v) but where r is a whole n that v falls short of, which the
+  // sign of v - n, also formed in one rounding, tells exactly. (Max gives its
+  // second operand for NaN.)
+  const auto zc = hn::Min(hn::Max(z, hn::Zero(df)), hn::Set(df, 1.0f));
+  const auto scale = hn::Set(df, 65535.0f);
+  const auto n = hn::Floor(hn::MulAdd(zc, scale, hn::Set(df, 0.5f)));
+  const auto below = hn::MulAdd(zc, scale, hn::Sub(hn::Set(df, 0.5f), n)) < hn::Zero(df);
+  return hn::Add(SmallWholeToInt(df, n), hn::VecFromMask(di, hn::RebindMask(di, below)));
+#else
+  // Without one: y = 65536 z and its fraction f are exact, and
+  // 65535 z + 1/2 = floor(y) + (f - z + 1/2) with the last term in (-1/2, 3/2),
+  // decided by two exact comparisons.
   const auto zero = hn::Zero(df);
   const auto zc = hn::IfThenElse(z > zero, hn::Min(z, hn::Set(df, 1.0f)), zero);
   const auto y = hn::Mul(zc, hn::Set(df, 65536.0f));
@@ -152,6 +164,7 @@ HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> QuantizeDepth16(DF df, hn::Vec<
   const auto up = hn::RebindMask(di, hn::Sub(f, half) >= zc);
   return hn::Sub(hn::Add(SmallWholeToInt(df, n), hn::VecFromMask(di, down)),
                  hn::VecFromMask(di, up));
+#endif
 }
 
 // Block classes (0 out, 1 partial, 2 in) of a grid of bw x bh blocks.
