@@ -1,6 +1,7 @@
 #include "refdevice/thread_pool.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,14 +13,30 @@ namespace refdev {
 namespace {
 
 constexpr std::uint32_t kStop = 0xFFFFFFFFu;
-// Short waits are the common case between the batches of one frame; spin a
-// little before sleeping so that a batch does not pay for a wake-up.
-constexpr int kSpins = 200;
 
 inline void Pause() {
 #if defined(__x86_64__) || defined(__i386__)
   _mm_pause();
 #endif
+}
+// Short waits are the common case between the batches of one frame (the
+// front end's parts, then the binning on the calling thread, then the
+// tiles); spin that long before sleeping so that a batch does not wait for a
+// thread to wake up. A pause lasts from a few to some 40 nanoseconds,
+// depending on the processor, so the spin is timed.
+constexpr auto kSpinTime = std::chrono::microseconds(100);
+
+// Spins until `ready()` or the spin time is up; true if ready.
+template <typename Ready>
+bool SpinFor(Ready&& ready) {
+  const auto until = std::chrono::steady_clock::now() + kSpinTime;
+  for (;;) {
+    for (int i = 0; i < 16; ++i) {
+      if (ready()) return true;
+      Pause();
+    }
+    if (std::chrono::steady_clock::now() >= until) return ready();
+  }
 }
 
 }  // namespace
@@ -66,13 +83,11 @@ void ThreadPool::Dispatch(int jobs, int maxThreads, void* fn, Invoke invoke) {
   Work(slot, 0);
   // Wait for the jobs, not for the helpers: one that has not woken yet by
   // the time the caller has taken every job has nothing to finish.
-  for (int spin = 0;; ++spin) {
+  if (SpinFor([&] { return slot.done.load(std::memory_order_acquire) == jobs; })) return;
+  for (;;) {
     const int done = slot.done.load(std::memory_order_acquire);
     if (done == jobs) break;
-    if (spin < kSpins)
-      Pause();
-    else
-      slot.done.wait(done, std::memory_order_acquire);
+    slot.done.wait(done, std::memory_order_acquire);
   }
 }
 
@@ -94,12 +109,12 @@ void ThreadPool::WorkerLoop(int thread) {
   std::uint32_t seen = 0;
   for (;;) {
     std::uint32_t post = post_.load(std::memory_order_acquire);
-    for (int spin = 0; post == seen; ++spin) {
-      if (spin < kSpins)
-        Pause();
-      else
+    if (post == seen &&
+        !SpinFor([&] { return (post = post_.load(std::memory_order_acquire)) != seen; })) {
+      while (post == seen) {
         post_.wait(seen, std::memory_order_acquire);
-      post = post_.load(std::memory_order_acquire);
+        post = post_.load(std::memory_order_acquire);
+      }
     }
     if (post == kStop) return;
     seen = post;
