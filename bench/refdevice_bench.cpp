@@ -122,8 +122,9 @@ void PictureFrame(benchmark::State& state) {
 
 // Arguments: back end, threads.
 // Arguments: back end, threads, whether the clear's colour and depth change
-// from frame to frame (a clear that repeats the last frame's values writes
-// only where something was drawn since).
+// from frame to frame (a clear that repeats what the buffer held writes only
+// where something was drawn since). Three values in turn, so that each of
+// the two flipped colour buffers sees a new one every time.
 void ClearAndPresent(benchmark::State& state) {
   BenchDevice b(state, 0, 1);
   if (!b.device) return;
@@ -131,10 +132,10 @@ void ClearAndPresent(benchmark::State& state) {
   const bool changing = state.range(2) != 0;
   int round = 0;
   for (auto _ : state) {
-    const bool odd = changing && (round++ & 1);
+    const int k = changing ? round++ % 3 : 0;
     bool ok = dev.BeginScene() == D3D_OK;
-    ok &= dev.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, odd ? 0xFF0000FE : 0xFF0000FF,
-                    odd ? 0.5f : 1.0f, 0) == D3D_OK;
+    ok &= dev.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FFu - k,
+                    1.0f - 0.25f * static_cast<float>(k), 0) == D3D_OK;
     ok &= dev.EndScene() == D3D_OK;
     ok &= dev.Present(nullptr, nullptr, 0, nullptr) == D3D_OK;
     if (!ok) {
