@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "refdevice/band_rasterizer.h"
 #include "refdevice/simd_kernels.h"
@@ -176,24 +177,71 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
     nearX[bx] = bound.NearX(std::max(X0 + bx * kBlockW, x0), std::min(X0 + (bx + 1) * kBlockW, x1));
   for (int by = 0; by < nby; ++by)
     nearY[by] = bound.NearY(std::max(Y0 + by * kBlockH, y0), std::min(Y0 + (by + 1) * kBlockH, y1));
-  std::int64_t rowCorner[3] = {at[0], at[1], at[2]};
-  for (int by = 0; by < nby; ++by) {
-    std::int64_t corner[3] = {rowCorner[0], rowCorner[1], rowCorner[2]};
-    const std::uint16_t* farRow = blockFar + (by0 + by) * kTileBlocksX + bx0;
-    for (int bx = 0; bx < nbx; ++bx) {
-      bool out = false, in = true;
+  const auto visitIf = [&](int bx, int by, bool in, bool out) {
+    // The whole block fails when the triangle is behind all stored there.
+    const bool behind = DepthBound::Behind(bound.Low(nearX[bx], nearY[by]),
+                                           blockFar[(by0 + by) * kTileBlocksX + bx0 + bx]);
+    visits[visitCount] = {static_cast<std::uint8_t>(bx), static_cast<std::uint8_t>(by),
+                          static_cast<std::uint8_t>(in)};
+    visitCount += !out & !behind;
+  };
+#if HWY_TARGET != HWY_SCALAR
+  if (partNarrow) {
+    // Edge values of every block at once, lane j for block (j % 4, j / 4)
+    // of the part; 32-bit lanes wrap, but the values of the part's blocks
+    // fit, so they come out exact. Then the depth test for just the blocks
+    // no edge excludes.
+    static_assert(kTileBlocksX == 4 && kTileBlocks <= 32);
+    const hn::ScalableTag<std::int32_t> dj;
+    const int J = static_cast<int>(hn::Lanes(dj));
+    const auto wrap = [](std::int64_t v) {
+      return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
+    };
+    std::uint32_t live = 0, inside = 0;
+    for (int j0 = 0; j0 < nby * 4; j0 += J) {
+      const auto j = hn::Iota(dj, j0);
+      const auto bxv = hn::And(j, hn::Set(dj, 3)), byv = hn::ShiftRight<2>(j);
+      auto out = bxv > hn::Set(dj, nbx - 1);
+      auto in = hn::Not(out);
       for (int k = 0; k < 3; ++k) {
-        out |= corner[k] + highOff[k] < 0;
-        in &= corner[k] + lowOff[k] >= 0;
-        corner[k] += sx[k] * kBlockW;
+        const auto c = hn::Add(
+            hn::Add(hn::Set(dj, wrap(at[k])), hn::Mul(bxv, hn::Set(dj, wrap(sx[k] * kBlockW)))),
+            hn::Mul(byv, hn::Set(dj, wrap(sy[k] * kBlockH))));
+        out = hn::Or(out, hn::Add(c, hn::Set(dj, wrap(highOff[k]))) < hn::Zero(dj));
+        in = hn::And(in, hn::Add(c, hn::Set(dj, wrap(lowOff[k]))) > hn::Set(dj, -1));
       }
-      // The whole block fails when the triangle is behind all stored there.
-      const bool behind = DepthBound::Behind(bound.Low(nearX[bx], nearY[by]), farRow[bx]);
-      visits[visitCount] = {static_cast<std::uint8_t>(bx), static_cast<std::uint8_t>(by),
-                            static_cast<std::uint8_t>(in)};
-      visitCount += !out & !behind;
+      std::uint8_t bits[2][8] = {};
+      hn::StoreMaskBits(dj, hn::Not(out), bits[0]);
+      hn::StoreMaskBits(dj, in, bits[1]);
+      std::uint32_t keep = 0, whole = 0;
+      std::memcpy(&keep, bits[0], 4);
+      std::memcpy(&whole, bits[1], 4);
+      const std::uint32_t lanes = J >= 32 ? ~0u : (1u << J) - 1;
+      live |= (keep & lanes) << j0;
+      inside |= (whole & lanes) << j0;
     }
-    for (int k = 0; k < 3; ++k) rowCorner[k] += sy[k] * kBlockH;
+    if (nby * 4 < 32) live &= (1u << (nby * 4)) - 1;
+    for (; live != 0; live &= live - 1) {
+      const int jj = __builtin_ctz(live);
+      visitIf(jj & 3, jj >> 2, (inside >> jj) & 1, false);
+    }
+  } else
+#endif
+  {
+    std::int64_t rowCorner[3] = {at[0], at[1], at[2]};
+    for (int by = 0; by < nby; ++by) {
+      std::int64_t corner[3] = {rowCorner[0], rowCorner[1], rowCorner[2]};
+      for (int bx = 0; bx < nbx; ++bx) {
+        bool out = false, in = true;
+        for (int k = 0; k < 3; ++k) {
+          out |= corner[k] + highOff[k] < 0;
+          in &= corner[k] + lowOff[k] >= 0;
+          corner[k] += sx[k] * kBlockW;
+        }
+        visitIf(bx, by, in, out);
+      }
+      for (int k = 0; k < 3; ++k) rowCorner[k] += sy[k] * kBlockH;
+    }
   }
 
   for (int v = 0; v < visitCount; ++v) {
