@@ -54,6 +54,8 @@ struct Pipeline::Impl {
   DrawDescription draw;
   // Lanes keep their addresses: a clip stage points at its lane's stages.
   std::vector<std::unique_ptr<Lane>> lanes;
+  std::vector<const SetupTriangle*> partTriangles;
+  std::vector<std::size_t> partCounts;
 };
 
 Pipeline::Pipeline(Rasterizer& out) : impl_(std::make_unique<Impl>(out)) {}
@@ -100,7 +102,25 @@ void Pipeline::Draw(const DeviceState& state, D3DPRIMITIVETYPE type, UINT count,
       pool->Run(parts, threads, runPart);
     else
       runPart(0, 0);
-    for (int p = 0; p < parts; ++p) m.lanes[static_cast<std::size_t>(p)]->Hand(m.out);
+    // Triangles alone (the usual case) go over all parts at once, which a
+    // back end may bin on several threads.
+    bool trianglesOnly = parts > 1;
+    for (int p = 0; p < parts && trianglesOnly; ++p) {
+      const SetupStage& s = m.lanes[static_cast<std::size_t>(p)]->setup;
+      trianglesOnly = s.Lines().empty() && s.Points().empty();
+    }
+    if (trianglesOnly) {
+      m.partTriangles.resize(static_cast<std::size_t>(parts));
+      m.partCounts.resize(static_cast<std::size_t>(parts));
+      for (int p = 0; p < parts; ++p) {
+        const auto& t = m.lanes[static_cast<std::size_t>(p)]->setup.Triangles();
+        m.partTriangles[static_cast<std::size_t>(p)] = t.data();
+        m.partCounts[static_cast<std::size_t>(p)] = t.size();
+      }
+      m.out.TriangleParts(m.partTriangles.data(), m.partCounts.data(), parts);
+    } else {
+      for (int p = 0; p < parts; ++p) m.lanes[static_cast<std::size_t>(p)]->Hand(m.out);
+    }
     done += round;
   }
 }

@@ -48,6 +48,13 @@ class Rasterizer {
   // Clear belong to it and are drawn in the order given.
   virtual void BeginDraw(const DrawDescription& draw) = 0;
   virtual void Triangles(const SetupTriangle* triangles, std::size_t count) = 0;
+  // The triangles of `n` consecutive parts of the current draw, in order:
+  // parts[i] holds counts[i] of them. A back end may take the parts on
+  // several threads; this one hands them over one part after the other.
+  virtual void TriangleParts(const SetupTriangle* const* parts, const std::size_t* counts, int n) {
+    for (int i = 0; i < n; ++i)
+      if (counts[i] > 0) Triangles(parts[i], counts[i]);
+  }
   virtual void Lines(const SetupLine* lines, std::size_t count) = 0;
   virtual void Points(const SetupPoint* points, std::size_t count) = 0;
 

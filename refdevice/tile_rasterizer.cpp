@@ -80,6 +80,10 @@ struct FrameList {
     items[index] = v;
     return index;
   }
+  // Room for `n` items in all, those past the count left as they were.
+  void Grow(std::size_t n) {
+    if (n > items.size()) items.resize(std::max<std::size_t>({64, items.size() * 2, n}));
+  }
   // The next item, left as it was, for the caller to fill.
   std::uint32_t Reserve() {
     if (count == items.size()) items.resize(std::max<std::size_t>(64, items.size() * 2));
@@ -106,6 +110,15 @@ struct TileRasterizer::Impl {
   bool texturedDraw = false;                            // the current draw samples a texture
   DrawDescription kept;
   std::array<std::uint8_t, 64 * 64> tileClass{};
+
+  // What one part of a draw bins on its own thread, merged in part order.
+  struct PartBin {
+    std::vector<std::vector<std::uint32_t>> tiles;  // commands for each tile
+    long work = 0;
+    std::array<std::uint8_t, 64 * 64> tileClass{};
+  };
+  std::vector<PartBin> partBins;
+  std::vector<std::size_t> partFirst;  // each part's first triangle record
 
   explicit Impl(int n)
       : pool(n > 0 ? n : DefaultThreadCount()),
@@ -151,15 +164,24 @@ struct TileRasterizer::Impl {
   }
 
   void BinTriangle(const SetupTriangle& t, std::uint32_t index) {
+    BinTriangle(t, index, work, tileClass,
+                [this](int tx, int ty, std::uint32_t command) { PushPrimitive(tx, ty, command); });
+  }
+
+  // Calls push(tx, ty, command) for the tiles the triangle may cover, in
+  // order, and adds its rough pixel count to `pixels`.
+  template <typename Push>
+  void BinTriangle(const SetupTriangle& t, std::uint32_t index, long& pixels,
+                   std::array<std::uint8_t, 64 * 64>& classes, Push&& push) const {
     const PixelRect box{t.minX, t.minY, t.maxX + 1, t.maxY + 1};
     int tx0, ty0, tx1, ty1;
     TileRange(box, tx0, ty0, tx1, ty1);
-    work += static_cast<long>(box.x1 - box.x0) * (box.y1 - box.y0);
+    pixels += static_cast<long>(box.x1 - box.x0) * (box.y1 - box.y0);
     const std::uint32_t command = kTriangle << kKindShift | index;
     const int nx = tx1 - tx0 + 1, ny = ty1 - ty0 + 1;
     if (nx * ny <= 2 || nx > 64 || ny > 64) {
       for (int ty = ty0; ty <= ty1; ++ty)
-        for (int tx = tx0; tx <= tx1; ++tx) PushPrimitive(tx, ty, command);
+        for (int tx = tx0; tx <= tx1; ++tx) push(tx, ty, command);
       return;
     }
     // Large triangles: skip the tiles of the box that no edge lets in.
@@ -169,11 +191,17 @@ struct TileRasterizer::Impl {
       sx[k] = t.edge[k].stepX;
       sy[k] = t.edge[k].stepY;
     }
-    simd::ClassifyBlocks(at, sx, sy, kTileSize, kTileSize, nx, ny, tileClass.data());
+    simd::ClassifyBlocks(at, sx, sy, kTileSize, kTileSize, nx, ny, classes.data());
     for (int ty = ty0; ty <= ty1; ++ty)
       for (int tx = tx0; tx <= tx1; ++tx)
-        if (tileClass[static_cast<std::size_t>((ty - ty0) * nx + tx - tx0)] != simd::kBlockOut)
-          PushPrimitive(tx, ty, command);
+        if (classes[static_cast<std::size_t>((ty - ty0) * nx + tx - tx0)] != simd::kBlockOut)
+          push(tx, ty, command);
+  }
+
+  // The bytes of a triangle record the current draw reads.
+  std::size_t UsedBytes() const {
+    return offsetof(SetupTriangle, attr) +
+           static_cast<std::size_t>(draws.items[draws.count - 1].interpCount) * sizeof(Plane);
   }
 
   void Flush() {
@@ -387,14 +415,77 @@ void TileRasterizer::Triangles(const SetupTriangle* triangles, std::size_t count
   // record holds room for every attribute, most of it unused).
   static_assert(std::is_trivially_copyable_v<SetupTriangle> &&
                 std::is_standard_layout_v<SetupTriangle>);
-  const std::size_t used =
-      offsetof(SetupTriangle, attr) +
-      static_cast<std::size_t>(m.draws.items[m.draws.count - 1].interpCount) * sizeof(Plane);
+  const std::size_t used = m.UsedBytes();
   for (std::size_t i = 0; i < count; ++i) {
     const auto index = m.triangles.Reserve();
     std::memcpy(static_cast<void*>(&m.triangles.items[index]), &triangles[i], used);
     m.BinTriangle(triangles[i], index);
   }
+  m.AfterPrimitives();
+}
+
+void TileRasterizer::TriangleParts(const SetupTriangle* const* parts, const std::size_t* counts,
+                                   int n) {
+  Impl& m = *impl_;
+  if (n <= 1 || m.threads <= 1) {
+    Rasterizer::TriangleParts(parts, counts, n);
+    return;
+  }
+  // Each part copies and bins its triangles on the thread that has them in
+  // its cache, into lists of its own; the lists then join each tile's
+  // commands in part order, so the tiles see the triangles as handed over.
+  if (m.partBins.size() < static_cast<std::size_t>(n))
+    m.partBins.resize(static_cast<std::size_t>(n));
+  m.partFirst.resize(static_cast<std::size_t>(n));
+  const auto tileCount = static_cast<std::size_t>(m.tilesX * m.tilesY);
+  std::size_t total = 0;
+  for (int i = 0; i < n; ++i) {
+    m.partFirst[static_cast<std::size_t>(i)] = m.triangles.count + total;
+    total += counts[i];
+    auto& bins = m.partBins[static_cast<std::size_t>(i)].tiles;
+    if (bins.size() != tileCount) bins.assign(tileCount, {});
+  }
+  if (total == 0) return;
+  m.triangles.Grow(m.triangles.count + total);
+  m.triangles.count += total;
+  const std::size_t used = m.UsedBytes();
+  m.pool.Run(n, m.threads, [&](int part, int) {
+    Impl::PartBin& bin = m.partBins[static_cast<std::size_t>(part)];
+    bin.work = 0;
+    const SetupTriangle* from = parts[part];
+    const std::size_t first = m.partFirst[static_cast<std::size_t>(part)];
+    // A part puts at most each of its triangles in a tile's list: with room
+    // for twice that, later frames of a like size allocate nothing.
+    for (auto& list : bin.tiles)
+      if (list.capacity() < counts[part]) list.reserve(2 * counts[part]);
+    for (std::size_t i = 0; i < counts[part]; ++i) {
+      const auto index = static_cast<std::uint32_t>(first + i);
+      std::memcpy(static_cast<void*>(&m.triangles.items[index]), &from[i], used);
+      m.BinTriangle(from[i], index, bin.work, bin.tileClass,
+                    [&bin, &m](int tx, int ty, std::uint32_t command) {
+                      bin.tiles[static_cast<std::size_t>(ty * m.tilesX + tx)].push_back(command);
+                    });
+    }
+  });
+  const auto draw = static_cast<std::uint32_t>(m.draws.count - 1);
+  for (std::size_t t = 0; t < tileCount; ++t) {
+    Tile& tile = m.tiles[t];
+    for (int i = 0; i < n; ++i) {
+      std::vector<std::uint32_t>& list = m.partBins[static_cast<std::size_t>(i)].tiles[t];
+      if (list.empty()) continue;
+      if (tile.lastDraw != draw) {
+        tile.commands.push_back(kDraw << kKindShift | draw);
+        tile.lastDraw = draw;
+      }
+      // Grow by doubling, as appending one by one would: a frame a little
+      // busier than the last then still finds room.
+      const std::size_t need = tile.commands.size() + list.size();
+      if (need > tile.commands.capacity()) tile.commands.reserve(2 * need);
+      tile.commands.insert(tile.commands.end(), list.begin(), list.end());
+      list.clear();
+    }
+  }
+  for (int i = 0; i < n; ++i) m.work += m.partBins[static_cast<std::size_t>(i)].work;
   m.AfterPrimitives();
 }
 

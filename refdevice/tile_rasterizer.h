@@ -25,6 +25,7 @@ class TileRasterizer final : public Rasterizer {
   void Clear(const ClearCommand& clear) override;
   void BeginDraw(const DrawDescription& draw) override;
   void Triangles(const SetupTriangle* triangles, std::size_t count) override;
+  void TriangleParts(const SetupTriangle* const* parts, const std::size_t* counts, int n) override;
   void Lines(const SetupLine* lines, std::size_t count) override;
   void Points(const SetupPoint* points, std::size_t count) override;
   void Finish() override;
