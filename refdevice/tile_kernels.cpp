@@ -162,6 +162,11 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
   // Planes the colour needs: 1/w and the four channels.
   const Plane* planes[5] = {&t.rhw, &t.attr[g.slot[0]], &t.attr[g.slot[1]], &t.attr[g.slot[2]],
                             &t.attr[g.slot[3]]};
+  // Their y steps, and the depth's, in every lane: a row's y terms are then
+  // vector products, the same single-precision products as the plain code's.
+  VF planeDy[5];
+  for (int k = 0; k < 5; ++k) planeDy[k] = hn::Set(df, planes[k]->ddy);
+  const VF zdy = hn::Set(df, t.z.ddy);
 
   // The blocks to visit, found first without a branch per block: those no
   // edge excludes and whose stored depths the triangle may not be behind
@@ -285,7 +290,8 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
       std::uint16_t* depthRow = g.depth + static_cast<std::size_t>(y) * g.depthWidth + px0;
       auto* colourRow =
           reinterpret_cast<std::uint32_t*>(g.target + static_cast<std::size_t>(y) * g.pitch) + px0;
-      const auto zy = hn::Set(df, t.z.ddy * dy);
+      const auto dyV = hn::Set(df, dy);
+      const auto zy = hn::Mul(zdy, dyV);
       for (int ci = 0; ci < kChunks; ++ci) {
         const int i = ci * N;
         auto cover = inX[ci];
@@ -330,10 +336,10 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
                                        hn::Mul(hn::Set(df, planes[k]->ddx), dx[cj]));
           colourReady = true;
         }
-        const auto rhw = hn::Add(colourX[0][ci], hn::Set(df, planes[0]->ddy * dy));
+        const auto rhw = hn::Add(colourX[0][ci], hn::Mul(planeDy[0], dyV));
         const auto inv = hn::IfThenElseZero(rhw > hn::Zero(df), hn::Div(hn::Set(df, 1.0f), rhw));
         const auto channel = [&](int k) HWY_ATTR {
-          const auto a = hn::Add(colourX[k + 1][ci], hn::Set(df, planes[k + 1]->ddy * dy));
+          const auto a = hn::Add(colourX[k + 1][ci], hn::Mul(planeDy[k + 1], dyV));
           return ChannelBits(df, hn::Mul(a, inv));
         };
         const auto red = channel(0), green = channel(1), blue = channel(2);
