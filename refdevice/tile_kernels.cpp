@@ -159,6 +159,11 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
     for (int k = 0; k < 3; ++k)
       for (int i = 0; i < kBlockW; ++i) ramp64[k][i] = sx[k] * i;
 #endif
+  // The edge values' change from one row to the next, for values that fit
+  // 32 bits (stepping wraps like the sum it replaces).
+  VI stepRow[3];
+  for (int k = 0; k < 3; ++k)
+    stepRow[k] = hn::Set(di, static_cast<std::int32_t>(static_cast<std::uint32_t>(sy[k])));
   // Planes the colour needs: 1/w and the four channels.
   const Plane* planes[5] = {&t.rhw, &t.attr[g.slot[0]], &t.attr[g.slot[1]], &t.attr[g.slot[2]],
                             &t.attr[g.slot[3]]};
@@ -278,6 +283,12 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
     std::int64_t e[3];
     for (int k = 0; k < 3; ++k) e[k] = at[k] + sx[k] * (bx * kBlockW) + sy[k] * (r.y0 - Y0);
     const bool narrow = in || partNarrow || FitsNarrow(e, sx, sy, kBlockW, r.y1 - r.y0);
+    // Narrow edge values of the row's lanes, stepped down a row at a time.
+    VI edgeRow[3][kChunks];
+    if (!in && narrow)
+      for (int k = 0; k < 3; ++k)
+        for (int ci = 0; ci < kChunks; ++ci)
+          edgeRow[k][ci] = hn::Add(hn::Set(di, static_cast<std::int32_t>(e[k])), ramp[k][ci]);
     bool wrote = false;
     for (int y = r.y0; y < r.y1; ++y, e[0] += sy[0], e[1] += sy[1], e[2] += sy[2]) {
       const float dy = static_cast<float>(y) - t.refY;
@@ -297,10 +308,9 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
         auto cover = inX[ci];
         if (!in) {
           if (narrow) {
-            auto any = hn::Add(hn::Set(di, static_cast<std::int32_t>(e[0])), ramp[0][ci]);
-            any = hn::Or(any, hn::Add(hn::Set(di, static_cast<std::int32_t>(e[1])), ramp[1][ci]));
-            any = hn::Or(any, hn::Add(hn::Set(di, static_cast<std::int32_t>(e[2])), ramp[2][ci]));
+            const auto any = hn::Or(hn::Or(edgeRow[0][ci], edgeRow[1][ci]), edgeRow[2][ci]);
             cover = hn::And(cover, any > hn::Set(di, -1));
+            for (int k = 0; k < 3; ++k) edgeRow[k][ci] = hn::Add(edgeRow[k][ci], stepRow[k]);
           } else {
 #if HWY_TARGET == HWY_SCALAR
             cover = hn::And(cover, hn::MaskFromVec(hn::LoadU(di, wide + i)));
