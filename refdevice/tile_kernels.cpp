@@ -332,10 +332,24 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
           }
         }
         if (hn::AllFalse(di, cover)) continue;
-        const auto q = QuantizeDepth16(df, hn::Add(zx[ci], zy));
+        const auto z = hn::Add(zx[ci], zy);
         const auto stored = hn::PromoteTo(di, hn::LoadU(d16, depthRow + i));
+#if HWY_TARGET <= HWY_AVX2
+        // LESSEQUAL decided before the 16-bit depth is formed, which only
+        // the lanes that pass need: floor(65535 z + 1/2) <= s exactly when
+        // 65535 z - (s + 1/2) < 0, whose sign one fused multiply-add gets
+        // right (clamped z as the quantizer has it; s + 1/2 is exact).
+        const auto zc = hn::Min(hn::Max(z, hn::Zero(df)), hn::Set(df, 1.0f));
+        const auto behind = hn::MulSub(zc, hn::Set(df, 65535.0f),
+                                       hn::Add(hn::ConvertTo(df, stored), hn::Set(df, 0.5f)));
+        const auto pass = hn::And(cover, hn::RebindMask(di, behind < hn::Zero(df)));
+        if (hn::AllFalse(di, pass)) continue;
+        const auto q = QuantizeDepth16(df, z);
+#else
+        const auto q = QuantizeDepth16(df, z);
         const auto pass = hn::AndNot(q > stored, cover);
         if (hn::AllFalse(di, pass)) continue;
+#endif
         hn::StoreU(hn::DemoteTo(d16, hn::IfThenElse(pass, q, stored)), d16, depthRow + i);
         wrote = true;
 
