@@ -184,6 +184,7 @@ HRESULT RefTexture::LockRect(UINT level, D3DLOCKED_RECT& locked, const RECT* rec
   }
   locked.Pitch = s.pitch;
   locked.pBits = s.Row(y) + static_cast<std::size_t>(x) * BytesPerPixel(s.format);
+  s.stamp = NewStamp();  // the caller may write anything there
   locked_[level] = true;
   return D3D_OK;
 }
