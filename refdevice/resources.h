@@ -15,10 +15,10 @@
 
 namespace refdev {
 
-// A 2-D array of pixels in one colour format.
 // A value no earlier call returned; any thread may call it.
 std::uint64_t NewStamp();
 
+// A 2-D array of pixels in one colour format.
 struct Surface {
   std::int32_t format = D3DFMT_UNKNOWN;
   std::int32_t width = 0;

@@ -73,9 +73,9 @@ HWY_INLINE hn::Vec<D32> BlendChannelPairs(D32 d, hn::Vec<D32> s, hn::Vec<D32> t,
   return hn::BitCast(d, hn::Add(mp, mq));
 }
 
-// Blends source channels given one to a lane (each in its lane's low byte;
-// higher bits are ignored) over 0xAARRGGBB target pixels; returns the
-// blended pixels, alpha blended too.
+// Blends source channels given one to a lane over 0xAARRGGBB target pixels;
+// returns the blended pixels, alpha blended too. Each channel is in its
+// lane's low byte with bits 8 to 15 clear; the bits from 16 up are ignored.
 template <class D32>
 HWY_INLINE hn::Vec<D32> BlendSrcAlphaChannels(D32 d, hn::Vec<D32> r, hn::Vec<D32> g, hn::Vec<D32> b,
                                               hn::Vec<D32> a, hn::Vec<D32> dst) {
@@ -135,17 +135,22 @@ HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> SmallWholeToInt(DF df, hn::Vec<
   return hn::Sub(hn::BitCast(di, hn::Add(n, hn::Set(df, 8388608.0f))), hn::Set(di, 0x4B000000));
 }
 
-// The 16-bit depth of z, floor(clamp(z, 0, 1) * 65535 + 1/2), in float lanes
-// without rounding error. NaN counts as 0.
+// z clamped to [0, 1], NaN to 0 (Max gives its second operand for NaN), as
+// the 16-bit depth takes it.
 template <class DF>
-HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> QuantizeDepth16(DF df, hn::Vec<DF> z) {
+HWY_INLINE hn::Vec<DF> ClampDepth(DF df, hn::Vec<DF> z) {
+  return hn::Min(hn::Max(z, hn::Zero(df)), hn::Set(df, 1.0f));
+}
+
+// The 16-bit depth of a clamped z, floor(zc * 65535 + 1/2), in float lanes
+// without rounding error.
+template <class DF>
+HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> QuantizeClampedDepth16(DF df, hn::Vec<DF> zc) {
   const hn::Rebind<std::int32_t, DF> di;
 #if HWY_TARGET <= HWY_AVX2
   // With a fused multiply-add: v = 65535 z + 1/2 rounds to r once; floor(r)
   // is floor(v) but where r is a whole n that v falls short of, which the
-  // sign of v - n, also formed in one rounding, tells exactly. (Max gives its
-  // second operand for NaN.)
-  const auto zc = hn::Min(hn::Max(z, hn::Zero(df)), hn::Set(df, 1.0f));
+  // sign of v - n, also formed in one rounding, tells exactly.
   const auto scale = hn::Set(df, 65535.0f);
   const auto n = hn::Floor(hn::MulAdd(zc, scale, hn::Set(df, 0.5f)));
   const auto below = hn::MulAdd(zc, scale, hn::Sub(hn::Set(df, 0.5f), n)) < hn::Zero(df);
@@ -154,8 +159,6 @@ HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> QuantizeDepth16(DF df, hn::Vec<
   // Without one: y = 65536 z and its fraction f are exact, and
   // 65535 z + 1/2 = floor(y) + (f - z + 1/2) with the last term in (-1/2, 3/2),
   // decided by two exact comparisons.
-  const auto zero = hn::Zero(df);
-  const auto zc = hn::IfThenElse(z > zero, hn::Min(z, hn::Set(df, 1.0f)), zero);
   const auto y = hn::Mul(zc, hn::Set(df, 65536.0f));
   const auto n = hn::Floor(y);
   const auto f = hn::Sub(y, n);
@@ -165,6 +168,12 @@ HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> QuantizeDepth16(DF df, hn::Vec<
   return hn::Sub(hn::Add(SmallWholeToInt(df, n), hn::VecFromMask(di, down)),
                  hn::VecFromMask(di, up));
 #endif
+}
+
+// The 16-bit depth of z, floor(clamp(z, 0, 1) * 65535 + 1/2). NaN counts as 0.
+template <class DF>
+HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> QuantizeDepth16(DF df, hn::Vec<DF> z) {
+  return QuantizeClampedDepth16(df, ClampDepth(df, z));
 }
 
 // Block classes (0 out, 1 partial, 2 in) of a grid of bw x bh blocks.

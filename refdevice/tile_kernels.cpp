@@ -173,10 +173,11 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
   for (int k = 0; k < 5; ++k) planeDy[k] = hn::Set(df, planes[k]->ddy);
   const VF zdy = hn::Set(df, t.z.ddy);
 
-  // The blocks to visit, found first without a branch per block: those no
-  // edge excludes and whose stored depths the triangle may not be behind
-  // (the nearest depth is taken over the block's part of the rectangle, by
-  // terms formed per column and per row of blocks).
+  // The blocks to visit, found first: those no edge excludes and whose
+  // stored depths the triangle may not be behind (the nearest depth is taken
+  // over the block's part of the rectangle, by terms formed per column and
+  // per row of blocks). The list is appended to without a branch on either
+  // test, whose outcomes are hard to predict.
   struct Visit {
     std::uint8_t bx, by, in;
   };
@@ -223,12 +224,12 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
       std::uint8_t bits[2][8] = {};
       hn::StoreMaskBits(dj, hn::Not(out), bits[0]);
       hn::StoreMaskBits(dj, in, bits[1]);
+      // The bits past the vector's lanes are stored as zeros.
       std::uint32_t keep = 0, whole = 0;
       std::memcpy(&keep, bits[0], 4);
       std::memcpy(&whole, bits[1], 4);
-      const std::uint32_t lanes = J >= 32 ? ~0u : (1u << J) - 1;
-      live |= (keep & lanes) << j0;
-      inside |= (whole & lanes) << j0;
+      live |= keep << j0;
+      inside |= whole << j0;
     }
     if (nby * 4 < 32) live &= (1u << (nby * 4)) - 1;
     for (; live != 0; live &= live - 1) {
@@ -338,13 +339,13 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
         // LESSEQUAL decided before the 16-bit depth is formed, which only
         // the lanes that pass need: floor(65535 z + 1/2) <= s exactly when
         // 65535 z - (s + 1/2) < 0, whose sign one fused multiply-add gets
-        // right (clamped z as the quantizer has it; s + 1/2 is exact).
-        const auto zc = hn::Min(hn::Max(z, hn::Zero(df)), hn::Set(df, 1.0f));
+        // right (s + 1/2 is exact).
+        const auto zc = simd::HWY_NAMESPACE::ClampDepth(df, z);
         const auto behind = hn::MulSub(zc, hn::Set(df, 65535.0f),
                                        hn::Add(hn::ConvertTo(df, stored), hn::Set(df, 0.5f)));
         const auto pass = hn::And(cover, hn::RebindMask(di, behind < hn::Zero(df)));
         if (hn::AllFalse(di, pass)) continue;
-        const auto q = QuantizeDepth16(df, z);
+        const auto q = simd::HWY_NAMESPACE::QuantizeClampedDepth16(df, zc);
 #else
         const auto q = QuantizeDepth16(df, z);
         const auto pass = hn::AndNot(q > stored, cover);

@@ -1,7 +1,7 @@
 // Specialised kernels of the tiled rasterizer: the same pixels as the plain
-// per-pixel code for one family of draw keys, a block of 16x8 pixels at a time
-// and a row of a block (16 pixels) in one or a few vector steps. Draws of other keys take the plain
-// code.
+// per-pixel code for one family of draw keys, a block of 16x8 pixels at a
+// time and a row of a block (16 pixels) in one or a few vector steps. Draws
+// of other keys take the plain code.
 #pragma once
 
 #include <cstdint>

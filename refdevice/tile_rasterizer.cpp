@@ -144,15 +144,20 @@ struct TileRasterizer::Impl {
     t.commands.push_back(command);
   }
 
+  // Puts the current draw's command in the tile's list unless it is the
+  // last draw there: its primitives follow.
+  void OpenDraw(Tile& t) {
+    const auto draw = static_cast<std::uint32_t>(draws.count - 1);
+    if (t.lastDraw == draw) return;
+    t.commands.push_back(kDraw << kKindShift | draw);
+    t.lastDraw = draw;
+  }
+
   // Appends a primitive's command to tile (tx, ty), after its draw's.
   void PushPrimitive(int tx, int ty, std::uint32_t command) {
     Tile& t = tiles[static_cast<std::size_t>(ty * tilesX + tx)];
-    const auto draw = static_cast<std::uint32_t>(draws.count - 1);
-    if (t.lastDraw != draw) {
-      Push(tx, ty, kDraw << kKindShift | draw);
-      t.lastDraw = draw;
-    }
-    Push(tx, ty, command);
+    OpenDraw(t);
+    t.commands.push_back(command);
   }
 
   // Tiles a pixel rectangle touches, clamped to the grid.
@@ -467,16 +472,12 @@ void TileRasterizer::TriangleParts(const SetupTriangle* const* parts, const std:
                     });
     }
   });
-  const auto draw = static_cast<std::uint32_t>(m.draws.count - 1);
   for (std::size_t t = 0; t < tileCount; ++t) {
     Tile& tile = m.tiles[t];
     for (int i = 0; i < n; ++i) {
       std::vector<std::uint32_t>& list = m.partBins[static_cast<std::size_t>(i)].tiles[t];
       if (list.empty()) continue;
-      if (tile.lastDraw != draw) {
-        tile.commands.push_back(kDraw << kKindShift | draw);
-        tile.lastDraw = draw;
-      }
+      m.OpenDraw(tile);
       // Grow by doubling, as appending one by one would: a frame a little
       // busier than the last then still finds room.
       const std::size_t need = tile.commands.size() + list.size();
