@@ -75,22 +75,22 @@ HWY_INLINE hn::Vec<D32> BlendChannelPairs(D32 d, hn::Vec<D32> s, hn::Vec<D32> t,
 
 // Blends source channels given one to a lane over 0xAARRGGBB target pixels;
 // returns the blended pixels, alpha blended too. Each channel is in its
-// lane's low byte with bits 8 to 15 clear; the bits from 16 up are ignored.
+// lane's low byte, the lane's other bits clear.
 template <class D32>
 HWY_INLINE hn::Vec<D32> BlendSrcAlphaChannels(D32 d, hn::Vec<D32> r, hn::Vec<D32> g, hn::Vec<D32> b,
                                               hn::Vec<D32> a, hn::Vec<D32> dst) {
 #if HWY_TARGET == HWY_SCALAR
   // The fallback target has one lane and no halves to split.
-  const auto byte = [](hn::Vec<D32> v) { return hn::GetLane(v) & 0xFFu; };
-  return hn::Set(d, BlendSrcAlphaScalar(byte(a) << 24 | byte(r) << 16 | byte(g) << 8 | byte(b),
+  return hn::Set(d, BlendSrcAlphaScalar(hn::GetLane(a) << 24 | hn::GetLane(r) << 16 |
+                                            hn::GetLane(g) << 8 | hn::GetLane(b),
                                         hn::GetLane(dst)));
 #else
   const hn::Repartition<std::uint16_t, D32> d16;
   const auto low = hn::Set(d, 0x00FF00FFu);
   const auto aHigh = hn::ShiftLeft<16>(a);
-  const auto srcBR = hn::Or(hn::And(b, hn::Set(d, 0xFFu)), hn::ShiftLeft<16>(r));
-  const auto srcGA = hn::Or(hn::And(g, hn::Set(d, 0xFFu)), aHigh);
-  const auto a2 = hn::And(hn::Or(a, aHigh), low);
+  const auto srcBR = hn::Or(b, hn::ShiftLeft<16>(r));
+  const auto srcGA = hn::Or(g, aHigh);
+  const auto a2 = hn::Or(a, aHigh);
   const auto dstBR = hn::And(dst, low);
   const auto dstGA = hn::BitCast(d, hn::ShiftRight<8>(hn::BitCast(d16, dst)));
   const auto br = BlendChannelPairs(d, srcBR, dstBR, a2);
@@ -116,6 +116,49 @@ HWY_INLINE hn::Vec<D32> BlendSrcAlphaPixels(D32 d, hn::Vec<D32> src, hn::Vec<D32
 #endif
 }
 
+// The inverse of Compress, loading: the lanes of `m` take, in order, the
+// values from `packed` on; the others keep `v`'s. Reads a whole vector's
+// lanes from `packed`.
+template <class D>
+HWY_INLINE hn::Vec<D> ExpandLoad(D d, hn::Vec<D> v, hn::Mask<D> m,
+                                 const hn::TFromD<D>* HWY_RESTRICT packed) {
+  static_assert(sizeof(hn::TFromD<D>) == 4);
+#if HWY_TARGET == HWY_SCALAR
+  return hn::IfThenElse(m, hn::LoadU(d, packed), v);
+#else
+#if HWY_TARGET <= HWY_AVX3
+  // The instruction set has the operation itself (this library's version
+  // does not offer it).
+  if constexpr (hn::MaxLanes(d) == 16) {
+    return hn::BitCast(d, hn::Vec512<std::uint32_t>{_mm512_mask_expandloadu_epi32(
+                              hn::BitCast(hn::Repartition<std::uint32_t, D>(), v).raw, m.raw,
+                              packed)});
+  } else
+#endif
+  {
+    static_assert(hn::MaxLanes(d) <= 8);
+    // For each pattern of eight lanes, lane i's source: the number of lanes
+    // of the pattern below i.
+    static constexpr struct Table {
+      std::uint8_t index[256][8];
+      constexpr Table() : index{} {
+        for (int bits = 0; bits < 256; ++bits)
+          for (int i = 0, below = 0; i < 8; ++i) {
+            index[bits][i] = static_cast<std::uint8_t>(below);
+            below += (bits >> i) & 1;
+          }
+      }
+    } kTable;
+    std::uint8_t bits[8] = {};
+    hn::StoreMaskBits(d, m, bits);
+    const hn::RebindToSigned<D> di;
+    const hn::Rebind<std::uint8_t, D> d8;
+    const auto index = hn::BitCast(di, hn::PromoteTo(hn::RebindToUnsigned<D>(), hn::LoadU(d8, kTable.index[bits[0]])));
+    return hn::IfThenElse(m, hn::TableLookupLanes(hn::LoadU(d, packed), hn::IndicesFromVec(d, index)), v);
+  }
+#endif
+}
+
 // Lanes whose three edge values e[k] + stepX[k] * ramp are all >= 0.
 template <class DI>
 HWY_INLINE hn::Mask<DI> EdgesCover(DI d, const std::int32_t e[3], const std::int32_t stepX[3],
@@ -124,6 +167,24 @@ HWY_INLINE hn::Mask<DI> EdgesCover(DI d, const std::int32_t e[3], const std::int
   for (int k = 0; k < 3; ++k)
     any = hn::Or(any, hn::Add(hn::Set(d, e[k]), hn::Mul(hn::Set(d, stepX[k]), ramp)));
   return any > hn::Set(d, -1);
+}
+
+// Floats known to lie inside the int32 range, truncated towards zero. The
+// library's conversion also corrects values outside the range, which costs
+// three more instructions.
+template <class DF>
+HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> TruncateInRange(DF /*df*/, hn::Vec<DF> v) {
+  [[maybe_unused]] constexpr std::size_t kLanes = hn::MaxLanes(DF());
+#if HWY_TARGET <= HWY_AVX3
+  if constexpr (kLanes == 16) return hn::Vec512<std::int32_t>{_mm512_cvttps_epi32(v.raw)};
+#endif
+#if HWY_TARGET <= HWY_AVX2
+  if constexpr (kLanes == 8) return hn::Vec256<std::int32_t>{_mm256_cvttps_epi32(v.raw)};
+#endif
+#if HWY_TARGET <= HWY_SSSE3
+  if constexpr (kLanes <= 4) return hn::Vec128<std::int32_t, kLanes>{_mm_cvttps_epi32(v.raw)};
+#endif
+  return hn::ConvertTo(hn::Rebind<std::int32_t, DF>(), v);
 }
 
 // An integral n in [0, 2^23) as an int32, exactly: n + 2^23 holds n in its

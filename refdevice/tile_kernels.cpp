@@ -68,16 +68,15 @@ using simd::HWY_NAMESPACE::QuantizeDepth16;
 
 // The pixel stage's float-to-channel rule: 0 for NaN and below, 255 from
 // 255 up, else the value plus one half, truncated. (From 254.5 up the sum
-// truncates to 255 whether or not it is capped at 255.5 first; for a positive
-// value truncating is the floor; Max gives its second operand for NaN, and a
-// value of 0 or below plus one half truncates to 0 as well.) The channel is
-// left in the low byte of its lane, above it the bits of 2^23.
+// truncates to 255 whether or not it is capped at 255.5 first; Max gives its
+// second operand for NaN, and a value of 0 or below plus one half truncates
+// to 0 as well.)
 template <class DF>
 HWY_INLINE hn::Vec<hn::Rebind<std::uint32_t, DF>> ChannelBits(DF df, hn::Vec<DF> v) {
   const hn::Rebind<std::uint32_t, DF> du;
   const auto half = hn::Set(df, 0.5f);
-  const auto n = hn::Floor(hn::Min(hn::Max(hn::Add(v, half), half), hn::Set(df, 255.5f)));
-  return hn::BitCast(du, hn::Add(n, hn::Set(df, 8388608.0f)));
+  const auto n = hn::Min(hn::Max(hn::Add(v, half), half), hn::Set(df, 255.5f));
+  return hn::BitCast(du, simd::HWY_NAMESPACE::TruncateInRange(df, n));
 }
 
 // Edge values of the rows of a rectangle fit 32-bit lanes when every value
@@ -97,7 +96,7 @@ HWY_INLINE bool FitsNarrow(const std::int64_t e[3], const std::int64_t sx[3],
 
 template <bool kBlend, bool kKeepAlpha>
 void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelRect& tile,
-                      const PixelRect& clip, std::uint16_t* blockFar, float* scratch) {
+                      const PixelRect& clip, std::uint16_t* blockFar, KernelScratch& scratch) {
   const int x0 = std::max(clip.x0, t.minX), x1 = std::min(clip.x1, t.maxX + 1);
   const int y0 = std::max(clip.y0, t.minY), y1 = std::min(clip.y1, t.maxY + 1);
   if (x0 >= x1 || y0 >= y1) return;
@@ -164,14 +163,12 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
   VI stepRow[3];
   for (int k = 0; k < 3; ++k)
     stepRow[k] = hn::Set(di, static_cast<std::int32_t>(static_cast<std::uint32_t>(sy[k])));
-  // Planes the colour needs: 1/w and the four channels.
-  const Plane* planes[5] = {&t.rhw, &t.attr[g.slot[0]], &t.attr[g.slot[1]], &t.attr[g.slot[2]],
-                            &t.attr[g.slot[3]]};
-  // Their y steps, and the depth's, in every lane: a row's y terms are then
-  // vector products, the same single-precision products as the plain code's.
-  VF planeDy[5];
-  for (int k = 0; k < 5; ++k) planeDy[k] = hn::Set(df, planes[k]->ddy);
+  // The depth's y step in every lane: a row's y term is then a vector
+  // product, the same single-precision product as the plain code's.
   const VF zdy = hn::Set(df, t.z.ddy);
+  // The pixels that pass, queued for their colour, and the row steps they
+  // came from.
+  int queued = 0, steps = 0;
 
   // The blocks to visit, found first: those no edge excludes and whose
   // stored depths the triangle may not be behind (the nearest depth is taken
@@ -265,22 +262,22 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
     if (px0 + kBlockW > tile.x1) {
       // A block cut by the tile's right edge: lanes past it belong to
       // another tile. The plain code draws it; its writes keep the bound.
-      RasterTriangle(*g.d, t, r, scratch);
+      RasterTriangle(*g.d, t, r, scratch.plain);
       continue;
     }
     // What depends on the column only: the lanes' offsets from the
     // reference point, the columns inside the rectangle, and the planes'
     // parts before their y term (PlaneAt adds that last).
-    VF dx[kChunks], zx[kChunks];
+    VF zx[kChunks];
     hn::Mask<decltype(di)> inX[kChunks];
+    hn::Vec<decltype(du)> localX[kChunks];
     for (int ci = 0; ci < kChunks; ++ci) {
       const auto xi = hn::Iota(di, px0 + ci * N);
       inX[ci] = hn::And(xi > hn::Set(di, r.x0 - 1), hn::Set(di, r.x1) > xi);
-      dx[ci] = hn::Sub(hn::ConvertTo(df, xi), hn::Set(df, t.refX));
-      zx[ci] = hn::Add(hn::Set(df, t.z.at0), hn::Mul(hn::Set(df, t.z.ddx), dx[ci]));
+      const auto dx = hn::Sub(hn::ConvertTo(df, xi), hn::Set(df, t.refX));
+      zx[ci] = hn::Add(hn::Set(df, t.z.at0), hn::Mul(hn::Set(df, t.z.ddx), dx));
+      localX[ci] = hn::Iota(du, px0 - tile.x0 + ci * N);
     }
-    VF colourX[5][kChunks];
-    bool colourReady = false;
     std::int64_t e[3];
     for (int k = 0; k < 3; ++k) e[k] = at[k] + sx[k] * (bx * kBlockW) + sy[k] * (r.y0 - Y0);
     const bool narrow = in || partNarrow || FitsNarrow(e, sx, sy, kBlockW, r.y1 - r.y0);
@@ -302,8 +299,8 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
       std::uint16_t* depthRow = g.depth + static_cast<std::size_t>(y) * g.depthWidth + px0;
       auto* colourRow =
           reinterpret_cast<std::uint32_t*>(g.target + static_cast<std::size_t>(y) * g.pitch) + px0;
-      const auto dyV = hn::Set(df, dy);
-      const auto zy = hn::Mul(zdy, dyV);
+      const auto zy = hn::Mul(zdy, hn::Set(df, dy));
+      const auto localY = hn::Set(du, static_cast<std::uint32_t>(y - tile.y0) << 16);
       for (int ci = 0; ci < kChunks; ++ci) {
         const int i = ci * N;
         auto cover = inX[ci];
@@ -354,34 +351,16 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
         hn::StoreU(hn::DemoteTo(d16, hn::IfThenElse(pass, q, stored)), d16, depthRow + i);
         wrote = true;
 
-        if (!colourReady) {
-          for (int k = 0; k < 5; ++k)
-            for (int cj = 0; cj < kChunks; ++cj)
-              colourX[k][cj] = hn::Add(hn::Set(df, planes[k]->at0),
-                                       hn::Mul(hn::Set(df, planes[k]->ddx), dx[cj]));
-          colourReady = true;
-        }
-        const auto rhw = hn::Add(colourX[0][ci], hn::Mul(planeDy[0], dyV));
-        const auto inv = hn::IfThenElseZero(rhw > hn::Zero(df), hn::Div(hn::Set(df, 1.0f), rhw));
-        const auto channel = [&](int k) HWY_ATTR {
-          const auto a = hn::Add(colourX[k + 1][ci], hn::Mul(planeDy[k + 1], dyV));
-          return ChannelBits(df, hn::Mul(a, inv));
-        };
-        const auto red = channel(0), green = channel(1), blue = channel(2);
-        const auto old = hn::LoadU(du, colourRow + i);
-        hn::Vec<decltype(du)> packed;
-        if constexpr (kBlend) {
-          packed =
-              simd::HWY_NAMESPACE::BlendSrcAlphaChannels(du, red, green, blue, channel(3), old);
-          // A target without alpha stores 0xFF there whatever the blend gives.
-          if constexpr (!kKeepAlpha) packed = hn::Or(packed, hn::Set(du, 0xFF000000u));
-        } else {
-          const auto alpha = kKeepAlpha ? hn::ShiftLeft<24>(channel(3)) : hn::Set(du, 0xFF000000u);
-          // Shifting drops the bits above each channel.
-          packed = hn::Or(hn::Or(hn::ShiftLeft<16>(red), hn::ShiftLeft<8>(green)),
-                          hn::Or(hn::And(blue, hn::Set(du, 0xFFu)), alpha));
-        }
-        hn::StoreU(hn::IfThenElse(hn::RebindMask(du, pass), packed, old), du, colourRow + i);
+        // Colour waits for the end of the part.
+        const auto passed = hn::RebindMask(du, pass);
+        hn::StoreU(hn::Compress(hn::Or(localX[ci], localY), passed), du, scratch.where + queued);
+        if constexpr (kBlend)
+          hn::StoreU(hn::Compress(hn::LoadU(du, colourRow + i), passed), du,
+                     scratch.under + queued);
+        KernelScratch::Step& step = scratch.steps[steps++];
+        step.at = colourRow + i;
+        hn::StoreMaskBits(du, passed, step.lanes);
+        queued += static_cast<int>(hn::CountTrue(du, passed));
       }
     }
     if (wrote) {
@@ -396,12 +375,62 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
       far = hn::GetLane(hn::MaxOfLanes(d16, m));
     }
   }
+  if (queued == 0) return;
+
+  // The queued pixels' colours, a vector of them at a time; the lanes past
+  // the last are given a place in the tile and are never put back.
+  hn::StoreU(hn::Zero(du), du, scratch.where + queued);
+  if constexpr (kBlend) hn::StoreU(hn::Zero(du), du, scratch.under + queued);
+  const Plane* planes[5] = {&t.rhw, &t.attr[g.slot[0]], &t.attr[g.slot[1]], &t.attr[g.slot[2]],
+                            &t.attr[g.slot[3]]};
+  VF at0[5], ddx[5], ddy[5];
+  for (int k = 0; k < 5; ++k) {
+    at0[k] = hn::Set(df, planes[k]->at0);
+    ddx[k] = hn::Set(df, planes[k]->ddx);
+    ddy[k] = hn::Set(df, planes[k]->ddy);
+  }
+  const auto originX = hn::Set(di, tile.x0), originY = hn::Set(di, tile.y0);
+  for (int j = 0; j < queued; j += N) {
+    const auto place = hn::LoadU(du, scratch.where + j);
+    const auto xi = hn::Add(hn::BitCast(di, hn::And(place, hn::Set(du, 0xFFFFu))), originX);
+    const auto yi = hn::Add(hn::BitCast(di, hn::ShiftRight<16>(place)), originY);
+    const auto dx = hn::Sub(hn::ConvertTo(df, xi), hn::Set(df, t.refX));
+    const auto dy = hn::Sub(hn::ConvertTo(df, yi), hn::Set(df, t.refY));
+    // Each plane as the plain code evaluates it: the x term, then the y term.
+    const auto plane = [&](int k) HWY_ATTR {
+      return hn::Add(hn::Add(at0[k], hn::Mul(ddx[k], dx)), hn::Mul(ddy[k], dy));
+    };
+    const auto rhw = plane(0);
+    const auto inv = hn::IfThenElseZero(rhw > hn::Zero(df), hn::Div(hn::Set(df, 1.0f), rhw));
+    const auto channel = [&](int k) HWY_ATTR { return ChannelBits(df, hn::Mul(plane(k + 1), inv)); };
+    const auto red = channel(0), green = channel(1), blue = channel(2);
+    hn::Vec<decltype(du)> packed;
+    if constexpr (kBlend) {
+      packed = simd::HWY_NAMESPACE::BlendSrcAlphaChannels(du, red, green, blue, channel(3),
+                                                          hn::LoadU(du, scratch.under + j));
+      // A target without alpha stores 0xFF there whatever the blend gives.
+      if constexpr (!kKeepAlpha) packed = hn::Or(packed, hn::Set(du, 0xFF000000u));
+    } else {
+      const auto alpha = kKeepAlpha ? hn::ShiftLeft<24>(channel(3)) : hn::Set(du, 0xFF000000u);
+      packed = hn::Or(hn::Or(hn::ShiftLeft<16>(red), hn::ShiftLeft<8>(green)), hn::Or(blue, alpha));
+    }
+    hn::StoreU(packed, du, scratch.colour + j);
+  }
+  // Back in their places, in the order they were queued.
+  const std::uint32_t* next = scratch.colour;
+  for (int k = 0; k < steps; ++k) {
+    const KernelScratch::Step& step = scratch.steps[k];
+    const auto lanes = hn::LoadMaskBits(du, step.lanes);
+    hn::StoreU(simd::HWY_NAMESPACE::ExpandLoad(du, hn::LoadU(du, step.at), lanes, next), du,
+               step.at);
+    next += hn::CountTrue(du, lanes);
+  }
 }
 
 void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const PixelRect& tile,
-                         const PixelRect& clip, std::uint16_t* blockFar, float* scratch) {
+                         const PixelRect& clip, std::uint16_t* blockFar, KernelScratch& scratch) {
   using Fn = void (*)(const GouraudDraw&, const SetupTriangle&, const PixelRect&, const PixelRect&,
-                      std::uint16_t*, float*);
+                      std::uint16_t*, KernelScratch&);
   static constexpr Fn kVariants[4] = {GouraudTriangleT<false, false>, GouraudTriangleT<false, true>,
                                       GouraudTriangleT<true, false>, GouraudTriangleT<true, true>};
   kVariants[g.blend * 2 + g.keepAlpha](g, t, tile, clip, blockFar, scratch);
@@ -417,7 +446,7 @@ namespace refdev {
 HWY_EXPORT(GouraudTriangleImpl);
 
 void GouraudTriangle(const GouraudDraw& g, const SetupTriangle& t, const PixelRect& tile,
-                     const PixelRect& clip, std::uint16_t* blockFar, float* scratch) {
+                     const PixelRect& clip, std::uint16_t* blockFar, KernelScratch& scratch) {
   HWY_DYNAMIC_DISPATCH(GouraudTriangleImpl)(g, t, tile, clip, blockFar, scratch);
 }
 

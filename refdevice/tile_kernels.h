@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "refdevice/attributes.h"
 #include "refdevice/draw_description.h"
 #include "refdevice/setup_primitives.h"
 
@@ -31,6 +32,30 @@ struct GouraudDraw {
   int pitch = 0;
 };
 
+// A thread's working memory for the kernels. Colour is formed after the
+// depth test of a triangle's part, for just the pixels that passed, packed
+// side by side so that every lane of a vector step does useful work; then
+// the results are put back in their places.
+struct KernelScratch {
+  // Room past the last pixel for one vector step's lanes.
+  static constexpr int kPad = 16;
+  static constexpr int kPixels = kTileSize * kTileSize;
+  // Each passed pixel's place relative to the tile, y << 16 | x.
+  alignas(64) std::uint32_t where[kPixels + kPad];
+  // The target's pixel there before.
+  alignas(64) std::uint32_t under[kPixels + kPad];
+  // Its new value.
+  alignas(64) std::uint32_t colour[kPixels + kPad];
+  // The row steps that passed, in order: where they start and their lanes.
+  struct Step {
+    std::uint32_t* at;
+    std::uint8_t lanes[8];
+  };
+  Step steps[kPixels];
+  // For the plain code.
+  float plain[kPixelAttrs];
+};
+
 // Fills `g` and returns true when the draw has such a key.
 bool PrepareGouraud(const DrawDescription& d, GouraudDraw& g);
 
@@ -38,10 +63,9 @@ bool PrepareGouraud(const DrawDescription& d, GouraudDraw& g);
 // origin is a multiple of kTileSize) and of the draw's viewport. blockFar[]
 // holds for each 16x8 block of the tile a value no nearer than any depth stored
 // in it; blocks the triangle is entirely behind are skipped, and the bound is
-// tightened where the kernel writes. `scratch` is for the plain code, which
-// draws blocks cut by the tile's edge.
+// tightened where the kernel writes.
 void GouraudTriangle(const GouraudDraw& g, const SetupTriangle& t, const PixelRect& tile,
-                     const PixelRect& clip, std::uint16_t* blockFar, float* scratch);
+                     const PixelRect& clip, std::uint16_t* blockFar, KernelScratch& scratch);
 
 // The farthest depth stored in each 16x8 block of `tile` (rows and columns
 // past the tile's edge count as nothing).

@@ -105,7 +105,7 @@ struct TileRasterizer::Impl {
   FrameList<SetupPoint> points;
   FrameList<ClearCommand> clears;
   std::vector<GouraudDraw> gouraud;                     // per draw; d == nullptr: no kernel
-  std::vector<std::array<float, kPixelAttrs>> scratch;  // per thread
+  std::vector<std::unique_ptr<KernelScratch>> scratch;  // per thread
   long work = 0;                                        // pixels, roughly
   bool texturedDraw = false;                            // the current draw samples a texture
   DrawDescription kept;
@@ -123,7 +123,9 @@ struct TileRasterizer::Impl {
   explicit Impl(int n)
       : pool(n > 0 ? n : DefaultThreadCount()),
         threads(pool.Size()),
-        scratch(static_cast<std::size_t>(pool.Size())) {}
+        scratch(static_cast<std::size_t>(pool.Size())) {
+    for (auto& s : scratch) s = std::make_unique<KernelScratch>();
+  }
 
   // Makes the grid cover w x h pixels, drawing what is pending first.
   void Cover(int w, int h) {
@@ -334,7 +336,8 @@ struct TileRasterizer::Impl {
   }
 
   void RunTile(Tile& tile, int thread) {
-    float* s = scratch[static_cast<std::size_t>(thread)].data();
+    KernelScratch& ks = *scratch[static_cast<std::size_t>(thread)];
+    float* s = ks.plain;
     const DrawDescription* d = nullptr;
     const GouraudDraw* g = nullptr;
     PixelRect clip{};
@@ -364,7 +367,7 @@ struct TileRasterizer::Impl {
           tile.ForgetAll();
           if (Empty(clip)) break;
           if (g)
-            GouraudTriangle(*g, triangles.items[index], kernelTile, clip, tile.blockFar.data(), s);
+            GouraudTriangle(*g, triangles.items[index], kernelTile, clip, tile.blockFar.data(), ks);
           else
             RasterTriangle(*d, triangles.items[index], clip, s);
           break;
