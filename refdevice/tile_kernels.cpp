@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include "refdevice/band_rasterizer.h"
 #include "refdevice/simd_kernels.h"
@@ -92,6 +93,64 @@ HWY_INLINE bool FitsNarrow(const std::int64_t e[3], const std::int64_t sx[3],
       return false;
   }
   return true;
+}
+
+// Classifies the blocks of a part, nbx by nby blocks from the one whose
+// first pixel centre has edge values at[]: bit bx + 4 by of `live` is set
+// where no edge excludes the block, of `inside` where all three include it
+// whole. Lane j of a vector takes block j % 4 of row j / 4; lanes of `D`
+// must hold the edge values of the part's blocks (or wrap and come out
+// exact), lowOff[] and highOff[] the edge functions' least and greatest
+// change across a block.
+template <class D>
+HWY_INLINE void ClassifyBlocks(D d, const std::int64_t at[3], const std::int64_t sx[3],
+                               const std::int64_t sy[3], const std::int64_t lowOff[3],
+                               const std::int64_t highOff[3], int nbx, int nby,
+                               std::uint32_t& live, std::uint32_t& inside) {
+  using T = hn::TFromD<D>;
+  static_assert(kTileBlocksX == 4 && kTileBlocks <= 32);
+  const int J = static_cast<int>(hn::Lanes(d));
+  const auto narrow = [](std::int64_t v) {
+    return static_cast<T>(static_cast<std::make_unsigned_t<T>>(v));
+  };
+  // Each lane's offset from the vector's first block, per edge: whole rows
+  // of blocks when a vector holds four lanes or more, else part of a row.
+  const auto column = hn::And(hn::Iota(d, 0), hn::Set(d, 3));
+  hn::Vec<D> offset[3];
+  if constexpr (sizeof(T) == 4) {
+    const auto row = hn::ShiftRight<2>(hn::Iota(d, 0));
+    for (int k = 0; k < 3; ++k)
+      offset[k] = hn::Add(hn::Mul(column, hn::Set(d, narrow(sx[k] * kBlockW))),
+                          hn::Mul(row, hn::Set(d, narrow(sy[k] * kBlockH))));
+  } else {
+    alignas(64) T lanes[hn::MaxLanes(d)];
+    for (int k = 0; k < 3; ++k) {
+      for (int j = 0; j < J; ++j) lanes[j] = (j & 3) * sx[k] * kBlockW + (j >> 2) * sy[k] * kBlockH;
+      offset[k] = hn::Load(d, lanes);
+    }
+  }
+  live = inside = 0;
+  for (int j0 = 0; j0 < nby * 4; j0 += J) {
+    auto out = hn::Add(column, hn::Set(d, j0 & 3)) > hn::Set(d, nbx - 1);
+    auto in = hn::Not(out);
+    for (int k = 0; k < 3; ++k) {
+      const auto c = hn::Add(hn::Set(d, narrow(at[k] + (j0 & 3) * sx[k] * kBlockW +
+                                               (j0 >> 2) * sy[k] * kBlockH)),
+                             offset[k]);
+      out = hn::Or(out, hn::Add(c, hn::Set(d, narrow(highOff[k]))) < hn::Zero(d));
+      in = hn::And(in, hn::Add(c, hn::Set(d, narrow(lowOff[k]))) > hn::Set(d, T{-1}));
+    }
+    std::uint8_t bits[2][8] = {};
+    hn::StoreMaskBits(d, hn::Not(out), bits[0]);
+    hn::StoreMaskBits(d, in, bits[1]);
+    // The bits past the vector's lanes are stored as zeros.
+    std::uint32_t keep = 0, whole = 0;
+    std::memcpy(&keep, bits[0], 4);
+    std::memcpy(&whole, bits[1], 4);
+    live |= keep << j0;
+    inside |= whole << j0;
+  }
+  if (nby * 4 < 32) live &= (1u << (nby * 4)) - 1;
 }
 
 template <bool kBlend, bool kKeepAlpha>
@@ -185,71 +244,26 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
     nearX[bx] = bound.NearX(std::max(X0 + bx * kBlockW, x0), std::min(X0 + (bx + 1) * kBlockW, x1));
   for (int by = 0; by < nby; ++by)
     nearY[by] = bound.NearY(std::max(Y0 + by * kBlockH, y0), std::min(Y0 + (by + 1) * kBlockH, y1));
-  const auto visitIf = [&](int bx, int by, bool in, bool out) {
+  const auto visitIf = [&](int bx, int by, bool in) {
     // The whole block fails when the triangle is behind all stored there.
     const bool behind = DepthBound::Behind(bound.Low(nearX[bx], nearY[by]),
                                            blockFar[(by0 + by) * kTileBlocksX + bx0 + bx]);
     visits[visitCount] = {static_cast<std::uint8_t>(bx), static_cast<std::uint8_t>(by),
                           static_cast<std::uint8_t>(in)};
-    visitCount += !out & !behind;
+    visitCount += !behind;
   };
-#if HWY_TARGET != HWY_SCALAR
-  if (partNarrow) {
-    // Edge values of every block at once, lane j for block (j % 4, j / 4)
-    // of the part; 32-bit lanes wrap, but the values of the part's blocks
-    // fit, so they come out exact. Then the depth test for just the blocks
-    // no edge excludes.
-    static_assert(kTileBlocksX == 4 && kTileBlocks <= 32);
-    const hn::ScalableTag<std::int32_t> dj;
-    const int J = static_cast<int>(hn::Lanes(dj));
-    const auto wrap = [](std::int64_t v) {
-      return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
-    };
-    std::uint32_t live = 0, inside = 0;
-    for (int j0 = 0; j0 < nby * 4; j0 += J) {
-      const auto j = hn::Iota(dj, j0);
-      const auto bxv = hn::And(j, hn::Set(dj, 3)), byv = hn::ShiftRight<2>(j);
-      auto out = bxv > hn::Set(dj, nbx - 1);
-      auto in = hn::Not(out);
-      for (int k = 0; k < 3; ++k) {
-        const auto c = hn::Add(
-            hn::Add(hn::Set(dj, wrap(at[k])), hn::Mul(bxv, hn::Set(dj, wrap(sx[k] * kBlockW)))),
-            hn::Mul(byv, hn::Set(dj, wrap(sy[k] * kBlockH))));
-        out = hn::Or(out, hn::Add(c, hn::Set(dj, wrap(highOff[k]))) < hn::Zero(dj));
-        in = hn::And(in, hn::Add(c, hn::Set(dj, wrap(lowOff[k]))) > hn::Set(dj, -1));
-      }
-      std::uint8_t bits[2][8] = {};
-      hn::StoreMaskBits(dj, hn::Not(out), bits[0]);
-      hn::StoreMaskBits(dj, in, bits[1]);
-      // The bits past the vector's lanes are stored as zeros.
-      std::uint32_t keep = 0, whole = 0;
-      std::memcpy(&keep, bits[0], 4);
-      std::memcpy(&whole, bits[1], 4);
-      live |= keep << j0;
-      inside |= whole << j0;
-    }
-    if (nby * 4 < 32) live &= (1u << (nby * 4)) - 1;
-    for (; live != 0; live &= live - 1) {
-      const int jj = __builtin_ctz(live);
-      visitIf(jj & 3, jj >> 2, (inside >> jj) & 1, false);
-    }
-  } else
-#endif
-  {
-    std::int64_t rowCorner[3] = {at[0], at[1], at[2]};
-    for (int by = 0; by < nby; ++by) {
-      std::int64_t corner[3] = {rowCorner[0], rowCorner[1], rowCorner[2]};
-      for (int bx = 0; bx < nbx; ++bx) {
-        bool out = false, in = true;
-        for (int k = 0; k < 3; ++k) {
-          out |= corner[k] + highOff[k] < 0;
-          in &= corner[k] + lowOff[k] >= 0;
-          corner[k] += sx[k] * kBlockW;
-        }
-        visitIf(bx, by, in, out);
-      }
-      for (int k = 0; k < 3; ++k) rowCorner[k] += sy[k] * kBlockH;
-    }
+  // Usually 32-bit lanes hold the edge values of the whole part: they wrap,
+  // but the values of the part's blocks fit, so they come out exact.
+  std::uint32_t live, inside;
+  if (partNarrow)
+    ClassifyBlocks(hn::ScalableTag<std::int32_t>(), at, sx, sy, lowOff, highOff, nbx, nby, live,
+                   inside);
+  else
+    ClassifyBlocks(hn::ScalableTag<std::int64_t>(), at, sx, sy, lowOff, highOff, nbx, nby, live,
+                   inside);
+  for (; live != 0; live &= live - 1) {
+    const int jj = __builtin_ctz(live);
+    visitIf(jj & 3, jj >> 2, (inside >> jj) & 1);
   }
 
   for (int v = 0; v < visitCount; ++v) {
