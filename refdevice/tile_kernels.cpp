@@ -294,13 +294,33 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
     }
     std::int64_t e[3];
     for (int k = 0; k < 3; ++k) e[k] = at[k] + sx[k] * (bx * kBlockW) + sy[k] * (r.y0 - Y0);
-    const bool narrow = in || partNarrow || FitsNarrow(e, sx, sy, kBlockW, r.y1 - r.y0);
+    // An edge the block lies wholly inside of leaves the test. Of a large
+    // triangle's edges, those that cross a block usually have values that
+    // fit 32 bits there when the others do not.
+    bool test[3] = {true, true, true};
+    bool narrow = in || partNarrow;
+    if (!narrow) {
+      std::int64_t te[3], tsx[3], tsy[3];
+      for (int k = 0; k < 3; ++k) {
+        test[k] = e[k] + std::min<std::int64_t>(0, sx[k] * (kBlockW - 1)) +
+                      std::min<std::int64_t>(0, sy[k] * (r.y1 - r.y0 - 1)) <
+                  0;
+        te[k] = test[k] ? e[k] : 0;
+        tsx[k] = test[k] ? sx[k] : 0;
+        tsy[k] = test[k] ? sy[k] : 0;
+      }
+      narrow = FitsNarrow(te, tsx, tsy, kBlockW, r.y1 - r.y0);
+    }
     // Narrow edge values of the row's lanes, stepped down a row at a time.
-    VI edgeRow[3][kChunks];
+    VI edgeRow[3][kChunks], step[3];
     if (!in && narrow)
-      for (int k = 0; k < 3; ++k)
+      for (int k = 0; k < 3; ++k) {
+        step[k] = test[k] ? stepRow[k] : hn::Zero(di);
         for (int ci = 0; ci < kChunks; ++ci)
-          edgeRow[k][ci] = hn::Add(hn::Set(di, static_cast<std::int32_t>(e[k])), ramp[k][ci]);
+          edgeRow[k][ci] = test[k] ? hn::Add(hn::Set(di, static_cast<std::int32_t>(e[k])),
+                                             ramp[k][ci])
+                                   : hn::Zero(di);
+      }
     bool wrote = false;
     for (int y = r.y0; y < r.y1; ++y, e[0] += sy[0], e[1] += sy[1], e[2] += sy[2]) {
       const float dy = static_cast<float>(y) - t.refY;
@@ -322,7 +342,7 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
           if (narrow) {
             const auto any = hn::Or(hn::Or(edgeRow[0][ci], edgeRow[1][ci]), edgeRow[2][ci]);
             cover = hn::And(cover, any > hn::Set(di, -1));
-            for (int k = 0; k < 3; ++k) edgeRow[k][ci] = hn::Add(edgeRow[k][ci], stepRow[k]);
+            for (int k = 0; k < 3; ++k) edgeRow[k][ci] = hn::Add(edgeRow[k][ci], step[k]);
           } else {
 #if HWY_TARGET == HWY_SCALAR
             cover = hn::And(cover, hn::MaskFromVec(hn::LoadU(di, wide + i)));
