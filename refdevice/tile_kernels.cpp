@@ -222,9 +222,13 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
   VI stepRow[3];
   for (int k = 0; k < 3; ++k)
     stepRow[k] = hn::Set(di, static_cast<std::int32_t>(static_cast<std::uint32_t>(sy[k])));
-  // The depth's y step in every lane: a row's y term is then a vector
-  // product, the same single-precision product as the plain code's.
-  const VF zdy = hn::Set(df, t.z.ddy);
+  // The depth plane's y terms of the part's rows, the same single-precision
+  // products as the plain code's.
+  alignas(64) float zyRow[kTileSize + hn::MaxLanes(df)];
+  for (int y = 0; y < nby * kBlockH; y += N) {
+    const auto dy = hn::Sub(hn::ConvertTo(df, hn::Iota(di, Y0 + y)), hn::Set(df, t.refY));
+    hn::Store(hn::Mul(hn::Set(df, t.z.ddy), dy), df, zyRow + y);
+  }
   // The pixels that pass, queued for their colour, and the row steps they
   // came from.
   int queued = 0, steps = 0;
@@ -322,28 +326,32 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
                                    : hn::Zero(di);
       }
     bool wrote = false;
-    for (int y = r.y0; y < r.y1; ++y, e[0] += sy[0], e[1] += sy[1], e[2] += sy[2]) {
-      const float dy = static_cast<float>(y) - t.refY;
+    // The rows, with the edge test the block needs compiled in: none, on
+    // narrow values or on wide ones.
+    const auto rows = [&](auto edgeTest) HWY_ATTR {
+      constexpr int kTest = decltype(edgeTest)::value;
+      std::uint16_t* depthRow = g.depth + static_cast<std::size_t>(r.y0) * g.depthWidth + px0;
+      std::uint8_t* colourBytes = g.target + static_cast<std::size_t>(r.y0) * g.pitch + px0 * 4;
+      auto place = hn::Set(du, static_cast<std::uint32_t>(r.y0 - tile.y0) << 16);
+      std::int64_t ey[3] = {e[0], e[1], e[2]};
+      for (int y = r.y0; y < r.y1; ++y, depthRow += g.depthWidth, colourBytes += g.pitch,
+               place = hn::Add(place, hn::Set(du, 0x10000u))) {
 #if HWY_TARGET == HWY_SCALAR
-      alignas(64) std::int32_t wide[kBlockW];
-      if (!narrow)
-        for (int i = 0; i < kBlockW; ++i)
-          wide[i] = ((e[0] + sx[0] * i) | (e[1] + sx[1] * i) | (e[2] + sx[2] * i)) >= 0 ? -1 : 0;
+        alignas(64) std::int32_t wide[kBlockW];
+        if constexpr (kTest == 2)
+          for (int i = 0; i < kBlockW; ++i)
+            wide[i] = ((ey[0] + sx[0] * i) | (ey[1] + sx[1] * i) | (ey[2] + sx[2] * i)) >= 0 ? -1 : 0;
 #endif
-      std::uint16_t* depthRow = g.depth + static_cast<std::size_t>(y) * g.depthWidth + px0;
-      auto* colourRow =
-          reinterpret_cast<std::uint32_t*>(g.target + static_cast<std::size_t>(y) * g.pitch) + px0;
-      const auto zy = hn::Mul(zdy, hn::Set(df, dy));
-      const auto localY = hn::Set(du, static_cast<std::uint32_t>(y - tile.y0) << 16);
-      for (int ci = 0; ci < kChunks; ++ci) {
-        const int i = ci * N;
-        auto cover = inX[ci];
-        if (!in) {
-          if (narrow) {
+        auto* colourRow = reinterpret_cast<std::uint32_t*>(colourBytes);
+        const auto zy = hn::Set(df, zyRow[y - Y0]);
+        for (int ci = 0; ci < kChunks; ++ci) {
+          const int i = ci * N;
+          auto cover = inX[ci];
+          if constexpr (kTest == 1) {
             const auto any = hn::Or(hn::Or(edgeRow[0][ci], edgeRow[1][ci]), edgeRow[2][ci]);
             cover = hn::And(cover, any > hn::Set(di, -1));
             for (int k = 0; k < 3; ++k) edgeRow[k][ci] = hn::Add(edgeRow[k][ci], step[k]);
-          } else {
+          } else if constexpr (kTest == 2) {
 #if HWY_TARGET == HWY_SCALAR
             cover = hn::And(cover, hn::MaskFromVec(hn::LoadU(di, wide + i)));
 #else
@@ -354,7 +362,7 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
             const int half = N / 2;
             auto lo = hn::Zero(d64), hi = hn::Zero(d64);
             for (int k = 0; k < 3; ++k) {
-              const auto ek = hn::Set(d64, e[k]);
+              const auto ek = hn::Set(d64, ey[k]);
               lo = hn::Or(lo, hn::Add(ek, hn::Load(d64, ramp64[k] + i)));
               hi = hn::Or(hi, hn::Add(ek, hn::Load(d64, ramp64[k] + i + half)));
             }
@@ -362,41 +370,49 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
             cover = hn::And(cover, words > hn::Set(di, -1));
 #endif
           }
-        }
-        if (hn::AllFalse(di, cover)) continue;
-        const auto z = hn::Add(zx[ci], zy);
-        const auto stored = hn::PromoteTo(di, hn::LoadU(d16, depthRow + i));
+          if (hn::AllFalse(di, cover)) continue;
+          const auto z = hn::Add(zx[ci], zy);
+          const auto stored = hn::PromoteTo(di, hn::LoadU(d16, depthRow + i));
 #if HWY_TARGET <= HWY_AVX2
-        // LESSEQUAL decided before the 16-bit depth is formed, which only
-        // the lanes that pass need: floor(65535 z + 1/2) <= s exactly when
-        // 65535 z - (s + 1/2) < 0, whose sign one fused multiply-add gets
-        // right (s + 1/2 is exact).
-        const auto zc = simd::HWY_NAMESPACE::ClampDepth(df, z);
-        const auto behind = hn::MulSub(zc, hn::Set(df, 65535.0f),
-                                       hn::Add(hn::ConvertTo(df, stored), hn::Set(df, 0.5f)));
-        const auto pass = hn::And(cover, hn::RebindMask(di, behind < hn::Zero(df)));
-        if (hn::AllFalse(di, pass)) continue;
-        const auto q = simd::HWY_NAMESPACE::QuantizeClampedDepth16(df, zc);
+          // LESSEQUAL decided before the 16-bit depth is formed, which only
+          // the lanes that pass need: floor(65535 z + 1/2) <= s exactly when
+          // 65535 z - (s + 1/2) < 0, whose sign one fused multiply-add gets
+          // right (s + 1/2 is exact).
+          const auto zc = simd::HWY_NAMESPACE::ClampDepth(df, z);
+          const auto behind = hn::MulSub(zc, hn::Set(df, 65535.0f),
+                                         hn::Add(hn::ConvertTo(df, stored), hn::Set(df, 0.5f)));
+          const auto pass = hn::And(cover, hn::RebindMask(di, behind < hn::Zero(df)));
+          if (hn::AllFalse(di, pass)) continue;
+          const auto q = simd::HWY_NAMESPACE::QuantizeClampedDepth16(df, zc);
 #else
-        const auto q = QuantizeDepth16(df, z);
-        const auto pass = hn::AndNot(q > stored, cover);
-        if (hn::AllFalse(di, pass)) continue;
+          const auto q = QuantizeDepth16(df, z);
+          const auto pass = hn::AndNot(q > stored, cover);
+          if (hn::AllFalse(di, pass)) continue;
 #endif
-        hn::StoreU(hn::DemoteTo(d16, hn::IfThenElse(pass, q, stored)), d16, depthRow + i);
-        wrote = true;
+          hn::StoreU(hn::DemoteTo(d16, hn::IfThenElse(pass, q, stored)), d16, depthRow + i);
+          wrote = true;
 
-        // Colour waits for the end of the part.
-        const auto passed = hn::RebindMask(du, pass);
-        hn::StoreU(hn::Compress(hn::Or(localX[ci], localY), passed), du, scratch.where + queued);
-        if constexpr (kBlend)
-          hn::StoreU(hn::Compress(hn::LoadU(du, colourRow + i), passed), du,
-                     scratch.under + queued);
-        KernelScratch::Step& step = scratch.steps[steps++];
-        step.at = colourRow + i;
-        hn::StoreMaskBits(du, passed, step.lanes);
-        queued += static_cast<int>(hn::CountTrue(du, passed));
+          // Colour waits for the end of the part.
+          const auto passed = hn::RebindMask(du, pass);
+          hn::StoreU(hn::Compress(hn::Or(localX[ci], place), passed), du, scratch.where + queued);
+          if constexpr (kBlend)
+            hn::StoreU(hn::Compress(hn::LoadU(du, colourRow + i), passed), du,
+                       scratch.under + queued);
+          KernelScratch::Step& s = scratch.steps[steps++];
+          s.at = colourRow + i;
+          hn::StoreMaskBits(du, passed, s.lanes);
+          queued += static_cast<int>(hn::CountTrue(du, passed));
+        }
+        if constexpr (kTest == 2)
+          for (int k = 0; k < 3; ++k) ey[k] += sy[k];
       }
-    }
+    };
+    if (in)
+      rows(std::integral_constant<int, 0>());
+    else if (narrow)
+      rows(std::integral_constant<int, 1>());
+    else
+      rows(std::integral_constant<int, 2>());
     if (wrote) {
       // Writes under LESSEQUAL only bring depths nearer: tighten the bound.
       const int rows = std::min(kBlockH, tile.y1 - py0);
