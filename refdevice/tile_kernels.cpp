@@ -114,21 +114,22 @@ HWY_INLINE void ClassifyBlocks(D d, const std::int64_t at[3], const std::int64_t
     return static_cast<T>(static_cast<std::make_unsigned_t<T>>(v));
   };
   // Each lane's offset from the vector's first block, per edge: whole rows
-  // of blocks when a vector holds four lanes or more, else part of a row.
+  // of blocks when a vector holds four lanes or more, else part of a row
+  // (vectors of more than eight lanes are not used).
+  static_assert(hn::MaxLanes(d) <= 16);
   const auto column = hn::And(hn::Iota(d, 0), hn::Set(d, 3));
+  // Formed from masks: 64-bit lanes have no multiplication on most targets.
+  const auto col1 = hn::Ne(hn::And(column, hn::Set(d, 1)), hn::Zero(d));
+  const auto col2 = hn::Ne(hn::And(column, hn::Set(d, 2)), hn::Zero(d));
+  const auto row1 = hn::Ne(hn::And(hn::Iota(d, 0), hn::Set(d, 4)), hn::Zero(d));
+  const auto row2 = hn::Ne(hn::And(hn::Iota(d, 0), hn::Set(d, 8)), hn::Zero(d));
   hn::Vec<D> offset[3];
-  if constexpr (sizeof(T) == 4) {
-    const auto row = hn::ShiftRight<2>(hn::Iota(d, 0));
-    for (int k = 0; k < 3; ++k)
-      offset[k] = hn::Add(hn::Mul(column, hn::Set(d, narrow(sx[k] * kBlockW))),
-                          hn::Mul(row, hn::Set(d, narrow(sy[k] * kBlockH))));
-  } else {
-    alignas(64) T lanes[hn::MaxLanes(d)];
-    for (int k = 0; k < 3; ++k) {
-      for (int j = 0; j < J; ++j) lanes[j] = (j & 3) * sx[k] * kBlockW + (j >> 2) * sy[k] * kBlockH;
-      offset[k] = hn::Load(d, lanes);
-    }
-  }
+  for (int k = 0; k < 3; ++k)
+    offset[k] = hn::Add(
+        hn::Add(hn::IfThenElseZero(col1, hn::Set(d, narrow(sx[k] * kBlockW))),
+                hn::IfThenElseZero(col2, hn::Set(d, narrow(sx[k] * 2 * kBlockW)))),
+        hn::Add(hn::IfThenElseZero(row1, hn::Set(d, narrow(sy[k] * kBlockH))),
+                hn::IfThenElseZero(row2, hn::Set(d, narrow(sy[k] * 2 * kBlockH)))));
   live = inside = 0;
   for (int j0 = 0; j0 < nby * 4; j0 += J) {
     auto out = hn::Add(column, hn::Set(d, j0 & 3)) > hn::Set(d, nbx - 1);
@@ -153,6 +154,22 @@ HWY_INLINE void ClassifyBlocks(D d, const std::int64_t at[3], const std::int64_t
   if (nby * 4 < 32) live &= (1u << (nby * 4)) - 1;
 }
 
+// The farthest depth bound of the tile's blocks bx0..bx1, by0..by1.
+HWY_INLINE std::uint16_t FarthestOf(const std::uint16_t* blockFar, int bx0, int bx1, int by0,
+                                    int by1) {
+  const hn::ScalableTag<std::uint16_t> d;
+  const hn::RebindToSigned<decltype(d)> di;
+  auto m = hn::Zero(d);
+  for (int j0 = 0; j0 < kTileBlocks; j0 += static_cast<int>(hn::Lanes(d))) {
+    const auto j = hn::Iota(di, j0);
+    const auto column = hn::And(j, hn::Set(di, 3)), row = hn::ShiftRight<2>(j);
+    const auto in = hn::And(hn::And(column > hn::Set(di, bx0 - 1), hn::Set(di, bx1 + 1) > column),
+                            hn::And(row > hn::Set(di, by0 - 1), hn::Set(di, by1 + 1) > row));
+    m = hn::Max(m, hn::IfThenElseZero(hn::RebindMask(d, in), hn::LoadU(d, blockFar + j0)));
+  }
+  return hn::GetLane(hn::MaxOfLanes(d, m));
+}
+
 template <bool kBlend, bool kKeepAlpha>
 void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelRect& tile,
                       const PixelRect& clip, std::uint16_t* blockFar, KernelScratch& scratch) {
@@ -167,11 +184,8 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
   // The whole part is skipped when its nearest depth is behind every block
   // it touches: no classification, no block visits.
   const DepthBound bound(t, {x0, y0, x1, y1});
-  std::uint16_t farthest = 0;
-  for (int by = by0; by <= by1; ++by)
-    for (int bx = bx0; bx <= bx1; ++bx)
-      farthest = std::max(farthest, blockFar[by * kTileBlocksX + bx]);
-  if (DepthBound::Behind(bound.Low({x0, y0, x1, y1}), farthest)) return;
+  if (DepthBound::Behind(bound.Low({x0, y0, x1, y1}), FarthestOf(blockFar, bx0, bx1, by0, by1)))
+    return;
 
   std::int64_t at[3], sx[3], sy[3];
   for (int k = 0; k < 3; ++k) {
@@ -211,11 +225,10 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
                                   std::llabs(sx[k]) < (std::int64_t{1} << 26) ? sx[k] : 0)),
                   hn::Iota(di, ci * N));
 #if HWY_TARGET != HWY_SCALAR
-  // The same in 64 bits, for rows whose values do not fit 32.
+  // The same in 64 bits, for rows whose values do not fit 32, formed when
+  // the first such block comes.
   alignas(64) std::int64_t ramp64[3][kBlockW];
-  if (!partNarrow)
-    for (int k = 0; k < 3; ++k)
-      for (int i = 0; i < kBlockW; ++i) ramp64[k][i] = sx[k] * i;
+  bool ramp64Ready = false;
 #endif
   // The edge values' change from one row to the next, for values that fit
   // 32 bits (stepping wraps like the sum it replaces).
@@ -314,6 +327,13 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
         tsy[k] = test[k] ? sy[k] : 0;
       }
       narrow = FitsNarrow(te, tsx, tsy, kBlockW, r.y1 - r.y0);
+#if HWY_TARGET != HWY_SCALAR
+      if (!narrow && !ramp64Ready) {
+        for (int k = 0; k < 3; ++k)
+          for (int i = 0; i < kBlockW; ++i) ramp64[k][i] = sx[k] * i;
+        ramp64Ready = true;
+      }
+#endif
     }
     // Narrow edge values of the row's lanes, stepped down a row at a time.
     VI edgeRow[3][kChunks], step[3];
