@@ -130,9 +130,9 @@ HWY_INLINE hn::Vec<D> ExpandLoad(D d, hn::Vec<D> v, hn::Mask<D> m,
   // The instruction set has the operation itself (this library's version
   // does not offer it).
   if constexpr (hn::MaxLanes(d) == 16) {
-    return hn::BitCast(d, hn::Vec512<std::uint32_t>{_mm512_mask_expandloadu_epi32(
-                              hn::BitCast(hn::Repartition<std::uint32_t, D>(), v).raw, m.raw,
-                              packed)});
+    return hn::BitCast(
+        d, hn::Vec512<std::uint32_t>{_mm512_mask_expandloadu_epi32(
+               hn::BitCast(hn::Repartition<std::uint32_t, D>(), v).raw, m.raw, packed)});
   } else
 #endif
   {
@@ -153,8 +153,10 @@ HWY_INLINE hn::Vec<D> ExpandLoad(D d, hn::Vec<D> v, hn::Mask<D> m,
     hn::StoreMaskBits(d, m, bits);
     const hn::RebindToSigned<D> di;
     const hn::Rebind<std::uint8_t, D> d8;
-    const auto index = hn::BitCast(di, hn::PromoteTo(hn::RebindToUnsigned<D>(), hn::LoadU(d8, kTable.index[bits[0]])));
-    return hn::IfThenElse(m, hn::TableLookupLanes(hn::LoadU(d, packed), hn::IndicesFromVec(d, index)), v);
+    const auto index = hn::BitCast(
+        di, hn::PromoteTo(hn::RebindToUnsigned<D>(), hn::LoadU(d8, kTable.index[bits[0]])));
+    return hn::IfThenElse(
+        m, hn::TableLookupLanes(hn::LoadU(d, packed), hn::IndicesFromVec(d, index)), v);
   }
 #endif
 }

@@ -105,8 +105,8 @@ HWY_INLINE bool FitsNarrow(const std::int64_t e[3], const std::int64_t sx[3],
 template <class D>
 HWY_INLINE void ClassifyBlocks(D d, const std::int64_t at[3], const std::int64_t sx[3],
                                const std::int64_t sy[3], const std::int64_t lowOff[3],
-                               const std::int64_t highOff[3], int nbx, int nby,
-                               std::uint32_t& live, std::uint32_t& inside) {
+                               const std::int64_t highOff[3], int nbx, int nby, std::uint32_t& live,
+                               std::uint32_t& inside) {
   using T = hn::TFromD<D>;
   static_assert(kTileBlocksX == 4 && kTileBlocks <= 32);
   const int J = static_cast<int>(hn::Lanes(d));
@@ -125,19 +125,18 @@ HWY_INLINE void ClassifyBlocks(D d, const std::int64_t at[3], const std::int64_t
   const auto row2 = hn::Ne(hn::And(hn::Iota(d, 0), hn::Set(d, 8)), hn::Zero(d));
   hn::Vec<D> offset[3];
   for (int k = 0; k < 3; ++k)
-    offset[k] = hn::Add(
-        hn::Add(hn::IfThenElseZero(col1, hn::Set(d, narrow(sx[k] * kBlockW))),
-                hn::IfThenElseZero(col2, hn::Set(d, narrow(sx[k] * 2 * kBlockW)))),
-        hn::Add(hn::IfThenElseZero(row1, hn::Set(d, narrow(sy[k] * kBlockH))),
-                hn::IfThenElseZero(row2, hn::Set(d, narrow(sy[k] * 2 * kBlockH)))));
+    offset[k] = hn::Add(hn::Add(hn::IfThenElseZero(col1, hn::Set(d, narrow(sx[k] * kBlockW))),
+                                hn::IfThenElseZero(col2, hn::Set(d, narrow(sx[k] * 2 * kBlockW)))),
+                        hn::Add(hn::IfThenElseZero(row1, hn::Set(d, narrow(sy[k] * kBlockH))),
+                                hn::IfThenElseZero(row2, hn::Set(d, narrow(sy[k] * 2 * kBlockH)))));
   live = inside = 0;
   for (int j0 = 0; j0 < nby * 4; j0 += J) {
     auto out = hn::Add(column, hn::Set(d, j0 & 3)) > hn::Set(d, nbx - 1);
     auto in = hn::Not(out);
     for (int k = 0; k < 3; ++k) {
-      const auto c = hn::Add(hn::Set(d, narrow(at[k] + (j0 & 3) * sx[k] * kBlockW +
-                                               (j0 >> 2) * sy[k] * kBlockH)),
-                             offset[k]);
+      const auto c = hn::Add(
+          hn::Set(d, narrow(at[k] + (j0 & 3) * sx[k] * kBlockW + (j0 >> 2) * sy[k] * kBlockH)),
+          offset[k]);
       out = hn::Or(out, hn::Add(c, hn::Set(d, narrow(highOff[k]))) < hn::Zero(d));
       in = hn::And(in, hn::Add(c, hn::Set(d, narrow(lowOff[k]))) > hn::Set(d, T{-1}));
     }
@@ -168,6 +167,50 @@ HWY_INLINE std::uint16_t FarthestOf(const std::uint16_t* blockFar, int bx0, int 
     m = hn::Max(m, hn::IfThenElseZero(hn::RebindMask(d, in), hn::LoadU(d, blockFar + j0)));
   }
   return hn::GetLane(hn::MaxOfLanes(d, m));
+}
+
+// Bit j is set where the part `r` of the triangle, whose depth bounds are
+// `bound`, lies behind all the depths stored in the tile's block j (column
+// j % 4, row j / 4), for the rows of blocks by0..by1. The nearest depth is
+// taken over the block's part of `r`, from terms formed per column and per
+// row of blocks, the same double-precision terms as DepthBound's.
+HWY_INLINE std::uint32_t BehindBlocks(const DepthBound& bound, const std::uint16_t* blockFar,
+                                      const PixelRect& tile, const PixelRect& r, int by0, int by1) {
+  const hn::ScalableTag<double> dd;
+  const hn::Rebind<std::int32_t, decltype(dd)> di;
+  const hn::Rebind<std::uint16_t, decltype(dd)> d16;
+  const int J = static_cast<int>(hn::Lanes(dd));
+  static_assert(kTileBlocks % hn::MaxLanes(dd) == 0);
+  std::uint32_t behind = 0;
+  for (int j0 = by0 * kTileBlocksX / J * J; j0 < (by1 + 1) * kTileBlocksX; j0 += J) {
+    const auto j = hn::Iota(di, j0);
+    const auto left = hn::Add(hn::Set(di, tile.x0), hn::ShiftLeft<4>(hn::And(j, hn::Set(di, 3))));
+    const auto top = hn::Add(hn::Set(di, tile.y0), hn::ShiftLeft<3>(hn::ShiftRight<2>(j)));
+    static_assert(kBlockW == 16 && kBlockH == 8 && kTileBlocksX == 4);
+    // The column and row of the block's part of `r` where the plane is least.
+    const auto nearColumn =
+        bound.ddx < 0 ? hn::Sub(hn::Min(hn::Add(left, hn::Set(di, kBlockW)), hn::Set(di, r.x1)),
+                                hn::Set(di, 1))
+                      : hn::Max(left, hn::Set(di, r.x0));
+    const auto nearRow =
+        bound.ddy < 0 ? hn::Sub(hn::Min(hn::Add(top, hn::Set(di, kBlockH)), hn::Set(di, r.y1)),
+                                hn::Set(di, 1))
+                      : hn::Max(top, hn::Set(di, r.y0));
+    const auto low =
+        hn::Sub(hn::Add(hn::Add(hn::Set(dd, bound.base),
+                                hn::Mul(hn::Set(dd, bound.ddx), hn::PromoteTo(dd, nearColumn))),
+                        hn::Mul(hn::Set(dd, bound.ddy), hn::PromoteTo(dd, nearRow))),
+                hn::Set(dd, bound.margin));
+    // As DepthBound::Behind; the minimum's first operand is 1 so that a NaN
+    // plane stays NaN and is never behind.
+    const auto nearest =
+        hn::Add(hn::Mul(hn::Min(hn::Set(dd, 1.0), low), hn::Set(dd, 65535.0)), hn::Set(dd, 0.5));
+    const auto far = hn::PromoteTo(dd, hn::PromoteTo(di, hn::LoadU(d16, blockFar + j0)));
+    std::uint8_t bits[8] = {};
+    hn::StoreMaskBits(dd, nearest >= hn::Add(far, hn::Set(dd, 1.0)), bits);
+    behind |= static_cast<std::uint32_t>(bits[0]) << j0;
+  }
+  return behind;
 }
 
 template <bool kBlend, bool kKeepAlpha>
@@ -246,31 +289,8 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
   // came from.
   int queued = 0, steps = 0;
 
-  // The blocks to visit, found first: those no edge excludes and whose
-  // stored depths the triangle may not be behind (the nearest depth is taken
-  // over the block's part of the rectangle, by terms formed per column and
-  // per row of blocks). The list is appended to without a branch on either
-  // test, whose outcomes are hard to predict.
-  struct Visit {
-    std::uint8_t bx, by, in;
-  };
-  Visit visits[kTileBlocks];
-  int visitCount = 0;
-  double nearX[kTileBlocksX], nearY[kTileBlocksY];
-  for (int bx = 0; bx < nbx; ++bx)
-    nearX[bx] = bound.NearX(std::max(X0 + bx * kBlockW, x0), std::min(X0 + (bx + 1) * kBlockW, x1));
-  for (int by = 0; by < nby; ++by)
-    nearY[by] = bound.NearY(std::max(Y0 + by * kBlockH, y0), std::min(Y0 + (by + 1) * kBlockH, y1));
-  const auto visitIf = [&](int bx, int by, bool in) {
-    // The whole block fails when the triangle is behind all stored there.
-    const bool behind = DepthBound::Behind(bound.Low(nearX[bx], nearY[by]),
-                                           blockFar[(by0 + by) * kTileBlocksX + bx0 + bx]);
-    visits[visitCount] = {static_cast<std::uint8_t>(bx), static_cast<std::uint8_t>(by),
-                          static_cast<std::uint8_t>(in)};
-    visitCount += !behind;
-  };
-  // Usually 32-bit lanes hold the edge values of the whole part: they wrap,
-  // but the values of the part's blocks fit, so they come out exact.
+  // The blocks to visit: those no edge excludes and whose stored depths the
+  // triangle may not be behind.
   std::uint32_t live, inside;
   if (partNarrow)
     ClassifyBlocks(hn::ScalableTag<std::int32_t>(), at, sx, sy, lowOff, highOff, nbx, nby, live,
@@ -278,14 +298,13 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
   else
     ClassifyBlocks(hn::ScalableTag<std::int64_t>(), at, sx, sy, lowOff, highOff, nbx, nby, live,
                    inside);
-  for (; live != 0; live &= live - 1) {
-    const int jj = __builtin_ctz(live);
-    visitIf(jj & 3, jj >> 2, (inside >> jj) & 1);
-  }
+  live &= ~(BehindBlocks(bound, blockFar, tile, {x0, y0, x1, y1}, by0, by1) >>
+            (bx0 + by0 * kTileBlocksX));
 
-  for (int v = 0; v < visitCount; ++v) {
-    const int bx = visits[v].bx, by = visits[v].by;
-    const bool in = visits[v].in;  // every pixel centre inside all three edges
+  for (; live != 0; live &= live - 1) {
+    const int bit = __builtin_ctz(live);
+    const int bx = bit & 3, by = bit >> 2;
+    const bool in = (inside >> bit) & 1;  // every pixel centre inside all three edges
     const int px0 = X0 + bx * kBlockW, py0 = Y0 + by * kBlockH;
     const PixelRect r{std::max(px0, x0), std::max(py0, y0), std::min(px0 + kBlockW, x1),
                       std::min(py0 + kBlockH, y1)};
@@ -341,9 +360,9 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
       for (int k = 0; k < 3; ++k) {
         step[k] = test[k] ? stepRow[k] : hn::Zero(di);
         for (int ci = 0; ci < kChunks; ++ci)
-          edgeRow[k][ci] = test[k] ? hn::Add(hn::Set(di, static_cast<std::int32_t>(e[k])),
-                                             ramp[k][ci])
-                                   : hn::Zero(di);
+          edgeRow[k][ci] = test[k]
+                               ? hn::Add(hn::Set(di, static_cast<std::int32_t>(e[k])), ramp[k][ci])
+                               : hn::Zero(di);
       }
     bool wrote = false;
     // The rows, with the edge test the block needs compiled in: none, on
@@ -360,7 +379,8 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
         alignas(64) std::int32_t wide[kBlockW];
         if constexpr (kTest == 2)
           for (int i = 0; i < kBlockW; ++i)
-            wide[i] = ((ey[0] + sx[0] * i) | (ey[1] + sx[1] * i) | (ey[2] + sx[2] * i)) >= 0 ? -1 : 0;
+            wide[i] =
+                ((ey[0] + sx[0] * i) | (ey[1] + sx[1] * i) | (ey[2] + sx[2] * i)) >= 0 ? -1 : 0;
 #endif
         auto* colourRow = reinterpret_cast<std::uint32_t*>(colourBytes);
         const auto zy = hn::Set(df, zyRow[y - Y0]);
@@ -472,7 +492,8 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
     };
     const auto rhw = plane(0);
     const auto inv = hn::IfThenElseZero(rhw > hn::Zero(df), hn::Div(hn::Set(df, 1.0f), rhw));
-    const auto channel = [&](int k) HWY_ATTR { return ChannelBits(df, hn::Mul(plane(k + 1), inv)); };
+    const auto channel = [&](int k)
+                             HWY_ATTR { return ChannelBits(df, hn::Mul(plane(k + 1), inv)); };
     const auto red = channel(0), green = channel(1), blue = channel(2);
     hn::Vec<decltype(du)> packed;
     if constexpr (kBlend) {
