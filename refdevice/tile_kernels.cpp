@@ -278,11 +278,13 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
   VI stepRow[3];
   for (int k = 0; k < 3; ++k)
     stepRow[k] = hn::Set(di, static_cast<std::int32_t>(static_cast<std::uint32_t>(sy[k])));
-  // The depth plane's y terms of the part's rows, the same single-precision
-  // products as the plain code's.
-  alignas(64) float zyRow[kTileSize + hn::MaxLanes(df)];
+  // The part's rows' offsets from the reference point, and the depth
+  // plane's y terms there, the same single-precision products as the plain
+  // code's.
+  alignas(64) float dyRow[kTileSize + hn::MaxLanes(df)], zyRow[kTileSize + hn::MaxLanes(df)];
   for (int y = 0; y < nby * kBlockH; y += N) {
     const auto dy = hn::Sub(hn::ConvertTo(df, hn::Iota(di, Y0 + y)), hn::Set(df, t.refY));
+    hn::Store(dy, df, dyRow + y);
     hn::Store(hn::Mul(hn::Set(df, t.z.ddy), dy), df, zyRow + y);
   }
   // The pixels that pass, queued for their colour, and the row steps they
@@ -318,15 +320,13 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
     // What depends on the column only: the lanes' offsets from the
     // reference point, the columns inside the rectangle, and the planes'
     // parts before their y term (PlaneAt adds that last).
-    VF zx[kChunks];
+    VF dx[kChunks], zx[kChunks];
     hn::Mask<decltype(di)> inX[kChunks];
-    hn::Vec<decltype(du)> localX[kChunks];
     for (int ci = 0; ci < kChunks; ++ci) {
       const auto xi = hn::Iota(di, px0 + ci * N);
       inX[ci] = hn::And(xi > hn::Set(di, r.x0 - 1), hn::Set(di, r.x1) > xi);
-      const auto dx = hn::Sub(hn::ConvertTo(df, xi), hn::Set(df, t.refX));
-      zx[ci] = hn::Add(hn::Set(df, t.z.at0), hn::Mul(hn::Set(df, t.z.ddx), dx));
-      localX[ci] = hn::Iota(du, px0 - tile.x0 + ci * N);
+      dx[ci] = hn::Sub(hn::ConvertTo(df, xi), hn::Set(df, t.refX));
+      zx[ci] = hn::Add(hn::Set(df, t.z.at0), hn::Mul(hn::Set(df, t.z.ddx), dx[ci]));
     }
     std::int64_t e[3];
     for (int k = 0; k < 3; ++k) e[k] = at[k] + sx[k] * (bx * kBlockW) + sy[k] * (r.y0 - Y0);
@@ -371,10 +371,8 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
       constexpr int kTest = decltype(edgeTest)::value;
       std::uint16_t* depthRow = g.depth + static_cast<std::size_t>(r.y0) * g.depthWidth + px0;
       std::uint8_t* colourBytes = g.target + static_cast<std::size_t>(r.y0) * g.pitch + px0 * 4;
-      auto place = hn::Set(du, static_cast<std::uint32_t>(r.y0 - tile.y0) << 16);
       std::int64_t ey[3] = {e[0], e[1], e[2]};
-      for (int y = r.y0; y < r.y1; ++y, depthRow += g.depthWidth, colourBytes += g.pitch,
-               place = hn::Add(place, hn::Set(du, 0x10000u))) {
+      for (int y = r.y0; y < r.y1; ++y, depthRow += g.depthWidth, colourBytes += g.pitch) {
 #if HWY_TARGET == HWY_SCALAR
         alignas(64) std::int32_t wide[kBlockW];
         if constexpr (kTest == 2)
@@ -434,7 +432,9 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
 
           // Colour waits for the end of the part.
           const auto passed = hn::RebindMask(du, pass);
-          hn::StoreU(hn::Compress(hn::Or(localX[ci], place), passed), du, scratch.where + queued);
+          hn::StoreU(hn::Compress(dx[ci], hn::RebindMask(df, pass)), df, scratch.dx + queued);
+          // The row's lanes are all alike: no need to compress them.
+          hn::StoreU(hn::Set(df, dyRow[y - Y0]), df, scratch.dy + queued);
           if constexpr (kBlend)
             hn::StoreU(hn::Compress(hn::LoadU(du, colourRow + i), passed), du,
                        scratch.under + queued);
@@ -468,8 +468,9 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
   if (queued == 0) return;
 
   // The queued pixels' colours, a vector of them at a time; the lanes past
-  // the last are given a place in the tile and are never put back.
-  hn::StoreU(hn::Zero(du), du, scratch.where + queued);
+  // the last are given the reference point and are never put back.
+  hn::StoreU(hn::Zero(df), df, scratch.dx + queued);
+  hn::StoreU(hn::Zero(df), df, scratch.dy + queued);
   if constexpr (kBlend) hn::StoreU(hn::Zero(du), du, scratch.under + queued);
   const Plane* planes[5] = {&t.rhw, &t.attr[g.slot[0]], &t.attr[g.slot[1]], &t.attr[g.slot[2]],
                             &t.attr[g.slot[3]]};
@@ -479,13 +480,9 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
     ddx[k] = hn::Set(df, planes[k]->ddx);
     ddy[k] = hn::Set(df, planes[k]->ddy);
   }
-  const auto originX = hn::Set(di, tile.x0), originY = hn::Set(di, tile.y0);
   for (int j = 0; j < queued; j += N) {
-    const auto place = hn::LoadU(du, scratch.where + j);
-    const auto xi = hn::Add(hn::BitCast(di, hn::And(place, hn::Set(du, 0xFFFFu))), originX);
-    const auto yi = hn::Add(hn::BitCast(di, hn::ShiftRight<16>(place)), originY);
-    const auto dx = hn::Sub(hn::ConvertTo(df, xi), hn::Set(df, t.refX));
-    const auto dy = hn::Sub(hn::ConvertTo(df, yi), hn::Set(df, t.refY));
+    const auto dx = hn::Load(df, scratch.dx + j);
+    const auto dy = hn::Load(df, scratch.dy + j);
     // Each plane as the plain code evaluates it: the x term, then the y term.
     const auto plane = [&](int k) HWY_ATTR {
       return hn::Add(hn::Add(at0[k], hn::Mul(ddx[k], dx)), hn::Mul(ddy[k], dy));

@@ -40,8 +40,9 @@ struct KernelScratch {
   // Room past the last pixel for one vector step's lanes.
   static constexpr int kPad = 16;
   static constexpr int kPixels = kTileSize * kTileSize;
-  // Each passed pixel's place relative to the tile, y << 16 | x.
-  alignas(64) std::uint32_t where[kPixels + kPad];
+  // Each passed pixel's offsets from the triangle's reference point.
+  alignas(64) float dx[kPixels + kPad];
+  alignas(64) float dy[kPixels + kPad];
   // The target's pixel there before.
   alignas(64) std::uint32_t under[kPixels + kPad];
   // Its new value.
