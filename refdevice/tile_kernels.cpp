@@ -181,21 +181,24 @@ HWY_INLINE std::uint32_t BehindBlocks(const DepthBound& bound, const std::uint16
   const hn::Rebind<std::uint16_t, decltype(dd)> d16;
   const int J = static_cast<int>(hn::Lanes(dd));
   static_assert(kTileBlocks % hn::MaxLanes(dd) == 0);
+  const auto rightmost = hn::MaskFromVec(hn::Set(di, -static_cast<std::int32_t>(bound.ddx < 0)));
+  const auto lowest = hn::MaskFromVec(hn::Set(di, -static_cast<std::int32_t>(bound.ddy < 0)));
   std::uint32_t behind = 0;
   for (int j0 = by0 * kTileBlocksX / J * J; j0 < (by1 + 1) * kTileBlocksX; j0 += J) {
     const auto j = hn::Iota(di, j0);
     const auto left = hn::Add(hn::Set(di, tile.x0), hn::ShiftLeft<4>(hn::And(j, hn::Set(di, 3))));
     const auto top = hn::Add(hn::Set(di, tile.y0), hn::ShiftLeft<3>(hn::ShiftRight<2>(j)));
     static_assert(kBlockW == 16 && kBlockH == 8 && kTileBlocksX == 4);
-    // The column and row of the block's part of `r` where the plane is least.
-    const auto nearColumn =
-        bound.ddx < 0 ? hn::Sub(hn::Min(hn::Add(left, hn::Set(di, kBlockW)), hn::Set(di, r.x1)),
-                                hn::Set(di, 1))
-                      : hn::Max(left, hn::Set(di, r.x0));
-    const auto nearRow =
-        bound.ddy < 0 ? hn::Sub(hn::Min(hn::Add(top, hn::Set(di, kBlockH)), hn::Set(di, r.y1)),
-                                hn::Set(di, 1))
-                      : hn::Max(top, hn::Set(di, r.y0));
+    // The column and row of the block's part of `r` where the plane is least
+    // (chosen without a branch: the signs are hard to predict).
+    const auto nearColumn = hn::IfThenElse(
+        rightmost,
+        hn::Sub(hn::Min(hn::Add(left, hn::Set(di, kBlockW)), hn::Set(di, r.x1)), hn::Set(di, 1)),
+        hn::Max(left, hn::Set(di, r.x0)));
+    const auto nearRow = hn::IfThenElse(
+        lowest,
+        hn::Sub(hn::Min(hn::Add(top, hn::Set(di, kBlockH)), hn::Set(di, r.y1)), hn::Set(di, 1)),
+        hn::Max(top, hn::Set(di, r.y0)));
     const auto low =
         hn::Sub(hn::Add(hn::Add(hn::Set(dd, bound.base),
                                 hn::Mul(hn::Set(dd, bound.ddx), hn::PromoteTo(dd, nearColumn))),
