@@ -116,23 +116,21 @@ HWY_INLINE hn::Vec<D32> BlendSrcAlphaPixels(D32 d, hn::Vec<D32> src, hn::Vec<D32
 #endif
 }
 
-// The inverse of Compress, loading: the lanes of `m` take, in order, the
-// values from `packed` on; the others keep `v`'s. Reads a whole vector's
-// lanes from `packed`.
+// The inverse of Compress, storing: the lanes of `m` take, in order, the
+// values from `packed` on and are stored to `out`; the others are left
+// alone there. Reads a whole vector's lanes from `packed`.
 template <class D>
-HWY_INLINE hn::Vec<D> ExpandLoad(D d, hn::Vec<D> v, hn::Mask<D> m,
-                                 const hn::TFromD<D>* HWY_RESTRICT packed) {
+HWY_INLINE void StoreExpanded(D d, hn::Mask<D> m, const hn::TFromD<D>* HWY_RESTRICT packed,
+                              hn::TFromD<D>* HWY_RESTRICT out) {
   static_assert(sizeof(hn::TFromD<D>) == 4);
 #if HWY_TARGET == HWY_SCALAR
-  return hn::IfThenElse(m, hn::LoadU(d, packed), v);
+  hn::BlendedStore(hn::LoadU(d, packed), m, d, out);
 #else
 #if HWY_TARGET <= HWY_AVX3
   // The instruction set has the operation itself (this library's version
   // does not offer it).
   if constexpr (hn::MaxLanes(d) == 16) {
-    return hn::BitCast(
-        d, hn::Vec512<std::uint32_t>{_mm512_mask_expandloadu_epi32(
-               hn::BitCast(hn::Repartition<std::uint32_t, D>(), v).raw, m.raw, packed)});
+    _mm512_mask_storeu_epi32(out, m.raw, _mm512_maskz_expandloadu_epi32(m.raw, packed));
   } else
 #endif
   {
@@ -155,8 +153,8 @@ HWY_INLINE hn::Vec<D> ExpandLoad(D d, hn::Vec<D> v, hn::Mask<D> m,
     const hn::Rebind<std::uint8_t, D> d8;
     const auto index = hn::BitCast(
         di, hn::PromoteTo(hn::RebindToUnsigned<D>(), hn::LoadU(d8, kTable.index[bits[0]])));
-    return hn::IfThenElse(
-        m, hn::TableLookupLanes(hn::LoadU(d, packed), hn::IndicesFromVec(d, index)), v);
+    hn::BlendedStore(hn::TableLookupLanes(hn::LoadU(d, packed), hn::IndicesFromVec(d, index)), m,
+                     d, out);
   }
 #endif
 }

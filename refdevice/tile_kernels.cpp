@@ -85,14 +85,15 @@ HWY_INLINE hn::Vec<hn::Rebind<std::uint32_t, DF>> ChannelBits(DF df, hn::Vec<DF>
 HWY_INLINE bool FitsNarrow(const std::int64_t e[3], const std::int64_t sx[3],
                            const std::int64_t sy[3], int columns, int rows) {
   constexpr std::int64_t kLimit = std::int64_t{1} << 30;
+  // Without branches: which edge fails first is hard to predict.
+  bool fits = true;
   for (int k = 0; k < 3; ++k) {
     const std::int64_t a = e[k], b = e[k] + sx[k] * (columns - 1);
     const std::int64_t c = a + sy[k] * (rows - 1), d = b + sy[k] * (rows - 1);
-    if (std::llabs(sx[k]) >= (std::int64_t{1} << 26) || std::llabs(a) >= kLimit ||
-        std::llabs(b) >= kLimit || std::llabs(c) >= kLimit || std::llabs(d) >= kLimit)
-      return false;
+    fits &= (std::llabs(sx[k]) < (std::int64_t{1} << 26)) &
+            (std::max({std::llabs(a), std::llabs(b), std::llabs(c), std::llabs(d)}) < kLimit);
   }
-  return true;
+  return fits;
 }
 
 // Classifies the blocks of a part, nbx by nby blocks from the one whose
@@ -512,8 +513,7 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
   for (int k = 0; k < steps; ++k) {
     const KernelScratch::Step& step = scratch.steps[k];
     const auto lanes = hn::LoadMaskBits(du, step.lanes);
-    hn::StoreU(simd::HWY_NAMESPACE::ExpandLoad(du, hn::LoadU(du, step.at), lanes, next), du,
-               step.at);
+    simd::HWY_NAMESPACE::StoreExpanded(du, lanes, next, step.at);
     next += hn::CountTrue(du, lanes);
   }
 }
