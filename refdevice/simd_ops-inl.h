@@ -153,8 +153,8 @@ HWY_INLINE void StoreExpanded(D d, hn::Mask<D> m, const hn::TFromD<D>* HWY_RESTR
     const hn::Rebind<std::uint8_t, D> d8;
     const auto index = hn::BitCast(
         di, hn::PromoteTo(hn::RebindToUnsigned<D>(), hn::LoadU(d8, kTable.index[bits[0]])));
-    hn::BlendedStore(hn::TableLookupLanes(hn::LoadU(d, packed), hn::IndicesFromVec(d, index)), m,
-                     d, out);
+    hn::BlendedStore(hn::TableLookupLanes(hn::LoadU(d, packed), hn::IndicesFromVec(d, index)), m, d,
+                     out);
   }
 #endif
 }
@@ -187,15 +187,6 @@ HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> TruncateInRange(DF /*df*/, hn::
   return hn::ConvertTo(hn::Rebind<std::int32_t, DF>(), v);
 }
 
-// An integral n in [0, 2^23) as an int32, exactly: n + 2^23 holds n in its
-// low mantissa bits. Cheaper than a general conversion, which must also
-// correct values out of the integer range.
-template <class DF>
-HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> SmallWholeToInt(DF df, hn::Vec<DF> n) {
-  const hn::Rebind<std::int32_t, DF> di;
-  return hn::Sub(hn::BitCast(di, hn::Add(n, hn::Set(df, 8388608.0f))), hn::Set(di, 0x4B000000));
-}
-
 // z clamped to [0, 1], NaN to 0 (Max gives its second operand for NaN), as
 // the 16-bit depth takes it.
 template <class DF>
@@ -210,12 +201,14 @@ HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> QuantizeClampedDepth16(DF df, h
   const hn::Rebind<std::int32_t, DF> di;
 #if HWY_TARGET <= HWY_AVX2
   // With a fused multiply-add: v = 65535 z + 1/2 rounds to r once; floor(r)
-  // is floor(v) but where r is a whole n that v falls short of, which the
-  // sign of v - n, also formed in one rounding, tells exactly.
+  // (r is positive: truncating it is the floor) is floor(v) but where r is
+  // a whole n that v falls short of, which the sign of v - n, also formed in
+  // one rounding, tells exactly.
   const auto scale = hn::Set(df, 65535.0f);
-  const auto n = hn::Floor(hn::MulAdd(zc, scale, hn::Set(df, 0.5f)));
-  const auto below = hn::MulAdd(zc, scale, hn::Sub(hn::Set(df, 0.5f), n)) < hn::Zero(df);
-  return hn::Add(SmallWholeToInt(df, n), hn::VecFromMask(di, hn::RebindMask(di, below)));
+  const auto n = TruncateInRange(df, hn::MulAdd(zc, scale, hn::Set(df, 0.5f)));
+  const auto below =
+      hn::MulAdd(zc, scale, hn::Sub(hn::Set(df, 0.5f), hn::ConvertTo(df, n))) < hn::Zero(df);
+  return hn::Add(n, hn::VecFromMask(di, hn::RebindMask(di, below)));
 #else
   // Without one: y = 65536 z and its fraction f are exact, and
   // 65535 z + 1/2 = floor(y) + (f - z + 1/2) with the last term in (-1/2, 3/2),
@@ -226,7 +219,7 @@ HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> QuantizeClampedDepth16(DF df, h
   const auto half = hn::Set(df, 0.5f);
   const auto down = hn::RebindMask(di, hn::Add(f, half) < zc);
   const auto up = hn::RebindMask(di, hn::Sub(f, half) >= zc);
-  return hn::Sub(hn::Add(SmallWholeToInt(df, n), hn::VecFromMask(di, down)),
+  return hn::Sub(hn::Add(TruncateInRange(df, n), hn::VecFromMask(di, down)),
                  hn::VecFromMask(di, up));
 #endif
 }
