@@ -40,21 +40,6 @@ struct DepthBound {
     const double magnitude = std::fabs(t.z.at0) + std::fabs(ddx) * dx + std::fabs(ddy) * dy;
     margin = magnitude * 0x1p-20 + 0x1p-40;
   }
-
-  // The plane's smallest value at the pixel centres of `r`, less the margin.
-  double Low(const PixelRect& r) const { return Low(NearX(r.x0, r.x1), NearY(r.y0, r.y1)); }
-  // The same from its x and y terms for columns [x0, x1) and rows [y0, y1).
-  double NearX(int x0, int x1) const { return ddx * (ddx < 0 ? x1 - 1 : x0); }
-  double NearY(int y0, int y1) const { return ddy * (ddy < 0 ? y1 - 1 : y0); }
-  double Low(double nearX, double nearY) const { return base + nearX + nearY - margin; }
-
-  // LESSEQUAL fails everywhere when the nearest 16-bit depth the plane can
-  // give, floor(clamp(low, 0, 1) * 65535 + 1/2), is behind `far`. Compared
-  // without the conversion: for v >= 0 and whole n, floor(v) >= n exactly
-  // when v >= n. A NaN plane is never behind.
-  static bool Behind(double low, std::uint16_t far) {
-    return std::min(low, 1.0) * 65535.0 + 0.5 >= far + 1.0;
-  }
 };
 
 }  // namespace
@@ -154,27 +139,14 @@ HWY_INLINE void ClassifyBlocks(D d, const std::int64_t at[3], const std::int64_t
   if (nby * 4 < 32) live &= (1u << (nby * 4)) - 1;
 }
 
-// The farthest depth bound of the tile's blocks bx0..bx1, by0..by1.
-HWY_INLINE std::uint16_t FarthestOf(const std::uint16_t* blockFar, int bx0, int bx1, int by0,
-                                    int by1) {
-  const hn::ScalableTag<std::uint16_t> d;
-  const hn::RebindToSigned<decltype(d)> di;
-  auto m = hn::Zero(d);
-  for (int j0 = 0; j0 < kTileBlocks; j0 += static_cast<int>(hn::Lanes(d))) {
-    const auto j = hn::Iota(di, j0);
-    const auto column = hn::And(j, hn::Set(di, 3)), row = hn::ShiftRight<2>(j);
-    const auto in = hn::And(hn::And(column > hn::Set(di, bx0 - 1), hn::Set(di, bx1 + 1) > column),
-                            hn::And(row > hn::Set(di, by0 - 1), hn::Set(di, by1 + 1) > row));
-    m = hn::Max(m, hn::IfThenElseZero(hn::RebindMask(d, in), hn::LoadU(d, blockFar + j0)));
-  }
-  return hn::GetLane(hn::MaxOfLanes(d, m));
-}
-
 // Bit j is set where the part `r` of the triangle, whose depth bounds are
 // `bound`, lies behind all the depths stored in the tile's block j (column
-// j % 4, row j / 4), for the rows of blocks by0..by1. The nearest depth is
-// taken over the block's part of `r`, from terms formed per column and per
-// row of blocks, the same double-precision terms as DepthBound's.
+// j % 4, row j / 4), for the rows of blocks by0..by1: LESSEQUAL fails
+// everywhere in the block when the nearest 16-bit depth the plane can give
+// there, floor(clamp(low, 0, 1) * 65535 + 1/2) with `low` the plane's least
+// value at the pixel centres of the block's part of `r` less the margin, is
+// behind the block's farthest stored depth. Compared without the
+// conversion: for v >= 0 and whole n, floor(v) >= n exactly when v >= n.
 HWY_INLINE std::uint32_t BehindBlocks(const DepthBound& bound, const std::uint16_t* blockFar,
                                       const PixelRect& tile, const PixelRect& r, int by0, int by1) {
   const hn::ScalableTag<double> dd;
@@ -205,8 +177,8 @@ HWY_INLINE std::uint32_t BehindBlocks(const DepthBound& bound, const std::uint16
                                 hn::Mul(hn::Set(dd, bound.ddx), hn::PromoteTo(dd, nearColumn))),
                         hn::Mul(hn::Set(dd, bound.ddy), hn::PromoteTo(dd, nearRow))),
                 hn::Set(dd, bound.margin));
-    // As DepthBound::Behind; the minimum's first operand is 1 so that a NaN
-    // plane stays NaN and is never behind.
+    // The minimum's first operand is 1 so that a NaN plane stays NaN and is
+    // never behind.
     const auto nearest =
         hn::Add(hn::Mul(hn::Min(hn::Set(dd, 1.0), low), hn::Set(dd, 65535.0)), hn::Set(dd, 0.5));
     const auto far = hn::PromoteTo(dd, hn::PromoteTo(di, hn::LoadU(d16, blockFar + j0)));
@@ -228,11 +200,17 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
   const int nbx = bx1 - bx0 + 1, nby = by1 - by0 + 1;
   const int X0 = tile.x0 + bx0 * kBlockW, Y0 = tile.y0 + by0 * kBlockH;
 
-  // The whole part is skipped when its nearest depth is behind every block
-  // it touches: no classification, no block visits.
+  // The blocks the part is not wholly behind, as bits bx + 4 by from block
+  // (bx0, by0); the whole part is skipped when there are none: no
+  // classification, no block visits.
   const DepthBound bound(t, {x0, y0, x1, y1});
-  if (DepthBound::Behind(bound.Low({x0, y0, x1, y1}), FarthestOf(blockFar, bx0, bx1, by0, by1)))
-    return;
+  static_assert(kTileBlocksX == 4 && kTileBlocks == 32);
+  const std::uint32_t rows = nby == kTileBlocksY ? ~0u : (1u << (nby * kTileBlocksX)) - 1;
+  const std::uint32_t part = rows / 15 * ((1u << nbx) - 1);  // nbx bits in each of nby nibbles
+  const std::uint32_t ahead = ~(BehindBlocks(bound, blockFar, tile, {x0, y0, x1, y1}, by0, by1) >>
+                                (bx0 + by0 * kTileBlocksX)) &
+                              part;
+  if (ahead == 0) return;
 
   std::int64_t at[3], sx[3], sy[3];
   for (int k = 0; k < 3; ++k) {
@@ -304,8 +282,7 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
   else
     ClassifyBlocks(hn::ScalableTag<std::int64_t>(), at, sx, sy, lowOff, highOff, nbx, nby, live,
                    inside);
-  live &= ~(BehindBlocks(bound, blockFar, tile, {x0, y0, x1, y1}, by0, by1) >>
-            (bx0 + by0 * kTileBlocksX));
+  live &= ahead;
 
   for (; live != 0; live &= live - 1) {
     const int bit = __builtin_ctz(live);
