@@ -495,13 +495,11 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
   }
 }
 
-void GouraudTriangleImpl(const GouraudDraw& g, const SetupTriangle& t, const PixelRect& tile,
-                         const PixelRect& clip, std::uint16_t* blockFar, KernelScratch& scratch) {
-  using Fn = void (*)(const GouraudDraw&, const SetupTriangle&, const PixelRect&, const PixelRect&,
-                      std::uint16_t*, KernelScratch&);
-  static constexpr Fn kVariants[4] = {GouraudTriangleT<false, false>, GouraudTriangleT<false, true>,
-                                      GouraudTriangleT<true, false>, GouraudTriangleT<true, true>};
-  kVariants[g.blend * 2 + g.keepAlpha](g, t, tile, clip, blockFar, scratch);
+GouraudDraw::Kernel GouraudKernelOf(bool blend, bool keepAlpha) {
+  static constexpr GouraudDraw::Kernel kVariants[4] = {
+      GouraudTriangleT<false, false>, GouraudTriangleT<false, true>, GouraudTriangleT<true, false>,
+      GouraudTriangleT<true, true>};
+  return kVariants[blend * 2 + keepAlpha];
 }
 
 }  // namespace HWY_NAMESPACE
@@ -511,12 +509,7 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace refdev {
 
-HWY_EXPORT(GouraudTriangleImpl);
-
-void GouraudTriangle(const GouraudDraw& g, const SetupTriangle& t, const PixelRect& tile,
-                     const PixelRect& clip, std::uint16_t* blockFar, KernelScratch& scratch) {
-  HWY_DYNAMIC_DISPATCH(GouraudTriangleImpl)(g, t, tile, clip, blockFar, scratch);
-}
+HWY_EXPORT(GouraudKernelOf);
 
 bool PrepareGouraud(const DrawDescription& d, GouraudDraw& g) {
   const DrawKey& k = d.key;
@@ -545,6 +538,8 @@ bool PrepareGouraud(const DrawDescription& d, GouraudDraw& g) {
   g.d = &d;
   g.blend = k.blend;
   g.keepAlpha = k.targetFormat == D3DFMT_A8R8G8B8;
+  // Chosen once for the draw rather than for every triangle.
+  g.kernel = HWY_DYNAMIC_DISPATCH(GouraudKernelOf)(g.blend, g.keepAlpha);
   g.depth = px.depth->d16.data();
   g.depthWidth = px.depth->width;
   g.target = px.target->bytes.data();

@@ -21,7 +21,16 @@ constexpr int kTileBlocks = kTileBlocksX * kTileBlocksY;
 // stencil test, a 16-bit depth buffer tested LESSEQUAL with writes, blending
 // off or SRCALPHA / INVSRCALPHA, all channels written to X8R8G8B8 or
 // A8R8G8B8: the spinning cloud's draws.
+struct KernelScratch;
 struct GouraudDraw {
+  // Draws the part of triangle `t` inside `clip`, a rectangle of the tile
+  // `tile` (whose origin is a multiple of kTileSize) and of the draw's
+  // viewport. blockFar[] holds for each 16x8 block of the tile a value no
+  // nearer than any depth stored in it; blocks the triangle is entirely
+  // behind are skipped, and the bound is tightened where the kernel writes.
+  using Kernel = void (*)(const GouraudDraw& g, const SetupTriangle& t, const PixelRect& tile,
+                          const PixelRect& clip, std::uint16_t* blockFar, KernelScratch& scratch);
+  Kernel kernel = nullptr;  // for the processor's instruction set
   const DrawDescription* d = nullptr;
   int slot[4] = {};  // plane of red, green, blue and alpha, each divided by 1/w
   bool blend = false;
@@ -59,14 +68,6 @@ struct KernelScratch {
 
 // Fills `g` and returns true when the draw has such a key.
 bool PrepareGouraud(const DrawDescription& d, GouraudDraw& g);
-
-// Draws the part of `t` inside `clip`, a rectangle of the tile `tile` (whose
-// origin is a multiple of kTileSize) and of the draw's viewport. blockFar[]
-// holds for each 16x8 block of the tile a value no nearer than any depth stored
-// in it; blocks the triangle is entirely behind are skipped, and the bound is
-// tightened where the kernel writes.
-void GouraudTriangle(const GouraudDraw& g, const SetupTriangle& t, const PixelRect& tile,
-                     const PixelRect& clip, std::uint16_t* blockFar, KernelScratch& scratch);
 
 // The farthest depth stored in each 16x8 block of `tile` (rows and columns
 // past the tile's edge count as nothing).

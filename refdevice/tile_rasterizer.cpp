@@ -367,7 +367,7 @@ struct TileRasterizer::Impl {
           tile.ForgetAll();
           if (Empty(clip)) break;
           if (g)
-            GouraudTriangle(*g, triangles.items[index], kernelTile, clip, tile.blockFar.data(), ks);
+            g->kernel(*g, triangles.items[index], kernelTile, clip, tile.blockFar.data(), ks);
           else
             RasterTriangle(*d, triangles.items[index], clip, s);
           break;
