@@ -212,11 +212,16 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
                               part;
   if (ahead == 0) return;
 
+  // The edge functions divided by kSubPixel, rounding down: their steps
+  // from one pixel centre to the next are whole multiples of it, so each
+  // value comes out as floor(E / kSubPixel), which is >= 0 exactly where E
+  // is, and the functions stay linear. Eight bits fewer let the values of
+  // most large triangles fit 32-bit lanes.
   std::int64_t at[3], sx[3], sy[3];
   for (int k = 0; k < 3; ++k) {
-    at[k] = EdgeAt(t.edge[k], t.minX, t.minY, X0, Y0);
-    sx[k] = t.edge[k].stepX;
-    sy[k] = t.edge[k].stepY;
+    at[k] = EdgeAt(t.edge[k], t.minX, t.minY, X0, Y0) >> kSubPixelBits;
+    sx[k] = t.edge[k].stepX / kSubPixel;
+    sy[k] = t.edge[k].stepY / kSubPixel;
   }
   // Usually the whole part's edge values fit 32 bits: no test per block.
   const bool partNarrow = FitsNarrow(at, sx, sy, nbx * kBlockW, nby * kBlockH);
