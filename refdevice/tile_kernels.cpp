@@ -254,12 +254,6 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
           hn::Mul(hn::Set(di, static_cast<std::int32_t>(
                                   std::llabs(sx[k]) < (std::int64_t{1} << 26) ? sx[k] : 0)),
                   hn::Iota(di, ci * N));
-#if HWY_TARGET != HWY_SCALAR
-  // The same in 64 bits, for rows whose values do not fit 32, formed when
-  // the first such block comes.
-  alignas(64) std::int64_t ramp64[3][kBlockW];
-  bool ramp64Ready = false;
-#endif
   // The edge values' change from one row to the next, for values that fit
   // 32 bits (stepping wraps like the sum it replaces).
   VI stepRow[3];
@@ -297,9 +291,30 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
     const PixelRect r{std::max(px0, x0), std::max(py0, y0), std::min(px0 + kBlockW, x1),
                       std::min(py0 + kBlockH, y1)};
     std::uint16_t& far = blockFar[(by0 + by) * kTileBlocksX + bx0 + bx];
-    if (px0 + kBlockW > tile.x1) {
-      // A block cut by the tile's right edge: lanes past it belong to
-      // another tile. The plain code draws it; its writes keep the bound.
+    std::int64_t e[3];
+    for (int k = 0; k < 3; ++k) e[k] = at[k] + sx[k] * (bx * kBlockW) + sy[k] * (r.y0 - Y0);
+    // An edge the block lies wholly inside of leaves the test. Of a large
+    // triangle's edges, those that cross a block have values that fit 32
+    // bits there when the others do not, unless the triangle spans hundreds
+    // of thousands of pixels.
+    bool test[3] = {true, true, true};
+    bool narrow = in || partNarrow;
+    if (!narrow) {
+      std::int64_t te[3], tsx[3], tsy[3];
+      for (int k = 0; k < 3; ++k) {
+        test[k] = e[k] + std::min<std::int64_t>(0, sx[k] * (kBlockW - 1)) +
+                      std::min<std::int64_t>(0, sy[k] * (r.y1 - r.y0 - 1)) <
+                  0;
+        te[k] = test[k] ? e[k] : 0;
+        tsx[k] = test[k] ? sx[k] : 0;
+        tsy[k] = test[k] ? sy[k] : 0;
+      }
+      narrow = FitsNarrow(te, tsx, tsy, kBlockW, r.y1 - r.y0);
+    }
+    if (px0 + kBlockW > tile.x1 || !narrow) {
+      // A block cut by the tile's right edge, whose lanes past it belong to
+      // another tile, or one whose edge values do not fit 32 bits: the
+      // plain code draws it; its writes keep the bound.
       RasterTriangle(*g.d, t, r, scratch.plain);
       continue;
     }
@@ -314,35 +329,9 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
       dx[ci] = hn::Sub(hn::ConvertTo(df, xi), hn::Set(df, t.refX));
       zx[ci] = hn::Add(hn::Set(df, t.z.at0), hn::Mul(hn::Set(df, t.z.ddx), dx[ci]));
     }
-    std::int64_t e[3];
-    for (int k = 0; k < 3; ++k) e[k] = at[k] + sx[k] * (bx * kBlockW) + sy[k] * (r.y0 - Y0);
-    // An edge the block lies wholly inside of leaves the test. Of a large
-    // triangle's edges, those that cross a block usually have values that
-    // fit 32 bits there when the others do not.
-    bool test[3] = {true, true, true};
-    bool narrow = in || partNarrow;
-    if (!narrow) {
-      std::int64_t te[3], tsx[3], tsy[3];
-      for (int k = 0; k < 3; ++k) {
-        test[k] = e[k] + std::min<std::int64_t>(0, sx[k] * (kBlockW - 1)) +
-                      std::min<std::int64_t>(0, sy[k] * (r.y1 - r.y0 - 1)) <
-                  0;
-        te[k] = test[k] ? e[k] : 0;
-        tsx[k] = test[k] ? sx[k] : 0;
-        tsy[k] = test[k] ? sy[k] : 0;
-      }
-      narrow = FitsNarrow(te, tsx, tsy, kBlockW, r.y1 - r.y0);
-#if HWY_TARGET != HWY_SCALAR
-      if (!narrow && !ramp64Ready) {
-        for (int k = 0; k < 3; ++k)
-          for (int i = 0; i < kBlockW; ++i) ramp64[k][i] = sx[k] * i;
-        ramp64Ready = true;
-      }
-#endif
-    }
     // Narrow edge values of the row's lanes, stepped down a row at a time.
     VI edgeRow[3][kChunks], step[3];
-    if (!in && narrow)
+    if (!in)
       for (int k = 0; k < 3; ++k) {
         step[k] = test[k] ? stepRow[k] : hn::Zero(di);
         for (int ci = 0; ci < kChunks; ++ci)
@@ -351,48 +340,21 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
                                : hn::Zero(di);
       }
     bool wrote = false;
-    // The rows, with the edge test the block needs compiled in: none, on
-    // narrow values or on wide ones.
+    // The rows, with the edge test the block needs compiled in or not.
     const auto rows = [&](auto edgeTest) HWY_ATTR {
-      constexpr int kTest = decltype(edgeTest)::value;
+      constexpr bool kTest = decltype(edgeTest)::value;
       std::uint16_t* depthRow = g.depth + static_cast<std::size_t>(r.y0) * g.depthWidth + px0;
       std::uint8_t* colourBytes = g.target + static_cast<std::size_t>(r.y0) * g.pitch + px0 * 4;
-      std::int64_t ey[3] = {e[0], e[1], e[2]};
       for (int y = r.y0; y < r.y1; ++y, depthRow += g.depthWidth, colourBytes += g.pitch) {
-#if HWY_TARGET == HWY_SCALAR
-        alignas(64) std::int32_t wide[kBlockW];
-        if constexpr (kTest == 2)
-          for (int i = 0; i < kBlockW; ++i)
-            wide[i] =
-                ((ey[0] + sx[0] * i) | (ey[1] + sx[1] * i) | (ey[2] + sx[2] * i)) >= 0 ? -1 : 0;
-#endif
         auto* colourRow = reinterpret_cast<std::uint32_t*>(colourBytes);
         const auto zy = hn::Set(df, zyRow[y - Y0]);
         for (int ci = 0; ci < kChunks; ++ci) {
           const int i = ci * N;
           auto cover = inX[ci];
-          if constexpr (kTest == 1) {
+          if constexpr (kTest) {
             const auto any = hn::Or(hn::Or(edgeRow[0][ci], edgeRow[1][ci]), edgeRow[2][ci]);
             cover = hn::And(cover, any > hn::Set(di, -1));
             for (int k = 0; k < 3; ++k) edgeRow[k][ci] = hn::Add(edgeRow[k][ci], step[k]);
-          } else if constexpr (kTest == 2) {
-#if HWY_TARGET == HWY_SCALAR
-            cover = hn::And(cover, hn::MaskFromVec(hn::LoadU(di, wide + i)));
-#else
-            // Edge values too large for 32 bits: 64-bit lanes, half a
-            // chunk each. A value's sign is its high word's, so the odd
-            // 32-bit words of the OR of the three tell coverage.
-            const hn::RepartitionToWide<decltype(di)> d64;
-            const int half = N / 2;
-            auto lo = hn::Zero(d64), hi = hn::Zero(d64);
-            for (int k = 0; k < 3; ++k) {
-              const auto ek = hn::Set(d64, ey[k]);
-              lo = hn::Or(lo, hn::Add(ek, hn::Load(d64, ramp64[k] + i)));
-              hi = hn::Or(hi, hn::Add(ek, hn::Load(d64, ramp64[k] + i + half)));
-            }
-            const auto words = hn::ConcatOdd(di, hn::BitCast(di, hi), hn::BitCast(di, lo));
-            cover = hn::And(cover, words > hn::Set(di, -1));
-#endif
           }
           if (hn::AllFalse(di, cover)) continue;
           const auto z = hn::Add(zx[ci], zy);
@@ -429,16 +391,12 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
           hn::StoreMaskBits(du, passed, s.lanes);
           queued += static_cast<int>(hn::CountTrue(du, passed));
         }
-        if constexpr (kTest == 2)
-          for (int k = 0; k < 3; ++k) ey[k] += sy[k];
       }
     };
     if (in)
-      rows(std::integral_constant<int, 0>());
-    else if (narrow)
-      rows(std::integral_constant<int, 1>());
+      rows(std::false_type());
     else
-      rows(std::integral_constant<int, 2>());
+      rows(std::true_type());
     if (wrote) {
       // Writes under LESSEQUAL only bring depths nearer: tighten the bound.
       const int rows = std::min(kBlockH, tile.y1 - py0);
