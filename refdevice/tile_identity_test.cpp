@@ -391,6 +391,44 @@ struct RandomScene {
   }
 };
 
+// Triangles reaching far past the screen, to the guard band, whose edge
+// values over a tile overflow 32 bits, blended over one another with the
+// depth test, and small ones among them.
+TEST(TiledRasterizer, EnormousTrianglesGiveTheBandRasterizersBytes) {
+  for (std::uint32_t seed = 1; seed <= 4; ++seed)
+    ExpectSameBytes(
+        Windowed(640, 480, D3DFMT_X8R8G8B8, D3DFMT_D16),
+        [seed](Direct3DDevice8& dev) {
+          std::mt19937 rng(seed);
+          auto uni = [&rng](float a, float b) {
+            return std::uniform_real_distribution<float>(a, b)(rng);
+          };
+          struct V {
+            float x, y, z, rhw;
+            D3DCOLOR c;
+          };
+          std::vector<V> v;
+          for (int i = 0; i < 36; ++i) {
+            const bool small = i % 4 == 3;
+            const float cx = small ? uni(0, 640) : 320, cy = small ? uni(0, 480) : 240;
+            const float reach = small ? 60.0f : 16000.0f;
+            v.push_back({cx + uni(-reach, reach), cy + uni(-reach, reach), uni(0.0f, 1.0f),
+                         uni(0.05f, 2.0f), static_cast<D3DCOLOR>(rng())});
+          }
+          dev.BeginScene();
+          dev.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000040, 1.0f, 0);
+          dev.SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+          dev.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+          dev.SetRenderState(D3DRS_ALPHABLENDENABLE, seed % 2);
+          dev.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+          dev.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+          dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(v.size() / 3), v.data(),
+                              sizeof(V));
+          dev.EndScene();
+        },
+        "enormous triangles " + std::to_string(seed));
+}
+
 TEST(TiledRasterizer, RandomScenesGiveTheBandRasterizersBytes) {
   const std::int32_t colourFormats[] = {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_R5G6B5,
                                         D3DFMT_X1R5G5B5};
