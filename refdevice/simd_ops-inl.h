@@ -249,9 +249,9 @@ inline void ClassifyBlockGrid(const std::int64_t at[3], const std::int64_t stepX
     for (std::size_t l = 0; l < N; ++l) off[l] = stepX[k] * bw * static_cast<std::int64_t>(l);
     laneOff[k] = hn::Load(d, off);
   }
+  // A row of blocks a vector at a time, the last one partly used.
   for (int by = 0; by < blocksY; ++by) {
-    std::size_t bx = 0;
-    for (; bx + N <= static_cast<std::size_t>(blocksX); bx += N) {
+    for (std::size_t bx = 0; bx < static_cast<std::size_t>(blocksX); bx += N) {
       auto outside = hn::FirstN(d, 0);
       auto inside = hn::FirstN(d, N);
       for (int k = 0; k < 3; ++k) {
@@ -265,18 +265,9 @@ inline void ClassifyBlockGrid(const std::int64_t at[3], const std::int64_t stepX
                                       hn::IfThenElse(inside, hn::Set(d, 2), hn::Set(d, 1)));
       alignas(64) std::int64_t tmp[hn::MaxLanes(d)];
       hn::Store(cls, d, tmp);
-      for (std::size_t l = 0; l < N; ++l)
+      const std::size_t count = std::min(N, static_cast<std::size_t>(blocksX) - bx);
+      for (std::size_t l = 0; l < count; ++l)
         out[static_cast<std::size_t>(by * blocksX) + bx + l] = static_cast<std::uint8_t>(tmp[l]);
-    }
-    for (; bx < static_cast<std::size_t>(blocksX); ++bx) {
-      bool outside = false, inside = true;
-      for (int k = 0; k < 3; ++k) {
-        const std::int64_t e =
-            at[k] + stepX[k] * bw * static_cast<std::int64_t>(bx) + stepY[k] * bh * by;
-        outside |= e + highOff[k] < 0;
-        inside &= e + lowOff[k] >= 0;
-      }
-      out[static_cast<std::size_t>(by * blocksX) + bx] = outside ? 0 : inside ? 2 : 1;
     }
   }
 }
