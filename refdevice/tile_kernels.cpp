@@ -272,6 +272,14 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
   // came from.
   int queued = 0, steps = 0;
 
+  // Kept in registers: the vector stores below may alias any memory, so the
+  // compiler would otherwise read them again for every row.
+  std::uint16_t* const depth = g.depth;
+  std::uint8_t* const target = g.target;
+  const std::ptrdiff_t depthWidth = g.depthWidth, pitch = g.pitch;
+  const VF refX = hn::Set(df, t.refX), zAt0 = hn::Set(df, t.z.at0), zDdx = hn::Set(df, t.z.ddx);
+  const int tileBottom = tile.y1, tileRight = tile.x1;
+
   // The blocks to visit: those no edge excludes and whose stored depths the
   // triangle may not be behind.
   std::uint32_t live, inside;
@@ -311,7 +319,7 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
       }
       narrow = FitsNarrow(te, tsx, tsy, kBlockW, r.y1 - r.y0);
     }
-    if (px0 + kBlockW > tile.x1 || !narrow) {
+    if (px0 + kBlockW > tileRight || !narrow) {
       // A block cut by the tile's right edge, whose lanes past it belong to
       // another tile, or one whose edge values do not fit 32 bits: the
       // plain code draws it; its writes keep the bound.
@@ -326,8 +334,8 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
     for (int ci = 0; ci < kChunks; ++ci) {
       const auto xi = hn::Iota(di, px0 + ci * N);
       inX[ci] = hn::And(xi > hn::Set(di, r.x0 - 1), hn::Set(di, r.x1) > xi);
-      dx[ci] = hn::Sub(hn::ConvertTo(df, xi), hn::Set(df, t.refX));
-      zx[ci] = hn::Add(hn::Set(df, t.z.at0), hn::Mul(hn::Set(df, t.z.ddx), dx[ci]));
+      dx[ci] = hn::Sub(hn::ConvertTo(df, xi), refX);
+      zx[ci] = hn::Add(zAt0, hn::Mul(zDdx, dx[ci]));
     }
     // Narrow edge values of the row's lanes, stepped down a row at a time.
     VI edgeRow[3][kChunks], step[3];
@@ -343,9 +351,9 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
     // The rows, with the edge test the block needs compiled in or not.
     const auto rows = [&](auto edgeTest) HWY_ATTR {
       constexpr bool kTest = decltype(edgeTest)::value;
-      std::uint16_t* depthRow = g.depth + static_cast<std::size_t>(r.y0) * g.depthWidth + px0;
-      std::uint8_t* colourBytes = g.target + static_cast<std::size_t>(r.y0) * g.pitch + px0 * 4;
-      for (int y = r.y0; y < r.y1; ++y, depthRow += g.depthWidth, colourBytes += g.pitch) {
+      std::uint16_t* depthRow = depth + r.y0 * depthWidth + px0;
+      std::uint8_t* colourBytes = target + r.y0 * pitch + px0 * 4;
+      for (int y = r.y0; y < r.y1; ++y, depthRow += depthWidth, colourBytes += pitch) {
         auto* colourRow = reinterpret_cast<std::uint32_t*>(colourBytes);
         const auto zy = hn::Set(df, zyRow[y - Y0]);
         for (int ci = 0; ci < kChunks; ++ci) {
@@ -399,13 +407,11 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
       rows(std::true_type());
     if (wrote) {
       // Writes under LESSEQUAL only bring depths nearer: tighten the bound.
-      const int rows = std::min(kBlockH, tile.y1 - py0);
+      const int rows = std::min(kBlockH, tileBottom - py0);
       auto m = hn::Zero(d16);
       for (int yy = 0; yy < rows; ++yy)
         for (int i = 0; i < kBlockW; i += N)
-          m = hn::Max(
-              m, hn::LoadU(d16,
-                           g.depth + static_cast<std::size_t>(py0 + yy) * g.depthWidth + px0 + i));
+          m = hn::Max(m, hn::LoadU(d16, depth + (py0 + yy) * depthWidth + px0 + i));
 #if HWY_TARGET != HWY_SCALAR
       if constexpr (hn::MaxLanes(d16) == 16) {
         // Halves folded first: eight 16-bit lanes have a one-instruction
