@@ -364,7 +364,8 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
             cover = hn::And(cover, any > hn::Set(di, -1));
             for (int k = 0; k < 3; ++k) edgeRow[k][ci] = hn::Add(edgeRow[k][ci], step[k]);
           }
-          if (hn::AllFalse(di, cover)) continue;
+          // No branch on the coverage alone: it is hard to predict, and a
+          // row that covers nothing fails the depth test's branch below.
           const auto z = hn::Add(zx[ci], zy);
           const auto stored = hn::PromoteTo(di, hn::LoadU(d16, depthRow + i));
 #if HWY_TARGET <= HWY_AVX2
