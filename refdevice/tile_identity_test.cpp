@@ -145,6 +145,41 @@ TEST(TiledRasterizer, CloudFramesGiveTheBandRasterizersBytes) {
   }
 }
 
+// Frames that clear the colour alone draw over the depths the last frames
+// left: the tiles rebuild their depth bounds from the buffer, on sizes that
+// cut blocks at the right and bottom edges too.
+TEST(TiledRasterizer, FramesOverTheLastFramesDepthsGiveTheBandRasterizersBytes) {
+  const std::vector<std::uint8_t> cloud = program_scenes::CloudVertices();
+  for (const auto& [width, height] : {std::pair{640, 480}, std::pair{333, 201}})
+    ExpectSameBytes(
+        Windowed(width, height, D3DFMT_X8R8G8B8, D3DFMT_D16),
+        [&](Direct3DDevice8& dev) {
+          program_scenes::CloudView view;
+          view.eyeZ = -2.5f;
+          dev.SetVertexShader(program_scenes::kCloudFvf);
+          dev.SetRenderState(D3DRS_LIGHTING, 0);
+          dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0xFFFFFFFF);
+          dev.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+          dev.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+          dev.SetTransform(D3DTS_PROJECTION, program_scenes::CloudView::Projection());
+          dev.SetTransform(D3DTS_VIEW, view.View());
+          for (int frame = 0; frame < 3; ++frame) {
+            view.angleX += 0.9f;
+            view.angleY += 0.4f;
+            dev.SetTransform(D3DTS_WORLD, view.World());
+            dev.BeginScene();
+            dev.Clear(0, nullptr, frame == 0 ? D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER : D3DCLEAR_TARGET,
+                      0xFF000000, 1.0f, 0);
+            dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, program_scenes::kCloudTriangles / 2,
+                                cloud.data(), program_scenes::kCloudStride);
+            dev.EndScene();
+            if (frame < 2) dev.Present(nullptr, nullptr, 0, nullptr);
+          }
+        },
+        "frames over the depths of the last, " + std::to_string(width) + "x" +
+            std::to_string(height));
+}
+
 // A clear that repeats what a tile already holds is skipped: frames in a row,
 // flipped and copied, where a tile is drawn, partly cleared, cleared to
 // other values, or left alone, then cleared again. Any tile wrongly taken as

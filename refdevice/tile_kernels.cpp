@@ -475,6 +475,34 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
   }
 }
 
+// A draw that finds no bound left by a clear (a frame that clears colour
+// alone) rebuilds the bounds of every tile it reaches, every frame.
+void FarthestDepthsImpl(const std::uint16_t* depth, int depthWidth, const PixelRect& tile,
+                        std::uint16_t* blockFar) {
+  const hn::CappedTag<std::uint16_t, kBlockW> d;
+  for (int b = 0; b < kTileBlocks; ++b) blockFar[b] = 0;
+  for (int y0 = tile.y0; y0 < tile.y1; y0 += kBlockH) {
+    const int y1 = std::min(y0 + kBlockH, tile.y1);
+    std::uint16_t* far = blockFar + ((y0 - tile.y0) / kBlockH) * kTileBlocksX;
+    for (int x0 = tile.x0; x0 < tile.x1; x0 += kBlockW, ++far) {
+      const int x1 = std::min(x0 + kBlockW, tile.x1);
+      if (x1 - x0 == kBlockW) {
+        auto m = hn::Zero(d);
+        for (int y = y0; y < y1; ++y)
+          for (int i = 0; i < kBlockW; i += static_cast<int>(hn::Lanes(d)))
+            m = hn::Max(m,
+                        hn::LoadU(d, depth + static_cast<std::ptrdiff_t>(y) * depthWidth + x0 + i));
+        *far = hn::GetLane(hn::MaxOfLanes(d, m));
+      } else {
+        // A block cut by the buffer's right edge.
+        for (int y = y0; y < y1; ++y)
+          for (int x = x0; x < x1; ++x)
+            *far = std::max(*far, depth[static_cast<std::ptrdiff_t>(y) * depthWidth + x]);
+      }
+    }
+  }
+}
+
 GouraudDraw::Kernel GouraudKernelOf(bool blend, bool keepAlpha) {
   static constexpr GouraudDraw::Kernel kVariants[4] = {
       GouraudTriangleT<false, false>, GouraudTriangleT<false, true>, GouraudTriangleT<true, false>,
@@ -490,6 +518,7 @@ HWY_AFTER_NAMESPACE();
 namespace refdev {
 
 HWY_EXPORT(GouraudKernelOf);
+HWY_EXPORT(FarthestDepthsImpl);
 
 bool PrepareGouraud(const DrawDescription& d, GouraudDraw& g) {
   const DrawKey& k = d.key;
@@ -529,15 +558,7 @@ bool PrepareGouraud(const DrawDescription& d, GouraudDraw& g) {
 
 void FarthestDepths(const std::uint16_t* depth, int depthWidth, const PixelRect& tile,
                     std::uint16_t* blockFar) {
-  for (int b = 0; b < kTileBlocks; ++b) blockFar[b] = 0;
-  for (int y = tile.y0; y < tile.y1; ++y) {
-    const std::uint16_t* row = depth + static_cast<std::size_t>(y) * depthWidth;
-    std::uint16_t* far = blockFar + ((y - tile.y0) / kBlockH) * kTileBlocksX;
-    for (int x = tile.x0; x < tile.x1; ++x) {
-      std::uint16_t& f = far[(x - tile.x0) / kBlockW];
-      f = std::max(f, row[x]);
-    }
-  }
+  HWY_DYNAMIC_DISPATCH(FarthestDepthsImpl)(depth, depthWidth, tile, blockFar);
 }
 
 }  // namespace refdev
