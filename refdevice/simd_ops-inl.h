@@ -73,6 +73,21 @@ HWY_INLINE hn::Vec<D32> BlendChannelPairs(D32 d, hn::Vec<D32> s, hn::Vec<D32> t,
   return hn::BitCast(d, hn::Add(mp, mq));
 }
 
+// Blends source channel pairs, blue and red in `srcBR`, green and alpha in
+// `srcGA` (each in the low byte of its 16-bit half), with the source alpha
+// in both halves of `a2`, over 0xAARRGGBB target pixels; returns the blended
+// pixels.
+template <class D32>
+HWY_INLINE hn::Vec<D32> BlendSrcAlphaPairs(D32 d, hn::Vec<D32> srcBR, hn::Vec<D32> srcGA,
+                                           hn::Vec<D32> a2, hn::Vec<D32> dst) {
+  const hn::Repartition<std::uint16_t, D32> d16;
+  const auto dstBR = hn::And(dst, hn::Set(d, 0x00FF00FFu));
+  const auto dstGA = hn::BitCast(d, hn::ShiftRight<8>(hn::BitCast(d16, dst)));
+  const auto br = BlendChannelPairs(d, srcBR, dstBR, a2);
+  const auto ga = BlendChannelPairs(d, srcGA, dstGA, a2);
+  return hn::Or(br, hn::BitCast(d, hn::ShiftLeft<8>(hn::BitCast(d16, ga))));
+}
+
 // Blends source channels given one to a lane over 0xAARRGGBB target pixels;
 // returns the blended pixels, alpha blended too. Each channel is in its
 // lane's low byte, the lane's other bits clear.
@@ -85,17 +100,9 @@ HWY_INLINE hn::Vec<D32> BlendSrcAlphaChannels(D32 d, hn::Vec<D32> r, hn::Vec<D32
                                             hn::GetLane(g) << 8 | hn::GetLane(b),
                                         hn::GetLane(dst)));
 #else
-  const hn::Repartition<std::uint16_t, D32> d16;
-  const auto low = hn::Set(d, 0x00FF00FFu);
   const auto aHigh = hn::ShiftLeft<16>(a);
-  const auto srcBR = hn::Or(b, hn::ShiftLeft<16>(r));
-  const auto srcGA = hn::Or(g, aHigh);
-  const auto a2 = hn::Or(a, aHigh);
-  const auto dstBR = hn::And(dst, low);
-  const auto dstGA = hn::BitCast(d, hn::ShiftRight<8>(hn::BitCast(d16, dst)));
-  const auto br = BlendChannelPairs(d, srcBR, dstBR, a2);
-  const auto ga = BlendChannelPairs(d, srcGA, dstGA, a2);
-  return hn::Or(br, hn::BitCast(d, hn::ShiftLeft<8>(hn::BitCast(d16, ga))));
+  return BlendSrcAlphaPairs(d, hn::Or(b, hn::ShiftLeft<16>(r)), hn::Or(g, aHigh), hn::Or(a, aHigh),
+                            dst);
 #endif
 }
 
@@ -106,13 +113,10 @@ HWY_INLINE hn::Vec<D32> BlendSrcAlphaPixels(D32 d, hn::Vec<D32> src, hn::Vec<D32
   return hn::Set(d, BlendSrcAlphaScalar(hn::GetLane(src), hn::GetLane(dst)));
 #else
   const hn::Repartition<std::uint16_t, D32> d16;
-  const auto low = hn::Set(d, 0x00FF00FFu);
   const auto a = hn::ShiftRight<24>(src);
-  const auto a2 = hn::Or(a, hn::ShiftLeft<16>(a));
-  const auto br = BlendChannelPairs(d, hn::And(src, low), hn::And(dst, low), a2);
-  const auto ga = BlendChannelPairs(d, hn::BitCast(d, hn::ShiftRight<8>(hn::BitCast(d16, src))),
-                                    hn::BitCast(d, hn::ShiftRight<8>(hn::BitCast(d16, dst))), a2);
-  return hn::Or(br, hn::BitCast(d, hn::ShiftLeft<8>(hn::BitCast(d16, ga))));
+  return BlendSrcAlphaPairs(d, hn::And(src, hn::Set(d, 0x00FF00FFu)),
+                            hn::BitCast(d, hn::ShiftRight<8>(hn::BitCast(d16, src))),
+                            hn::Or(a, hn::ShiftLeft<16>(a)), dst);
 #endif
 }
 

@@ -98,6 +98,16 @@ TEST(TiledRasterizer, GoldenScenesGiveTheBandRasterizersBytes) {
   }
 }
 
+// The program's states for the cloud, seen from `view` (blending left off).
+void SetUpCloud(Direct3DDevice8& dev, const program_scenes::CloudView& view) {
+  dev.SetVertexShader(program_scenes::kCloudFvf);
+  dev.SetRenderState(D3DRS_LIGHTING, 0);
+  dev.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  dev.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  dev.SetTransform(D3DTS_PROJECTION, program_scenes::CloudView::Projection());
+  dev.SetTransform(D3DTS_VIEW, view.View());
+}
+
 // The program's frame from several places along its path, with the turn of
 // later frames: several frames in a row on one device, as the program draws.
 // The first half of the triangles is drawn without blending; two places
@@ -117,12 +127,7 @@ TEST(TiledRasterizer, CloudFramesGiveTheBandRasterizersBytes) {
         [&](Direct3DDevice8& dev) {
           program_scenes::CloudView view;
           view.eyeZ = c.eye;
-          dev.SetVertexShader(program_scenes::kCloudFvf);
-          dev.SetRenderState(D3DRS_LIGHTING, 0);
-          dev.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-          dev.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-          dev.SetTransform(D3DTS_PROJECTION, program_scenes::CloudView::Projection());
-          dev.SetTransform(D3DTS_VIEW, view.View());
+          SetUpCloud(dev, view);
           for (int frame = 0; frame < 3; ++frame) {
             view.angleX += 0.37f;
             view.angleY += 0.61f;
@@ -156,13 +161,8 @@ TEST(TiledRasterizer, FramesOverTheLastFramesDepthsGiveTheBandRasterizersBytes) 
         [&](Direct3DDevice8& dev) {
           program_scenes::CloudView view;
           view.eyeZ = -2.5f;
-          dev.SetVertexShader(program_scenes::kCloudFvf);
-          dev.SetRenderState(D3DRS_LIGHTING, 0);
+          SetUpCloud(dev, view);
           dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0xFFFFFFFF);
-          dev.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-          dev.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-          dev.SetTransform(D3DTS_PROJECTION, program_scenes::CloudView::Projection());
-          dev.SetTransform(D3DTS_VIEW, view.View());
           for (int frame = 0; frame < 3; ++frame) {
             view.angleX += 0.9f;
             view.angleY += 0.4f;

@@ -81,17 +81,18 @@ HWY_INLINE bool FitsNarrow(const std::int64_t e[3], const std::int64_t sx[3],
   return fits;
 }
 
-// Classifies the blocks of a part, nbx by nby blocks from the one whose
+// Classifies the blocks of a part, nby rows of blocks from the one whose
 // first pixel centre has edge values at[]: bit bx + 4 by of `live` is set
 // where no edge excludes the block, of `inside` where all three include it
-// whole. Lane j of a vector takes block j % 4 of row j / 4; lanes of `D`
-// must hold the edge values of the part's blocks (or wrap and come out
-// exact), lowOff[] and highOff[] the edge functions' least and greatest
-// change across a block.
+// whole. Bits of blocks outside the part are left for the caller to mask.
+// Lane j of a vector takes block j % 4 of row j / 4; lanes of `D` must hold
+// the edge values of the part's blocks (or wrap and come out exact),
+// lowOff[] and highOff[] the edge functions' least and greatest change
+// across a block.
 template <class D>
 HWY_INLINE void ClassifyBlocks(D d, const std::int64_t at[3], const std::int64_t sx[3],
                                const std::int64_t sy[3], const std::int64_t lowOff[3],
-                               const std::int64_t highOff[3], int nbx, int nby, std::uint32_t& live,
+                               const std::int64_t highOff[3], int nby, std::uint32_t& live,
                                std::uint32_t& inside) {
   using T = hn::TFromD<D>;
   static_assert(kTileBlocksX == 4 && kTileBlocks <= 32);
@@ -100,8 +101,8 @@ HWY_INLINE void ClassifyBlocks(D d, const std::int64_t at[3], const std::int64_t
     return static_cast<T>(static_cast<std::make_unsigned_t<T>>(v));
   };
   // Each lane's offset from the vector's first block, per edge: whole rows
-  // of blocks when a vector holds four lanes or more, else part of a row
-  // (vectors of more than eight lanes are not used).
+  // of blocks (at most four) when a vector holds four lanes or more, else
+  // part of a row.
   static_assert(hn::MaxLanes(d) <= 16);
   const auto column = hn::And(hn::Iota(d, 0), hn::Set(d, 3));
   // Formed from masks: 64-bit lanes have no multiplication on most targets.
@@ -117,8 +118,8 @@ HWY_INLINE void ClassifyBlocks(D d, const std::int64_t at[3], const std::int64_t
                                 hn::IfThenElseZero(row2, hn::Set(d, narrow(sy[k] * 2 * kBlockH)))));
   live = inside = 0;
   for (int j0 = 0; j0 < nby * 4; j0 += J) {
-    auto out = hn::Add(column, hn::Set(d, j0 & 3)) > hn::Set(d, nbx - 1);
-    auto in = hn::Not(out);
+    auto out = hn::FirstN(d, 0);
+    auto in = hn::FirstN(d, J);
     for (int k = 0; k < 3; ++k) {
       const auto c = hn::Add(
           hn::Set(d, narrow(at[k] + (j0 & 3) * sx[k] * kBlockW + (j0 >> 2) * sy[k] * kBlockH)),
@@ -136,7 +137,6 @@ HWY_INLINE void ClassifyBlocks(D d, const std::int64_t at[3], const std::int64_t
     live |= keep << j0;
     inside |= whole << j0;
   }
-  if (nby * 4 < 32) live &= (1u << (nby * 4)) - 1;
 }
 
 // Bit j is set where the part `r` of the triangle, whose depth bounds are
@@ -189,6 +189,26 @@ HWY_INLINE std::uint32_t BehindBlocks(const DepthBound& bound, const std::uint16
   return behind;
 }
 
+// The farthest of the depths of a block's whole width, `rows` rows from
+// `depth` on.
+HWY_INLINE std::uint16_t BlockFarthest(const std::uint16_t* depth, std::ptrdiff_t depthWidth,
+                                       int rows) {
+  const hn::CappedTag<std::uint16_t, kBlockW> d;
+  auto m = hn::Zero(d);
+  for (int y = 0; y < rows; ++y)
+    for (int i = 0; i < kBlockW; i += static_cast<int>(hn::Lanes(d)))
+      m = hn::Max(m, hn::LoadU(d, depth + y * depthWidth + i));
+#if HWY_TARGET != HWY_SCALAR
+  if constexpr (hn::MaxLanes(d) == 16) {
+    // Halves folded first: eight 16-bit lanes have a one-instruction
+    // reduction.
+    const hn::Half<decltype(d)> d8;
+    return hn::GetLane(hn::MaxOfLanes(d8, hn::Max(hn::LowerHalf(d8, m), hn::UpperHalf(d8, m))));
+  }
+#endif
+  return hn::GetLane(hn::MaxOfLanes(d, m));
+}
+
 template <bool kBlend, bool kKeepAlpha>
 void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelRect& tile,
                       const PixelRect& clip, std::uint16_t* blockFar, KernelScratch& scratch) {
@@ -235,6 +255,16 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
     highOff[k] = std::max<std::int64_t>(0, ox) + std::max<std::int64_t>(0, oy);
   }
 
+  // The blocks to visit: those no edge excludes and whose stored depths the
+  // triangle may not be behind.
+  std::uint32_t live, inside;
+  if (partNarrow)
+    ClassifyBlocks(hn::ScalableTag<std::int32_t>(), at, sx, sy, lowOff, highOff, nby, live, inside);
+  else
+    ClassifyBlocks(hn::ScalableTag<std::int64_t>(), at, sx, sy, lowOff, highOff, nby, live, inside);
+  live &= ahead;  // also drops the bits of blocks outside the part
+  if (live == 0) return;
+
   const hn::CappedTag<float, kBlockW> df;
   const hn::Rebind<std::int32_t, decltype(df)> di;
   const hn::Rebind<std::uint16_t, decltype(df)> d16;
@@ -279,17 +309,6 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
   const std::ptrdiff_t depthWidth = g.depthWidth, pitch = g.pitch;
   const VF refX = hn::Set(df, t.refX), zAt0 = hn::Set(df, t.z.at0), zDdx = hn::Set(df, t.z.ddx);
   const int tileBottom = tile.y1, tileRight = tile.x1;
-
-  // The blocks to visit: those no edge excludes and whose stored depths the
-  // triangle may not be behind.
-  std::uint32_t live, inside;
-  if (partNarrow)
-    ClassifyBlocks(hn::ScalableTag<std::int32_t>(), at, sx, sy, lowOff, highOff, nbx, nby, live,
-                   inside);
-  else
-    ClassifyBlocks(hn::ScalableTag<std::int64_t>(), at, sx, sy, lowOff, highOff, nbx, nby, live,
-                   inside);
-  live &= ahead;
 
   for (; live != 0; live &= live - 1) {
     const int bit = __builtin_ctz(live);
@@ -406,25 +425,10 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
       rows(std::false_type());
     else
       rows(std::true_type());
-    if (wrote) {
-      // Writes under LESSEQUAL only bring depths nearer: tighten the bound.
-      const int rows = std::min(kBlockH, tileBottom - py0);
-      auto m = hn::Zero(d16);
-      for (int yy = 0; yy < rows; ++yy)
-        for (int i = 0; i < kBlockW; i += N)
-          m = hn::Max(m, hn::LoadU(d16, depth + (py0 + yy) * depthWidth + px0 + i));
-#if HWY_TARGET != HWY_SCALAR
-      if constexpr (hn::MaxLanes(d16) == 16) {
-        // Halves folded first: eight 16-bit lanes have a one-instruction
-        // reduction.
-        const hn::Half<decltype(d16)> d8;
-        far = hn::GetLane(hn::MaxOfLanes(d8, hn::Max(hn::LowerHalf(d8, m), hn::UpperHalf(d8, m))));
-      } else
-#endif
-      {
-        far = hn::GetLane(hn::MaxOfLanes(d16, m));
-      }
-    }
+    // Writes under LESSEQUAL only bring depths nearer: tighten the bound.
+    if (wrote)
+      far = BlockFarthest(depth + py0 * depthWidth + px0, depthWidth,
+                          std::min(kBlockH, tileBottom - py0));
   }
   if (queued == 0) return;
 
@@ -479,7 +483,6 @@ void GouraudTriangleT(const GouraudDraw& g, const SetupTriangle& t, const PixelR
 // alone) rebuilds the bounds of every tile it reaches, every frame.
 void FarthestDepthsImpl(const std::uint16_t* depth, int depthWidth, const PixelRect& tile,
                         std::uint16_t* blockFar) {
-  const hn::CappedTag<std::uint16_t, kBlockW> d;
   for (int b = 0; b < kTileBlocks; ++b) blockFar[b] = 0;
   for (int y0 = tile.y0; y0 < tile.y1; y0 += kBlockH) {
     const int y1 = std::min(y0 + kBlockH, tile.y1);
@@ -487,12 +490,8 @@ void FarthestDepthsImpl(const std::uint16_t* depth, int depthWidth, const PixelR
     for (int x0 = tile.x0; x0 < tile.x1; x0 += kBlockW, ++far) {
       const int x1 = std::min(x0 + kBlockW, tile.x1);
       if (x1 - x0 == kBlockW) {
-        auto m = hn::Zero(d);
-        for (int y = y0; y < y1; ++y)
-          for (int i = 0; i < kBlockW; i += static_cast<int>(hn::Lanes(d)))
-            m = hn::Max(m,
-                        hn::LoadU(d, depth + static_cast<std::ptrdiff_t>(y) * depthWidth + x0 + i));
-        *far = hn::GetLane(hn::MaxOfLanes(d, m));
+        *far = BlockFarthest(depth + static_cast<std::ptrdiff_t>(y0) * depthWidth + x0, depthWidth,
+                             y1 - y0);
       } else {
         // A block cut by the buffer's right edge.
         for (int y = y0; y < y1; ++y)
@@ -545,10 +544,9 @@ bool PrepareGouraud(const DrawDescription& d, GouraudDraw& g) {
   for (int c = 0; c < 4; ++c)
     if (g.slot[c] < 0) return false;
   g.d = &d;
-  g.blend = k.blend;
-  g.keepAlpha = k.targetFormat == D3DFMT_A8R8G8B8;
-  // Chosen once for the draw rather than for every triangle.
-  g.kernel = HWY_DYNAMIC_DISPATCH(GouraudKernelOf)(g.blend, g.keepAlpha);
+  // Chosen once for the draw rather than for every triangle; the variant
+  // holds the blend and whether the target stores alpha.
+  g.kernel = HWY_DYNAMIC_DISPATCH(GouraudKernelOf)(k.blend, k.targetFormat == D3DFMT_A8R8G8B8);
   g.depth = px.depth->d16.data();
   g.depthWidth = px.depth->width;
   g.target = px.target->bytes.data();

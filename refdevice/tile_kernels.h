@@ -33,8 +33,6 @@ struct GouraudDraw {
   Kernel kernel = nullptr;  // for the processor's instruction set
   const DrawDescription* d = nullptr;
   int slot[4] = {};  // plane of red, green, blue and alpha, each divided by 1/w
-  bool blend = false;
-  bool keepAlpha = false;  // the target stores alpha
   std::uint16_t* depth = nullptr;
   int depthWidth = 0;
   std::uint8_t* target = nullptr;
