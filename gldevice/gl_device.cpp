@@ -618,8 +618,10 @@ HRESULT GlDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT pr
 HRESULT GlDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount,
                                   const void* vertexData, UINT stride) {
   if (vertexData == nullptr) return D3DERR_INVALIDCALL;
+  // The caller hands over count x stride bytes and no more.
+  const std::uint64_t given = PrimitiveVertexCount(type, primitiveCount) * stride;
   const HRESULT hr = Draw(type, primitiveCount, nullptr, 0,
-                          static_cast<const std::uint8_t*>(vertexData), UINT64_MAX, stride);
+                          static_cast<const std::uint8_t*>(vertexData), given, stride);
   if (hr == D3D_OK) {
     stream0_.reset();
     stream0Stride_ = 0;

@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "gldevice/gl_direct3d.h"
@@ -284,6 +285,17 @@ TEST(GlDevice, EdgesThroughPixelCentresFollowTheTopLeftRule) {
   const auto at = Differences(p);
   ASSERT_TRUE(at.empty()) << at.size() << " pixels differ, the first at (" << at[0].first << ", "
                           << at[0].second << ")";
+}
+
+TEST(GlDevice, RefusesVerticesFromMemoryThatFallShort) {
+  REQUIRE_GL();
+  // Count x stride bytes on the heap, exactly: a format reading more of the
+  // last vertex than the stride must be refused before anything is read.
+  DrawOnBoth([](Direct3DDevice8& d) {
+    d.SetVertexShader(kScreenFvf);
+    const auto bytes = std::make_unique<std::uint8_t[]>(3 * 8);
+    EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, bytes.get(), 8), D3DERR_INVALIDCALL);
+  });
 }
 
 TEST(GlDevice, OneProgramPerDrawDescription) {
