@@ -1,10 +1,14 @@
 #include "runtime/text_files.h"
 
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -94,7 +98,16 @@ std::string TextFiles::DefaultDriveC() {
     base = data;
   } else {
     const char* home = std::getenv("HOME");
-    base = std::string(home != nullptr && *home != '\0' ? home : ".") + "/.local/share";
+    if (home != nullptr && home[0] == '/') {
+      base = home;
+    } else {
+      // Without HOME the password database knows the user's home; never the
+      // current folder, which would scatter drives wherever the program starts.
+      const passwd* user = ::getpwuid(::getuid());
+      if (user == nullptr || user->pw_dir == nullptr || user->pw_dir[0] != '/') return {};
+      base = user->pw_dir;
+    }
+    base += "/.local/share";
   }
   return base + "/quillon/drive_c";
 }
@@ -141,9 +154,48 @@ std::int32_t TextFiles::MapPath(std::string_view path, const std::string& driveC
   return 0;
 }
 
+// Opens the folder `parts` name below drive C, one component at a time and
+// following no link, so a link planted inside drive C cannot lead the log
+// out of it. Drive C itself is the user's choice and may be a link.
+int TextFiles::OpenFolder(const std::string& driveC, const std::vector<std::string>& parts,
+                          std::int32_t& error) {
+  int dir = ::open(driveC.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) {
+    error = OpenErrorNumber(errno);
+    problem_ = std::strerror(errno);
+    return -1;
+  }
+  for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+    const int next =
+        ::openat(dir, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int why = errno;
+    struct stat st{};
+    const bool link = next < 0 && ::fstatat(dir, parts[i].c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      S_ISLNK(st.st_mode);
+    ::close(dir);
+    if (link) {
+      error = ErrPathFileAccess;
+      problem_ = "the folder " + parts[i] + " is a symbolic link, which is never followed";
+      return -1;
+    }
+    if (next < 0) {
+      error = OpenErrorNumber(why);
+      problem_ = std::strerror(why);
+      return -1;
+    }
+    dir = next;
+  }
+  return dir;
+}
+
 std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileNumber) {
+  problem_.clear();
   std::string hostPath;
   const std::string driveC = DriveC();
+  if (driveC.empty()) {
+    problem_ = "no home folder is known (HOME is unset and the user has none)";
+    return ErrPathNotFound;
+  }
   if (const std::int32_t err = MapPath(path, driveC, hostPath)) return err;
   // The per-user drive C is made when first needed; a drive C the user named
   // must already exist.
@@ -156,9 +208,48 @@ std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileN
   std::int32_t number = 1;
   while (number <= kMaxFileNumber && open_.count(number)) ++number;
   if (number > kMaxFileNumber) return ErrTooManyFiles;
-  errno = 0;
-  const int fd = ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return OpenErrorNumber(errno);
+
+  std::vector<std::string> parts;
+  for (std::string_view rest = std::string_view(hostPath).substr(driveC.size());
+       !rest.empty();) {
+    const std::size_t slash = rest.find('/');
+    if (slash != 0) parts.emplace_back(rest.substr(0, slash));
+    rest.remove_prefix(slash == std::string_view::npos ? rest.size() : slash + 1);
+  }
+  std::int32_t error = 0;
+  const int dir = OpenFolder(driveC, parts, error);
+  if (dir < 0) return error;
+  // No O_TRUNC yet: the file is emptied only once it is known to be a plain
+  // file that no other program is writing. O_NONBLOCK keeps a FIFO without a
+  // reader from holding the open for ever.
+  const int fd = ::openat(dir, parts.back().c_str(),
+                          O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+  const int why = errno;
+  ::close(dir);
+  if (fd < 0) {
+    if (why == ELOOP) {
+      problem_ = "it is a symbolic link, which is never followed";
+      return ErrPathFileAccess;
+    }
+    problem_ = why == ENXIO ? "it is not a regular file" : std::strerror(why);
+    return OpenErrorNumber(why);
+  }
+  const auto refuse = [&](std::int32_t err, const char* what) {
+    ::close(fd);
+    problem_ = what;
+    return err;
+  };
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    return refuse(ErrPathFileAccess, "it is not a regular file");
+  // One writer per file: a second program would tear the first one's lines.
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == EWOULDBLOCK) return refuse(ErrPermissionDenied, "another program is writing it");
+    break;  // a file system without locks: write as before
+  }
+  if (::ftruncate(fd, 0) != 0) return refuse(WriteErrorNumber(errno), "it could not be emptied");
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   open_.emplace(number, OpenFile{fd, std::move(hostPath), 0});
   fileNumber = number;
   return 0;

@@ -5,7 +5,9 @@
 // default $XDG_DATA_HOME/quillon/drive_c (~/.local/share/quillon/drive_c),
 // a per-user folder made on first use. Paths on other drives, network
 // paths and ".." components are refused, so the program never writes outside
-// that directory. Every line reaches the file as it is written, so ending the
+// that directory; links inside it are never followed, and what is not a
+// plain file (a FIFO, a device) is refused. A file being written is locked,
+// so a second program refuses it rather than tear its lines. Every line reaches the file as it is written, so ending the
 // process (or a crash) keeps everything printed so far, and a line is written
 // whole or not at all: a write that fails part-way (a full disk) is taken
 // back, so the file never ends in a fragment.
@@ -17,6 +19,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TextFiles {
  public:
@@ -37,10 +40,16 @@ class TextFiles {
   // Closes every open file (the end of the process).
   void CloseAll();
 
+  // The last open's refusal in plain words ("it is a symbolic link, ..."),
+  // or empty when the error number says it all.
+  const std::string& Problem() const { return problem_; }
+
   bool IsOpen(std::int32_t fileNumber) const { return open_.count(fileNumber) != 0; }
   std::string DriveC() const;
   // The per-user drive C: $XDG_DATA_HOME/quillon/drive_c, XDG_DATA_HOME
-  // being ~/.local/share when unset or not absolute.
+  // being ~/.local/share when unset or not absolute, the home being HOME or
+  // else the user's entry in the password database; empty when neither
+  // names one.
   static std::string DefaultDriveC();
   // Where drive C is and what chose it, for messages: "QUILLON_DRIVE_C=DIR",
   // or "DIR, the default when QUILLON_DRIVE_C is unset".
@@ -58,6 +67,10 @@ class TextFiles {
     std::string hostPath;
     std::int64_t size;  // bytes of whole lines written
   };
+  int OpenFolder(const std::string& driveC, const std::vector<std::string>& parts,
+                 std::int32_t& error);
+
   std::string driveC_;
+  std::string problem_;
   std::map<std::int32_t, OpenFile> open_;
 };

@@ -3,7 +3,9 @@
 #include "runtime/text_files.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -123,6 +125,45 @@ TEST_F(TextFilesTest, HostFailuresBecomeRuntimeErrorNumbers) {
   }
 }
 
+// What drive C holds under the log's name must never lead a write elsewhere,
+// block the program, or let two programs tear one file.
+TEST_F(TextFilesTest, RefusesLinksFifosAndAFileAnotherProgramWrites) {
+  const fs::path outside = fs::path(root) / "outside";
+  const fs::path drive = fs::path(root) / "c";
+  fs::create_directories(drive / "real");
+  { std::ofstream(outside) << "keep"; }
+  fs::create_symlink(outside, drive / "LINK.TXT");
+  fs::create_symlink(fs::path(root) / "nowhere", drive / "DANGLING.TXT");
+  fs::create_directory_symlink(fs::path(root), drive / "up");
+  ASSERT_EQ(::mkfifo((drive / "PIPE.TXT").c_str(), 0600), 0);
+  struct Case {
+    const char* path;
+    std::int32_t error;
+  };
+  TextFiles files(drive.string());
+  for (const Case c : {Case{"C:\\LINK.TXT", ErrPathFileAccess},
+                       Case{"C:\\DANGLING.TXT", ErrPathFileAccess},
+                       Case{"C:\\up\\outside", ErrPathFileAccess},
+                       Case{"C:\\PIPE.TXT", ErrPathFileAccess}}) {
+    std::int32_t n = -1;
+    EXPECT_EQ(files.OpenForOutput(c.path, n), c.error) << c.path;
+    EXPECT_FALSE(files.Problem().empty()) << c.path;
+    EXPECT_EQ(n, -1);
+  }
+  EXPECT_EQ(Read("outside"), "keep");
+  EXPECT_FALSE(fs::exists(fs::path(root) / "nowhere"));
+
+  // The second writer is refused and the first one's lines stay whole.
+  TextFiles other(drive.string());
+  std::int32_t first = 0, second = -1;
+  ASSERT_EQ(files.OpenForOutput("C:\\real\\FPS.TXT", first), 0);
+  ASSERT_EQ(files.PrintLine(first, "60"), 0);
+  EXPECT_EQ(other.OpenForOutput("C:\\real\\FPS.TXT", second), ErrPermissionDenied);
+  EXPECT_EQ(Read("c/real/FPS.TXT"), "60\r\n");
+  ASSERT_EQ(files.Close(first), 0);
+  EXPECT_EQ(other.OpenForOutput("C:\\real\\FPS.TXT", second), 0);
+}
+
 TEST_F(TextFilesTest, ALineIsWrittenWholeOrNotAtAllWhenTheDiskFills) {
   // Room for 10 bytes: the first line (6) fits, the second would end at 12
   // and is refused although the system would take 4 of its bytes; a shorter
@@ -183,6 +224,11 @@ TEST_F(TextFilesTest, DefaultDriveCIsThePerUserDataFolder) {
   ::setenv("XDG_DATA_HOME", "relative/ignored", 1);
   ::setenv("HOME", "/home/someone", 1);
   EXPECT_EQ(TextFiles::DefaultDriveC(), "/home/someone/.local/share/quillon/drive_c");
+  // Without HOME, the user's home from the password database, never "./".
+  ::unsetenv("HOME");
+  const passwd* user = ::getpwuid(::getuid());
+  EXPECT_EQ(TextFiles::DefaultDriveC(),
+            user ? std::string(user->pw_dir) + "/.local/share/quillon/drive_c" : "");
   ::setenv("HOME", home.c_str(), 1);
   if (oldData)
     ::setenv("XDG_DATA_HOME", saved.c_str(), 1);

@@ -97,6 +97,7 @@ std::int32_t SdlRuntime::FileOpenForOutput(const std::string& path, std::int32_t
   if (err != 0) {
     std::string hostPath;
     if (TextFiles::MapPath(path, files_.DriveC(), hostPath) != 0) hostPath = path;
+    if (!files_.Problem().empty()) hostPath += ": " + files_.Problem();
     NoteErrorDetail(err, hostPath + " (drive C is " + files_.DescribeDriveC() + ")");
   }
   return err;
