@@ -54,6 +54,11 @@ std::int32_t OpenErrorNumber(int error) {
   }
 }
 
+// The system's reason where the error number alone does not say it.
+std::string Reason(int error) {
+  return error == ENOENT || error == ENOTDIR ? std::string() : std::strerror(error);
+}
+
 std::int32_t WriteErrorNumber(int error) {
   // A file that may grow no further is as full as the disk.
   return (error == ENOSPC || error == EDQUOT || error == EFBIG) ? ErrDiskFull : ErrDeviceIOError;
@@ -162,7 +167,7 @@ int TextFiles::OpenFolder(const std::string& driveC, const std::vector<std::stri
   int dir = ::open(driveC.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) {
     error = OpenErrorNumber(errno);
-    problem_ = std::strerror(errno);
+    problem_ = Reason(errno);
     return -1;
   }
   for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
@@ -180,7 +185,7 @@ int TextFiles::OpenFolder(const std::string& driveC, const std::vector<std::stri
     }
     if (next < 0) {
       error = OpenErrorNumber(why);
-      problem_ = std::strerror(why);
+      problem_ = Reason(why);
       return -1;
     }
     dir = next;
@@ -231,7 +236,7 @@ std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileN
       problem_ = "it is a symbolic link, which is never followed";
       return ErrPathFileAccess;
     }
-    problem_ = why == ENXIO ? "it is not a regular file" : std::strerror(why);
+    problem_ = why == ENXIO ? "it is not a regular file" : Reason(why);
     return OpenErrorNumber(why);
   }
   const auto refuse = [&](std::int32_t err, const char* what) {
