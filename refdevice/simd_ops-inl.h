@@ -30,31 +30,6 @@ inline std::uint32_t BlendSrcAlphaScalar(std::uint32_t src, std::uint32_t dst) {
   return out;
 }
 
-// Lanes of u16 whose byte in `live` is non-zero.
-template <class D16>
-HWY_INLINE hn::Mask<D16> LiveMask16(D16 d, const std::uint8_t* live) {
-  const hn::Rebind<std::uint8_t, D16> d8;
-  return hn::PromoteTo(d, hn::LoadU(d8, live)) != hn::Zero(d);
-}
-
-template <class D16>
-HWY_INLINE void StoreLive16(D16 d, hn::Mask<D16> m, std::uint8_t* live) {
-  const hn::Rebind<std::uint8_t, D16> d8;
-  const hn::Rebind<std::int16_t, D16> di;
-  const auto bytes = hn::ShiftRight<8>(hn::VecFromMask(d, m));  // 0x00FF or 0
-  hn::StoreU(hn::DemoteTo(d8, hn::BitCast(di, bytes)), d8, live);
-}
-
-// LESSEQUAL on the covered lanes; writes z where it passes.
-template <class D16>
-HWY_INLINE hn::Mask<D16> DepthTestLessEqual16(D16 d, std::uint16_t* depth, hn::Vec<D16> z,
-                                              hn::Mask<D16> cover) {
-  const auto stored = hn::LoadU(d, depth);
-  const auto pass = hn::And(cover, hn::Min(z, stored) == z);
-  hn::StoreU(hn::IfThenElse(pass, z, stored), d, depth);
-  return pass;
-}
-
 // SRCALPHA / INVSRCALPHA blending, two channels to a 32-bit lane: `s` and `t`
 // hold source and target channels in the low bytes of their 16-bit halves,
 // `a2` the source alpha in both halves. M(s a) + M(t (255 - a)) never
@@ -106,20 +81,6 @@ HWY_INLINE hn::Vec<D32> BlendSrcAlphaChannels(D32 d, hn::Vec<D32> r, hn::Vec<D32
 #endif
 }
 
-// SRCALPHA / INVSRCALPHA blending of 0xAARRGGBB pixels, all four channels.
-template <class D32>
-HWY_INLINE hn::Vec<D32> BlendSrcAlphaPixels(D32 d, hn::Vec<D32> src, hn::Vec<D32> dst) {
-#if HWY_TARGET == HWY_SCALAR
-  return hn::Set(d, BlendSrcAlphaScalar(hn::GetLane(src), hn::GetLane(dst)));
-#else
-  const hn::Repartition<std::uint16_t, D32> d16;
-  const auto a = hn::ShiftRight<24>(src);
-  return BlendSrcAlphaPairs(d, hn::And(src, hn::Set(d, 0x00FF00FFu)),
-                            hn::BitCast(d, hn::ShiftRight<8>(hn::BitCast(d16, src))),
-                            hn::Or(a, hn::ShiftLeft<16>(a)), dst);
-#endif
-}
-
 // The inverse of Compress, storing: the lanes of `m` take, in order, the
 // values from `packed` on and are stored to `out`; the others are left
 // alone there. Reads a whole vector's lanes from `packed`.
@@ -161,16 +122,6 @@ HWY_INLINE void StoreExpanded(D d, hn::Mask<D> m, const hn::TFromD<D>* HWY_RESTR
                      out);
   }
 #endif
-}
-
-// Lanes whose three edge values e[k] + stepX[k] * ramp are all >= 0.
-template <class DI>
-HWY_INLINE hn::Mask<DI> EdgesCover(DI d, const std::int32_t e[3], const std::int32_t stepX[3],
-                                   hn::Vec<DI> ramp) {
-  auto any = hn::Zero(d);
-  for (int k = 0; k < 3; ++k)
-    any = hn::Or(any, hn::Add(hn::Set(d, e[k]), hn::Mul(hn::Set(d, stepX[k]), ramp)));
-  return any > hn::Set(d, -1);
 }
 
 // Floats known to lie inside the int32 range, truncated towards zero. The
