@@ -12,22 +12,30 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "refdevice/pixel_stage.h"
+
 HWY_BEFORE_NAMESPACE();
 namespace refdev::simd {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// Each product of a channel and a factor rounded on its own.
-inline std::uint32_t RoundProduct(std::uint32_t p) { return (p + (p >> 8) + 128) >> 8; }
-
 inline std::uint32_t BlendSrcAlphaScalar(std::uint32_t src, std::uint32_t dst) {
-  const std::uint32_t a = src >> 24;
+  const int a = static_cast<int>(src >> 24);
   std::uint32_t out = 0;
   for (int shift = 0; shift < 32; shift += 8) {
-    const std::uint32_t s = (src >> shift) & 0xFF, t = (dst >> shift) & 0xFF;
-    out |= std::min<std::uint32_t>(255, RoundProduct(s * a) + RoundProduct(t * (255 - a))) << shift;
+    const int s = static_cast<int>((src >> shift) & 0xFF),
+              t = static_cast<int>((dst >> shift) & 0xFF);
+    out |=
+        static_cast<std::uint32_t>(std::min(255, BlendProduct(s * a) + BlendProduct(t * (255 - a))))
+        << shift;
   }
   return out;
+}
+
+// BlendProduct in every 16-bit lane.
+template <class D16>
+HWY_INLINE hn::Vec<D16> BlendProducts(D16 d, hn::Vec<D16> p) {
+  return hn::ShiftRight<8>(hn::Add(hn::Add(p, hn::ShiftRight<8>(p)), hn::Set(d, 128)));
 }
 
 // SRCALPHA / INVSRCALPHA blending, two channels to a 32-bit lane: `s` and `t`
@@ -40,12 +48,8 @@ HWY_INLINE hn::Vec<D32> BlendChannelPairs(D32 d, hn::Vec<D32> s, hn::Vec<D32> t,
   const hn::Repartition<std::uint16_t, D32> d16;
   const auto a = hn::BitCast(d16, a2);
   const auto ia = hn::BitCast(d16, hn::Xor(a2, hn::Set(d, 0x00FF00FFu)));  // 255 - a
-  const auto p = hn::Mul(hn::BitCast(d16, s), a);
-  const auto q = hn::Mul(hn::BitCast(d16, t), ia);
-  const auto k128 = hn::Set(d16, 128);
-  const auto mp = hn::ShiftRight<8>(hn::Add(hn::Add(p, hn::ShiftRight<8>(p)), k128));
-  const auto mq = hn::ShiftRight<8>(hn::Add(hn::Add(q, hn::ShiftRight<8>(q)), k128));
-  return hn::BitCast(d, hn::Add(mp, mq));
+  return hn::BitCast(d, hn::Add(BlendProducts(d16, hn::Mul(hn::BitCast(d16, s), a)),
+                                BlendProducts(d16, hn::Mul(hn::BitCast(d16, t), ia))));
 }
 
 // Blends source channel pairs, blue and red in `srcBR`, green and alpha in
