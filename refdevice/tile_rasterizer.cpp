@@ -11,7 +11,7 @@
 #include "refdevice/band_rasterizer.h"
 #include "refdevice/simd_kernels.h"
 #include "refdevice/thread_pool.h"
-#include "refdevice/tile_kernels.h"
+#include "refdevice/z16_lessequal_srcalpha32_kernel.h"
 
 namespace refdev {
 namespace {

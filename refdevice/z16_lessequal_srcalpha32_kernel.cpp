@@ -1,7 +1,7 @@
 // Compiled once per instruction set through Highway's foreach_target.
 #undef HWY_TARGET_INCLUDE
-#define HWY_TARGET_INCLUDE "refdevice/tile_kernels.cpp"
-#include "refdevice/tile_kernels.h"
+#define HWY_TARGET_INCLUDE "refdevice/z16_lessequal_srcalpha32_kernel.cpp"
+#include "refdevice/z16_lessequal_srcalpha32_kernel.h"
 
 #include <hwy/foreach_target.h>  // before highway.h
 #include <hwy/highway.h>
@@ -16,8 +16,8 @@
 #include "refdevice/simd_kernels.h"
 #include "refdevice/simd_ops-inl.h"
 
-#ifndef REFDEVICE_TILE_KERNELS_ONCE
-#define REFDEVICE_TILE_KERNELS_ONCE
+#ifndef REFDEVICE_Z16_LESSEQUAL_SRCALPHA32_KERNEL_ONCE
+#define REFDEVICE_Z16_LESSEQUAL_SRCALPHA32_KERNEL_ONCE
 namespace refdev {
 namespace {
 
