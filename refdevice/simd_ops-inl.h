@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <type_traits>
 
 #include "refdevice/pixel_stage.h"
 
@@ -189,18 +190,47 @@ HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> QuantizeDepth16(DF df, hn::Vec<
   return QuantizeClampedDepth16(df, ClampDepth(df, z));
 }
 
+// How far three edge functions fall below (`low`) and rise above (`high`)
+// their values at a block's first pixel centre across a bw x bh block: the
+// extremes of a linear function lie at the block's corners.
+struct BlockReach {
+  std::int64_t low[3], high[3];
+  BlockReach(const std::int64_t stepX[3], const std::int64_t stepY[3], int bw, int bh) {
+    for (int k = 0; k < 3; ++k) {
+      const std::int64_t ox = stepX[k] * (bw - 1), oy = stepY[k] * (bh - 1);
+      low[k] = std::min<std::int64_t>(0, ox) + std::min<std::int64_t>(0, oy);
+      high[k] = std::max<std::int64_t>(0, ox) + std::max<std::int64_t>(0, oy);
+    }
+  }
+};
+
+// Block classification: `at[k]` holds edge k's value at each lane's block's
+// first pixel centre. `out` is set where some edge excludes the whole block,
+// `in` where all three include every pixel centre of it. Lanes narrower than
+// 64 bits take the reach wrapped like the values (the caller keeps the sums
+// exact).
+template <class D>
+HWY_INLINE void ClassifyBlockLanes(D d, const hn::Vec<D> at[3], const BlockReach& reach,
+                                   hn::Mask<D>& out, hn::Mask<D>& in) {
+  using T = hn::TFromD<D>;
+  const auto wrap = [](std::int64_t v) {
+    return static_cast<T>(static_cast<std::make_unsigned_t<T>>(v));
+  };
+  out = hn::FirstN(d, 0);
+  in = hn::FirstN(d, hn::Lanes(d));
+  for (int k = 0; k < 3; ++k) {
+    out = hn::Or(out, hn::Add(at[k], hn::Set(d, wrap(reach.high[k]))) < hn::Zero(d));
+    in = hn::And(in, hn::Add(at[k], hn::Set(d, wrap(reach.low[k]))) > hn::Set(d, T{-1}));
+  }
+}
+
 // Block classes (0 out, 1 partial, 2 in) of a grid of bw x bh blocks.
 inline void ClassifyBlockGrid(const std::int64_t at[3], const std::int64_t stepX[3],
                               const std::int64_t stepY[3], int bw, int bh, int blocksX, int blocksY,
                               std::uint8_t* out) {
   const hn::ScalableTag<std::int64_t> d;
   const std::size_t N = hn::Lanes(d);
-  std::int64_t lowOff[3], highOff[3];
-  for (int k = 0; k < 3; ++k) {
-    const std::int64_t ox = stepX[k] * (bw - 1), oy = stepY[k] * (bh - 1);
-    lowOff[k] = std::min<std::int64_t>(0, ox) + std::min<std::int64_t>(0, oy);
-    highOff[k] = std::max<std::int64_t>(0, ox) + std::max<std::int64_t>(0, oy);
-  }
+  const BlockReach reach(stepX, stepY, bw, bh);
   // Each lane's offset from the first block of its group, per edge.
   hn::Vec<decltype(d)> laneOff[3];
   for (int k = 0; k < 3; ++k) {
@@ -211,15 +241,13 @@ inline void ClassifyBlockGrid(const std::int64_t at[3], const std::int64_t stepX
   // A row of blocks a vector at a time, the last one partly used.
   for (int by = 0; by < blocksY; ++by) {
     for (std::size_t bx = 0; bx < static_cast<std::size_t>(blocksX); bx += N) {
-      auto outside = hn::FirstN(d, 0);
-      auto inside = hn::FirstN(d, N);
-      for (int k = 0; k < 3; ++k) {
-        const std::int64_t first =
-            at[k] + stepX[k] * bw * static_cast<std::int64_t>(bx) + stepY[k] * bh * by;
-        const auto e = hn::Add(hn::Set(d, first), laneOff[k]);
-        outside = hn::Or(outside, hn::Set(d, -1) > hn::Add(e, hn::Set(d, highOff[k])));
-        inside = hn::And(inside, hn::Add(e, hn::Set(d, lowOff[k])) > hn::Set(d, -1));
-      }
+      hn::Vec<decltype(d)> e[3];
+      for (int k = 0; k < 3; ++k)
+        e[k] = hn::Add(
+            hn::Set(d, at[k] + stepX[k] * bw * static_cast<std::int64_t>(bx) + stepY[k] * bh * by),
+            laneOff[k]);
+      hn::Mask<decltype(d)> outside, inside;
+      ClassifyBlockLanes(d, e, reach, outside, inside);
       const auto cls = hn::IfThenElse(outside, hn::Zero(d),
                                       hn::IfThenElse(inside, hn::Set(d, 2), hn::Set(d, 1)));
       alignas(64) std::int64_t tmp[hn::MaxLanes(d)];

@@ -104,7 +104,7 @@ struct TileRasterizer::Impl {
   FrameList<SetupLine> lines;
   FrameList<SetupPoint> points;
   FrameList<ClearCommand> clears;
-  std::vector<GouraudDraw> gouraud;                     // per draw; d == nullptr: no kernel
+  std::vector<Z16LessEqualSrcAlpha32Draw> kernelDraws;  // per draw; d == nullptr: no kernel
   std::vector<std::unique_ptr<KernelScratch>> scratch;  // per thread
   long work = 0;                                        // pixels, roughly
   bool texturedDraw = false;                            // the current draw samples a texture
@@ -226,7 +226,7 @@ struct TileRasterizer::Impl {
       for (int i : active) tiles[static_cast<std::size_t>(i)].boundsOf = nullptr;
       // The kept descriptions no longer move: point the kernels at them.
       for (std::size_t i = 0; i < draws.count; ++i)
-        if (gouraud[i].d) gouraud[i].d = &draws.items[i];
+        if (kernelDraws[i].d) kernelDraws[i].d = &draws.items[i];
       pool.Run(static_cast<int>(active.size()), work < kParallelPixels ? 1 : threads,
                [this](int job, int thread) {
                  RunTile(tiles[static_cast<std::size_t>(active[static_cast<std::size_t>(job)])],
@@ -240,10 +240,10 @@ struct TileRasterizer::Impl {
   // Adds `draw` to the frame's draws as the current one.
   void AddDraw(const DrawDescription& draw) {
     const auto index = draws.Add(draw);
-    if (gouraud.size() < draws.items.size()) gouraud.resize(draws.items.size());
-    GouraudDraw& g = gouraud[index];
-    g = GouraudDraw{};
-    if (!PrepareGouraud(draws.items[index], g)) g.d = nullptr;
+    if (kernelDraws.size() < draws.items.size()) kernelDraws.resize(draws.items.size());
+    Z16LessEqualSrcAlpha32Draw& g = kernelDraws[index];
+    g = Z16LessEqualSrcAlpha32Draw{};
+    if (!PrepareZ16LessEqualSrcAlpha32(draws.items[index], g)) g.d = nullptr;
     texturedDraw = false;
     for (int st = 0; st < draw.pixel.stageCount; ++st)
       texturedDraw |= draw.pixel.stages[st].texture != nullptr;
@@ -339,7 +339,7 @@ struct TileRasterizer::Impl {
     KernelScratch& ks = *scratch[static_cast<std::size_t>(thread)];
     float* s = ks.plain;
     const DrawDescription* d = nullptr;
-    const GouraudDraw* g = nullptr;
+    const Z16LessEqualSrcAlpha32Draw* g = nullptr;
     PixelRect clip{};
     PixelRect kernelTile{};
     for (const std::uint32_t command : tile.commands) {
@@ -347,7 +347,7 @@ struct TileRasterizer::Impl {
       switch (command >> kKindShift) {
         case kDraw: {
           d = &draws.items[index];
-          g = gouraud[index].d ? &gouraud[index] : nullptr;
+          g = kernelDraws[index].d ? &kernelDraws[index] : nullptr;
           clip = Intersect(tile.rect, d->viewport);
           std::fill(s, s + kPixelAttrs, 0.0f);
           if (g) {
