@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <type_traits>
 #include <vector>
@@ -21,6 +22,13 @@ namespace {
 enum Kind : std::uint32_t { kDraw = 0, kTriangle = 1, kLine = 2, kPoint = 3, kClear = 4 };
 constexpr int kKindShift = 29;
 constexpr std::uint32_t kIndexMask = (1u << kKindShift) - 1;
+
+// QUILLON_KERNELS=0 sends every draw through the plain per-pixel code, for
+// debugging the kernels against it.
+bool KernelsWanted() {
+  const char* v = std::getenv("QUILLON_KERNELS");
+  return !(v && std::strcmp(v, "0") == 0);
+}
 
 // Below this many pixels of work a frame is drawn on the calling thread: a
 // wake-up would cost more than it saves.
@@ -110,6 +118,7 @@ struct TileRasterizer::Impl {
   bool texturedDraw = false;                            // the current draw samples a texture
   DrawDescription kept;
   std::array<std::uint8_t, 64 * 64> tileClass{};
+  bool kernels;  // draws whose key has a kernel take it
 
   // What one part of a draw bins on its own thread, merged in part order.
   struct PartBin {
@@ -123,7 +132,8 @@ struct TileRasterizer::Impl {
   explicit Impl(int n)
       : pool(n > 0 ? n : DefaultThreadCount()),
         threads(pool.Size()),
-        scratch(static_cast<std::size_t>(pool.Size())) {
+        scratch(static_cast<std::size_t>(pool.Size())),
+        kernels(KernelsWanted()) {
     for (auto& s : scratch) s = std::make_unique<KernelScratch>();
   }
 
@@ -243,7 +253,7 @@ struct TileRasterizer::Impl {
     if (kernelDraws.size() < draws.items.size()) kernelDraws.resize(draws.items.size());
     Z16LessEqualSrcAlpha32Draw& g = kernelDraws[index];
     g = Z16LessEqualSrcAlpha32Draw{};
-    if (!PrepareZ16LessEqualSrcAlpha32(draws.items[index], g)) g.d = nullptr;
+    if (!kernels || !PrepareZ16LessEqualSrcAlpha32(draws.items[index], g)) g.d = nullptr;
     texturedDraw = false;
     for (int st = 0; st < draw.pixel.stageCount; ++st)
       texturedDraw |= draw.pixel.stages[st].texture != nullptr;
