@@ -45,6 +45,8 @@ const char kUsage[] =
     "                            non-software OpenGL renderer, else reference)\n"
     "  QUILLON_LOG_LEVEL=LEVEL   error, warn, info or debug: which lines of\n"
     "                            the host reach stderr (warn)\n"
+    "  QUILLON_KERNELS=0         the reference device draws every pixel with its\n"
+    "                            plain per-pixel code, not its fast kernels (1)\n"
     "\n"
     "Messages go to stderr, each line starting with \"quillon:\".\n"
     "Without a display it runs invisibly on SDL's offscreen driver and its keys\n"

@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
-#include <thread>
 
 #include "formats/pixel_format.h"
 #include "refdevice/pixel_stage.h"
+#include "refdevice/thread_pool.h"
 
 namespace refdev {
 
@@ -109,53 +107,8 @@ struct BandRasterizer::Impl {
   const SetupLine* lines = nullptr;
   const SetupPoint* points = nullptr;
   std::size_t count = 0;
-
-  // The lower band's worker.
-  int threads = 1;
-  std::thread worker;
-  std::mutex mutex;
-  std::condition_variable wake, finished;
-  std::uint64_t posted = 0, completed = 0;
-  bool stopping = false;
-  PixelRect band[2];
-
-  Impl() {
-    threads = std::thread::hardware_concurrency() >= 2 ? 2 : 1;
-    if (threads == 2) StartWorker();
-  }
-  ~Impl() { StopWorker(); }
-
-  void StartWorker() {
-    if (worker.joinable()) return;
-    stopping = false;
-    worker = std::thread([this] { WorkerLoop(); });
-  }
-  void StopWorker() {
-    if (!worker.joinable()) return;
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      stopping = true;
-    }
-    wake.notify_one();
-    worker.join();
-  }
-  void WorkerLoop() {
-    std::uint64_t seen = 0;
-    for (;;) {
-      {
-        std::unique_lock<std::mutex> lock(mutex);
-        wake.wait(lock, [&] { return stopping || posted != seen; });
-        if (stopping) return;
-        seen = posted;
-      }
-      DrawBand(band[1]);
-      {
-        std::lock_guard<std::mutex> lock(mutex);
-        completed = seen;
-      }
-      finished.notify_one();
-    }
-  }
+  ThreadPool pool{DefaultThreadCount()};
+  int threads = pool.Size();
 
   void DrawBand(const PixelRect& clip) {
     float scratch[kPixelAttrs] = {};
@@ -166,26 +119,14 @@ struct BandRasterizer::Impl {
     }
   }
 
-  // Draws the batch set above in two bands when there is a worker.
+  // Draws the batch set above, one band of the viewport's rows per thread.
   void DrawBatch() {
     const PixelRect& vp = draw.viewport;
     const int height = vp.y1 - vp.y0;
-    if (threads < 2 || height < 2 || !worker.joinable()) {
-      DrawBand(vp);
-    } else {
-      const int mid = vp.y0 + height / 2;
-      band[0] = PixelRect{vp.x0, vp.y0, vp.x1, mid};
-      band[1] = PixelRect{vp.x0, mid, vp.x1, vp.y1};
-      std::uint64_t ticket;
-      {
-        std::lock_guard<std::mutex> lock(mutex);
-        ticket = ++posted;
-      }
-      wake.notify_one();
-      DrawBand(band[0]);
-      std::unique_lock<std::mutex> lock(mutex);
-      finished.wait(lock, [&] { return completed == ticket; });
-    }
+    const int bands = std::clamp(height, 1, threads);
+    pool.Run(bands, bands, [&](int band, int) {
+      DrawBand({vp.x0, vp.y0 + height * band / bands, vp.x1, vp.y0 + height * (band + 1) / bands});
+    });
     triangles = nullptr;
     lines = nullptr;
     points = nullptr;
@@ -219,11 +160,7 @@ void BandRasterizer::Points(const SetupPoint* points, std::size_t count) {
 }
 
 void BandRasterizer::SetThreads(int threads) {
-  impl_->threads = threads >= 2 ? 2 : 1;
-  if (impl_->threads == 2)
-    impl_->StartWorker();
-  else
-    impl_->StopWorker();
+  impl_->threads = std::clamp(threads, 1, impl_->pool.Size());
 }
 
 int BandRasterizer::Threads() const { return impl_->threads; }

@@ -1,8 +1,8 @@
 // The straightforward rasterizer: every primitive is drawn as soon as it is
 // handed over, pixel by pixel over its bounding box, by the plain per-pixel
-// code. With two threads the viewport is split into an upper and a lower band
-// and each thread draws every primitive's part in its own band, so each pixel
-// still sees the primitives in order. It is the oracle the other back ends are
+// code. With several threads (a pool's) the viewport is split into bands of
+// rows and each thread draws every primitive's part in its own band, so each
+// pixel still sees the primitives in order. It is the oracle the other back ends are
 // compared with, so it stays simple.
 #pragma once
 
@@ -37,7 +37,7 @@ class BandRasterizer final : public Rasterizer {
   void Lines(const SetupLine* lines, std::size_t count) override;
   void Points(const SetupPoint* points, std::size_t count) override;
   void Finish() override {}
-  void SetThreads(int threads) override;  // 1 or 2
+  void SetThreads(int threads) override;  // at most the pool's size, at least 1
   int Threads() const override;
 
  private:

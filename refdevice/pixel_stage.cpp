@@ -408,20 +408,12 @@ bool DepthRejects(const PixelContext& ctx, int x, int y, float z) {
   return !Compare(ctx.depthFunc, QuantizeDepth(ctx.depthScale, z), StoredDepth(ctx, index));
 }
 
-void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* attr) {
-  std::uint32_t depthValue = 0;
-  std::size_t depthIndex = 0;
-  if (ctx.depthTest) {
-    depthValue = QuantizeDepth(ctx.depthScale, z);
-    depthIndex = static_cast<std::size_t>(y) * static_cast<std::size_t>(ctx.depth->width) +
-                 static_cast<std::size_t>(x);
-  }
+namespace {
 
-  Rgba diffuse, specular;
-  for (int c = 0; c < 4; ++c) {
-    diffuse.c[c] = ToByte(attr[kDiffR + c]);
-    specular.c[c] = ToByte(attr[kSpecR + c]);
-  }
+// The texture stages, from the diffuse colour on: the colour they leave in
+// the current register.
+Rgba RunTextureStages(const PixelContext& ctx, const float* attr, const Rgba& diffuse,
+                      const Rgba& specular) {
   Rgba current = diffuse;
   Rgba temp{{0, 0, 0, 0}};
   for (int s = 0; s < ctx.stageCount; ++s) {
@@ -449,39 +441,39 @@ void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* att
     else
       current = result;
   }
+  return current;
+}
 
-  if (ctx.specularAdd)
-    for (int c = 0; c < 3; ++c) current.c[c] = Clamp255(current.c[c] + specular.c[c]);
+void ApplyFog(const PixelContext& ctx, const float* attr, Rgba& current) {
+  float f;
+  if (ctx.fogMode == kFogTable)
+    f = FogFactor(ctx.fogTableMode, attr[kFogDepth], ctx.fogStart, ctx.fogEnd, ctx.fogDensity);
+  else
+    f = attr[kSpecA] / 255.0f;
+  if (!(f >= 0.0f)) f = 0.0f;
+  if (f > 1.0f) f = 1.0f;
+  const int fi = static_cast<int>(f * 255.0f + 0.5f);
+  for (int c = 0; c < 3; ++c)
+    current.c[c] = Div255(current.c[c] * fi + ctx.fogColour[c] * (255 - fi));
+}
 
-  if (ctx.fogMode != kFogOff) {
-    float f;
-    if (ctx.fogMode == kFogTable)
-      f = FogFactor(ctx.fogTableMode, attr[kFogDepth], ctx.fogStart, ctx.fogEnd, ctx.fogDensity);
-    else
-      f = attr[kSpecA] / 255.0f;
-    if (!(f >= 0.0f)) f = 0.0f;
-    if (f > 1.0f) f = 1.0f;
-    const int fi = static_cast<int>(f * 255.0f + 0.5f);
-    for (int c = 0; c < 3; ++c)
-      current.c[c] = Div255(current.c[c] * fi + ctx.fogColour[c] * (255 - fi));
-  }
-
-  if (ctx.alphaTest && !Compare(ctx.alphaFunc, static_cast<std::uint32_t>(current.c[3]),
-                                static_cast<std::uint32_t>(ctx.alphaRef)))
-    return;
-
-  const std::size_t bufferIndex =
+// The stencil and depth tests with their writes; false when the pixel is
+// discarded.
+bool StencilAndDepthPass(const PixelContext& ctx, int x, int y, float z) {
+  std::uint32_t depthValue = 0;
+  if (ctx.depthTest) depthValue = QuantizeDepth(ctx.depthScale, z);
+  const std::size_t index =
       static_cast<std::size_t>(y) * static_cast<std::size_t>(ctx.depth ? ctx.depth->width : 0) +
       static_cast<std::size_t>(x);
   if (ctx.stencilTest) {
-    std::uint8_t& stored = ctx.depth->stencil[bufferIndex];
+    std::uint8_t& stored = ctx.depth->stencil[index];
     if (!Compare(ctx.stencilFunc, ctx.stencilRef & ctx.stencilMask, stored & ctx.stencilMask)) {
       ApplyStencilOp(ctx, ctx.stencilFail, stored);
-      return;
+      return false;
     }
-    if (ctx.depthTest && !Compare(ctx.depthFunc, depthValue, StoredDepth(ctx, bufferIndex))) {
+    if (ctx.depthTest && !Compare(ctx.depthFunc, depthValue, StoredDepth(ctx, index))) {
       ApplyStencilOp(ctx, ctx.stencilZFail, stored);
-      return;
+      return false;
     }
     ApplyStencilOp(ctx, ctx.stencilPass, stored);
   }
@@ -490,45 +482,54 @@ void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* att
     // An early test has passed the pixel already, and nothing since has
     // written its depth.
     if (!d.d16.empty()) {
-      if (!ctx.earlyDepth && !Compare(ctx.depthFunc, depthValue, d.d16[depthIndex])) return;
-      if (ctx.depthWrite) d.d16[depthIndex] = static_cast<std::uint16_t>(depthValue);
+      if (!ctx.earlyDepth && !Compare(ctx.depthFunc, depthValue, d.d16[index])) return false;
+      if (ctx.depthWrite) d.d16[index] = static_cast<std::uint16_t>(depthValue);
     } else {
-      if (!ctx.earlyDepth && !Compare(ctx.depthFunc, depthValue, d.d32[depthIndex])) return;
-      if (ctx.depthWrite) d.d32[depthIndex] = depthValue;
+      if (!ctx.earlyDepth && !Compare(ctx.depthFunc, depthValue, d.d32[index])) return false;
+      if (ctx.depthWrite) d.d32[index] = depthValue;
     }
   }
+  return true;
+}
 
+Rgba Blend(const PixelContext& ctx, const Rgba& current, const Rgba& dst) {
+  Rgba out;
+  for (int c = 0; c < 4; ++c) {
+    // Each product is rounded to 8 bits on its own before they are combined.
+    const int s = BlendProduct(current.c[c] * BlendFactor(ctx.srcBlend, c, current, dst));
+    const int d = BlendProduct(dst.c[c] * BlendFactor(ctx.destBlend, c, current, dst));
+    int v;
+    switch (ctx.blendOp) {
+      case D3DBLENDOP_SUBTRACT:
+        v = s - d;
+        break;
+      case D3DBLENDOP_REVSUBTRACT:
+        v = d - s;
+        break;
+      case D3DBLENDOP_MIN:
+        v = std::min(current.c[c], dst.c[c]);
+        break;
+      case D3DBLENDOP_MAX:
+        v = std::max(current.c[c], dst.c[c]);
+        break;
+      default:
+        v = s + d;
+        break;
+    }
+    out.c[c] = Clamp255(v);
+  }
+  return out;
+}
+
+// Blends `current` over the target's pixel (x, y) and writes the channels
+// the mask lets through.
+void WriteTarget(const PixelContext& ctx, int x, int y, const Rgba& current) {
   std::uint8_t* p = ctx.target->Row(y) + static_cast<std::size_t>(x) * ctx.bpp;
   Rgba out = current;
   Rgba dst{};
   const bool needDest = ctx.blend || ctx.writeMask != 0xF;
   if (needDest) dst = Unpack(DecodePixel(ctx.target->format, p));
-  if (ctx.blend) {
-    for (int c = 0; c < 4; ++c) {
-      // Each product is rounded to 8 bits on its own before they are combined.
-      const int s = BlendProduct(current.c[c] * BlendFactor(ctx.srcBlend, c, current, dst));
-      const int d = BlendProduct(dst.c[c] * BlendFactor(ctx.destBlend, c, current, dst));
-      int v;
-      switch (ctx.blendOp) {
-        case D3DBLENDOP_SUBTRACT:
-          v = s - d;
-          break;
-        case D3DBLENDOP_REVSUBTRACT:
-          v = d - s;
-          break;
-        case D3DBLENDOP_MIN:
-          v = std::min(current.c[c], dst.c[c]);
-          break;
-        case D3DBLENDOP_MAX:
-          v = std::max(current.c[c], dst.c[c]);
-          break;
-        default:
-          v = s + d;
-          break;
-      }
-      out.c[c] = Clamp255(v);
-    }
-  }
+  if (ctx.blend) out = Blend(ctx, current, dst);
   if (ctx.writeMask != 0xF) {
     // Bits: 1 red, 2 green, 4 blue, 8 alpha.
     static constexpr int kBit[4] = {1, 2, 4, 8};
@@ -539,6 +540,25 @@ void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* att
       (static_cast<std::uint32_t>(out.c[3]) << 24) | (static_cast<std::uint32_t>(out.c[0]) << 16) |
       (static_cast<std::uint32_t>(out.c[1]) << 8) | static_cast<std::uint32_t>(out.c[2]);
   EncodePixel(ctx.target->format, argb, p);
+}
+
+}  // namespace
+
+void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* attr) {
+  Rgba diffuse, specular;
+  for (int c = 0; c < 4; ++c) {
+    diffuse.c[c] = ToByte(attr[kDiffR + c]);
+    specular.c[c] = ToByte(attr[kSpecR + c]);
+  }
+  Rgba current = RunTextureStages(ctx, attr, diffuse, specular);
+  if (ctx.specularAdd)
+    for (int c = 0; c < 3; ++c) current.c[c] = Clamp255(current.c[c] + specular.c[c]);
+  if (ctx.fogMode != kFogOff) ApplyFog(ctx, attr, current);
+  if (ctx.alphaTest && !Compare(ctx.alphaFunc, static_cast<std::uint32_t>(current.c[3]),
+                                static_cast<std::uint32_t>(ctx.alphaRef)))
+    return;
+  if (!StencilAndDepthPass(ctx, x, y, z)) return;
+  WriteTarget(ctx, x, y, current);
 }
 
 }  // namespace refdev

@@ -11,48 +11,32 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <type_traits>
+
+#include "refdevice/pixel_stage.h"
 
 HWY_BEFORE_NAMESPACE();
 namespace refdev::simd {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// Each product of a channel and a factor rounded on its own.
-inline std::uint32_t RoundProduct(std::uint32_t p) { return (p + (p >> 8) + 128) >> 8; }
-
 inline std::uint32_t BlendSrcAlphaScalar(std::uint32_t src, std::uint32_t dst) {
-  const std::uint32_t a = src >> 24;
+  const int a = static_cast<int>(src >> 24);
   std::uint32_t out = 0;
   for (int shift = 0; shift < 32; shift += 8) {
-    const std::uint32_t s = (src >> shift) & 0xFF, t = (dst >> shift) & 0xFF;
-    out |= std::min<std::uint32_t>(255, RoundProduct(s * a) + RoundProduct(t * (255 - a))) << shift;
+    const int s = static_cast<int>((src >> shift) & 0xFF),
+              t = static_cast<int>((dst >> shift) & 0xFF);
+    out |=
+        static_cast<std::uint32_t>(std::min(255, BlendProduct(s * a) + BlendProduct(t * (255 - a))))
+        << shift;
   }
   return out;
 }
 
-// Lanes of u16 whose byte in `live` is non-zero.
+// BlendProduct in every 16-bit lane.
 template <class D16>
-HWY_INLINE hn::Mask<D16> LiveMask16(D16 d, const std::uint8_t* live) {
-  const hn::Rebind<std::uint8_t, D16> d8;
-  return hn::PromoteTo(d, hn::LoadU(d8, live)) != hn::Zero(d);
-}
-
-template <class D16>
-HWY_INLINE void StoreLive16(D16 d, hn::Mask<D16> m, std::uint8_t* live) {
-  const hn::Rebind<std::uint8_t, D16> d8;
-  const hn::Rebind<std::int16_t, D16> di;
-  const auto bytes = hn::ShiftRight<8>(hn::VecFromMask(d, m));  // 0x00FF or 0
-  hn::StoreU(hn::DemoteTo(d8, hn::BitCast(di, bytes)), d8, live);
-}
-
-// LESSEQUAL on the covered lanes; writes z where it passes.
-template <class D16>
-HWY_INLINE hn::Mask<D16> DepthTestLessEqual16(D16 d, std::uint16_t* depth, hn::Vec<D16> z,
-                                              hn::Mask<D16> cover) {
-  const auto stored = hn::LoadU(d, depth);
-  const auto pass = hn::And(cover, hn::Min(z, stored) == z);
-  hn::StoreU(hn::IfThenElse(pass, z, stored), d, depth);
-  return pass;
+HWY_INLINE hn::Vec<D16> BlendProducts(D16 d, hn::Vec<D16> p) {
+  return hn::ShiftRight<8>(hn::Add(hn::Add(p, hn::ShiftRight<8>(p)), hn::Set(d, 128)));
 }
 
 // SRCALPHA / INVSRCALPHA blending, two channels to a 32-bit lane: `s` and `t`
@@ -65,12 +49,8 @@ HWY_INLINE hn::Vec<D32> BlendChannelPairs(D32 d, hn::Vec<D32> s, hn::Vec<D32> t,
   const hn::Repartition<std::uint16_t, D32> d16;
   const auto a = hn::BitCast(d16, a2);
   const auto ia = hn::BitCast(d16, hn::Xor(a2, hn::Set(d, 0x00FF00FFu)));  // 255 - a
-  const auto p = hn::Mul(hn::BitCast(d16, s), a);
-  const auto q = hn::Mul(hn::BitCast(d16, t), ia);
-  const auto k128 = hn::Set(d16, 128);
-  const auto mp = hn::ShiftRight<8>(hn::Add(hn::Add(p, hn::ShiftRight<8>(p)), k128));
-  const auto mq = hn::ShiftRight<8>(hn::Add(hn::Add(q, hn::ShiftRight<8>(q)), k128));
-  return hn::BitCast(d, hn::Add(mp, mq));
+  return hn::BitCast(d, hn::Add(BlendProducts(d16, hn::Mul(hn::BitCast(d16, s), a)),
+                                BlendProducts(d16, hn::Mul(hn::BitCast(d16, t), ia))));
 }
 
 // Blends source channel pairs, blue and red in `srcBR`, green and alpha in
@@ -103,20 +83,6 @@ HWY_INLINE hn::Vec<D32> BlendSrcAlphaChannels(D32 d, hn::Vec<D32> r, hn::Vec<D32
   const auto aHigh = hn::ShiftLeft<16>(a);
   return BlendSrcAlphaPairs(d, hn::Or(b, hn::ShiftLeft<16>(r)), hn::Or(g, aHigh), hn::Or(a, aHigh),
                             dst);
-#endif
-}
-
-// SRCALPHA / INVSRCALPHA blending of 0xAARRGGBB pixels, all four channels.
-template <class D32>
-HWY_INLINE hn::Vec<D32> BlendSrcAlphaPixels(D32 d, hn::Vec<D32> src, hn::Vec<D32> dst) {
-#if HWY_TARGET == HWY_SCALAR
-  return hn::Set(d, BlendSrcAlphaScalar(hn::GetLane(src), hn::GetLane(dst)));
-#else
-  const hn::Repartition<std::uint16_t, D32> d16;
-  const auto a = hn::ShiftRight<24>(src);
-  return BlendSrcAlphaPairs(d, hn::And(src, hn::Set(d, 0x00FF00FFu)),
-                            hn::BitCast(d, hn::ShiftRight<8>(hn::BitCast(d16, src))),
-                            hn::Or(a, hn::ShiftLeft<16>(a)), dst);
 #endif
 }
 
@@ -161,16 +127,6 @@ HWY_INLINE void StoreExpanded(D d, hn::Mask<D> m, const hn::TFromD<D>* HWY_RESTR
                      out);
   }
 #endif
-}
-
-// Lanes whose three edge values e[k] + stepX[k] * ramp are all >= 0.
-template <class DI>
-HWY_INLINE hn::Mask<DI> EdgesCover(DI d, const std::int32_t e[3], const std::int32_t stepX[3],
-                                   hn::Vec<DI> ramp) {
-  auto any = hn::Zero(d);
-  for (int k = 0; k < 3; ++k)
-    any = hn::Or(any, hn::Add(hn::Set(d, e[k]), hn::Mul(hn::Set(d, stepX[k]), ramp)));
-  return any > hn::Set(d, -1);
 }
 
 // Floats known to lie inside the int32 range, truncated towards zero. The
@@ -234,18 +190,47 @@ HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> QuantizeDepth16(DF df, hn::Vec<
   return QuantizeClampedDepth16(df, ClampDepth(df, z));
 }
 
+// How far three edge functions fall below (`low`) and rise above (`high`)
+// their values at a block's first pixel centre across a bw x bh block: the
+// extremes of a linear function lie at the block's corners.
+struct BlockReach {
+  std::int64_t low[3], high[3];
+  BlockReach(const std::int64_t stepX[3], const std::int64_t stepY[3], int bw, int bh) {
+    for (int k = 0; k < 3; ++k) {
+      const std::int64_t ox = stepX[k] * (bw - 1), oy = stepY[k] * (bh - 1);
+      low[k] = std::min<std::int64_t>(0, ox) + std::min<std::int64_t>(0, oy);
+      high[k] = std::max<std::int64_t>(0, ox) + std::max<std::int64_t>(0, oy);
+    }
+  }
+};
+
+// Block classification: `at[k]` holds edge k's value at each lane's block's
+// first pixel centre. `out` is set where some edge excludes the whole block,
+// `in` where all three include every pixel centre of it. Lanes narrower than
+// 64 bits take the reach wrapped like the values (the caller keeps the sums
+// exact).
+template <class D>
+HWY_INLINE void ClassifyBlockLanes(D d, const hn::Vec<D> at[3], const BlockReach& reach,
+                                   hn::Mask<D>& out, hn::Mask<D>& in) {
+  using T = hn::TFromD<D>;
+  const auto wrap = [](std::int64_t v) {
+    return static_cast<T>(static_cast<std::make_unsigned_t<T>>(v));
+  };
+  out = hn::FirstN(d, 0);
+  in = hn::FirstN(d, hn::Lanes(d));
+  for (int k = 0; k < 3; ++k) {
+    out = hn::Or(out, hn::Add(at[k], hn::Set(d, wrap(reach.high[k]))) < hn::Zero(d));
+    in = hn::And(in, hn::Add(at[k], hn::Set(d, wrap(reach.low[k]))) > hn::Set(d, T{-1}));
+  }
+}
+
 // Block classes (0 out, 1 partial, 2 in) of a grid of bw x bh blocks.
 inline void ClassifyBlockGrid(const std::int64_t at[3], const std::int64_t stepX[3],
                               const std::int64_t stepY[3], int bw, int bh, int blocksX, int blocksY,
                               std::uint8_t* out) {
   const hn::ScalableTag<std::int64_t> d;
   const std::size_t N = hn::Lanes(d);
-  std::int64_t lowOff[3], highOff[3];
-  for (int k = 0; k < 3; ++k) {
-    const std::int64_t ox = stepX[k] * (bw - 1), oy = stepY[k] * (bh - 1);
-    lowOff[k] = std::min<std::int64_t>(0, ox) + std::min<std::int64_t>(0, oy);
-    highOff[k] = std::max<std::int64_t>(0, ox) + std::max<std::int64_t>(0, oy);
-  }
+  const BlockReach reach(stepX, stepY, bw, bh);
   // Each lane's offset from the first block of its group, per edge.
   hn::Vec<decltype(d)> laneOff[3];
   for (int k = 0; k < 3; ++k) {
@@ -256,15 +241,13 @@ inline void ClassifyBlockGrid(const std::int64_t at[3], const std::int64_t stepX
   // A row of blocks a vector at a time, the last one partly used.
   for (int by = 0; by < blocksY; ++by) {
     for (std::size_t bx = 0; bx < static_cast<std::size_t>(blocksX); bx += N) {
-      auto outside = hn::FirstN(d, 0);
-      auto inside = hn::FirstN(d, N);
-      for (int k = 0; k < 3; ++k) {
-        const std::int64_t first =
-            at[k] + stepX[k] * bw * static_cast<std::int64_t>(bx) + stepY[k] * bh * by;
-        const auto e = hn::Add(hn::Set(d, first), laneOff[k]);
-        outside = hn::Or(outside, hn::Set(d, -1) > hn::Add(e, hn::Set(d, highOff[k])));
-        inside = hn::And(inside, hn::Add(e, hn::Set(d, lowOff[k])) > hn::Set(d, -1));
-      }
+      hn::Vec<decltype(d)> e[3];
+      for (int k = 0; k < 3; ++k)
+        e[k] = hn::Add(
+            hn::Set(d, at[k] + stepX[k] * bw * static_cast<std::int64_t>(bx) + stepY[k] * bh * by),
+            laneOff[k]);
+      hn::Mask<decltype(d)> outside, inside;
+      ClassifyBlockLanes(d, e, reach, outside, inside);
       const auto cls = hn::IfThenElse(outside, hn::Zero(d),
                                       hn::IfThenElse(inside, hn::Set(d, 2), hn::Set(d, 1)));
       alignas(64) std::int64_t tmp[hn::MaxLanes(d)];

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <system_error>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -39,12 +41,27 @@ bool SpinFor(Ready&& ready) {
   }
 }
 
+std::atomic<ThreadShortfallReport> shortfallReport{nullptr};
+
 }  // namespace
 
-ThreadPool::ThreadPool(int threads) {
+void SetThreadShortfallReport(ThreadShortfallReport report) { shortfallReport.store(report); }
+
+ThreadPool::ThreadPool(int threads, ThreadStarter start) {
   threads = std::clamp(threads, 1, kMaxThreads);
-  workers_.reserve(static_cast<std::size_t>(threads - 1));
-  for (int t = 1; t < threads; ++t) workers_.emplace_back([this, t] { WorkerLoop(t); });
+  // A thread the system refuses ends the starting: the pool works with the
+  // ones it has (workers are numbered without gaps), the caller at least.
+  try {
+    workers_.reserve(static_cast<std::size_t>(threads - 1));
+    for (int t = 1; t < threads; ++t) {
+      auto body = [this, t] { WorkerLoop(t); };
+      workers_.push_back(start ? start(body) : std::thread(body));
+    }
+  } catch (const std::system_error&) {
+  } catch (const std::bad_alloc&) {
+  }
+  if (Size() < threads)
+    if (const ThreadShortfallReport report = shortfallReport.load()) report(threads, Size());
 }
 
 ThreadPool::~ThreadPool() {

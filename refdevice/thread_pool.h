@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <thread>
 #include <type_traits>
 #include <vector>
@@ -19,10 +20,22 @@ namespace refdev {
 constexpr int kMaxThreads = 64;
 constexpr int kMaxDefaultThreads = 8;
 
+// Starts a thread running `body`, or throws as std::thread does when the
+// system refuses one (std::system_error) or memory runs out.
+using ThreadStarter = std::thread (*)(std::function<void()> body);
+
+// Told, with both counts, of a pool that started fewer threads than asked
+// for because the system refused more (a tight address-space or process
+// limit); the pool then draws with those it has, down to the caller alone.
+using ThreadShortfallReport = void (*)(int wanted, int started);
+// Sets the report for the pools made from then on (null: none).
+void SetThreadShortfallReport(ThreadShortfallReport report);
+
 class ThreadPool {
  public:
-  // `threads` counts the caller; 1 starts no thread.
-  explicit ThreadPool(int threads);
+  // `threads` counts the caller; 1 starts no thread. `start` (for tests)
+  // stands for std::thread's constructor.
+  explicit ThreadPool(int threads, ThreadStarter start = nullptr);
   ~ThreadPool();
   ThreadPool(const ThreadPool&) = delete;
   ThreadPool& operator=(const ThreadPool&) = delete;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <type_traits>
 #include <vector>
@@ -11,7 +12,7 @@
 #include "refdevice/band_rasterizer.h"
 #include "refdevice/simd_kernels.h"
 #include "refdevice/thread_pool.h"
-#include "refdevice/tile_kernels.h"
+#include "refdevice/z16_lessequal_srcalpha32_kernel.h"
 
 namespace refdev {
 namespace {
@@ -21,6 +22,13 @@ namespace {
 enum Kind : std::uint32_t { kDraw = 0, kTriangle = 1, kLine = 2, kPoint = 3, kClear = 4 };
 constexpr int kKindShift = 29;
 constexpr std::uint32_t kIndexMask = (1u << kKindShift) - 1;
+
+// QUILLON_KERNELS=0 sends every draw through the plain per-pixel code, for
+// debugging the kernels against it.
+bool KernelsWanted() {
+  const char* v = std::getenv("QUILLON_KERNELS");
+  return !(v && std::strcmp(v, "0") == 0);
+}
 
 // Below this many pixels of work a frame is drawn on the calling thread: a
 // wake-up would cost more than it saves.
@@ -104,12 +112,13 @@ struct TileRasterizer::Impl {
   FrameList<SetupLine> lines;
   FrameList<SetupPoint> points;
   FrameList<ClearCommand> clears;
-  std::vector<GouraudDraw> gouraud;                     // per draw; d == nullptr: no kernel
+  std::vector<Z16LessEqualSrcAlpha32Draw> kernelDraws;  // per draw; d == nullptr: no kernel
   std::vector<std::unique_ptr<KernelScratch>> scratch;  // per thread
   long work = 0;                                        // pixels, roughly
   bool texturedDraw = false;                            // the current draw samples a texture
   DrawDescription kept;
   std::array<std::uint8_t, 64 * 64> tileClass{};
+  bool kernels;  // draws whose key has a kernel take it
 
   // What one part of a draw bins on its own thread, merged in part order.
   struct PartBin {
@@ -123,7 +132,8 @@ struct TileRasterizer::Impl {
   explicit Impl(int n)
       : pool(n > 0 ? n : DefaultThreadCount()),
         threads(pool.Size()),
-        scratch(static_cast<std::size_t>(pool.Size())) {
+        scratch(static_cast<std::size_t>(pool.Size())),
+        kernels(KernelsWanted()) {
     for (auto& s : scratch) s = std::make_unique<KernelScratch>();
   }
 
@@ -226,7 +236,7 @@ struct TileRasterizer::Impl {
       for (int i : active) tiles[static_cast<std::size_t>(i)].boundsOf = nullptr;
       // The kept descriptions no longer move: point the kernels at them.
       for (std::size_t i = 0; i < draws.count; ++i)
-        if (gouraud[i].d) gouraud[i].d = &draws.items[i];
+        if (kernelDraws[i].d) kernelDraws[i].d = &draws.items[i];
       pool.Run(static_cast<int>(active.size()), work < kParallelPixels ? 1 : threads,
                [this](int job, int thread) {
                  RunTile(tiles[static_cast<std::size_t>(active[static_cast<std::size_t>(job)])],
@@ -240,10 +250,10 @@ struct TileRasterizer::Impl {
   // Adds `draw` to the frame's draws as the current one.
   void AddDraw(const DrawDescription& draw) {
     const auto index = draws.Add(draw);
-    if (gouraud.size() < draws.items.size()) gouraud.resize(draws.items.size());
-    GouraudDraw& g = gouraud[index];
-    g = GouraudDraw{};
-    if (!PrepareGouraud(draws.items[index], g)) g.d = nullptr;
+    if (kernelDraws.size() < draws.items.size()) kernelDraws.resize(draws.items.size());
+    Z16LessEqualSrcAlpha32Draw& g = kernelDraws[index];
+    g = Z16LessEqualSrcAlpha32Draw{};
+    if (!kernels || !PrepareZ16LessEqualSrcAlpha32(draws.items[index], g)) g.d = nullptr;
     texturedDraw = false;
     for (int st = 0; st < draw.pixel.stageCount; ++st)
       texturedDraw |= draw.pixel.stages[st].texture != nullptr;
@@ -339,7 +349,7 @@ struct TileRasterizer::Impl {
     KernelScratch& ks = *scratch[static_cast<std::size_t>(thread)];
     float* s = ks.plain;
     const DrawDescription* d = nullptr;
-    const GouraudDraw* g = nullptr;
+    const Z16LessEqualSrcAlpha32Draw* g = nullptr;
     PixelRect clip{};
     PixelRect kernelTile{};
     for (const std::uint32_t command : tile.commands) {
@@ -347,7 +357,7 @@ struct TileRasterizer::Impl {
       switch (command >> kKindShift) {
         case kDraw: {
           d = &draws.items[index];
-          g = gouraud[index].d ? &gouraud[index] : nullptr;
+          g = kernelDraws[index].d ? &kernelDraws[index] : nullptr;
           clip = Intersect(tile.rect, d->viewport);
           std::fill(s, s + kPixelAttrs, 0.0f);
           if (g) {

@@ -3,9 +3,9 @@
 // commands in the order they were handed over. Finish runs the tiles on a
 // pool of worker threads; a tile belongs to one thread at a time, so every
 // pixel sees its clears and primitives in order and the bytes do not depend
-// on the thread count. Draws whose key has a specialised kernel (tile_kernels)
-// take it; every other draw runs the band rasterizer's per-pixel code on the
-// tile's part of each primitive.
+// on the thread count. Draws whose key has a specialised kernel
+// (z16_lessequal_srcalpha32_kernel) take it; every other draw runs the band
+// rasterizer's per-pixel code on the tile's part of each primitive.
 #pragma once
 
 #include <memory>

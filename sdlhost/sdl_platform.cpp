@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -9,6 +10,7 @@
 #include "d3dx/d3dx8_object.h"
 #include "gldevice/gl_direct3d.h"
 #include "refdevice/ref_direct3d.h"
+#include "refdevice/thread_pool.h"
 #include "sdlhost/direct3d_by_type.h"
 #include "sdlhost/host_log.h"
 #include "sdlhost/sdl_gl.h"
@@ -60,6 +62,15 @@ class SdlPlatformObjects final : public PlatformObjects {
 bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
   config_ = config;
   SetLogLevel(config.logLevel);
+  // Under a tight memory or process limit the reference device draws with
+  // the threads the system lets it start, down to the program's own.
+  refdev::SetThreadShortfallReport([](int wanted, int started) {
+    static std::atomic<bool> said{false};
+    if (!said.exchange(true))
+      HostLog(LogLevel::Info, "reference device: drawing with " + std::to_string(started) + " of " +
+                                  std::to_string(wanted) +
+                                  " threads (the system would start no more)");
+  });
   std::string captureFolder;
   if (!config.keysPath.empty()) {
     KeyScript script;

@@ -1,7 +1,8 @@
-// Specialised kernels of the tiled rasterizer: the same pixels as the plain
-// per-pixel code for one family of draw keys, a block of 16x8 pixels at a
-// time and a row of a block (16 pixels) in one or a few vector steps. Draws
-// of other keys take the plain code.
+// The tiled rasterizer's specialised kernel, for the key of a 16-bit depth
+// buffer tested LESSEQUAL, blending off or SRCALPHA / INVSRCALPHA, and a
+// 32-bit target: the same pixels as the plain per-pixel code, a block of
+// 16x8 pixels at a time and a row of a block (16 pixels) in one or a few
+// vector steps. Draws of other keys take the plain code.
 #pragma once
 
 #include <cstdint>
@@ -17,19 +18,20 @@ constexpr int kBlockW = 16, kBlockH = 8;
 constexpr int kTileBlocksX = kTileSize / kBlockW, kTileBlocksY = kTileSize / kBlockH;
 constexpr int kTileBlocks = kTileBlocksX * kTileBlocksY;
 
-// Gouraud-shaded diffuse colour without texture, fog, specular, alpha or
-// stencil test, a 16-bit depth buffer tested LESSEQUAL with writes, blending
-// off or SRCALPHA / INVSRCALPHA, all channels written to X8R8G8B8 or
-// A8R8G8B8: the spinning cloud's draws.
+// A draw the kernel serves: Gouraud-shaded diffuse colour without texture,
+// fog, specular, alpha or stencil test, a 16-bit depth buffer tested
+// LESSEQUAL with writes, blending off or SRCALPHA / INVSRCALPHA, all channels
+// written to X8R8G8B8 or A8R8G8B8 (the spinning cloud's draws).
 struct KernelScratch;
-struct GouraudDraw {
+struct Z16LessEqualSrcAlpha32Draw {
   // Draws the part of triangle `t` inside `clip`, a rectangle of the tile
   // `tile` (whose origin is a multiple of kTileSize) and of the draw's
   // viewport. blockFar[] holds for each 16x8 block of the tile a value no
   // nearer than any depth stored in it; blocks the triangle is entirely
   // behind are skipped, and the bound is tightened where the kernel writes.
-  using Kernel = void (*)(const GouraudDraw& g, const SetupTriangle& t, const PixelRect& tile,
-                          const PixelRect& clip, std::uint16_t* blockFar, KernelScratch& scratch);
+  using Kernel = void (*)(const Z16LessEqualSrcAlpha32Draw& g, const SetupTriangle& t,
+                          const PixelRect& tile, const PixelRect& clip, std::uint16_t* blockFar,
+                          KernelScratch& scratch);
   Kernel kernel = nullptr;  // for the processor's instruction set
   const DrawDescription* d = nullptr;
   int slot[4] = {};  // plane of red, green, blue and alpha, each divided by 1/w
@@ -64,8 +66,10 @@ struct KernelScratch {
   float plain[kPixelAttrs];
 };
 
-// Fills `g` and returns true when the draw has such a key.
-bool PrepareGouraud(const DrawDescription& d, GouraudDraw& g);
+// Whether the kernel serves the draw: its key and the planes it interpolates.
+bool TakesZ16LessEqualSrcAlpha32(const DrawDescription& d);
+// Fills `g` for a draw the kernel serves; false for any other.
+bool PrepareZ16LessEqualSrcAlpha32(const DrawDescription& d, Z16LessEqualSrcAlpha32Draw& g);
 
 // The farthest depth stored in each 16x8 block of `tile` (rows and columns
 // past the tile's edge count as nothing).
