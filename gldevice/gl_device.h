@@ -20,7 +20,7 @@
 #include "refdevice/device_state.h"
 #include "refdevice/pipeline.h"
 #include "refdevice/resources.h"
-#include "refdevice/state_keeping_device.h"
+#include "d3dfront/state_keeping_device.h"
 
 namespace gldev {
 

@@ -1,4 +1,4 @@
-#include "refdevice/state_keeping_device.h"
+#include "d3dfront/state_keeping_device.h"
 
 #include "platform/d3d8_defaults.h"
 #include "platform/d3dx8_math.h"
