@@ -4,12 +4,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "d3dfront/argument_checks.h"
 #include "formats/pixel_format.h"
 #include "platform/d3d8_defaults.h"
 #include "platform/d3dx8_math.h"
-#include "refdevice/pipeline.h"
 #include "refdevice/ref_direct3d.h"
-#include "refdevice/vertex_stage.h"
 
 namespace gldev {
 
@@ -84,19 +83,19 @@ GLenum BlendEquation(DWORD op) {
 
 GLenum StencilOp(DWORD op) {
   switch (op) {
-    case 2:
+    case D3DSTENCILOP_ZERO:
       return GL_ZERO;
-    case 3:
+    case D3DSTENCILOP_REPLACE:
       return GL_REPLACE;
-    case 4:
+    case D3DSTENCILOP_INCRSAT:
       return GL_INCR;
-    case 5:
+    case D3DSTENCILOP_DECRSAT:
       return GL_DECR;
-    case 6:
+    case D3DSTENCILOP_INVERT:
       return GL_INVERT;
-    case 7:
+    case D3DSTENCILOP_INCR:
       return GL_INCR_WRAP;
-    case 8:
+    case D3DSTENCILOP_DECR:
       return GL_DECR_WRAP;
     default:
       return GL_KEEP;
@@ -138,17 +137,10 @@ GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
   }
 }
 
-std::uint8_t MaterialSource(DWORD source, bool colourVertex, const refdev::FvfLayout& layout) {
-  if (colourVertex && source == D3DMCS_COLOR1 && layout.diffuse >= 0) return kSourceDiffuse;
-  if (colourVertex && source == D3DMCS_COLOR2 && layout.specular >= 0) return kSourceSpecular;
-  return kSourceNone;
-}
-
-void Unpack(DWORD argb, float out[4]) {
-  out[0] = static_cast<float>((argb >> 16) & 255u) / 255.0f;
-  out[1] = static_cast<float>((argb >> 8) & 255u) / 255.0f;
-  out[2] = static_cast<float>(argb & 255u) / 255.0f;
-  out[3] = static_cast<float>(argb >> 24) / 255.0f;
+// A packed colour's channels as OpenGL takes them, 0 to 1.
+void Unpack(D3DCOLOR argb, float out[4]) {
+  const d3dfront::Channels c = d3dfront::Unpack(argb);
+  for (std::size_t i = 0; i < 4; ++i) out[i] = static_cast<float>(c[i]) / 255.0f;
 }
 
 }  // namespace
@@ -193,15 +185,14 @@ GlVertexBuffer::~GlVertexBuffer() { shared_->GiveBack(name_, std::move(bytes_));
 
 HRESULT GlVertexBuffer::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
   (void)flags;
-  if (data == nullptr || offset > length_ || (size != 0 && size > length_ - offset))
-    return D3DERR_INVALIDCALL;
+  if (const HRESULT hr = d3dfront::CheckLock(offset, size, length_, data); hr != D3D_OK) return hr;
   *data = bytes_.data() + offset;
   ++locks_;
   return D3D_OK;
 }
 
 HRESULT GlVertexBuffer::Unlock() {
-  if (locks_ == 0) return D3DERR_INVALIDCALL;
+  if (const HRESULT hr = d3dfront::CheckUnlock(locks_); hr != D3D_OK) return hr;
   --locks_;
   dirty_ = true;
   return D3D_OK;
@@ -440,12 +431,8 @@ HRESULT GlDevice::GetDeviceCaps(D3DCAPS8& caps) {
 
 HRESULT GlDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
                         DWORD stencil) {
-  if (flags == 0 || (flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)))
-    return D3DERR_INVALIDCALL;
-  if (count > 0 && rects == nullptr) return D3DERR_INVALIDCALL;
-  if ((flags & D3DCLEAR_ZBUFFER) && !hasDepth_) return D3DERR_INVALIDCALL;
-  if ((flags & D3DCLEAR_STENCIL) && !depthHasStencil_) return D3DERR_INVALIDCALL;
-  if ((flags & D3DCLEAR_ZBUFFER) && !(z >= 0.0f && z <= 1.0f)) return D3DERR_INVALIDCALL;
+  if (const HRESULT hr = d3dfront::CheckClear(state_, count, rects, flags, z); hr != D3D_OK)
+    return hr;
   if (!Current()) return D3DERR_DRIVERINTERNALERROR;
 
   GLbitfield mask = 0;
@@ -565,165 +552,139 @@ HRESULT GlDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND des
 
 HRESULT GlDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                                      Ref<Direct3DVertexBuffer8>& buffer) {
-  if (const HRESULT hr = CheckVertexBufferRequest(length, fvf, pool); hr != D3D_OK) return hr;
+  if (const HRESULT hr = d3dfront::CheckCreateVertexBuffer(length, fvf, pool); hr != D3D_OK)
+    return hr;
   buffer = std::make_shared<GlVertexBuffer>(shared_, length, usage, fvf, pool);
   return D3D_OK;
 }
 
 HRESULT GlDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                                 D3DPOOL pool, Ref<Direct3DTexture8>& texture) {
-  if (width == 0 || height == 0 || width > 4096 || height > 4096) return D3DERR_INVALIDCALL;
-  if (!refdev::IsTextureFormat(format)) return D3DERR_INVALIDCALL;
-  if (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_MANAGED && pool != D3DPOOL_SYSTEMMEM)
-    return D3DERR_INVALIDCALL;
-  if (usage & ~(D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY)) return D3DERR_INVALIDCALL;
-  if ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
-  const UINT full = refdev::RefTexture::FullChainLength(width, height);
-  if (levels == 0) levels = full;
-  if (levels > full) return D3DERR_INVALIDCALL;
+  if (const HRESULT hr = d3dfront::CheckCreateTexture(width, height, levels, usage, format, pool);
+      hr != D3D_OK)
+    return hr;
   texture = std::make_shared<GlTexture>(shared_, width, height, levels, usage, format, pool);
   return D3D_OK;
 }
 
 HRESULT GlDevice::SetStreamSource(UINT stream, const Ref<Direct3DVertexBuffer8>& buffer,
                                   UINT stride) {
-  if (stream != 0) return D3DERR_INVALIDCALL;
-  if (buffer && !dynamic_cast<GlVertexBuffer*>(buffer.get())) return D3DERR_INVALIDCALL;
+  const bool foreign = buffer && !dynamic_cast<GlVertexBuffer*>(buffer.get());
+  if (const HRESULT hr = d3dfront::CheckSetStreamSource(stream, foreign); hr != D3D_OK) return hr;
   stream0_ = buffer;
   stream0Stride_ = stride;
   return D3D_OK;
 }
 
 HRESULT GlDevice::SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>& texture) {
-  if (stage >= D3D_MAX_TEXTURE_STAGES) return D3DERR_INVALIDCALL;
-  GlTexture* t = nullptr;
-  if (texture) {
-    t = dynamic_cast<GlTexture*>(texture.get());
-    if (t == nullptr) return D3DERR_INVALIDCALL;
-  }
+  auto* t = dynamic_cast<GlTexture*>(texture.get());
+  if (const HRESULT hr = d3dfront::CheckSetTexture(stage, texture && !t); hr != D3D_OK) return hr;
   textures_[stage] = texture;
   glTextures_[stage] = t;
-  state_.texture[stage] = t ? &t->Store() : nullptr;
+  state_.textured[stage] = t != nullptr;
   return D3D_OK;
 }
 
 HRESULT GlDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
   auto* vb = dynamic_cast<GlVertexBuffer*>(stream0_.get());
-  if (vb == nullptr) return D3DERR_INVALIDCALL;
-  const std::uint64_t start = static_cast<std::uint64_t>(startVertex) * stream0Stride_;
-  if (start > vb->Length()) return D3DERR_INVALIDCALL;
-  return Draw(type, primitiveCount, vb, start, nullptr, 0, stream0Stride_);
+  const UINT length = vb ? vb->Length() : 0;
+  if (const HRESULT hr =
+          d3dfront::CheckDrawPrimitive(state_, inScene_, type, startVertex, primitiveCount,
+                                       stream0Stride_, vb ? &length : nullptr);
+      hr != D3D_OK || primitiveCount == 0)
+    return hr;
+  return Draw(type, primitiveCount, vb, static_cast<std::uint64_t>(startVertex) * stream0Stride_,
+              nullptr, stream0Stride_);
 }
 
 HRESULT GlDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount,
                                   const void* vertexData, UINT stride) {
-  if (vertexData == nullptr) return D3DERR_INVALIDCALL;
-  // The caller hands over count x stride bytes and no more.
-  const std::uint64_t given = PrimitiveVertexCount(type, primitiveCount) * stride;
-  const HRESULT hr = Draw(type, primitiveCount, nullptr, 0,
-                          static_cast<const std::uint8_t*>(vertexData), given, stride);
-  if (hr == D3D_OK) {
-    stream0_.reset();
-    stream0Stride_ = 0;
+  if (const HRESULT hr = d3dfront::CheckDrawPrimitiveUP(state_, inScene_, type, primitiveCount,
+                                                        vertexData, stride);
+      hr != D3D_OK)
+    return hr;
+  if (primitiveCount > 0) {
+    const HRESULT hr = Draw(type, primitiveCount, nullptr, 0,
+                            static_cast<const std::uint8_t*>(vertexData), stride);
+    if (hr != D3D_OK) return hr;
   }
-  return hr;
+  stream0_.reset();
+  stream0Stride_ = 0;
+  return D3D_OK;
 }
 
-void GlDevice::BuildKey(const refdev::FvfLayout& layout, gldev::ProgramKey& k) const {
+void GlDevice::BuildKey(gldev::ProgramKey& k) const {
+  const d3dfront::FixedFunction& ff = ff_;
   std::memset(&k, 0, sizeof k);
-  const auto& rs = state_.rs;
-  k.pretransformed = layout.pretransformed;
-  k.hasDiffuse = layout.diffuse >= 0;
-  k.hasSpecular = layout.specular >= 0;
-  k.flat = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
-  k.perspective = state_.proj.m[2][3] != 0.0f;
-  if (rs[D3DRS_LIGHTING] != 0 && !layout.pretransformed) {
-    const bool colourVertex = rs[D3DRS_COLORVERTEX] != 0;
+  k.pretransformed = ff.layout.pretransformed;
+  k.hasDiffuse = ff.layout.diffuse >= 0;
+  k.hasSpecular = ff.layout.specular >= 0;
+  k.flat = ff.flat;
+  k.fogDepth = ff.fogDepth;
+  if (ff.lighting) {
     k.lighting = 1;
-    k.diffuseSource = gldev::MaterialSource(rs[D3DRS_DIFFUSEMATERIALSOURCE], colourVertex, layout);
-    k.specularSource =
-        gldev::MaterialSource(rs[D3DRS_SPECULARMATERIALSOURCE], colourVertex, layout);
-    k.ambientSource = gldev::MaterialSource(rs[D3DRS_AMBIENTMATERIALSOURCE], colourVertex, layout);
-    k.emissiveSource =
-        gldev::MaterialSource(rs[D3DRS_EMISSIVEMATERIALSOURCE], colourVertex, layout);
+    k.diffuseSource = ff.diffuseSource;
+    k.specularSource = ff.specularSource;
+    k.ambientSource = ff.ambientSource;
+    k.emissiveSource = ff.emissiveSource;
   }
-  const bool fogOn = rs[D3DRS_FOGENABLE] != 0;
-  const bool vertexFog = fogOn && rs[D3DRS_FOGTABLEMODE] == D3DFOG_NONE &&
-                         rs[D3DRS_FOGVERTEXMODE] != D3DFOG_NONE && !layout.pretransformed;
-  if (vertexFog) k.vertexFogMode = static_cast<std::uint8_t>(rs[D3DRS_FOGVERTEXMODE]);
-  if (fogOn) {
-    if (rs[D3DRS_FOGTABLEMODE] != D3DFOG_NONE)
-      k.fog = 1;
-    else if (vertexFog || layout.specular >= 0)
-      k.fog = 2;
-  }
-  k.fogTableMode = static_cast<std::uint8_t>(rs[D3DRS_FOGTABLEMODE]);
-  k.specularAdd = rs[D3DRS_SPECULARENABLE] != 0;
-  if (rs[D3DRS_ALPHATESTENABLE]) k.alphaFunc = static_cast<std::uint8_t>(rs[D3DRS_ALPHAFUNC]);
-  for (int s = 0; s < D3D_MAX_TEXTURE_STAGES; ++s) {
-    const auto& t = state_.tss[static_cast<std::size_t>(s)];
-    if (t[D3DTSS_COLOROP] == D3DTOP_DISABLE) break;
+  k.vertexFogMode = static_cast<std::uint8_t>(ff.vertexFogMode);
+  k.fog = ff.fog;
+  k.fogTableMode = static_cast<std::uint8_t>(ff.fogTableMode);
+  k.specularAdd = ff.specularAdd;
+  if (ff.alphaTest) k.alphaFunc = static_cast<std::uint8_t>(ff.alphaFunc);
+  k.stageCount = static_cast<std::uint8_t>(ff.stageCount);
+  k.texSets = static_cast<std::uint8_t>(ff.texSets);
+  for (int s = 0; s < ff.stageCount; ++s) {
+    const d3dfront::StageRun& run = ff.stages[s];
     gldev::StageKey& st = k.stages[s];
-    st.colorOp = static_cast<std::uint8_t>(t[D3DTSS_COLOROP]);
-    st.colorArg0 = static_cast<std::uint8_t>(t[D3DTSS_COLORARG0]);
-    st.colorArg1 = static_cast<std::uint8_t>(t[D3DTSS_COLORARG1]);
-    st.colorArg2 = static_cast<std::uint8_t>(t[D3DTSS_COLORARG2]);
-    st.alphaOp = static_cast<std::uint8_t>(t[D3DTSS_ALPHAOP]);
-    st.alphaArg0 = static_cast<std::uint8_t>(t[D3DTSS_ALPHAARG0]);
-    st.alphaArg1 = static_cast<std::uint8_t>(t[D3DTSS_ALPHAARG1]);
-    st.alphaArg2 = static_cast<std::uint8_t>(t[D3DTSS_ALPHAARG2]);
-    st.resultTemp = (t[D3DTSS_RESULTARG] & D3DTA_SELECTMASK) == D3DTA_TEMP;
-    st.hasTexture = glTextures_[static_cast<std::size_t>(s)] != nullptr;
-    st.texSet = gldev::kNoTexSet;
-    const DWORD set = t[D3DTSS_TEXCOORDINDEX] & 0xFFFFu;
-    if (st.hasTexture && set < static_cast<DWORD>(layout.texCount)) {
-      st.texSet = static_cast<std::uint8_t>(set);
-      k.texSets |= static_cast<std::uint8_t>(1u << set);
-    }
-    ++k.stageCount;
+    st.colorOp = static_cast<std::uint8_t>(run.colorOp);
+    st.colorArg0 = static_cast<std::uint8_t>(run.colorArg0);
+    st.colorArg1 = static_cast<std::uint8_t>(run.colorArg1);
+    st.colorArg2 = static_cast<std::uint8_t>(run.colorArg2);
+    st.alphaOp = static_cast<std::uint8_t>(run.alphaOp);
+    st.alphaArg0 = static_cast<std::uint8_t>(run.alphaArg0);
+    st.alphaArg1 = static_cast<std::uint8_t>(run.alphaArg1);
+    st.alphaArg2 = static_cast<std::uint8_t>(run.alphaArg2);
+    st.colorRuns = run.colorRuns;
+    st.alphaRuns = run.alphaRuns;
+    st.resultTemp = run.resultTemp;
+    st.hasTexture = run.textured;
+    st.texSet = run.texSet >= 0 ? static_cast<std::uint8_t>(run.texSet) : gldev::kNoTexSet;
   }
 }
 
 void GlDevice::ApplyFixedState() {
-  const auto& rs = state_.rs;
-  const bool depthTest = rs[D3DRS_ZENABLE] != D3DZB_FALSE && hasDepth_;
-  if (depthTest) {
+  const d3dfront::FixedFunction& ff = ff_;
+  if (ff.depthTest) {
     glEnable(GL_DEPTH_TEST);
-    glDepthFunc(gldev::CompareFunc(rs[D3DRS_ZFUNC]));
-    glDepthMask(rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
+    glDepthFunc(gldev::CompareFunc(ff.depthFunc));
+    glDepthMask(ff.depthWrite ? GL_TRUE : GL_FALSE);
   } else {
     glDisable(GL_DEPTH_TEST);
   }
-  if (rs[D3DRS_STENCILENABLE] && depthHasStencil_) {
+  if (ff.stencilTest) {
     glEnable(GL_STENCIL_TEST);
-    glStencilFunc(gldev::CompareFunc(rs[D3DRS_STENCILFUNC]),
-                  static_cast<GLint>(rs[D3DRS_STENCILREF] & 0xFFu), rs[D3DRS_STENCILMASK] & 0xFFu);
-    glStencilMask(rs[D3DRS_STENCILWRITEMASK] & 0xFFu);
-    glStencilOp(gldev::StencilOp(rs[D3DRS_STENCILFAIL]), gldev::StencilOp(rs[D3DRS_STENCILZFAIL]),
-                gldev::StencilOp(rs[D3DRS_STENCILPASS]));
+    glStencilFunc(gldev::CompareFunc(ff.stencilFunc), static_cast<GLint>(ff.stencilRef),
+                  ff.stencilMask);
+    glStencilMask(ff.stencilWriteMask & 0xFFu);
+    glStencilOp(gldev::StencilOp(ff.stencilFail), gldev::StencilOp(ff.stencilZFail),
+                gldev::StencilOp(ff.stencilPass));
   } else {
     glDisable(GL_STENCIL_TEST);
   }
-  if (rs[D3DRS_ALPHABLENDENABLE]) {
-    DWORD src = rs[D3DRS_SRCBLEND], dst = rs[D3DRS_DESTBLEND];
-    if (src == D3DBLEND_BOTHSRCALPHA) {
-      src = D3DBLEND_SRCALPHA;
-      dst = D3DBLEND_INVSRCALPHA;
-    } else if (src == D3DBLEND_BOTHINVSRCALPHA) {
-      src = D3DBLEND_INVSRCALPHA;
-      dst = D3DBLEND_SRCALPHA;
-    }
+  if (ff.blend) {
     glEnable(GL_BLEND);
-    glBlendFunc(gldev::BlendFactor(src), gldev::BlendFactor(dst));
-    glBlendEquation(gldev::BlendEquation(rs[D3DRS_BLENDOP]));
+    glBlendFunc(gldev::BlendFactor(ff.srcBlend), gldev::BlendFactor(ff.destBlend));
+    glBlendEquation(gldev::BlendEquation(ff.blendOp));
   } else {
     glDisable(GL_BLEND);
   }
-  const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
+  const DWORD mask = ff.writeMask;
   glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, alphaStored_ && (mask & 8) != 0);
   // Rows run downwards in the back buffer, which mirrors the winding: a
   // triangle clockwise on the screen is counter-clockwise to OpenGL.
-  switch (rs[D3DRS_CULLMODE]) {
+  switch (ff.cull) {
     case D3DCULL_CCW:
       glEnable(GL_CULL_FACE);
       glFrontFace(GL_CCW);
@@ -738,7 +699,7 @@ void GlDevice::ApplyFixedState() {
       glDisable(GL_CULL_FACE);
       break;
   }
-  switch (rs[D3DRS_FILLMODE]) {
+  switch (ff.fill) {
     case D3DFILL_POINT:
       glPolygonMode(GL_FRONT_AND_BACK, GL_POINT);
       break;
@@ -752,7 +713,7 @@ void GlDevice::ApplyFixedState() {
 }
 
 void GlDevice::ApplyUniforms(const gldev::Program& p) {
-  const auto& rs = state_.rs;
+  const d3dfront::FixedFunction& ff = ff_;
   D3DMATRIX wv{}, wvp{};
   D3DXMatrixMultiply(wv, state_.world, state_.view);
   D3DXMatrixMultiply(wvp, wv, state_.proj);
@@ -766,38 +727,35 @@ void GlDevice::ApplyUniforms(const gldev::Program& p) {
               static_cast<float>(vp.Height) / H);
   glUniform2f(p.depthRange, vp.MinZ, vp.MaxZ - vp.MinZ);
   glUniform2f(p.target, 2.0f / W, 2.0f / H);
-  glUniform4f(p.fog, refdev::AsFloat(rs[D3DRS_FOGSTART]), refdev::AsFloat(rs[D3DRS_FOGEND]),
-              refdev::AsFloat(rs[D3DRS_FOGDENSITY]), 0.0f);
+  glUniform4f(p.fog, ff.fogStart, ff.fogEnd, ff.fogDensity, 0.0f);
   float c[4];
-  gldev::Unpack(rs[D3DRS_FOGCOLOR], c);
+  gldev::Unpack(ff.fogColour, c);
   glUniform3f(p.fogColour, c[0], c[1], c[2]);
-  gldev::Unpack(rs[D3DRS_TEXTUREFACTOR], c);
+  gldev::Unpack(ff.textureFactor, c);
   glUniform4f(p.tfactor, c[0], c[1], c[2], c[3]);
-  gldev::Unpack(rs[D3DRS_AMBIENT], c);
+  gldev::Unpack(ff.ambient, c);
   glUniform3f(p.ambient, c[0], c[1], c[2]);
-  glUniform1f(p.alphaRef, static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFFu));
+  glUniform1f(p.alphaRef, static_cast<float>(ff.alphaRef));
 }
 
-void GlDevice::BindTextures(const gldev::ProgramKey& key) {
-  for (int s = 0; s < key.stageCount; ++s) {
+void GlDevice::BindTextures() {
+  for (int s = 0; s < ff_.stageCount; ++s) {
     GlTexture* t = glTextures_[static_cast<std::size_t>(s)];
     if (!t) continue;
-    const auto& tss = state_.tss[static_cast<std::size_t>(s)];
+    const d3dfront::StageRun& run = ff_.stages[s];
     glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(s));
-    t->Bind(scratch_, static_cast<GLint>(tss[D3DTSS_MAXMIPLEVEL]));
-    const bool magLinear = tss[D3DTSS_MAGFILTER] >= D3DTEXF_LINEAR;
-    const bool minLinear = tss[D3DTSS_MINFILTER] >= D3DTEXF_LINEAR;
-    GLint minFilter = minLinear ? GL_LINEAR : GL_NEAREST;
-    if (tss[D3DTSS_MIPFILTER] == D3DTEXF_POINT)
-      minFilter = minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
-    else if (tss[D3DTSS_MIPFILTER] >= D3DTEXF_LINEAR)
-      minFilter = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
-    gldev::SamplerState want{gldev::AddressMode(tss[D3DTSS_ADDRESSU]),
-                             gldev::AddressMode(tss[D3DTSS_ADDRESSV]),
+    t->Bind(scratch_, static_cast<GLint>(run.maxMipLevel));
+    GLint minFilter = run.minLinear ? GL_LINEAR : GL_NEAREST;
+    if (run.mipFilter == D3DTEXF_POINT)
+      minFilter = run.minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+    else if (run.mipFilter == D3DTEXF_LINEAR)
+      minFilter = run.minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+    gldev::SamplerState want{gldev::AddressMode(run.addressU),
+                             gldev::AddressMode(run.addressV),
                              minFilter,
-                             magLinear ? GL_LINEAR : GL_NEAREST,
-                             refdev::AsFloat(tss[D3DTSS_MIPMAPLODBIAS]),
-                             tss[D3DTSS_BORDERCOLOR]};
+                             run.magLinear ? GL_LINEAR : GL_NEAREST,
+                             run.lodBias,
+                             run.border};
     gldev::SamplerState& have = samplerState_[s];
     const GLuint sampler = samplers_[s];
     if (want.wrapS != have.wrapS) glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, want.wrapS);
@@ -817,8 +775,8 @@ void GlDevice::BindTextures(const gldev::ProgramKey& key) {
   }
 }
 
-void GlDevice::SetAttributes(const refdev::FvfLayout& layout, const gldev::ProgramKey& key,
-                             std::uintptr_t base, UINT stride) {
+void GlDevice::SetAttributes(std::uintptr_t base, UINT stride) {
+  const d3dfront::FvfLayout& layout = ff_.layout;
   const auto s = static_cast<GLsizei>(stride);
   auto at = [base](int offset) {
     return reinterpret_cast<const void*>(base + static_cast<std::uintptr_t>(offset));
@@ -845,7 +803,7 @@ void GlDevice::SetAttributes(const refdev::FvfLayout& layout, const gldev::Progr
   }
   for (int i = 0; i < 8; ++i) {
     const GLuint index = gldev::kAttrTex0 + static_cast<GLuint>(i);
-    if (key.texSets & (1u << i)) {
+    if (ff_.texSets & (1u << i)) {
       glEnableVertexAttribArray(index);
       glVertexAttribPointer(index, std::min(layout.texDims[i], 2), GL_FLOAT, GL_FALSE, s,
                             at(layout.tex[i]));
@@ -856,29 +814,19 @@ void GlDevice::SetAttributes(const refdev::FvfLayout& layout, const gldev::Progr
 }
 
 HRESULT GlDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, GlVertexBuffer* vb,
-                       std::uint64_t start, const std::uint8_t* user, std::uint64_t userBytes,
-                       UINT stride) {
-  if (!inScene_) return D3DERR_INVALIDCALL;
-  const refdev::FvfLayout layout = refdev::DecodeFvf(state_.fvf);
-  if (!layout.valid || state_.fvf == 0 || stride == 0) return D3DERR_INVALIDCALL;
-  if (type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN) return D3DERR_INVALIDCALL;
-  if (primitiveCount == 0) return D3D_OK;
-  if (primitiveCount > RefDirect3D8::kMaxPrimitiveCount) return D3DERR_INVALIDCALL;
-  const std::uint64_t vertices = PrimitiveVertexCount(type, primitiveCount);
-  const std::uint64_t extent = refdev::ReadExtent(state_, layout);
-  const std::uint64_t bytes = (vertices - 1) * stride + extent;
-  const std::uint64_t available = vb ? vb->Length() - start : userBytes;
-  if (bytes > available) return D3DERR_INVALIDCALL;
+                       std::uint64_t start, const std::uint8_t* user, UINT stride) {
   if (!Current()) return D3DERR_DRIVERINTERNALERROR;
-
+  d3dfront::DecodeFixedFunction(state_, ff_);
+  const std::uint64_t vertices = PrimitiveVertexCount(type, primitiveCount);
+  const std::uint64_t bytes = (vertices - 1) * stride + d3dfront::ReadExtent(state_, ff_.layout);
   gldev::ProgramKey key;
-  BuildKey(layout, key);
+  BuildKey(key);
   const gldev::Program* program = programs_.Get(key, &error_);
   if (!program) return D3DERR_DRIVERINTERNALERROR;
   glUseProgram(program->id);
   ApplyUniforms(*program);
   ApplyFixedState();
-  BindTextures(key);
+  BindTextures();
 
   std::uintptr_t base = 0;
   if (vb) {
@@ -901,9 +849,9 @@ HRESULT GlDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, GlVertexBuffe
     base = static_cast<std::uintptr_t>(streamOffset_);
     streamOffset_ += (size + 63) & ~GLsizeiptr{63};
   }
-  SetAttributes(layout, key, base, stride);
+  SetAttributes(base, stride);
   // Pre-transformed vertices are not clipped by depth in Direct3D.
-  if (layout.pretransformed)
+  if (ff_.layout.pretransformed)
     glEnable(GL_DEPTH_CLAMP);
   else
     glDisable(GL_DEPTH_CLAMP);

@@ -156,9 +156,14 @@ INSTANTIATE_TEST_SUITE_P(Scenes, GoldenOnHardware,
 TEST(GlDevice, ShadingFogSpecularAndCullingAgree) {
   REQUIRE_GL();
   // Gouraud and flat strips, specular added, table fog on z, clockwise and
-  // counter-clockwise quads under each cull mode.
+  // counter-clockwise quads under each cull mode. The projection is a
+  // perspective one, which screen-space vertices must not heed: their fog
+  // depth is their z, whatever their RHW.
   EXPECT_AGREES(OnBoth([](Direct3DDevice8& d) {
     d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF203040u, 1.0f, 0);
+    D3DMATRIX proj{};
+    proj.m[0][0] = proj.m[1][1] = proj.m[2][2] = proj.m[2][3] = 1.0f;
+    d.SetTransform(D3DTS_PROJECTION, proj);
     d.SetRenderState(D3DRS_SPECULARENABLE, 1);
     Quad(d, 2, 2, 30, 20, 0xFFFF0000u, 0xFF00FF00u);
     d.SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
@@ -167,7 +172,11 @@ TEST(GlDevice, ShadingFogSpecularAndCullingAgree) {
     d.SetRenderState(D3DRS_FOGENABLE, 1);
     d.SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
     d.SetRenderState(D3DRS_FOGCOLOR, 0xFF808080u);
-    Quad(d, 2, 24, 30, 46, 0xFFFF00FFu, 0xFF00FFFFu, 0.25f);
+    const ScreenVertex fogged[4] = {{2, 46, 0.2f, 0.25f, 0xFFFF00FFu, 0, 0, 1},
+                                    {2, 24, 0.4f, 1.0f, 0xFF00FFFFu, 0, 0, 0},
+                                    {30, 46, 0.6f, 0.5f, 0xFF00FFFFu, 0, 1, 1},
+                                    {30, 24, 0.8f, 2.0f, 0xFFFF00FFu, 0, 1, 0}};
+    EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, fogged, sizeof(ScreenVertex)), 0);
     d.SetRenderState(D3DRS_FOGENABLE, 0);
     d.SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
     Quad(d, 34, 24, 62, 46, 0xFFFFFFFFu, 0xFF000000u);  // clockwise: culled now

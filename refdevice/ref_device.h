@@ -12,18 +12,18 @@
 #include <memory>
 #include <vector>
 
+#include "d3dfront/state_keeping_device.h"
 #include "platform/d3d8.h"
 #include "platform/display_host.h"
 #include "refdevice/device_state.h"
 #include "refdevice/rasterizer.h"
 #include "refdevice/resources.h"
-#include "d3dfront/state_keeping_device.h"
 
 namespace refdev {
 class Pipeline;
 }
 
-class RefDevice final : public refdev::StateKeepingDevice {
+class RefDevice final : public d3dfront::StateKeepingDevice<refdev::DeviceState> {
  public:
   // `params` must already be validated (RefDirect3D8::CreateDevice does so).
   RefDevice(DisplayHost* host, D3DDEVTYPE type, const D3DPRESENT_PARAMETERS& params,
@@ -70,8 +70,8 @@ class RefDevice final : public refdev::StateKeepingDevice {
   int ThreadCount() const;
 
  private:
-  HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* data,
-               std::uint64_t dataSize, UINT stride);
+  // Draws what the checks let through.
+  void Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* data, UINT stride);
   void SceneEnded() override;
 
   DisplayHost* host_;
