@@ -296,17 +296,6 @@ TEST(GlDevice, EdgesThroughPixelCentresFollowTheTopLeftRule) {
                           << at[0].second << ")";
 }
 
-TEST(GlDevice, RefusesVerticesFromMemoryThatFallShort) {
-  REQUIRE_GL();
-  // Count x stride bytes on the heap, exactly: a format reading more of the
-  // last vertex than the stride must be refused before anything is read.
-  DrawOnBoth([](Direct3DDevice8& d) {
-    d.SetVertexShader(kScreenFvf);
-    const auto bytes = std::make_unique<std::uint8_t[]>(3 * 8);
-    EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, bytes.get(), 8), D3DERR_INVALIDCALL);
-  });
-}
-
 TEST(GlDevice, OneProgramPerDrawDescription) {
   REQUIRE_GL();
   GlDirect3D8 gl(nullptr, Context());
