@@ -10,6 +10,53 @@ namespace gldev {
 // The first size of the buffer that vertices from memory stream through.
 constexpr GLsizeiptr kStreamBytes = 1 << 20;
 
+namespace {
+
+GLenum ColourFormat(std::int32_t format) {
+  switch (format) {
+    case D3DFMT_R5G6B5:
+      return GL_RGB565;
+    case D3DFMT_X1R5G5B5:
+    case D3DFMT_A1R5G5B5:
+      return GL_RGB5_A1;
+    default:
+      return GL_RGBA8;
+  }
+}
+
+GLenum DepthFormat(std::int32_t format) {
+  switch (format) {
+    case D3DFMT_D16:
+    case D3DFMT_D16_LOCKABLE:
+      return GL_DEPTH_COMPONENT16;
+    case D3DFMT_D32:
+      return GL_DEPTH_COMPONENT32;
+    case D3DFMT_D24S8:
+      return GL_DEPTH24_STENCIL8;
+    default:
+      return GL_DEPTH_COMPONENT24;
+  }
+}
+
+// Retraces a present waits for; a windowed device does not wait.
+int SwapInterval(const D3DPRESENT_PARAMETERS& params) {
+  if (params.Windowed) return 0;
+  switch (params.FullScreen_PresentationInterval) {
+    case D3DPRESENT_INTERVAL_IMMEDIATE:
+      return 0;
+    case D3DPRESENT_INTERVAL_TWO:
+      return 2;
+    case D3DPRESENT_INTERVAL_THREE:
+      return 3;
+    case D3DPRESENT_INTERVAL_FOUR:
+      return 4;
+    default:
+      return 1;  // the default interval waits for the retrace
+  }
+}
+
+}  // namespace
+
 }  // namespace gldev
 
 GlDevice::GlDevice(std::shared_ptr<gldev::SharedContext> shared, DisplayHost* host, HWND window,
@@ -24,47 +71,20 @@ GlDevice::GlDevice(std::shared_ptr<gldev::SharedContext> shared, DisplayHost* ho
   }
   const auto w = static_cast<GLsizei>(params_.BackBufferWidth);
   const auto h = static_cast<GLsizei>(params_.BackBufferHeight);
-  GLenum colourFormat = GL_RGBA8;
-  switch (params_.BackBufferFormat) {
-    case D3DFMT_R5G6B5:
-      colourFormat = GL_RGB565;
-      break;
-    case D3DFMT_X1R5G5B5:
-    case D3DFMT_A1R5G5B5:
-      colourFormat = GL_RGB5_A1;
-      break;
-    default:
-      break;
-  }
   alphaStored_ = FormatHasAlpha(params_.BackBufferFormat);
   glGenFramebuffers(1, &fbo_);
   glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
   glGenRenderbuffers(1, &colour_);
   glBindRenderbuffer(GL_RENDERBUFFER, colour_);
-  glRenderbufferStorage(GL_RENDERBUFFER, colourFormat, w, h);
+  glRenderbufferStorage(GL_RENDERBUFFER, gldev::ColourFormat(params_.BackBufferFormat), w, h);
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour_);
   if (params_.EnableAutoDepthStencil) {
-    GLenum depthFormat = GL_DEPTH_COMPONENT24;
-    GLenum attachment = GL_DEPTH_ATTACHMENT;
-    switch (params_.AutoDepthStencilFormat) {
-      case D3DFMT_D16:
-      case D3DFMT_D16_LOCKABLE:
-        depthFormat = GL_DEPTH_COMPONENT16;
-        break;
-      case D3DFMT_D32:
-        depthFormat = GL_DEPTH_COMPONENT32;
-        break;
-      case D3DFMT_D24S8:
-        depthFormat = GL_DEPTH24_STENCIL8;
-        attachment = GL_DEPTH_STENCIL_ATTACHMENT;
-        depthHasStencil_ = true;
-        break;
-      default:
-        break;
-    }
+    depthHasStencil_ = params_.AutoDepthStencilFormat == D3DFMT_D24S8;
+    const GLenum attachment = depthHasStencil_ ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
     glGenRenderbuffers(1, &depth_);
     glBindRenderbuffer(GL_RENDERBUFFER, depth_);
-    glRenderbufferStorage(GL_RENDERBUFFER, depthFormat, w, h);
+    glRenderbufferStorage(GL_RENDERBUFFER, gldev::DepthFormat(params_.AutoDepthStencilFormat), w,
+                          h);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, depth_);
     hasDepth_ = true;
   }
@@ -96,28 +116,8 @@ GlDevice::GlDevice(std::shared_ptr<gldev::SharedContext> shared, DisplayHost* ho
 
   GlContext& c = shared_->Context();
   if (c.HasWindow()) {
-    int interval = 0;
-    if (!params_.Windowed) {
-      switch (params_.FullScreen_PresentationInterval) {
-        case D3DPRESENT_INTERVAL_IMMEDIATE:
-          interval = 0;
-          break;
-        case D3DPRESENT_INTERVAL_TWO:
-          interval = 2;
-          break;
-        case D3DPRESENT_INTERVAL_THREE:
-          interval = 3;
-          break;
-        case D3DPRESENT_INTERVAL_FOUR:
-          interval = 4;
-          break;
-        default:
-          interval = 1;  // the default interval waits for the retrace
-          break;
-      }
-    }
-    c.SetSwapInterval(interval);
-    swapInterval_ = interval;
+    swapInterval_ = gldev::SwapInterval(params_);
+    c.SetSwapInterval(swapInterval_);
   }
 }
 
