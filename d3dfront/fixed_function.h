@@ -30,6 +30,10 @@ enum class FogDepth : std::uint8_t {
   ScreenZ,     // the z of a pre-transformed vertex, whatever its RHW
 };
 
+// Pixel centres lie on whole screen coordinates; a rasterizer whose centres
+// lie half way between them (OpenGL's) moves every position on by this much.
+constexpr float kPixelCentreShift = 0.5f;
+
 // Where one term of the lit colour comes from.
 enum class MaterialSource : std::uint8_t { None, Diffuse, Specular };
 

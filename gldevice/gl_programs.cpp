@@ -197,7 +197,8 @@ std::string VertexShaderSource(const ProgramKey& k) {
   if (k.pretransformed) {
     // Screen pixels, y down; pixel centres at integers, so half a pixel on.
     s += "  float w = aPosition.w > 0.0 ? 1.0 / aPosition.w : 1.0;\n";
-    s += "  vec2 ndc = (snap(aPosition.xy) + 0.5) * uTarget - 1.0;\n";
+    s += "  vec2 ndc = (snap(aPosition.xy) + " + std::to_string(d3dfront::kPixelCentreShift) +
+         ") * uTarget - 1.0;\n";
     s += "  gl_Position = vec4(ndc * w, (2.0 * aPosition.z - 1.0) * w, w);\n";
   } else {
     // Row vectors times the Direct3D matrix; clip z runs 0..w. The viewport

@@ -232,8 +232,10 @@ void GlDevice::ApplyUniforms(const gldev::Program& p) {
   const D3DVIEWPORT8& vp = state_.viewport;
   const auto W = static_cast<float>(params_.BackBufferWidth);
   const auto H = static_cast<float>(params_.BackBufferHeight);
-  glUniform4f(p.viewport, (static_cast<float>(vp.X) + 0.5f) * 2.0f / W - 1.0f,
-              static_cast<float>(vp.Width) / W, (static_cast<float>(vp.Y) + 0.5f) * 2.0f / H - 1.0f,
+  constexpr float kShift = d3dfront::kPixelCentreShift;
+  glUniform4f(p.viewport, (static_cast<float>(vp.X) + kShift) * 2.0f / W - 1.0f,
+              static_cast<float>(vp.Width) / W,
+              (static_cast<float>(vp.Y) + kShift) * 2.0f / H - 1.0f,
               static_cast<float>(vp.Height) / H);
   glUniform2f(p.depthRange, vp.MinZ, vp.MaxZ - vp.MinZ);
   glUniform2f(p.target, 2.0f / W, 2.0f / H);
