@@ -49,10 +49,8 @@ class ForeignTexture final : public Direct3DTexture8 {
   HRESULT UnlockRect(UINT) override { return D3DERR_INVALIDCALL; }
 };
 
-enum class Kind { Reference, Hardware, Recording };
-const char* Name(Kind k) {
-  return k == Kind::Reference ? "reference" : k == Kind::Hardware ? "hardware" : "recording";
-}
+enum Kind { kReference, kHardware, kRecording };
+const char* const kNames[] = {"reference", "hardware", "recording"};
 
 // A device with a D16 depth buffer, in a scene, drawing pre-transformed
 // vertices from a buffer of three, with a managed 16x16 texture at hand.
@@ -66,21 +64,14 @@ struct Bench {
   TlVertex tri[3] = {};
 
   explicit Bench(Kind kind) {
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 48;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = 1;
-    pp.EnableAutoDepthStencil = 1;
-    pp.AutoDepthStencilFormat = D3DFMT_D16;
+    D3DPRESENT_PARAMETERS pp{
+        64, 48, D3DFMT_X8R8G8B8, 1, 0, D3DSWAPEFFECT_DISCARD, 0, 1, 1, D3DFMT_D16, 0, 0, 0};
     D3DDEVTYPE type = D3DDEVTYPE_HAL;
-    if (kind == Kind::Recording) {
+    if (kind == kRecording) {
       platform = std::make_unique<TestPlatform>();
       EXPECT_EQ(platform->NewDirectX8(dx), 0);
       EXPECT_EQ(dx->Direct3DCreate(d3d), 0);
-    } else if (kind == Kind::Hardware) {
+    } else if (kind == kHardware) {
       d3d = std::make_shared<GlDirect3D8>(nullptr, Context());
     } else {
       d3d = std::make_shared<RefDirect3D8>();
@@ -94,6 +85,17 @@ struct Bench {
     EXPECT_EQ(dev->SetVertexShader(kTlFvf), 0);
     EXPECT_EQ(dev->BeginScene(), 0);
   }
+  // The calls the rows make, short.
+  HRESULT Clear(DWORD count, DWORD flags, float z = 1) {
+    return dev->Clear(count, nullptr, flags, 0, z, 0);
+  }
+  HRESULT Buffer(UINT length, DWORD fvf, D3DPOOL pool = D3DPOOL_DEFAULT) {
+    return dev->CreateVertexBuffer(length, 0, fvf, pool, vb);
+  }
+  HRESULT Texture(UINT w, UINT h, UINT levels, DWORD usage = 0, D3DFORMAT f = D3DFMT_X8R8G8B8,
+                  D3DPOOL pool = D3DPOOL_MANAGED) {
+    return dev->CreateTexture(w, h, levels, usage, f, pool, tex);
+  }
   HRESULT Lock(UINT offset, UINT size) {
     BYTE* p = nullptr;
     return vb->Lock(offset, size, &p, 0);
@@ -101,6 +103,19 @@ struct Bench {
   HRESULT LockRect(UINT level, const RECT* rect = nullptr) {
     D3DLOCKED_RECT r{};
     return tex->LockRect(level, r, rect, 0);
+  }
+  HRESULT Draw(D3DPRIMITIVETYPE type, UINT start, UINT count) {
+    return dev->DrawPrimitive(type, start, count);
+  }
+  HRESULT DrawUP(UINT count, const void* data, UINT stride) {
+    return dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, count, data, stride);
+  }
+  // A triangle of format 834 (three coordinate sets) at stride 24, where
+  // only the first set fits in the last vertex, its texture reading `set`.
+  HRESULT Draw834(DWORD set) {
+    const float v[18] = {};
+    return dev->SetTexture(0, tex) | dev->SetVertexShader(834) |
+           dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, set) | DrawUP(1, v, 24);
   }
 };
 
@@ -111,180 +126,101 @@ struct Row {
 };
 
 constexpr HRESULT kBad = D3DERR_INVALIDCALL;
+constexpr RECT kOutside{0, 0, 17, 1};
+
+// A row's call on bench `b`.
+#define ON(call) [](Bench& b) -> HRESULT { return call; }
 
 const std::vector<Row>& Rows() {
-  using B = Bench;
   static const std::vector<Row> rows = {
-      // Clear.
-      {"clear target and depth", D3D_OK,
-       [](B& b) { return b.dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1, 0); }},
-      {"clear nothing", kBad, [](B& b) { return b.dev->Clear(0, nullptr, 0, 0, 1, 0); }},
-      {"clear an unknown flag", kBad, [](B& b) { return b.dev->Clear(0, nullptr, 0x10, 0, 1, 0); }},
-      {"clear rectangles not given", kBad,
-       [](B& b) { return b.dev->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1, 0); }},
-      {"clear stencil of D16", kBad,
-       [](B& b) { return b.dev->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1, 0); }},
-      {"clear depth to 1.5", kBad,
-       [](B& b) { return b.dev->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.5f, 0); }},
-      // Resources.
-      {"vertex buffer of 0 bytes", kBad,
-       [](B& b) { return b.dev->CreateVertexBuffer(0, 0, 0, D3DPOOL_DEFAULT, b.vb); }},
-      {"vertex buffer shorter than its vertex", kBad,
-       [](B& b) { return b.dev->CreateVertexBuffer(10, 0, 322, D3DPOOL_DEFAULT, b.vb); }},
-      {"vertex buffer in no pool", kBad,
-       [](B& b) { return b.dev->CreateVertexBuffer(64, 0, 0, static_cast<D3DPOOL>(7), b.vb); }},
-      {"vertex buffer over the limit", kBad,
-       [](B& b) { return b.dev->CreateVertexBuffer((1u << 28) + 1, 0, 0, D3DPOOL_DEFAULT, b.vb); }},
-      {"texture 0 wide", kBad,
-       [](B& b) {
-         return b.dev->CreateTexture(0, 16, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, b.tex);
-       }},
-      {"texture 8192 high", kBad,
-       [](B& b) {
-         return b.dev->CreateTexture(4, 8192, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, b.tex);
-       }},
-      {"texture of six levels at 16x16", kBad,
-       [](B& b) {
-         return b.dev->CreateTexture(16, 16, 6, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, b.tex);
-       }},
-      {"texture of a palette format", kBad,
-       [](B& b) { return b.dev->CreateTexture(16, 16, 1, 0, D3DFMT_P8, D3DPOOL_MANAGED, b.tex); }},
+      {"clear target and depth", D3D_OK, ON(b.Clear(0, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER))},
+      {"clear nothing", kBad, ON(b.Clear(0, 0))},
+      {"clear an unknown flag", kBad, ON(b.Clear(0, 0x10))},
+      {"clear rectangles not given", kBad, ON(b.Clear(1, D3DCLEAR_TARGET))},
+      {"clear stencil of D16", kBad, ON(b.Clear(0, D3DCLEAR_STENCIL))},
+      {"clear depth to 1.5", kBad, ON(b.Clear(0, D3DCLEAR_ZBUFFER, 1.5f))},
+      {"vertex buffer of 0 bytes", kBad, ON(b.Buffer(0, 0))},
+      {"vertex buffer shorter than its vertex", kBad, ON(b.Buffer(10, 322))},
+      {"vertex buffer in no pool", kBad, ON(b.Buffer(64, 0, static_cast<D3DPOOL>(7)))},
+      {"vertex buffer over the limit", kBad, ON(b.Buffer((1u << 28) + 1, 0))},
+      {"texture 0 wide", kBad, ON(b.Texture(0, 16, 1))},
+      {"texture 8192 high", kBad, ON(b.Texture(4, 8192, 1))},
+      {"texture of six levels at 16x16", kBad, ON(b.Texture(16, 16, 6))},
+      {"texture of a palette format", kBad, ON(b.Texture(16, 16, 1, 0, D3DFMT_P8))},
       {"texture as a render target", kBad,
-       [](B& b) {
-         return b.dev->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8,
-                                     D3DPOOL_DEFAULT, b.tex);
-       }},
-      {"dynamic texture in the managed pool", kBad,
-       [](B& b) {
-         return b.dev->CreateTexture(16, 16, 1, D3DUSAGE_DYNAMIC, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED,
-                                     b.tex);
-       }},
-      // Locks.
-      {"lock the whole buffer, twice", D3D_OK,
-       [](B& b) { return b.Lock(0, 0) | b.Lock(0, kStride); }},
-      {"lock past the end", kBad, [](B& b) { return b.Lock(2 * kStride, kStride + 1); }},
-      {"lock from past the end", kBad, [](B& b) { return b.Lock(3 * kStride + 1, 0); }},
-      {"lock round the end of the numbers", kBad, [](B& b) { return b.Lock(0xFFFFFFF0u, 0x20); }},
-      {"lock into nowhere", kBad, [](B& b) { return b.vb->Lock(0, 0, nullptr, 0); }},
-      {"unlock what is not locked", kBad, [](B& b) { return b.vb->Unlock(); }},
-      {"lock a level twice", kBad,
-       [](B& b) { return b.LockRect(1) == D3D_OK ? b.LockRect(1) : 0; }},
-      {"lock two levels", D3D_OK, [](B& b) { return b.LockRect(0) | b.LockRect(1); }},
-      {"lock a level past the chain", kBad, [](B& b) { return b.LockRect(5); }},
-      {"lock a rectangle outside the level", kBad,
-       [](B& b) {
-         const RECT outside{0, 0, 17, 1};
-         return b.LockRect(0, &outside);
-       }},
-      {"unlock a level not locked", kBad, [](B& b) { return b.tex->UnlockRect(0); }},
+       ON(b.Texture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT))},
+      {"dynamic texture in the managed pool", kBad, ON(b.Texture(16, 16, 1, D3DUSAGE_DYNAMIC))},
+      {"lock the whole buffer, twice", D3D_OK, ON(b.Lock(0, 0) | b.Lock(0, kStride))},
+      {"lock past the end", kBad, ON(b.Lock(2 * kStride, kStride + 1))},
+      {"lock from past the end", kBad, ON(b.Lock(3 * kStride + 1, 0))},
+      {"lock round the end of the numbers", kBad, ON(b.Lock(0xFFFFFFF0u, 0x20))},
+      {"lock into nowhere", kBad, ON(b.vb->Lock(0, 0, nullptr, 0))},
+      {"unlock what is not locked", kBad, ON(b.vb->Unlock())},
+      {"lock a level twice", kBad, ON(b.LockRect(1) == D3D_OK ? b.LockRect(1) : 0)},
+      {"lock two levels", D3D_OK, ON(b.LockRect(0) | b.LockRect(1))},
+      {"lock a level past the chain", kBad, ON(b.LockRect(5))},
+      {"lock a rectangle outside the level", kBad, ON(b.LockRect(0, &kOutside))},
+      {"unlock a level not locked", kBad, ON(b.tex->UnlockRect(0))},
       {"lock a default-pool texture", kBad,
-       [](B& b) {
-         b.dev->CreateTexture(16, 16, 1, 0, D3DFMT_R5G6B5, D3DPOOL_DEFAULT, b.tex);
-         return b.LockRect(0);
-       }},
-      // Binding.
-      {"stream 1", kBad, [](B& b) { return b.dev->SetStreamSource(1, b.vb, kStride); }},
+       ON(b.Texture(16, 16, 1, 0, D3DFMT_R5G6B5, D3DPOOL_DEFAULT) | b.LockRect(0))},
+      {"stream 1", kBad, ON(b.dev->SetStreamSource(1, b.vb, kStride))},
       {"a buffer no device made", kBad,
-       [](B& b) { return b.dev->SetStreamSource(0, std::make_shared<ForeignBuffer>(), kStride); }},
-      {"texture stage 8", kBad, [](B& b) { return b.dev->SetTexture(8, b.tex); }},
+       ON(b.dev->SetStreamSource(0, std::make_shared<ForeignBuffer>(), kStride))},
+      {"texture stage 8", kBad, ON(b.dev->SetTexture(8, b.tex))},
       {"a texture no device made", kBad,
-       [](B& b) { return b.dev->SetTexture(0, std::make_shared<ForeignTexture>()); }},
-      // State.
+       ON(b.dev->SetTexture(0, std::make_shared<ForeignTexture>()))},
       {"render state past the last", kBad,
-       [](B& b) { return b.dev->SetRenderState(static_cast<D3DRENDERSTATETYPE>(D3DRS_MAX), 0); }},
+       ON(b.dev->SetRenderState(static_cast<D3DRENDERSTATETYPE>(D3DRS_MAX), 0))},
       {"texture stage state of stage 8", kBad,
-       [](B& b) { return b.dev->SetTextureStageState(8, D3DTSS_COLOROP, D3DTOP_MODULATE); }},
+       ON(b.dev->SetTextureStageState(8, D3DTSS_COLOROP, D3DTOP_MODULATE))},
       {"transform of no kind", kBad,
-       [](B& b) { return b.dev->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(1000), {}); }},
-      {"viewport wider than the back buffer", kBad,
-       [](B& b) {
-         return b.dev->SetViewport({0, 0, 65, 48, 0.0f, 1.0f});
-       }},
+       ON(b.dev->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(1000), {}))},
+      {"viewport wider than the back buffer", kBad, ON(b.dev->SetViewport({0, 0, 65, 48, 0, 1}))},
       {"vertex format with RHW and a normal", kBad,
-       [](B& b) { return b.dev->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_NORMAL); }},
-      {"a scene begun twice", kBad, [](B& b) { return b.dev->BeginScene(); }},
-      {"a scene ended twice", kBad, [](B& b) { return b.dev->EndScene() | b.dev->EndScene(); }},
-      {"clear outside a scene", D3D_OK,
-       [](B& b) { return b.dev->EndScene() | b.dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1, 0); }},
-      // Draws from the buffer.
-      {"draw the buffer's triangle", D3D_OK,
-       [](B& b) { return b.dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1); }},
-      {"draw nothing", D3D_OK, [](B& b) { return b.dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 0); }},
-      {"draw from a locked buffer", D3D_OK,
-       [](B& b) { return b.Lock(0, 0) | b.dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1); }},
-      {"draw outside a scene", kBad,
-       [](B& b) { return b.dev->EndScene() | b.dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1); }},
+       ON(b.dev->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_NORMAL))},
+      {"a scene begun twice", kBad, ON(b.dev->BeginScene())},
+      {"a scene ended twice", kBad, ON(b.dev->EndScene() | b.dev->EndScene())},
+      {"clear outside a scene", D3D_OK, ON(b.dev->EndScene() | b.Clear(0, D3DCLEAR_TARGET))},
+      {"draw the buffer's triangle", D3D_OK, ON(b.Draw(D3DPT_TRIANGLELIST, 0, 1))},
+      {"draw nothing", D3D_OK, ON(b.Draw(D3DPT_TRIANGLELIST, 0, 0))},
+      {"draw from a locked buffer", D3D_OK, ON(b.Lock(0, 0) | b.Draw(D3DPT_TRIANGLELIST, 0, 1))},
+      {"draw outside a scene", kBad, ON(b.dev->EndScene() | b.Draw(D3DPT_TRIANGLELIST, 0, 1))},
       {"draw without a stream", kBad,
-       [](B& b) {
-         b.dev->SetStreamSource(0, nullptr, 0);
-         return b.dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1);
-       }},
+       ON(b.dev->SetStreamSource(0, nullptr, 0) | b.Draw(D3DPT_TRIANGLELIST, 0, 1))},
       {"draw without a vertex format", kBad,
-       [](B& b) {
-         return b.dev->SetVertexShader(0) | b.dev->DrawPrimitive(D3DPT_POINTLIST, 0, 1);
-       }},
+       ON(b.dev->SetVertexShader(0) | b.Draw(D3DPT_POINTLIST, 0, 1))},
       {"draw at stride 0", kBad,
-       [](B& b) {
-         return b.dev->SetStreamSource(0, b.vb, 0) | b.dev->DrawPrimitive(D3DPT_POINTLIST, 0, 1);
-       }},
-      {"draw from past the buffer", kBad,
-       [](B& b) { return b.dev->DrawPrimitive(D3DPT_TRIANGLELIST, 1, 1); }},
-      {"draw more than the buffer holds", kBad,
-       [](B& b) { return b.dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2); }},
+       ON(b.dev->SetStreamSource(0, b.vb, 0) | b.Draw(D3DPT_POINTLIST, 0, 1))},
+      {"draw from past the buffer", kBad, ON(b.Draw(D3DPT_TRIANGLELIST, 1, 1))},
+      {"draw more than the buffer holds", kBad, ON(b.Draw(D3DPT_TRIANGLESTRIP, 0, 2))},
       {"draw round the end of the numbers", kBad,
-       [](B& b) { return b.dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0xFFFFFFFFu, 0xFFFFFFFFu); }},
-      {"draw a primitive of no type", kBad,
-       [](B& b) { return b.dev->DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(9), 0, 1); }},
+       ON(b.Draw(D3DPT_TRIANGLELIST, 0xFFFFFFFFu, 0xFFFFFFFFu))},
+      {"draw a primitive of no type", kBad, ON(b.Draw(static_cast<D3DPRIMITIVETYPE>(9), 0, 1))},
       {"draw at a stride past the last vertex's end", kBad,
-       [](B& b) {
-         return b.dev->SetStreamSource(0, b.vb, 2 * kStride) |
-                b.dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1);
-       }},
-      // Draws from memory.
-      {"draw a triangle from memory", D3D_OK,
-       [](B& b) { return b.dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, b.tri, kStride); }},
+       ON(b.dev->SetStreamSource(0, b.vb, 2 * kStride) | b.Draw(D3DPT_TRIANGLELIST, 0, 1))},
+      {"draw a triangle from memory", D3D_OK, ON(b.DrawUP(1, b.tri, kStride))},
       {"draw from the buffer after a draw from memory, which unsets it", kBad,
-       [](B& b) {
-         return b.dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, b.tri, kStride) |
-                b.dev->DrawPrimitive(D3DPT_POINTLIST, 0, 1);
-       }},
-      {"draw from no memory", kBad,
-       [](B& b) { return b.dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, nullptr, kStride); }},
-      {"draw from memory at stride 0", kBad,
-       [](B& b) { return b.dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, b.tri, 0); }},
-      {"draw more primitives than the caps allow", kBad,
-       [](B& b) { return b.dev->DrawPrimitiveUP(D3DPT_POINTLIST, 0xFFFFF + 1, b.tri, 4); }},
-      // Count x stride bytes are handed over, no more: the last vertex's
-      // colour lies past them at a stride shorter than the vertex.
-      {"draw from memory that falls short", kBad,
-       [](B& b) { return b.dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, b.tri, 16); }},
-      // Format 834 declares three coordinate sets; at stride 24 only the
-      // first fits in the last vertex.
-      {"draw reading a coordinate set in the stride", D3D_OK,
-       [](B& b) {
-         const float v[18] = {};
-         return b.dev->SetTexture(0, b.tex) | b.dev->SetVertexShader(834) |
-                b.dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, 24);
-       }},
-      {"draw reading a coordinate set past the stride", kBad,
-       [](B& b) {
-         const float v[18] = {};
-         return b.dev->SetTexture(0, b.tex) | b.dev->SetVertexShader(834) |
-                b.dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 2) |
-                b.dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, 24);
-       }},
+       ON(b.DrawUP(1, b.tri, kStride) | b.Draw(D3DPT_POINTLIST, 0, 1))},
+      {"draw from no memory", kBad, ON(b.DrawUP(1, nullptr, kStride))},
+      {"draw from memory at stride 0", kBad, ON(b.DrawUP(1, b.tri, 0))},
+      {"draw more primitives than the caps allow", kBad, ON(b.DrawUP(0xFFFFF + 1, b.tri, 4))},
+      // Count x stride bytes are handed over, no more: at a stride shorter
+      // than the vertex, the last vertex's colour lies past them.
+      {"draw from memory that falls short", kBad, ON(b.DrawUP(1, b.tri, 16))},
+      {"draw reading a coordinate set in the stride", D3D_OK, ON(b.Draw834(0))},
+      {"draw reading a coordinate set past the stride", kBad, ON(b.Draw834(2))},
   };
   return rows;
 }
 
 TEST(ArgumentChecks, EveryDeviceRefusesAlike) {
-  std::vector<Kind> kinds = {Kind::Reference, Kind::Recording};
-  if (Context()) kinds.push_back(Kind::Hardware);
+  std::vector<Kind> kinds = {kReference, kRecording};
+  if (Context()) kinds.push_back(kHardware);
   for (const Row& row : Rows())
     for (Kind kind : kinds) {
       Bench bench(kind);
-      ASSERT_TRUE(bench.dev) << Name(kind);
-      EXPECT_EQ(row.call(bench), row.want) << row.what << ", on the " << Name(kind) << " device";
+      ASSERT_TRUE(bench.dev) << kNames[kind];
+      EXPECT_EQ(row.call(bench), row.want) << row.what << ", on the " << kNames[kind] << " device";
     }
 }
 

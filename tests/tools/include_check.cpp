@@ -29,27 +29,20 @@ enum class Layer { Interface, Shared, Program, StandIn, Top };
 // Every top-level folder with sources, and its layer. A new folder must be
 // placed here before it builds into the house.
 const std::map<std::string, Layer>& Folders() {
+  // clang-format off
   static const std::map<std::string, Layer> folders = {
-      {"platform", Layer::Interface},
-      {"formats", Layer::Shared},
-      {"scene", Layer::Shared},
-      {"math", Layer::Shared},
-      {"app", Layer::Program},
-      {"graphics", Layer::Program},
-      {"input", Layer::Program},
-      {"timing", Layer::Program},
-      {"runtime", Layer::StandIn},
-      {"d3dx", Layer::StandIn},
-      {"d3dfront", Layer::StandIn},
-      {"refdevice", Layer::StandIn},
-      {"gldevice", Layer::StandIn},
-      {"sdlhost", Layer::StandIn},
+      {"platform", Layer::Interface}, {"formats", Layer::Shared},
+      {"scene", Layer::Shared},       {"math", Layer::Shared},
+      {"app", Layer::Program},        {"graphics", Layer::Program},
+      {"input", Layer::Program},      {"timing", Layer::Program},
+      {"runtime", Layer::StandIn},    {"d3dx", Layer::StandIn},
+      {"d3dfront", Layer::StandIn},   {"refdevice", Layer::StandIn},
+      {"gldevice", Layer::StandIn},   {"sdlhost", Layer::StandIn},
       {"testplatform", Layer::StandIn},
-      {"main", Layer::Top},
-      {"tests", Layer::Top},
-      {"bench", Layer::Top},
-      {"fuzz", Layer::Top},
+      {"main", Layer::Top},           {"tests", Layer::Top},
+      {"bench", Layer::Top},          {"fuzz", Layer::Top},
   };
+  // clang-format on
   return folders;
 }
 
