@@ -106,7 +106,9 @@ class GlTexture final : public Direct3DTexture8 {
 
 }  // namespace gldev
 
-class GlDevice final : public d3dfront::StateKeepingDevice<d3dfront::FrontState> {
+class GlDevice final
+    : public d3dfront::StateKeepingDevice<d3dfront::FrontState, gldev::GlVertexBuffer,
+                                          gldev::GlTexture> {
  public:
   // `params` must already be validated (RefDirect3D8::CheckDeviceParameters).
   // Check Ready() before use.
@@ -129,13 +131,6 @@ class GlDevice final : public d3dfront::StateKeepingDevice<d3dfront::FrontState>
                              Ref<Direct3DVertexBuffer8>& buffer) override;
   HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                         D3DPOOL pool, Ref<Direct3DTexture8>& texture) override;
-  HRESULT SetStreamSource(UINT stream, const Ref<Direct3DVertexBuffer8>& buffer,
-                          UINT stride) override;
-  HRESULT SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>& texture) override;
-  HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
-  // Resets stream 0 to nothing afterwards, as the published interface does.
-  HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
-                          UINT stride) override;
 
   // The back buffer read back now, as 32-bit pixels, top row first.
   FrameView ReadBackBuffer();
@@ -143,8 +138,12 @@ class GlDevice final : public d3dfront::StateKeepingDevice<d3dfront::FrontState>
   std::size_t ProgramCount() const { return programs_.Size(); }
 
  private:
-  // Draws what the checks let through from `vb` (its vertices from byte
-  // `start`) or, with `vb` null, from `user`.
+  HRESULT DrawFromBuffer(D3DPRIMITIVETYPE type, UINT primitiveCount, gldev::GlVertexBuffer& buffer,
+                         std::uint64_t start, UINT stride) override;
+  HRESULT DrawFromMemory(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* data,
+                         UINT stride) override;
+  // Draws from `vb` (its vertices from byte `start`) or, with `vb` null,
+  // from `user`.
   HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, gldev::GlVertexBuffer* vb,
                std::uint64_t start, const std::uint8_t* user, UINT stride);
   // The OpenGL side of the draw's decoded state `ff_`.
@@ -169,10 +168,6 @@ class GlDevice final : public d3dfront::StateKeepingDevice<d3dfront::FrontState>
   bool depthHasStencil_ = false;
   bool hasDepth_ = false;
 
-  Ref<Direct3DVertexBuffer8> stream0_;
-  UINT stream0Stride_ = 0;
-  std::array<Ref<Direct3DBaseTexture8>, D3D_MAX_TEXTURE_STAGES> textures_{};
-  std::array<gldev::GlTexture*, D3D_MAX_TEXTURE_STAGES> glTextures_{};
   int swapInterval_ = 0;
 
   d3dfront::FixedFunction ff_;  // the state of the draw being made

@@ -33,32 +33,14 @@ GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
 
 using gldev::GlVertexBuffer;
 
-HRESULT GlDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
-  auto* vb = dynamic_cast<GlVertexBuffer*>(stream0_.get());
-  const UINT length = vb ? vb->Length() : 0;
-  if (const HRESULT hr =
-          d3dfront::CheckDrawPrimitive(state_, inScene_, type, startVertex, primitiveCount,
-                                       stream0Stride_, vb ? &length : nullptr);
-      hr != D3D_OK || primitiveCount == 0)
-    return hr;
-  return Draw(type, primitiveCount, vb, static_cast<std::uint64_t>(startVertex) * stream0Stride_,
-              nullptr, stream0Stride_);
+HRESULT GlDevice::DrawFromBuffer(D3DPRIMITIVETYPE type, UINT primitiveCount, GlVertexBuffer& buffer,
+                                 std::uint64_t start, UINT stride) {
+  return Draw(type, primitiveCount, &buffer, start, nullptr, stride);
 }
 
-HRESULT GlDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount,
-                                  const void* vertexData, UINT stride) {
-  if (const HRESULT hr = d3dfront::CheckDrawPrimitiveUP(state_, inScene_, type, primitiveCount,
-                                                        vertexData, stride);
-      hr != D3D_OK)
-    return hr;
-  if (primitiveCount > 0) {
-    const HRESULT hr = Draw(type, primitiveCount, nullptr, 0,
-                            static_cast<const std::uint8_t*>(vertexData), stride);
-    if (hr != D3D_OK) return hr;
-  }
-  stream0_.reset();
-  stream0Stride_ = 0;
-  return D3D_OK;
+HRESULT GlDevice::DrawFromMemory(D3DPRIMITIVETYPE type, UINT primitiveCount,
+                                 const std::uint8_t* data, UINT stride) {
+  return Draw(type, primitiveCount, nullptr, 0, data, stride);
 }
 
 void GlDevice::SetAttributes(std::uintptr_t base, UINT stride) {

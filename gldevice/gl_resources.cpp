@@ -168,21 +168,3 @@ HRESULT GlDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usag
   texture = std::make_shared<GlTexture>(shared_, width, height, levels, usage, format, pool);
   return D3D_OK;
 }
-
-HRESULT GlDevice::SetStreamSource(UINT stream, const Ref<Direct3DVertexBuffer8>& buffer,
-                                  UINT stride) {
-  const bool foreign = buffer && !dynamic_cast<GlVertexBuffer*>(buffer.get());
-  if (const HRESULT hr = d3dfront::CheckSetStreamSource(stream, foreign); hr != D3D_OK) return hr;
-  stream0_ = buffer;
-  stream0Stride_ = stride;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>& texture) {
-  auto* t = dynamic_cast<GlTexture*>(texture.get());
-  if (const HRESULT hr = d3dfront::CheckSetTexture(stage, texture && !t); hr != D3D_OK) return hr;
-  textures_[stage] = texture;
-  glTextures_[stage] = t;
-  state_.textured[stage] = t != nullptr;
-  return D3D_OK;
-}

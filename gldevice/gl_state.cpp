@@ -252,7 +252,7 @@ void GlDevice::ApplyUniforms(const gldev::Program& p) {
 
 void GlDevice::BindTextures() {
   for (int s = 0; s < ff_.stageCount; ++s) {
-    GlTexture* t = glTextures_[static_cast<std::size_t>(s)];
+    GlTexture* t = bound_[static_cast<std::size_t>(s)];
     if (!t) continue;
     const d3dfront::StageRun& run = ff_.stages[s];
     glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(s));

@@ -162,57 +162,25 @@ HRESULT RefDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usa
   return D3D_OK;
 }
 
-HRESULT RefDevice::SetStreamSource(UINT stream, const Ref<Direct3DVertexBuffer8>& buffer,
-                                   UINT stride) {
-  const bool foreign = buffer && !dynamic_cast<refdev::RefVertexBuffer*>(buffer.get());
-  if (const HRESULT hr = d3dfront::CheckSetStreamSource(stream, foreign); hr != D3D_OK) return hr;
-  stream0_ = buffer;
-  stream0Stride_ = stride;
-  return D3D_OK;
-}
-
-HRESULT RefDevice::SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>& texture) {
-  const auto* t = dynamic_cast<const refdev::RefTexture*>(texture.get());
-  if (const HRESULT hr = d3dfront::CheckSetTexture(stage, texture && !t); hr != D3D_OK) return hr;
+void RefDevice::TextureChanging(DWORD stage, const Ref<Direct3DBaseTexture8>& texture,
+                                refdev::RefTexture* ours) {
   // Draws handed over may still read the texture being replaced.
   if (textures_[stage] && textures_[stage] != texture) rasterizer_->Finish();
-  textures_[stage] = texture;
-  state_.texture[stage] = t;
-  state_.textured[stage] = t != nullptr;
-  return D3D_OK;
+  state_.texture[stage] = ours;
 }
 
-HRESULT RefDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
-  auto* vb = dynamic_cast<refdev::RefVertexBuffer*>(stream0_.get());
-  const UINT length = vb ? vb->Length() : 0;
-  if (const HRESULT hr =
-          d3dfront::CheckDrawPrimitive(state_, inScene_, type, startVertex, primitiveCount,
-                                       stream0Stride_, vb ? &length : nullptr);
-      hr != D3D_OK || primitiveCount == 0)
-    return hr;
-  Draw(type, primitiveCount, vb->Data() + static_cast<std::uint64_t>(startVertex) * stream0Stride_,
-       stream0Stride_);
-  return D3D_OK;
+HRESULT RefDevice::DrawFromBuffer(D3DPRIMITIVETYPE type, UINT primitiveCount,
+                                  refdev::RefVertexBuffer& buffer, std::uint64_t start,
+                                  UINT stride) {
+  return DrawFromMemory(type, primitiveCount, buffer.Data() + start, stride);
 }
 
-HRESULT RefDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount,
-                                   const void* vertexData, UINT stride) {
-  if (const HRESULT hr = d3dfront::CheckDrawPrimitiveUP(state_, inScene_, type, primitiveCount,
-                                                        vertexData, stride);
-      hr != D3D_OK)
-    return hr;
-  if (primitiveCount > 0)
-    Draw(type, primitiveCount, static_cast<const std::uint8_t*>(vertexData), stride);
-  stream0_.reset();
-  stream0Stride_ = 0;
-  return D3D_OK;
-}
-
-void RefDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* data,
-                     UINT stride) {
+HRESULT RefDevice::DrawFromMemory(D3DPRIMITIVETYPE type, UINT primitiveCount,
+                                  const std::uint8_t* data, UINT stride) {
   state_.target = &colour_[1];
   state_.depth = &depth_;
   pipeline_->Draw(state_, type, primitiveCount, data, stride);
+  return D3D_OK;
 }
 
 void RefDevice::SetThreadCount(int threads) { rasterizer_->SetThreads(threads); }
