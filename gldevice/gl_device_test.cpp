@@ -14,20 +14,12 @@
 
 #include "gldevice/gl_direct3d.h"
 #include "gldevice/gl_replay.h"
+#include "gldevice/gl_test_util.h"
 #include "gldevice/image_agreement.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/test_support.h"
 
 namespace {
-
-std::shared_ptr<GlContext> Context() {
-  static std::shared_ptr<GlContext> context = [] {
-    std::string why;
-    std::shared_ptr<GlContext> c = MakeSurfacelessContext(&why);
-    return c && DescribeCurrentContext().core33 ? c : nullptr;
-  }();
-  return context;
-}
 
 #define REQUIRE_GL()                                                       \
   if (!Context()) GTEST_SKIP() << "no OpenGL 3.3 context on this machine"; \

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "gldevice/gl_context.h"
 #include "gldevice/gl_direct3d.h"
+#include "gldevice/gl_test_util.h"
 #include "refdevice/ref_direct3d.h"
 #include "testplatform/test_platform.h"
 
@@ -22,15 +22,6 @@ struct TlVertex {
 };
 constexpr DWORD kTlFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
 constexpr UINT kStride = sizeof(TlVertex);
-
-std::shared_ptr<GlContext> Context() {
-  static std::shared_ptr<GlContext> context = [] {
-    std::string why;
-    std::shared_ptr<GlContext> c = MakeSurfacelessContext(&why);
-    return c && DescribeCurrentContext().core33 ? c : nullptr;
-  }();
-  return context;
-}
 
 // A vertex buffer and a texture no device made.
 class ForeignBuffer final : public Direct3DVertexBuffer8 {
