@@ -13,14 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "d3dfront/fixed_function.h"
+#include "d3dfront/state_keeping_device.h"
 #include "gldevice/gl_context.h"
 #include "gldevice/gl_programs.h"
 #include "platform/d3d8.h"
 #include "platform/display_host.h"
-#include "refdevice/device_state.h"
-#include "refdevice/pipeline.h"
 #include "refdevice/resources.h"
-#include "refdevice/state_keeping_device.h"
 
 namespace gldev {
 
@@ -107,7 +106,9 @@ class GlTexture final : public Direct3DTexture8 {
 
 }  // namespace gldev
 
-class GlDevice final : public refdev::StateKeepingDevice {
+class GlDevice final
+    : public d3dfront::StateKeepingDevice<d3dfront::FrontState, gldev::GlVertexBuffer,
+                                          gldev::GlTexture> {
  public:
   // `params` must already be validated (RefDirect3D8::CheckDeviceParameters).
   // Check Ready() before use.
@@ -130,13 +131,6 @@ class GlDevice final : public refdev::StateKeepingDevice {
                              Ref<Direct3DVertexBuffer8>& buffer) override;
   HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                         D3DPOOL pool, Ref<Direct3DTexture8>& texture) override;
-  HRESULT SetStreamSource(UINT stream, const Ref<Direct3DVertexBuffer8>& buffer,
-                          UINT stride) override;
-  HRESULT SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>& texture) override;
-  HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
-  // Resets stream 0 to nothing afterwards, as the published interface does.
-  HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
-                          UINT stride) override;
 
   // The back buffer read back now, as 32-bit pixels, top row first.
   FrameView ReadBackBuffer();
@@ -144,16 +138,20 @@ class GlDevice final : public refdev::StateKeepingDevice {
   std::size_t ProgramCount() const { return programs_.Size(); }
 
  private:
-  // Draws from `vb` (its vertices from byte `start`) or, with `vb` null, from
-  // `user`, `userBytes` long.
+  HRESULT DrawFromBuffer(D3DPRIMITIVETYPE type, UINT primitiveCount, gldev::GlVertexBuffer& buffer,
+                         std::uint64_t start, UINT stride) override;
+  HRESULT DrawFromMemory(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* data,
+                         UINT stride) override;
+  // Draws from `vb` (its vertices from byte `start`) or, with `vb` null,
+  // from `user`.
   HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, gldev::GlVertexBuffer* vb,
-               std::uint64_t start, const std::uint8_t* user, std::uint64_t userBytes, UINT stride);
-  void BuildKey(const refdev::FvfLayout& layout, gldev::ProgramKey& key) const;
+               std::uint64_t start, const std::uint8_t* user, UINT stride);
+  // The OpenGL side of the draw's decoded state `ff_`.
+  void BuildKey(gldev::ProgramKey& key) const;
   void ApplyFixedState();
   void ApplyUniforms(const gldev::Program& program);
-  void BindTextures(const gldev::ProgramKey& key);
-  void SetAttributes(const refdev::FvfLayout& layout, const gldev::ProgramKey& key,
-                     std::uintptr_t base, UINT stride);
+  void BindTextures();
+  void SetAttributes(std::uintptr_t base, UINT stride);
   bool Current();
 
   std::shared_ptr<gldev::SharedContext> shared_;
@@ -170,12 +168,9 @@ class GlDevice final : public refdev::StateKeepingDevice {
   bool depthHasStencil_ = false;
   bool hasDepth_ = false;
 
-  Ref<Direct3DVertexBuffer8> stream0_;
-  UINT stream0Stride_ = 0;
-  std::array<Ref<Direct3DBaseTexture8>, D3D_MAX_TEXTURE_STAGES> textures_{};
-  std::array<gldev::GlTexture*, D3D_MAX_TEXTURE_STAGES> glTextures_{};
   int swapInterval_ = 0;
 
+  d3dfront::FixedFunction ff_;  // the state of the draw being made
   gldev::ProgramCache programs_;
   std::vector<std::uint32_t> readback_;
   std::vector<std::uint32_t> scratch_;

@@ -21,11 +21,11 @@ std::string Declarations(const ProgramKey& k, const char* direction) {
   return s;
 }
 
-std::string Source(std::uint8_t source) {
+std::string Source(d3dfront::MaterialSource source) {
   switch (source) {
-    case kSourceDiffuse:
+    case d3dfront::MaterialSource::Diffuse:
       return "diffuse";
-    case kSourceSpecular:
+    case d3dfront::MaterialSource::Specular:
       return "specular";
     default:
       return "vec4(0.0)";
@@ -46,45 +46,63 @@ std::string FogFormula(int mode, const std::string& d) {
   }
 }
 
-const char kCombine[] = R"(
-const float kHalf = 128.0 / 255.0;
-// One texture-stage operation on arguments x (arg1), y (arg2), z (arg0).
-vec4 combine(int op, vec4 x, vec4 y, vec4 z, float diffA, float texA, float factorA,
-             float curA) {
+// Texture-stage operation `op` on arguments x (arg1), y (arg2) and z (arg0);
+// `texA` is the stage's texture alpha.
+std::string Combine(DWORD op, const std::string& x, const std::string& y, const std::string& z,
+                    const std::string& texA) {
+  const std::string X = "(" + x + ")", Y = "(" + y + ")", Z = "(" + z + ")";
+  const auto sat = [](const std::string& e) { return "clamp(" + e + ", 0.0, 1.0)"; };
+  const auto withAlphaOfX = [&](const std::string& rgb) {
+    return "vec4(" + sat(rgb) + ", " + X + ".a)";
+  };
   switch (op) {
-    case 2: return x;
-    case 3: return y;
-    case 4: return x * y;
-    case 5: return clamp(2.0 * x * y, 0.0, 1.0);
-    case 6: return clamp(4.0 * x * y, 0.0, 1.0);
-    case 7: return clamp(x + y, 0.0, 1.0);
-    case 8: return clamp(x + y - kHalf, 0.0, 1.0);
-    case 9: return clamp(2.0 * (x + y - kHalf), 0.0, 1.0);
-    case 10: return clamp(x - y, 0.0, 1.0);
-    case 11: return clamp(x + y - x * y, 0.0, 1.0);
-    case 12: return mix(y, x, diffA);
-    case 13: return mix(y, x, texA);
-    case 14: return mix(y, x, factorA);
-    case 15: return clamp(x + y * (1.0 - texA), 0.0, 1.0);
-    case 16: return mix(y, x, curA);
-    case 18: return vec4(clamp(x.rgb + x.a * y.rgb, 0.0, 1.0), x.a);
-    case 19: return vec4(clamp(x.rgb * y.rgb + x.a, 0.0, 1.0), x.a);
-    case 20: return vec4(clamp(x.rgb + (1.0 - x.a) * y.rgb, 0.0, 1.0), x.a);
-    case 21: return vec4(clamp((1.0 - x.rgb) * y.rgb + x.a, 0.0, 1.0), x.a);
-    case 24: return vec4(clamp(4.0 * dot(x.rgb - kHalf, y.rgb - kHalf), 0.0, 1.0));
-    case 25: return clamp(z + x * y, 0.0, 1.0);
-    case 26: return z * x + (1.0 - z) * y;
-    default: return x;
+    case D3DTOP_SELECTARG1:
+      return X;
+    case D3DTOP_SELECTARG2:
+      return Y;
+    case D3DTOP_MODULATE:
+      return X + " * " + Y;
+    case D3DTOP_MODULATE2X:
+      return sat("2.0 * " + X + " * " + Y);
+    case D3DTOP_MODULATE4X:
+      return sat("4.0 * " + X + " * " + Y);
+    case D3DTOP_ADD:
+      return sat(X + " + " + Y);
+    case D3DTOP_ADDSIGNED:
+      return sat(X + " + " + Y + " - kHalf");
+    case D3DTOP_ADDSIGNED2X:
+      return sat("2.0 * (" + X + " + " + Y + " - kHalf)");
+    case D3DTOP_SUBTRACT:
+      return sat(X + " - " + Y);
+    case D3DTOP_ADDSMOOTH:
+      return sat(X + " + " + Y + " - " + X + " * " + Y);
+    case D3DTOP_BLENDDIFFUSEALPHA:
+      return "mix(" + Y + ", " + X + ", diffuse.a)";
+    case D3DTOP_BLENDTEXTUREALPHA:
+      return "mix(" + Y + ", " + X + ", " + texA + ")";
+    case D3DTOP_BLENDFACTORALPHA:
+      return "mix(" + Y + ", " + X + ", uTFactor.a)";
+    case D3DTOP_BLENDTEXTUREALPHAPM:
+      return sat(X + " + " + Y + " * (1.0 - " + texA + ")");
+    case D3DTOP_BLENDCURRENTALPHA:
+      return "mix(" + Y + ", " + X + ", current.a)";
+    case D3DTOP_MODULATEALPHA_ADDCOLOR:
+      return withAlphaOfX(X + ".rgb + " + X + ".a * " + Y + ".rgb");
+    case D3DTOP_MODULATECOLOR_ADDALPHA:
+      return withAlphaOfX(X + ".rgb * " + Y + ".rgb + " + X + ".a");
+    case D3DTOP_MODULATEINVALPHA_ADDCOLOR:
+      return withAlphaOfX(X + ".rgb + (1.0 - " + X + ".a) * " + Y + ".rgb");
+    case D3DTOP_MODULATEINVCOLOR_ADDALPHA:
+      return withAlphaOfX("(1.0 - " + X + ".rgb) * " + Y + ".rgb + " + X + ".a");
+    case D3DTOP_DOTPRODUCT3:
+      return "vec4(" + sat("4.0 * dot(" + X + ".rgb - kHalf, " + Y + ".rgb - kHalf)") + ")";
+    case D3DTOP_MULTIPLYADD:
+      return sat(Z + " + " + X + " * " + Y);
+    case D3DTOP_LERP:
+      return Z + " * " + X + " + (1.0 - " + Z + ") * " + Y;
+    default:
+      return X;
   }
-}
-)";
-
-bool ReadsTexture(DWORD op, std::uint8_t a0, std::uint8_t a1, std::uint8_t a2) {
-  auto reads = [](std::uint8_t a) { return (a & D3DTA_SELECTMASK) == D3DTA_TEXTURE; };
-  if (reads(a1)) return true;
-  if (op != D3DTOP_SELECTARG1 && reads(a2)) return true;
-  if ((op == D3DTOP_MULTIPLYADD || op == D3DTOP_LERP) && reads(a0)) return true;
-  return false;
 }
 
 std::string Argument(std::uint8_t arg, int stage) {
@@ -179,10 +197,9 @@ std::string VertexShaderSource(const ProgramKey& k) {
   if (k.pretransformed) {
     // Screen pixels, y down; pixel centres at integers, so half a pixel on.
     s += "  float w = aPosition.w > 0.0 ? 1.0 / aPosition.w : 1.0;\n";
-    s += "  vec2 ndc = (snap(aPosition.xy) + 0.5) * uTarget - 1.0;\n";
+    s += "  vec2 ndc = (snap(aPosition.xy) + " + std::to_string(d3dfront::kPixelCentreShift) +
+         ") * uTarget - 1.0;\n";
     s += "  gl_Position = vec4(ndc * w, (2.0 * aPosition.z - 1.0) * w, w);\n";
-    s += k.perspective ? "  vFogDepth = aPosition.w > 0.0 ? 1.0 / aPosition.w : aPosition.z;\n"
-                       : "  vFogDepth = aPosition.z;\n";
   } else {
     // Row vectors times the Direct3D matrix; clip z runs 0..w. The viewport
     // maps x and y straight to rows from the top, half a pixel on.
@@ -190,7 +207,17 @@ std::string VertexShaderSource(const ProgramKey& k) {
     s += "  gl_Position = vec4(uViewport.x * c.w + (c.w + c.x) * uViewport.y,\n";
     s += "                     uViewport.z * c.w + (c.w - c.y) * uViewport.w,\n";
     s += "                     2.0 * (uDepthRange.x * c.w + c.z * uDepthRange.y) - c.w, c.w);\n";
-    s += k.perspective ? "  vFogDepth = c.w;\n" : "  vFogDepth = c.w != 0.0 ? c.z / c.w : 0.0;\n";
+  }
+  switch (k.fogDepth) {
+    case d3dfront::FogDepth::ScreenZ:
+      s += "  vFogDepth = aPosition.z;\n";
+      break;
+    case d3dfront::FogDepth::EyeW:
+      s += "  vFogDepth = c.w;\n";
+      break;
+    case d3dfront::FogDepth::ProjectedZ:
+      s += "  vFogDepth = c.w != 0.0 ? c.z / c.w : 0.0;\n";
+      break;
   }
   if (k.lighting) {
     // No lights and an all-zero material: only emissive and ambient terms
@@ -200,7 +227,7 @@ std::string VertexShaderSource(const ProgramKey& k) {
     s += "  specular = vec4(0.0, 0.0, 0.0, " + Source(k.specularSource) + ".a);\n";
     s += "  diffuse = lit;\n";
   }
-  if (k.vertexFogMode != 0) {
+  if (k.vertexFogMode != D3DFOG_NONE) {
     const std::string f = FogFormula(k.vertexFogMode, "d");
     s += "  float d = abs(vFogDepth);\n";
     s += "  specular.a = clamp(" + f + ", 0.0, 1.0);\n";
@@ -221,7 +248,7 @@ std::string FragmentShaderSource(const ProgramKey& k) {
   for (int i = 0; i < k.stageCount; ++i)
     if (k.stages[i].hasTexture) s += "uniform sampler2D uTex" + std::to_string(i) + ";\n";
   s += "out vec4 fragColour;\n";
-  s += kCombine;
+  s += "const float kHalf = 128.0 / 255.0;\n";
   s += "void main() {\n";
   s += "  vec4 diffuse = vDiffuse;\n  vec4 specular = vSpecular;\n";
   s += "  vec4 current = diffuse;\n  vec4 temp = vec4(0.0);\n";
@@ -237,27 +264,27 @@ std::string FragmentShaderSource(const ProgramKey& k) {
       texA = "tex" + n + ".a";
     }
     s += "    vec4 result = current;\n";
-    const std::string extra = ", diffuse.a, " + texA + ", uTFactor.a, current.a)";
-    if (st.hasTexture || !ReadsTexture(st.colorOp, st.colorArg0, st.colorArg1, st.colorArg2))
-      s += "    result.rgb = combine(" + std::to_string(st.colorOp) + ", " +
-           Argument(st.colorArg1, i) + ", " + Argument(st.colorArg2, i) + ", " +
-           Argument(st.colorArg0, i) + extra + ".rgb;\n";
-    if (st.alphaOp != D3DTOP_DISABLE &&
-        (st.hasTexture || !ReadsTexture(st.alphaOp, st.alphaArg0, st.alphaArg1, st.alphaArg2)))
-      s += "    result.a = combine(" + std::to_string(st.alphaOp) + ", " +
-           Argument(st.alphaArg1, i) + ", " + Argument(st.alphaArg2, i) + ", " +
-           Argument(st.alphaArg0, i) + extra + ".a;\n";
+    if (st.colorRuns)
+      s += "    result.rgb = (" +
+           Combine(st.colorOp, Argument(st.colorArg1, i), Argument(st.colorArg2, i),
+                   Argument(st.colorArg0, i), texA) +
+           ").rgb;\n";
+    if (st.alphaRuns)
+      s += "    result.a = (" +
+           Combine(st.alphaOp, Argument(st.alphaArg1, i), Argument(st.alphaArg2, i),
+                   Argument(st.alphaArg0, i), texA) +
+           ").a;\n";
     s += st.resultTemp ? "    temp = result;\n" : "    current = result;\n";
     s += "  }\n";
   }
   if (k.specularAdd) s += "  current.rgb = min(current.rgb + specular.rgb, vec3(1.0));\n";
-  if (k.fog == 1) {
+  if (k.fog == d3dfront::FogSource::Table) {
     s += "  float d = vFogDepth;\n";
     s += "  float f = clamp(" + FogFormula(k.fogTableMode, "d") + ", 0.0, 1.0);\n";
-  } else if (k.fog == 2) {
+  } else if (k.fog == d3dfront::FogSource::Vertex) {
     s += "  float f = clamp(vSpecular.a, 0.0, 1.0);\n";
   }
-  if (k.fog != 0) s += "  current.rgb = mix(uFogColour, current.rgb, f);\n";
+  if (k.fog != d3dfront::FogSource::Off) s += "  current.rgb = mix(uFogColour, current.rgb, f);\n";
   if (k.alphaFunc != 0)
     s += "  if (!(" + Compare(k.alphaFunc, "floor(current.a * 255.0 + 0.5)", "uAlphaRef") +
          ")) discard;\n";

@@ -10,6 +10,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "d3dfront/fixed_function.h"
 #include "platform/d3d8types.h"
 
 namespace gldev {
@@ -20,22 +21,26 @@ constexpr std::uint8_t kNoTexSet = 0xFF;
 // Vertex attribute locations.
 enum : GLuint { kAttrPosition = 0, kAttrDiffuse = 1, kAttrSpecular = 2, kAttrTex0 = 3 };
 
+// One texture stage as it runs (see d3dfront::StageRun).
 struct StageKey {
   std::uint8_t colorOp, colorArg0, colorArg1, colorArg2;
   std::uint8_t alphaOp, alphaArg0, alphaArg1, alphaArg2;
+  std::uint8_t colorRuns, alphaRuns;
   std::uint8_t resultTemp;  // the stage writes the temporary register
   std::uint8_t hasTexture;
   std::uint8_t texSet;  // coordinate set the stage reads, kNoTexSet for (0, 0)
 };
 
 // Bytes only, so that equal states give equal bytes (no padding).
+// The decoded state (d3dfront::FixedFunction) that shapes the shaders.
 struct ProgramKey {
   std::uint8_t pretransformed, hasDiffuse, hasSpecular, flat;
-  std::uint8_t lighting, diffuseSource, specularSource, ambientSource, emissiveSource;
-  std::uint8_t vertexFogMode;  // D3DFOG_*, 0 without vertex fog
-  std::uint8_t fog;            // 0 none, 1 table (per pixel from depth), 2 specular alpha
-  std::uint8_t fogTableMode;
-  std::uint8_t perspective;  // fog depth is w (eye depth) rather than z
+  std::uint8_t lighting;
+  d3dfront::MaterialSource diffuseSource, specularSource, ambientSource, emissiveSource;
+  std::uint8_t vertexFogMode;  // D3DFOG_*, D3DFOG_NONE without vertex fog
+  d3dfront::FogSource fog;
+  std::uint8_t fogTableMode;  // D3DFOG_*, D3DFOG_NONE without table fog
+  d3dfront::FogDepth fogDepth;
   std::uint8_t specularAdd;
   std::uint8_t alphaFunc;  // D3DCMP_*, 0 without alpha test
   std::uint8_t stageCount;
@@ -45,6 +50,7 @@ struct ProgramKey {
   bool operator==(const ProgramKey& o) const { return std::memcmp(this, &o, sizeof o) == 0; }
 };
 static_assert(sizeof(ProgramKey) == 17 + kStages * sizeof(StageKey));
+static_assert(sizeof(StageKey) == 13);
 
 struct ProgramKeyHash {
   std::size_t operator()(const ProgramKey& k) const {
@@ -54,9 +60,6 @@ struct ProgramKeyHash {
     return static_cast<std::size_t>(h);
   }
 };
-
-// Where each light source of the lit colour comes from.
-enum : std::uint8_t { kSourceNone = 0, kSourceDiffuse = 1, kSourceSpecular = 2 };
 
 struct Program {
   GLuint id = 0;

@@ -7,14 +7,21 @@
 #include <vector>
 
 #include "graphics/moduleDX8.h"
-#include "tests/harness/test_helpers.h"
 #include "tests/harness/program_platform.h"
+#include "tests/harness/test_helpers.h"
 
 namespace {
 
 using namespace moduleDX8;
 
-void MakeDeviceAndD3DX(ProgramPlatform& tp) { test_helpers::MakeDevice(tp, true); }
+// A device in a scene, reading vertices in the format the picture loop sets.
+void MakeDeviceAndD3DX(ProgramPlatform& tp) {
+  test_helpers::MakeDevice(tp, true);
+  ASSERT_EQ(moduleDX8::D3DDevice->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR |
+                                                  D3DFVF_TEX1),
+            D3D_OK);
+  tp.ClearCalls();
+}
 
 std::vector<PictureVertex> DrawnQuad(const ProgramPlatform& tp) {
   const auto& draw = tp.Device()->LastDrawPrimitiveUP;
@@ -132,8 +139,9 @@ TEST(DrawPicture, DrawsAFourVertexStripInCornerOrderWithTheGivenColours) {
   DrawPicture(pic, 100, 50, 800, 600, 0, 0, 1, 0.5f, 0x11111111, 0x22222222, 0x33333333,
               0x44444444);
 
-  EXPECT_EQ(tp.Calls(), (std::vector<std::string>{"Device.SetTexture(0, Texture)",
-                                                   "Device.DrawPrimitiveUP(5, 2, <128 bytes>, 32)"}));
+  EXPECT_EQ(tp.Calls(),
+            (std::vector<std::string>{"Device.SetTexture(0, Texture)",
+                                      "Device.DrawPrimitiveUP(5, 2, <128 bytes>, 32)"}));
   EXPECT_EQ(tp.Device()->Texture0, tp.Textures()[0]);
 
   const auto& draw = *tp.Device()->LastDrawPrimitiveUP;

@@ -3,10 +3,10 @@
 #pragma once
 
 #include <array>
-#include <bit>
 #include <cstdint>
 #include <vector>
 
+#include "d3dfront/front_state.h"
 #include "platform/d3d8types.h"
 #include "refdevice/aligned_vector.h"
 #include "refdevice/resources.h"
@@ -30,19 +30,15 @@ struct DepthBuffer {
   double Scale() const;  // the largest stored value
 };
 
-struct DeviceState {
-  std::array<DWORD, D3DRS_MAX> rs{};
-  std::array<std::array<DWORD, D3DTSS_MAX>, D3D_MAX_TEXTURE_STAGES> tss{};
+// The state every device keeps, with what this device draws with: the
+// textures (set where `textured` is) and the buffers drawn into.
+struct DeviceState : d3dfront::FrontState {
   std::array<const RefTexture*, D3D_MAX_TEXTURE_STAGES> texture{};
-  D3DMATRIX world{}, view{}, proj{};
-  D3DVIEWPORT8 viewport{};
-  DWORD fvf = 0;
-
   Surface* target = nullptr;
   DepthBuffer* depth = nullptr;
 };
 
-inline float AsFloat(DWORD bits) { return std::bit_cast<float>(bits); }
-inline DWORD AsBits(float f) { return std::bit_cast<DWORD>(f); }
+using d3dfront::AsBits;
+using d3dfront::AsFloat;
 
 }  // namespace refdev

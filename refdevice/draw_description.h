@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "d3dfront/fixed_function.h"
 #include "refdevice/attributes.h"
 #include "refdevice/device_state.h"
 #include "refdevice/setup_primitives.h"
@@ -121,7 +122,9 @@ struct DrawDescription {
   PixelRect viewport;
 };
 
-// Fills `d` for a draw with `state`, whose vertices `vs` (after its Begin) reads.
-void BuildDrawDescription(const DeviceState& state, const VertexStage& vs, DrawDescription& d);
+// Fills `d` for a draw with `state`, decoded as `ff`, whose vertices `vs`
+// (after its Begin) reads.
+void BuildDrawDescription(const DeviceState& state, const d3dfront::FixedFunction& ff,
+                          const VertexStage& vs, DrawDescription& d);
 
 }  // namespace refdev

@@ -30,16 +30,23 @@ struct State {
     state.fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
     state.target = &target;
     state.depth = &depth;
+    state.depthFormat = D3DFMT_D16;
+  }
+  void SetTexture() {
+    state.texture[0] = &texture;
+    state.textured[0] = true;
   }
   void Rs(D3DRENDERSTATETYPE s, DWORD v) { state.rs[static_cast<std::size_t>(s)] = v; }
   void Tss(DWORD stage, D3DTEXTURESTAGESTATETYPE s, DWORD v) {
     state.tss[stage][static_cast<std::size_t>(s)] = v;
   }
   DrawDescription Describe() const {
+    d3dfront::FixedFunction ff;
+    d3dfront::DecodeFixedFunction(state, ff);
     refdev::VertexStage vs;
-    vs.Begin(state);
+    vs.Begin(state, ff);
     DrawDescription d;
-    refdev::BuildDrawDescription(state, vs, d);
+    refdev::BuildDrawDescription(state, ff, vs, d);
     return d;
   }
 };
@@ -120,7 +127,7 @@ TEST(DrawDescription, KeyChangesWithThePerPixelCode) {
     s.Tss(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     s.Tss(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE | D3DTA_COMPLEMENT);
   }));
-  EXPECT_TRUE(changes([](State& s) { s.state.texture[0] = &s.texture; }));
+  EXPECT_TRUE(changes([](State& s) { s.SetTexture(); }));
   EXPECT_TRUE(changes([](State& s) { s.depth.Allocate(D3DFMT_D24X8, 8, 8); }));
   EXPECT_TRUE(changes([](State& s) { s.target.Allocate(D3DFMT_R5G6B5, 8, 8); }));
 }
@@ -129,7 +136,7 @@ TEST(DrawDescription, FlatShadingKeepsTheColoursConstantAndTexturesPerspective) 
   State s;
   s.Rs(D3DRS_SHADEMODE, D3DSHADE_FLAT);
   s.Rs(D3DRS_SPECULARENABLE, 1);
-  s.state.texture[0] = &s.texture;
+  s.SetTexture();
   const DrawDescription d = s.Describe();
   ASSERT_EQ(d.interpCount, 10);  // diffuse, specular, u, v
   for (int j = 0; j < d.interpCount; ++j)

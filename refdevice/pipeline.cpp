@@ -36,8 +36,9 @@ struct Lane {
   Vertex hub{};  // first vertex of a fan
 
   // Per draw, its vertex stage already begun.
-  void Begin(const DeviceState& state, const DrawDescription& draw) {
-    setup.Begin(draw, state.rs[D3DRS_CULLMODE], state.rs[D3DRS_FILLMODE]);
+  void Begin(const DeviceState& state, const d3dfront::FixedFunction& ff,
+             const DrawDescription& draw) {
+    setup.Begin(draw, ff.cull, ff.fill);
     clip.Begin(state, vs, draw.viewport, setup);
   }
 
@@ -51,6 +52,7 @@ struct Pipeline::Impl {
   explicit Impl(Rasterizer& r) : out(r) { lanes.push_back(std::make_unique<Lane>()); }
 
   Rasterizer& out;
+  d3dfront::FixedFunction ff;
   DrawDescription draw;
   // Lanes keep their addresses: a clip stage points at its lane's stages.
   std::vector<std::unique_ptr<Lane>> lanes;
@@ -75,13 +77,14 @@ void Pipeline::Draw(const DeviceState& state, D3DPRIMITIVETYPE type, UINT count,
     m.lanes.push_back(std::make_unique<Lane>());
 
   Lane& first = *m.lanes[0];
-  first.vs.Begin(state);
-  BuildDrawDescription(state, first.vs, m.draw);
+  d3dfront::DecodeFixedFunction(state, m.ff);
+  first.vs.Begin(state, m.ff);
+  BuildDrawDescription(state, m.ff, first.vs, m.draw);
   m.out.BeginDraw(m.draw);
   for (int p = 0; p < parts; ++p) {
     Lane& lane = *m.lanes[static_cast<std::size_t>(p)];
     if (p > 0) lane.vs = first.vs;
-    lane.Begin(state, m.draw);
+    lane.Begin(state, m.ff, m.draw);
     if (type == D3DPT_TRIANGLEFAN) lane.vs.Process(data, lane.hub);
   }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "d3dfront/fvf_layout.h"
 #include "refdevice/device_state.h"
 
 namespace refdev {
@@ -33,18 +34,7 @@ class Pipeline {
   std::unique_ptr<Impl> impl_;
 };
 
-// Byte layout of a flexible vertex format.
-struct FvfLayout {
-  bool valid = false;
-  bool pretransformed = false;  // XYZRHW
-  int position = 0;
-  int diffuse = -1;
-  int specular = -1;
-  int texCount = 0;
-  int tex[8] = {};
-  int texDims[8] = {};
-  int size = 0;
-};
-FvfLayout DecodeFvf(DWORD fvf);
+using d3dfront::DecodeFvf;
+using d3dfront::FvfLayout;
 
 }  // namespace refdev

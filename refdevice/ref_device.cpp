@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "d3dfront/argument_checks.h"
 #include "formats/pixel_format.h"
 #include "platform/d3d8_defaults.h"
 #include "refdevice/pipeline.h"
@@ -73,12 +74,8 @@ void RefDevice::SceneEnded() { rasterizer_->Finish(); }
 
 HRESULT RefDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
                          DWORD stencil) {
-  if (flags == 0 || (flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)))
-    return D3DERR_INVALIDCALL;
-  if (count > 0 && rects == nullptr) return D3DERR_INVALIDCALL;
-  if ((flags & D3DCLEAR_ZBUFFER) && !depth_.Present()) return D3DERR_INVALIDCALL;
-  if ((flags & D3DCLEAR_STENCIL) && !depth_.hasStencil) return D3DERR_INVALIDCALL;
-  if ((flags & D3DCLEAR_ZBUFFER) && !(z >= 0.0f && z <= 1.0f)) return D3DERR_INVALIDCALL;
+  if (const HRESULT hr = d3dfront::CheckClear(state_, count, rects, flags, z); hr != D3D_OK)
+    return hr;
 
   const D3DVIEWPORT8& vp = state_.viewport;
   const std::int32_t vx0 = static_cast<std::int32_t>(vp.X);
@@ -148,7 +145,8 @@ const refdev::DepthBuffer& RefDevice::DepthStencil() const {
 
 HRESULT RefDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                                       Ref<Direct3DVertexBuffer8>& buffer) {
-  if (const HRESULT hr = CheckVertexBufferRequest(length, fvf, pool); hr != D3D_OK) return hr;
+  if (const HRESULT hr = d3dfront::CheckCreateVertexBuffer(length, fvf, pool); hr != D3D_OK)
+    return hr;
   buffer = std::allocate_shared<refdev::RefVertexBuffer>(
       refdev::RecyclingAllocator<refdev::RefVertexBuffer>(recycler_), length, usage, fvf, pool,
       recycler_);
@@ -157,79 +155,28 @@ HRESULT RefDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPO
 
 HRESULT RefDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
                                  D3DFORMAT format, D3DPOOL pool, Ref<Direct3DTexture8>& texture) {
-  if (width == 0 || height == 0 || width > 4096 || height > 4096) return D3DERR_INVALIDCALL;
-  if (!refdev::IsTextureFormat(format)) return D3DERR_INVALIDCALL;
-  if (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_MANAGED && pool != D3DPOOL_SYSTEMMEM)
-    return D3DERR_INVALIDCALL;
-  // Render-target and depth textures are not offered.
-  if (usage & ~(D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY)) return D3DERR_INVALIDCALL;
-  if ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
-  const UINT full = refdev::RefTexture::FullChainLength(width, height);
-  if (levels == 0) levels = full;
-  if (levels > full) return D3DERR_INVALIDCALL;
+  if (const HRESULT hr = d3dfront::CheckCreateTexture(width, height, levels, usage, format, pool);
+      hr != D3D_OK)
+    return hr;
   texture = std::make_shared<refdev::RefTexture>(width, height, levels, usage, format, pool);
   return D3D_OK;
 }
 
-HRESULT RefDevice::SetStreamSource(UINT stream, const Ref<Direct3DVertexBuffer8>& buffer,
-                                   UINT stride) {
-  if (stream != 0) return D3DERR_INVALIDCALL;  // one stream
-  if (buffer && !dynamic_cast<refdev::RefVertexBuffer*>(buffer.get())) return D3DERR_INVALIDCALL;
-  stream0_ = buffer;
-  stream0Stride_ = stride;
-  return D3D_OK;
-}
-
-HRESULT RefDevice::SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>& texture) {
-  if (stage >= D3D_MAX_TEXTURE_STAGES) return D3DERR_INVALIDCALL;
-  const refdev::RefTexture* t = nullptr;
-  if (texture) {
-    t = dynamic_cast<const refdev::RefTexture*>(texture.get());
-    if (t == nullptr) return D3DERR_INVALIDCALL;
-  }
+void RefDevice::TextureChanging(DWORD stage, const Ref<Direct3DBaseTexture8>& texture,
+                                refdev::RefTexture* ours) {
   // Draws handed over may still read the texture being replaced.
   if (textures_[stage] && textures_[stage] != texture) rasterizer_->Finish();
-  textures_[stage] = texture;
-  state_.texture[stage] = t;
-  return D3D_OK;
+  state_.texture[stage] = ours;
 }
 
-HRESULT RefDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
-  auto* vb = dynamic_cast<refdev::RefVertexBuffer*>(stream0_.get());
-  if (vb == nullptr) return D3DERR_INVALIDCALL;
-  const std::uint64_t start = static_cast<std::uint64_t>(startVertex) * stream0Stride_;
-  if (start > vb->Length()) return D3DERR_INVALIDCALL;
-  return Draw(type, primitiveCount, vb->Data() + start, vb->Length() - start, stream0Stride_);
+HRESULT RefDevice::DrawFromBuffer(D3DPRIMITIVETYPE type, UINT primitiveCount,
+                                  refdev::RefVertexBuffer& buffer, std::uint64_t start,
+                                  UINT stride) {
+  return DrawFromMemory(type, primitiveCount, buffer.Data() + start, stride);
 }
 
-HRESULT RefDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount,
-                                   const void* vertexData, UINT stride) {
-  if (vertexData == nullptr) return D3DERR_INVALIDCALL;
-  // The caller hands over count x stride bytes and no more: a format that
-  // reads further into the last vertex than its stride would read past them.
-  const std::uint64_t given = PrimitiveVertexCount(type, primitiveCount) * stride;
-  const HRESULT hr =
-      Draw(type, primitiveCount, static_cast<const std::uint8_t*>(vertexData), given, stride);
-  if (hr == D3D_OK) {
-    stream0_.reset();
-    stream0Stride_ = 0;
-  }
-  return hr;
-}
-
-HRESULT RefDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* data,
-                        std::uint64_t dataSize, UINT stride) {
-  if (!inScene_) return D3DERR_INVALIDCALL;
-  const refdev::FvfLayout layout = refdev::DecodeFvf(state_.fvf);
-  if (!layout.valid || state_.fvf == 0 || stride == 0) return D3DERR_INVALIDCALL;
-  if (type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN) return D3DERR_INVALIDCALL;
-  if (primitiveCount == 0) return D3D_OK;
-  const std::uint64_t vertices = PrimitiveVertexCount(type, primitiveCount);
-  if (primitiveCount > RefDirect3D8::kMaxPrimitiveCount) return D3DERR_INVALIDCALL;
-  // The last vertex must hold every element the pipeline reads.
-  const std::uint64_t extent = refdev::ReadExtent(state_, layout);
-  if ((vertices - 1) * stride + extent > dataSize) return D3DERR_INVALIDCALL;
-
+HRESULT RefDevice::DrawFromMemory(D3DPRIMITIVETYPE type, UINT primitiveCount,
+                                  const std::uint8_t* data, UINT stride) {
   state_.target = &colour_[1];
   state_.depth = &depth_;
   pipeline_->Draw(state_, type, primitiveCount, data, stride);

@@ -12,18 +12,20 @@
 #include <memory>
 #include <vector>
 
+#include "d3dfront/state_keeping_device.h"
 #include "platform/d3d8.h"
 #include "platform/display_host.h"
 #include "refdevice/device_state.h"
 #include "refdevice/rasterizer.h"
 #include "refdevice/resources.h"
-#include "refdevice/state_keeping_device.h"
 
 namespace refdev {
 class Pipeline;
 }
 
-class RefDevice final : public refdev::StateKeepingDevice {
+class RefDevice final
+    : public d3dfront::StateKeepingDevice<refdev::DeviceState, refdev::RefVertexBuffer,
+                                          refdev::RefTexture> {
  public:
   // `params` must already be validated (RefDirect3D8::CreateDevice does so).
   RefDevice(DisplayHost* host, D3DDEVTYPE type, const D3DPRESENT_PARAMETERS& params,
@@ -45,15 +47,6 @@ class RefDevice final : public refdev::StateKeepingDevice {
   HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                         D3DPOOL pool, Ref<Direct3DTexture8>& texture) override;
 
-  HRESULT SetStreamSource(UINT stream, const Ref<Direct3DVertexBuffer8>& buffer,
-                          UINT stride) override;
-  HRESULT SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>& texture) override;
-
-  HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
-  // Resets stream 0 to nothing afterwards, as the published interface does.
-  HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
-                          UINT stride) override;
-
   // The frame shown by the last Present (all zero before the first).
   FrameView PresentedFrame() const;
   // The back buffer being drawn into now.
@@ -70,8 +63,13 @@ class RefDevice final : public refdev::StateKeepingDevice {
   int ThreadCount() const;
 
  private:
-  HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* data,
-               std::uint64_t dataSize, UINT stride);
+  HRESULT DrawFromBuffer(D3DPRIMITIVETYPE type, UINT primitiveCount,
+                         refdev::RefVertexBuffer& buffer, std::uint64_t start,
+                         UINT stride) override;
+  HRESULT DrawFromMemory(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* data,
+                         UINT stride) override;
+  void TextureChanging(DWORD stage, const Ref<Direct3DBaseTexture8>& texture,
+                       refdev::RefTexture* ours) override;
   void SceneEnded() override;
 
   DisplayHost* host_;
@@ -82,10 +80,6 @@ class RefDevice final : public refdev::StateKeepingDevice {
 
   // Storage of dropped vertex buffers, for the next ones.
   std::shared_ptr<refdev::BufferRecycler> recycler_ = std::make_shared<refdev::BufferRecycler>();
-  Ref<Direct3DVertexBuffer8> stream0_;
-  UINT stream0Stride_ = 0;
-  std::array<Ref<Direct3DBaseTexture8>, D3D_MAX_TEXTURE_STAGES> textures_{};
-
   std::uint64_t presentCount_ = 0;
 
   // Declared after the buffers it draws into, and before the front end that

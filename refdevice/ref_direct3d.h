@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "d3dfront/argument_checks.h"
 #include "platform/d3d8.h"
 #include "platform/display_host.h"
 #include "refdevice/rasterizer.h"
@@ -41,7 +42,7 @@ class RefDirect3D8 final : public Direct3D8 {
   void SetRasterizerKind(refdev::RasterizerKind kind) { rasterizer_ = kind; }
 
   // Primitives a draw may ask for (the caps' MaxPrimitiveCount).
-  static constexpr DWORD kMaxPrimitiveCount = 0xFFFFF;
+  static constexpr DWORD kMaxPrimitiveCount = d3dfront::kMaxPrimitiveCount;
 
   // The fixed classic mode list used without a host.
   static const std::vector<D3DDISPLAYMODE>& ClassicModes();

@@ -22,20 +22,6 @@ void Surface::Allocate(std::int32_t fmt, std::int32_t w, std::int32_t h) {
   bytes.assign(static_cast<std::size_t>(pitch) * static_cast<std::size_t>(h), 0);
 }
 
-bool IsTextureFormat(std::int32_t format) {
-  switch (format) {
-    case D3DFMT_X8R8G8B8:
-    case D3DFMT_A8R8G8B8:
-    case D3DFMT_R5G6B5:
-    case D3DFMT_X1R5G5B5:
-    case D3DFMT_A1R5G5B5:
-    case D3DFMT_A4R4G4B4:
-      return true;
-    default:
-      return false;
-  }
-}
-
 BufferRecycler::BufferRecycler() {
   // Giving back never allocates.
   bytes_.reserve(kKeep);
@@ -109,16 +95,14 @@ RefVertexBuffer::~RefVertexBuffer() {
 
 HRESULT RefVertexBuffer::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
   (void)flags;
-  if (data == nullptr) return D3DERR_INVALIDCALL;
-  const std::uint64_t end = static_cast<std::uint64_t>(offset) + size;
-  if (offset > bytes_.size() || end > bytes_.size()) return D3DERR_INVALIDCALL;
+  if (const HRESULT hr = d3dfront::CheckLock(offset, size, Length(), data); hr != D3D_OK) return hr;
   *data = bytes_.data() + offset;
   ++lockCount_;
   return D3D_OK;
 }
 
 HRESULT RefVertexBuffer::Unlock() {
-  if (lockCount_ == 0) return D3DERR_INVALIDCALL;
+  if (const HRESULT hr = d3dfront::CheckUnlock(lockCount_); hr != D3D_OK) return hr;
   --lockCount_;
   return D3D_OK;
 }
@@ -131,16 +115,6 @@ HRESULT RefVertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC& desc) {
   desc.Size = Length();
   desc.FVF = fvf_;
   return D3D_OK;
-}
-
-UINT RefTexture::FullChainLength(UINT width, UINT height) {
-  UINT levels = 1;
-  while (width > 1 || height > 1) {
-    width = std::max(1u, width / 2);
-    height = std::max(1u, height / 2);
-    ++levels;
-  }
-  return levels;
 }
 
 RefTexture::RefTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
@@ -170,15 +144,17 @@ HRESULT RefTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC& desc) {
 
 HRESULT RefTexture::LockRect(UINT level, D3DLOCKED_RECT& locked, const RECT* rect, DWORD flags) {
   (void)flags;
-  if (level >= levels_.size() || locked_[level]) return D3DERR_INVALIDCALL;
-  // Default-pool textures live in video memory and cannot be locked unless dynamic.
-  if (pool_ == D3DPOOL_DEFAULT && !(usage_ & D3DUSAGE_DYNAMIC)) return D3DERR_INVALIDCALL;
+  const bool known = level < levels_.size();
+  const UINT width = known ? static_cast<UINT>(levels_[level].width) : 0;
+  const UINT height = known ? static_cast<UINT>(levels_[level].height) : 0;
+  if (const HRESULT hr =
+          d3dfront::CheckLockRect(level, static_cast<UINT>(levels_.size()), known && locked_[level],
+                                  pool_, usage_, rect, width, height);
+      hr != D3D_OK)
+    return hr;
   Surface& s = levels_[level];
   std::int32_t x = 0, y = 0;
   if (rect != nullptr) {
-    if (rect->left < 0 || rect->top < 0 || rect->right > s.width || rect->bottom > s.height ||
-        rect->left >= rect->right || rect->top >= rect->bottom)
-      return D3DERR_INVALIDCALL;
     x = rect->left;
     y = rect->top;
   }
@@ -190,7 +166,10 @@ HRESULT RefTexture::LockRect(UINT level, D3DLOCKED_RECT& locked, const RECT* rec
 }
 
 HRESULT RefTexture::UnlockRect(UINT level) {
-  if (level >= levels_.size() || !locked_[level]) return D3DERR_INVALIDCALL;
+  if (const HRESULT hr = d3dfront::CheckUnlockRect(level, static_cast<UINT>(levels_.size()),
+                                                   level < levels_.size() && locked_[level]);
+      hr != D3D_OK)
+    return hr;
   locked_[level] = false;
   return D3D_OK;
 }

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "d3dfront/argument_checks.h"
 #include "platform/d3d8.h"
 #include "refdevice/aligned_vector.h"
 
@@ -128,9 +129,6 @@ class RefTexture final : public Direct3DTexture8 {
   const Surface& Level(UINT level) const { return levels_[level]; }
   D3DFORMAT Format() const { return format_; }
 
-  // Number of levels of a full mip chain down to 1x1.
-  static UINT FullChainLength(UINT width, UINT height);
-
  private:
   std::vector<Surface> levels_;
   std::vector<bool> locked_;
@@ -139,7 +137,6 @@ class RefTexture final : public Direct3DTexture8 {
   D3DPOOL pool_;
 };
 
-// Whether the device can make textures in `format`.
-bool IsTextureFormat(std::int32_t format);
+using d3dfront::IsTextureFormat;
 
 }  // namespace refdev

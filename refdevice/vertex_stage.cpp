@@ -9,60 +9,6 @@
 
 namespace refdev {
 
-FvfLayout DecodeFvf(DWORD fvf) {
-  FvfLayout l;
-  int offset = FvfPositionBytes(fvf);
-  if (offset < 0) return l;
-  l.pretransformed = (fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
-  if (fvf & D3DFVF_RESERVED0) return l;
-  if (l.pretransformed && (fvf & D3DFVF_NORMAL)) return l;
-  if (fvf & D3DFVF_NORMAL) offset += 12;
-  if (fvf & D3DFVF_PSIZE) offset += 4;
-  if (fvf & D3DFVF_DIFFUSE) {
-    l.diffuse = offset;
-    offset += 4;
-  }
-  if (fvf & D3DFVF_SPECULAR) {
-    l.specular = offset;
-    offset += 4;
-  }
-  const DWORD count = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
-  if (count > 8) return l;
-  l.texCount = static_cast<int>(count);
-  for (DWORD i = 0; i < count; ++i) {
-    const int dims = FvfTexCoordDims(fvf, i);
-    l.tex[i] = offset;
-    l.texDims[i] = dims;
-    offset += 4 * dims;
-  }
-  l.size = offset;
-  l.valid = true;
-  return l;
-}
-
-std::uint32_t UsedTexSets(const DeviceState& state, const FvfLayout& layout) {
-  std::uint32_t sets = 0;
-  for (int s = 0; s < D3D_MAX_TEXTURE_STAGES; ++s) {
-    const auto& t = state.tss[static_cast<std::size_t>(s)];
-    if (t[D3DTSS_COLOROP] == D3DTOP_DISABLE) break;
-    if (state.texture[static_cast<std::size_t>(s)] == nullptr) continue;
-    const DWORD set = t[D3DTSS_TEXCOORDINDEX] & 0xFFFFu;
-    if (set < static_cast<DWORD>(layout.texCount)) sets |= 1u << set;
-  }
-  return sets;
-}
-
-std::uint64_t ReadExtent(const DeviceState& state, const FvfLayout& layout) {
-  std::uint64_t end = layout.pretransformed ? 16 : 12;
-  if (layout.diffuse >= 0) end = std::max<std::uint64_t>(end, layout.diffuse + 4);
-  if (layout.specular >= 0) end = std::max<std::uint64_t>(end, layout.specular + 4);
-  const std::uint32_t sets = UsedTexSets(state, layout);
-  for (int i = 0; i < layout.texCount; ++i)
-    if (sets & (1u << i))
-      end = std::max<std::uint64_t>(end, layout.tex[i] + 4 * std::min(layout.texDims[i], 2));
-  return end;
-}
-
 float FogFactor(int mode, float d, float start, float end, float density) {
   float f = 1.0f;
   switch (mode) {
@@ -126,9 +72,9 @@ void Transform(const float m[4][4], bool perspective, const std::uint8_t* v, Ver
 
 }  // namespace
 
-void VertexStage::Begin(const DeviceState& state) {
-  layout = DecodeFvf(state.fvf);
-  texSets = UsedTexSets(state, layout);
+void VertexStage::Begin(const DeviceState& state, const d3dfront::FixedFunction& ff) {
+  layout = ff.layout;
+  texSets = ff.texSets;
   attrCount = kTex0;
   for (int i = 0; i < 8; ++i) {
     texAttr[i] = -1;
@@ -139,26 +85,20 @@ void VertexStage::Begin(const DeviceState& state) {
   }
   const D3DMATRIX wvp = MatrixMultiply(MatrixMultiply(state.world, state.view), state.proj);
   std::memcpy(m, wvp.m, sizeof m);
-  // A projection that puts eye depth into w makes fog use w; otherwise z.
-  perspective = state.proj.m[2][3] != 0.0f;
-  const auto& rs = state.rs;
-  lighting = rs[D3DRS_LIGHTING] != 0 && !layout.pretransformed;
-  const bool fogOn = rs[D3DRS_FOGENABLE] != 0;
-  vertexFog = fogOn && rs[D3DRS_FOGTABLEMODE] == D3DFOG_NONE &&
-              rs[D3DRS_FOGVERTEXMODE] != D3DFOG_NONE && !layout.pretransformed;
-  vertexFogMode = static_cast<int>(rs[D3DRS_FOGVERTEXMODE]);
-  fogStart = AsFloat(rs[D3DRS_FOGSTART]);
-  fogEnd = AsFloat(rs[D3DRS_FOGEND]);
-  fogDensity = AsFloat(rs[D3DRS_FOGDENSITY]);
-  const DWORD amb = rs[D3DRS_AMBIENT];
-  ambient[0] = static_cast<float>((amb >> 16) & 255u) / 255.0f;
-  ambient[1] = static_cast<float>((amb >> 8) & 255u) / 255.0f;
-  ambient[2] = static_cast<float>(amb & 255u) / 255.0f;
-  colorVertex = rs[D3DRS_COLORVERTEX] != 0;
-  diffuseSource = rs[D3DRS_DIFFUSEMATERIALSOURCE];
-  specularSource = rs[D3DRS_SPECULARMATERIALSOURCE];
-  ambientSource = rs[D3DRS_AMBIENTMATERIALSOURCE];
-  emissiveSource = rs[D3DRS_EMISSIVEMATERIALSOURCE];
+  perspective = ff.fogDepth == d3dfront::FogDepth::EyeW;
+  lighting = ff.lighting;
+  vertexFog = ff.vertexFogMode != D3DFOG_NONE;
+  vertexFogMode = static_cast<int>(ff.vertexFogMode);
+  fogStart = ff.fogStart;
+  fogEnd = ff.fogEnd;
+  fogDensity = ff.fogDensity;
+  const d3dfront::Channels amb = d3dfront::Unpack(ff.ambient);
+  for (int c = 0; c < 3; ++c)
+    ambient[c] = static_cast<float>(amb[static_cast<std::size_t>(c)]) / 255.0f;
+  diffuseSource = ff.diffuseSource;
+  specularSource = ff.specularSource;
+  ambientSource = ff.ambientSource;
+  emissiveSource = ff.emissiveSource;
   plain = !layout.pretransformed && !lighting && !vertexFog;
 }
 
@@ -190,9 +130,9 @@ void VertexStage::Process(const std::uint8_t* v, Vertex& out) const {
   if (lighting) {
     // Material colours are all zero and no light is set, so only the ambient
     // and emissive terms can contribute; alpha comes from the diffuse source.
-    auto source = [&](DWORD src, int channel) -> float {
-      if (colorVertex && src == D3DMCS_COLOR1 && layout.diffuse >= 0) return diffuse[channel];
-      if (colorVertex && src == D3DMCS_COLOR2 && layout.specular >= 0) return specular[channel];
+    auto source = [&](d3dfront::MaterialSource src, int channel) -> float {
+      if (src == d3dfront::MaterialSource::Diffuse) return diffuse[channel];
+      if (src == d3dfront::MaterialSource::Specular) return specular[channel];
       return 0.0f;
     };
     float lit[4];

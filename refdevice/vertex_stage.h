@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "d3dfront/fixed_function.h"
 #include "refdevice/attributes.h"
 #include "refdevice/device_state.h"
 #include "refdevice/pipeline.h"
@@ -17,11 +18,6 @@ struct Vertex {
   float pos[4];
   float attr[kMaxAttrs];
 };
-
-// Which texture coordinate sets the enabled texture stages read (bit per set).
-std::uint32_t UsedTexSets(const DeviceState& state, const FvfLayout& layout);
-// Bytes of one vertex the pipeline reads: the end of the last element used.
-std::uint64_t ReadExtent(const DeviceState& state, const FvfLayout& layout);
 
 struct VertexStage {
   // Per-draw constants, set by Begin.
@@ -36,13 +32,12 @@ struct VertexStage {
   int vertexFogMode = 0;
   float fogStart = 0, fogEnd = 1, fogDensity = 1;
   float ambient[3] = {};
-  DWORD diffuseSource = 0, specularSource = 0, ambientSource = 0, emissiveSource = 0;
-  bool colorVertex = true;
+  d3dfront::MaterialSource diffuseSource{}, specularSource{}, ambientSource{}, emissiveSource{};
   // No lighting, no vertex fog, not pre-transformed: the cloud's case, which
   // takes a shorter path with the same arithmetic.
   bool plain = false;
 
-  void Begin(const DeviceState& state);
+  void Begin(const DeviceState& state, const d3dfront::FixedFunction& ff);
   void Process(const std::uint8_t* vertex, Vertex& out) const;
   // `count` vertices `stride` bytes apart, into out[0..count).
   void ProcessMany(const std::uint8_t* first, std::size_t stride, std::size_t count,

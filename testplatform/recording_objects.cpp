@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "d3dfront/argument_checks.h"
+#include "d3dfront/state_keeping_device.h"
 #include "formats/pixel_format.h"
 #include "platform/d3d8_defaults.h"
 #include "platform/d3dx8_math.h"
@@ -38,18 +40,18 @@ RecordingVertexBuffer::~RecordingVertexBuffer() {
 
 HRESULT RecordingVertexBuffer::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
   if (HRESULT hr = rec_->Call("VertexBuffer.Lock", Args(offset, size, flags))) return hr;
-  const UINT length = state_->Length;
-  if (data == nullptr || state_->Locked || offset > length || (size != 0 && size > length - offset))
-    return Refuse(*rec_, D3DERR_INVALIDCALL);
-  state_->Locked = true;
+  if (const HRESULT hr = d3dfront::CheckLock(offset, size, state_->Length, data); hr != D3D_OK)
+    return Refuse(*rec_, hr);
+  ++state_->Locks;
   *data = state_->Bytes.data() + offset;
   return D3D_OK;
 }
 
 HRESULT RecordingVertexBuffer::Unlock() {
   if (HRESULT hr = rec_->Call("VertexBuffer.Unlock")) return hr;
-  if (!state_->Locked) return Refuse(*rec_, D3DERR_INVALIDCALL);
-  state_->Locked = false;
+  if (const HRESULT hr = d3dfront::CheckUnlock(state_->Locks); hr != D3D_OK)
+    return Refuse(*rec_, hr);
+  --state_->Locks;
   return D3D_OK;
 }
 
@@ -108,21 +110,29 @@ HRESULT RecordingTexture::LockRect(UINT level, D3DLOCKED_RECT& locked, const REC
   if (HRESULT hr =
           rec_->Call("Texture.LockRect", Args(level, Raw{rect ? "Rect" : "Nothing"}, flags)))
     return hr;
-  if (level >= state_->Levels || lockedLevel_ >= 0) return Refuse(*rec_, D3DERR_INVALIDCALL);
   const UINT w = std::max<UINT>(state_->Width >> level, 1);
+  const UINT h = std::max<UINT>(state_->Height >> level, 1);
+  const bool held = level < state_->Levels && locked_[level];
+  if (const HRESULT hr =
+          d3dfront::CheckLockRect(level, state_->Levels, held, static_cast<D3DPOOL>(state_->Pool),
+                                  state_->Usage, rect, w, h);
+      hr != D3D_OK)
+    return Refuse(*rec_, hr);
   const UINT bpp = TexelBytes(state_->Format);
   const auto pitch = static_cast<std::int32_t>(w * bpp);
   BYTE* bits = state_->LevelBytes[level].data();
   if (rect) bits += static_cast<std::ptrdiff_t>(rect->top) * pitch + rect->left * bpp;
   locked = {pitch, bits};
-  lockedLevel_ = static_cast<int>(level);
+  locked_[level] = true;
   return D3D_OK;
 }
 
 HRESULT RecordingTexture::UnlockRect(UINT level) {
   if (HRESULT hr = rec_->Call("Texture.UnlockRect", Args(level))) return hr;
-  if (lockedLevel_ != static_cast<int>(level)) return Refuse(*rec_, D3DERR_INVALIDCALL);
-  lockedLevel_ = -1;
+  const bool held = level < state_->Levels && locked_[level];
+  if (const HRESULT hr = d3dfront::CheckUnlockRect(level, state_->Levels, held); hr != D3D_OK)
+    return Refuse(*rec_, hr);
+  locked_[level] = false;
   return D3D_OK;
 }
 
@@ -156,7 +166,8 @@ HRESULT RecordingDevice::GetDisplayMode(D3DDISPLAYMODE& mode) {
 
 HRESULT RecordingDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   if (HRESULT hr = rec_->Call("Device.SetRenderState", Args(state, value))) return hr;
-  if (state < 0 || state >= D3DRS_MAX) return Refuse(*rec_, D3DERR_INVALIDCALL);
+  if (const HRESULT hr = d3dfront::SetRenderState(front_, state, value); hr != D3D_OK)
+    return Refuse(*rec_, hr);
   state_->RenderStates[state] = value;
   state_->RenderStatesSet[state] = value;
   return D3D_OK;
@@ -164,16 +175,16 @@ HRESULT RecordingDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
 
 HRESULT RecordingDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD& value) {
   if (HRESULT hr = rec_->Call("Device.GetRenderState", Args(state))) return hr;
-  if (state < 0 || state >= D3DRS_MAX) return Refuse(*rec_, D3DERR_INVALIDCALL);
-  value = state_->RenderStates[state];
+  if (const HRESULT hr = d3dfront::GetRenderState(front_, state, value); hr != D3D_OK)
+    return Refuse(*rec_, hr);
   return D3D_OK;
 }
 
 HRESULT RecordingDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
                                               DWORD value) {
   if (HRESULT hr = rec_->Call("Device.SetTextureStageState", Args(stage, type, value))) return hr;
-  if (stage >= D3D_MAX_TEXTURE_STAGES || type <= 0 || type >= D3DTSS_MAX)
-    return Refuse(*rec_, D3DERR_INVALIDCALL);
+  if (const HRESULT hr = d3dfront::SetTextureStageState(front_, stage, type, value); hr != D3D_OK)
+    return Refuse(*rec_, hr);
   state_->TextureStageStates[{stage, type}] = value;
   return D3D_OK;
 }
@@ -181,33 +192,24 @@ HRESULT RecordingDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATET
 HRESULT RecordingDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
                                               DWORD& value) {
   if (HRESULT hr = rec_->Call("Device.GetTextureStageState", Args(stage, type))) return hr;
-  if (stage >= D3D_MAX_TEXTURE_STAGES || type <= 0 || type >= D3DTSS_MAX)
-    return Refuse(*rec_, D3DERR_INVALIDCALL);
-  const auto it = state_->TextureStageStates.find({stage, type});
-  if (it != state_->TextureStageStates.end()) {
-    value = it->second;
-  } else {
-    TextureStageTable defaults;
-    FillDefaultTextureStageStates(defaults, stage);
-    value = defaults[static_cast<std::size_t>(type)];
-  }
+  if (const HRESULT hr = d3dfront::GetTextureStageState(front_, stage, type, value); hr != D3D_OK)
+    return Refuse(*rec_, hr);
   return D3D_OK;
 }
 
 HRESULT RecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) {
   if (HRESULT hr = rec_->Call("Device.SetTransform", Args(state, Raw{FormatMatrix(matrix)})))
     return hr;
+  if (const HRESULT hr = d3dfront::SetTransform(front_, state, matrix); hr != D3D_OK)
+    return Refuse(*rec_, hr);
   state_->Transforms[state] = matrix;
   return D3D_OK;
 }
 
 HRESULT RecordingDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& matrix) {
   if (HRESULT hr = rec_->Call("Device.GetTransform", Args(state))) return hr;
-  const auto it = state_->Transforms.find(state);
-  if (it != state_->Transforms.end())
-    matrix = it->second;
-  else
-    D3DXMatrixIdentity(matrix);
+  if (const HRESULT hr = d3dfront::GetTransform(front_, state, matrix); hr != D3D_OK)
+    return Refuse(*rec_, hr);
   return D3D_OK;
 }
 
@@ -215,6 +217,7 @@ HRESULT RecordingDevice::SetViewport(const D3DVIEWPORT8& v) {
   if (HRESULT hr =
           rec_->Call("Device.SetViewport", Args(v.X, v.Y, v.Width, v.Height, v.MinZ, v.MaxZ)))
     return hr;
+  if (const HRESULT hr = d3dfront::SetViewport(front_, v); hr != D3D_OK) return Refuse(*rec_, hr);
   state_->Viewport = v;
   return D3D_OK;
 }
@@ -227,6 +230,8 @@ HRESULT RecordingDevice::GetViewport(D3DVIEWPORT8& viewport) {
 
 HRESULT RecordingDevice::SetVertexShader(DWORD handle) {
   if (HRESULT hr = rec_->Call("Device.SetVertexShader", Args(handle))) return hr;
+  if (const HRESULT hr = d3dfront::SetVertexShader(front_, handle); hr != D3D_OK)
+    return Refuse(*rec_, hr);
   state_->VertexShader = handle;
   return D3D_OK;
 }
@@ -239,16 +244,16 @@ HRESULT RecordingDevice::GetVertexShader(DWORD& handle) {
 
 HRESULT RecordingDevice::BeginScene() {
   if (HRESULT hr = rec_->Call("Device.BeginScene")) return hr;
-  if (state_->InScene) return Refuse(*rec_, D3DERR_INVALIDCALL);
-  state_->InScene = true;
+  if (const HRESULT hr = d3dfront::SetInScene(state_->InScene, true); hr != D3D_OK)
+    return Refuse(*rec_, hr);
   ++state_->BeginScenes;
   return D3D_OK;
 }
 
 HRESULT RecordingDevice::EndScene() {
   if (HRESULT hr = rec_->Call("Device.EndScene")) return hr;
-  if (!state_->InScene) return Refuse(*rec_, D3DERR_INVALIDCALL);
-  state_->InScene = false;
+  if (const HRESULT hr = d3dfront::SetInScene(state_->InScene, false); hr != D3D_OK)
+    return Refuse(*rec_, hr);
   ++state_->EndScenes;
   return D3D_OK;
 }
@@ -258,9 +263,8 @@ HRESULT RecordingDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D
   if (HRESULT hr = rec_->Call("Device.Clear",
                               Args(count, ObjectArg(rects, "Rects"), flags, color, z, stencil)))
     return hr;
-  if ((count != 0 && rects == nullptr) || flags == 0 ||
-      ((flags & D3DCLEAR_ZBUFFER) && !state_->Params.EnableAutoDepthStencil))
-    return Refuse(*rec_, D3DERR_INVALIDCALL);
+  if (const HRESULT hr = d3dfront::CheckClear(front_, count, rects, flags, z); hr != D3D_OK)
+    return Refuse(*rec_, hr);
   ++state_->Clears;
   state_->LastClearFlags = flags;
   state_->LastClearColor = color;
@@ -282,8 +286,8 @@ HRESULT RecordingDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf,
                                             Ref<Direct3DVertexBuffer8>& buffer) {
   if (HRESULT hr = rec_->Call("Device.CreateVertexBuffer", Args(length, usage, fvf, pool)))
     return hr;
-  if (length == 0 || pool < D3DPOOL_DEFAULT || pool > D3DPOOL_SYSTEMMEM)
-    return Refuse(*rec_, D3DERR_INVALIDCALL);
+  if (const HRESULT hr = d3dfront::CheckCreateVertexBuffer(length, fvf, pool); hr != D3D_OK)
+    return Refuse(*rec_, hr);
   auto b = std::make_shared<RecordedBuffer>();
   b->Id = ++rec_->buffersMade;
   b->Length = length;
@@ -302,8 +306,9 @@ HRESULT RecordingDevice::CreateTexture(UINT width, UINT height, UINT levels, DWO
   if (HRESULT hr =
           rec_->Call("Device.CreateTexture", Args(width, height, levels, usage, format, pool)))
     return hr;
-  if (width == 0 || height == 0 || format == D3DFMT_UNKNOWN)
-    return Refuse(*rec_, D3DERR_INVALIDCALL);
+  if (const HRESULT hr = d3dfront::CheckCreateTexture(width, height, levels, usage, format, pool);
+      hr != D3D_OK)
+    return Refuse(*rec_, hr);
   auto t = MakeTextureRecord(*rec_, width, height, static_cast<std::int32_t>(levels), usage, format,
                              pool);
   texture = std::make_shared<RecordingTexture>(rec_, std::move(t));
@@ -316,7 +321,8 @@ HRESULT RecordingDevice::SetStreamSource(UINT stream, const Ref<Direct3DVertexBu
                               Args(stream, ObjectArg(buffer.get(), "VertexBuffer"), stride)))
     return hr;
   auto* ours = dynamic_cast<RecordingVertexBuffer*>(buffer.get());
-  if (stream != 0 || (buffer && !ours)) return Refuse(*rec_, D3DERR_INVALIDCALL);
+  if (const HRESULT hr = d3dfront::CheckSetStreamSource(stream, buffer && !ours); hr != D3D_OK)
+    return Refuse(*rec_, hr);
   stream0_ = buffer;
   state_->StreamSource = ours ? ours->State() : nullptr;
   state_->StreamStride = stride;
@@ -328,9 +334,10 @@ HRESULT RecordingDevice::SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>
           rec_->Call("Device.SetTexture", Args(stage, ObjectArg(texture.get(), "Texture"))))
     return hr;
   auto* ours = dynamic_cast<RecordingTexture*>(texture.get());
-  if (stage >= D3D_MAX_TEXTURE_STAGES || (texture && !ours))
-    return Refuse(*rec_, D3DERR_INVALIDCALL);
+  if (const HRESULT hr = d3dfront::CheckSetTexture(stage, texture && !ours); hr != D3D_OK)
+    return Refuse(*rec_, hr);
   textures_[stage] = texture;
+  front_.textured[stage] = ours != nullptr;
   if (stage == 0) state_->Texture0 = ours ? ours->State() : nullptr;
   return D3D_OK;
 }
@@ -341,11 +348,11 @@ HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex,
     return hr;
   const auto& buffer = state_->StreamSource;
   const UINT stride = state_->StreamStride;
-  const std::uint64_t vertices = PrimitiveVertexCount(type, primitiveCount);
-  if ((rec_->script.requireSceneForDrawing && !state_->InScene) || !buffer || buffer->Locked ||
-      vertices == 0 || stride == 0 ||
-      (static_cast<std::uint64_t>(startVertex) + vertices) * stride > buffer->Length)
-    return Refuse(*rec_, D3DERR_INVALIDCALL);
+  if (const HRESULT hr =
+          d3dfront::CheckDrawPrimitive(front_, state_->InScene, type, startVertex, primitiveCount,
+                                       stride, buffer ? &buffer->Length : nullptr);
+      hr != D3D_OK)
+    return Refuse(*rec_, hr);
   if (!state_->LastDrawPrimitive) state_->LastDrawPrimitive.emplace();
   RecordedDraw& d = *state_->LastDrawPrimitive;
   d.Type = type;
@@ -367,9 +374,10 @@ HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCo
                Raw{vertexData ? "<" + std::to_string(bytes) + " bytes>" : std::string("Nothing")},
                stride)))
     return hr;
-  if ((rec_->script.requireSceneForDrawing && !state_->InScene) || vertexData == nullptr ||
-      vertices == 0 || stride == 0)
-    return Refuse(*rec_, D3DERR_INVALIDCALL);
+  if (const HRESULT hr = d3dfront::CheckDrawPrimitiveUP(front_, state_->InScene, type,
+                                                        primitiveCount, vertexData, stride);
+      hr != D3D_OK)
+    return Refuse(*rec_, hr);
   if (!state_->LastDrawPrimitiveUP) state_->LastDrawPrimitiveUP.emplace();
   RecordedDraw& d = *state_->LastDrawPrimitiveUP;
   d.Type = type;

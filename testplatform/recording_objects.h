@@ -8,6 +8,7 @@
 #include <string>
 #include <type_traits>
 
+#include "d3dfront/front_state.h"
 #include "testplatform/test_platform.h"
 
 namespace testplatform {
@@ -81,7 +82,7 @@ class RecordingTexture final : public Direct3DTexture8 {
  private:
   RecordPtr rec_;
   std::shared_ptr<RecordedTexture> state_;
-  int lockedLevel_ = -1;
+  std::vector<bool> locked_ = std::vector<bool>(state_->Levels, false);  // per level
 };
 
 // Makes a texture's record: levels -1 or 0 ask for the whole chain, a zero
@@ -94,6 +95,7 @@ class RecordingDevice final : public Direct3DDevice8 {
  public:
   RecordingDevice(RecordPtr rec, std::shared_ptr<RecordedDevice> state)
       : rec_(std::move(rec)), state_(std::move(state)) {
+    d3dfront::ResetState(front_, state_->Params);
     rec_->Made("Device");
   }
   ~RecordingDevice() override;
@@ -130,6 +132,8 @@ class RecordingDevice final : public Direct3DDevice8 {
  private:
   RecordPtr rec_;
   std::shared_ptr<RecordedDevice> state_;
+  // The state as the devices keep it, for their argument checks.
+  d3dfront::FrontState front_;
   Ref<Direct3DVertexBuffer8> stream0_;
   Ref<Direct3DBaseTexture8> textures_[D3D_MAX_TEXTURE_STAGES];
 };

@@ -45,7 +45,7 @@ struct RecordedBuffer {
   DWORD FVF = 0;
   D3DPOOL Pool = D3DPOOL_DEFAULT;
   std::vector<BYTE> Bytes;
-  bool Locked = false;
+  int Locks = 0;  // locks held (they nest)
   bool Released = false;
 };
 
@@ -145,10 +145,6 @@ struct TestScript {
   std::deque<float> randomValues;
   // The form's window is closed at the given DoEvents (1 = the first); 0 never.
   int closeFormAtDoEvents = 0;
-
-  // Drawing outside BeginScene/EndScene fails with D3DERR_INVALIDCALL, as on
-  // the published device.
-  bool requireSceneForDrawing = true;
 
   // When set, answers every keyboard poll instead of `keyStates` (n = 1 for
   // the first poll): for runs too long to script poll by poll.
