@@ -109,4 +109,8 @@ struct FixedFunction {
 // Decodes the fixed-function state of a draw with `state`.
 void DecodeFixedFunction(const FrontState& state, FixedFunction& ff);
 
+// The fog factor (1 = no fog) of `mode`'s formula at depth `d`, clamped to
+// [0, 1]; a mode without a formula gives 1.
+float FogFactor(int mode, float d, float start, float end, float density);
+
 }  // namespace d3dfront

@@ -1,4 +1,4 @@
-#include "refdevice/draw_description.h"
+#include "refdevice/describe_draw.h"
 
 #include <algorithm>
 

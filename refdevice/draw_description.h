@@ -13,8 +13,6 @@
 
 namespace refdev {
 
-struct VertexStage;
-
 struct Rgba {
   int c[4];  // r, g, b, a
 };
@@ -121,10 +119,5 @@ struct DrawDescription {
   // Pixels a draw may touch: the viewport within the render target.
   PixelRect viewport;
 };
-
-// Fills `d` for a draw with `state`, decoded as `ff`, whose vertices `vs`
-// (after its Begin) reads.
-void BuildDrawDescription(const DeviceState& state, const d3dfront::FixedFunction& ff,
-                          const VertexStage& vs, DrawDescription& d);
 
 }  // namespace refdev

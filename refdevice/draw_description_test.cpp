@@ -1,6 +1,6 @@
 // The per-draw description: which attributes are interpolated, and a key
 // that changes exactly when the per-pixel code a back end picks must change.
-#include "refdevice/draw_description.h"
+#include "refdevice/describe_draw.h"
 
 #include <gtest/gtest.h>
 

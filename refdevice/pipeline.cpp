@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "refdevice/clip_stage.h"
-#include "refdevice/draw_description.h"
+#include "refdevice/describe_draw.h"
 #include "refdevice/rasterizer.h"
 #include "refdevice/setup_stage.h"
 #include "refdevice/thread_pool.h"

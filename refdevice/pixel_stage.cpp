@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "formats/pixel_format.h"
-#include "refdevice/vertex_stage.h"
+#include "d3dfront/fixed_function.h"
 
 namespace refdev {
 
@@ -447,7 +447,7 @@ Rgba RunTextureStages(const PixelContext& ctx, const float* attr, const Rgba& di
 void ApplyFog(const PixelContext& ctx, const float* attr, Rgba& current) {
   float f;
   if (ctx.fogMode == kFogTable)
-    f = FogFactor(ctx.fogTableMode, attr[kFogDepth], ctx.fogStart, ctx.fogEnd, ctx.fogDensity);
+    f = d3dfront::FogFactor(ctx.fogTableMode, attr[kFogDepth], ctx.fogStart, ctx.fogEnd, ctx.fogDensity);
   else
     f = attr[kSpecA] / 255.0f;
   if (!(f >= 0.0f)) f = 0.0f;

@@ -9,27 +9,6 @@
 
 namespace refdev {
 
-float FogFactor(int mode, float d, float start, float end, float density) {
-  float f = 1.0f;
-  switch (mode) {
-    case D3DFOG_LINEAR:
-      f = (end == start) ? (d < start ? 1.0f : 0.0f) : (end - d) / (end - start);
-      break;
-    case D3DFOG_EXP:
-      f = std::exp(-density * d);
-      break;
-    case D3DFOG_EXP2: {
-      const float dd = density * d;
-      f = std::exp(-dd * dd);
-      break;
-    }
-    default:
-      return 1.0f;
-  }
-  if (!(f >= 0.0f)) return 0.0f;  // also NaN
-  return std::min(f, 1.0f);
-}
-
 namespace {
 
 float ReadFloat(const std::uint8_t* p) {

@@ -46,7 +46,6 @@ struct VertexStage {
   void ReadTexCoords(const std::uint8_t* vertex, float* attr) const;
 };
 
-// Fog factor (1 = no fog) for depth `d`.
-float FogFactor(int mode, float d, float start, float end, float density);
+using d3dfront::FogFactor;
 
 }  // namespace refdev
