@@ -12,9 +12,9 @@
 
 #include "platform/d3d8_defaults.h"
 #include "platform/d3dx8.h"
-#include "refdevice/pipeline.h"
+#include "refdevice/front/pipeline.h"
 #include "refdevice/program_scenes.h"
-#include "refdevice/rasterizer.h"
+#include "refdevice/raster/rasterizer.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
 #include "scene/scene.h"

@@ -19,7 +19,7 @@
 #include "gldevice/gl_programs.h"
 #include "platform/d3d8.h"
 #include "platform/display_host.h"
-#include "refdevice/resources.h"
+#include "refdevice/resources/resources.h"
 
 namespace gldev {
 

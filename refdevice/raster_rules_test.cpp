@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "refdevice/program_scenes.h"
-#include "refdevice/setup_primitives.h"
+#include "refdevice/draw/setup_primitives.h"
 #include "refdevice/test_support.h"
 
 namespace {

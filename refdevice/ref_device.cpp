@@ -7,10 +7,10 @@
 #include "d3dfront/argument_checks.h"
 #include "formats/pixel_format.h"
 #include "platform/d3d8_defaults.h"
-#include "refdevice/pipeline.h"
-#include "refdevice/pixel_stage.h"
+#include "refdevice/front/pipeline.h"
+#include "refdevice/pixel/pixel_stage.h"
 #include "refdevice/ref_direct3d.h"
-#include "refdevice/vertex_stage.h"
+#include "refdevice/front/vertex_stage.h"
 
 namespace refdev {
 

@@ -15,9 +15,9 @@
 #include "d3dfront/state_keeping_device.h"
 #include "platform/d3d8.h"
 #include "platform/display_host.h"
-#include "refdevice/device_state.h"
-#include "refdevice/rasterizer.h"
-#include "refdevice/resources.h"
+#include "refdevice/resources/device_state.h"
+#include "refdevice/raster/rasterizer.h"
+#include "refdevice/resources/resources.h"
 
 namespace refdev {
 class Pipeline;

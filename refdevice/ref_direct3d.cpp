@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "refdevice/ref_device.h"
-#include "refdevice/resources.h"
+#include "refdevice/resources/resources.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "d3dfront/argument_checks.h"
 #include "platform/d3d8.h"
 #include "platform/display_host.h"
-#include "refdevice/rasterizer.h"
+#include "refdevice/raster/rasterizer.h"
 
 class RefDirect3D8 final : public Direct3D8 {
  public:

@@ -9,7 +9,7 @@
 
 #include "formats/pixel_format.h"
 #include "refdevice/image_io.h"
-#include "refdevice/simd_kernels.h"
+#include "refdevice/raster/simd_kernels.h"
 #include "scene/user_files.h"
 #include "sdlhost/host_log.h"
 #include "sdlhost/sdl_host.h"

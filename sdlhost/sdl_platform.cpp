@@ -10,7 +10,7 @@
 #include "d3dx/d3dx8_object.h"
 #include "gldevice/gl_direct3d.h"
 #include "refdevice/ref_direct3d.h"
-#include "refdevice/thread_pool.h"
+#include "refdevice/raster/thread_pool.h"
 #include "sdlhost/direct3d_by_type.h"
 #include "sdlhost/host_log.h"
 #include "sdlhost/sdl_gl.h"

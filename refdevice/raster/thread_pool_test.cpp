@@ -1,0 +1,117 @@
+#include "refdevice/raster/thread_pool.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <set>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace refdev {
+namespace {
+
+TEST(ThreadPool, EveryJobRunsOnceOnAThreadOfThePoolInEveryRun) {
+  ThreadPool pool(4);
+  ASSERT_EQ(pool.Size(), 4);
+  for (int jobs : {1, 2, 3, 4, 5, 17, 200}) {
+    for (int maxThreads : {1, 2, 4, 9}) {
+      std::vector<std::atomic<int>> runs(static_cast<std::size_t>(jobs));
+      std::atomic<bool> badThread{false};
+      pool.Run(jobs, maxThreads, [&](int job, int thread) {
+        runs[static_cast<std::size_t>(job)].fetch_add(1);
+        if (thread < 0 || thread >= std::min(maxThreads, pool.Size())) badThread = true;
+      });
+      for (auto& r : runs) ASSERT_EQ(r.load(), 1) << jobs << " jobs, " << maxThreads << " threads";
+      EXPECT_FALSE(badThread);
+    }
+  }
+}
+
+TEST(ThreadPool, OneThreadOrOneJobRunsOnTheCaller) {
+  ThreadPool pool(3);
+  const auto caller = std::this_thread::get_id();
+  std::set<std::thread::id> seen;
+  pool.Run(50, 1, [&](int, int thread) {
+    EXPECT_EQ(thread, 0);
+    seen.insert(std::this_thread::get_id());
+  });
+  pool.Run(1, 3, [&](int, int) { seen.insert(std::this_thread::get_id()); });
+  EXPECT_EQ(seen, std::set<std::thread::id>{caller});
+
+  ThreadPool single(1);
+  EXPECT_EQ(single.Size(), 1);
+  int sum = 0;
+  single.Run(10, 8, [&](int job, int) { sum += job; });
+  EXPECT_EQ(sum, 45);
+}
+
+// Many short runs back to back, with the helper count changing between them:
+// a worker that sat one run out must neither miss nor repeat the next.
+TEST(ThreadPool, ManyShortRunsWithChangingThreadCounts) {
+  ThreadPool pool(3);
+  std::atomic<long> total{0};
+  long expected = 0;
+  for (int run = 0; run < 3000; ++run) {
+    const int jobs = 1 + run % 7;
+    pool.Run(jobs, 1 + run % 3, [&](int job, int) { total.fetch_add(job + 1); });
+    expected += jobs * (jobs + 1) / 2;
+  }
+  EXPECT_EQ(total.load(), expected);
+}
+
+TEST(ThreadPool, WritesOfAJobAreSeenByTheCallerAfterTheRun) {
+  ThreadPool pool(2);
+  std::vector<int> out(64);
+  for (int round = 0; round < 100; ++round) {
+    pool.Run(64, 2, [&](int job, int) { out[static_cast<std::size_t>(job)] = job * round; });
+    for (int j = 0; j < 64; ++j) ASSERT_EQ(out[static_cast<std::size_t>(j)], j * round);
+  }
+}
+
+// A system that lets `startsLeft` more threads start, then refuses.
+int startsLeft = 0;
+std::thread StartWhileAllowed(std::function<void()> body) {
+  if (startsLeft-- <= 0)
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  return std::thread(std::move(body));
+}
+std::vector<std::pair<int, int>> shortfalls;
+
+TEST(ThreadPool, ThreadsTheSystemRefusesLeaveAPoolOfThoseStartedAndAreReported) {
+  SetThreadShortfallReport(
+      [](int wanted, int started) { shortfalls.emplace_back(wanted, started); });
+  struct Case {
+    int allowed, size;
+    std::vector<std::pair<int, int>> reports;
+  };
+  for (const Case& c : {Case{0, 1, {{4, 1}}}, Case{2, 3, {{4, 3}}}, Case{3, 4, {}}}) {
+    startsLeft = c.allowed;
+    shortfalls.clear();
+    ThreadPool pool(4, StartWhileAllowed);
+    EXPECT_EQ(pool.Size(), c.size);
+    EXPECT_EQ(shortfalls, c.reports);
+    std::atomic<int> sum{0};
+    pool.Run(100, 4, [&](int job, int) { sum += job; });
+    EXPECT_EQ(sum.load(), 4950) << c.allowed << " threads allowed";
+  }
+  SetThreadShortfallReport(nullptr);
+}
+
+TEST(ThreadPool, ThreadCountSetting) {
+  EXPECT_EQ(ThreadCountFrom(nullptr, 2), 2);
+  EXPECT_EQ(ThreadCountFrom("", 6), 6);
+  EXPECT_EQ(ThreadCountFrom(nullptr, 0), 1);  // unknown processor count
+  EXPECT_EQ(ThreadCountFrom(nullptr, 96), kMaxDefaultThreads);
+  EXPECT_EQ(ThreadCountFrom("1", 8), 1);
+  EXPECT_EQ(ThreadCountFrom("12", 2), 12);  // an explicit count may exceed the cores
+  EXPECT_EQ(ThreadCountFrom("0", 4), 4);
+  EXPECT_EQ(ThreadCountFrom("-3", 4), 4);
+  EXPECT_EQ(ThreadCountFrom("4x", 2), 2);
+  EXPECT_EQ(ThreadCountFrom("1000", 2), 2);
+}
+
+}  // namespace
+}  // namespace refdev
