@@ -93,6 +93,19 @@ bool Allowed(Layer from, bool fromTest, Layer to) {
   return false;
 }
 
+// The reference device's stages, from the bottom. A stage includes only
+// itself and the stages below it; the device at the folder's top sees them
+// all. -1: not a stage folder of the reference device.
+int StageRank(const fs::path& rel) {
+  static const std::vector<std::string> stages = {"resources", "draw", "pixel", "raster",
+                                                  "front"};
+  auto part = rel.begin();
+  if (part == rel.end() || *part != "refdevice" || ++part == rel.end()) return -1;
+  if (std::next(part) == rel.end()) return static_cast<int>(stages.size());  // the device
+  const auto at = std::find(stages.begin(), stages.end(), part->string());
+  return at == stages.end() ? -1 : static_cast<int>(at - stages.begin());
+}
+
 struct Edge {
   int count = 0;
   std::string example;  // one file that makes the edge
@@ -106,7 +119,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const fs::path root = argv[1];
-  const std::regex include(R"(^\s*#\s*include\s*"([^"/]+)/[^"]+")");
+  const std::regex include(R"re(^\s*#\s*include\s*"(([^"/]+)/[^"]+)")re");
 
   std::map<std::string, std::map<std::string, Edge>> graph;  // node -> node
   std::vector<std::string> problems;
@@ -144,8 +157,14 @@ int main(int argc, char** argv) {
         problems.push_back(rel.string() + ":" + std::to_string(number) + ": names " + m.str() +
                            "; the hardware device reads the decoded state (d3dfront/)");
       if (!std::regex_search(line, m, include)) continue;
-      const std::string target = m[1];
-      if (target == top) continue;
+      const std::string target = m[2];
+      if (target == top) {
+        const int from = StageRank(rel), to = StageRank(fs::path(m[1].str()));
+        if (!test && from >= 0 && to > from)
+          problems.push_back(rel.string() + ":" + std::to_string(number) + ": includes " +
+                             m[1].str() + ", a stage above its own");
+        continue;
+      }
       const auto to = Folders().find(target);
       if (to == Folders().end()) {
         problems.push_back(rel.string() + ": includes from unknown folder '" + target + "'");
