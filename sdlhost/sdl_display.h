@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/display_host.h"
+#include "refdevice/image_io.h"
 #include "sdlhost/display_modes.h"
 #include "sdlhost/hud.h"
 #include "sdlhost/key_script.h"
@@ -57,11 +58,17 @@ class SdlDisplayHost final : public DisplayHost {
   // capture is due, and saving it from the frame's pixels.
   bool CapturesDue() const { return options_.captures && options_.captures->CapturesDue(); }
   void SaveCaptures(const FrameView& frame);
+  // F12's picture of what the window shows, saved under ScreenshotFolder();
+  // one line says where, or why it could not be saved.
+  void SaveScreenshot(const Image& image);
+  // For a device that shows its frames itself: F12 was pressed, and the
+  // overlay to draw over each frame it shows.
+  bool TakeScreenshotRequest();
+  Hud& Overlay() { return hud_; }
   bool FullScreen() const { return attached_ && fullScreen_; }
   const std::vector<HostMode>& Modes() const { return modes_; }
 
  private:
-  void SaveScreenshot(SDL_Surface* surface);
   void WaitForRetrace();
   bool Blit(const FrameView& frame, SDL_Surface* surface);
 
