@@ -106,10 +106,6 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
   options.deviceName = deviceName_;
   // SDL's offscreen driver saves the window's surface as pictures when asked.
   options.drawUnseen = config.drawUnseen || std::getenv("SDL_VIDEO_OFFSCREEN_SAVE_FRAMES");
-  if (options.hud.Any() && hardware_ && host_.HasScreen())
-    HostLog(LogLevel::Warn,
-            "QUILLON_HUD: the hardware device shows its frames itself, without "
-            "the overlay (QUILLON_DEVICE=ref shows it)");
   display_ = std::make_unique<SdlDisplayHost>(host_, std::move(options));
   if (hardware_) ConnectCaptures(*hardware_, *display_);
   host_.SetEventHandlers({[this] { runtime_->CloseForm(); }, [this] { display_->Refresh(); }});
