@@ -77,6 +77,8 @@ HRESULT SdlDisplayHost::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETE
   if (!chosen) return D3DERR_INVALIDCALL;
 
   int refresh = static_cast<int>(chosen->mode.RefreshRate);
+  screenMode_ = *chosen;
+  inWindow_ = options_.windowed;
   if (options_.windowed) {
     // The device believes it has the screen; the frame goes to a window.
     SDL_SetWindowSize(window, static_cast<int>(params.BackBufferWidth),
@@ -85,25 +87,8 @@ HRESULT SdlDisplayHost::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETE
     SDL_SetWindowResizable(window, SDL_TRUE);
     SDL_ShowWindow(window);
     refresh = 0;
-  } else if (!chosen->scaled) {
-    SDL_DisplayMode dm{};
-    if (SDL_GetDisplayMode(0, chosen->sdlIndex, &dm) != 0 ||
-        SDL_SetWindowDisplayMode(window, &dm) != 0)
-      return D3DERR_INVALIDCALL;
-    SDL_SetWindowPosition(window, 0, 0);
-    SDL_SetWindowSize(window, dm.w, dm.h);
-    SDL_ShowWindow(window);
-    if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0) return D3DERR_INVALIDCALL;
-  } else {
-    // The display lacks the mode: cover the desktop and scale the frame.
-    SDL_Rect bounds{0, 0, static_cast<int>(desktop_.Width), static_cast<int>(desktop_.Height)};
-    SDL_GetDisplayBounds(0, &bounds);
-    SDL_SetWindowBordered(window, SDL_FALSE);
-    SDL_SetWindowPosition(window, bounds.x, bounds.y);
-    SDL_SetWindowSize(window, bounds.w, bounds.h);
-    SDL_ShowWindow(window);
-    if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
-      return D3DERR_INVALIDCALL;
+  } else if (!TakeScreen(window, *chosen)) {
+    return D3DERR_INVALIDCALL;
   }
   SDL_RaiseWindow(window);
   if (options_.vsync && refresh > 0 && interval_ != D3DPRESENT_INTERVAL_IMMEDIATE) {
@@ -119,6 +104,27 @@ HRESULT SdlDisplayHost::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETE
   return D3D_OK;
 }
 
+bool SdlDisplayHost::TakeScreen(SDL_Window* window, const HostMode& mode) {
+  if (!mode.scaled) {
+    SDL_DisplayMode dm{};
+    if (SDL_GetDisplayMode(0, mode.sdlIndex, &dm) != 0 ||
+        SDL_SetWindowDisplayMode(window, &dm) != 0)
+      return false;
+    SDL_SetWindowPosition(window, 0, 0);
+    SDL_SetWindowSize(window, dm.w, dm.h);
+    SDL_ShowWindow(window);
+    return SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) == 0;
+  }
+  // The display lacks the mode: cover the desktop and scale the frame.
+  SDL_Rect bounds{0, 0, static_cast<int>(desktop_.Width), static_cast<int>(desktop_.Height)};
+  SDL_GetDisplayBounds(0, &bounds);
+  SDL_SetWindowBordered(window, SDL_FALSE);
+  SDL_SetWindowPosition(window, bounds.x, bounds.y);
+  SDL_SetWindowSize(window, bounds.w, bounds.h);
+  SDL_ShowWindow(window);
+  return SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+}
+
 void SdlDisplayHost::DetachDevice() {
   if (!attached_) return;
   attached_ = false;
@@ -126,12 +132,35 @@ void SdlDisplayHost::DetachDevice() {
   // A window that is gone has nothing to give back; the host's shutdown
   // gives the display its mode.
   if (SDL_Window* window = host_.Window();
-      window && fullScreen_ && !options_.windowed && !host_.DisplayLost()) {
+      window && fullScreen_ && !inWindow_ && !host_.DisplayLost()) {
     SDL_SetWindowFullscreen(window, 0);
     SDL_SetWindowBordered(window, SDL_TRUE);
     SDL_SetWindowSize(window, 640, 480);
   }
   fullScreen_ = false;
+}
+
+void SdlDisplayHost::ToggleFullScreenOnRequest() {
+  SDL_Window* window = host_.Window();
+  if (!host_.TakeFullScreenToggle() || !attached_ || !fullScreen_ || !window || host_.DisplayLost())
+    return;
+  if (!inWindow_) {
+    SDL_SetWindowFullscreen(window, 0);
+    SDL_SetWindowBordered(window, SDL_TRUE);
+    SDL_SetWindowResizable(window, SDL_TRUE);
+    SDL_SetWindowSize(window, static_cast<int>(screenMode_.mode.Width),
+                      static_cast<int>(screenMode_.mode.Height));
+    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    inWindow_ = true;
+  } else {
+    // Back as the device took the screen; a window the user asked for
+    // (QUILLON_WINDOWED) covers the desktop.
+    HostMode mode = screenMode_;
+    if (options_.windowed) mode.scaled = true;
+    TakeScreen(window, mode);
+    SDL_RaiseWindow(window);
+    inWindow_ = false;
+  }
 }
 
 void SdlDisplayHost::Refresh() {
@@ -374,5 +403,6 @@ HRESULT SdlDisplayHost::Present(const FrameView& frame, HWND destWindow) {
   // The frame went to a window or a display that is gone: it was not shown.
   if (host_.DisplayLost()) return D3DERR_DEVICELOST;
   presented_ = true;
+  ToggleFullScreenOnRequest();
   return D3D_OK;
 }

@@ -65,11 +65,17 @@ class SdlDisplayHost final : public DisplayHost {
   // overlay to draw over each frame it shows.
   bool TakeScreenshotRequest();
   Hud& Overlay() { return hud_; }
+  // After Alt+Enter: a full-screen device's frames go to a window instead,
+  // or back to the screen. The device keeps its mode; only the host's
+  // presentation changes, the frame scaled with its shape kept.
+  void ToggleFullScreenOnRequest();
   bool FullScreen() const { return attached_ && fullScreen_; }
   const std::vector<HostMode>& Modes() const { return modes_; }
 
  private:
   void WaitForRetrace();
+  // The window covers the screen in `mode` (or the desktop, scaled).
+  bool TakeScreen(SDL_Window* window, const HostMode& mode);
   bool Blit(const FrameView& frame, SDL_Surface* surface);
 
   SdlHost& host_;
@@ -79,6 +85,10 @@ class SdlDisplayHost final : public DisplayHost {
   bool attached_ = false;
   bool fullScreen_ = false;  // the device is full screen (maybe shown in a window)
   bool presented_ = false;
+  // The mode a full-screen device asked for, and whether its frames go to
+  // a window (QUILLON_WINDOWED, or after Alt+Enter).
+  HostMode screenMode_{};
+  bool inWindow_ = false;
   DWORD interval_ = 0;
   std::chrono::steady_clock::duration retrace_{};  // zero: the display has no known rate
   std::chrono::steady_clock::time_point retraceOrigin_{};

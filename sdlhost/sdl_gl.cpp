@@ -35,6 +35,7 @@ class SdlGlContext final : public GlContext {
     // F12 and the overlay, as the display host has them for frames it shows.
     if (display_) frame_.BeforeSwap(*display_, window_);
     SDL_GL_SwapWindow(window_);
+    if (display_) display_->ToggleFullScreenOnRequest();
   }
   bool Lost() const override { return host_.DisplayLost(); }
   bool WantsShownFrame() override { return display_ && display_->CapturesDue(); }

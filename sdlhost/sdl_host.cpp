@@ -180,6 +180,7 @@ bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
       return error = "SDL cannot start its video (" + first + ")", false;
   }
   sdlStarted_ = true;
+  SDL_AddEventWatch(&SdlHost::WatchEvent, this);
   for (int sig : {SIGINT, SIGTERM, SIGHUP}) CatchUnlessIgnored(sig);
 
   const std::string videoDriver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
@@ -201,6 +202,21 @@ bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
   return true;
 }
 
+int SdlHost::WatchEvent(void* host, SDL_Event* event) {
+  auto& self = *static_cast<SdlHost*>(host);
+  const SDL_Event& e = *event;
+  const bool ours = (e.type == SDL_WINDOWEVENT && e.window.windowID == self.windowId_) ||
+                    (e.type == SDL_KEYDOWN && e.key.windowID == self.windowId_ && !e.key.repeat);
+  const bool alt = e.type == SDL_KEYDOWN && (e.key.keysym.mod & KMOD_ALT);
+  if (e.type == SDL_QUIT ||
+      (ours && e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) ||
+      (ours && alt && e.key.keysym.sym == SDLK_F4))
+    self.closeWanted_ = true;
+  if (ours && alt && (e.key.keysym.sym == SDLK_RETURN || e.key.keysym.sym == SDLK_KP_ENTER))
+    self.toggleWanted_ = true;
+  return 0;
+}
+
 bool SdlHost::DisplayLost() const { return g_xDisplayLost || g_xWindowGone; }
 
 void SdlHost::ProcessEvents() {
@@ -209,16 +225,14 @@ void SdlHost::ProcessEvents() {
   if (DisplayLost()) return;
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
-    if (e.type == SDL_QUIT) {
-      if (events_.closeRequested) events_.closeRequested();
-    } else if (e.type == SDL_WINDOWEVENT && e.window.windowID == windowId_) {
-      if (e.window.event == SDL_WINDOWEVENT_CLOSE && events_.closeRequested)
-        events_.closeRequested();
+    if (e.type == SDL_WINDOWEVENT && e.window.windowID == windowId_) {
       if (e.window.event == SDL_WINDOWEVENT_EXPOSED && events_.exposed) events_.exposed();
     } else if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_F12 && !e.key.repeat) {
       screenshotWanted_ = true;
     }
   }
+  // Every close request WatchEvent saw, handled here as the form's close.
+  if (TakeCloseRequest() && events_.closeRequested) events_.closeRequested();
 }
 
 bool SdlHost::TakeScreenshotRequest() {

@@ -56,15 +56,16 @@ HRESULT SdlKeyboardDevice::GetDeviceStateKeyboard(DIKEYBOARDSTATE& state) {
   // The display that the keys came through (or the window the device was
   // set up for) is gone: access to the device is lost.
   if (host_.DisplayLost()) return DIERR_INPUTLOST;
+  source_->Read(state);  // keeps the queue moving in any case
   // A foreground device reads nothing while another window has the focus.
   if (!background_ && !script_ && host_.Window() &&
-      !(SDL_GetWindowFlags(host_.Window()) & SDL_WINDOW_INPUT_FOCUS)) {
-    source_->Read(state);  // keeps the queue moving
+      !(SDL_GetWindowFlags(host_.Window()) & SDL_WINDOW_INPUT_FOCUS))
     state.fill(0);
-    return DI_OK;
-  }
-  source_->Read(state);
-  if (host_.DisplayLost()) return DIERR_INPUTLOST;  // lost during this read
+  else if (host_.DisplayLost())
+    return DIERR_INPUTLOST;  // lost during this read
+  // The spinning loop handles no window events: a request to close the
+  // window reaches the program as the key it ends on.
+  if (host_.TakeCloseRequest()) state[DIK_ESCAPE] = 0x80;
   return DI_OK;
 }
 
