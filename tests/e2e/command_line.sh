@@ -9,7 +9,7 @@ unset DISPLAY WAYLAND_DISPLAY
 cd "$WORK" || fail "no work folder"
 "$QUILLON" --help >out 2>err || fail "--help: status $?"
 grep -q '^usage: quillon' out || fail "--help prints no usage"
-grep -q 'QUILLON_DRIVE_C' out || fail "--help does not list the variables"
+grep -q -- '--drive-c DIR, QUILLON_DRIVE_C=DIR' out || fail "--help does not list the settings"
 [ ! -e FPS.TXT ] || fail "--help started the program"
 "$QUILLON" --version >out || fail "--version: status $?"
 grep -Eq '^quillon [0-9]+\.[0-9]+' out || fail "--version prints '$(cat out)'"
@@ -17,8 +17,8 @@ status=0
 "$QUILLON" --frobnicate >out 2>err || status=$?
 [ "$status" = 2 ] || fail "a bad argument gives status $status"
 [ ! -s out ] || fail "a bad argument writes to stdout"
-grep -q "unknown argument '--frobnicate'" err || fail "a bad argument is not named"
-grep -q '^usage: quillon' err || fail "a bad argument prints no usage"
+[ "$(cat err)" = "quillon: unknown option '--frobnicate'; quillon --help lists the options" ] ||
+  fail "a bad argument: $(cat err)"
 "$REPLAY" --version | grep -Eq '^quillon-replay [0-9]+\.[0-9]+' || fail "replay --version"
 note "command line: usage, version and a bad argument as expected"
 
