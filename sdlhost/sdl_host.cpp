@@ -2,6 +2,7 @@
 
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -10,6 +11,7 @@
 #include <ctime>
 #include <utility>
 
+#include "scene/user_files.h"
 #include "sdlhost/host_log.h"
 
 namespace {
@@ -134,11 +136,29 @@ void InstallXErrorHandler(Display* display) {
   XSetIOErrorExitHandler(display, OnXIOErrorExit, nullptr);
 }
 
+// A Wayland display named relative to XDG_RUNTIME_DIR cannot be reached
+// without that folder, and the Wayland library would say so in a line of its
+// own: the host says it instead, with what to do, and leaves Wayland out.
+void SkipUnreachableWayland() {
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (!wayland || !*wayland || wayland[0] == '/') return;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  struct stat st {};
+  if (runtime && runtime[0] == '/' && ::stat(runtime, &st) == 0 && S_ISDIR(st.st_mode)) return;
+  HostLog(LogLevel::Warn, "WAYLAND_DISPLAY=" + scene::Printable(wayland) +
+                              " cannot be reached: XDG_RUNTIME_DIR is " +
+                              (runtime && *runtime ? scene::Printable(runtime) + ", not a folder"
+                                                   : std::string("unset")) +
+                              "; trying X11 instead (run quillon from the graphical session)");
+  ::unsetenv("WAYLAND_DISPLAY");
+}
+
 }  // namespace
 
 SdlHost::~SdlHost() { Shutdown(); }
 
 bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
+  SkipUnreachableWayland();
   // Without any display SDL would try its drivers in turn (and print about a
   // missing Wayland runtime directory); the offscreen driver is the answer.
   const char* display = std::getenv("DISPLAY");
@@ -153,7 +173,7 @@ bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
     if (Display* x = XOpenDisplay(nullptr)) {
       XCloseDisplay(x);
     } else {
-      HostLog(LogLevel::Warn, std::string("cannot reach the X display DISPLAY=") + display +
+      HostLog(LogLevel::Warn, "cannot reach the X display DISPLAY=" + scene::Printable(display) +
                                   "; going on without a window");
       SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
     }

@@ -205,8 +205,7 @@ TEST_F(OffscreenHost, WithoutADisplayOrAKeyScriptThereIsNoKeyboard) {
   try {
     Raise(hr, "DirectInput8");
   } catch (const RuntimeError& e) {
-    EXPECT_THAT(e.Description, ::testing::HasSubstr("no keyboard without a display; set "
-                                                    "QUILLON_KEYS to a key script"));
+    EXPECT_THAT(e.Description, ::testing::EndsWith("no keyboard without a display"));
   }
 }
 

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include "platform/d3d8types.h"  // E_NOTIMPL
+#include "sdlhost/host_log.h"
 #include "sdlhost/sdl_host.h"
 
 SdlKeyboardDevice::SdlKeyboardDevice(SdlHost& host, KeyScriptPlayer* script)
@@ -75,8 +76,11 @@ HRESULT SdlDirectInput8::CreateDevice(const std::string& guid, Ref<DirectInputDe
   // never end would only end by a signal: the keyboard is missing, as
   // DirectInput answers on a machine without one. The report says why.
   if (!script_ && !host_.HasScreen()) {
-    NoteErrorDetail(DIERR_DEVICENOTREG,
-                    "no keyboard without a display; set QUILLON_KEYS to a key script");
+    HostLog(LogLevel::Error,
+            "there is no display to read the keyboard from: run quillon in a graphical "
+            "session, or give it a key script with --keys FILE or QUILLON_KEYS=FILE (see "
+            "quillon --help)");
+    NoteErrorDetail(DIERR_DEVICENOTREG, "no keyboard without a display");
     return DIERR_DEVICENOTREG;
   }
   device = std::make_shared<SdlKeyboardDevice>(host_, script_);

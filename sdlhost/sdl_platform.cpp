@@ -9,6 +9,7 @@
 #include "d3dx/d3dx8_object.h"
 #include "gldevice/gl_direct3d.h"
 #include "refdevice/ref_direct3d.h"
+#include "scene/user_files.h"
 #include "sdlhost/direct3d_by_type.h"
 #include "sdlhost/host_log.h"
 #include "sdlhost/sdl_gl.h"
@@ -83,16 +84,15 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
   };
   if (!host_.Start(error, probeHardware)) return false;
 
+  const std::string log = scene::Printable(TextFiles().DriveC() + "/FPS.TXT");
   if (!host_.HasScreen() && script_) {
     // Said once, so that a run that shows nothing is not a mystery. (Without
     // a key script there is no keyboard, and the program's report says so.)
-    HostLog(LogLevel::Warn,
-            "running without a window (SDL's offscreen driver): the frame-rate log "
-            "goes to " +
-                TextFiles().DriveC() +
-                "/FPS.TXT, a key script's capture lines save pictures beside it; end it with "
-                "the script's ESCAPE, Ctrl+C or kill " +
-                std::to_string(::getpid()));
+    HostLog(LogLevel::Warn, "running without a window; the log goes to " + log +
+                                ", captures beside the key script; Ctrl+C or kill " +
+                                std::to_string(::getpid()) + " ends it");
+  } else {
+    HostLog(LogLevel::Info, "frame-rate log: " + log + " (rewritten at each start)");
   }
   runtime_ = std::make_unique<SdlRuntime>(host_, config.fixedTime);
   windows_ = std::make_unique<SdlWindowSystem>(host_);
