@@ -15,6 +15,7 @@
 #include "sdlhost/sdl_gl.h"
 #include "sdlhost/sdl_keyboard.h"
 #include "sdlhost/trace.h"
+#include "sdlhost/window_icon.h"
 
 namespace {
 
@@ -83,6 +84,7 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
     return probe.window;
   };
   if (!host_.Start(error, probeHardware)) return false;
+  if (host_.HasScreen()) SetWindowIcon(host_.Window());
 
   const std::string log = scene::Printable(TextFiles().DriveC() + "/FPS.TXT");
   if (!host_.HasScreen() && script_) {

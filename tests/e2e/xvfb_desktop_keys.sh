@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# What a desktop user does to the full-screen program, on the device
-# E2E_DEVICE names (the default one when unset): Alt+Enter shows it in a
+# What a desktop user sees of the full-screen program, on the device
+# E2E_DEVICE names (the default one when unset): the window has the
+# program's icon; Alt+Enter shows it in a
 # window and back on the screen, the picture keeping its shape; a close
 # request (WM_DELETE_WINDOW, as a window manager sends for the close button
 # or Alt+F4) ends it through its own shutdown: status 0, the log whole,
@@ -15,6 +16,7 @@ start_quillon QUILLON_DRIVE_C="$WORK" QUILLON_VSYNC=0 "${device[@]}"
 wait_for 30 sh -c "xwininfo -root -tree | grep '\"Form1\"' | grep -q 1280x720+0+0" ||
   fail "not full screen: $(form_geometry); output: $(cat "$WORK/quillon.out")"
 id=$(xdotool search --name '^Form1$' | head -n1)
+xprop -id "$id" _NET_WM_ICON | head -n1 | grep -q 'Icon (128 x 128)' || fail "the window has no icon"
 
 # expect_picture FILE X0 WIDTH: the picture fills columns X0..X0+WIDTH-1 of
 # the file's height, blue at its corners, black (or nothing) beside it.
