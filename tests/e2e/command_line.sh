@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The host's command line behaves as Linux users expect (usage, version, a
-# bad argument), and `cmake --install` lays out the programs, their manual
-# pages, the desktop entry, its icon and the licence.
+# bad argument), and `cmake --install` lays out the programs (stripped), their
+# manual pages, a valid desktop entry, its icon and the licence, which the
+# uninstall target takes away again.
 source "$(dirname "$0")/lib.sh"
 unset DISPLAY WAYLAND_DISPLAY
 : "${REPLAY:?the replay tool}" "${BUILD_DIR:?the build folder}"
@@ -30,6 +31,12 @@ for f in bin/quillon bin/quillon-replay share/man/man6/quillon.6 share/man/man1/
 done
 ls prefix/share/doc/*/LICENSE >/dev/null 2>&1 || fail "no licence installed"
 grep -q '^Exec=quillon$' prefix/share/applications/quillon.desktop || fail "desktop entry"
+desktop-file-validate prefix/share/applications/quillon.desktop || fail "the desktop entry is not valid"
 "prefix/bin/quillon" --version >/dev/null || fail "the installed program does not run"
-note "cmake --install: programs, manual pages, desktop entry, icon and licence"
+file -L prefix/bin/quillon prefix/bin/quillon-replay | grep -q 'not stripped' && fail "not stripped"
+note "cmake --install: programs (stripped), manual pages, desktop entry, icon and licence"
+cmake --build "$BUILD_DIR" --target uninstall >uninstall.log 2>&1 || fail "uninstall: $(cat uninstall.log)"
+left=$(find prefix -type f)
+[ -z "$left" ] || fail "uninstall left $left"
+note "uninstall: $(grep -c 'Removed:' uninstall.log) files removed, none left"
 echo PASS
