@@ -108,9 +108,10 @@ int OnXIOError(Display* display) {
   // for it, says what happened.
   if (::getpid() != g_hostPid) std::_Exit(1);
   if (!g_xDisplayLost) {
+    // The name is DISPLAY's value: shown quoted.
     const char* name = display ? DisplayString(display) : nullptr;
     std::fprintf(stderr, "quillon: the connection to the display %s was lost; ending\n",
-                 name && *name ? name : "(unknown)");
+                 name && *name ? scene::Printable(name).c_str() : "(unknown)");
     std::fflush(stderr);
   }
   g_xDisplayLost = true;
