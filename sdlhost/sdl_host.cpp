@@ -297,6 +297,7 @@ void SdlHost::CheckSignals() {
 void SdlHost::Shutdown() {
   if (!sdlStarted_) return;
   sdlStarted_ = false;
+  SDL_DelEventWatch(&SdlHost::WatchEvent, this);
   if (g_xDisplayLost) {
     // Nothing can be given back to a display that is gone; SDL's own
     // shutdown would only make requests on the broken connection.
