@@ -78,13 +78,14 @@ int main(int argc, char** argv) {
       } else if (std::strcmp(which, "hal") == 0) {
         type = D3DDEVTYPE_HAL;
       } else {
-        std::fprintf(stderr, "quillon-replay: unknown device '%s' (ref or hal)\n", which);
+        std::fprintf(stderr, "quillon-replay: unknown device '%s' (ref or hal)\n",
+                     scene::Printable(which).c_str());
         return 2;
       }
       continue;
     }
     if (arg[0] == '-' && arg[1] != '\0') {
-      std::fprintf(stderr, "quillon-replay: unknown option '%s'\n", arg);
+      std::fprintf(stderr, "quillon-replay: unknown option '%s'\n", scene::Printable(arg).c_str());
       return 2;
     }
     if (count == 2) {
@@ -100,7 +101,8 @@ int main(int argc, char** argv) {
   const std::string scenePath = positional[0];
   const std::string outPath = positional[1];
   if (!HasImageExtension(outPath)) {
-    std::fprintf(stderr, "quillon-replay: %s: OUT must end in .png or .ppm\n", outPath.c_str());
+    std::fprintf(stderr, "quillon-replay: %s: OUT must end in .png or .ppm\n",
+                 scene::Printable(outPath).c_str());
     return 2;
   }
 
@@ -122,7 +124,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!WriteImage(outPath, image, &error)) {
-    std::fprintf(stderr, "quillon-replay: %s\n", error.c_str());
+    // The error names the path as given: shown quoted.
+    std::fprintf(stderr, "quillon-replay: %s\n", scene::Printable(error).c_str());
     return 1;
   }
   return 0;

@@ -54,9 +54,36 @@ std::int32_t OpenErrorNumber(int error) {
   }
 }
 
-// The system's reason where the error number alone does not say it.
-std::string Reason(int error) {
-  return error == ENOENT || error == ENOTDIR ? std::string() : std::strerror(error);
+// Why a folder could not be opened, in plain words.
+std::string OpenFolderProblem(int error) {
+  switch (error) {
+    case ENOENT:
+      return "there is no such folder";
+    case ENOTDIR:
+      return "a part of the path is a file, not a folder";
+    case EACCES:
+    case EPERM:
+      return "the folder may not be entered (" + std::string(std::strerror(error)) + ")";
+    default:
+      return std::strerror(error);
+  }
+}
+
+// Why a file could not be made in a folder that exists, in plain words.
+std::string CreateFileProblem(int error) {
+  switch (error) {
+    case ENOENT:  // /proc/self and the like
+      return "the folder takes no new files";
+    case EACCES:
+    case EPERM:
+      return "the folder may not be written (" + std::string(std::strerror(error)) + ")";
+    case EROFS:
+      return "the folder is on a read-only file system";
+    case ENXIO:
+      return "it is not a regular file";
+    default:
+      return std::strerror(error);
+  }
 }
 
 std::int32_t WriteErrorNumber(int error) {
@@ -166,15 +193,17 @@ int TextFiles::OpenFolder(const std::string& driveC, const std::vector<std::stri
                           std::int32_t& error) {
   int dir = ::open(driveC.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) {
-    error = OpenErrorNumber(errno);
-    problem_ = Reason(errno);
+    const int why = errno;
+    error = OpenErrorNumber(why);
+    problem_ = OpenFolderProblem(why);
+    folderProblem_ = true;
     return -1;
   }
   for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
     const int next =
         ::openat(dir, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     const int why = errno;
-    struct stat st{};
+    struct stat st {};
     const bool link = next < 0 && ::fstatat(dir, parts[i].c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
                       S_ISLNK(st.st_mode);
     ::close(dir);
@@ -185,7 +214,7 @@ int TextFiles::OpenFolder(const std::string& driveC, const std::vector<std::stri
     }
     if (next < 0) {
       error = OpenErrorNumber(why);
-      problem_ = Reason(why);
+      problem_ = parts[i] + ": " + OpenFolderProblem(why);
       return -1;
     }
     dir = next;
@@ -195,6 +224,7 @@ int TextFiles::OpenFolder(const std::string& driveC, const std::vector<std::stri
 
 std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileNumber) {
   problem_.clear();
+  folderProblem_ = false;
   std::string hostPath;
   const std::string driveC = DriveC();
   if (driveC.empty()) {
@@ -204,10 +234,9 @@ std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileN
   if (const std::int32_t err = MapPath(path, driveC, hostPath)) return err;
   // The per-user drive C is made when first needed; a drive C the user named
   // must already exist.
-  if (driveC_.empty() && driveC == DefaultDriveC()) {
-    std::error_code ignored;
-    std::filesystem::create_directories(driveC, ignored);
-  }
+  std::error_code made;
+  if (driveC_.empty() && driveC == DefaultDriveC())
+    std::filesystem::create_directories(driveC, made);
   for (const auto& [number, f] : open_)
     if (f.hostPath == hostPath) return ErrFileAlreadyOpen;
   std::int32_t number = 1;
@@ -215,15 +244,18 @@ std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileN
   if (number > kMaxFileNumber) return ErrTooManyFiles;
 
   std::vector<std::string> parts;
-  for (std::string_view rest = std::string_view(hostPath).substr(driveC.size());
-       !rest.empty();) {
+  for (std::string_view rest = std::string_view(hostPath).substr(driveC.size()); !rest.empty();) {
     const std::size_t slash = rest.find('/');
     if (slash != 0) parts.emplace_back(rest.substr(0, slash));
     rest.remove_prefix(slash == std::string_view::npos ? rest.size() : slash + 1);
   }
   std::int32_t error = 0;
   const int dir = OpenFolder(driveC, parts, error);
-  if (dir < 0) return error;
+  if (dir < 0) {
+    // Making the per-user drive C failed first: that is the reason.
+    if (made && folderProblem_) problem_ = "the folder cannot be made (" + made.message() + ")";
+    return error;
+  }
   // No O_TRUNC yet: the file is emptied only once it is known to be a plain
   // file that no other program is writing. O_NONBLOCK keeps a FIFO without a
   // reader from holding the open for ever.
@@ -236,7 +268,8 @@ std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileN
       problem_ = "it is a symbolic link, which is never followed";
       return ErrPathFileAccess;
     }
-    problem_ = why == ENXIO ? "it is not a regular file" : Reason(why);
+    problem_ = CreateFileProblem(why);
+    folderProblem_ = why != ENXIO && why != EISDIR;
     return OpenErrorNumber(why);
   }
   const auto refuse = [&](std::int32_t err, const char* what) {
@@ -244,7 +277,7 @@ std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileN
     problem_ = what;
     return err;
   };
-  struct stat st{};
+  struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
     return refuse(ErrPathFileAccess, "it is not a regular file");
   // One writer per file: a second program would tear the first one's lines.

@@ -43,6 +43,9 @@ class TextFiles {
   // The last open's refusal in plain words ("it is a symbolic link, ..."),
   // or empty when the error number says it all.
   const std::string& Problem() const { return problem_; }
+  // The last open failed on drive C's folder itself (missing, not one, not
+  // writable), which another drive C would mend.
+  bool FolderProblem() const { return folderProblem_; }
 
   bool IsOpen(std::int32_t fileNumber) const { return open_.count(fileNumber) != 0; }
   std::string DriveC() const;
@@ -72,5 +75,6 @@ class TextFiles {
 
   std::string driveC_;
   std::string problem_;
+  bool folderProblem_ = false;
   std::map<std::int32_t, OpenFile> open_;
 };

@@ -1,22 +1,12 @@
-// The SDL host's settings, read from the environment.
-//
-//   QUILLON_WINDOWED=1     a full-screen device is shown in a 640x480 window
-//   QUILLON_VSYNC=0        full-screen presents do not wait for the retrace
-//   QUILLON_KEYS=FILE      the keyboard plays a key script (key_script.h)
-//   QUILLON_TIME=SECONDS   the time of day is fixed at SECONDS after midnight
-//   QUILLON_TRACE=FILE     the first frames' device calls are written as scenes
-//   QUILLON_TRACE_FRAMES=N how many frames the trace records (3)
-//   QUILLON_DEVICE=hal|ref hal: the hardware device on any OpenGL 3.3 renderer,
-//                          software ones included; ref: never the hardware device
-//   QUILLON_LOG_LEVEL=L    error|warn|info|debug: which host lines reach stderr
-//                          (warn); info adds the device taken, with its renderer
-//   QUILLON_HUD=ITEMS      fps,frametime,device drawn over the shown picture
-//   QUILLON_SCALE=nearest|linear  the filter when the picture is scaled (nearest)
+// The SDL host's settings: each is an environment variable, and most have a
+// command-line option too, which wins over the variable (HostSettings lists
+// them with what they do). Malformed values are refused, quoted.
 #pragma once
 
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "gldevice/gl_context.h"
 #include "sdlhost/host_log.h"
@@ -38,7 +28,29 @@ struct HostConfig {
   bool drawUnseen = false;
 };
 
+// One setting, for the command line, --help and messages.
+struct HostSetting {
+  const char* variable;  // QUILLON_...
+  const char* option;    // "--device", or empty when only the variable sets it
+  const char* value;     // what it takes ("DIR", "hal|ref"); a switch's is "[=0|1]"
+  const char* help;      // what it does, with its default
+};
+const std::vector<HostSetting>& HostSettings();
+
 // `get` looks a variable up (null when unset). Malformed values are reported
-// in `error` and the call returns false.
+// in `error`, naming the variable and its option and quoting the value, and
+// the call returns false.
 bool ReadHostConfig(const std::function<const char*(const char*)>& get, HostConfig& config,
                     std::string& error);
+
+// The host's command line: --help, --version, and the settings' options as
+// --name=VALUE or --name VALUE (a switch alone means on).
+struct CommandLine {
+  bool help = false;
+  bool version = false;
+  std::vector<std::pair<std::string, std::string>> settings;  // variable, value
+};
+// False with one line in `error` for an unknown option or a missing value.
+bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::string& error);
+// What --help prints.
+std::string UsageText();

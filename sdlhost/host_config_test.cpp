@@ -32,8 +32,11 @@ TEST(HostConfig, DefaultsWithNothingSet) {
 TEST(HostConfig, ReadsEveryVariable) {
   HostConfig c;
   std::string error;
-  ASSERT_TRUE(Read({{"QUILLON_WINDOWED", "1"}, {"QUILLON_VSYNC", "0"}, {"QUILLON_KEYS", "a.keys"},
-                    {"QUILLON_TIME", "43200.5"}, {"QUILLON_TRACE", "t/s.scene"},
+  ASSERT_TRUE(Read({{"QUILLON_WINDOWED", "1"},
+                    {"QUILLON_VSYNC", "0"},
+                    {"QUILLON_KEYS", "a.keys"},
+                    {"QUILLON_TIME", "43200.5"},
+                    {"QUILLON_TRACE", "t/s.scene"},
                     {"QUILLON_TRACE_FRAMES", "5"}},
                    c, error))
       << error;
@@ -45,16 +48,74 @@ TEST(HostConfig, ReadsEveryVariable) {
   EXPECT_EQ(c.traceFrames, 5);
 }
 
+// Every setting refuses a bad value with one message naming the variable and
+// its option and quoting the value (control bytes escaped).
 TEST(HostConfig, RefusesMalformedValues) {
-  HostConfig c;
-  std::string error;
-  EXPECT_FALSE(Read({{"QUILLON_WINDOWED", "maybe"}}, c, error));
-  EXPECT_FALSE(Read({{"QUILLON_TIME", "noon"}}, c, error));
-  EXPECT_FALSE(Read({{"QUILLON_TIME", "86400"}}, c, error));
-  EXPECT_FALSE(Read({{"QUILLON_TIME", "-1"}}, c, error));
-  EXPECT_FALSE(Read({{"QUILLON_TRACE_FRAMES", "0"}}, c, error));
-  EXPECT_FALSE(Read({{"QUILLON_TRACE_FRAMES", "3x"}}, c, error));
-  EXPECT_NE(error.find("QUILLON_TRACE_FRAMES"), std::string::npos);
+  const struct {
+    const char* variable;
+    const char* value;
+    const char* said;
+  } cases[] = {
+      {"QUILLON_WINDOWED", "maybe",
+       "QUILLON_WINDOWED (--windowed) 'maybe' is refused: it must be "
+       "1, 0, true, false, yes, no, on or off"},
+      {"QUILLON_VSYNC", "2", "QUILLON_VSYNC (--vsync) '2'"},
+      {"QUILLON_TIME", "noon", "QUILLON_TIME 'noon'"},
+      {"QUILLON_TIME", "86400", "QUILLON_TIME '86400'"},
+      {"QUILLON_TIME", "-1", "QUILLON_TIME '-1'"},
+      {"QUILLON_TRACE_FRAMES", "0", "QUILLON_TRACE_FRAMES '0'"},
+      {"QUILLON_TRACE_FRAMES", "3x", "QUILLON_TRACE_FRAMES '3x'"},
+      {"QUILLON_THREADS", "0",
+       "QUILLON_THREADS (--threads) '0' is refused: it must be a count "
+       "of threads from 1 to 64"},
+      {"QUILLON_THREADS", "-1", "QUILLON_THREADS (--threads) '-1'"},
+      {"QUILLON_THREADS", "65", "QUILLON_THREADS (--threads) '65'"},
+      {"QUILLON_THREADS", "four", "QUILLON_THREADS (--threads) 'four'"},
+      {"QUILLON_DEVICE", "gpu\x1b[2J", "QUILLON_DEVICE (--device) 'gpu\\x1b[2J'"},
+      {"QUILLON_LOG_LEVEL", "loud", "QUILLON_LOG_LEVEL (--log-level) 'loud'"},
+      {"QUILLON_HUD", "fps,clock", "QUILLON_HUD (--hud) 'fps,clock'"},
+      {"QUILLON_SCALE", "cubic", "QUILLON_SCALE (--scale) 'cubic'"},
+  };
+  for (const auto& c : cases) {
+    HostConfig config;
+    std::string error;
+    EXPECT_FALSE(Read({{c.variable, c.value}}, config, error)) << c.variable << "=" << c.value;
+    EXPECT_EQ(error.find(c.said), 0u) << error;
+  }
+}
+
+// Options stand for variables; a switch alone is on; anything else is one
+// line pointing to --help.
+TEST(HostConfig, CommandLineOptions) {
+  const struct {
+    std::vector<const char*> args;
+    std::vector<std::pair<std::string, std::string>> settings;
+    const char* error;
+  } cases[] = {
+      {{"--device=hal", "--keys", "a b.keys", "--windowed", "--threads", "2"},
+       {{"QUILLON_DEVICE", "hal"},
+        {"QUILLON_KEYS", "a b.keys"},
+        {"QUILLON_WINDOWED", "1"},
+        {"QUILLON_THREADS", "2"}},
+       ""},
+      {{"--vsync=0", "--hud"}, {{"QUILLON_VSYNC", "0"}, {"QUILLON_HUD", "1"}}, ""},
+      {{"--frobnicate"}, {}, "unknown option '--frobnicate'; quillon --help lists the options"},
+      {{"--drive-c"}, {}, "--drive-c needs a value (DIR); quillon --help lists the options"},
+      {{"--time=5"}, {}, "unknown option '--time=5'"},  // a variable without an option
+  };
+  for (const auto& c : cases) {
+    std::vector<const char*> argv{"quillon"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    CommandLine line;
+    std::string error;
+    EXPECT_EQ(ParseCommandLine(static_cast<int>(argv.size()), argv.data(), line, error),
+              *c.error == '\0')
+        << c.args[0];
+    EXPECT_EQ(error.find(c.error), 0u) << error;
+    if (error.empty()) {
+      EXPECT_EQ(line.settings, c.settings);
+    }
+  }
 }
 
 TEST(HostConfig, LogLevelOverlayAndScaling) {

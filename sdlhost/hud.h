@@ -1,7 +1,8 @@
 // The overlay drawn over the shown picture (QUILLON_HUD): the frame rate, a
 // graph of the last frames' times and the device in use. It is drawn into
-// the window's surface after the frame was copied there, so the device's
-// back buffer, captures and traces never contain it.
+// the window's surface after the frame was copied there (on the hardware
+// device: into the window's back buffer before the swap), so the device's
+// back buffer, captures, traces and F12's pictures never contain it.
 #pragma once
 
 #include <SDL.h>
@@ -29,11 +30,14 @@ class Hud {
   bool Enabled() const { return items_.Any(); }
   // A frame is being shown at `now`.
   void FrameShown(Clock::time_point now);
-  // Draws the overlay at the surface's top left corner.
-  void Draw(SDL_Surface* target);
+  // Draws the overlay at the surface's top left corner; returns the part of
+  // the surface it covers (empty when nothing was drawn).
+  SDL_Rect Draw(SDL_Surface* target);
 
  private:
   SDL_Surface* Text(const std::string& text, SDL_Surface*& cache, std::string& cachedText);
+  // Draws the graph of frame times at `y`, with its scale; returns its height.
+  int DrawGraph(SDL_Surface* target, int y, SDL_Rect& covered);
 
   HudItems items_;
   std::string deviceName_;
@@ -43,4 +47,7 @@ class Hud {
   std::string fpsCached_;
   SDL_Surface* deviceText_ = nullptr;
   std::string deviceCached_;
+  SDL_Surface* scaleTop_ = nullptr;   // the graph's scale: its full height
+  SDL_Surface* scaleLine_ = nullptr;  // and the 60 Hz line
+  std::string scaleTopCached_, scaleLineCached_;
 };

@@ -77,6 +77,8 @@ HRESULT SdlDisplayHost::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETE
   if (!chosen) return D3DERR_INVALIDCALL;
 
   int refresh = static_cast<int>(chosen->mode.RefreshRate);
+  screenMode_ = *chosen;
+  inWindow_ = options_.windowed;
   if (options_.windowed) {
     // The device believes it has the screen; the frame goes to a window.
     SDL_SetWindowSize(window, static_cast<int>(params.BackBufferWidth),
@@ -85,25 +87,8 @@ HRESULT SdlDisplayHost::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETE
     SDL_SetWindowResizable(window, SDL_TRUE);
     SDL_ShowWindow(window);
     refresh = 0;
-  } else if (!chosen->scaled) {
-    SDL_DisplayMode dm{};
-    if (SDL_GetDisplayMode(0, chosen->sdlIndex, &dm) != 0 ||
-        SDL_SetWindowDisplayMode(window, &dm) != 0)
-      return D3DERR_INVALIDCALL;
-    SDL_SetWindowPosition(window, 0, 0);
-    SDL_SetWindowSize(window, dm.w, dm.h);
-    SDL_ShowWindow(window);
-    if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0) return D3DERR_INVALIDCALL;
-  } else {
-    // The display lacks the mode: cover the desktop and scale the frame.
-    SDL_Rect bounds{0, 0, static_cast<int>(desktop_.Width), static_cast<int>(desktop_.Height)};
-    SDL_GetDisplayBounds(0, &bounds);
-    SDL_SetWindowBordered(window, SDL_FALSE);
-    SDL_SetWindowPosition(window, bounds.x, bounds.y);
-    SDL_SetWindowSize(window, bounds.w, bounds.h);
-    SDL_ShowWindow(window);
-    if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
-      return D3DERR_INVALIDCALL;
+  } else if (!TakeScreen(window, *chosen)) {
+    return D3DERR_INVALIDCALL;
   }
   SDL_RaiseWindow(window);
   if (options_.vsync && refresh > 0 && interval_ != D3DPRESENT_INTERVAL_IMMEDIATE) {
@@ -119,6 +104,27 @@ HRESULT SdlDisplayHost::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETE
   return D3D_OK;
 }
 
+bool SdlDisplayHost::TakeScreen(SDL_Window* window, const HostMode& mode) {
+  if (!mode.scaled) {
+    SDL_DisplayMode dm{};
+    if (SDL_GetDisplayMode(0, mode.sdlIndex, &dm) != 0 ||
+        SDL_SetWindowDisplayMode(window, &dm) != 0)
+      return false;
+    SDL_SetWindowPosition(window, 0, 0);
+    SDL_SetWindowSize(window, dm.w, dm.h);
+    SDL_ShowWindow(window);
+    return SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) == 0;
+  }
+  // The display lacks the mode: cover the desktop and scale the frame.
+  SDL_Rect bounds{0, 0, static_cast<int>(desktop_.Width), static_cast<int>(desktop_.Height)};
+  SDL_GetDisplayBounds(0, &bounds);
+  SDL_SetWindowBordered(window, SDL_FALSE);
+  SDL_SetWindowPosition(window, bounds.x, bounds.y);
+  SDL_SetWindowSize(window, bounds.w, bounds.h);
+  SDL_ShowWindow(window);
+  return SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+}
+
 void SdlDisplayHost::DetachDevice() {
   if (!attached_) return;
   attached_ = false;
@@ -126,12 +132,35 @@ void SdlDisplayHost::DetachDevice() {
   // A window that is gone has nothing to give back; the host's shutdown
   // gives the display its mode.
   if (SDL_Window* window = host_.Window();
-      window && fullScreen_ && !options_.windowed && !host_.DisplayLost()) {
+      window && fullScreen_ && !inWindow_ && !host_.DisplayLost()) {
     SDL_SetWindowFullscreen(window, 0);
     SDL_SetWindowBordered(window, SDL_TRUE);
     SDL_SetWindowSize(window, 640, 480);
   }
   fullScreen_ = false;
+}
+
+void SdlDisplayHost::ToggleFullScreenOnRequest() {
+  SDL_Window* window = host_.Window();
+  if (!host_.TakeFullScreenToggle() || !attached_ || !fullScreen_ || !window || host_.DisplayLost())
+    return;
+  if (!inWindow_) {
+    SDL_SetWindowFullscreen(window, 0);
+    SDL_SetWindowBordered(window, SDL_TRUE);
+    SDL_SetWindowResizable(window, SDL_TRUE);
+    SDL_SetWindowSize(window, static_cast<int>(screenMode_.mode.Width),
+                      static_cast<int>(screenMode_.mode.Height));
+    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    inWindow_ = true;
+  } else {
+    // Back as the device took the screen; a window the user asked for
+    // (QUILLON_WINDOWED) covers the desktop.
+    HostMode mode = screenMode_;
+    if (options_.windowed) mode.scaled = true;
+    TakeScreen(window, mode);
+    SDL_RaiseWindow(window);
+    inWindow_ = false;
+  }
 }
 
 void SdlDisplayHost::Refresh() {
@@ -197,14 +226,13 @@ std::string ScreenshotFolder() {
   return pictures + "/quillon";
 }
 
-void SdlDisplayHost::SaveScreenshot(SDL_Surface* surface) {
+namespace {
+
+// The window's pixels as 0x00RRGGBB, top row first.
+bool SurfaceImage(SDL_Surface* surface, Image& image) {
   std::unique_ptr<SDL_Surface, void (*)(SDL_Surface*)> copy(
       SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_RGB888, 0), SDL_FreeSurface);
-  if (!copy) {
-    HostLog(LogLevel::Error, std::string("screenshot: ") + SDL_GetError());
-    return;
-  }
-  Image image;
+  if (!copy) return false;
   image.width = copy->w;
   image.height = copy->h;
   image.pixels.resize(static_cast<std::size_t>(copy->w) * static_cast<std::size_t>(copy->h));
@@ -216,24 +244,55 @@ void SdlDisplayHost::SaveScreenshot(SDL_Surface* surface) {
       image.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(copy->w) +
                    static_cast<std::size_t>(x)] = row[x] & 0x00FFFFFFu;
   }
-  const std::string folder = ScreenshotFolder();
-  std::error_code ignored;
-  std::filesystem::create_directories(folder, ignored);
-  // A name by the local time; a second picture within the same second gets
-  // a number.
+  return true;
+}
+
+// A free name in `folder` by the local time; a second picture within the same
+// second gets a number. Empty, with the reason, when the folder cannot be
+// looked into.
+std::string ScreenshotPath(const std::string& folder, std::string& reason) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
   std::string path = folder + "/quillon-" + stamp + ".png";
-  for (int n = 2; std::filesystem::exists(path); ++n)
+  for (int n = 2;; ++n) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+      if (!ec) return path;
+      reason = ec.message();
+      return {};
+    }
     path = folder + "/quillon-" + stamp + "-" + std::to_string(n) + ".png";
+  }
+}
+
+}  // namespace
+
+void SdlDisplayHost::SaveScreenshot(const Image& image) {
+  // The folder comes from the environment or the user's settings: quoted.
+  const std::string folder = ScreenshotFolder();
+  const std::string hint = "; set XDG_PICTURES_DIR to a folder you can write";
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) {
+    HostLog(LogLevel::Error, "cannot save the screenshot: cannot make the folder " +
+                                 scene::Printable(folder) + ": " + ec.message() + hint);
+    return;
+  }
+  std::string reason;
+  const std::string path = ScreenshotPath(folder, reason);
+  if (path.empty()) {
+    HostLog(LogLevel::Error,
+            "cannot save the screenshot in " + scene::Printable(folder) + ": " + reason + hint);
+    return;
+  }
   std::string error;
   if (WriteImage(path, image, &error))
-    HostLog(LogLevel::Warn, "screenshot written to " + path);
+    HostLog(LogLevel::Warn, "screenshot written to " + scene::Printable(path));
   else
-    HostLog(LogLevel::Error, "cannot write the screenshot " + path + ": " + error);
+    HostLog(LogLevel::Error, "cannot write the screenshot " + scene::Printable(error) + hint);
 }
 
 namespace {
@@ -300,6 +359,8 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
   return SDL_BlitScaled(frame_.get(), nullptr, surface, &dest) == 0;
 }
 
+bool SdlDisplayHost::TakeScreenshotRequest() { return host_.TakeScreenshotRequest(); }
+
 bool SdlDisplayHost::WantsFramePixels() { return host_.HasScreen() || CapturesDue(); }
 
 HRESULT SdlDisplayHost::Present(const FrameView& frame, HWND destWindow) {
@@ -325,15 +386,23 @@ HRESULT SdlDisplayHost::Present(const FrameView& frame, HWND destWindow) {
   SDL_Surface* surface = SDL_GetWindowSurface(window);
   if (!surface) return D3DERR_DRIVERINTERNALERROR;
   if (!Blit(frame, surface)) return D3DERR_INVALIDCALL;
+  // F12 saves what is shown, without the overlay.
+  if (screenshot) {
+    Image image;
+    if (SurfaceImage(surface, image))
+      SaveScreenshot(image);
+    else
+      HostLog(LogLevel::Error, std::string("cannot take the screenshot: ") + SDL_GetError());
+  }
   if (hud_.Enabled()) {
     hud_.FrameShown(std::chrono::steady_clock::now());
     hud_.Draw(surface);
   }
-  if (screenshot) SaveScreenshot(surface);
   if (fullScreen_ && retrace_.count() > 0) WaitForRetrace();
   SDL_UpdateWindowSurface(window);
   // The frame went to a window or a display that is gone: it was not shown.
   if (host_.DisplayLost()) return D3DERR_DEVICELOST;
   presented_ = true;
+  ToggleFullScreenOnRequest();
   return D3D_OK;
 }

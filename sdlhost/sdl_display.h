@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/display_host.h"
+#include "refdevice/image_io.h"
 #include "sdlhost/display_modes.h"
 #include "sdlhost/hud.h"
 #include "sdlhost/key_script.h"
@@ -57,12 +58,24 @@ class SdlDisplayHost final : public DisplayHost {
   // capture is due, and saving it from the frame's pixels.
   bool CapturesDue() const { return options_.captures && options_.captures->CapturesDue(); }
   void SaveCaptures(const FrameView& frame);
+  // F12's picture of what the window shows, saved under ScreenshotFolder();
+  // one line says where, or why it could not be saved.
+  void SaveScreenshot(const Image& image);
+  // For a device that shows its frames itself: F12 was pressed, and the
+  // overlay to draw over each frame it shows.
+  bool TakeScreenshotRequest();
+  Hud& Overlay() { return hud_; }
+  // After Alt+Enter: a full-screen device's frames go to a window instead,
+  // or back to the screen. The device keeps its mode; only the host's
+  // presentation changes, the frame scaled with its shape kept.
+  void ToggleFullScreenOnRequest();
   bool FullScreen() const { return attached_ && fullScreen_; }
   const std::vector<HostMode>& Modes() const { return modes_; }
 
  private:
-  void SaveScreenshot(SDL_Surface* surface);
   void WaitForRetrace();
+  // The window covers the screen in `mode` (or the desktop, scaled).
+  bool TakeScreen(SDL_Window* window, const HostMode& mode);
   bool Blit(const FrameView& frame, SDL_Surface* surface);
 
   SdlHost& host_;
@@ -72,6 +85,10 @@ class SdlDisplayHost final : public DisplayHost {
   bool attached_ = false;
   bool fullScreen_ = false;  // the device is full screen (maybe shown in a window)
   bool presented_ = false;
+  // The mode a full-screen device asked for, and whether its frames go to
+  // a window (QUILLON_WINDOWED, or after Alt+Enter).
+  HostMode screenMode_{};
+  bool inWindow_ = false;
   DWORD interval_ = 0;
   std::chrono::steady_clock::duration retrace_{};  // zero: the display has no known rate
   std::chrono::steady_clock::time_point retraceOrigin_{};

@@ -1,5 +1,6 @@
 #include "sdlhost/sdl_gl.h"
 
+#include "sdlhost/gl_window_frame.h"
 #include "sdlhost/sdl_host.h"
 
 namespace {
@@ -10,7 +11,9 @@ class SdlGlContext final : public GlContext {
       : host_(host), window_(window), context_(context), mayWait_(mayWait) {}
   ~SdlGlContext() override {
     // After SDL has shut down the context went with it.
-    if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_GL_DeleteContext(context_);
+    const bool alive = SDL_WasInit(SDL_INIT_VIDEO) != 0;
+    frame_.Release(alive && MakeCurrent());
+    if (alive) SDL_GL_DeleteContext(context_);
   }
   bool MakeCurrent() override {
     // No cleanup or new work on a window or display that is gone.
@@ -28,7 +31,11 @@ class SdlGlContext final : public GlContext {
     SDL_GL_SetSwapInterval(mayWait_ ? interval : 0);
   }
   void Swap() override {
-    if (!host_.DisplayLost()) SDL_GL_SwapWindow(window_);
+    if (host_.DisplayLost()) return;
+    // F12 and the overlay, as the display host has them for frames it shows.
+    if (display_) frame_.BeforeSwap(*display_, window_);
+    SDL_GL_SwapWindow(window_);
+    if (display_) display_->ToggleFullScreenOnRequest();
   }
   bool Lost() const override { return host_.DisplayLost(); }
   bool WantsShownFrame() override { return display_ && display_->CapturesDue(); }
@@ -39,6 +46,7 @@ class SdlGlContext final : public GlContext {
 
  private:
   SdlDisplayHost* display_ = nullptr;
+  GlWindowFrame frame_;
   const SdlHost& host_;
   SDL_Window* window_;
   SDL_GLContext context_;

@@ -27,5 +27,6 @@ HardwareProbe ProbeHardwareDevice(const HostConfig& config, const SdlHost& host,
                                   const std::string& videoDriver, bool hasScreen);
 
 // Frames the hardware device shows in the window go to `display`'s captures
-// when one is due. Does nothing for a context without a window.
+// when one is due, and get its F12 and overlay (see gl_window_frame.h). Does
+// nothing for a context without a window.
 void ConnectCaptures(GlContext& context, SdlDisplayHost& display);

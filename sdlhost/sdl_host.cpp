@@ -2,6 +2,7 @@
 
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -10,6 +11,7 @@
 #include <ctime>
 #include <utility>
 
+#include "scene/user_files.h"
 #include "sdlhost/host_log.h"
 
 namespace {
@@ -106,9 +108,10 @@ int OnXIOError(Display* display) {
   // for it, says what happened.
   if (::getpid() != g_hostPid) std::_Exit(1);
   if (!g_xDisplayLost) {
+    // The name is DISPLAY's value: shown quoted.
     const char* name = display ? DisplayString(display) : nullptr;
     std::fprintf(stderr, "quillon: the connection to the display %s was lost; ending\n",
-                 name && *name ? name : "(unknown)");
+                 name && *name ? scene::Printable(name).c_str() : "(unknown)");
     std::fflush(stderr);
   }
   g_xDisplayLost = true;
@@ -134,11 +137,29 @@ void InstallXErrorHandler(Display* display) {
   XSetIOErrorExitHandler(display, OnXIOErrorExit, nullptr);
 }
 
+// A Wayland display named relative to XDG_RUNTIME_DIR cannot be reached
+// without that folder, and the Wayland library would say so in a line of its
+// own: the host says it instead, with what to do, and leaves Wayland out.
+void SkipUnreachableWayland() {
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (!wayland || !*wayland || wayland[0] == '/') return;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  struct stat st {};
+  if (runtime && runtime[0] == '/' && ::stat(runtime, &st) == 0 && S_ISDIR(st.st_mode)) return;
+  HostLog(LogLevel::Warn, "WAYLAND_DISPLAY=" + scene::Printable(wayland) +
+                              " cannot be reached: XDG_RUNTIME_DIR is " +
+                              (runtime && *runtime ? scene::Printable(runtime) + ", not a folder"
+                                                   : std::string("unset")) +
+                              "; trying X11 instead (run quillon from the graphical session)");
+  ::unsetenv("WAYLAND_DISPLAY");
+}
+
 }  // namespace
 
 SdlHost::~SdlHost() { Shutdown(); }
 
 bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
+  SkipUnreachableWayland();
   // Without any display SDL would try its drivers in turn (and print about a
   // missing Wayland runtime directory); the offscreen driver is the answer.
   const char* display = std::getenv("DISPLAY");
@@ -153,7 +174,7 @@ bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
     if (Display* x = XOpenDisplay(nullptr)) {
       XCloseDisplay(x);
     } else {
-      HostLog(LogLevel::Warn, std::string("cannot reach the X display DISPLAY=") + display +
+      HostLog(LogLevel::Warn, "cannot reach the X display DISPLAY=" + scene::Printable(display) +
                                   "; going on without a window");
       SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
     }
@@ -180,6 +201,7 @@ bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
       return error = "SDL cannot start its video (" + first + ")", false;
   }
   sdlStarted_ = true;
+  SDL_AddEventWatch(&SdlHost::WatchEvent, this);
   for (int sig : {SIGINT, SIGTERM, SIGHUP}) CatchUnlessIgnored(sig);
 
   const std::string videoDriver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
@@ -201,6 +223,21 @@ bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
   return true;
 }
 
+int SdlHost::WatchEvent(void* host, SDL_Event* event) {
+  auto& self = *static_cast<SdlHost*>(host);
+  const SDL_Event& e = *event;
+  const bool ours = (e.type == SDL_WINDOWEVENT && e.window.windowID == self.windowId_) ||
+                    (e.type == SDL_KEYDOWN && e.key.windowID == self.windowId_ && !e.key.repeat);
+  const bool alt = e.type == SDL_KEYDOWN && (e.key.keysym.mod & KMOD_ALT);
+  if (e.type == SDL_QUIT ||
+      (ours && e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) ||
+      (ours && alt && e.key.keysym.sym == SDLK_F4))
+    self.closeWanted_ = true;
+  if (ours && alt && (e.key.keysym.sym == SDLK_RETURN || e.key.keysym.sym == SDLK_KP_ENTER))
+    self.toggleWanted_ = true;
+  return 0;
+}
+
 bool SdlHost::DisplayLost() const { return g_xDisplayLost || g_xWindowGone; }
 
 void SdlHost::ProcessEvents() {
@@ -209,16 +246,14 @@ void SdlHost::ProcessEvents() {
   if (DisplayLost()) return;
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
-    if (e.type == SDL_QUIT) {
-      if (events_.closeRequested) events_.closeRequested();
-    } else if (e.type == SDL_WINDOWEVENT && e.window.windowID == windowId_) {
-      if (e.window.event == SDL_WINDOWEVENT_CLOSE && events_.closeRequested)
-        events_.closeRequested();
+    if (e.type == SDL_WINDOWEVENT && e.window.windowID == windowId_) {
       if (e.window.event == SDL_WINDOWEVENT_EXPOSED && events_.exposed) events_.exposed();
     } else if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_F12 && !e.key.repeat) {
       screenshotWanted_ = true;
     }
   }
+  // Every close request WatchEvent saw, handled here as the form's close.
+  if (TakeCloseRequest() && events_.closeRequested) events_.closeRequested();
 }
 
 bool SdlHost::TakeScreenshotRequest() {
@@ -262,6 +297,7 @@ void SdlHost::CheckSignals() {
 void SdlHost::Shutdown() {
   if (!sdlStarted_) return;
   sdlStarted_ = false;
+  SDL_DelEventWatch(&SdlHost::WatchEvent, this);
   if (g_xDisplayLost) {
     // Nothing can be given back to a display that is gone; SDL's own
     // shutdown would only make requests on the broken connection.

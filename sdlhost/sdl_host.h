@@ -51,6 +51,14 @@ class SdlHost {
   // True once after F12 was pressed in the form's window (the host's
   // screenshot key; the program never sees it).
   bool TakeScreenshotRequest();
+  // True once after the user asked to close the form's window (its close
+  // button, the window manager, Alt+F4) or the session is ending, while no
+  // event pass has handled it: the spinning loop handles no window events,
+  // so the keyboard turns it into Escape.
+  bool TakeCloseRequest() { return std::exchange(closeWanted_, false); }
+  // True once after Alt+Enter in the form's window: the host's presentation
+  // switches between full screen and a window.
+  bool TakeFullScreenToggle() { return std::exchange(toggleWanted_, false); }
   // Shows the form's window.
   void ShowWindow();
   // A modal box over the form's window when it is shown. A termination signal
@@ -83,5 +91,10 @@ class SdlHost {
   void* xDisplay_ = nullptr;
   bool failAtEnd_ = false;
   bool screenshotWanted_ = false;
+  bool closeWanted_ = false;
+  bool toggleWanted_ = false;
   HostEvents events_;
+
+  // Sees every event as SDL queues it, whoever reads the queue.
+  static int WatchEvent(void* host, SDL_Event* event);
 };

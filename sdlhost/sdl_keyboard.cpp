@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include "platform/d3d8types.h"  // E_NOTIMPL
+#include "sdlhost/host_log.h"
 #include "sdlhost/sdl_host.h"
 
 SdlKeyboardDevice::SdlKeyboardDevice(SdlHost& host, KeyScriptPlayer* script)
@@ -56,15 +57,16 @@ HRESULT SdlKeyboardDevice::GetDeviceStateKeyboard(DIKEYBOARDSTATE& state) {
   // The display that the keys came through (or the window the device was
   // set up for) is gone: access to the device is lost.
   if (host_.DisplayLost()) return DIERR_INPUTLOST;
+  source_->Read(state);  // keeps the queue moving in any case
   // A foreground device reads nothing while another window has the focus.
   if (!background_ && !script_ && host_.Window() &&
-      !(SDL_GetWindowFlags(host_.Window()) & SDL_WINDOW_INPUT_FOCUS)) {
-    source_->Read(state);  // keeps the queue moving
+      !(SDL_GetWindowFlags(host_.Window()) & SDL_WINDOW_INPUT_FOCUS))
     state.fill(0);
-    return DI_OK;
-  }
-  source_->Read(state);
-  if (host_.DisplayLost()) return DIERR_INPUTLOST;  // lost during this read
+  else if (host_.DisplayLost())
+    return DIERR_INPUTLOST;  // lost during this read
+  // The spinning loop handles no window events: a request to close the
+  // window reaches the program as the key it ends on.
+  if (host_.TakeCloseRequest()) state[DIK_ESCAPE] = 0x80;
   return DI_OK;
 }
 
@@ -74,8 +76,11 @@ HRESULT SdlDirectInput8::CreateDevice(const std::string& guid, Ref<DirectInputDe
   // never end would only end by a signal: the keyboard is missing, as
   // DirectInput answers on a machine without one. The report says why.
   if (!script_ && !host_.HasScreen()) {
-    NoteErrorDetail(DIERR_DEVICENOTREG,
-                    "no keyboard without a display; set QUILLON_KEYS to a key script");
+    HostLog(LogLevel::Error,
+            "there is no display to read the keyboard from: run quillon in a graphical "
+            "session, or give it a key script with --keys FILE or QUILLON_KEYS=FILE (see "
+            "quillon --help)");
+    NoteErrorDetail(DIERR_DEVICENOTREG, "no keyboard without a display");
     return DIERR_DEVICENOTREG;
   }
   device = std::make_shared<SdlKeyboardDevice>(host_, script_);

@@ -11,11 +11,13 @@
 #include "gldevice/gl_direct3d.h"
 #include "refdevice/ref_direct3d.h"
 #include "refdevice/raster/thread_pool.h"
+#include "scene/user_files.h"
 #include "sdlhost/direct3d_by_type.h"
 #include "sdlhost/host_log.h"
 #include "sdlhost/sdl_gl.h"
 #include "sdlhost/sdl_keyboard.h"
 #include "sdlhost/trace.h"
+#include "sdlhost/window_icon.h"
 
 namespace {
 
@@ -93,17 +95,17 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
     return probe.window;
   };
   if (!host_.Start(error, probeHardware)) return false;
+  if (host_.HasScreen()) SetWindowIcon(host_.Window());
 
+  const std::string log = scene::Printable(TextFiles().DriveC() + "/FPS.TXT");
   if (!host_.HasScreen() && script_) {
     // Said once, so that a run that shows nothing is not a mystery. (Without
     // a key script there is no keyboard, and the program's report says so.)
-    HostLog(LogLevel::Warn,
-            "running without a window (SDL's offscreen driver): the frame-rate log "
-            "goes to " +
-                TextFiles().DriveC() +
-                "/FPS.TXT, a key script's capture lines save pictures beside it; end it with "
-                "the script's ESCAPE, Ctrl+C or kill " +
-                std::to_string(::getpid()));
+    HostLog(LogLevel::Warn, "running without a window; the log goes to " + log +
+                                ", captures beside the key script; Ctrl+C or kill " +
+                                std::to_string(::getpid()) + " ends it");
+  } else {
+    HostLog(LogLevel::Info, "frame-rate log: " + log + " (rewritten at each start)");
   }
   runtime_ = std::make_unique<SdlRuntime>(host_, config.fixedTime);
   windows_ = std::make_unique<SdlWindowSystem>(host_);
@@ -117,10 +119,6 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
   options.deviceName = deviceName_;
   // SDL's offscreen driver saves the window's surface as pictures when asked.
   options.drawUnseen = config.drawUnseen || std::getenv("SDL_VIDEO_OFFSCREEN_SAVE_FRAMES");
-  if (options.hud.Any() && hardware_ && host_.HasScreen())
-    HostLog(LogLevel::Warn,
-            "QUILLON_HUD: the hardware device shows its frames itself, without "
-            "the overlay (QUILLON_DEVICE=ref shows it)");
   display_ = std::make_unique<SdlDisplayHost>(host_, std::move(options));
   if (hardware_) ConnectCaptures(*hardware_, *display_);
   host_.SetEventHandlers({[this] { runtime_->CloseForm(); }, [this] { display_->Refresh(); }});

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "scene/user_files.h"
 #include "sdlhost/sdl_host.h"
 
 namespace {
@@ -97,14 +98,23 @@ std::int32_t SdlRuntime::FileOpenForOutput(const std::string& path, std::int32_t
   if (err != 0) {
     std::string hostPath;
     if (TextFiles::MapPath(path, files_.DriveC(), hostPath) != 0) hostPath = path;
-    if (!files_.Problem().empty()) hostPath += ": " + files_.Problem();
-    NoteErrorDetail(err, hostPath + " (drive C is " + files_.DescribeDriveC() + ")");
+    // Paths come from the environment: shown quoted.
+    std::string detail = scene::Printable(hostPath);
+    if (!files_.Problem().empty()) detail += ": " + scene::Printable(files_.Problem());
+    detail += " (drive C is " + scene::Printable(files_.DescribeDriveC()) + ")";
+    if (files_.FolderProblem())
+      detail += std::string(files_.Problem().starts_with("there is no such folder")
+                                ? "; make the folder, or set"
+                                : "; set") +
+                " QUILLON_DRIVE_C (--drive-c) to a folder you can write";
+    NoteErrorDetail(err, detail);
   }
   return err;
 }
 std::int32_t SdlRuntime::FilePrintLine(std::int32_t fileNumber, const std::string& text) {
   const std::int32_t err = files_.PrintLine(fileNumber, text);
-  if (err != 0) NoteErrorDetail(err, "writing to drive C (" + files_.DescribeDriveC() + ")");
+  if (err != 0)
+    NoteErrorDetail(err, "writing to drive C (" + scene::Printable(files_.DescribeDriveC()) + ")");
   return err;
 }
 std::int32_t SdlRuntime::FileClose(std::int32_t fileNumber) { return files_.Close(fileNumber); }

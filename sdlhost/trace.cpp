@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "platform/d3d8_defaults.h"
+#include "scene/user_files.h"
 
 TraceRecorder::TraceRecorder(std::string path, int frames)
     : path_(std::move(path)), frames_(frames), files_(path_) {
@@ -168,7 +169,8 @@ HRESULT TracingDevice::Present(const RECT* sourceRect, const RECT* destRect, HWN
                                const void* dirtyRegion) {
   HRESULT hr = inner_->Present(sourceRect, destRect, destWindow, dirtyRegion);
   if (recorder_.Active() && !recorder_.EndFrame()) {
-    const std::string why = recorder_.LastError() + "; tracing stopped";
+    // The error names the trace's path, which comes from the environment.
+    const std::string why = scene::Printable(recorder_.LastError()) + "; tracing stopped";
     if (failed_)
       failed_(why);
     else

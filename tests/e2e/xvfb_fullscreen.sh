@@ -18,6 +18,8 @@ expected=reference
 grep -q "^quillon: device: $expected" "$WORK/quillon.out" ||
   fail "not the $expected device: $(cat "$WORK/quillon.out")"
 note "$(grep '^quillon: device:' "$WORK/quillon.out")"
+grep -q "^quillon: frame-rate log: $WORK/FPS.TXT (rewritten at each start)$" "$WORK/quillon.out" ||
+  fail "info does not name the log: $(cat "$WORK/quillon.out")"
 wait_for 30 test -s "$WORK/FPS.TXT" || fail "no frame logged"
 wait_for 10 sh -c "[ \"\$(xwininfo -root -tree | grep '\"Form1\"' | grep -o '[0-9]*x[0-9]*+[0-9-]*+[0-9-]*' | head -n1)\" = 1024x768+0+0 ]" ||
   fail "the window does not cover the screen: $(form_geometry)"

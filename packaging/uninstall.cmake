@@ -1,0 +1,20 @@
+# Removes what the last `cmake --install` of this build put in place, as
+# listed in the build's install_manifest.txt:
+#   cmake --build BUILD --target uninstall
+set(_manifest "${CMAKE_CURRENT_BINARY_DIR}/install_manifest.txt")
+if(NOT EXISTS "${_manifest}")
+  message(FATAL_ERROR "nothing to uninstall: ${_manifest} is missing (cmake --install writes it)")
+endif()
+file(STRINGS "${_manifest}" _files)
+set(_removed 0)
+foreach(_file IN LISTS _files)
+  if(IS_SYMLINK "$ENV{DESTDIR}${_file}" OR EXISTS "$ENV{DESTDIR}${_file}")
+    file(REMOVE "$ENV{DESTDIR}${_file}")
+    if(EXISTS "$ENV{DESTDIR}${_file}")
+      message(FATAL_ERROR "cannot remove $ENV{DESTDIR}${_file}")
+    endif()
+    message(STATUS "Removed: $ENV{DESTDIR}${_file}")
+    math(EXPR _removed "${_removed} + 1")
+  endif()
+endforeach()
+message(STATUS "${_removed} installed files removed")
