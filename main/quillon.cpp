@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/frmTest.h"
+#include "runtime/process_start.h"
 #include "sdlhost/sdl_platform.h"
 
 namespace {
@@ -56,6 +57,7 @@ const char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+  PrepareProcess();
   // The program itself takes no command line; these belong to the host.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {

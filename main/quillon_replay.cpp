@@ -7,6 +7,7 @@
 #include "gldevice/gl_replay.h"
 #include "refdevice/image_io.h"
 #include "refdevice/scene_replay.h"
+#include "runtime/process_start.h"
 #include "scene/format.h"
 #include "scene/user_files.h"
 
@@ -54,6 +55,7 @@ bool HasImageExtension(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  PrepareProcess();
   D3DDEVTYPE type = D3DDEVTYPE_REF;
   const char* positional[2] = {nullptr, nullptr};
   int count = 0;

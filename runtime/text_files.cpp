@@ -169,7 +169,7 @@ int TextFiles::OpenFolder(const std::string& driveC, const std::vector<std::stri
     const int next =
         ::openat(dir, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     const int why = errno;
-    struct stat st{};
+    struct stat st {};
     const bool link = next < 0 && ::fstatat(dir, parts[i].c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
                       S_ISLNK(st.st_mode);
     ::close(dir);
@@ -210,8 +210,7 @@ std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileN
   if (number > kMaxFileNumber) return ErrTooManyFiles;
 
   std::vector<std::string> parts;
-  for (std::string_view rest = std::string_view(hostPath).substr(driveC.size());
-       !rest.empty();) {
+  for (std::string_view rest = std::string_view(hostPath).substr(driveC.size()); !rest.empty();) {
     const std::size_t slash = rest.find('/');
     if (slash != 0) parts.emplace_back(rest.substr(0, slash));
     rest.remove_prefix(slash == std::string_view::npos ? rest.size() : slash + 1);
@@ -239,7 +238,7 @@ std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileN
     problem_ = what;
     return err;
   };
-  struct stat st{};
+  struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
     return refuse(ErrPathFileAccess, "it is not a regular file");
   // One writer per file: a second program would tear the first one's lines.
@@ -256,6 +255,7 @@ std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileN
 }
 
 std::int32_t TextFiles::PrintLine(std::int32_t fileNumber, std::string_view text) {
+  problem_.clear();
   const auto it = open_.find(fileNumber);
   if (it == open_.end()) return ErrBadFileNameOrNumber;
   OpenFile& f = it->second;
@@ -267,6 +267,7 @@ std::int32_t TextFiles::PrintLine(std::int32_t fileNumber, std::string_view text
   errno = 0;
   if (!WriteAllAt(f.fd, line, static_cast<off_t>(f.size))) {
     const int error = errno;
+    problem_ = f.hostPath + ": " + std::strerror(error);
     while (::ftruncate(f.fd, static_cast<off_t>(f.size)) != 0 && errno == EINTR) {
     }
     return WriteErrorNumber(error);

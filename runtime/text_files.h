@@ -41,7 +41,8 @@ class TextFiles {
   void CloseAll();
 
   // The last open's refusal in plain words ("it is a symbolic link, ..."),
-  // or empty when the error number says it all.
+  // or empty when the error number says it all; after a failed PrintLine,
+  // the file and the system's reason ("/d/FPS.TXT: File too large").
   const std::string& Problem() const { return problem_; }
 
   bool IsOpen(std::int32_t fileNumber) const { return open_.count(fileNumber) != 0; }

@@ -104,7 +104,9 @@ std::int32_t SdlRuntime::FileOpenForOutput(const std::string& path, std::int32_t
 }
 std::int32_t SdlRuntime::FilePrintLine(std::int32_t fileNumber, const std::string& text) {
   const std::int32_t err = files_.PrintLine(fileNumber, text);
-  if (err != 0) NoteErrorDetail(err, "writing to drive C (" + files_.DescribeDriveC() + ")");
+  if (err != 0)
+    NoteErrorDetail(err, "writing " + (files_.Problem().empty() ? "to drive C" : files_.Problem()) +
+                             " (drive C is " + files_.DescribeDriveC() + ")");
   return err;
 }
 std::int32_t SdlRuntime::FileClose(std::int32_t fileNumber) { return files_.Close(fileNumber); }

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The program and the replay tool started in a hostile process: standard
+# descriptors closed, a file-size limit, a reader that goes away. Each ends
+# with one clear message and its own status, its files whole.
+source "$(dirname "$0")/lib.sh"
+unset DISPLAY WAYLAND_DISPLAY
+: "${REPLAY:?the replay tool}"
+cd "$WORK" || fail "no work folder"
+printf '600\n1 ESCAPE\n' >keys
+
+# Standard error closed: the descriptor is /dev/null, not the next file the
+# program opens (the log would receive its messages).
+printf '100000\n' >hold.keys
+QUILLON_DRIVE_C="$WORK" QUILLON_KEYS="$WORK/hold.keys" "$QUILLON" 2>&- &
+pid=$!
+STARTED_PIDS+=("$pid")
+wait_for 30 test -s FPS.TXT || fail "no log"
+[ "$(readlink "/proc/$pid/fd/2")" = /dev/null ] || fail "descriptor 2 is $(readlink "/proc/$pid/fd/2")"
+kill -TERM "$pid"
+wait "$pid"
+note "stderr closed: descriptor 2 is /dev/null"
+
+# A file-size limit: the log's write fails with the system's reason, status
+# 1, and the log keeps whole lines only.
+status=0
+(ulimit -f 1 && exec env QUILLON_DRIVE_C="$WORK" QUILLON_KEYS=keys QUILLON_LOG_LEVEL=error \
+  "$QUILLON") >out 2>err || status=$?
+[ "$status" = 1 ] || fail "size limit: status $status: $(cat err)"
+grep -qx "quillon: (61) Disk full: writing $WORK/FPS.TXT: File too large (drive C is QUILLON_DRIVE_C=$WORK)" err ||
+  fail "size limit: $(cat err)"
+check_log FPS.TXT
+note "size limit: $(cat err)"
+
+# The replay tool under the same limit keeps no temporary picture.
+env QUILLON_DRIVE_C="$WORK" QUILLON_KEYS=keys QUILLON_LOG_LEVEL=error QUILLON_TRACE_FRAMES=1 \
+  QUILLON_TRACE="$WORK/t.scene" "$QUILLON" || fail "trace: status $?"
+status=0
+(ulimit -f 4 && exec "$REPLAY" t.scene o.png) >out 2>err || status=$?
+[ "$status" = 1 ] && grep -qx 'quillon-replay: o.png: File too large' err ||
+  fail "replay under a size limit: status $status: $(cat err)"
+[ -z "$(ls -A | grep '^\.o\.png')" ] || fail "a temporary picture is left: $(ls -A)"
+note "replay under a size limit: $(cat err)"
+
+# A reader that goes at once: the messages are lost, the program is not.
+status=0
+env QUILLON_DRIVE_C="$WORK" QUILLON_KEYS=keys "$QUILLON" 2>&1 | true
+status=${PIPESTATUS[0]}
+[ "$status" = 0 ] || fail "stderr to a closed pipe: status $status"
+check_log FPS.TXT
+note "stderr to a closed pipe: status 0"
+echo PASS
