@@ -48,4 +48,20 @@ status=${PIPESTATUS[0]}
 [ "$status" = 0 ] || fail "stderr to a closed pipe: status $status"
 check_log FPS.TXT
 note "stderr to a closed pipe: status 0"
+
+# One signal ends the program even while it is blocked: here in writing its
+# report to a pipe that is full and never read.
+mkfifo full && exec 7<>full || fail "no pipe"
+head -c 65536 /dev/zero >&7 # the pipe's whole capacity
+mkdir folder
+QUILLON_DRIVE_C="$WORK" QUILLON_KEYS="$WORK/hold.keys" QUILLON_LOG_LEVEL=error \
+  QUILLON_TRACE="$WORK/folder" "$QUILLON" 2>&7 &
+pid=$!
+STARTED_PIDS+=("$pid")
+wait_for 30 test -s FPS.TXT || fail "no log"
+sleep 0.5
+kill -TERM "$pid"
+wait_for 20 sh -c "! kill -0 $pid" || fail "one SIGTERM did not end a blocked program"
+exec 7>&-
+note "blocked: one SIGTERM ends it"
 echo PASS
