@@ -59,6 +59,10 @@ std::int32_t WriteErrorNumber(int error) {
   return (error == ENOSPC || error == EDQUOT || error == EFBIG) ? ErrDiskFull : ErrDeviceIOError;
 }
 
+// The system's reason a folder on the way could not be opened, where the
+// error number ("Path not found") does not say it already.
+std::string FolderProblem(int error) { return error == ENOENT ? "" : std::strerror(error); }
+
 // Writes all of `bytes` at `offset`; false with errno set when the system
 // takes only part of them.
 bool WriteAllAt(int fd, std::string_view bytes, off_t offset) {
@@ -162,7 +166,7 @@ int TextFiles::OpenFolder(const std::string& driveC, const std::vector<std::stri
   int dir = ::open(driveC.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) {
     error = OpenErrorNumber(errno);
-    problem_ = std::strerror(errno);
+    problem_ = FolderProblem(errno);
     return -1;
   }
   for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
@@ -180,7 +184,7 @@ int TextFiles::OpenFolder(const std::string& driveC, const std::vector<std::stri
     }
     if (next < 0) {
       error = OpenErrorNumber(why);
-      problem_ = std::strerror(why);
+      problem_ = FolderProblem(why);
       return -1;
     }
     dir = next;
