@@ -2,6 +2,7 @@
 // back buffer after its last line as an image.
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "gldevice/gl_replay.h"
@@ -50,6 +51,32 @@ bool HasImageExtension(const std::string& path) {
   for (char& c : ext)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return ext == ".png" || ext == ".ppm";
+}
+
+// Reads, replays and writes; the exit status.
+int Replay(const std::string& scenePath, const std::string& outPath, D3DDEVTYPE type) {
+  std::string error;
+  scene::Scene parsed;
+  if (!scene::LoadScene(scenePath, parsed, &error)) {
+    std::fprintf(stderr, "quillon-replay: %s\n", error.c_str());
+    return 1;
+  }
+  Image image;
+  const bool replayed = type == D3DDEVTYPE_HAL ? ReplayOnGlDevice(parsed, image, &error)
+                                               : scene::ReplayToImage(parsed, type, image, &error);
+  if (!replayed) {
+    // Device-call failures carry their line number.
+    const bool hasLine = !error.empty() && error[0] >= '0' && error[0] <= '9';
+    std::fprintf(stderr, "quillon-replay: %s%s%s\n",
+                 hasLine ? scene::Printable(scenePath).c_str() : "", hasLine ? ":" : "",
+                 error.c_str());
+    return 1;
+  }
+  if (!WriteImage(outPath, image, &error)) {
+    std::fprintf(stderr, "quillon-replay: %s\n", error.c_str());
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -106,26 +133,13 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  std::string error;
-  scene::Scene parsed;
-  if (!scene::LoadScene(scenePath, parsed, &error)) {
-    std::fprintf(stderr, "quillon-replay: %s\n", error.c_str());
+  try {
+    return Replay(scenePath, outPath, type);
+  } catch (const std::bad_alloc&) {
+    // What was allocated is given back on the way here, and a temporary
+    // picture removed.
+    std::fprintf(stderr, "quillon-replay: %s: out of memory\n",
+                 scene::Printable(scenePath).c_str());
     return 1;
   }
-  Image image;
-  const bool replayed = type == D3DDEVTYPE_HAL ? ReplayOnGlDevice(parsed, image, &error)
-                                               : scene::ReplayToImage(parsed, type, image, &error);
-  if (!replayed) {
-    // Device-call failures carry their line number.
-    const bool hasLine = !error.empty() && error[0] >= '0' && error[0] <= '9';
-    std::fprintf(stderr, "quillon-replay: %s%s%s\n",
-                 hasLine ? scene::Printable(scenePath).c_str() : "", hasLine ? ":" : "",
-                 error.c_str());
-    return 1;
-  }
-  if (!WriteImage(outPath, image, &error)) {
-    std::fprintf(stderr, "quillon-replay: %s\n", error.c_str());
-    return 1;
-  }
-  return 0;
 }

@@ -49,6 +49,14 @@ status=${PIPESTATUS[0]}
 check_log FPS.TXT
 note "stderr to a closed pipe: status 0"
 
+# Memory that runs out while a scene is read: one message, status 1.
+truncate -s 200M big.bin && printf 'vb 24 4 1 big.bin\n' >big.scene
+status=0
+(ulimit -v 250000 && exec "$REPLAY" big.scene big.png) >out 2>err || status=$?
+[ "$status" = 1 ] && grep -qx 'quillon-replay: big.scene: out of memory' err ||
+  fail "out of memory: status $status: $(cat err)"
+note "out of memory: $(cat err)"
+
 # One signal ends the program even while it is blocked: here in writing its
 # report to a pipe that is full and never read.
 mkfifo full && exec 7<>full || fail "no pipe"
