@@ -37,11 +37,16 @@ grep -qx 'quillon: (76) Path not found: /nonexistent/FPS.TXT (drive C is QUILLON
   "$WORK/err" || fail "drive C error: $(cat "$WORK/err")"
 note "$(grep '(76)' "$WORK/err")"
 
-mkdir -p "$WORK/taken"
-run 3 QUILLON_TRACE="$WORK/taken"
-[ "$(grep -c 'trace:' "$WORK/err")" = 1 ] || fail "not one trace warning: $(cat "$WORK/err")"
-grep -q 'Is a directory' "$WORK/err" || fail "no reason: $(cat "$WORK/err")"
-note "$(grep 'trace:' "$WORK/err")"
+# A trace named after a folder or a FIFO: one warning with the reason,
+# status 3, no file of the frame left beside it (and no wait on the FIFO).
+mkdir -p "$WORK/traces/taken" && mkfifo "$WORK/traces/fifo"
+for trace in taken fifo; do
+  run 3 QUILLON_TRACE="$WORK/traces/$trace"
+  [ "$(grep -c 'trace:' "$WORK/err")" = 1 ] || fail "not one trace warning: $(cat "$WORK/err")"
+  grep -Eq 'Is a directory|not a regular file' "$WORK/err" || fail "no reason: $(cat "$WORK/err")"
+  [ "$(ls "$WORK/traces" | tr '\n' ' ')" = "fifo taken " ] || fail "files left: $(ls "$WORK/traces")"
+  note "$(grep 'trace:' "$WORK/err")"
+done
 
 # No display and no key script: no keyboard, so nothing could ever end the
 # run. The program's one report names the variable, and it ends.
