@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -44,7 +45,13 @@ bool SpinFor(Ready&& ready) {
 ThreadPool::ThreadPool(int threads) {
   threads = std::clamp(threads, 1, kMaxThreads);
   workers_.reserve(static_cast<std::size_t>(threads - 1));
-  for (int t = 1; t < threads; ++t) workers_.emplace_back([this, t] { WorkerLoop(t); });
+  // A thread the system cannot start (no room for its stack under an
+  // address-space limit, too many processes) leaves the pool smaller: the
+  // work is the same on fewer threads.
+  try {
+    for (int t = 1; t < threads; ++t) workers_.emplace_back([this, t] { WorkerLoop(t); });
+  } catch (const std::system_error&) {
+  }
 }
 
 ThreadPool::~ThreadPool() {

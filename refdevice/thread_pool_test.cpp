@@ -1,8 +1,11 @@
 #include "refdevice/thread_pool.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <set>
 #include <thread>
 #include <vector>
@@ -25,6 +28,24 @@ TEST(ThreadPool, EveryJobRunsOnceOnAThreadOfThePoolInEveryRun) {
       EXPECT_FALSE(badThread);
     }
   }
+}
+
+// Under an address-space limit with no room for another thread's stack the
+// pool is smaller, and every job still runs.
+TEST(ThreadPool, ThreadsTheSystemCannotStartLeaveItSmaller) {
+  const auto underLimit = [] {
+    long pages = 0;
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (!statm || std::fscanf(statm, "%ld", &pages) != 1) std::_Exit(2);
+    const rlim_t room = static_cast<rlim_t>(pages) * 4096 + (4 << 20);
+    const rlimit limit{room, room};
+    ::setrlimit(RLIMIT_AS, &limit);
+    ThreadPool pool(8);
+    std::atomic<int> sum{0};
+    pool.Run(100, 8, [&](int job, int) { sum += job; });
+    std::_Exit(pool.Size() < 8 && sum == 4950 ? 0 : 1);
+  };
+  EXPECT_EXIT(underLimit(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(ThreadPool, OneThreadOrOneJobRunsOnTheCaller) {
