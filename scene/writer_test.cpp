@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "scene/scene.h"
@@ -103,10 +104,13 @@ TEST(SceneWriter, FileNamesReadBackAsWritten) {
 }
 
 // A frame that cannot be written whole is reported with the file that failed
-// and the system's reason, and leaves no file behind; a FIFO does not block.
+// and the system's reason, and leaves no file behind; a FIFO does not block,
+// and a planted link is not followed.
 TEST(SceneWriter, FailedFilesSayWhyAndAreRemoved) {
   scene::TestFolder folder;
   ASSERT_EQ(::mkfifo((folder / "fifo.scene").c_str(), 0600), 0);
+  folder.Write("victim", "precious");
+  std::filesystem::create_symlink(folder / "victim", folder / "link-vb0.bin");
   struct Case {
     const char* scene;
     std::size_t vertexBytes, sceneBytes;
@@ -116,6 +120,7 @@ TEST(SceneWriter, FailedFilesSayWhyAndAreRemoved) {
       {"full.scene", 5000, 10, 4096, "/full-vb0.bin: File too large"},
       {"full.scene", 10, 5000, 4096, "/full.scene: File too large"},
       {"fifo.scene", 10, 10, 4096, "/fifo.scene: it is not a regular file"},
+      {"link.scene", 10, 10, 4096, "/link-vb0.bin: it is a symbolic link, which is never followed"},
   };
   for (const Case& c : cases) {
     const std::string out = test_helpers::UnderFileSizeLimit(c.limit, [&] {
@@ -130,8 +135,10 @@ TEST(SceneWriter, FailedFilesSayWhyAndAreRemoved) {
     std::vector<std::string> left;
     for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
       left.push_back(entry.path().filename().string());
-    EXPECT_EQ(left, std::vector<std::string>{"fifo.scene"}) << c.error;
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"fifo.scene", "link-vb0.bin", "victim"})) << c.error;
   }
+  EXPECT_EQ(folder.Read("victim"), "precious");
 }
 
 TEST(SceneWriter, ExtensionIsTheLastDotOfTheFileName) {
