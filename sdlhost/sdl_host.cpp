@@ -58,10 +58,10 @@ void OnSignal(int sig) {
 
 // A signal the parent set to be ignored stays ignored: nohup(1) ignores
 // SIGHUP, and a shell ignores SIGINT for background jobs, so that the program
-// outlives the terminal.
+// outlives the terminal. SIGALRM is always caught: it ends the grace period.
 void CatchUnlessIgnored(int sig) {
   struct sigaction old {};
-  if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) return;
+  if (sig != SIGALRM && sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) return;
   std::signal(sig, OnSignal);
 }
 
