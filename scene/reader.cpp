@@ -135,6 +135,12 @@ bool ParseLine(std::string_view line, const std::string& folder, Command& cmd, b
       return false;
     }
     cmd.file = w[4];
+    // The system would read the name only up to a NUL (\x00 in quotes), and
+    // so open another file.
+    if (cmd.file.find('\0') != std::string::npos) {
+      reason = "the file name " + Printable(cmd.file) + " holds a NUL byte";
+      return false;
+    }
     const std::filesystem::path path = std::filesystem::path(folder) / cmd.file;
     if (!ReadUserFile(path.string(), kMaxVertexFileBytes, cmd.data, reason)) return false;
     if (cmd.op == Op::UserPointer) {

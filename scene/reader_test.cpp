@@ -106,6 +106,8 @@ TEST_F(SceneFiles, MalformedLinesAreRefusedWithTheirLineNumber) {
   EXPECT_THAT(Refusal("up 20 4 1 \"small.bin\n"), HasSubstr("1: a quoted name has no closing"));
   EXPECT_THAT(Refusal("up 20 4 1 \"s\\q\"\n"), HasSubstr("1: a quoted name may hold only"));
   EXPECT_THAT(Refusal("up 20 4 1 \"s\"x\n"), HasSubstr("followed by a blank"));
+  EXPECT_THAT(Refusal("up 20 4 1 \"small.bin\\x00x\"\n"),
+              HasSubstr("small.bin\\x00x holds a NUL byte"));
 }
 
 // The whole scene in memory is bounded, however its lines name their files:
