@@ -1,9 +1,14 @@
 // quillon-replay: replays a scene of Direct3D 8 device calls and writes the
 // back buffer after its last line as an image.
+#include <pthread.h>
+
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <string>
+#include <thread>
 
 #include "gldevice/gl_replay.h"
 #include "refdevice/image_io.h"
@@ -53,6 +58,34 @@ bool HasImageExtension(const std::string& path) {
   return ext == ".png" || ext == ".ppm";
 }
 
+// Held while the picture is written: a termination signal then would leave
+// its temporary file beside OUT.
+std::mutex g_writing;
+
+// Termination signals are blocked in every thread (the devices' included) and
+// taken by one thread of their own, which ends the process by the signal
+// once no picture is being written. Signals the parent set to be ignored
+// stay ignored (nohup).
+void EndBySignalsBetweenWrites() {
+  static sigset_t ending;
+  sigemptyset(&ending);
+  for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) {
+    struct sigaction old {};
+    if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_IGN) sigaddset(&ending, sig);
+  }
+  pthread_sigmask(SIG_BLOCK, &ending, nullptr);
+  std::thread([] {
+    int sig = 0;
+    while (sigwait(&ending, &sig) != 0) {
+    }
+    const std::lock_guard<std::mutex> wait(g_writing);
+    std::signal(sig, SIG_DFL);
+    pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
+    std::raise(sig);
+    std::_Exit(128 + sig);
+  }).detach();
+}
+
 // Reads, replays and writes; the exit status.
 int Replay(const std::string& scenePath, const std::string& outPath, D3DDEVTYPE type) {
   std::string error;
@@ -72,6 +105,7 @@ int Replay(const std::string& scenePath, const std::string& outPath, D3DDEVTYPE 
                  error.c_str());
     return 1;
   }
+  const std::lock_guard<std::mutex> writing(g_writing);
   if (!WriteImage(outPath, image, &error)) {
     std::fprintf(stderr, "quillon-replay: %s\n", error.c_str());
     return 1;
@@ -133,6 +167,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  EndBySignalsBetweenWrites();
   try {
     return Replay(scenePath, outPath, type);
   } catch (const std::bad_alloc&) {

@@ -49,6 +49,22 @@ status=${PIPESTATUS[0]}
 check_log FPS.TXT
 note "stderr to a closed pipe: status 0"
 
+# A termination signal while the picture is written waits for it: the
+# picture is whole and no temporary file is left. (strace holds the write's
+# sync long enough for the signal to come.)
+if command -v strace >/dev/null; then
+  strace -f -o /dev/null -e inject=fsync:delay_enter=2000000 "$REPLAY" t.scene sig.png &
+  tracer=$!
+  STARTED_PIDS+=("$tracer")
+  wait_for 20 sh -c "ls -A | grep -q '^\.sig\.png\.'" || fail "no temporary picture appeared"
+  kill -TERM "$(pgrep -P "$tracer")"
+  status=0
+  wait "$tracer" || status=$?
+  [ "$status" = 143 ] || fail "SIGTERM while writing: status $status"
+  [ -s sig.png ] && ! ls -A | grep -q '^\.sig\.png\.' || fail "SIGTERM while writing: $(ls -A)"
+  note "SIGTERM while the picture is written: the picture whole, no temporary file"
+fi
+
 # Memory that runs out while a scene is read: one message, status 1.
 truncate -s 200M big.bin && printf 'vb 24 4 1 big.bin\n' >big.scene
 status=0
