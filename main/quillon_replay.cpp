@@ -2,6 +2,7 @@
 // back buffer after its last line as an image.
 #include <pthread.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -61,28 +62,38 @@ bool HasImageExtension(const std::string& path) {
 // Held while the picture is written: a termination signal then would leave
 // its temporary file beside OUT.
 std::mutex g_writing;
+// A termination signal taken, which the process ends by (0: none yet).
+std::atomic<int> g_signal{0};
+sigset_t g_ending;
+
+// Ends the process by `sig` as if it had not been caught.
+[[noreturn]] void EndBySignal(int sig) {
+  std::signal(sig, SIG_DFL);
+  pthread_sigmask(SIG_UNBLOCK, &g_ending, nullptr);
+  std::raise(sig);
+  std::_Exit(128 + sig);
+}
 
 // Termination signals are blocked in every thread (the devices' included) and
 // taken by one thread of their own, which ends the process by the signal
 // once no picture is being written. Signals the parent set to be ignored
 // stay ignored (nohup).
 void EndBySignalsBetweenWrites() {
-  static sigset_t ending;
-  sigemptyset(&ending);
+  sigemptyset(&g_ending);
   for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) {
     struct sigaction old {};
-    if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_IGN) sigaddset(&ending, sig);
+    if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_IGN) sigaddset(&g_ending, sig);
   }
-  pthread_sigmask(SIG_BLOCK, &ending, nullptr);
+  pthread_sigmask(SIG_BLOCK, &g_ending, nullptr);
   std::thread([] {
     int sig = 0;
-    while (sigwait(&ending, &sig) != 0) {
+    while (sigwait(&g_ending, &sig) != 0) {
     }
+    // Told first, so that a main thread finishing its write ends by it too
+    // rather than race this one to exit.
+    g_signal = sig;
     const std::lock_guard<std::mutex> wait(g_writing);
-    std::signal(sig, SIG_DFL);
-    pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
-    std::raise(sig);
-    std::_Exit(128 + sig);
+    EndBySignal(sig);
   }).detach();
 }
 
@@ -168,13 +179,16 @@ int main(int argc, char** argv) {
   }
 
   EndBySignalsBetweenWrites();
+  int status = 1;
   try {
-    return Replay(scenePath, outPath, type);
+    status = Replay(scenePath, outPath, type);
   } catch (const std::bad_alloc&) {
     // What was allocated is given back on the way here, and a temporary
     // picture removed.
     std::fprintf(stderr, "quillon-replay: %s: out of memory\n",
                  scene::Printable(scenePath).c_str());
-    return 1;
   }
+  const std::lock_guard<std::mutex> last(g_writing);
+  if (const int sig = g_signal) EndBySignal(sig);
+  return status;
 }
