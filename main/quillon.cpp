@@ -6,10 +6,12 @@
 #include <memory>
 
 #include "app/frmTest.h"
+#include "runtime/process_start.h"
 #include "sdlhost/host_config.h"
 #include "sdlhost/sdl_platform.h"
 
 int main(int argc, char** argv) {
+  PrepareProcess();
   // The program itself takes no command line; these belong to the host.
   CommandLine line;
   std::string error;

@@ -1,12 +1,20 @@
 // quillon-replay: replays a scene of Direct3D 8 device calls and writes the
 // back buffer after its last line as an image.
+#include <pthread.h>
+
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <new>
 #include <string>
+#include <thread>
 
 #include "gldevice/gl_replay.h"
 #include "refdevice/image_io.h"
 #include "refdevice/scene_replay.h"
+#include "runtime/process_start.h"
 #include "scene/format.h"
 #include "scene/user_files.h"
 
@@ -51,9 +59,76 @@ bool HasImageExtension(const std::string& path) {
   return ext == ".png" || ext == ".ppm";
 }
 
+// Held while the picture is written: a termination signal then would leave
+// its temporary file beside OUT.
+std::mutex g_writing;
+// A termination signal taken, which the process ends by (0: none yet).
+std::atomic<int> g_signal{0};
+sigset_t g_ending;
+
+// Ends the process by `sig` as if it had not been caught.
+[[noreturn]] void EndBySignal(int sig) {
+  std::signal(sig, SIG_DFL);
+  pthread_sigmask(SIG_UNBLOCK, &g_ending, nullptr);
+  std::raise(sig);
+  std::_Exit(128 + sig);
+}
+
+// Termination signals are blocked in every thread (the devices' included) and
+// taken by one thread of their own, which ends the process by the signal
+// once no picture is being written. Signals the parent set to be ignored
+// stay ignored (nohup).
+void EndBySignalsBetweenWrites() {
+  sigemptyset(&g_ending);
+  for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) {
+    struct sigaction old {};
+    if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_IGN) sigaddset(&g_ending, sig);
+  }
+  pthread_sigmask(SIG_BLOCK, &g_ending, nullptr);
+  std::thread([] {
+    int sig = 0;
+    while (sigwait(&g_ending, &sig) != 0) {
+    }
+    // Told first, so that a main thread finishing its write ends by it too
+    // rather than race this one to exit.
+    g_signal = sig;
+    const std::lock_guard<std::mutex> wait(g_writing);
+    EndBySignal(sig);
+  }).detach();
+}
+
+// Reads, replays and writes; the exit status.
+int Replay(const std::string& scenePath, const std::string& outPath, D3DDEVTYPE type) {
+  std::string error;
+  scene::Scene parsed;
+  if (!scene::LoadScene(scenePath, parsed, &error)) {
+    std::fprintf(stderr, "quillon-replay: %s\n", error.c_str());
+    return 1;
+  }
+  Image image;
+  const bool replayed = type == D3DDEVTYPE_HAL ? ReplayOnGlDevice(parsed, image, &error)
+                                               : scene::ReplayToImage(parsed, type, image, &error);
+  if (!replayed) {
+    // Device-call failures carry their line number.
+    const bool hasLine = !error.empty() && error[0] >= '0' && error[0] <= '9';
+    std::fprintf(stderr, "quillon-replay: %s%s%s\n",
+                 hasLine ? scene::Printable(scenePath).c_str() : "", hasLine ? ":" : "",
+                 error.c_str());
+    return 1;
+  }
+  const std::lock_guard<std::mutex> writing(g_writing);
+  if (!WriteImage(outPath, image, &error)) {
+    // The error names the path as given: shown quoted.
+    std::fprintf(stderr, "quillon-replay: %s\n", scene::Printable(error).c_str());
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  PrepareProcess();
   D3DDEVTYPE type = D3DDEVTYPE_REF;
   const char* positional[2] = {nullptr, nullptr};
   int count = 0;
@@ -106,27 +181,17 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  std::string error;
-  scene::Scene parsed;
-  if (!scene::LoadScene(scenePath, parsed, &error)) {
-    std::fprintf(stderr, "quillon-replay: %s\n", error.c_str());
-    return 1;
+  EndBySignalsBetweenWrites();
+  int status = 1;
+  try {
+    status = Replay(scenePath, outPath, type);
+  } catch (const std::bad_alloc&) {
+    // What was allocated is given back on the way here, and a temporary
+    // picture removed.
+    std::fprintf(stderr, "quillon-replay: %s: out of memory\n",
+                 scene::Printable(scenePath).c_str());
   }
-  Image image;
-  const bool replayed = type == D3DDEVTYPE_HAL ? ReplayOnGlDevice(parsed, image, &error)
-                                               : scene::ReplayToImage(parsed, type, image, &error);
-  if (!replayed) {
-    // Device-call failures carry their line number.
-    const bool hasLine = !error.empty() && error[0] >= '0' && error[0] <= '9';
-    std::fprintf(stderr, "quillon-replay: %s%s%s\n",
-                 hasLine ? scene::Printable(scenePath).c_str() : "", hasLine ? ":" : "",
-                 error.c_str());
-    return 1;
-  }
-  if (!WriteImage(outPath, image, &error)) {
-    // The error names the path as given: shown quoted.
-    std::fprintf(stderr, "quillon-replay: %s\n", scene::Printable(error).c_str());
-    return 1;
-  }
-  return 0;
+  const std::lock_guard<std::mutex> last(g_writing);
+  if (const int sig = g_signal) EndBySignal(sig);
+  return status;
 }

@@ -294,6 +294,7 @@ std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileN
 }
 
 std::int32_t TextFiles::PrintLine(std::int32_t fileNumber, std::string_view text) {
+  problem_.clear();
   const auto it = open_.find(fileNumber);
   if (it == open_.end()) return ErrBadFileNameOrNumber;
   OpenFile& f = it->second;
@@ -305,6 +306,7 @@ std::int32_t TextFiles::PrintLine(std::int32_t fileNumber, std::string_view text
   errno = 0;
   if (!WriteAllAt(f.fd, line, static_cast<off_t>(f.size))) {
     const int error = errno;
+    problem_ = f.hostPath + ": " + std::strerror(error);
     while (::ftruncate(f.fd, static_cast<off_t>(f.size)) != 0 && errno == EINTR) {
     }
     return WriteErrorNumber(error);

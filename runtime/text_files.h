@@ -41,7 +41,8 @@ class TextFiles {
   void CloseAll();
 
   // The last open's refusal in plain words ("it is a symbolic link, ..."),
-  // or empty when the error number says it all.
+  // or empty when the error number says it all; after a failed PrintLine,
+  // the file and the system's reason ("/d/FPS.TXT: File too large").
   const std::string& Problem() const { return problem_; }
   // The last open failed on drive C's folder itself (missing, not one, not
   // writable), which another drive C would mend.

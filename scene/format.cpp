@@ -59,6 +59,72 @@ bool ParseFloat(std::string_view w, float& out) {
   return ec == std::errc() && end == w.data() + w.size();
 }
 
+namespace {
+
+// A byte a file name cannot show as it is in a word of its own.
+bool NeedsQuotes(unsigned char c) { return c <= ' ' || c == 0x7F || c == '#' || c == '"'; }
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::string FileWord(std::string_view name) {
+  bool plain = !name.empty() && name[0] != '"';
+  for (const char c : name) plain = plain && !NeedsQuotes(static_cast<unsigned char>(c));
+  if (plain) return std::string(name);
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string word = "\"";
+  for (const char ch : name) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '"' || c == '\\') {
+      word += '\\';
+      word += ch;
+    } else if (c < ' ' || c >= 0x7F) {
+      word += "\\x";
+      word += kHex[c >> 4];
+      word += kHex[c & 15];
+    } else {
+      word += ch;
+    }
+  }
+  return word + "\"";
+}
+
+bool ReadQuotedWord(std::string_view text, std::string& out, std::size_t& used,
+                    std::string& reason) {
+  out.clear();
+  for (std::size_t i = 1; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '"') {
+      used = i + 1;
+      return true;
+    }
+    if (c != '\\') {
+      out += c;
+      continue;
+    }
+    const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    if (next == '"' || next == '\\') {
+      out += next;
+      ++i;
+    } else if (next == 'x' && i + 3 < text.size() && HexDigit(text[i + 2]) >= 0 &&
+               HexDigit(text[i + 3]) >= 0) {
+      out += static_cast<char>(HexDigit(text[i + 2]) * 16 + HexDigit(text[i + 3]));
+      i += 3;
+    } else {
+      reason = "a quoted name may hold only \\\", \\\\ and \\xNN after a backslash";
+      return false;
+    }
+  }
+  reason = "a quoted name has no closing quote";
+  return false;
+}
+
 std::string HexWord(DWORD value) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(value));

@@ -19,8 +19,11 @@ inline constexpr std::string_view kFormatDescription =
     "ignored; words are separated by spaces or tabs. Integers are decimal or\n"
     "0x hex, 0 to 0xFFFFFFFF. Floats are decimal (1, -0.5, 2.5e-3, inf, nan)\n"
     "or 0x hex giving the single's bit pattern (0x3F800000 = 1.0). FILE is one\n"
-    "word, relative to the scene's folder: a file of at most 256 MiB (the\n"
-    "largest vertex buffer a device makes). A scene is at most 64 MiB.\n"
+    "word, or a name in double quotes in which \\\" \\\\ and \\xNN stand for a\n"
+    "quote, a backslash and any byte; it is relative to the scene's folder: a\n"
+    "file of at most 256 MiB (the largest vertex buffer a device makes). A\n"
+    "scene is at most 64 MiB, and takes at most 1 GiB in memory with the files\n"
+    "its draws read (a file read by two draws counting twice).\n"
     "\n"
     "  clear FLAGS COLOR Z [STENCIL]     Clear(0, none, FLAGS, COLOR, Z, STENCIL or 0)\n"
     "  rs STATE VALUE                    SetRenderState(STATE, VALUE)\n"
@@ -45,6 +48,9 @@ inline constexpr std::string_view kFormatDescription =
 inline constexpr std::uint64_t kMaxVertexFileBytes = std::uint64_t{1} << 28;
 // The largest scene text read.
 inline constexpr std::uint64_t kMaxSceneBytes = std::uint64_t{1} << 26;
+// The most memory a scene read takes: its commands and the bytes of every
+// vertex file its draws read.
+inline constexpr std::uint64_t kMaxSceneMemoryBytes = std::uint64_t{1} << 30;
 
 // The command words.
 inline constexpr std::string_view kClearWord = "clear";
@@ -63,6 +69,16 @@ std::optional<D3DTRANSFORMSTATETYPE> TransformFromWord(std::string_view word);
 bool ParseDword(std::string_view word, DWORD& out);
 // A whole-word float: decimal, or 0x hex as the single's bit pattern.
 bool ParseFloat(std::string_view word, float& out);
+
+// A file name as a draw line gives it: as it is when it reads back as one
+// word, else in double quotes with '"', '\\' and the bytes that are not
+// printable ASCII written as \", \\ and \xNN.
+std::string FileWord(std::string_view name);
+// Reads a quoted word (FileWord's) from the start of `text`: its bytes into
+// `out` and its length in `text`, quotes included, into `used`. False with
+// `reason` when the quote is not closed or an escape is not one of the three.
+bool ReadQuotedWord(std::string_view text, std::string& out, std::size_t& used,
+                    std::string& reason);
 
 // "0x" and eight upper-case hex digits.
 std::string HexWord(DWORD value);

@@ -9,16 +9,32 @@
 namespace scene {
 namespace {
 
-std::vector<std::string_view> Words(std::string_view line) {
-  std::vector<std::string_view> words;
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// The line's words, up to a '#' outside quotes. A word that starts with a
+// double quote is read as FileWord writes it and ends at its closing quote.
+bool Words(std::string_view line, std::vector<std::string>& words, std::string& reason) {
   std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
-    const std::size_t start = i;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') ++i;
-    if (i > start) words.push_back(line.substr(start, i - start));
+  while (i < line.size() && line[i] != '#') {
+    if (IsBlank(line[i])) {
+      ++i;
+    } else if (line[i] == '"') {
+      std::string word;
+      std::size_t used = 0;
+      if (!ReadQuotedWord(line.substr(i), word, used, reason)) return false;
+      i += used;
+      if (i < line.size() && !IsBlank(line[i]) && line[i] != '#') {
+        reason = "a quoted name must be followed by a blank";
+        return false;
+      }
+      words.push_back(std::move(word));
+    } else {
+      const std::size_t start = i;
+      while (i < line.size() && !IsBlank(line[i]) && line[i] != '#') ++i;
+      words.emplace_back(line.substr(start, i - start));
+    }
   }
-  return words;
+  return true;
 }
 
 // Parses one line; `reason` explains a refusal. A blank or comment line
@@ -26,9 +42,8 @@ std::vector<std::string_view> Words(std::string_view line) {
 bool ParseLine(std::string_view line, const std::string& folder, Command& cmd, bool& any,
                std::string& reason) {
   any = false;
-  if (const std::size_t hash = line.find('#'); hash != std::string_view::npos)
-    line = line.substr(0, hash);
-  const std::vector<std::string_view> w = Words(line);
+  std::vector<std::string> w;
+  if (!Words(line, w, reason)) return false;
   if (w.empty()) return true;
   any = true;
   const std::string_view name = w[0];
@@ -119,17 +134,26 @@ bool ParseLine(std::string_view line, const std::string& folder, Command& cmd, b
       reason = "primitive type " + std::to_string(cmd.args[1]) + " is not 1 to 6";
       return false;
     }
-    cmd.file = std::string(w[4]);
+    cmd.file = w[4];
+    // The system would read the name only up to a NUL (\x00 in quotes), and
+    // so open another file.
+    if (cmd.file.find('\0') != std::string::npos) {
+      reason = "the file name " + Printable(cmd.file) + " holds a NUL byte";
+      return false;
+    }
     const std::filesystem::path path = std::filesystem::path(folder) / cmd.file;
     if (!ReadUserFile(path.string(), kMaxVertexFileBytes, cmd.data, reason)) return false;
     if (cmd.op == Op::UserPointer) {
       // Drawing from memory has no buffer size the device could check, so
       // the file must cover every vertex here.
+      // (The product of the two may pass 2^64: compared by division.)
       const auto type = static_cast<D3DPRIMITIVETYPE>(cmd.args[1]);
-      const std::uint64_t need = PrimitiveVertexCount(type, cmd.args[2]) * cmd.args[0];
-      if (need > cmd.data.size()) {
+      const std::uint64_t vertices = PrimitiveVertexCount(type, cmd.args[2]);
+      const std::uint64_t stride = cmd.args[0];
+      if (stride != 0 && vertices > cmd.data.size() / stride) {
         reason = Printable(cmd.file) + " holds " + std::to_string(cmd.data.size()) +
-                 " bytes; the draw reads " + std::to_string(need);
+                 " bytes; the draw reads " + std::to_string(vertices) + " vertices of " +
+                 std::to_string(stride) + " bytes";
         return false;
       }
     }
@@ -141,7 +165,12 @@ bool ParseLine(std::string_view line, const std::string& folder, Command& cmd, b
 
 }  // namespace
 
-bool ParseScene(std::string_view text, const std::string& folder, Scene& out, std::string* error) {
+bool ParseScene(std::string_view text, const std::string& folder, Scene& out, std::string* error,
+                std::uint64_t memoryLimit) {
+  // What a command holds beyond its vertex bytes: itself, the room the list
+  // keeps for growing, and its blocks' overhead on the heap.
+  constexpr std::uint64_t kCommandCost = 2 * sizeof(Command) + 64;
+  std::uint64_t memory = 0;
   Scene parsed;
   int lineNumber = 0;
   std::size_t pos = 0;
@@ -157,7 +186,17 @@ bool ParseScene(std::string_view text, const std::string& folder, Scene& out, st
       if (error) *error = std::to_string(lineNumber) + ": " + reason;
       return false;
     }
-    if (any) parsed.commands.push_back(std::move(cmd));
+    if (any) {
+      memory += kCommandCost + cmd.data.size();
+      if (memory > memoryLimit) {
+        if (error)
+          *error = std::to_string(lineNumber) +
+                   ": the scene and the vertex files its draws read take more than " +
+                   std::to_string(memoryLimit) + " bytes in all";
+        return false;
+      }
+      parsed.commands.push_back(std::move(cmd));
+    }
     pos = end + 1;
   }
   out = std::move(parsed);

@@ -97,8 +97,31 @@ TEST_F(SceneFiles, MalformedLinesAreRefusedWithTheirLineNumber) {
   EXPECT_THAT(Refusal("up 20 7 1 small.bin\n"), HasSubstr("primitive type 7"));
   EXPECT_THAT(Refusal("vb 20 4 1 missing.bin\n"), HasSubstr("cannot read"));
   // Three vertices of 20 bytes need 60.
-  EXPECT_THAT(Refusal("up 20 4 1 small.bin\n"), HasSubstr("holds 59 bytes; the draw reads 60"));
+  EXPECT_THAT(Refusal("up 20 4 1 small.bin\n"),
+              HasSubstr("small.bin holds 59 bytes; the draw reads 3 vertices of 20 bytes"));
   EXPECT_THAT(Refusal("up 20 5 0xFFFFFFFF small.bin\n"), HasSubstr("the draw reads"));
+  // Vertices times stride is 2^64 + 4: no wrap lets 59 bytes pass.
+  EXPECT_THAT(Refusal("up 4294836226 2 2147549185 small.bin\n"),
+              HasSubstr("reads 4295098370 vertices of 4294836226 bytes"));
+  EXPECT_THAT(Refusal("up 20 4 1 \"small.bin\n"), HasSubstr("1: a quoted name has no closing"));
+  EXPECT_THAT(Refusal("up 20 4 1 \"s\\q\"\n"), HasSubstr("1: a quoted name may hold only"));
+  EXPECT_THAT(Refusal("up 20 4 1 \"s\"x\n"), HasSubstr("followed by a blank"));
+  EXPECT_THAT(Refusal("up 20 4 1 \"small.bin\\x00x\"\n"),
+              HasSubstr("small.bin\\x00x holds a NUL byte"));
+}
+
+// The whole scene in memory is bounded, however its lines name their files:
+// one line too many is refused by its number.
+TEST_F(SceneFiles, TheScenesMemoryIsBounded) {
+  Write("v.bin", std::string(1000, 'v'));
+  std::string text;
+  for (int i = 0; i < 100; ++i) text += "up 1 1 1 v.bin\nfvf 2\n";
+  scene::Scene s;
+  std::string error;
+  EXPECT_TRUE(scene::ParseScene(text, Folder(), s, &error, 200000)) << error;
+  EXPECT_FALSE(scene::ParseScene(text, Folder(), s, &error, 100000));
+  EXPECT_THAT(error, ::testing::MatchesRegex("[0-9]+: the scene and the vertex files its draws "
+                                             "read take more than 100000 bytes in all"));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/d3d8.h"
+#include "scene/format.h"
 
 namespace scene {
 
@@ -37,8 +38,11 @@ struct Scene {
 // The reader (reader.cpp).
 //
 // Parses `text`, reading the files it names from `folder` ("" for the current
-// directory). On a malformed line returns false with `error` "LINE: reason".
-bool ParseScene(std::string_view text, const std::string& folder, Scene& out, std::string* error);
+// directory). On a malformed line returns false with `error` "LINE: reason";
+// so too at the line where the commands with all the vertex bytes their
+// draws read (a file read by two draws counting twice) pass `memoryLimit`.
+bool ParseScene(std::string_view text, const std::string& folder, Scene& out, std::string* error,
+                std::uint64_t memoryLimit = kMaxSceneMemoryBytes);
 // Reads and parses a scene file; errors read "PATH:LINE: reason".
 bool LoadScene(const std::string& path, Scene& out, std::string* error);
 

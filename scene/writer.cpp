@@ -1,8 +1,11 @@
 #include "scene/writer.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <initializer_list>
 
 #include "scene/format.h"
@@ -23,7 +26,8 @@ std::string Decimal(DWORD value) { return std::to_string(value); }
 
 std::string DrawLine(std::string_view word, UINT stride, D3DPRIMITIVETYPE type, UINT count,
                      std::string_view file) {
-  return Line({word, Decimal(stride), Decimal(static_cast<DWORD>(type)), Decimal(count), file});
+  return Line(
+      {word, Decimal(stride), Decimal(static_cast<DWORD>(type)), Decimal(count), FileWord(file)});
 }
 
 }  // namespace
@@ -61,11 +65,6 @@ std::string UserPointerLine(UINT stride, D3DPRIMITIVETYPE type, UINT count, std:
 
 std::string CommentLine(std::string_view text) { return "# " + std::string(text) + "\n"; }
 
-// The system's reason for a failed open, when it gave one.
-static std::string Reason(int error) {
-  return error != 0 ? std::string(": ") + std::strerror(error) : "";
-}
-
 std::pair<std::string, std::string> SplitExtension(const std::string& path) {
   const auto slash = path.find_last_of('/');
   const auto dot = path.find_last_of('.');
@@ -77,24 +76,53 @@ std::string SceneFileWriter::WriteVertexFile(const void* data, std::size_t bytes
                                              std::string* error) {
   const std::string file =
       SplitExtension(path_).first + "-vb" + std::to_string(vertexFiles_++) + ".bin";
-  errno = 0;
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  const int openError = errno;
-  out.write(static_cast<const char*>(data), static_cast<std::streamsize>(bytes));
-  if (!out && error) *error = "cannot write " + file + Reason(openError);
+  if (!WriteFile(file, std::string_view(static_cast<const char*>(data), bytes), error)) return file;
   const auto slash = file.find_last_of('/');
   return slash == std::string::npos ? file : file.substr(slash + 1);
 }
 
 bool SceneFileWriter::WriteScene(std::string_view text, std::string* error) {
-  errno = 0;
-  std::ofstream out(path_, std::ios::trunc);
-  const int openError = errno;
-  out << text;
-  out.close();
-  if (out) return true;
-  if (error) *error = "cannot write " + path_ + Reason(openError);
-  return false;
+  return WriteFile(path_, text, error);
+}
+
+void SceneFileWriter::RemoveFiles() {
+  for (const std::string& file : made_) ::unlink(file.c_str());
+  made_.clear();
+}
+
+bool SceneFileWriter::WriteFile(const std::string& file, std::string_view bytes,
+                                std::string* error) {
+  const auto fail = [&](const std::string& why) {
+    if (error) *error = "cannot write " + file + ": " + why;
+    return false;
+  };
+  // Opened without blocking (a FIFO without a reader would hold the program)
+  // and emptied only once it is known to be a plain file. A link is not
+  // followed: one planted where a vertex file goes would have the trace
+  // overwrite whatever it names.
+  const int fd = ::open(file.c_str(),
+                        O_WRONLY | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0 && errno == ELOOP) return fail("it is a symbolic link, which is never followed");
+  if (fd < 0) return fail(errno == ENXIO ? "it is not a regular file" : std::strerror(errno));
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return fail("it is not a regular file");
+  }
+  made_.push_back(file);
+  int why = ::ftruncate(fd, 0) == 0 ? 0 : errno;
+  while (why == 0 && !bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) why = n < 0 ? errno : ENOSPC;
+    if (n > 0) bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  if (::close(fd) != 0 && why == 0) why = errno;
+  if (why == 0) return true;
+  // A file cut short is no use to a replay.
+  ::unlink(file.c_str());
+  made_.pop_back();
+  return fail(std::strerror(why));
 }
 
 }  // namespace scene

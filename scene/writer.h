@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/d3d8types.h"
 
@@ -34,15 +35,24 @@ class SceneFileWriter {
 
   const std::string& ScenePath() const { return path_; }
   // Writes `bytes` to the scene's next vertex file, "STEM-vbN.bin" with N
-  // counting from 0, and returns its name as a draw line gives it. When the
-  // file cannot be written `error` says which; the name is returned anyway.
+  // counting from 0, and returns its name relative to the scene. When the
+  // file cannot be written `error` says which; a name is returned anyway.
   std::string WriteVertexFile(const void* data, std::size_t bytes, std::string* error);
   // Writes the scene's text. False (with `error`) when it cannot.
   bool WriteScene(std::string_view text, std::string* error);
+  // Removes every file written so far, so that a scene that could not be
+  // written whole leaves nothing behind. (A file cut short is removed at
+  // once.)
+  void RemoveFiles();
 
  private:
+  // Writes `bytes` to `file`, a regular file or a new one; false with `error`
+  // ("cannot write FILE: the system's reason") when it cannot.
+  bool WriteFile(const std::string& file, std::string_view bytes, std::string* error);
+
   std::string path_;
   int vertexFiles_ = 0;
+  std::vector<std::string> made_;
 };
 
 }  // namespace scene

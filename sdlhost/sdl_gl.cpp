@@ -1,6 +1,9 @@
 #include "sdlhost/sdl_gl.h"
 
+#include <sys/resource.h>
+
 #include "sdlhost/gl_window_frame.h"
+#include "sdlhost/host_log.h"
 #include "sdlhost/sdl_host.h"
 
 namespace {
@@ -55,6 +58,22 @@ class SdlGlContext final : public GlContext {
 
 std::string Describe(const GlInfo& info) { return info.renderer + ", OpenGL " + info.version; }
 
+// The address space an OpenGL driver may map when it starts: a software
+// renderer takes several hundred MiB, and some drivers crash inside rather
+// than fail when they cannot have it, which no caller can catch.
+constexpr rlim_t kDriverAddressSpace = rlim_t{1} << 30;
+
+// Why an address-space limit (ulimit -v) is too tight to start a driver;
+// empty when there is none or it is wide enough.
+std::string TightAddressSpace() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+      limit.rlim_cur >= kDriverAddressSpace)
+    return {};
+  return "an address-space limit of " + std::to_string(limit.rlim_cur >> 20) +
+         " MiB (ulimit -v), too tight to start an OpenGL driver safely";
+}
+
 }  // namespace
 
 void ConnectCaptures(GlContext& context, SdlDisplayHost& display) {
@@ -72,6 +91,14 @@ HardwareProbe ProbeHardwareDevice(const HostConfig& config, const SdlHost& host,
     probe.reason = "SDL's dummy video driver has no OpenGL";
     return probe;
   }
+  // Asked for by name, the driver is tried whatever the limit.
+  if (const std::string tight = TightAddressSpace();
+      !tight.empty() && config.device != DeviceChoice::Hal) {
+    probe.reason = tight;
+    return probe;
+  }
+  HostLog(LogLevel::Info,
+          "starting the OpenGL driver to see what it offers (QUILLON_DEVICE=ref skips this)");
   if (!hasScreen) {
     std::string why;
     std::unique_ptr<GlContext> context = MakeSurfacelessContext(&why);

@@ -27,28 +27,43 @@ long MonotonicSecond() {
   return static_cast<long>(now.tv_sec);
 }
 
+// How long the program may take to reach its next poll or present after a
+// signal (or to shut down after that) before the process ends without it.
+constexpr unsigned kSignalGraceSeconds = 3;
+
+// The signals whose default action ends the process and that come from
+// outside it (not a fault of its own, such as SIGSEGV): each gives the
+// display's mode back first. SIGALRM is among them: it is also the grace
+// period's end.
+// (SIGPROF is left to profilers.)
+constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,    SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2,
+                                  SIGALRM, SIGVTALRM, SIGIO,   SIGPWR,  SIGXCPU};
+
 // The program checks for a signal at its next poll or present. A message box
 // blocks those, and a signal repeated well after the first means the program
 // is not getting there: then the process ends at once. A repeat that follows
 // at once is the same request again (a supervisor such as timeout(1) signals
 // both the program and its process group) and must not skip giving the
-// display's mode back.
+// display's mode back. The first signal also starts the grace period, so
+// that one signal ends the process even when it is blocked somewhere (a
+// write to a full pipe, the open of a FIFO) and no second one comes.
 void OnSignal(int sig) {
   if (g_inMessageBox) _exit(128 + sig);
   if (g_signal) {
-    if (MonotonicSecond() - g_signalSecond >= 2) _exit(128 + sig);
+    if (sig == SIGALRM || MonotonicSecond() - g_signalSecond >= 2) _exit(128 + g_signal);
     return;
   }
   g_signalSecond = static_cast<std::sig_atomic_t>(MonotonicSecond());
   g_signal = sig;
+  alarm(kSignalGraceSeconds);
 }
 
 // A signal the parent set to be ignored stays ignored: nohup(1) ignores
 // SIGHUP, and a shell ignores SIGINT for background jobs, so that the program
-// outlives the terminal.
+// outlives the terminal. SIGALRM is always caught: it ends the grace period.
 void CatchUnlessIgnored(int sig) {
   struct sigaction old {};
-  if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) return;
+  if (sig != SIGALRM && sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) return;
   std::signal(sig, OnSignal);
 }
 
@@ -202,7 +217,7 @@ bool SdlHost::Start(std::string& error, const WindowMaker& makeWindow) {
   }
   sdlStarted_ = true;
   SDL_AddEventWatch(&SdlHost::WatchEvent, this);
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) CatchUnlessIgnored(sig);
+  for (int sig : kEndingSignals) CatchUnlessIgnored(sig);
 
   const std::string videoDriver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
   hasScreen_ = videoDriver != "offscreen" && videoDriver != "dummy";
@@ -288,6 +303,9 @@ void SdlHost::ShowMessageBox(const std::string& title, const std::string& text) 
 void SdlHost::CheckSignals() {
   if (g_signal == 0) return;
   const int sig = g_signal;
+  // The shutdown has its own grace period: a display that does not answer
+  // must not hold the process.
+  alarm(kSignalGraceSeconds);
   Shutdown();
   std::signal(sig, SIG_DFL);
   std::raise(sig);

@@ -114,7 +114,10 @@ std::int32_t SdlRuntime::FileOpenForOutput(const std::string& path, std::int32_t
 std::int32_t SdlRuntime::FilePrintLine(std::int32_t fileNumber, const std::string& text) {
   const std::int32_t err = files_.PrintLine(fileNumber, text);
   if (err != 0)
-    NoteErrorDetail(err, "writing to drive C (" + scene::Printable(files_.DescribeDriveC()) + ")");
+    NoteErrorDetail(err, "writing " +
+                             (files_.Problem().empty() ? std::string("to drive C")
+                                                       : scene::Printable(files_.Problem())) +
+                             " (drive C is " + scene::Printable(files_.DescribeDriveC()) + ")");
   return err;
 }
 std::int32_t SdlRuntime::FileClose(std::int32_t fileNumber) { return files_.Close(fileNumber); }

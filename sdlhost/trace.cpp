@@ -62,14 +62,14 @@ void TraceRecorder::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOL
 
 void TraceRecorder::DrawFromBuffer(UINT stride, D3DPRIMITIVETYPE type, UINT count, const void* data,
                                    std::size_t bytes) {
-  if (!Active()) return;
+  if (!Active() || !error_.empty()) return;
   lines_ +=
       scene::VertexBufferLine(stride, type, count, files_.WriteVertexFile(data, bytes, &error_));
 }
 
 void TraceRecorder::DrawUser(UINT stride, D3DPRIMITIVETYPE type, UINT count, const void* data,
                              std::size_t bytes) {
-  if (!Active()) return;
+  if (!Active() || !error_.empty()) return;
   lines_ +=
       scene::UserPointerLine(stride, type, count, files_.WriteVertexFile(data, bytes, &error_));
 }
@@ -97,10 +97,14 @@ bool TraceRecorder::EndFrame() {
   const std::string text =
       scene::CommentLine("frame " + std::to_string(frame_) + " as the program drew it") +
       preambleAtFrameStart_ + scene::CommentLine("the frame's own calls") + lines_;
-  const bool ok = files_.WriteScene(text, &error_) && error_.empty();
+  // A vertex file that could not be written has said why; the scene is not
+  // written then, as it could not be replayed.
+  const bool ok = error_.empty() && files_.WriteScene(text, &error_);
   lines_.clear();
   if (!ok) {
-    // Later frames would fail alike: the trace ends here.
+    // Nothing of the frame is left behind, and later frames would fail
+    // alike: the trace ends here.
+    files_.RemoveFiles();
     frames_ = 0;
     return false;
   }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Which device start-up takes, headless: the hardware device when forced on
 # any OpenGL 3.3 renderer; the reference device with SDL's dummy driver (no
-# OpenGL), with QUILLON_DEVICE=ref, and on a software renderer not forced.
+# OpenGL), with QUILLON_DEVICE=ref, on a software renderer not forced, and
+# under a tight address-space limit not forced.
 source "$(dirname "$0")/lib.sh"
 unset DISPLAY WAYLAND_DISPLAY
 
@@ -44,6 +45,13 @@ case "$line" in
     if echo "$line" | grep -Eq 'llvmpipe|softpipe|swrast'; then fail "software renderer taken: $line"; fi ;;
   *) fail "not forced: $line" ;;
 esac
+
+# Under a tight address-space limit the driver is not started unless asked
+# for (some crash inside when they cannot map what they want).
+line=$(ulimit -v 700000 && run limited)
+note "limited: $line"
+[[ $line == "quillon: device: reference (no hardware device: an address-space limit of 683 MiB"* ]] ||
+  fail "limited: $line"
 
 # Both devices show the same first frame, within the rounding of blends.
 figures=$("$PICTURE_TOOL" agree "$WORK/ref/f1.png" "$WORK/forced/f1.png") ||

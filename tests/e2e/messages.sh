@@ -7,7 +7,8 @@ source "$(dirname "$0")/lib.sh"
 unset DISPLAY WAYLAND_DISPLAY XDG_DATA_HOME
 printf '3\n1 ESCAPE\n' >"$WORK/keys"
 touch "$WORK/a-file"
-mkdir -p "$WORK/taken"
+mkdir -p "$WORK/taken" "$WORK/traces"
+mkfifo "$WORK/traces/fifo"
 export QUILLON_KEYS="$WORK/keys" QUILLON_DRIVE_C="$WORK"
 esc=$'\e'
 hint="set QUILLON_DRIVE_C \(--drive-c\) to a folder you can write"
@@ -30,6 +31,7 @@ rows=(
   "1|2|\(76\) Path not found: /proc/self/.local/share/quillon/drive_c/FPS.TXT: the folder cannot be made \(No such file or directory\)|QUILLON_DRIVE_C= HOME=/proc/self"
   "1|2|\(76\) Path not found: $WORK/x\\\\x0a\\\\x1b\[31m/FPS.TXT: .*QUILLON_DRIVE_C=$WORK/x\\\\x0a\\\\x1b\[31m\)|QUILLON_DRIVE_C=$WORK/x\n\e[31m"
   "3|1|trace: .*$WORK/taken.*Is a directory; tracing stopped$|QUILLON_LOG_LEVEL=error QUILLON_TRACE=$WORK/taken"
+  "3|1|trace: .*$WORK/traces/fifo.*not a regular file; tracing stopped$|QUILLON_LOG_LEVEL=error QUILLON_TRACE=$WORK/traces/fifo"
   "3|1|trace: .*$WORK/a-file/\\\\x1b\[31m.*; tracing stopped$|QUILLON_LOG_LEVEL=error QUILLON_TRACE=$WORK/a-file/\e[31m.scene"
   "2|1|QUILLON_THREADS \(--threads\) '0' $bad a count of threads from 1 to 64$|QUILLON_THREADS=0"
   "2|1|QUILLON_THREADS \(--threads\) '-1' $bad|QUILLON_THREADS=-1"
@@ -63,6 +65,10 @@ for row in "${rows[@]}"; do
   note "$status: $(tail -n1 "$WORK/err")"
 done
 [ -e "$WORK/nonexistent" ] && fail "a drive C the user named was made"
+# A trace that failed leaves no file of its frame beside it (and never
+# waited on the FIFO).
+[ "$(ls "$WORK/traces")" = fifo ] || fail "trace files left: $(ls "$WORK/traces")"
+ls "$WORK" | grep -q -- '-vb' && fail "vertex files left beside a trace: $(ls "$WORK")"
 
 # The replay tool quotes the paths it is given too.
 status=0

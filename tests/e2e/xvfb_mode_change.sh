@@ -11,10 +11,15 @@ current_mode() { xrandr | awk '/current/ {print $8 "x" $10}' | tr -d ','; }
 [ "$(current_mode)" = 1024x768 ] || fail "screen is $(current_mode)"
 
 printf '%s\n' 5000 >"$WORK/hold.keys"
-start_quillon QUILLON_DRIVE_C="$WORK" QUILLON_KEYS="$WORK/hold.keys"
-wait_for 30 sh -c "[ \"\$(xrandr | awk '/current/ {print \$8 \"x\" \$10}' | tr -d ',')\" = 640x480 ]" ||
-  fail "the mode did not change: $(current_mode)"
-wait_for 30 test -s "$WORK/FPS.TXT" || fail "no frame logged"
+# start_full_screen: the program holding the screen at 640x480.
+start_full_screen() {
+  rm -f "$WORK/FPS.TXT"
+  start_quillon QUILLON_DRIVE_C="$WORK" QUILLON_KEYS="$WORK/hold.keys"
+  wait_for 30 sh -c "[ \"\$(xrandr | awk '/current/ {print \$8 \"x\" \$10}' | tr -d ',')\" = 640x480 ]" ||
+    fail "the mode did not change: $(current_mode)"
+  wait_for 30 test -s "$WORK/FPS.TXT" || fail "no frame logged"
+}
+start_full_screen
 wait_for 10 sh -c "xwininfo -root -tree | grep '\"Form1\"' | grep -q '640x480+0+0'" ||
   fail "window $(form_geometry)"
 sleep 0.5
@@ -23,10 +28,24 @@ read -r w h blue cloud _ _ < <(stats "$WORK/shot.png")
 note "screen ${w}x${h}: blue $blue, cloud $cloud"
 [ "$cloud" -gt 1000 ] && [ "$blue" -gt "$cloud" ] || fail "no cloud over blue"
 
-# The key script holds no Escape: a termination signal ends the program,
-# which still gives the mode back.
-signal_quillon TERM
-wait_quillon 30 >/dev/null
-wait_for 10 sh -c "[ \"\$(xrandr | awk '/current/ {print \$8 \"x\" \$10}' | tr -d ',')\" = 1024x768 ]" ||
-  fail "the desktop mode was not given back: $(current_mode)"
+# The key script holds no Escape: any signal that ends the program gives the
+# mode back first (SIGPIPE ends it no more). The last ones go to the program
+# itself, as the time limit's process would not pass them on.
+for sig in TERM QUIT USR1 PIPE; do
+  [ "$sig" = TERM ] || start_full_screen
+  if [ "$sig" = TERM ]; then
+    signal_quillon TERM
+  else
+    kill "-$sig" "$(pgrep -P "$(cat "$WORK/quillon.pid")")"
+  fi
+  if [ "$sig" = PIPE ]; then
+    sleep 1
+    quillon_ended && fail "SIGPIPE ended the program"
+    signal_quillon TERM
+  fi
+  wait_quillon 30 >/dev/null
+  wait_for 10 sh -c "[ \"\$(xrandr | awk '/current/ {print \$8 \"x\" \$10}' | tr -d ',')\" = 1024x768 ]" ||
+    fail "SIG$sig: the desktop mode was not given back: $(current_mode)"
+  note "SIG$sig: the desktop mode given back"
+done
 echo PASS

@@ -1,0 +1,56 @@
+// The stream of device calls both device fuzz targets decode from their
+// input: vertex data, vertex formats, strides, render and texture-stage
+// states, transforms, textures and draws of any primitive count. A device
+// given any of them must refuse or draw, never read or write outside what
+// it was handed. The caller's side is kept honest: a draw from user memory
+// is given a buffer of exactly the bytes its count and stride describe, on
+// the heap, so a read past them is caught.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "platform/d3d8.h"
+
+namespace fuzz {
+
+class Input {
+ public:
+  Input(const std::uint8_t* data, std::size_t size) : p_(data), end_(data + size) {}
+  bool Empty() const { return p_ >= end_; }
+  std::uint8_t Byte() { return p_ < end_ ? *p_++ : 0; }
+  std::uint32_t Dword() {
+    std::uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(Byte()) << (8 * i);
+    return v;
+  }
+  float Float() {
+    const std::uint32_t bits = Dword();
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+  }
+  // Up to 256 bytes of the input, repeated to fill `out`.
+  void Fill(std::vector<std::uint8_t>& out) {
+    const std::size_t have = static_cast<std::size_t>(end_ - p_);
+    const std::size_t take = have < 256 ? have : 256;
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = take ? p_[i % take] : 0;
+    p_ += take;
+  }
+
+ private:
+  const std::uint8_t* p_;
+  const std::uint8_t* end_;
+};
+
+// A small back buffer, its format and whether it has a depth buffer, from
+// the input's first four bytes.
+D3DPRESENT_PARAMETERS PresentParameters(Input& in);
+
+// Plays up to 64 calls from the rest of the input on `dev`, between
+// BeginScene and EndScene.
+void PlayDeviceCalls(Input& in, Direct3DDevice8& dev);
+
+}  // namespace fuzz
