@@ -10,6 +10,7 @@ packages=(
   libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core libx11-dev libgl-dev libegl-dev libepoxy-dev
   libxfixes-dev libhwy-dev
   xvfb xdotool x11-utils x11-xserver-utils x11-apps xfonts-base imagemagick
+  python3-venv
 )
 
 missing=()
