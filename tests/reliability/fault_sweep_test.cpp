@@ -63,9 +63,9 @@ struct Fault {
 Outcome RunOnce(Loop loop, const std::vector<Fault>& faults = {}) {
   Outcome out;
   ProgramPlatform tp;
-  std::unique_ptr<PictureFormat> picture;
+  std::unique_ptr<EditedVertexFormat> picture;
   if (loop == Loop::Picture) {
-    picture = std::make_unique<PictureFormat>(tp);
+    picture = std::make_unique<EditedVertexFormat>(tp);
     tp.script.closeFormAtDoEvents = 3;
   } else {
     tp.PushKeys({});
