@@ -36,10 +36,9 @@ const Lines kStartUp = {
     "ShowCursor(0) -> -1",
 };
 
-const Lines kShutdown = {"ShowCursor(1) -> 0", "Keyboard.Unacquire", "release Keyboard",
-                         "release DI",         "release D3DX",       "release Device",
-                         "release D3D",        "release DX",         "DoEvents",
-                         "End(0)"};
+const Lines kShutdown = {
+    "ShowCursor(1) -> 0", "Keyboard.Unacquire", "release Keyboard", "release DI", "release D3DX",
+    "release Device",     "release D3D",        "release DX",       "DoEvents",   "End(0)"};
 
 // The lines of `expected` appear in the log in this order.
 void ExpectInOrder(const ProgramPlatform& tp, const Lines& expected) {
@@ -84,12 +83,14 @@ TEST(FormLoad, ANormalRunStartsAndShutsDownInOrder) {
 }
 
 TEST(FormLoad, TheVertexFormatChoosesTheLoop) {
+  // clang-format off
   const struct {
     std::int32_t code;
     const char* drawn;  // the loop's draw call, or none
   } rows[] = {{388, "Device.DrawPrimitiveUP"}, {594, "Device.DrawPrimitive"},
               {962, "Device.DrawPrimitive"},   {0, nullptr},
               {389, nullptr}};
+  // clang-format on
   for (const auto& r : rows) {
     SCOPED_TRACE(r.code);
     ProgramPlatform tp;
@@ -116,12 +117,15 @@ TEST(FormLoad, AStartUpThatStopsReportsOnceAndShutsDown) {
   };
   const std::string invalidCall = "(-2005530516) " + DescribeError(D3DERR_INVALIDCALL);
   const Row rows[] = {
-      {"InitDX fails", [](ProgramPlatform& tp) { tp.Fail("new DirectX8", E_FAIL); },
+      {"InitDX fails",
+       [](ProgramPlatform& tp) { tp.Fail("new DirectX8", E_FAIL); },
        {"(-2147467259) E_FAIL: unspecified failure"},
        {},
        {"DX.Direct3DCreate", "new D3DX8", "DX.DirectInputCreate", "Form_Font", "ShowCursor(0)"}},
       {"InitD3D refuses with nothing pending: its own result",
-       [](ProgramPlatform& tp) { tp.script.modes = {{800, 600, 60, D3DFMT_R5G6B5}}; },
+       [](ProgramPlatform& tp) {
+         tp.script.modes = {{800, 600, 60, D3DFMT_R5G6B5}};
+       },
        {"(-2005530517) " + DescribeError(D3DERR_INVALIDDEVICE)},
        {"DX.Direct3DCreate"},
        {"new D3DX8"}},

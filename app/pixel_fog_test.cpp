@@ -4,8 +4,8 @@
 
 #include "app/frmTest.h"
 #include "graphics/moduleDX8.h"
-#include "tests/harness/test_helpers.h"
 #include "tests/harness/program_platform.h"
+#include "tests/harness/test_helpers.h"
 
 namespace {
 
@@ -28,6 +28,7 @@ TEST(PixelFog, EachModeSetsItsStatesInOrder) {
     return "Device.SetRenderState(35, " + std::to_string(static_cast<DWORD>(mode)) + ")";
   };
   const std::string failed = " -> " + std::to_string(D3DERR_INVALIDCALL);
+  // clang-format off
   const struct {
     std::int32_t mode;
     int failing;
@@ -42,6 +43,7 @@ TEST(PixelFog, EachModeSetsItsStatesInOrder) {
       {D3DFOG_EXP, 2, {enable, colour + failed}},
       {D3DFOG_LINEAR, 5, {enable, colour, table(3), kStart, kEnd + failed}},
   };
+  // clang-format on
   for (const auto& r : rows) {
     SCOPED_TRACE(std::to_string(r.mode) + " failing " + std::to_string(r.failing));
     ProgramPlatform tp;

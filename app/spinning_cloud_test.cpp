@@ -50,7 +50,9 @@ std::string WorldLine(float rotX, float rotY) {
 }
 
 // A single-precision value plus a double step, rounded once.
-float Step(float value, double step) { return static_cast<float>(static_cast<double>(value) + step); }
+float Step(float value, double step) {
+  return static_cast<float>(static_cast<double>(value) + step);
+}
 
 class SpinningCloud : public ::testing::Test {
  protected:
@@ -65,35 +67,27 @@ TEST_F(SpinningCloud, SetsUpThenRunsEachFrameInItsFixedOrder) {
   const Lines log = WithoutDraws(tp);
   EXPECT_EQ(tp.Count("Rnd"), 24000);
   const Lines setUp = Between(log, "ShowCursor(0) -> -1", "Keyboard.GetDeviceState");
-  EXPECT_EQ(setUp, (Lines{"ShowCursor(0) -> -1",
-                          "Device.SetRenderState(7, 1)",
-                          "Device.SetTransform(256, [1 0 0 0; 0 1 0 0; 0 0 1 0; 0 0 0 1])",
-                          "Device.SetTransform(2, [1 0 0 0; 0 1 0 0; 0 0 1 0; -0 -0 3 1])",
-                          "Device.SetTransform(3, [2.4142158 0 0 0; 0 2.4142158 0 0; "
-                          "0 0 1.001001 1; 0 0 -1.001001 0])",
-                          "Timer -> 43200",
-                          "Randomize(43200)",
-                          "FileOpenForOutput(\"C:\\FPS.TXT\")"}));
+  EXPECT_EQ(setUp,
+            (Lines{"ShowCursor(0) -> -1", "Device.SetRenderState(7, 1)",
+                   "Device.SetTransform(256, [1 0 0 0; 0 1 0 0; 0 0 1 0; 0 0 0 1])",
+                   "Device.SetTransform(2, [1 0 0 0; 0 1 0 0; 0 0 1 0; -0 -0 3 1])",
+                   "Device.SetTransform(3, [2.4142158 0 0 0; 0 2.4142158 0 0; "
+                   "0 0 1.001001 1; 0 0 -1.001001 0])",
+                   "Timer -> 43200", "Randomize(43200)", "FileOpenForOutput(\"C:\\FPS.TXT\")"}));
 
   const Lines frame = Between(log, "Keyboard.GetDeviceState", "FileClose(1)");
-  EXPECT_EQ(frame, (Lines{"Keyboard.GetDeviceState",
-                          "Device.SetTransform(2, [1 0 0 0; 0 1 0 0; 0 0 1 0; -0 -0 5 1])",
-                          WorldLine(0.01f, 0.02f),
-                          "Device.BeginScene",
-                          "Device.Clear(0, Nothing, 3, 4278190335, 1, 0)",
-                          "Device.SetRenderState(27, 4294967295)",
-                          "Device.CreateVertexBuffer(72000, 0, 834, 0)",
-                          "VertexBuffer.Lock(0, 72000, 0)",
-                          "VertexBuffer.Unlock",
-                          "Device.SetStreamSource(0, VertexBuffer, 24)",
-                          "Device.SetVertexShader(834)",
-                          "Device.DrawPrimitive(4, 0, 1000)",
-                          "GetTickCount -> 0",
-                          "FilePrintLine(1, \"0\")",
-                          "Device.SetRenderState(27, 0)",
-                          "Device.EndScene",
-                          "Form_hWnd",
-                          "Device.Present(Nothing, Nothing, 4660, Nothing)"}));
+  EXPECT_EQ(
+      frame,
+      (Lines{"Keyboard.GetDeviceState",
+             "Device.SetTransform(2, [1 0 0 0; 0 1 0 0; 0 0 1 0; -0 -0 5 1])",
+             WorldLine(0.01f, 0.02f), "Device.BeginScene",
+             "Device.Clear(0, Nothing, 3, 4278190335, 1, 0)",
+             "Device.SetRenderState(27, 4294967295)", "Device.CreateVertexBuffer(72000, 0, 834, 0)",
+             "VertexBuffer.Lock(0, 72000, 0)", "VertexBuffer.Unlock",
+             "Device.SetStreamSource(0, VertexBuffer, 24)", "Device.SetVertexShader(834)",
+             "Device.DrawPrimitive(4, 0, 1000)", "GetTickCount -> 0", "FilePrintLine(1, \"0\")",
+             "Device.SetRenderState(27, 0)", "Device.EndScene", "Form_hWnd",
+             "Device.Present(Nothing, Nothing, 4660, Nothing)"}));
 
   // The log is closed before the shutdown sequence starts.
   EXPECT_EQ(tp.IndexOf("FileClose(1)") + 1, tp.IndexOf("ShowCursor(1) -> 0"));
@@ -122,9 +116,7 @@ TEST_F(SpinningCloud, KeysActOncePerFrameEachStepRoundedToSingle) {
        0,
        0},
       {"Escape held from the first frame: one frame",
-       std::vector<DIKEYBOARDSTATE>(5, ProgramPlatform::KeysDown({DIK_ESCAPE})),
-       0,
-       0},
+       std::vector<DIKEYBOARDSTATE>(5, ProgramPlatform::KeysDown({DIK_ESCAPE})), 0, 0},
       {"Up and Down, Up twice, Right and Left, a low-bit Left",
        {ProgramPlatform::KeysDown({DIK_UP, DIK_DOWN}), ProgramPlatform::KeysDown({DIK_UP}),
         ProgramPlatform::KeysDown({DIK_UP}), ProgramPlatform::KeysDown({DIK_RIGHT, DIK_LEFT}),
@@ -132,10 +124,10 @@ TEST_F(SpinningCloud, KeysActOncePerFrameEachStepRoundedToSingle) {
        0,
        0},
       {"Down held takes the eye through the cloud",
-       std::vector<DIKEYBOARDSTATE>(61, ProgramPlatform::KeysDown({DIK_DOWN})),
-       0,
-       0},
-      {"the turn stalls at 2^18 and 2^19", {ProgramPlatform::KeysDown({DIK_ESCAPE})}, 262144.0f,
+       std::vector<DIKEYBOARDSTATE>(61, ProgramPlatform::KeysDown({DIK_DOWN})), 0, 0},
+      {"the turn stalls at 2^18 and 2^19",
+       {ProgramPlatform::KeysDown({DIK_ESCAPE})},
+       262144.0f,
        524288.0f},
       {"just below, it still moves, and Left's 0.1 is more than half a unit",
        {ProgramPlatform::KeysDown({DIK_LEFT, DIK_ESCAPE})},

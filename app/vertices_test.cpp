@@ -65,8 +65,22 @@ TEST_F(Vertices, RecordIFillsFromDrawsEightIPlusOneToEightIPlusEightRoundedToNea
   const float justBelowHalfStep = std::nextafter(0.5f / 255.0f, 0.0f);
   const float justAboveHalfStep = std::nextafter(0.5f / 255.0f, 1.0f);
   const float largest = std::nextafter(1.0f, 0.0f);
-  tp.script.randomValues = {0, 0, 0, 0.5f, 0.0f, largest, 0, 0,  //
-                            0, 0, 0, justBelowHalfStep, justAboveHalfStep, 0.998f, 0, 0};
+  tp.script.randomValues = {0,
+                            0,
+                            0,
+                            0.5f,
+                            0.0f,
+                            largest,
+                            0,
+                            0,  //
+                            0,
+                            0,
+                            0,
+                            justBelowHalfStep,
+                            justAboveHalfStep,
+                            0.998f,
+                            0,
+                            0};
   for (int k = 17; k <= 24000; ++k) tp.script.randomValues.push_back(k / 32768.0f);
   ASSERT_EQ(form->SetupVertecies(), 0);
   // 127.5 goes to the even 128; 0 stays 0; just under 255 rounds up to 255.

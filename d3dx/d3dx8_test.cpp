@@ -1,8 +1,7 @@
-#include "d3dx/d3dx8_object.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "d3dx/d3dx8_object.h"
 #include "testplatform/mock_device.h"
 
 namespace {
@@ -31,6 +30,7 @@ D3DCAPS8 Caps(DWORD textureCaps, DWORD maxSize = 4096) {
 // texture D3DX asks the device for.
 TEST(D3DXTextureRequest, DefaultsAndTheDevicesSizeRules) {
   constexpr DWORD kPow2 = kTextureCapsPow2;
+  // clang-format off
   const struct {
     DWORD caps, maxSize;
     std::int32_t w, h, levels, format;
@@ -51,8 +51,10 @@ TEST(D3DXTextureRequest, DefaultsAndTheDevicesSizeRules) {
       {kPow2 | kTextureCapsSquareOnly, 4096, 100, 20, 1, 0, 128, 128, 1, D3DFMT_A8R8G8B8},
       {kPow2, 512, 640, 480, D3DX_DEFAULT, 0, 512, 512, 10, D3DFMT_A8R8G8B8},
   };
+  // clang-format on
   for (const auto& r : rows) {
-    SCOPED_TRACE(std::to_string(r.w) + "x" + std::to_string(r.h) + " caps " + std::to_string(r.caps));
+    SCOPED_TRACE(std::to_string(r.w) + "x" + std::to_string(r.h) + " caps " +
+                 std::to_string(r.caps));
     D3DXTextureRequest made;
     ASSERT_EQ(D3DXAdjustTextureRequest(Caps(r.caps, r.maxSize), r.w, r.h, r.levels, r.format, made),
               D3D_OK);

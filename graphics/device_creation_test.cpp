@@ -36,6 +36,7 @@ struct Row {
 void Nothing(ProgramPlatform&) {}
 void PalettizedDesktop(ProgramPlatform& tp) { tp.script.desktop.Format = D3DFMT_P8; }
 
+// clang-format off
 const Row kRows[] = {
     {"full screen on the hardware device", Nothing, kFullScreen, 0, 0, kFullScreenParams,
      {"D3D.GetDeviceCaps(0, 1)", "D3D.CheckDeviceFormat(0, 1, 23, 2, 1, 80)",
@@ -107,6 +108,7 @@ const Row kRows[] = {
      },
      kWindowed, 0, 0, "{640, 480, 22, 1, 0, 1, 0, 1, 1, 80, 0, 0, 0}", {}, {}},
 };
+// clang-format on
 
 TEST(DeviceCreation, InitD3DChoosesTheDeviceAndItsParameters) {
   for (const Row& r : kRows) {

@@ -16,14 +16,15 @@ struct Row {
   std::vector<D3DDISPLAYMODE> modes;
   std::int32_t depth;
   std::int32_t result, format;
-  int reads;                          // modes enumerated
-  std::int32_t pendingBefore = 0;     // an error pending at entry
-  int failingRead = 0;                // the enumeration that fails, if any
+  int reads;                       // modes enumerated
+  std::int32_t pendingBefore = 0;  // an error pending at entry
+  int failingRead = 0;             // the enumeration that fails, if any
 };
 
 const std::vector<D3DDISPLAYMODE> kNoFit = {
     {640, 400, 60, D3DFMT_R5G6B5}, {480, 640, 60, D3DFMT_R5G6B5}, {640, 480, 60, D3DFMT_R5G6B5}};
 
+// clang-format off
 const Row kRows[] = {
     {"16 bits: the first mode of the size, whatever its format",
      {{800, 600, 60, D3DFMT_R5G6B5}, {640, 480, 60, D3DFMT_X8R8G8B8}, {640, 480, 60, D3DFMT_R5G6B5}},
@@ -49,6 +50,7 @@ const Row kRows[] = {
      {{800, 600, 60, D3DFMT_R5G6B5}, {800, 600, 60, D3DFMT_X8R8G8B8}, {640, 480, 60, D3DFMT_R5G6B5}},
      16, D3DERR_DRIVERINTERNALERROR, kUntouched, 2, 0, 2},
 };
+// clang-format on
 
 TEST(DisplayMode, FindsTheFirstModeOfTheSizeAndDepth) {
   for (const Row& r : kRows) {

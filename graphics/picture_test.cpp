@@ -18,11 +18,13 @@ namespace {
 using namespace moduleDX8;
 
 TEST(CreatePicture, AnEmptyNameGetsABlankTextureANamedOneNothing) {
+  // clang-format off
   const struct {
     const char* name;
     std::int32_t width, height;
   } rows[] = {{"", 256, 128}, {"", 0, 0}, {"C:\\WINDOWS\\Setup.bmp", 640, 480},
               {"C:\\WINDOWS\\Setup.bmp", 0, 480}, {"missing.bmp", 320, 0}};
+  // clang-format on
   for (const auto& r : rows) {
     SCOPED_TRACE(std::string(r.name) + " " + std::to_string(r.width) + "x" +
                  std::to_string(r.height));
@@ -66,6 +68,7 @@ TEST(CreatePicture, ReassignmentReleasesTheTextureAndAFailureKeepsTheOldRecord) 
 // Each row: the near and far edges given, and the corners drawn (x, y of
 // bottom-left, top-left, bottom-right, top-right) for a 640x480 picture.
 TEST(DrawPicture, FarEdgesAreGivenOnlyWhenBothAreNonZero) {
+  // clang-format off
   const struct {
     float x1, y1, x2, y2;
     float corners[8];
@@ -76,6 +79,7 @@ TEST(DrawPicture, FarEdgesAreGivenOnlyWhenBothAreNonZero) {
       {10, 20, 0, 600, {10, 500, 10, 20, 650, 500, 650, 20}},
       {100, 100, 50, 300, {100, 300, 100, 100, 50, 300, 50, 100}},  // reversed: same order
   };
+  // clang-format on
   for (const auto& r : rows) {
     SCOPED_TRACE(std::to_string(r.x1) + "," + std::to_string(r.y1) + " " + std::to_string(r.x2) +
                  "," + std::to_string(r.y2));
@@ -85,9 +89,9 @@ TEST(DrawPicture, FarEdgesAreGivenOnlyWhenBothAreNonZero) {
     tp.ClearCalls();
     DrawPicture(pic, r.x1, r.y1, r.x2, r.y2, 0, 0, 1, 0.5f, 0x11111111, 0x22222222, 0x33333333,
                 0x44444444);
-    EXPECT_EQ(tp.Calls(), (std::vector<std::string>{
-                              "Device.SetTexture(0, Texture)",
-                              "Device.DrawPrimitiveUP(5, 2, <128 bytes>, 32)"}));
+    EXPECT_EQ(tp.Calls(),
+              (std::vector<std::string>{"Device.SetTexture(0, Texture)",
+                                        "Device.DrawPrimitiveUP(5, 2, <128 bytes>, 32)"}));
     EXPECT_EQ(tp.Device()->Texture0, tp.Textures()[0]);
     const auto& draw = *tp.Device()->LastDrawPrimitiveUP;
     ASSERT_EQ(draw.Vertices.size(), 4 * sizeof(PictureVertex));
@@ -113,8 +117,9 @@ TEST(DrawPicture, WithoutTextureStageZeroIsUnboundAndAnOverflowDrawsNothing) {
   ProgramPlatform tp;
   test_helpers::MakeDevice(tp, true);
   DrawPicture(Picture{}, 5, 6, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0);
-  EXPECT_EQ(tp.Calls(), (std::vector<std::string>{"Device.SetTexture(0, Nothing)",
-                                                   "Device.DrawPrimitiveUP(5, 2, <128 bytes>, 32)"}));
+  EXPECT_EQ(tp.Calls(),
+            (std::vector<std::string>{"Device.SetTexture(0, Nothing)",
+                                      "Device.DrawPrimitiveUP(5, 2, <128 bytes>, 32)"}));
   EXPECT_EQ(tp.Device()->Texture0, nullptr);
   tp.ClearCalls();
   Picture wide;

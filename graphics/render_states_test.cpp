@@ -23,7 +23,8 @@ TEST(DefaultRenderStates, EverySettingIsTriedAndAnyFailureIsAnInvalidCall) {
     std::vector<std::string> calls = all;
     if (failing > 0) {
       std::string& step = calls[failing - 1];
-      tp.Fail(step.substr(0, step.find('(')), E_FAIL, failing < 2 ? 1 : static_cast<int>(failing) - 1);
+      tp.Fail(step.substr(0, step.find('(')), E_FAIL,
+              failing < 2 ? 1 : static_cast<int>(failing) - 1);
       step += " -> " + std::to_string(E_FAIL);
     }
     EXPECT_EQ(SetDefaultRenderStates(), failing ? D3DERR_INVALIDCALL : 0);

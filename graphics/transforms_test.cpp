@@ -7,8 +7,8 @@
 
 #include "graphics/moduleDX8.h"
 #include "platform/d3dx8_math.h"
-#include "tests/harness/test_helpers.h"
 #include "tests/harness/program_platform.h"
+#include "tests/harness/test_helpers.h"
 
 namespace {
 
@@ -37,8 +37,8 @@ TEST(SetupMatrices, SetsIdentityWorldViewFromMinusDistanceAndTheFixedProjection)
   SetupMatrices(3);
 
   ExpectMatrixNear(Transform(tp, D3DTS_WORLD), kIdentity, 0);
-  ExpectMatrixNear(Transform(tp, D3DTS_VIEW), Rows({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 3, 1}),
-                   0);
+  ExpectMatrixNear(Transform(tp, D3DTS_VIEW),
+                   Rows({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 3, 1}), 0);
   // cot(3.14159 / 8) in single precision, not the pi / 4 value 2.4142136;
   // aspect 1 although the screen is 640 by 480.
   const float q = 1000.0f / 999.0f;

@@ -52,7 +52,8 @@ TEST_F(Keyboard, SetUpOpensSharedBackgroundAccessAndStopsAtAFailingStep) {
       fresh.Fail(step.substr(0, step.find('(')), DIERR_OTHERAPPHASPRIO);
       expected.push_back(step + failed);
     }
-    EXPECT_EQ(Raised([] { InitKeyboard(321); }), failing < steps.size() ? DIERR_OTHERAPPHASPRIO : 0);
+    EXPECT_EQ(Raised([] { InitKeyboard(321); }),
+              failing < steps.size() ? DIERR_OTHERAPPHASPRIO : 0);
     EXPECT_EQ(fresh.Calls(), expected);
     EXPECT_EQ(static_cast<bool>(DIKeyboard), failing > 0);
   }

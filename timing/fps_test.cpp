@@ -23,6 +23,7 @@ struct Row {
 const float kWrapped = static_cast<float>(static_cast<std::int32_t>(2147485100u));
 const std::uint32_t k2To30 = 1u << 30;
 
+// clang-format off
 const Row kRows[] = {
     {"the first call samples at once, from the second reading", 0, {5000, 5002}, 1,  //
      5000, 0, 1, 5002, 2},
@@ -44,6 +45,7 @@ const Row kRows[] = {
     {"past 2^32 one short sample, then on as before", kWrapped, {100, 100, 600, 1101, 1101}, 3,
      1101, 0, 2, 1101, 5},
 };
+// clang-format on
 
 TEST(UpdateFPS, SamplesTheFramesOfEachIntervalOfMoreThanASecond) {
   for (const Row& r : kRows) {
