@@ -72,11 +72,15 @@ TEST_F(Keyboard, APollReplacesAllOfKeyStateAndOnlyHeldKeysAreDown) {
   EXPECT_EQ(KeyState, DIKEYBOARDSTATE{});
 }
 
-// Shutdown unacquires also after a start-up that stopped before the keyboard.
-TEST_F(Keyboard, WithoutTheDeviceAPollRaisesAndUnacquireDoesNothing) {
+// Shutdown unacquires also after a start-up that stopped before the keyboard;
+// a failure there is said and shutdown goes on.
+TEST_F(Keyboard, UnacquireGivesUpAccessWhenThereIsADevice) {
   EXPECT_EQ(Raised(ReadKeyboard), ErrObjectNotSet);
   EXPECT_EQ(Raised(UnacquireKeyboard), 0);
   EXPECT_TRUE(tp.Calls().empty());
+  InitKeyboard(1);
+  tp.Fail("Keyboard.Unacquire", E_FAIL);
+  EXPECT_EQ(Raised(UnacquireKeyboard), E_FAIL);
 }
 
 }  // namespace
