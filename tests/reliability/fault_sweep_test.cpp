@@ -237,6 +237,8 @@ Lines Problems(const Outcome& o, Expect expect, HRESULT status, Also also = Also
       }
     }
     if (unacquires > 1) fail("the keyboard unacquired twice");
+    if (unacquires == 0 && CountSucceeded(calls, "DI.CreateDevice") > 0)
+      fail("the keyboard was never unacquired");
     if (tail.size() < 2 || tail[tail.size() - 2] != "DoEvents")
       fail("no message pass just before the end");
     Lines inOrder;
