@@ -1,6 +1,12 @@
-// frmTest::Form_Load: the start-up order and where each failure stops it, the
-// error report, and the shutdown sequence on every path.
+// frmTest::Form_Load: the start-up and shutdown order, the loop chosen by the
+// vertex format, and how the runs that stop early are reported. (That every
+// run shuts down once, in order, and every platform call failing in turn with
+// its one report, are the fault sweep's.)
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+#include <new>
 
 #include "app/frmTest.h"
 #include "graphics/moduleDX8.h"
@@ -11,13 +17,16 @@ using namespace moduleDX8;
 
 namespace {
 
-const std::vector<std::string> kStartUp = {
+using Lines = std::vector<std::string>;
+
+const Lines kStartUp = {
     "new DirectX8",
     "DX.Direct3DCreate",
     "D3D.CreateDevice(0, 1, 4660, 32, {640, 480, 23, 1, 0, 2, 0, 0, 1, 80, 0, 0, 0})",
     "new D3DX8",
     "DX.DirectInputCreate",
     "DI.CreateDevice(\"GUID_SysKeyboard\")",
+    "Keyboard.SetCommonDataFormat(1)",
     "Keyboard.SetCooperativeLevel(4660, 10)",
     "Keyboard.Acquire",
     "Form_Font",
@@ -27,12 +36,12 @@ const std::vector<std::string> kStartUp = {
     "ShowCursor(0) -> -1",
 };
 
-const std::vector<std::string> kShutdownReleases = {"release Keyboard", "release DI",
-                                                    "release D3DX",     "release Device",
-                                                    "release D3D",      "release DX"};
+const Lines kShutdown = {
+    "ShowCursor(1) -> 0", "Keyboard.Unacquire", "release Keyboard", "release DI", "release D3DX",
+    "release Device",     "release D3D",        "release DX",       "DoEvents",   "End(0)"};
 
 // The lines of `expected` appear in the log in this order.
-void ExpectInOrder(const ProgramPlatform& tp, const std::vector<std::string>& expected) {
+void ExpectInOrder(const ProgramPlatform& tp, const Lines& expected) {
   int last = -1;
   for (const std::string& line : expected) {
     const int at = tp.IndexOf(line);
@@ -41,184 +50,126 @@ void ExpectInOrder(const ProgramPlatform& tp, const std::vector<std::string>& ex
   }
 }
 
-// The shutdown sequence ran once, in order, after everything else, and ended
-// the process with `exitCode`.
-void ExpectShutdownOnce(const ProgramPlatform& tp, int exitCode) {
-  const auto& calls = tp.Calls();
-  ASSERT_FALSE(calls.empty());
-  EXPECT_EQ(calls.back(), "End(" + std::to_string(exitCode) + ")");
-  EXPECT_EQ(tp.Count("End"), 1);
-  EXPECT_EQ(tp.Count("DoEvents"), 1);
-  EXPECT_EQ(calls[calls.size() - 2], "DoEvents");
-  EXPECT_EQ(tp.ExitCode(), exitCode);
-  // The cursor is shown once the counter is back at 0, nothing shows it later.
-  const auto shows = tp.CallsStartingWith("ShowCursor(1)");
-  ASSERT_FALSE(shows.empty());
-  EXPECT_EQ(shows.back().substr(shows.back().rfind(' ') + 1), std::to_string(tp.CursorCounter()));
-  EXPECT_GE(tp.CursorCounter(), 0);
-  // Releases after the cursor, in the program's order, then nothing is left.
-  const int last = tp.IndexStartingWith("ShowCursor(1)");
-  std::vector<std::string> releasesAfterCursor;
-  for (std::size_t i = static_cast<std::size_t>(last) + 1; i < calls.size(); ++i)
-    if (calls[i].rfind("release ", 0) == 0) releasesAfterCursor.push_back(calls[i]);
-  std::vector<std::string> expected;
-  for (const std::string& r : kShutdownReleases)
-    if (tp.IndexOf(r) >= 0) expected.push_back(r);
-  EXPECT_EQ(releasesAfterCursor, expected);
-  EXPECT_FALSE(DX || D3D || D3DDevice || D3DX || DI || DIKeyboard);
-}
-
-class FormLoad : public ::testing::Test {
- protected:
-  void SetUp() override { tp.PushKeys({DIK_ESCAPE}); }
+TEST(FormLoad, ANormalRunStartsAndShutsDownInOrder) {
   ProgramPlatform tp;
-};
-
-TEST_F(FormLoad, ANormalRunStartsInOrderAndShutsDownWithStatusZero) {
+  tp.PushKeys({DIK_ESCAPE});
   EXPECT_EQ(tp.RunFormLoad(), "exit 0");
-  EXPECT_EQ(VertexFormat, 834);
   ExpectInOrder(tp, kStartUp);
-  ExpectInOrder(tp, {"ShowCursor(0) -> -1", "ShowCursor(1) -> 0", "Keyboard.Unacquire",
-                     "release Keyboard", "release DI", "release D3DX", "release Device",
-                     "release D3D", "release DX", "DoEvents", "End(0)"});
-  ExpectShutdownOnce(tp, 0);
+  ExpectInOrder(tp, kShutdown);
   EXPECT_TRUE(tp.MessageBoxes().empty());
   EXPECT_EQ(tp.script.fontName, "Arial");  // the form's own font object, renamed
-  EXPECT_TRUE(tp.Form().FormFont);
-  EXPECT_TRUE(tp.Form().D3DFont);
+  EXPECT_TRUE(tp.Form().FormFont && tp.Form().D3DFont);
 }
 
-TEST_F(FormLoad, AFailingInitDXStopsStartUpThereAndReportsItsError) {
-  tp.Fail("new DirectX8", E_FAIL);
-  EXPECT_EQ(tp.RunFormLoad(), "exit 1");
-  EXPECT_EQ(tp.MessageBoxes(),
-            std::vector<std::string>{"(-2147467259) E_FAIL: unspecified failure"});
-  for (const char* never : {"DX.Direct3DCreate", "new D3DX8", "DX.DirectInputCreate",
-                            "DI.CreateDevice", "Form_hWnd", "Form_Font", "ShowCursor(0)"})
-    EXPECT_EQ(tp.Count(never), 0) << never;
-  EXPECT_EQ(tp.CallsStartingWith("ShowCursor"), std::vector<std::string>{"ShowCursor(1) -> 1"});
-  ExpectInOrder(tp, {"MsgBox(\"(-2147467259) E_FAIL: unspecified failure\")", "ShowCursor(1) -> 1",
-                     "DoEvents", "End(1)"});
-  ExpectShutdownOnce(tp, 1);
+TEST(FormLoad, TheVertexFormatChoosesTheLoop) {
+  // clang-format off
+  const struct {
+    std::int32_t code;
+    const char* drawn;  // the loop's draw call, or none
+    int exit;
+  } rows[] = {{388, "Device.DrawPrimitiveUP", 0}, {962, "Device.DrawPrimitive", 0},
+              // 594 reads a normal and a diffuse colour the 24-byte vertex
+              // does not hold: the devices refuse the draw, and it is reported.
+              {594, "Device.DrawPrimitive", 1},   {0, nullptr, 0},
+              {389, nullptr, 0}};
+  // clang-format on
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.code);
+    ProgramPlatform tp;
+    EditedVertexFormat format(tp, r.code);
+    tp.PushKeys({DIK_ESCAPE});
+    if (r.code == 388) tp.script.closeFormAtDoEvents = 1;
+    EXPECT_EQ(tp.RunFormLoad(), "exit " + std::to_string(r.exit));
+    for (const char* draw : {"Device.DrawPrimitiveUP", "Device.DrawPrimitive"})
+      EXPECT_EQ(tp.Count(draw), r.drawn && std::string(draw) == r.drawn ? 1 : 0) << draw;
+    // Without a loop the cursor is hidden and at once shown again.
+    if (!r.drawn) {
+      EXPECT_EQ(tp.IndexStartingWith("ShowCursor(1)"), tp.IndexOf("ShowCursor(0) -> -1") + 1);
+    }
+    EXPECT_EQ(tp.Calls().back(), "End(" + std::to_string(r.exit) + ")");
+  }
 }
 
-TEST_F(FormLoad, AFailingInitD3DOrInitDIStopsStartUpAtItsStep) {
-  struct Case {
-    const char* failing;
-    HRESULT status;
-    const char* number;
-    const char* never;
+TEST(FormLoad, AStartUpThatStopsReportsOnceAndShutsDown) {
+  struct Row {
+    const char* what;
+    std::function<void(ProgramPlatform&)> arrange;
+    Lines boxes;
+    Lines reached, never;
   };
-  for (const Case c :
-       {Case{"DX.Direct3DCreate", D3DERR_INVALIDCALL, "-2005530516", "new D3DX8"},
-        Case{"DX.DirectInputCreate", DIERR_NOTINITIALIZED, "-2147024875", "DI.CreateDevice"}}) {
-    SCOPED_TRACE(c.failing);
-    ProgramPlatform fresh;
-    fresh.PushKeys({DIK_ESCAPE});
-    fresh.Fail(c.failing, c.status);
-    EXPECT_EQ(fresh.RunFormLoad(), "exit 1");
-    EXPECT_EQ(fresh.MessageBoxes(), std::vector<std::string>{std::string("(") + c.number + ") " +
-                                                             DescribeError(c.status)});
-    EXPECT_EQ(fresh.Count(c.never), 0);
-    EXPECT_EQ(fresh.Count("Form_Font"), 0);
-    ExpectShutdownOnce(fresh, 1);
-  }
-}
-
-TEST_F(FormLoad, ARefusalWithNothingPendingReportsTheRoutinesResultNotErrorZero) {
-  tp.script.modes = {{800, 600, 60, D3DFMT_R5G6B5}};  // no 640 by 480 mode
-  EXPECT_EQ(tp.RunFormLoad(), "exit 1");
-  EXPECT_EQ(tp.MessageBoxes(),
-            std::vector<std::string>{"(-2005530517) " + DescribeError(D3DERR_INVALIDDEVICE)});
-  EXPECT_EQ(tp.Count("new D3DX8"), 0);
-  ExpectShutdownOnce(tp, 1);
-}
-
-TEST_F(FormLoad, ARefusalWithAnErrorPendingReportsThePendingError) {
-  tp.script.usableDeviceTypes = {};
-  tp.script.unusableDeviceStatus = E_NOTIMPL;  // InitD3D returns NOTAVAILABLE
-  EXPECT_EQ(tp.RunFormLoad(), "exit 1");
-  EXPECT_EQ(tp.MessageBoxes(),
-            std::vector<std::string>{"(-2147467263) " + DescribeError(E_NOTIMPL)});
-  ExpectShutdownOnce(tp, 1);
-}
-
-TEST_F(FormLoad, AFailingCreateDeviceShowsTwoBoxesAndEndsAtTheFont) {
-  tp.Fail("D3D.CreateDevice", D3DERR_NOTAVAILABLE);
-  EXPECT_EQ(tp.RunFormLoad(), "exit 1");
-  // InitD3D returns 0 after its box; start-up goes on until the font needs
-  // the device that does not exist.
-  EXPECT_EQ(tp.MessageBoxes(),
-            (std::vector<std::string>{"Unable to initialize the device",
-                                      "(-2005530516) " + DescribeError(D3DERR_INVALIDCALL)}));
-  EXPECT_GE(tp.IndexOf("Keyboard.Acquire"), 0);
-  EXPECT_EQ(tp.Count("ShowCursor(0)"), 0);
-  ExpectShutdownOnce(tp, 1);
-}
-
-TEST_F(FormLoad, EveryRaisingStartUpStepIsReportedWithItsStatus) {
-  const char* steps[] = {"Form_hWnd",
-                         "new D3DX8",
-                         "DI.CreateDevice",
-                         "Keyboard.SetCommonDataFormat",
-                         "Keyboard.SetCooperativeLevel",
-                         "Keyboard.Acquire",
-                         "Form_Font",
-                         "Font.put_Name",
-                         "Font.get_hFont",
-                         "D3DX.CreateFont"};
-  for (const char* step : steps) {
-    SCOPED_TRACE(step);
-    ProgramPlatform fresh;
-    fresh.Fail(step, DIERR_OTHERAPPHASPRIO);
-    EXPECT_EQ(fresh.RunFormLoad(), "exit 1");
-    EXPECT_EQ(fresh.MessageBoxes(),
-              std::vector<std::string>{"(-2147024891) " + DescribeError(DIERR_OTHERAPPHASPRIO)});
-    EXPECT_EQ(fresh.Count("ShowCursor(0)"), 0);  // the cursor was never hidden
-    ExpectShutdownOnce(fresh, 1);
-  }
-}
-
-TEST_F(FormLoad, TheSecondWindowHandleReadIsTheKeyboards) {
-  tp.Fail("Form_hWnd", E_FAIL, 2);
-  EXPECT_EQ(tp.RunFormLoad(), "exit 1");
-  EXPECT_GE(tp.IndexOf("DX.DirectInputCreate"), 0);
-  EXPECT_EQ(tp.Count("DI.CreateDevice"), 0);
-}
-
-TEST_F(FormLoad, AFailingShutdownStepDoesNotStopTheRestAndEndsWithStatusOne) {
-  tp.Fail("Keyboard.Unacquire", DIERR_INPUTLOST);
-  EXPECT_EQ(tp.RunFormLoad(), "exit 1");
-  EXPECT_TRUE(tp.MessageBoxes().empty());  // shutdown runs once, no report loop
-  ExpectShutdownOnce(tp, 1);
-}
-
-TEST_F(FormLoad, AReportThatCannotBeShownStillShutsDown) {
-  tp.Fail("new DirectX8", E_FAIL);
-  tp.Fail("MsgBox", E_FAIL);
-  EXPECT_EQ(tp.RunFormLoad(), "exit 1");
-  ExpectShutdownOnce(tp, 1);
-}
-
-// A window or display that goes away reaches the program as a lost keyboard
-// or a lost device: one report, then the whole shutdown once.
-TEST_F(FormLoad, AnErrorInTheLoopIsReportedAndShutsDown) {
-  struct Case {
-    const char* call;
-    HRESULT status;
-    const char* shown;
+  const std::string invalidCall = "(-2005530516) " + DescribeError(D3DERR_INVALIDCALL);
+  const Row rows[] = {
+      {"InitDX fails",
+       [](ProgramPlatform& tp) { tp.Fail("new DirectX8", E_FAIL); },
+       {"(-2147467259) E_FAIL: unspecified failure"},
+       {},
+       {"DX.Direct3DCreate", "new D3DX8", "DX.DirectInputCreate", "Form_Font", "ShowCursor(0)"}},
+      {"InitD3D refuses with nothing pending: its own result",
+       [](ProgramPlatform& tp) {
+         tp.script.modes = {{800, 600, 60, D3DFMT_R5G6B5}};
+       },
+       {"(-2005530517) " + DescribeError(D3DERR_INVALIDDEVICE)},
+       {"DX.Direct3DCreate"},
+       {"new D3DX8"}},
+      {"InitD3D refuses with an error pending: that error",
+       [](ProgramPlatform& tp) {
+         tp.script.usableDeviceTypes = {};
+         tp.script.unusableDeviceStatus = E_NOTIMPL;
+       },
+       {"(-2147467263) " + DescribeError(E_NOTIMPL)},
+       {},
+       {"new D3DX8"}},
+      {"no device: its box, then the font needs it",
+       [](ProgramPlatform& tp) { tp.Fail("D3D.CreateDevice", D3DERR_NOTAVAILABLE); },
+       {"Unable to initialize the device", invalidCall},
+       {"Keyboard.Acquire"},
+       {"ShowCursor(0)"}},
+      {"the second window handle read is the keyboard's",
+       [](ProgramPlatform& tp) { tp.Fail("Form_hWnd", E_FAIL, 2); },
+       {"(-2147467259) " + DescribeError(E_FAIL)},
+       {"DX.DirectInputCreate"},
+       {"DI.CreateDevice"}},
+      {"an angle that is no number: an overflow before any frame",
+       [](ProgramPlatform& tp) { tp.Form().RotX = std::numeric_limits<float>::quiet_NaN(); },
+       {"(6) Overflow"},
+       {"FileOpenForOutput(\"C:\\FPS.TXT\")"},
+       {"Device.BeginScene"}},
+      {"a vertex that cannot be formed: an overflow before the log is made",
+       [](ProgramPlatform& tp) {
+         tp.script.randomValues = {std::numeric_limits<float>::infinity()};
+       },
+       {"(6) Overflow"},
+       {},
+       {"FileOpenForOutput"}},
   };
-  for (const Case& c : {Case{"Keyboard.GetDeviceState", DIERR_INPUTLOST, "(-2147024866) "},
-                        Case{"Device.Present", D3DERR_DEVICELOST, "(-2005530520) "}}) {
-    SCOPED_TRACE(c.call);
-    ProgramPlatform fresh;
-    fresh.PushKeys({});
-    fresh.Fail(c.call, c.status, 2);
-    EXPECT_EQ(fresh.RunFormLoad(), "exit 1");
-    EXPECT_EQ(fresh.MessageBoxes(), std::vector<std::string>{c.shown + DescribeError(c.status)});
-    ExpectInOrder(fresh, kStartUp);
-    ExpectShutdownOnce(fresh, 1);
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    ProgramPlatform tp;
+    tp.PushKeys({DIK_ESCAPE});
+    r.arrange(tp);
+    EXPECT_EQ(tp.RunFormLoad(), "exit 1");
+    EXPECT_EQ(tp.MessageBoxes(), r.boxes);
+    for (const std::string& step : r.reached) EXPECT_GE(tp.IndexOf(step), 0) << step;
+    for (const std::string& step : r.never) EXPECT_EQ(tp.Count(step), 0) << step;
+    EXPECT_EQ(tp.Calls().back(), "End(1)");
   }
+}
+
+// Memory running out anywhere is reported like any error, as the runtime's
+// "Out of memory", and shut down after.
+TEST(FormLoad, RunningOutOfMemoryIsReportedAsError7) {
+  struct NoMemory final : PlatformObjects {
+    explicit NoMemory(ProgramPlatform& tp) : tp(tp) { InstallPlatform({this, &tp, &tp}); }
+    ~NoMemory() override { InstallPlatform({&tp, &tp, &tp}); }
+    HRESULT NewDirectX8(Ref<DirectX8>&) override { throw std::bad_alloc(); }
+    HRESULT NewD3DX8(Ref<D3DX8>& d3dx) override { return tp.NewD3DX8(d3dx); }
+    ProgramPlatform& tp;
+  };
+  ProgramPlatform tp;
+  NoMemory noMemory(tp);
+  EXPECT_EQ(tp.RunFormLoad(), "exit 1");
+  EXPECT_EQ(tp.MessageBoxes(), Lines{"(7) " + DescribeError(ErrOutOfMemory)});
+  EXPECT_EQ(tp.Calls().back(), "End(1)");
 }
 
 }  // namespace

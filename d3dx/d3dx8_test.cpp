@@ -1,8 +1,7 @@
-#include "d3dx/d3dx8_object.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "d3dx/d3dx8_object.h"
 #include "testplatform/mock_device.h"
 
 namespace {
@@ -27,60 +26,46 @@ D3DCAPS8 Caps(DWORD textureCaps, DWORD maxSize = 4096) {
   return caps;
 }
 
-D3DXTextureRequest Adjust(const D3DCAPS8& caps, std::int32_t w, std::int32_t h, std::int32_t levels,
-                          std::int32_t format = D3DFMT_UNKNOWN) {
-  D3DXTextureRequest r;
-  EXPECT_EQ(D3DXAdjustTextureRequest(caps, w, h, levels, format, r), D3D_OK);
-  return r;
-}
-
-TEST(D3DXTextureRequest, DefaultsSizesLevelsAndFormat) {
-  const D3DCAPS8 any = Caps(0);
-  D3DXTextureRequest r = Adjust(any, 256, 128, D3DX_DEFAULT);
-  EXPECT_EQ(r.width, 256u);
-  EXPECT_EQ(r.height, 128u);
-  EXPECT_EQ(r.levels, 9u);  // 256 down to 1 along the longer side
-  EXPECT_EQ(r.format, D3DFMT_A8R8G8B8);
-
-  r = Adjust(any, 0, D3DX_DEFAULT, 0, D3DFMT_R5G6B5);
-  EXPECT_EQ(r.width, 256u);
-  EXPECT_EQ(r.height, 256u);
-  EXPECT_EQ(r.levels, 9u);
-  EXPECT_EQ(r.format, D3DFMT_R5G6B5);
-
-  EXPECT_EQ(Adjust(any, 1, 1, D3DX_DEFAULT).levels, 1u);
-  EXPECT_EQ(Adjust(any, 16, 16, 3).levels, 3u);
-  EXPECT_EQ(Adjust(any, 16, 16, 40).levels, 5u);  // cut to the chain
-
+// Each row: the device's texture caps and largest size, the request, and the
+// texture D3DX asks the device for.
+TEST(D3DXTextureRequest, DefaultsAndTheDevicesSizeRules) {
+  constexpr DWORD kPow2 = kTextureCapsPow2;
+  // clang-format off
+  const struct {
+    DWORD caps, maxSize;
+    std::int32_t w, h, levels, format;
+    UINT width, height, levelsMade;
+    D3DFORMAT formatMade;
+  } rows[] = {
+      {0, 4096, 256, 128, D3DX_DEFAULT, 0, 256, 128, 9, D3DFMT_A8R8G8B8},
+      {0, 4096, 0, D3DX_DEFAULT, 0, D3DFMT_R5G6B5, 256, 256, 9, D3DFMT_R5G6B5},
+      {0, 4096, 1, 1, D3DX_DEFAULT, 0, 1, 1, 1, D3DFMT_A8R8G8B8},
+      {0, 4096, 16, 16, 3, 0, 16, 16, 3, D3DFMT_A8R8G8B8},
+      {0, 4096, 16, 16, 40, 0, 16, 16, 5, D3DFMT_A8R8G8B8},  // cut to the chain
+      {0, 4096, 640, 480, D3DX_DEFAULT, 0, 640, 480, 10, D3DFMT_A8R8G8B8},
+      {kPow2, 4096, 640, 480, D3DX_DEFAULT, 0, 1024, 512, 11, D3DFMT_A8R8G8B8},
+      // Conditional non-powers of two: for one level only.
+      {kPow2 | kTextureCapsNonPow2Conditional, 4096, 640, 480, 1, 0, 640, 480, 1, D3DFMT_A8R8G8B8},
+      {kPow2 | kTextureCapsNonPow2Conditional, 4096, 640, 480, 2, 0, 1024, 512, 2,
+       D3DFMT_A8R8G8B8},
+      {kPow2 | kTextureCapsSquareOnly, 4096, 100, 20, 1, 0, 128, 128, 1, D3DFMT_A8R8G8B8},
+      {kPow2, 512, 640, 480, D3DX_DEFAULT, 0, 512, 512, 10, D3DFMT_A8R8G8B8},
+  };
+  // clang-format on
+  for (const auto& r : rows) {
+    SCOPED_TRACE(std::to_string(r.w) + "x" + std::to_string(r.h) + " caps " +
+                 std::to_string(r.caps));
+    D3DXTextureRequest made;
+    ASSERT_EQ(D3DXAdjustTextureRequest(Caps(r.caps, r.maxSize), r.w, r.h, r.levels, r.format, made),
+              D3D_OK);
+    EXPECT_EQ(made.width, r.width);
+    EXPECT_EQ(made.height, r.height);
+    EXPECT_EQ(made.levels, r.levelsMade);
+    EXPECT_EQ(made.format, r.formatMade);
+  }
   D3DXTextureRequest bad;
-  EXPECT_EQ(D3DXAdjustTextureRequest(any, -2, 4, 1, 0, bad), D3DERR_INVALIDCALL);
-  EXPECT_EQ(D3DXAdjustTextureRequest(any, 4, 4, -3, 0, bad), D3DERR_INVALIDCALL);
-}
-
-TEST(D3DXTextureRequest, FollowsTheDevicesSizeRules) {
-  // Without POW2 the program's 640 x 480 picture keeps its size.
-  D3DXTextureRequest r = Adjust(Caps(0), 640, 480, D3DX_DEFAULT);
-  EXPECT_EQ(r.width, 640u);
-  EXPECT_EQ(r.height, 480u);
-  EXPECT_EQ(r.levels, 10u);  // 640 320 160 80 40 20 10 5 2 1
-
-  r = Adjust(Caps(kTextureCapsPow2), 640, 480, D3DX_DEFAULT);
-  EXPECT_EQ(r.width, 1024u);
-  EXPECT_EQ(r.height, 512u);
-  EXPECT_EQ(r.levels, 11u);
-
-  // Conditional non-powers of two: allowed for one level only.
-  const D3DCAPS8 conditional = Caps(kTextureCapsPow2 | kTextureCapsNonPow2Conditional);
-  EXPECT_EQ(Adjust(conditional, 640, 480, 1).width, 640u);
-  EXPECT_EQ(Adjust(conditional, 640, 480, 2).width, 1024u);
-
-  r = Adjust(Caps(kTextureCapsPow2 | kTextureCapsSquareOnly), 100, 20, 1);
-  EXPECT_EQ(r.width, 128u);
-  EXPECT_EQ(r.height, 128u);
-
-  r = Adjust(Caps(kTextureCapsPow2, 512), 640, 480, D3DX_DEFAULT);
-  EXPECT_EQ(r.width, 512u);
-  EXPECT_EQ(r.height, 512u);
+  EXPECT_EQ(D3DXAdjustTextureRequest(Caps(0), -2, 4, 1, 0, bad), D3DERR_INVALIDCALL);
+  EXPECT_EQ(D3DXAdjustTextureRequest(Caps(0), 4, 4, -3, 0, bad), D3DERR_INVALIDCALL);
 }
 
 TEST(RuntimeD3DX8, CreateTexturePassesTheAdjustedRequestToTheDevice) {

@@ -15,16 +15,21 @@ struct Named {
 };
 #define FORMAT(f) (Named{D3DFMT_##f, #f})
 
-// The colour formats with a layout, and the bits an encode always sets.
+// The colour formats with a layout, the bits an encode always sets, and
+// whether the format stores alpha.
 struct Colour {
   Named named;
   std::uint32_t alwaysSet;
+  bool alpha;
 };
+// clang-format off
 const Colour kColour[] = {
-    {FORMAT(A8R8G8B8), 0}, {FORMAT(X8R8G8B8), 0xFF000000u}, {FORMAT(R8G8B8), 0},
-    {FORMAT(R5G6B5), 0},   {FORMAT(X1R5G5B5), 0x8000u},     {FORMAT(A1R5G5B5), 0},
-    {FORMAT(A4R4G4B4), 0},
+    {FORMAT(A8R8G8B8), 0, true},  {FORMAT(X8R8G8B8), 0xFF000000u, false},
+    {FORMAT(R8G8B8), 0, false},   {FORMAT(R5G6B5), 0, false},
+    {FORMAT(X1R5G5B5), 0x8000u, false}, {FORMAT(A1R5G5B5), 0, true},
+    {FORMAT(A4R4G4B4), 0, true},
 };
+// clang-format on
 
 std::uint32_t Load(const std::uint8_t* p, int bytes) {
   std::uint32_t v = 0;
@@ -132,10 +137,12 @@ TEST(PixelFormat, EncodesChannelsWhereTheLayoutPutsThem) {
 }
 
 // Every stored pixel comes back from ARGB as it was, but for the bits an X
-// format always sets. 16-bit formats are tried exhaustively.
+// format always sets (and the format says whether it keeps alpha). 16-bit formats are tried
+// exhaustively.
 TEST(PixelFormat, EveryStoredPixelRoundTripsThroughArgb) {
   const std::vector<std::uint8_t> noise = Noise(4 * 4096);
   for (const Colour& c : kColour) {
+    EXPECT_EQ(FormatHasAlpha(c.named.format), c.alpha) << c.named.name;
     const int bytes = BytesPerPixel(c.named.format);
     const std::uint32_t count = bytes == 2 ? 65536u : 4096u;
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -184,6 +191,7 @@ TEST(PixelFormat, RowsConvertAsSinglePixelsDo) {
       EXPECT_EQ(encoded[b], 0xA5) << c.named.name;
   }
   for (const std::int32_t f : {D3DFMT_D16, D3DFMT_P8, D3DFMT_UNKNOWN}) {
+    EXPECT_FALSE(FormatHasAlpha(f)) << f;
     std::uint32_t out = kGuard;
     EXPECT_FALSE(DecodeRow(f, source.data(), &out, 1)) << f;
     EXPECT_FALSE(ConvertRowToXrgb(f, source.data(), &out, 1)) << f;

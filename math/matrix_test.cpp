@@ -11,14 +11,11 @@ D3DMATRIX Rows(const float (&v)[16]) {
 }
 
 TEST(MatrixMultiply, AppliesTheFirstFactorFirst) {
-  // A translation by (1, 2, 3) then a scale by 2: the translation is scaled.
-  const D3DMATRIX move = Rows({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1});
-  const D3DMATRIX scale = Rows({2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1});
-  const D3DMATRIX m = MatrixMultiply(move, scale);
-  EXPECT_EQ(m.m[3][0], 2.0f);
-  EXPECT_EQ(m.m[3][1], 4.0f);
-  EXPECT_EQ(m.m[3][2], 6.0f);
-  EXPECT_EQ(m.m[0][0], 2.0f);
+  const D3DMATRIX a = Rows({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
+  const D3DMATRIX b = Rows({2, 0, 1, 0, 0, 3, 0, 1, 1, 0, 0, 2, 0, 1, 1, 0});
+  const float ab[16] = {5, 10, 5, 8, 17, 26, 13, 20, 29, 42, 21, 32, 41, 58, 29, 44};
+  const D3DMATRIX m = MatrixMultiply(a, b);
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(m.m[i / 4][i % 4], ab[i]) << i;
 }
 
 // Each element is summed from k = 0 up, rounding each product and each sum

@@ -108,6 +108,3 @@ class Direct3D8 {
                                DWORD behaviorFlags, D3DPRESENT_PARAMETERS& params,
                                Ref<Direct3DDevice8>& device) = 0;
 };
-
-// Bytes per vertex of a flexible vertex format (0 for an invalid code).
-UINT FvfVertexSize(DWORD fvf);

@@ -36,35 +36,38 @@ class TextFilesTest : public ::testing::Test {
   std::string root;
 };
 
-TEST_F(TextFilesTest, MapsDriveCPathsBelowTheRoot) {
-  struct Case {
+// Each row: a path as the program writes it, and where it goes below drive
+// C's root, or the error that refuses it (leaving the host path empty).
+TEST(TextFilePaths, MapBelowDriveCOrAreRefused) {
+  // clang-format off
+  const struct {
     const char* path;
     const char* mapped;
-  };
-  for (const Case c : {Case{"C:\\FPS.TXT", "/FPS.TXT"}, Case{"c:\\logs\\run.txt", "/logs/run.txt"},
-                       Case{"C:/a//b/./c.txt", "/a/b/c.txt"}, Case{"\\FPS.TXT", "/FPS.TXT"},
-                       Case{"FPS.TXT", "/FPS.TXT"}, Case{"C:FPS.TXT", "/FPS.TXT"}}) {
-    std::string host;
-    EXPECT_EQ(TextFiles::MapPath(c.path, "/r", host), 0) << c.path;
-    EXPECT_EQ(host, std::string("/r") + c.mapped) << c.path;
-  }
-}
-
-TEST_F(TextFilesTest, RefusesPathsOutsideDriveCAndBadNames) {
-  struct Case {
-    const char* path;
     std::int32_t error;
+  } rows[] = {
+      {"C:\\FPS.TXT", "/r/FPS.TXT", 0},
+      {"c:\\logs\\run.txt", "/r/logs/run.txt", 0},
+      {"C:/a//b/./c.txt", "/r/a/b/c.txt", 0},
+      {"\\FPS.TXT", "/r/FPS.TXT", 0},
+      {"FPS.TXT", "/r/FPS.TXT", 0},
+      {"C:FPS.TXT", "/r/FPS.TXT", 0},
+      {"D:\\FPS.TXT", "", ErrPathNotFound},
+      {"\\\\host\\share\\f", "", ErrPathNotFound},
+      {"C:\\..\\etc\\passwd", "", ErrPathFileAccess},
+      {"C:\\logs\\..\\FPS.TXT", "", ErrPathFileAccess},
+      {"..", "", ErrPathFileAccess},
+      {"C:\\", "", ErrPathFileAccess},
+      {"C:\\logs\\", "", ErrPathFileAccess},
+      {"", "", ErrBadFileName},
+      {"C:\\a?.txt", "", ErrBadFileName},
+      {"C:\\a:b", "", ErrBadFileName},
+      {"C:\\a\nb", "", ErrBadFileName},
   };
-  for (const Case c :
-       {Case{"D:\\FPS.TXT", ErrPathNotFound}, Case{"\\\\host\\share\\f", ErrPathNotFound},
-        Case{"C:\\..\\etc\\passwd", ErrPathFileAccess},
-        Case{"C:\\logs\\..\\FPS.TXT", ErrPathFileAccess}, Case{"..", ErrPathFileAccess},
-        Case{"C:\\", ErrPathFileAccess}, Case{"C:\\logs\\", ErrPathFileAccess},
-        Case{"", ErrBadFileName}, Case{"C:\\a?.txt", ErrBadFileName},
-        Case{"C:\\a:b", ErrBadFileName}, Case{"C:\\a\nb", ErrBadFileName}}) {
-    std::string host = "unchanged";
-    EXPECT_EQ(TextFiles::MapPath(c.path, "/r", host), c.error) << c.path;
-    EXPECT_EQ(host, "unchanged");
+  // clang-format on
+  for (const auto& r : rows) {
+    std::string host;
+    EXPECT_EQ(TextFiles::MapPath(r.path, "/r", host), r.error) << r.path;
+    EXPECT_EQ(host, r.mapped) << r.path;
   }
 }
 
@@ -100,7 +103,7 @@ TEST_F(TextFilesTest, NumbersAreTheLowestFreeAndAPathOpenTwiceIsRefused) {
 TEST_F(TextFilesTest, AtMost511FilesAreOpenAtOnce) {
   TextFiles files(root);
   std::int32_t n = 0;
-  for (int i = 1; i <= TextFiles::kMaxFileNumber; ++i) {
+  for (int i = 1; i <= 511; ++i) {
     ASSERT_EQ(files.OpenForOutput("C:\\F" + std::to_string(i), n), 0);
     ASSERT_EQ(n, i);
   }
@@ -141,10 +144,9 @@ TEST_F(TextFilesTest, RefusesLinksFifosAndAFileAnotherProgramWrites) {
     std::int32_t error;
   };
   TextFiles files(drive.string());
-  for (const Case c : {Case{"C:\\LINK.TXT", ErrPathFileAccess},
-                       Case{"C:\\DANGLING.TXT", ErrPathFileAccess},
-                       Case{"C:\\up\\outside", ErrPathFileAccess},
-                       Case{"C:\\PIPE.TXT", ErrPathFileAccess}}) {
+  for (const Case c :
+       {Case{"C:\\LINK.TXT", ErrPathFileAccess}, Case{"C:\\DANGLING.TXT", ErrPathFileAccess},
+        Case{"C:\\up\\outside", ErrPathFileAccess}, Case{"C:\\PIPE.TXT", ErrPathFileAccess}}) {
     std::int32_t n = -1;
     EXPECT_EQ(files.OpenForOutput(c.path, n), c.error) << c.path;
     EXPECT_FALSE(files.Problem().empty()) << c.path;

@@ -11,6 +11,7 @@ packages=(
   libxfixes-dev libhwy-dev
   xvfb xdotool x11-utils x11-xserver-utils x11-apps xfonts-base imagemagick
   desktop-file-utils
+  python3-venv
 )
 
 missing=()

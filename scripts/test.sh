@@ -4,7 +4,8 @@
 # sanitizer build, the thread-sanitizer build (the device tests that use
 # several threads, the host's tests, and a short headless run of the program
 # with two drawing threads), and the libFuzzer targets (clang), each fuzzed for a
-# bounded time after replaying every input that ever made one fail.
+# bounded time after replaying every input that ever made one fail. Ends with
+# the lines of tests against the lines of product (a report, never a failure).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,3 +19,4 @@ for preset in default asan tsan fuzz; do
   grep -h -e "faults tried:" -e "resident memory:" -e "^Done [0-9]* runs" \
     "build/$preset/Testing/Temporary/LastTest.log" || true
 done
+scripts/test_ratio.sh || true

@@ -1,4 +1,6 @@
-// UpdateFPS with scripted tick counts.
+// UpdateFPS with scripted tick counts: each row starts the counter at
+// TickLast (the others at 0), feeds it readings and calls it a number of
+// times.
 #include "timing/fps.h"
 
 #include <gtest/gtest.h>
@@ -9,104 +11,55 @@ using namespace moduleDX8;
 
 namespace {
 
-TEST(UpdateFPS, TheFirstCallAfterStartSamplesAtOnceFromTheSecondReading) {
-  ProgramPlatform tp;
-  tp.script.ticks = {5000, 5002};
-  UpdateFPS();
-  EXPECT_EQ(TickNow, 5000.0f);
-  EXPECT_EQ(FPS, 1.0f);
-  EXPECT_EQ(FrameCount, 0.0f);
-  EXPECT_EQ(TickLast, 5002.0f);  // a new reading, not TickNow
-  EXPECT_EQ(tp.Count("GetTickCount"), 2);
-}
+struct Row {
+  const char* what;
+  float tickLast;
+  std::vector<std::uint32_t> ticks;  // then tickStep ms apart
+  int calls;
+  float tickNow, frameCount, fps, tickLastAfter;
+  int reads;
+};
 
-TEST(UpdateFPS, ExactlyOneThousandDoesNotSampleOneMoreDoes) {
-  ProgramPlatform tp;
-  TickLast = 5000.0f;
-  FPS = 42.0f;
-  tp.script.ticks = {6000, 6001, 6001};
-  UpdateFPS();
-  EXPECT_EQ(FPS, 42.0f);
-  EXPECT_EQ(FrameCount, 1.0f);
-  EXPECT_EQ(tp.Count("GetTickCount"), 1);
-  UpdateFPS();
-  EXPECT_EQ(FPS, 2.0f);
-  EXPECT_EQ(FrameCount, 0.0f);
-}
+const float kWrapped = static_cast<float>(static_cast<std::int32_t>(2147485100u));
+const std::uint32_t k2To30 = 1u << 30;
 
-TEST(UpdateFPS, AFrameEveryTenMillisecondsSamplesAboutAHundredAndOne) {
-  ProgramPlatform tp;
-  tp.script.ticks = {5000, 5000};  // the first sample happens at start-up
-  tp.script.tickStep = 10;
-  UpdateFPS();
-  ASSERT_EQ(FPS, 1.0f);
-  std::vector<float> samples;
-  for (int frame = 0; frame < 1000; ++frame) {
-    UpdateFPS();
-    if (FrameCount == 0.0f) samples.push_back(FPS);
+// clang-format off
+const Row kRows[] = {
+    {"the first call samples at once, from the second reading", 0, {5000, 5002}, 1,  //
+     5000, 0, 1, 5002, 2},
+    {"exactly 1000 ms does not sample", 5000, {6000}, 1, 6000, 1, 0, 5000, 1},
+    {"1001 ms samples", 5000, {6001, 6001}, 1, 6001, 0, 1, 6001, 2},
+    {"the next interval starts at the second reading", 1000, {2001, 2500, 3400}, 2,  //
+     3400, 1, 1, 2500, 3},
+    {"a frame every 10 ms samples 101", 0, {5000, 5000}, 102, 6010, 0, 101, 6020, 104},
+    {"ticks are singles, ties to the even one below", 1.0e12f, {16777217u}, 1,  //
+     16777216, 1, 0, 16777216, 1},
+    {"ticks are singles, ties to the even one above", 1.0e12f, {16777219u}, 1,  //
+     16777220, 1, 0, 16777220, 1},
+    {"above 2^30 950 ms is stored as 896", k2To30, {k2To30 + 950}, 1,  //
+     k2To30 + 896.0f, 1, 0, k2To30, 1},
+    {"above 2^30 1000 ms is stored as 1024", k2To30, {k2To30 + 1000, k2To30 + 1000}, 1,
+     k2To30 + 1024.0f, 0, 1, k2To30 + 1024.0f, 2},
+    {"past the signed range the interval restarts, then samples", 2147483000.0f,
+     {2147484000u, 2147485100u, 2147485100u}, 2, kWrapped, 0, 2, kWrapped, 3},
+    {"past 2^32 one short sample, then on as before", kWrapped, {100, 100, 600, 1101, 1101}, 3,
+     1101, 0, 2, 1101, 5},
+};
+// clang-format on
+
+TEST(UpdateFPS, SamplesTheFramesOfEachIntervalOfMoreThanASecond) {
+  for (const Row& r : kRows) {
+    SCOPED_TRACE(r.what);
+    ProgramPlatform tp;
+    TickLast = r.tickLast;
+    tp.script.ticks.assign(r.ticks.begin(), r.ticks.end());
+    for (int i = 0; i < r.calls; ++i) UpdateFPS();
+    EXPECT_EQ(TickNow, r.tickNow);
+    EXPECT_EQ(FrameCount, r.frameCount);
+    EXPECT_EQ(FPS, r.fps);
+    EXPECT_EQ(TickLast, r.tickLastAfter);
+    EXPECT_EQ(tp.Count("GetTickCount"), r.reads);
   }
-  ASSERT_GE(samples.size(), 8u);
-  for (float s : samples) EXPECT_EQ(s, 101.0f);
-}
-
-TEST(UpdateFPS, TheNextIntervalStartsAtTheSecondReading) {
-  ProgramPlatform tp;
-  TickLast = 1000.0f;
-  tp.script.ticks = {2001, 2500, 3400, 3501};
-  UpdateFPS();  // samples, TickLast := 2500
-  EXPECT_EQ(TickLast, 2500.0f);
-  UpdateFPS();  // 3400 - 2500 = 900: no sample although 3400 - 2001 > 1000
-  EXPECT_EQ(FrameCount, 1.0f);
-  UpdateFPS();
-  EXPECT_EQ(FrameCount, 0.0f);
-  EXPECT_EQ(FPS, 2.0f);
-}
-
-TEST(UpdateFPS, LargeTickCountsAreHeldInSinglePrecisionTiesToEven) {
-  ProgramPlatform tp;
-  TickLast = 1.0e12f;  // keep the counter from sampling
-  tp.script.ticks = {16777217u, 16777219u, 33554434u};
-  UpdateFPS();
-  EXPECT_EQ(TickNow, 16777216.0f);  // halfway: to the even neighbour below
-  UpdateFPS();
-  EXPECT_EQ(TickNow, 16777220.0f);  // halfway: to the even neighbour above
-  UpdateFPS();
-  EXPECT_EQ(TickNow, 33554432.0f);
-}
-
-TEST(UpdateFPS, AboveTwoToTheThirtyIntervalsAreCountedIn128MillisecondSteps) {
-  ProgramPlatform tp;
-  const std::uint32_t base = 1u << 30;
-  TickLast = static_cast<float>(base);
-  // 950 ms as stored is 896: no sample; exactly 1000 ms as stored is 1024:
-  // a sample.
-  tp.script.ticks = {base + 950, base + 1000, base + 1000};
-  UpdateFPS();
-  EXPECT_EQ(FrameCount, 1.0f);
-  UpdateFPS();
-  EXPECT_EQ(FrameCount, 0.0f);
-  EXPECT_EQ(FPS, 2.0f);
-}
-
-TEST(UpdateFPS, KeepsSamplingWhenTheCountPassesTheSignedRangeAndWraps) {
-  ProgramPlatform tp;
-  tp.script.ticks = {2147483000u, 2147483000u};
-  UpdateFPS();
-  tp.script.ticks = {2147484000u};  // negative as a signed count
-  UpdateFPS();
-  EXPECT_LT(TickNow, 0.0f);
-  tp.script.ticks = {2147485100u, 2147485100u};  // 1100 ms after the last reading
-  UpdateFPS();
-  EXPECT_EQ(FrameCount, 0.0f);
-  EXPECT_EQ(FPS, 2.0f);
-  tp.script.ticks = {100u, 100u};  // wrapped past 2^32: one short sample
-  UpdateFPS();
-  EXPECT_EQ(FrameCount, 0.0f);
-  tp.script.ticks = {600u, 1101u, 1101u};
-  UpdateFPS();
-  UpdateFPS();
-  EXPECT_EQ(FrameCount, 0.0f);
-  EXPECT_EQ(FPS, 2.0f);
 }
 
 }  // namespace

@@ -34,11 +34,14 @@ frmTest& ProgramPlatform::Form() {
 
 std::string ProgramPlatform::RunFormLoad() { return RunFormLoad(Form()); }
 
-PictureFormat::PictureFormat(ProgramPlatform& tp) : tp_(tp) { InstallPlatform({this, &tp, &tp}); }
+EditedVertexFormat::EditedVertexFormat(ProgramPlatform& tp, std::int32_t code)
+    : tp_(tp), code_(code) {
+  InstallPlatform({this, &tp, &tp});
+}
 
-PictureFormat::~PictureFormat() { InstallPlatform({&tp_, &tp_, &tp_}); }
+EditedVertexFormat::~EditedVertexFormat() { InstallPlatform({&tp_, &tp_, &tp_}); }
 
-HRESULT PictureFormat::NewDirectX8(Ref<DirectX8>& dx) {
-  moduleDX8::VertexFormat = 388;
+HRESULT EditedVertexFormat::NewDirectX8(Ref<DirectX8>& dx) {
+  moduleDX8::VertexFormat = code_;
   return tp_.NewDirectX8(dx);
 }

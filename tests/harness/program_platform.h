@@ -34,16 +34,17 @@ class ProgramPlatform final : public TestPlatform {
 };
 
 // Start-up sets VertexFormat to 834 just before it makes the DirectX root;
-// while one of these lives, that factory changes it to 388 there, as an
-// edited start-up would, so the device is created with 388 and the load
-// event selects the picture loop.
-class PictureFormat final : public PlatformObjects {
+// while one of these lives, that factory changes it to `code` there, as an
+// edited start-up would, so the device is created with that code and the load
+// event selects its loop (388: the picture loop).
+class EditedVertexFormat final : public PlatformObjects {
  public:
-  explicit PictureFormat(ProgramPlatform& tp);
-  ~PictureFormat() override;
+  explicit EditedVertexFormat(ProgramPlatform& tp, std::int32_t code = 388);
+  ~EditedVertexFormat() override;
   HRESULT NewDirectX8(Ref<DirectX8>& dx) override;
   HRESULT NewD3DX8(Ref<D3DX8>& d3dx) override { return tp_.NewD3DX8(d3dx); }
 
  private:
   ProgramPlatform& tp_;
+  std::int32_t code_;
 };

@@ -63,9 +63,9 @@ struct Fault {
 Outcome RunOnce(Loop loop, const std::vector<Fault>& faults = {}) {
   Outcome out;
   ProgramPlatform tp;
-  std::unique_ptr<PictureFormat> picture;
+  std::unique_ptr<EditedVertexFormat> picture;
   if (loop == Loop::Picture) {
-    picture = std::make_unique<PictureFormat>(tp);
+    picture = std::make_unique<EditedVertexFormat>(tp);
     tp.script.closeFormAtDoEvents = 3;
   } else {
     tp.PushKeys({});
@@ -237,6 +237,8 @@ Lines Problems(const Outcome& o, Expect expect, HRESULT status, Also also = Also
       }
     }
     if (unacquires > 1) fail("the keyboard unacquired twice");
+    if (unacquires == 0 && CountSucceeded(calls, "DI.CreateDevice") > 0)
+      fail("the keyboard was never unacquired");
     if (tail.size() < 2 || tail[tail.size() - 2] != "DoEvents")
       fail("no message pass just before the end");
     Lines inOrder;
