@@ -5,6 +5,10 @@
 // all, and the largest channel difference away from triangle edges.
 //
 //   device-agreement SCENE...
+//   device-agreement refdevice/testdata/*.scene gldevice/tool/scenes/*.scene
+//
+// The scenes beside this tool hold cases where the two devices once drifted
+// apart (fog of pre-transformed vertices under a perspective projection).
 //
 // Exit status: 0 when every scene is within 0.5% and 8 levels, 1 when one is
 // not, 2 when a scene cannot be read or replayed.
