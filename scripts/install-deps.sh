@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the program need.
 # Safe to run again: it only installs what is missing.
+#
+#   scripts/install-deps.sh            the Linux build, tests and program
+#   scripts/install-deps.sh --windows  also the cross compiler for quillon.exe
+#                                      and Wine to run it (a few minutes more)
 set -euo pipefail
 
 packages=(
@@ -13,6 +17,11 @@ packages=(
   desktop-file-utils
   python3-venv
 )
+case "${1:-}" in
+  "") ;;
+  --windows) packages+=(mingw-w64 wine wine64) ;;
+  *) echo "usage: $0 [--windows]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -38,7 +38,7 @@ const std::map<std::string, Layer>& Folders() {
       {"runtime", Layer::StandIn},    {"d3dx", Layer::StandIn},
       {"d3dfront", Layer::StandIn},   {"refdevice", Layer::StandIn},
       {"gldevice", Layer::StandIn},   {"sdlhost", Layer::StandIn},
-      {"testplatform", Layer::StandIn},
+      {"testplatform", Layer::StandIn}, {"winhost", Layer::StandIn},
       {"main", Layer::Top},           {"tests", Layer::Top},
       {"bench", Layer::Top},          {"fuzz", Layer::Top},
   };

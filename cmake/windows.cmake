@@ -1,0 +1,42 @@
+# The Windows build, included by the top CMakeLists.txt when cross-compiling
+# (cmake --preset windows): the program, the runtime's portable parts, D3DX 8
+# over the real device, and the Windows host (winhost/). The Linux stand-ins,
+# tests, benchmarks and fuzzing are left out.
+find_package(Threads REQUIRED)
+# GCC 12 warns falsely about std::string's copies at -O2 (its bug 105329).
+add_compile_options(-Wno-restrict)
+
+add_library(quillon_runtime STATIC)
+target_include_directories(quillon_runtime PUBLIC ${QUILLON_INCLUDE})
+target_link_libraries(quillon_runtime PUBLIC Threads::Threads)
+add_library(quillon_math STATIC)
+target_include_directories(quillon_math PUBLIC ${QUILLON_INCLUDE})
+add_library(quillon_d3dx STATIC)
+target_link_libraries(quillon_d3dx PUBLIC quillon_runtime quillon_math)
+add_library(quillon_program STATIC)
+target_link_libraries(quillon_program PUBLIC quillon_runtime quillon_d3dx)
+# The Windows host: the system's windows, Direct3D 8 (d3d8.dll, loaded at run
+# time: there is no import library for it) and DirectInput 8.
+add_library(quillon_winhost STATIC)
+target_link_libraries(quillon_winhost PUBLIC quillon_runtime quillon_d3dx dinput8 dxguid
+                      user32 gdi32)
+
+add_subdirectory(math)
+add_subdirectory(runtime)
+add_subdirectory(d3dx)
+add_subdirectory(app)
+add_subdirectory(graphics)
+add_subdirectory(input)
+add_subdirectory(timing)
+add_subdirectory(winhost)
+
+# A GUI-subsystem program: no console window opens with it.
+add_executable(quillon WIN32 main/quillon_windows.cpp)
+target_link_libraries(quillon PRIVATE quillon_program quillon_winhost)
+
+install(TARGETS quillon RUNTIME DESTINATION .)
+install(FILES README.md LICENSE DESTINATION .)
+set(CPACK_GENERATOR ZIP)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_FILE_NAME quillon-${PROJECT_VERSION}-windows-x64)
+include(CPack)

@@ -1,0 +1,106 @@
+#include "winhost/win32_calls.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+
+namespace win32 {
+namespace {
+
+constexpr const char* kFormClass = "QuillonForm";
+bool closeRequested = false;
+
+LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CLOSE:
+      // The program ends through its own shutdown; the window stays until then.
+      closeRequested = true;
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+HWND AsHwnd(Handle handle) { return reinterpret_cast<HWND>(handle); }
+
+}  // namespace
+
+Handle CreateFormWindow(const std::string& caption, int width, int height) {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSA windowClass{};
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = FormProc;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kFormClass;
+  RegisterClassA(&windowClass);
+  RECT frame{0, 0, width, height};
+  const DWORD style = WS_OVERLAPPEDWINDOW;
+  AdjustWindowRect(&frame, style, FALSE);
+  HWND window = CreateWindowExA(0, kFormClass, caption.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
+                                frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                                nullptr, instance, nullptr);
+  if (window == nullptr) return 0;
+  ShowWindow(window, SW_SHOW);
+  UpdateWindow(window);
+  return reinterpret_cast<Handle>(window);
+}
+
+void ShowMessageBox(Handle owner, const std::string& text, const std::string& caption) {
+  MessageBoxA(AsHwnd(owner), text.c_str(), caption.c_str(), MB_OK);
+}
+
+bool PumpMessages(Handle form) {
+  (void)form;
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  const bool requested = closeRequested;
+  closeRequested = false;
+  return requested;
+}
+
+bool WaitAndPumpMessage(Handle form) {
+  if (!IsWindow(AsHwnd(form))) return false;
+  MSG message;
+  if (GetMessageA(&message, nullptr, 0, 0) <= 0) return false;
+  TranslateMessage(&message);
+  DispatchMessageA(&message);
+  if (closeRequested) {
+    closeRequested = false;
+    DestroyWindow(AsHwnd(form));
+  }
+  return IsWindow(AsHwnd(form)) != FALSE;
+}
+
+void ExitProcess(int exitCode) { ::ExitProcess(static_cast<UINT>(exitCode)); }
+
+int ShowCursor(bool show) { return ::ShowCursor(show ? TRUE : FALSE); }
+
+std::uint32_t GetTickCount() { return ::GetTickCount(); }
+
+double SecondsSinceMidnight() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return now.wHour * 3600.0 + now.wMinute * 60.0 + now.wSecond + now.wMilliseconds / 1000.0;
+}
+
+std::string GetEnvironment(const char* name) {
+  char value[1024];
+  const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+  if (length == 0 || length >= sizeof value) return {};
+  return std::string(value, length);
+}
+
+std::int32_t DefaultFontHandle() {
+  return static_cast<std::int32_t>(
+      reinterpret_cast<std::intptr_t>(GetStockObject(DEFAULT_GUI_FONT)));
+}
+
+}  // namespace win32

@@ -1,0 +1,37 @@
+// The Windows calls the host makes, in plain C++ types. Only win32_calls.cpp
+// sees <windows.h>; the host's other files see the platform headers, whose
+// HRESULT, DWORD and HWND would clash with the system's.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace win32 {
+
+// Window handles cross as integers: 64-bit Windows keeps their significant
+// bits in the low 32, so the program's 32-bit hWnd is the handle.
+using Handle = std::intptr_t;
+
+// The form's window: a visible overlapped window with `caption` and a
+// client area of `width` x `height`; 0 on failure.
+Handle CreateFormWindow(const std::string& caption, int width, int height);
+// A modal box with an OK button only and no icon.
+void ShowMessageBox(Handle owner, const std::string& text, const std::string& caption);
+// Dispatches the waiting messages once; true when the form was asked to
+// close (its close button, Alt+F4, the session ending).
+bool PumpMessages(Handle form);
+// Waits for the next message and dispatches it; false once the form's window
+// has gone.
+bool WaitAndPumpMessage(Handle form);
+[[noreturn]] void ExitProcess(int exitCode);
+// The cursor's display counter, raised by one (true) or lowered; the new value.
+int ShowCursor(bool show);
+std::uint32_t GetTickCount();
+// Seconds since local midnight, to the millisecond.
+double SecondsSinceMidnight();
+// An environment variable's value; empty when unset.
+std::string GetEnvironment(const char* name);
+// The system's font handle for the form's font (the GUI font).
+std::int32_t DefaultFontHandle();
+
+}  // namespace win32

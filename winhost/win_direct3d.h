@@ -1,0 +1,104 @@
+// The system's Direct3D 8 behind the project's interfaces: each call goes to
+// the matching system call and its status comes back unchanged.
+#pragma once
+
+#include "platform/d3d8.h"
+#include "winhost/win32_d3d8.h"
+
+// Holds one reference to a system COM object and releases it with itself.
+class ComHandle {
+ public:
+  explicit ComHandle(win32::ComObject object) : object_(object) {}
+  ~ComHandle() { win32::Release(object_); }
+  ComHandle(const ComHandle&) = delete;
+  ComHandle& operator=(const ComHandle&) = delete;
+  win32::ComObject get() const { return object_; }
+
+ private:
+  win32::ComObject object_;
+};
+
+class WinVertexBuffer8 final : public Direct3DVertexBuffer8 {
+ public:
+  explicit WinVertexBuffer8(win32::ComObject buffer) : buffer_(buffer) {}
+  HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override;
+  HRESULT Unlock() override;
+  HRESULT GetDesc(D3DVERTEXBUFFER_DESC& desc) override;
+  win32::ComObject System() const { return buffer_.get(); }
+
+ private:
+  ComHandle buffer_;
+};
+
+class WinTexture8 final : public Direct3DTexture8 {
+ public:
+  explicit WinTexture8(win32::ComObject texture) : texture_(texture) {}
+  DWORD GetLevelCount() const override;
+  HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC& desc) override;
+  HRESULT LockRect(UINT level, D3DLOCKED_RECT& locked, const RECT* rect, DWORD flags) override;
+  HRESULT UnlockRect(UINT level) override;
+  win32::ComObject System() const { return texture_.get(); }
+
+ private:
+  ComHandle texture_;
+};
+
+class WinDevice8 final : public Direct3DDevice8 {
+ public:
+  explicit WinDevice8(win32::ComObject device) : device_(device) {}
+
+  HRESULT GetDeviceCaps(D3DCAPS8& caps) override;
+  HRESULT GetDisplayMode(D3DDISPLAYMODE& mode) override;
+  HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+  HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD& value) override;
+  HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
+  HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD& value) override;
+  HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) override;
+  HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& matrix) override;
+  HRESULT SetViewport(const D3DVIEWPORT8& viewport) override;
+  HRESULT GetViewport(D3DVIEWPORT8& viewport) override;
+  HRESULT SetVertexShader(DWORD handle) override;
+  HRESULT GetVertexShader(DWORD& handle) override;
+  HRESULT BeginScene() override;
+  HRESULT EndScene() override;
+  HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                DWORD stencil) override;
+  HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindow,
+                  const void* dirtyRegion) override;
+  HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                             Ref<Direct3DVertexBuffer8>& buffer) override;
+  HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                        D3DPOOL pool, Ref<Direct3DTexture8>& texture) override;
+  HRESULT SetStreamSource(UINT stream, const Ref<Direct3DVertexBuffer8>& buffer,
+                          UINT stride) override;
+  HRESULT SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>& texture) override;
+  HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
+  HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
+                          UINT stride) override;
+
+ private:
+  // The system device holds its own references to bound resources; these
+  // keep the adapters alive for as long as they are bound.
+  Ref<Direct3DVertexBuffer8> stream0_;
+  Ref<Direct3DBaseTexture8> textures_[8];
+  ComHandle device_;
+};
+
+class WinDirect3D8 final : public Direct3D8 {
+ public:
+  // Takes the reference Direct3DCreate8 returned.
+  explicit WinDirect3D8(win32::ComObject d3d) : d3d_(d3d) {}
+
+  UINT GetAdapterCount() override;
+  UINT GetAdapterModeCount(UINT adapter) override;
+  HRESULT EnumAdapterModes(UINT adapter, UINT mode, D3DDISPLAYMODE& out) override;
+  HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE& out) override;
+  HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS8& caps) override;
+  HRESULT CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat, DWORD usage,
+                            D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) override;
+  HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
+                       D3DPRESENT_PARAMETERS& params, Ref<Direct3DDevice8>& device) override;
+
+ private:
+  ComHandle d3d_;
+};

@@ -1,0 +1,51 @@
+#include "winhost/win_platform.h"
+
+#include <memory>
+
+#include "d3dx/d3dx8_object.h"
+#include "winhost/win32_dinput.h"
+#include "winhost/win_dinput.h"
+#include "winhost/win_direct3d.h"
+
+namespace {
+
+class WinDirectX8 final : public DirectX8 {
+ public:
+  HRESULT Direct3DCreate(Ref<Direct3D8>& d3d) override {
+    win32::ComObject created = win32::Direct3DCreate8();
+    if (created == nullptr) {
+      // Direct3DCreate8 gives no status: a missing d3d8.dll (or an older
+      // one) is told in words.
+      NoteErrorDetail(E_FAIL, "d3d8.dll or its Direct3DCreate8 cannot be loaded");
+      return E_FAIL;
+    }
+    d3d = std::make_shared<WinDirect3D8>(created);
+    return 0;
+  }
+  HRESULT DirectInputCreate(Ref<DirectInput8>& di) override {
+    win32::ComObject created = nullptr;
+    const HRESULT status = win32::DirectInput8Create(created);
+    if (created != nullptr) di = std::make_shared<WinDirectInput8>(created);
+    return status;
+  }
+};
+
+class WinPlatformObjects final : public PlatformObjects {
+ public:
+  HRESULT NewDirectX8(Ref<DirectX8>& dx) override {
+    dx = std::make_shared<WinDirectX8>();
+    return 0;
+  }
+  // D3DX 8 is the project's own, over the system's device.
+  HRESULT NewD3DX8(Ref<D3DX8>& d3dx) override {
+    d3dx = std::make_shared<RuntimeD3DX8>();
+    return 0;
+  }
+};
+
+}  // namespace
+
+Platform WinPlatform::GetPlatform() {
+  if (!objects_) objects_ = std::make_unique<WinPlatformObjects>();
+  return Platform{objects_.get(), &windows_, &runtime_};
+}

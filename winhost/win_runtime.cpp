@@ -1,0 +1,55 @@
+#include "winhost/win_runtime.h"
+
+#include <memory>
+
+#include "winhost/win32_calls.h"
+
+bool WinRuntime::Start() {
+  form_ = win32::CreateFormWindow("Form1", 640, 480);
+  font_ = std::make_shared<WinFont>(win32::DefaultFontHandle());
+  return form_ != 0;
+}
+
+HRESULT WinRuntime::Form_hWnd(std::int32_t& hWnd) {
+  hWnd = static_cast<std::int32_t>(form_);
+  return 0;
+}
+
+HRESULT WinRuntime::Form_Font(Ref<IFont>& font) {
+  font = font_;
+  return 0;
+}
+
+HRESULT WinRuntime::MsgBox(const std::string& text) {
+  win32::ShowMessageBox(form_, text, "Quillon");
+  return 0;
+}
+
+void WinRuntime::CloseForm() {
+  if (closed_) return;
+  closed_ = true;
+  if (events_.OnClose) events_.OnClose();
+}
+
+void WinRuntime::DoEvents() {
+  if (win32::PumpMessages(form_)) CloseForm();
+}
+
+void WinRuntime::RunUntilFormClosed() {
+  while (!closed_ && win32::WaitAndPumpMessage(form_)) {
+  }
+  CloseForm();
+}
+
+void WinRuntime::End(int exitCode) {
+  files_.CloseAll();
+  win32::ExitProcess(exitCode);
+}
+
+float WinRuntime::Timer() { return static_cast<float>(win32::SecondsSinceMidnight()); }
+
+std::int32_t WinWindowSystem::ShowCursor(std::int32_t bShow) {
+  return win32::ShowCursor(bShow != 0);
+}
+
+std::uint32_t WinWindowSystem::GetTickCount() { return win32::GetTickCount(); }

@@ -1,0 +1,74 @@
+// The windowing runtime and the Windows calls on Windows itself: the form is
+// a system window captioned "Form1", message boxes are the system's, files
+// are written at their real paths.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/runtime.h"
+#include "platform/winsys.h"
+#include "runtime/random.h"
+#include "winhost/win_text_files.h"
+
+class WinFont final : public IFont {
+ public:
+  explicit WinFont(std::int32_t handle) : handle_(handle) {}
+  HRESULT get_Name(std::string& name) override {
+    name = name_;
+    return 0;
+  }
+  HRESULT put_Name(const std::string& name) override {
+    name_ = name;
+    return 0;
+  }
+  HRESULT get_hFont(std::int32_t& handle) override {
+    handle = handle_;
+    return 0;
+  }
+
+ private:
+  std::string name_ = "MS Sans Serif";
+  std::int32_t handle_;
+};
+
+class WinRuntime final : public Runtime {
+ public:
+  // Makes the form's window; false when the system refuses it.
+  bool Start();
+
+  HRESULT Form_hWnd(std::int32_t& hWnd) override;
+  HRESULT Form_Font(Ref<IFont>& font) override;
+  void SetFormEvents(FormEvents events) override { events_ = std::move(events); }
+  bool FormClosed() override { return closed_; }
+  HRESULT MsgBox(const std::string& text) override;
+  void DoEvents() override;
+  void RunUntilFormClosed() override;
+  [[noreturn]] void End(int exitCode) override;
+  std::int32_t FileOpenForOutput(const std::string& path, std::int32_t& fileNumber) override {
+    return files_.OpenForOutput(path, fileNumber);
+  }
+  std::int32_t FilePrintLine(std::int32_t fileNumber, const std::string& text) override {
+    return files_.PrintLine(fileNumber, text);
+  }
+  std::int32_t FileClose(std::int32_t fileNumber) override { return files_.Close(fileNumber); }
+  float Timer() override;
+  void Randomize(double seed) override { random_.Seed(seed); }
+  float Rnd() override { return random_.Next(); }
+
+ private:
+  void CloseForm();
+
+  std::intptr_t form_ = 0;
+  Ref<IFont> font_;
+  FormEvents events_;
+  bool closed_ = false;
+  WinTextFiles files_;
+  RandomGenerator random_;
+};
+
+class WinWindowSystem final : public WindowSystem {
+ public:
+  std::int32_t ShowCursor(std::int32_t bShow) override;
+  std::uint32_t GetTickCount() override;
+};
