@@ -22,6 +22,18 @@ UINT TexelBytes(std::int32_t format) {
   return static_cast<UINT>(bytes > 0 ? bytes : 4);
 }
 
+// What the recording adapter and its devices can do, alike.
+D3DCAPS8 Caps(D3DDEVTYPE type) {
+  D3DCAPS8 caps{};
+  caps.DeviceType = type;
+  caps.MaxTextureWidth = caps.MaxTextureHeight = 4096;
+  caps.MaxPrimitiveCount = caps.MaxVertexIndex = 0xFFFFF;
+  caps.MaxStreams = 1;
+  caps.MaxStreamStride = 255;
+  caps.MaxSimultaneousTextures = caps.MaxTextureBlendStages = 8;
+  return caps;
+}
+
 }  // namespace
 
 // --- Vertex buffers ---------------------------------------------------------
@@ -141,13 +153,7 @@ HRESULT RecordThen(TestRecord& rec, const std::string& name, const std::string& 
 
 HRESULT RecordingDevice::GetDeviceCaps(D3DCAPS8& caps) {
   if (HRESULT hr = rec_->Call("Device.GetDeviceCaps")) return hr;
-  caps = {};
-  caps.DeviceType = type_;
-  caps.MaxTextureWidth = caps.MaxTextureHeight = 4096;
-  caps.MaxPrimitiveCount = caps.MaxVertexIndex = 0xFFFFF;
-  caps.MaxStreams = 1;
-  caps.MaxStreamStride = 255;
-  caps.MaxSimultaneousTextures = caps.MaxTextureBlendStages = 8;
+  caps = Caps(type_);
   return D3D_OK;
 }
 
@@ -344,9 +350,7 @@ HRESULT RecordingDirect3D::GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS8
   if (HRESULT hr = rec_->Call("D3D.GetDeviceCaps", Args(adapter, type))) return hr;
   if (adapter != 0) return Refuse(*rec_, D3DERR_INVALIDCALL);
   if (!Usable(type)) return Refuse(*rec_, rec_->script.unusableDeviceStatus);
-  caps = {};
-  caps.DeviceType = type;
-  caps.MaxTextureWidth = caps.MaxTextureHeight = 4096;
+  caps = Caps(type);
   return D3D_OK;
 }
 

@@ -257,6 +257,8 @@ class TestPlatform : public PlatformObjects, public WindowSystem, public Runtime
   float Rnd() override;
 
  private:
+  void CloseForm();  // the user closes the form's window (once)
+
   std::string driveC_;
   std::unique_ptr<TextFiles> files_;
   Ref<IFont> formFont_;
