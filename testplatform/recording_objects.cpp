@@ -290,7 +290,10 @@ HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex,
 
 HRESULT RecordingDevice::DrawFromBuffer(D3DPRIMITIVETYPE, UINT, RecordingVertexBuffer& buffer,
                                         std::uint64_t, UINT) {
-  recorded_->LastDrawPrimitive = RecordedDraw{buffer.State().Bytes};
+  if (!rec_->script.keepLog) return D3D_OK;  // a long run keeps no copies
+  const auto& bytes = buffer.State().Bytes;
+  if (!recorded_->LastDrawPrimitive) recorded_->LastDrawPrimitive.emplace();
+  recorded_->LastDrawPrimitive->Vertices.assign(bytes.begin(), bytes.end());
   return D3D_OK;
 }
 
@@ -307,8 +310,10 @@ HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCo
 
 HRESULT RecordingDevice::DrawFromMemory(D3DPRIMITIVETYPE type, UINT primitiveCount,
                                         const std::uint8_t* data, UINT stride) {
+  if (!rec_->script.keepLog) return D3D_OK;  // a long run keeps no copies
   const std::size_t bytes = PrimitiveVertexCount(type, primitiveCount) * stride;
-  recorded_->LastDrawPrimitiveUP = RecordedDraw{std::vector<BYTE>(data, data + bytes)};
+  if (!recorded_->LastDrawPrimitiveUP) recorded_->LastDrawPrimitiveUP.emplace();
+  recorded_->LastDrawPrimitiveUP->Vertices.assign(data, data + bytes);
   return D3D_OK;
 }
 
