@@ -100,7 +100,11 @@ TEST_F(TextFilesTest, NumbersAreTheLowestFreeAndAPathOpenTwiceIsRefused) {
   EXPECT_EQ(c, 1);
 }
 
-TEST_F(TextFilesTest, AtMost511FilesAreOpenAtOnce) {
+TEST_F(TextFilesTest, AtMost511FilesAreOpenAtOnceAndClosedHoldNoDescriptor) {
+  const auto descriptors = [] {
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator{});
+  };
+  const auto before = descriptors();
   TextFiles files(root);
   std::int32_t n = 0;
   for (int i = 1; i <= 511; ++i) {
@@ -109,6 +113,8 @@ TEST_F(TextFilesTest, AtMost511FilesAreOpenAtOnce) {
   }
   EXPECT_EQ(files.OpenForOutput("C:\\ONE.MORE", n), ErrTooManyFiles);
   EXPECT_FALSE(fs::exists(fs::path(root) / "ONE.MORE"));
+  files.CloseAll();
+  EXPECT_EQ(descriptors(), before);  // (each open also opens, and must close, the folder)
 }
 
 TEST_F(TextFilesTest, HostFailuresBecomeRuntimeErrorNumbers) {

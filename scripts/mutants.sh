@@ -12,7 +12,8 @@
 # its own), and for each fault: writes it into the file, rebuilds only the
 # folder's test program and the reliability tests (ninja recompiles what the
 # file touches), runs the folder's own tests and then the program's end-to-end
-# tests on the recording platform, and puts the file back. A fault the build
+# tests on the recording platform (for the runtime also the built program's
+# test in a hostile process), and puts the file back. A fault the build
 # refuses counts apart. Prints caught/total per folder with every survivor
 # (file:line and the faulty line); the tallies go to build/mutants/.
 set -euo pipefail
@@ -32,9 +33,13 @@ work=build/mutants
 declare -A e2e=(
   [app]='^(FaultSweep|CloudSoak)\.' [graphics]='^(FaultSweep|CloudSoak)\.'
   [input]='^(FaultSweep|CloudSoak)\.' [timing]='^(FaultSweep|CloudSoak)\.'
-  [d3dx]='^(FaultSweep|CloudSoak)\.' [runtime]='^(FaultSweep|CloudSoak)\.'
+  [d3dx]='^(FaultSweep|CloudSoak)\.'
   [math]='^(FaultSweep|CloudSoak)\.' [formats]='^FaultSweep\.'
+  [runtime]='^(FaultSweep|CloudSoak)\.|^e2e\.hostile_process$'
 )
+# Folders whose faults only the built programs show (the process set-up the
+# runtime gives them): the programs to rebuild with each fault.
+declare -A programs=([runtime]='quillon quillon-replay picture_tool')
 
 # universalmutator when it can be had (Debian's pip refuses system installs).
 mutate=""
@@ -61,7 +66,8 @@ trap 'restore; exit 130' INT TERM
 mkdir -p "$work"
 start=$SECONDS
 for folder in "${folders[@]}"; do
-  targets=("${folder}_tests" reliability_tests)
+  read -r -a extra <<<"${programs[$folder]:-}"
+  targets=("${folder}_tests" reliability_tests "${extra[@]}")
   cmake --build "$build" --target "${targets[@]}" >/dev/null
   suites=$("$build/$folder/${folder}_tests" --gtest_list_tests | grep -v '^ ' | tr -d '.' |
     paste -sd'|')
@@ -105,6 +111,8 @@ for folder in "${folders[@]}"; do
 done
 # The binaries as the unchanged sources make them.
 for folder in "${folders[@]}"; do
-  cmake --build "$build" --target "${folder}_tests" reliability_tests >/dev/null 2>&1 || true
+  read -r -a extra <<<"${programs[$folder]:-}"
+  cmake --build "$build" --target "${folder}_tests" reliability_tests "${extra[@]}" >/dev/null 2>&1 ||
+    true
 done
 echo "mutant runs took $((SECONDS - start)) s"

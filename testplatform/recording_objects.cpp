@@ -22,21 +22,23 @@ UINT TexelBytes(std::int32_t format) {
   return static_cast<UINT>(bytes > 0 ? bytes : 4);
 }
 
-// A new device's render states and viewport.
-void SetDefaultStates(RecordedDevice& d) {
-  FillDefaultRenderStates(d.RenderStates, d.Params.EnableAutoDepthStencil);
-  const auto& p = d.Params;
-  d.Viewport = {0, 0, p.BackBufferWidth, p.BackBufferHeight, 0.0f, 1.0f};
+// What the recording adapter and its devices can do, alike.
+D3DCAPS8 Caps(D3DDEVTYPE type) {
+  D3DCAPS8 caps{};
+  caps.DeviceType = type;
+  caps.MaxTextureWidth = caps.MaxTextureHeight = 4096;
+  caps.MaxPrimitiveCount = caps.MaxVertexIndex = 0xFFFFF;
+  caps.MaxStreams = 1;
+  caps.MaxStreamStride = 255;
+  caps.MaxSimultaneousTextures = caps.MaxTextureBlendStages = 8;
+  return caps;
 }
 
 }  // namespace
 
 // --- Vertex buffers ---------------------------------------------------------
 
-RecordingVertexBuffer::~RecordingVertexBuffer() {
-  state_->Released = true;
-  rec_->Released("VertexBuffer");
-}
+RecordingVertexBuffer::~RecordingVertexBuffer() { rec_->Released("VertexBuffer"); }
 
 HRESULT RecordingVertexBuffer::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
   if (HRESULT hr = rec_->Call("VertexBuffer.Lock", Args(offset, size, flags))) return hr;
@@ -67,7 +69,6 @@ std::shared_ptr<RecordedTexture> MakeTextureRecord(TestRecord& rec, UINT width, 
                                                    std::int32_t levels, DWORD usage,
                                                    std::int32_t format, std::int32_t pool) {
   auto t = std::make_shared<RecordedTexture>();
-  t->Id = static_cast<int>(rec.textures.size()) + 1;
   t->Width = std::max<UINT>(width, 1);
   t->Height = std::max<UINT>(height, 1);
   UINT chain = 1;
@@ -138,148 +139,102 @@ HRESULT RecordingTexture::UnlockRect(UINT level) {
 
 // --- Device -----------------------------------------------------------------
 
-RecordingDevice::~RecordingDevice() {
-  state_->Released = true;
-  rec_->Released("Device");
+// Each call is recorded first and may be made to fail there; then the checks
+// both devices make may refuse it.
+namespace {
+
+template <class Check>
+HRESULT RecordThen(TestRecord& rec, const std::string& name, const std::string& args, Check check) {
+  if (const HRESULT hr = rec.Call(name, args)) return hr;
+  return Refuse(rec, check());
 }
+
+}  // namespace
 
 HRESULT RecordingDevice::GetDeviceCaps(D3DCAPS8& caps) {
   if (HRESULT hr = rec_->Call("Device.GetDeviceCaps")) return hr;
-  caps = {};
-  caps.DeviceType = state_->Type;
-  caps.MaxTextureWidth = caps.MaxTextureHeight = 4096;
-  caps.MaxPrimitiveCount = caps.MaxVertexIndex = 0xFFFFF;
-  caps.MaxStreams = 1;
-  caps.MaxStreamStride = 255;
-  caps.MaxSimultaneousTextures = caps.MaxTextureBlendStages = 8;
+  caps = Caps(type_);
   return D3D_OK;
 }
 
 HRESULT RecordingDevice::GetDisplayMode(D3DDISPLAYMODE& mode) {
-  if (HRESULT hr = rec_->Call("Device.GetDisplayMode")) return hr;
-  const auto& p = state_->Params;
-  mode = p.Windowed ? rec_->script.desktop
-                    : D3DDISPLAYMODE{p.BackBufferWidth, p.BackBufferHeight,
-                                     p.FullScreen_RefreshRateInHz, p.BackBufferFormat};
-  return D3D_OK;
+  return RecordThen(*rec_, "Device.GetDisplayMode", "", [&] { return Base::GetDisplayMode(mode); });
 }
 
 HRESULT RecordingDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
-  if (HRESULT hr = rec_->Call("Device.SetRenderState", Args(state, value))) return hr;
-  if (const HRESULT hr = d3dfront::SetRenderState(front_, state, value); hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  state_->RenderStates[state] = value;
-  state_->RenderStatesSet[state] = value;
-  return D3D_OK;
+  return RecordThen(*rec_, "Device.SetRenderState", Args(state, value),
+                    [&] { return Base::SetRenderState(state, value); });
 }
 
 HRESULT RecordingDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD& value) {
-  if (HRESULT hr = rec_->Call("Device.GetRenderState", Args(state))) return hr;
-  if (const HRESULT hr = d3dfront::GetRenderState(front_, state, value); hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  return D3D_OK;
+  return RecordThen(*rec_, "Device.GetRenderState", Args(state),
+                    [&] { return Base::GetRenderState(state, value); });
 }
 
 HRESULT RecordingDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
                                               DWORD value) {
-  if (HRESULT hr = rec_->Call("Device.SetTextureStageState", Args(stage, type, value))) return hr;
-  if (const HRESULT hr = d3dfront::SetTextureStageState(front_, stage, type, value); hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  state_->TextureStageStates[{stage, type}] = value;
-  return D3D_OK;
+  return RecordThen(*rec_, "Device.SetTextureStageState", Args(stage, type, value),
+                    [&] { return Base::SetTextureStageState(stage, type, value); });
 }
 
 HRESULT RecordingDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
                                               DWORD& value) {
-  if (HRESULT hr = rec_->Call("Device.GetTextureStageState", Args(stage, type))) return hr;
-  if (const HRESULT hr = d3dfront::GetTextureStageState(front_, stage, type, value); hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  return D3D_OK;
+  return RecordThen(*rec_, "Device.GetTextureStageState", Args(stage, type),
+                    [&] { return Base::GetTextureStageState(stage, type, value); });
 }
 
 HRESULT RecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) {
   if (HRESULT hr = rec_->Call("Device.SetTransform", Args(state, Raw{FormatMatrix(matrix)})))
     return hr;
-  if (const HRESULT hr = d3dfront::SetTransform(front_, state, matrix); hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  state_->Transforms[state] = matrix;
+  if (const HRESULT hr = Base::SetTransform(state, matrix); hr != D3D_OK) return Refuse(*rec_, hr);
+  recorded_->Transforms[state] = matrix;
   return D3D_OK;
 }
 
 HRESULT RecordingDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& matrix) {
-  if (HRESULT hr = rec_->Call("Device.GetTransform", Args(state))) return hr;
-  if (const HRESULT hr = d3dfront::GetTransform(front_, state, matrix); hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  return D3D_OK;
+  return RecordThen(*rec_, "Device.GetTransform", Args(state),
+                    [&] { return Base::GetTransform(state, matrix); });
 }
 
 HRESULT RecordingDevice::SetViewport(const D3DVIEWPORT8& v) {
-  if (HRESULT hr =
-          rec_->Call("Device.SetViewport", Args(v.X, v.Y, v.Width, v.Height, v.MinZ, v.MaxZ)))
-    return hr;
-  if (const HRESULT hr = d3dfront::SetViewport(front_, v); hr != D3D_OK) return Refuse(*rec_, hr);
-  state_->Viewport = v;
-  return D3D_OK;
+  return RecordThen(*rec_, "Device.SetViewport", Args(v.X, v.Y, v.Width, v.Height, v.MinZ, v.MaxZ),
+                    [&] { return Base::SetViewport(v); });
 }
 
 HRESULT RecordingDevice::GetViewport(D3DVIEWPORT8& viewport) {
-  if (HRESULT hr = rec_->Call("Device.GetViewport")) return hr;
-  viewport = state_->Viewport;
-  return D3D_OK;
+  return RecordThen(*rec_, "Device.GetViewport", "", [&] { return Base::GetViewport(viewport); });
 }
 
 HRESULT RecordingDevice::SetVertexShader(DWORD handle) {
-  if (HRESULT hr = rec_->Call("Device.SetVertexShader", Args(handle))) return hr;
-  if (const HRESULT hr = d3dfront::SetVertexShader(front_, handle); hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  state_->VertexShader = handle;
-  return D3D_OK;
+  return RecordThen(*rec_, "Device.SetVertexShader", Args(handle),
+                    [&] { return Base::SetVertexShader(handle); });
 }
 
 HRESULT RecordingDevice::GetVertexShader(DWORD& handle) {
-  if (HRESULT hr = rec_->Call("Device.GetVertexShader")) return hr;
-  handle = state_->VertexShader;
-  return D3D_OK;
+  return RecordThen(*rec_, "Device.GetVertexShader", "",
+                    [&] { return Base::GetVertexShader(handle); });
 }
 
 HRESULT RecordingDevice::BeginScene() {
-  if (HRESULT hr = rec_->Call("Device.BeginScene")) return hr;
-  if (const HRESULT hr = d3dfront::SetInScene(state_->InScene, true); hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  ++state_->BeginScenes;
-  return D3D_OK;
+  return RecordThen(*rec_, "Device.BeginScene", "", [&] { return Base::BeginScene(); });
 }
 
 HRESULT RecordingDevice::EndScene() {
-  if (HRESULT hr = rec_->Call("Device.EndScene")) return hr;
-  if (const HRESULT hr = d3dfront::SetInScene(state_->InScene, false); hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  ++state_->EndScenes;
-  return D3D_OK;
+  return RecordThen(*rec_, "Device.EndScene", "", [&] { return Base::EndScene(); });
 }
 
 HRESULT RecordingDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color,
                                float z, DWORD stencil) {
-  if (HRESULT hr = rec_->Call("Device.Clear",
-                              Args(count, ObjectArg(rects, "Rects"), flags, color, z, stencil)))
-    return hr;
-  if (const HRESULT hr = d3dfront::CheckClear(front_, count, rects, flags, z); hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  ++state_->Clears;
-  state_->LastClearFlags = flags;
-  state_->LastClearColor = color;
-  state_->LastClearZ = z;
-  return D3D_OK;
+  return RecordThen(*rec_, "Device.Clear",
+                    Args(count, ObjectArg(rects, "Rects"), flags, color, z, stencil),
+                    [&] { return d3dfront::CheckClear(state_, count, rects, flags, z); });
 }
 
 HRESULT RecordingDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindow,
                                  const void* dirtyRegion) {
-  if (HRESULT hr = rec_->Call("Device.Present",
-                              Args(ObjectArg(sourceRect, "Rect"), ObjectArg(destRect, "Rect"),
-                                   destWindow, ObjectArg(dirtyRegion, "Region"))))
-    return hr;
-  ++state_->Presents;
-  return D3D_OK;
+  return rec_->Call("Device.Present",
+                    Args(ObjectArg(sourceRect, "Rect"), ObjectArg(destRect, "Rect"), destWindow,
+                         ObjectArg(dirtyRegion, "Region")));
 }
 
 HRESULT RecordingDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
@@ -288,14 +243,9 @@ HRESULT RecordingDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf,
     return hr;
   if (const HRESULT hr = d3dfront::CheckCreateVertexBuffer(length, fvf, pool); hr != D3D_OK)
     return Refuse(*rec_, hr);
+  ++rec_->buffersMade;
   auto b = std::make_shared<RecordedBuffer>();
-  b->Id = ++rec_->buffersMade;
-  b->Length = length;
-  b->Usage = usage;
-  b->FVF = fvf;
-  b->Pool = pool;
-  b->Bytes.assign(length, 0);
-  rec_->lastBuffer = b;
+  *b = {length, usage, fvf, pool, std::vector<BYTE>(length, 0), 0};
   buffer = std::make_shared<RecordingVertexBuffer>(rec_, std::move(b));
   return D3D_OK;
 }
@@ -317,80 +267,53 @@ HRESULT RecordingDevice::CreateTexture(UINT width, UINT height, UINT levels, DWO
 
 HRESULT RecordingDevice::SetStreamSource(UINT stream, const Ref<Direct3DVertexBuffer8>& buffer,
                                          UINT stride) {
-  if (HRESULT hr = rec_->Call("Device.SetStreamSource",
-                              Args(stream, ObjectArg(buffer.get(), "VertexBuffer"), stride)))
-    return hr;
-  auto* ours = dynamic_cast<RecordingVertexBuffer*>(buffer.get());
-  if (const HRESULT hr = d3dfront::CheckSetStreamSource(stream, buffer && !ours); hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  stream0_ = buffer;
-  state_->StreamSource = ours ? ours->State() : nullptr;
-  state_->StreamStride = stride;
-  return D3D_OK;
+  return RecordThen(*rec_, "Device.SetStreamSource",
+                    Args(stream, ObjectArg(buffer.get(), "VertexBuffer"), stride),
+                    [&] { return Base::SetStreamSource(stream, buffer, stride); });
 }
 
 HRESULT RecordingDevice::SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>& texture) {
-  if (HRESULT hr =
-          rec_->Call("Device.SetTexture", Args(stage, ObjectArg(texture.get(), "Texture"))))
-    return hr;
-  auto* ours = dynamic_cast<RecordingTexture*>(texture.get());
-  if (const HRESULT hr = d3dfront::CheckSetTexture(stage, texture && !ours); hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  textures_[stage] = texture;
-  front_.textured[stage] = ours != nullptr;
-  if (stage == 0) state_->Texture0 = ours ? ours->State() : nullptr;
-  return D3D_OK;
+  return RecordThen(*rec_, "Device.SetTexture", Args(stage, ObjectArg(texture.get(), "Texture")),
+                    [&] { return Base::SetTexture(stage, texture); });
+}
+
+void RecordingDevice::TextureChanging(DWORD stage, const Ref<Direct3DBaseTexture8>&,
+                                      RecordingTexture* ours) {
+  if (stage == 0) recorded_->Texture0 = ours ? ours->State() : nullptr;
 }
 
 HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex,
                                        UINT primitiveCount) {
-  if (HRESULT hr = rec_->Call("Device.DrawPrimitive", Args(type, startVertex, primitiveCount)))
-    return hr;
-  const auto& buffer = state_->StreamSource;
-  const UINT stride = state_->StreamStride;
-  if (const HRESULT hr =
-          d3dfront::CheckDrawPrimitive(front_, state_->InScene, type, startVertex, primitiveCount,
-                                       stride, buffer ? &buffer->Length : nullptr);
-      hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  if (!state_->LastDrawPrimitive) state_->LastDrawPrimitive.emplace();
-  RecordedDraw& d = *state_->LastDrawPrimitive;
-  d.Type = type;
-  d.StartVertex = startVertex;
-  d.PrimitiveCount = primitiveCount;
-  d.Stride = stride;
-  d.Vertices.assign(buffer->Bytes.begin(), buffer->Bytes.end());
-  d.BufferId = buffer->Id;
+  return RecordThen(*rec_, "Device.DrawPrimitive", Args(type, startVertex, primitiveCount),
+                    [&] { return Base::DrawPrimitive(type, startVertex, primitiveCount); });
+}
+
+HRESULT RecordingDevice::DrawFromBuffer(D3DPRIMITIVETYPE, UINT, RecordingVertexBuffer& buffer,
+                                        std::uint64_t, UINT) {
+  if (!rec_->script.keepLog) return D3D_OK;  // a long run keeps no copies
+  const auto& bytes = buffer.State().Bytes;
+  if (!recorded_->LastDrawPrimitive) recorded_->LastDrawPrimitive.emplace();
+  recorded_->LastDrawPrimitive->Vertices.assign(bytes.begin(), bytes.end());
   return D3D_OK;
 }
 
 HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount,
                                          const void* vertexData, UINT stride) {
-  const std::uint64_t vertices = PrimitiveVertexCount(type, primitiveCount);
-  const std::size_t bytes = static_cast<std::size_t>(vertices) * stride;
-  if (HRESULT hr = rec_->Call(
-          "Device.DrawPrimitiveUP",
-          Args(type, primitiveCount,
-               Raw{vertexData ? "<" + std::to_string(bytes) + " bytes>" : std::string("Nothing")},
-               stride)))
-    return hr;
-  if (const HRESULT hr = d3dfront::CheckDrawPrimitiveUP(front_, state_->InScene, type,
-                                                        primitiveCount, vertexData, stride);
-      hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  if (!state_->LastDrawPrimitiveUP) state_->LastDrawPrimitiveUP.emplace();
-  RecordedDraw& d = *state_->LastDrawPrimitiveUP;
-  d.Type = type;
-  d.StartVertex = 0;
-  d.PrimitiveCount = primitiveCount;
-  d.Stride = stride;
-  const auto* p = static_cast<const BYTE*>(vertexData);
-  d.Vertices.assign(p, p + bytes);
-  d.BufferId = 0;
-  // The published device unbinds stream 0 after drawing from user memory.
-  stream0_ = nullptr;
-  state_->StreamSource = nullptr;
-  state_->StreamStride = 0;
+  const std::uint64_t bytes = PrimitiveVertexCount(type, primitiveCount) * stride;
+  return RecordThen(
+      *rec_, "Device.DrawPrimitiveUP",
+      Args(type, primitiveCount,
+           Raw{vertexData ? "<" + std::to_string(bytes) + " bytes>" : std::string("Nothing")},
+           stride),
+      [&] { return Base::DrawPrimitiveUP(type, primitiveCount, vertexData, stride); });
+}
+
+HRESULT RecordingDevice::DrawFromMemory(D3DPRIMITIVETYPE type, UINT primitiveCount,
+                                        const std::uint8_t* data, UINT stride) {
+  if (!rec_->script.keepLog) return D3D_OK;  // a long run keeps no copies
+  const std::size_t bytes = PrimitiveVertexCount(type, primitiveCount) * stride;
+  if (!recorded_->LastDrawPrimitiveUP) recorded_->LastDrawPrimitiveUP.emplace();
+  recorded_->LastDrawPrimitiveUP->Vertices.assign(data, data + bytes);
   return D3D_OK;
 }
 
@@ -432,9 +355,7 @@ HRESULT RecordingDirect3D::GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS8
   if (HRESULT hr = rec_->Call("D3D.GetDeviceCaps", Args(adapter, type))) return hr;
   if (adapter != 0) return Refuse(*rec_, D3DERR_INVALIDCALL);
   if (!Usable(type)) return Refuse(*rec_, rec_->script.unusableDeviceStatus);
-  caps = {};
-  caps.DeviceType = type;
-  caps.MaxTextureWidth = caps.MaxTextureHeight = 4096;
+  caps = Caps(type);
   return D3D_OK;
 }
 
@@ -455,14 +376,13 @@ HRESULT RecordingDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focu
     return hr;
   if (adapter != 0) return Refuse(*rec_, D3DERR_INVALIDCALL);
   if (!Usable(type)) return Refuse(*rec_, rec_->script.unusableDeviceStatus);
-  auto state = std::make_shared<RecordedDevice>();
-  state->Type = type;
-  state->FocusWindow = focusWindow;
-  state->BehaviorFlags = behaviorFlags;
-  state->Params = params;
-  SetDefaultStates(*state);
-  rec_->devices.push_back(state);
-  device = std::make_shared<RecordingDevice>(rec_, std::move(state));
+  const D3DDISPLAYMODE mode =
+      params.Windowed ? rec_->script.desktop
+                      : D3DDISPLAYMODE{params.BackBufferWidth, params.BackBufferHeight,
+                                       params.FullScreen_RefreshRateInHz, params.BackBufferFormat};
+  auto recorded = std::make_shared<RecordedDevice>();
+  rec_->devices.push_back(recorded);
+  device = std::make_shared<RecordingDevice>(rec_, std::move(recorded), type, params, mode);
   return D3D_OK;
 }
 

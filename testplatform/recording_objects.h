@@ -8,7 +8,7 @@
 #include <string>
 #include <type_traits>
 
-#include "d3dfront/front_state.h"
+#include "d3dfront/state_keeping_device.h"
 #include "testplatform/test_platform.h"
 
 namespace testplatform {
@@ -49,6 +49,16 @@ inline HRESULT Refuse(TestRecord& rec, HRESULT status) {
   return status;
 }
 
+// What a recording vertex buffer holds.
+struct RecordedBuffer {
+  UINT Length = 0;
+  DWORD Usage = 0;
+  DWORD FVF = 0;
+  D3DPOOL Pool = D3DPOOL_DEFAULT;
+  std::vector<BYTE> Bytes;
+  int Locks = 0;  // locks held (they nest)
+};
+
 class RecordingVertexBuffer final : public Direct3DVertexBuffer8 {
  public:
   RecordingVertexBuffer(RecordPtr rec, std::shared_ptr<RecordedBuffer> state)
@@ -59,7 +69,8 @@ class RecordingVertexBuffer final : public Direct3DVertexBuffer8 {
   HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override;
   HRESULT Unlock() override;
   HRESULT GetDesc(D3DVERTEXBUFFER_DESC& desc) override;
-  const std::shared_ptr<RecordedBuffer>& State() const { return state_; }
+  const RecordedBuffer& State() const { return *state_; }
+  UINT Length() const { return state_->Length; }
 
  private:
   RecordPtr rec_;
@@ -91,14 +102,24 @@ std::shared_ptr<RecordedTexture> MakeTextureRecord(TestRecord& rec, UINT width, 
                                                    std::int32_t levels, DWORD usage,
                                                    std::int32_t format, std::int32_t pool);
 
-class RecordingDevice final : public Direct3DDevice8 {
+// Records each call, answers a scripted failure, and otherwise keeps its
+// state and refuses as both devices do.
+class RecordingDevice final
+    : public d3dfront::StateKeepingDevice<d3dfront::FrontState, RecordingVertexBuffer,
+                                          RecordingTexture> {
+  using Base =
+      d3dfront::StateKeepingDevice<d3dfront::FrontState, RecordingVertexBuffer, RecordingTexture>;
+
  public:
-  RecordingDevice(RecordPtr rec, std::shared_ptr<RecordedDevice> state)
-      : rec_(std::move(rec)), state_(std::move(state)) {
-    d3dfront::ResetState(front_, state_->Params);
+  RecordingDevice(RecordPtr rec, std::shared_ptr<RecordedDevice> recorded, D3DDEVTYPE type,
+                  const D3DPRESENT_PARAMETERS& params, const D3DDISPLAYMODE& displayMode)
+      : Base(params, displayMode),
+        rec_(std::move(rec)),
+        recorded_(std::move(recorded)),
+        type_(type) {
     rec_->Made("Device");
   }
-  ~RecordingDevice() override;
+  ~RecordingDevice() override { rec_->Released("Device"); }
 
   HRESULT GetDeviceCaps(D3DCAPS8& caps) override;
   HRESULT GetDisplayMode(D3DDISPLAYMODE& mode) override;
@@ -129,13 +150,18 @@ class RecordingDevice final : public Direct3DDevice8 {
   HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
                           UINT stride) override;
 
+ protected:
+  HRESULT DrawFromBuffer(D3DPRIMITIVETYPE type, UINT primitiveCount, RecordingVertexBuffer& buffer,
+                         std::uint64_t start, UINT stride) override;
+  HRESULT DrawFromMemory(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* data,
+                         UINT stride) override;
+  void TextureChanging(DWORD stage, const Ref<Direct3DBaseTexture8>& texture,
+                       RecordingTexture* ours) override;
+
  private:
   RecordPtr rec_;
-  std::shared_ptr<RecordedDevice> state_;
-  // The state as the devices keep it, for their argument checks.
-  d3dfront::FrontState front_;
-  Ref<Direct3DVertexBuffer8> stream0_;
-  Ref<Direct3DBaseTexture8> textures_[D3D_MAX_TEXTURE_STAGES];
+  std::shared_ptr<RecordedDevice> recorded_;
+  D3DDEVTYPE type_;
 };
 
 class RecordingDirect3D final : public Direct3D8 {

@@ -212,24 +212,21 @@ HRESULT TestPlatform::MsgBox(const std::string& text) {
   return 0;
 }
 
+void TestPlatform::CloseForm() {
+  if (record_->formClosed) return;
+  record_->formClosed = true;
+  record_->Note("form closed");
+  if (record_->formEvents.OnClose) record_->formEvents.OnClose();
+}
+
 void TestPlatform::DoEvents() {
   record_->Note("DoEvents");
-  const int n = ++record_->doEvents;
-  if (n == record_->script.closeFormAtDoEvents && !record_->formClosed) {
-    record_->formClosed = true;
-    record_->Note("form closed");
-    if (record_->formEvents.OnClose) record_->formEvents.OnClose();
-  }
+  if (++record_->doEvents == record_->script.closeFormAtDoEvents) CloseForm();
 }
 
 void TestPlatform::RunUntilFormClosed() {
   record_->Note("RunUntilFormClosed");
-  // The user closes the form: nothing else would ever happen in a test.
-  if (!record_->formClosed) {
-    record_->formClosed = true;
-    record_->Note("form closed");
-    if (record_->formEvents.OnClose) record_->formEvents.OnClose();
-  }
+  CloseForm();  // the user closes the form: nothing else would ever happen in a test
 }
 
 void TestPlatform::End(int exitCode) {

@@ -37,21 +37,8 @@
 #include "runtime/random.h"
 #include "runtime/text_files.h"
 
-// What the recording vertex buffers hold; outlives the buffer.
-struct RecordedBuffer {
-  int Id = 0;  // 1 for the first buffer made on the platform, then 2, ...
-  UINT Length = 0;
-  DWORD Usage = 0;
-  DWORD FVF = 0;
-  D3DPOOL Pool = D3DPOOL_DEFAULT;
-  std::vector<BYTE> Bytes;
-  int Locks = 0;  // locks held (they nest)
-  bool Released = false;
-};
-
 // What the recording textures hold.
 struct RecordedTexture {
-  int Id = 0;
   UINT Width = 0;
   UINT Height = 0;
   UINT Levels = 0;
@@ -62,47 +49,19 @@ struct RecordedTexture {
   bool Released = false;
 };
 
+// A draw's vertices: those passed to DrawPrimitiveUP, or for DrawPrimitive
+// the bound buffer's bytes at the time of the draw.
 struct RecordedDraw {
-  D3DPRIMITIVETYPE Type = D3DPT_POINTLIST;
-  UINT StartVertex = 0;
-  UINT PrimitiveCount = 0;
-  UINT Stride = 0;
-  // DrawPrimitiveUP: the vertices passed. DrawPrimitive: the bound stream's
-  // bytes at the time of the draw.
   std::vector<BYTE> Vertices;
-  int BufferId = 0;  // DrawPrimitive: the bound buffer (0 for none)
 };
 
-// The state set on a recording device; outlives the device.
+// What the program's tests read of a recording device; outlives the device.
+// The device's other state is kept, and checked, as both devices keep it.
 struct RecordedDevice {
-  D3DDEVTYPE Type = D3DDEVTYPE_HAL;
-  HWND FocusWindow = 0;
-  DWORD BehaviorFlags = 0;
-  D3DPRESENT_PARAMETERS Params{};
-
-  std::array<DWORD, D3DRS_MAX> RenderStates{};  // published defaults at creation
-  std::map<int, DWORD> RenderStatesSet;         // the states the program set, last value
-  DWORD VertexShader = 0;
-  std::map<int, D3DMATRIX> Transforms;                        // only those set
-  std::map<std::pair<DWORD, int>, DWORD> TextureStageStates;  // only those set
-  std::shared_ptr<RecordedBuffer> StreamSource;
-  UINT StreamStride = 0;
+  std::map<int, D3DMATRIX> Transforms;  // only those set
   std::shared_ptr<RecordedTexture> Texture0;
   std::optional<RecordedDraw> LastDrawPrimitive;
   std::optional<RecordedDraw> LastDrawPrimitiveUP;
-  D3DVIEWPORT8 Viewport{};
-
-  int BeginScenes = 0;
-  int EndScenes = 0;
-  int Presents = 0;
-  int Clears = 0;
-  bool InScene = false;
-  DWORD LastClearFlags = 0;
-  D3DCOLOR LastClearColor = 0;
-  float LastClearZ = 0.0f;
-  bool Released = false;
-
-  DWORD RenderState(D3DRENDERSTATETYPE state) const { return RenderStates[state]; }
 };
 
 // What the platform answers. Every field may be changed by a test at any time.
@@ -149,8 +108,8 @@ struct TestScript {
   // When set, answers every keyboard poll instead of `keyStates` (n = 1 for
   // the first poll): for runs too long to script poll by poll.
   std::function<void(std::int64_t n, DIKEYBOARDSTATE& state)> keyboard;
-  // False: calls are counted but no log lines are kept, so a long run's
-  // memory stays flat.
+  // False: calls are counted but no log lines and no copies of the draws'
+  // vertices are kept, so a long run's memory stays flat and its frames cheap.
   bool keepLog = true;
 };
 
@@ -187,7 +146,6 @@ struct TestRecord {
   std::vector<Failure> failures;
 
   std::vector<std::shared_ptr<RecordedDevice>> devices;
-  std::shared_ptr<RecordedBuffer> lastBuffer;
   int buffersMade = 0;
   std::vector<std::shared_ptr<RecordedTexture>> textures;
   DIKEYBOARDSTATE lastPolled{};
@@ -265,7 +223,6 @@ class TestPlatform : public PlatformObjects, public WindowSystem, public Runtime
   std::optional<int> ExitCode() const { return exitCode_; }
   // The last device created (its state stays readable after release).
   std::shared_ptr<RecordedDevice> Device() const;
-  std::shared_ptr<RecordedBuffer> LastVertexBuffer() const { return record_->lastBuffer; }
   int VertexBuffersMade() const { return record_->buffersMade; }
   const std::vector<std::shared_ptr<RecordedTexture>>& Textures() const {
     return record_->textures;
@@ -300,6 +257,8 @@ class TestPlatform : public PlatformObjects, public WindowSystem, public Runtime
   float Rnd() override;
 
  private:
+  void CloseForm();  // the user closes the form's window (once)
+
   std::string driveC_;
   std::unique_ptr<TextFiles> files_;
   Ref<IFont> formFont_;

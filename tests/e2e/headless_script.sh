@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Without a display the program runs invisibly: a key script steers it, the
-# time of day is fixed, and the captured pictures show what it drew.
+# time of day is fixed, and the captured pictures show what it drew. A trace
+# of its first frames replays through the replay tool to exactly the pictures
+# it presented, whatever the trace's name holds.
 source "$(dirname "$0")/lib.sh"
 unset DISPLAY WAYLAND_DISPLAY
 
-# run NAME SCRIPT: a run in its own folder; the script's captures land there.
+# run NAME SCRIPT [VAR=VALUE...]: a run in its own folder; the script's
+# captures land there.
 run() {
   local name=$1 dir="$WORK/$1"
   mkdir -p "$dir"
   printf '%b' "$2" >"$dir/keys"
-  env QUILLON_DRIVE_C="$dir" QUILLON_KEYS="$dir/keys" QUILLON_TIME=45296.25 \
+  shift 2
+  env QUILLON_DRIVE_C="$dir" QUILLON_KEYS="$dir/keys" QUILLON_TIME=45296.25 "$@" \
     timeout -k 5 120 "$QUILLON" >"$dir/out" 2>&1
   local rc=$?
   [ "$rc" = 0 ] || fail "$name: status $rc: $(cat "$dir/out")"
@@ -43,4 +47,19 @@ note "cloud after 30 frames of Down: $near pixels, of Up: $far pixels"
 # Escape held from the first poll: one frame, one line.
 run escape '1 ESCAPE\n'
 [ "$(log_lines "$WORK/escape/FPS.TXT")" = 1 ] || fail "Escape at once: $(log_lines "$WORK/escape/FPS.TXT") lines"
+
+if [ -n "${REPLAY:-}" ]; then
+  trace="$WORK/trace/my trace/cloud #1"
+  run trace '1\ncapture f1.png\n1 LEFT\ncapture f2.png\n1 DOWN\ncapture f3.png\n1 ESCAPE\n' \
+    QUILLON_TRACE="$trace.scene" QUILLON_TRACE_FRAMES=3
+  for n in 1 2 3; do
+    scene="$trace.scene"
+    [ "$n" = 1 ] || scene="$trace-$n.scene"
+    [ -f "$scene" ] || fail "no scene for frame $n"
+    timeout 120 "$REPLAY" "$scene" "$WORK/replay$n.png" || fail "replay of frame $n failed"
+    "$PICTURE_TOOL" same "$WORK/trace/f$n.png" "$WORK/replay$n.png" || fail "frame $n replays differently"
+    note "frame $n: $(grep -c . "$scene") lines, replayed exactly"
+  done
+  [ -f "$trace-4.scene" ] && fail "more frames traced than asked for"
+fi
 echo PASS

@@ -85,9 +85,25 @@ wait_quillon() {
   cat "$WORK/quillon.rc"
 }
 
+# The device E2E_DEVICE names (the default one when unset), as the program's
+# setting: E2E_DEVICE=hal runs a script on the hardware device (any OpenGL
+# 3.3 renderer accepted).
+DEVICE=()
+[ -n "${E2E_DEVICE:-}" ] && DEVICE=(QUILLON_DEVICE="$E2E_DEVICE")
+
+# offer_640x480: the private server offers 640x480 beside its own mode.
+offer_640x480() {
+  xrandr --newmode 640x480_60 25.175 640 656 752 800 480 490 492 525 -hsync -vsync ||
+    fail "cannot add a mode"
+  xrandr --addmode screen 640x480_60 || fail "cannot offer the mode"
+}
+current_mode() { xrandr | awk '/current/ {print $8 "x" $10}' | tr -d ','; }
+mode_is() { [ "$(current_mode)" = "$1" ]; }
+
 # The form's window line from the window tree ("Form1": ... WxH+X+Y ...).
 form_window() { xwininfo -root -tree | grep '"Form1"'; }
 form_geometry() { form_window | grep -o '[0-9]*x[0-9]*+[0-9-]*+[0-9-]*' | head -n1; }
+form_geometry_is() { [ "$(form_geometry)" = "$1" ]; }
 # A top-level window titled "Quillon": the message box.
 message_box_id() { xwininfo -root -tree | awk '/"Quillon"/ {print $1; exit}'; }
 has_message_box() { [ -n "$(message_box_id)" ]; }
@@ -113,11 +129,9 @@ log_lines() { wc -l <"$1"; }
 # Starts the program drawing with no key pressed for a long while, on the
 # device E2E_DEVICE names (the default one when unset), with drive C in $WORK.
 start_holding() {
-  local device=()
-  [ -n "${E2E_DEVICE:-}" ] && device=(QUILLON_DEVICE="$E2E_DEVICE")
   printf '%s\n' 100000 >"$WORK/hold.keys"
   start_quillon QUILLON_DRIVE_C="$WORK" QUILLON_KEYS="$WORK/hold.keys" QUILLON_VSYNC=0 \
-    "${device[@]}" "$@"
+    "${DEVICE[@]}" "$@"
 }
 
 # After a loss of the window or display: the program's output is the host's

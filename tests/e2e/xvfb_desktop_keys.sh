@@ -10,10 +10,8 @@ source "$(dirname "$0")/lib.sh"
 
 # A wide screen: the 4:3 picture has bars at its sides in full screen.
 start_xvfb 1280x720
-device=()
-[ -n "${E2E_DEVICE:-}" ] && device=(QUILLON_DEVICE="$E2E_DEVICE")
-start_quillon QUILLON_DRIVE_C="$WORK" QUILLON_VSYNC=0 "${device[@]}"
-wait_for 30 sh -c "xwininfo -root -tree | grep '\"Form1\"' | grep -q 1280x720+0+0" ||
+start_quillon QUILLON_DRIVE_C="$WORK" QUILLON_VSYNC=0 "${DEVICE[@]}"
+wait_for 30 form_geometry_is 1280x720+0+0 ||
   fail "not full screen: $(form_geometry); output: $(cat "$WORK/quillon.out")"
 id=$(xdotool search --name '^Form1$' | head -n1)
 xprop -id "$id" _NET_WM_ICON | head -n1 | grep -q 'Icon (128 x 128)' || fail "the window has no icon"
@@ -45,7 +43,7 @@ read -r w h _ < <(stats "$WORK/window.png")
 expect_picture "$WORK/window.png" 0 640
 note "Alt+Enter: a 640x480 window at $(form_geometry)"
 xdotool windowfocus --sync "$id" key alt+Return
-wait_for 10 sh -c "xwininfo -root -tree | grep '\"Form1\"' | grep -q 1280x720+0+0" ||
+wait_for 10 form_geometry_is 1280x720+0+0 ||
   fail "Alt+Enter again: not full screen ($(form_geometry))"
 sleep 1
 screenshot "$WORK/again.png"

@@ -3,7 +3,6 @@
 # instead of Xlib's, the device's present (or the keyboard's poll) fails, and
 # the program reports that failure once and runs its own shutdown: status 1,
 # no crash, and the log keeps whole lines only.
-# E2E_DEVICE=hal runs it on the hardware device (any OpenGL 3.3 renderer).
 source "$(dirname "$0")/lib.sh"
 
 start_xvfb 1024x768

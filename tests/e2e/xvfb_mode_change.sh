@@ -4,23 +4,20 @@
 source "$(dirname "$0")/lib.sh"
 
 start_xvfb 1024x768
-xrandr --newmode 640x480_60 25.175 640 656 752 800 480 490 492 525 -hsync -vsync ||
-  fail "cannot add a mode"
-xrandr --addmode screen 640x480_60 || fail "cannot offer the mode"
-current_mode() { xrandr | awk '/current/ {print $8 "x" $10}' | tr -d ','; }
-[ "$(current_mode)" = 1024x768 ] || fail "screen is $(current_mode)"
+offer_640x480
+mode_is 1024x768 || fail "screen is $(current_mode)"
 
 printf '%s\n' 5000 >"$WORK/hold.keys"
 # start_full_screen: the program holding the screen at 640x480.
 start_full_screen() {
   rm -f "$WORK/FPS.TXT"
   start_quillon QUILLON_DRIVE_C="$WORK" QUILLON_KEYS="$WORK/hold.keys"
-  wait_for 30 sh -c "[ \"\$(xrandr | awk '/current/ {print \$8 \"x\" \$10}' | tr -d ',')\" = 640x480 ]" ||
+  wait_for 30 mode_is 640x480 ||
     fail "the mode did not change: $(current_mode)"
   wait_for 30 test -s "$WORK/FPS.TXT" || fail "no frame logged"
 }
 start_full_screen
-wait_for 10 sh -c "xwininfo -root -tree | grep '\"Form1\"' | grep -q '640x480+0+0'" ||
+wait_for 10 form_geometry_is 640x480+0+0 ||
   fail "window $(form_geometry)"
 sleep 0.5
 screenshot "$WORK/shot.png"
@@ -44,7 +41,7 @@ for sig in TERM QUIT USR1 PIPE; do
     signal_quillon TERM
   fi
   wait_quillon 30 >/dev/null
-  wait_for 10 sh -c "[ \"\$(xrandr | awk '/current/ {print \$8 \"x\" \$10}' | tr -d ',')\" = 1024x768 ]" ||
+  wait_for 10 mode_is 1024x768 ||
     fail "SIG$sig: the desktop mode was not given back: $(current_mode)"
   note "SIG$sig: the desktop mode given back"
 done
