@@ -34,7 +34,11 @@ declare -A e2e=(
   [input]='^(FaultSweep|CloudSoak)\.' [timing]='^(FaultSweep|CloudSoak)\.'
   [d3dx]='^(FaultSweep|CloudSoak)\.' [runtime]='^(FaultSweep|CloudSoak)\.'
   [math]='^(FaultSweep|CloudSoak)\.' [formats]='^FaultSweep\.'
+  [sdlhost]='^(FaultSweep\.|e2e\.(messages|headless_script|command_line)$)'
+  [scene]='^(FaultSweep\.|e2e\.trace_replay$)'
 )
+# The programs those end-to-end tests run, rebuilt with each fault.
+declare -A programs=([sdlhost]='quillon quillon-replay' [scene]='quillon quillon-replay')
 
 # universalmutator when it can be had (Debian's pip refuses system installs).
 mutate=""
@@ -61,7 +65,7 @@ trap 'restore; exit 130' INT TERM
 mkdir -p "$work"
 start=$SECONDS
 for folder in "${folders[@]}"; do
-  targets=("${folder}_tests" reliability_tests)
+  read -r -a targets <<<"${folder}_tests reliability_tests ${programs[$folder]:-}"
   cmake --build "$build" --target "${targets[@]}" >/dev/null
   suites=$("$build/$folder/${folder}_tests" --gtest_list_tests | grep -v '^ ' | tr -d '.' |
     paste -sd'|')
@@ -105,6 +109,7 @@ for folder in "${folders[@]}"; do
 done
 # The binaries as the unchanged sources make them.
 for folder in "${folders[@]}"; do
-  cmake --build "$build" --target "${folder}_tests" reliability_tests >/dev/null 2>&1 || true
+  read -r -a targets <<<"${folder}_tests reliability_tests ${programs[$folder]:-}"
+  cmake --build "$build" --target "${targets[@]}" >/dev/null 2>&1 || true
 done
 echo "mutant runs took $((SECONDS - start)) s"
