@@ -34,11 +34,11 @@ declare -A e2e=(
   [input]='^(FaultSweep|CloudSoak)\.' [timing]='^(FaultSweep|CloudSoak)\.'
   [d3dx]='^(FaultSweep|CloudSoak)\.' [runtime]='^(FaultSweep|CloudSoak)\.'
   [math]='^(FaultSweep|CloudSoak)\.' [formats]='^FaultSweep\.'
-  [sdlhost]='^(FaultSweep\.|e2e\.(messages|command_line)$)'
+  [sdlhost]='^(FaultSweep\.|e2e\.(messages|command_line|xvfb_overlay)$)'
   [scene]='^(FaultSweep\.|e2e\.trace_replay$)'
 )
 # The programs those end-to-end tests run, rebuilt with each fault.
-declare -A programs=([sdlhost]='quillon quillon-replay' [scene]='quillon quillon-replay picture_tool')
+declare -A programs=([sdlhost]='quillon quillon-replay picture_tool' [scene]='quillon quillon-replay picture_tool')
 
 # universalmutator when it can be had (Debian's pip refuses system installs).
 mutate=""

@@ -61,12 +61,12 @@ class OffscreenHost : public ::testing::Test {
     EXPECT_EQ(platform_.GetPlatform().objects->NewDirectX8(dx), 0);
     return dx;
   }
-  Ref<DirectInputDevice8> Keyboard(HRESULT expected) {
+  Ref<DirectInputDevice8> Keyboard() {
     Ref<DirectInput8> di;
     EXPECT_EQ(DirectX()->DirectInputCreate(di), 0);
     Ref<DirectInputDevice8> kb;
     EXPECT_EQ(di->CreateDevice("GUID_SysMouse", kb), DIERR_DEVICENOTREG);
-    EXPECT_EQ(di->CreateDevice("GUID_SysKeyboard", kb), expected);
+    EXPECT_EQ(di->CreateDevice("GUID_SysKeyboard", kb), 0);
     return kb;
   }
 
@@ -208,7 +208,7 @@ TEST_F(OffscreenHost, EndClosesFilesKeepingTheirLinesAndExitsWithTheCode) {
 
 TEST_F(OffscreenHost, KeyboardDeviceFollowsTheDirectInputRules) {
   Start(WithKeys("1 UP\n1 ESCAPE\n"));
-  Ref<DirectInputDevice8> kb = Keyboard(0);
+  Ref<DirectInputDevice8> kb = Keyboard();
   ASSERT_NE(kb, nullptr);
 
   DIKEYBOARDSTATE state{};
@@ -236,19 +236,6 @@ TEST_F(OffscreenHost, KeyboardDeviceFollowsTheDirectInputRules) {
   EXPECT_EQ(kb->Unacquire(), 0);
   EXPECT_EQ(kb->Unacquire(), 0);  // "no effect" is a success
   EXPECT_EQ(kb->GetDeviceStateKeyboard(state), DIERR_NOTACQUIRED);
-}
-
-// Without a display only a key script presses keys: with none, there is no
-// keyboard, as DirectInput says on a machine without one, and the program's
-// report of it names the variable that gives one.
-TEST_F(OffscreenHost, WithoutADisplayOrAKeyScriptThereIsNoKeyboard) {
-  Start();
-  EXPECT_EQ(Keyboard(DIERR_DEVICENOTREG), nullptr);
-  try {
-    Raise(DIERR_DEVICENOTREG, "DirectInput8");
-  } catch (const RuntimeError& e) {
-    EXPECT_THAT(e.Description, ::testing::EndsWith("no keyboard without a display"));
-  }
 }
 
 TEST_F(OffscreenHost, UnreadableOrMalformedKeyScriptStopsTheStart) {
@@ -370,12 +357,6 @@ class WindowedDisplay : public OffscreenHost {
     OffscreenHost::Start(c);
     Attach(platform_);
   }
-  void StartCapturing(HostConfig c) {
-    c.windowed = true;
-    OffscreenHost::StartCapturing(c);
-    Attach(platform_);
-  }
-  HRESULT PresentHalves() { return platform_.Display().Present(Halves(), 0); }
   // The picture on the screen: the window's surface.
   Image Screen() {
     SDL_Surface* s = SDL_GetWindowSurface(Window());
@@ -387,53 +368,6 @@ class WindowedDisplay : public OffscreenHost {
     return image;
   }
 };
-
-TEST_F(WindowedDisplay, OverlayIsOnTheScreenButNeverInCaptures) {
-  HostConfig c;
-  c.hudFps = c.hudFrameTime = c.hudDevice = true;
-  StartCapturing(c);
-  ASSERT_EQ(PresentHalves(), D3D_OK);
-  ASSERT_EQ(PresentHalves(), D3D_OK);
-  const Image screen = Screen();
-  ASSERT_EQ(screen.width, 640);
-  // The overlay sits in the top left corner, where the frame is all red.
-  int notRed = 0;
-  for (int y = 0; y < 100; ++y)
-    for (int x = 0; x < 200; ++x) notRed += screen.At(x, y) != 0xFF0000u;
-  EXPECT_GT(notRed, 1000);
-  EXPECT_EQ(screen.At(639, 479), 0x00FF00u);  // the rest is the frame
-
-  const Image shot = Shot();
-  for (int y = 0; y < 100; ++y)
-    for (int x = 0; x < 200; ++x) ASSERT_EQ(shot.At(x, y) & 0xFFFFFFu, 0xFF0000u) << x << "," << y;
-}
-
-TEST_F(WindowedDisplay, F12SavesTheScreenUnderThePicturesFolder) {
-  ::setenv("XDG_PICTURES_DIR", (dir_ / "pics").c_str(), 1);
-  Start({});
-  SDL_Event e{};
-  e.type = SDL_KEYDOWN;
-  e.key.windowID = SDL_GetWindowID(Window());
-  e.key.keysym.sym = SDLK_F12;
-  e.key.keysym.scancode = SDL_SCANCODE_F12;
-  for (int i = 0; i < 2; ++i) {
-    ASSERT_EQ(SDL_PushEvent(&e), 1);
-    ::testing::internal::CaptureStderr();
-    ASSERT_EQ(PresentHalves(), D3D_OK);
-    const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_THAT(said, ::testing::StartsWith("quillon: screenshot written to " +
-                                            (dir_ / "pics/quillon/quillon-").string()));
-  }
-  ASSERT_EQ(PresentHalves(), D3D_OK);  // no key, no picture
-  ::unsetenv("XDG_PICTURES_DIR");
-  std::vector<fs::path> saved;
-  for (const auto& f : fs::directory_iterator(dir_ / "pics/quillon")) saved.push_back(f.path());
-  ASSERT_EQ(saved.size(), 2u);  // two presses, two names
-  Image picture;
-  std::string error;
-  ASSERT_TRUE(ReadPng(saved[0].string(), picture, &error)) << error;
-  EXPECT_EQ(CompareImages(picture, Screen(), nullptr), 0);
-}
 
 // A pictures folder that cannot be made or looked into: one line with the
 // reason and what to do, and the program goes on.
