@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "refdevice/image_io.h"
+#include "sdlhost/hud.h"
 #include "sdlhost/sdl_platform.h"
 #include "sdlhost/trace.h"
 
@@ -454,4 +455,17 @@ TEST_F(OffscreenHost, Direct3DMakesReferenceDevicesTracedOnRequest) {
                               D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp, device),
             D3D_OK);
   EXPECT_NE(dynamic_cast<TracingDevice*>(device.get()), nullptr);
+}
+
+// The overlay's words need its font: the device's name alone covers a part
+// of the screen, and nothing asked for covers none.
+TEST(Hud, DrawsOnlyWhatIsAskedFor) {
+  SDL_Surface* screen = SDL_CreateRGBSurfaceWithFormat(0, 640, 480, 32, SDL_PIXELFORMAT_RGB888);
+  ASSERT_NE(screen, nullptr);
+  for (const bool device : {true, false}) {
+    Hud hud({.device = device}, "reference");
+    const SDL_Rect covered = hud.Draw(screen);
+    EXPECT_EQ(covered.w > 0 && covered.h > 0, device);
+  }
+  SDL_FreeSurface(screen);
 }
