@@ -19,8 +19,6 @@ constexpr D3DRENDERSTATETYPE kStates[] = {
     D3DRS_COLORVERTEX,     D3DRS_POINTSIZE,      D3DRS_CLIPPING,   D3DRS_COLORWRITEENABLE,
     D3DRS_BLENDOP,         D3DRS_DITHERENABLE,   D3DRS_LASTPIXEL,  D3DRS_ZBIAS};
 
-}  // namespace
-
 D3DPRESENT_PARAMETERS PresentParameters(Input& in) {
   D3DPRESENT_PARAMETERS pp{};
   // A small back buffer keeps each input quick.
@@ -143,6 +141,16 @@ void PlayDeviceCalls(Input& in, Direct3DDevice8& dev) {
     }
   }
   dev.EndScene();
+}
+
+}  // namespace
+
+void PlayOnNewDevice(const std::uint8_t* data, std::size_t size, Direct3D8& d3d, D3DDEVTYPE type) {
+  Input in(data, size);
+  D3DPRESENT_PARAMETERS pp = PresentParameters(in);
+  Ref<Direct3DDevice8> device;
+  if (d3d.CreateDevice(0, type, 1, D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp, device) == D3D_OK)
+    PlayDeviceCalls(in, *device);
 }
 
 }  // namespace fuzz

@@ -45,12 +45,9 @@ class Input {
   const std::uint8_t* end_;
 };
 
-// A small back buffer, its format and whether it has a depth buffer, from
-// the input's first four bytes.
-D3DPRESENT_PARAMETERS PresentParameters(Input& in);
-
-// Plays up to 64 calls from the rest of the input on `dev`, between
-// BeginScene and EndScene.
-void PlayDeviceCalls(Input& in, Direct3DDevice8& dev);
+// Makes a device of `type` with a small back buffer, its format and whether
+// it has a depth buffer from the input's first four bytes, and plays up to 64
+// calls from the rest on it, between BeginScene and EndScene.
+void PlayOnNewDevice(const std::uint8_t* data, std::size_t size, Direct3D8& d3d, D3DDEVTYPE type);
 
 }  // namespace fuzz

@@ -31,13 +31,7 @@ std::shared_ptr<GlContext> Context() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzz::Input in(data, size);
   GlDirect3D8 d3d(nullptr, Context());
-  D3DPRESENT_PARAMETERS pp = fuzz::PresentParameters(in);
-  Ref<Direct3DDevice8> device;
-  if (d3d.CreateDevice(0, D3DDEVTYPE_HAL, 1, D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp, device) !=
-      D3D_OK)
-    return 0;
-  fuzz::PlayDeviceCalls(in, *device);
+  fuzz::PlayOnNewDevice(data, size, d3d, D3DDEVTYPE_HAL);
   return 0;
 }

@@ -36,10 +36,13 @@ declare -A e2e=(
   [d3dx]='^(FaultSweep|CloudSoak)\.'
   [math]='^(FaultSweep|CloudSoak)\.' [formats]='^FaultSweep\.'
   [runtime]='^(FaultSweep|CloudSoak)\.|^e2e\.hostile_process$'
+  [sdlhost]='^(FaultSweep\.|e2e\.(messages|command_line|xvfb_overlay)$)'
+  [scene]='^(FaultSweep\.|e2e\.headless_script$)'
 )
-# Folders whose faults only the built programs show (the process set-up the
-# runtime gives them): the programs to rebuild with each fault.
-declare -A programs=([runtime]='quillon quillon-replay picture_tool')
+# The programs those end-to-end tests run, rebuilt with each fault.
+declare -A programs=([runtime]='quillon quillon-replay picture_tool'
+                     [sdlhost]='quillon quillon-replay picture_tool'
+                     [scene]='quillon quillon-replay picture_tool')
 
 # universalmutator when it can be had (Debian's pip refuses system installs).
 mutate=""
@@ -66,8 +69,7 @@ trap 'restore; exit 130' INT TERM
 mkdir -p "$work"
 start=$SECONDS
 for folder in "${folders[@]}"; do
-  read -r -a extra <<<"${programs[$folder]:-}"
-  targets=("${folder}_tests" reliability_tests "${extra[@]}")
+  read -r -a targets <<<"${folder}_tests reliability_tests ${programs[$folder]:-}"
   cmake --build "$build" --target "${targets[@]}" >/dev/null
   suites=$("$build/$folder/${folder}_tests" --gtest_list_tests | grep -v '^ ' | tr -d '.' |
     paste -sd'|')
@@ -111,8 +113,7 @@ for folder in "${folders[@]}"; do
 done
 # The binaries as the unchanged sources make them.
 for folder in "${folders[@]}"; do
-  read -r -a extra <<<"${programs[$folder]:-}"
-  cmake --build "$build" --target "${folder}_tests" reliability_tests "${extra[@]}" >/dev/null 2>&1 ||
-    true
+  read -r -a targets <<<"${folder}_tests reliability_tests ${programs[$folder]:-}"
+  cmake --build "$build" --target "${targets[@]}" >/dev/null 2>&1 || true
 done
 echo "mutant runs took $((SECONDS - start)) s"

@@ -3,69 +3,71 @@
 #include <SDL_pixels.h>
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "sdlhost/sdl_display.h"
 
 TEST(DisplayModes, SdlFormatsMapToDirect3DCodes) {
-  EXPECT_EQ(D3DFormatFromSdl(SDL_PIXELFORMAT_RGB888), D3DFMT_X8R8G8B8);
-  EXPECT_EQ(D3DFormatFromSdl(SDL_PIXELFORMAT_ARGB8888), D3DFMT_A8R8G8B8);
-  EXPECT_EQ(D3DFormatFromSdl(SDL_PIXELFORMAT_RGB565), D3DFMT_R5G6B5);
-  EXPECT_EQ(D3DFormatFromSdl(SDL_PIXELFORMAT_RGB555), D3DFMT_X1R5G5B5);
-  EXPECT_EQ(D3DFormatFromSdl(SDL_PIXELFORMAT_RGB24), D3DFMT_R8G8B8);
-  EXPECT_EQ(D3DFormatFromSdl(SDL_PIXELFORMAT_INDEX8), D3DFMT_P8);
-  EXPECT_EQ(D3DFormatFromSdl(SDL_PIXELFORMAT_ABGR8888), D3DFMT_UNKNOWN);
-  EXPECT_EQ(D3DFormatFromSdl(SDL_PIXELFORMAT_UNKNOWN), D3DFMT_UNKNOWN);
+  // clang-format off
+  const std::pair<Uint32, D3DFORMAT> cases[] = {
+      {SDL_PIXELFORMAT_RGB888, D3DFMT_X8R8G8B8}, {SDL_PIXELFORMAT_ARGB8888, D3DFMT_A8R8G8B8},
+      {SDL_PIXELFORMAT_RGB565, D3DFMT_R5G6B5},   {SDL_PIXELFORMAT_RGB555, D3DFMT_X1R5G5B5},
+      {SDL_PIXELFORMAT_RGB24, D3DFMT_R8G8B8},    {SDL_PIXELFORMAT_INDEX8, D3DFMT_P8},
+      {SDL_PIXELFORMAT_ABGR8888, D3DFMT_UNKNOWN}, {SDL_PIXELFORMAT_UNKNOWN, D3DFMT_UNKNOWN},
+  };
+  // clang-format on
+  for (const auto& [sdl, d3d] : cases) EXPECT_EQ(D3DFormatFromSdl(sdl), d3d) << sdl;
 }
 
+// The display's own modes in its order, then the classic sizes it lacks,
+// scaled (a size listed only in a format without a Direct3D code counts as
+// lacking); with nothing listed, the three classic sizes.
 TEST(DisplayModes, DisplayOrderFirstThenMissingClassicModesScaled) {
   const std::vector<SdlModeInfo> listed = {
       {1920, 1080, 60, SDL_PIXELFORMAT_RGB888},
       {800, 600, 75, SDL_PIXELFORMAT_RGB888},
       {800, 600, 60, SDL_PIXELFORMAT_RGB565},
-      {640, 480, 60, SDL_PIXELFORMAT_ABGR8888},  // no Direct3D code: left out
+      {640, 480, 60, SDL_PIXELFORMAT_ABGR8888},
   };
+  // clang-format off
+  const struct { UINT width, height, refresh; D3DFORMAT format; int sdlIndex; bool scaled; } want[] = {
+      {1920, 1080, 60, D3DFMT_X8R8G8B8, 0, false},
+      {800, 600, 75, D3DFMT_X8R8G8B8, 1, false},
+      {800, 600, 60, D3DFMT_R5G6B5, 2, false},
+      {640, 480, 60, D3DFMT_X8R8G8B8, -1, true},
+      {1024, 768, 60, D3DFMT_X8R8G8B8, -1, true},
+  };
+  // clang-format on
   auto modes = BuildAdapterModes(listed, {1920, 1080, 60, SDL_PIXELFORMAT_RGB888});
-  ASSERT_EQ(modes.size(), 5u);
-  EXPECT_EQ(modes[0].mode.Width, 1920u);
-  EXPECT_EQ(modes[0].sdlIndex, 0);
-  EXPECT_EQ(modes[1].mode.RefreshRate, 75u);
-  EXPECT_EQ(modes[2].mode.Format, D3DFMT_R5G6B5);
-  EXPECT_EQ(modes[2].sdlIndex, 2);
-  EXPECT_FALSE(modes[2].scaled);
-  // 640x480 was listed only in a format we cannot show, so it comes scaled;
-  // 800x600 is real; 1024x768 comes scaled.
-  EXPECT_TRUE(modes[3].scaled);
-  EXPECT_EQ(modes[3].mode.Width, 640u);
-  EXPECT_EQ(modes[3].mode.Height, 480u);
-  EXPECT_EQ(modes[3].mode.Format, D3DFMT_X8R8G8B8);
-  EXPECT_EQ(modes[3].mode.RefreshRate, 60u);
-  EXPECT_EQ(modes[3].sdlIndex, -1);
-  EXPECT_EQ(modes[4].mode.Width, 1024u);
-}
-
-TEST(DisplayModes, NothingListedGivesTheThreeScaledModes) {
-  auto modes = BuildAdapterModes({}, {1280, 1024, 0, SDL_PIXELFORMAT_RGB888});
-  ASSERT_EQ(modes.size(), 3u);
-  for (const auto& m : modes) {
-    EXPECT_TRUE(m.scaled);
-    EXPECT_EQ(m.mode.RefreshRate, 0u);
+  ASSERT_EQ(modes.size(), std::size(want));
+  for (std::size_t i = 0; i < modes.size(); ++i) {
+    const auto& m = modes[i];
+    EXPECT_EQ(m.mode.Width, want[i].width) << i;
+    EXPECT_EQ(m.mode.Height, want[i].height) << i;
+    EXPECT_EQ(m.mode.RefreshRate, want[i].refresh) << i;
+    EXPECT_EQ(m.mode.Format, want[i].format) << i;
+    EXPECT_EQ(m.sdlIndex, want[i].sdlIndex) << i;
+    EXPECT_EQ(m.scaled, want[i].scaled) << i;
   }
+
+  modes = BuildAdapterModes({}, {1280, 1024, 0, SDL_PIXELFORMAT_RGB888});
+  ASSERT_EQ(modes.size(), 3u);
+  for (const auto& m : modes) EXPECT_TRUE(m.scaled && m.mode.RefreshRate == 0);
 }
 
+// The frame keeps its aspect inside the screen, centred between bars.
 TEST(DisplayModes, FitKeepsTheAspectWithBars) {
-  auto wide = FitWithAspect(640, 480, 1920, 1080);  // bars left and right
-  EXPECT_EQ(wide.width, 1440);
-  EXPECT_EQ(wide.height, 1080);
-  EXPECT_EQ(wide.x, 240);
-  EXPECT_EQ(wide.y, 0);
-  auto tall = FitWithAspect(640, 480, 1280, 1024);  // bars above and below
-  EXPECT_EQ(tall.width, 1280);
-  EXPECT_EQ(tall.height, 960);
-  EXPECT_EQ(tall.y, 32);
-  auto same = FitWithAspect(640, 480, 1024, 768);
-  EXPECT_EQ(same.x, 0);
-  EXPECT_EQ(same.y, 0);
-  EXPECT_EQ(same.width, 1024);
-  EXPECT_EQ(same.height, 768);
-  auto none = FitWithAspect(0, 480, 1024, 768);
-  EXPECT_EQ(none.width, 0);
+  // clang-format off
+  const struct { int frameW, frameH, screenW, screenH, x, y, width, height; } cases[] = {
+      {640, 480, 1920, 1080, 240, 0, 1440, 1080},  // bars left and right
+      {640, 480, 1280, 1024, 0, 32, 1280, 960},    // bars above and below
+      {640, 480, 1024, 768, 0, 0, 1024, 768},
+      {0, 480, 1024, 768, 0, 0, 0, 0},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    const Placement p = FitWithAspect(c.frameW, c.frameH, c.screenW, c.screenH);
+    EXPECT_EQ((std::array{p.x, p.y, p.width, p.height}), (std::array{c.x, c.y, c.width, c.height}))
+        << c.frameW << "x" << c.frameH << " on " << c.screenW << "x" << c.screenH;
+  }
 }

@@ -25,14 +25,15 @@ TEST(KeyTable, PublishedScanCodes) {
   struct {
     const char* name;
     int dik;
-  } published[] = {{"ESCAPE", 0x01}, {"1", 0x02},       {"0", 0x0B},        {"BACK", 0x0E},
-                   {"Q", 0x10},      {"RETURN", 0x1C},  {"LCONTROL", 0x1D}, {"A", 0x1E},
-                   {"Z", 0x2C},      {"SPACE", 0x39},   {"F1", 0x3B},       {"F10", 0x44},
-                   {"F11", 0x57},    {"F12", 0x58},     {"NUMPAD0", 0x52},  {"NUMPADENTER", 0x9C},
-                   {"RCONTROL", 0x9D}, {"DIVIDE", 0xB5}, {"RMENU", 0xB8},   {"HOME", 0xC7},
-                   {"UP", DIK_UP},   {"PRIOR", 0xC9},   {"LEFT", DIK_LEFT}, {"RIGHT", DIK_RIGHT},
-                   {"END", 0xCF},    {"DOWN", DIK_DOWN}, {"NEXT", 0xD1},    {"INSERT", 0xD2},
-                   {"DELETE", 0xD3}, {"LWIN", 0xDB},    {"APPS", 0xDD}};
+  } published[] = {
+      {"ESCAPE", 0x01},   {"1", 0x02},        {"0", 0x0B},        {"BACK", 0x0E},
+      {"Q", 0x10},        {"RETURN", 0x1C},   {"LCONTROL", 0x1D}, {"A", 0x1E},
+      {"Z", 0x2C},        {"SPACE", 0x39},    {"F1", 0x3B},       {"F10", 0x44},
+      {"F11", 0x57},      {"F12", 0x58},      {"NUMPAD0", 0x52},  {"NUMPADENTER", 0x9C},
+      {"RCONTROL", 0x9D}, {"DIVIDE", 0xB5},   {"RMENU", 0xB8},    {"HOME", 0xC7},
+      {"UP", DIK_UP},     {"PRIOR", 0xC9},    {"LEFT", DIK_LEFT}, {"RIGHT", DIK_RIGHT},
+      {"END", 0xCF},      {"DOWN", DIK_DOWN}, {"NEXT", 0xD1},     {"INSERT", 0xD2},
+      {"DELETE", 0xD3},   {"LWIN", 0xDB},     {"APPS", 0xDD}};
   for (const auto& p : published) {
     auto dik = DikFromName(p.name);
     ASSERT_TRUE(dik.has_value()) << p.name;
@@ -40,35 +41,25 @@ TEST(KeyTable, PublishedScanCodes) {
   }
 }
 
-TEST(KeyTable, NamesAcceptPrefixCaseAndHex) {
-  EXPECT_EQ(DikFromName("dik_up"), DIK_UP);
-  EXPECT_EQ(DikFromName("Escape"), DIK_ESCAPE);
-  EXPECT_EQ(DikFromName("0xD0"), DIK_DOWN);
-  EXPECT_FALSE(DikFromName("UPP").has_value());
-  EXPECT_FALSE(DikFromName("0x100").has_value());
-  EXPECT_FALSE(DikFromName("0x").has_value());
-  EXPECT_FALSE(DikFromName("").has_value());
-}
-
-TEST(KeyTable, XKeycodesAreEvdevPlusEight) {
-  // The keycodes an X server with the evdev rules reports.
-  EXPECT_EQ(DikFromXKeycode(9), DIK_ESCAPE);
-  EXPECT_EQ(DikFromXKeycode(111), DIK_UP);
-  EXPECT_EQ(DikFromXKeycode(116), DIK_DOWN);
-  EXPECT_EQ(DikFromXKeycode(113), DIK_LEFT);
-  EXPECT_EQ(DikFromXKeycode(114), DIK_RIGHT);
-  EXPECT_EQ(DikFromXKeycode(38), 0x1E);  // A
-  EXPECT_EQ(DikFromXKeycode(0), 0);
-  EXPECT_EQ(DikFromXKeycode(100000), 0);
-}
-
-TEST(KeyTable, SdlScancodes) {
-  EXPECT_EQ(DikFromSdlScancode(SDL_SCANCODE_ESCAPE), DIK_ESCAPE);
-  EXPECT_EQ(DikFromSdlScancode(SDL_SCANCODE_UP), DIK_UP);
-  EXPECT_EQ(DikFromSdlScancode(SDL_SCANCODE_KP_ENTER), 0x9C);
-  EXPECT_EQ(DikFromSdlScancode(SDL_SCANCODE_RALT), 0xB8);
-  EXPECT_EQ(DikFromSdlScancode(-1), 0);
-  EXPECT_EQ(DikFromSdlScancode(SDL_NUM_SCANCODES), 0);
+// Names take a DIK_ prefix, any case and hex; X keycodes are evdev's plus
+// eight; SDL scancodes past the table are no key (0).
+TEST(KeyTable, OtherNamingsOfKeys) {
+  // clang-format off
+  const struct { const char* name; int dik; } names[] = {
+      {"dik_up", DIK_UP}, {"Escape", DIK_ESCAPE}, {"0xD0", DIK_DOWN},
+      {"UPP", -1}, {"0x100", -1}, {"0x", -1}, {"", -1}};
+  const std::pair<int, int> xKeycodes[] = {{9, DIK_ESCAPE}, {111, DIK_UP}, {116, DIK_DOWN},
+      {113, DIK_LEFT}, {114, DIK_RIGHT}, {38, 0x1E}, {0, 0}, {100000, 0}};
+  const std::pair<int, int> sdlScancodes[] = {{SDL_SCANCODE_ESCAPE, DIK_ESCAPE},
+      {SDL_SCANCODE_UP, DIK_UP}, {SDL_SCANCODE_KP_ENTER, 0x9C}, {SDL_SCANCODE_RALT, 0xB8},
+      {-1, 0}, {SDL_NUM_SCANCODES, 0}};
+  // clang-format on
+  for (const auto& n : names) {
+    const auto dik = DikFromName(n.name);
+    EXPECT_EQ(dik ? int{*dik} : -1, n.dik) << n.name;
+  }
+  for (const auto& [x, dik] : xKeycodes) EXPECT_EQ(DikFromXKeycode(x), dik) << x;
+  for (const auto& [sdl, dik] : sdlScancodes) EXPECT_EQ(DikFromSdlScancode(sdl), dik) << sdl;
   // Every key with an SDL scancode maps back to itself.
   for (const auto& k : KeyCodeTable())
     if (k.sdl) {

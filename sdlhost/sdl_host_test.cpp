@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "refdevice/image_io.h"
+#include "sdlhost/hud.h"
 #include "sdlhost/sdl_platform.h"
 #include "sdlhost/trace.h"
 
@@ -40,12 +41,69 @@ class OffscreenHost : public ::testing::Test {
   }
   void WriteFile(const fs::path& p, const std::string& text) { std::ofstream(p) << text; }
 
+  HostConfig WithKeys(const std::string& script, HostConfig c = {}) {
+    WriteFile(dir_ / "k.keys", script);
+    c.keysPath = (dir_ / "k.keys").string();
+    return c;
+  }
+  // Started with a key script that captures the first frame to shot.png.
+  void StartCapturing(HostConfig c, bool drawUnseen = true) {
+    Start(WithKeys("capture shot.png\n", c), drawUnseen);
+  }
+  Image Shot() {
+    Image shot;
+    std::string error;
+    EXPECT_TRUE(ReadPng((dir_ / "shot.png").string(), shot, &error)) << error;
+    return shot;
+  }
+
+  Ref<DirectX8> DirectX() {
+    Ref<DirectX8> dx;
+    EXPECT_EQ(platform_.GetPlatform().objects->NewDirectX8(dx), 0);
+    return dx;
+  }
+  Ref<DirectInputDevice8> Keyboard() {
+    Ref<DirectInput8> di;
+    EXPECT_EQ(DirectX()->DirectInputCreate(di), 0);
+    Ref<DirectInputDevice8> kb;
+    EXPECT_EQ(di->CreateDevice("GUID_SysMouse", kb), DIERR_DEVICENOTREG);
+    EXPECT_EQ(di->CreateDevice("GUID_SysKeyboard", kb), 0);
+    return kb;
+  }
+
   SDL_Window* Window() { return platform_.Host().Window(); }
   std::int32_t WindowHandle() { return platform_.Host().WindowHandle(); }
 
   fs::path dir_;
   SdlPlatform platform_;
 };
+
+D3DPRESENT_PARAMETERS Params(UINT width, UINT height, D3DFORMAT format, bool windowed = false) {
+  D3DPRESENT_PARAMETERS pp{};
+  pp.BackBufferWidth = width;
+  pp.BackBufferHeight = height;
+  pp.BackBufferFormat = format;
+  pp.Windowed = windowed;
+  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  return pp;
+}
+
+// A 640x480 frame with a red left half and a green right half.
+FrameView Halves() {
+  static const std::vector<std::uint32_t> pixels = [] {
+    std::vector<std::uint32_t> p(640 * 480);
+    for (std::size_t i = 0; i < p.size(); ++i) p[i] = i % 640 < 320 ? 0xFFFF0000u : 0xFF00FF00u;
+    return p;
+  }();
+  return {pixels.data(), 640, 480, 640 * 4, D3DFMT_X8R8G8B8};
+}
+
+// The colour on the screen (the window's surface) at x, y.
+std::uint32_t At(SDL_Surface* s, int x, int y) {
+  return *reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(s->pixels) +
+                                                 y * s->pitch + x * 4) &
+         0xFFFFFFu;
+}
 
 std::string ReadAll(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -150,17 +208,9 @@ TEST_F(OffscreenHost, EndClosesFilesKeepingTheirLinesAndExitsWithTheCode) {
 }
 
 TEST_F(OffscreenHost, KeyboardDeviceFollowsTheDirectInputRules) {
-  WriteFile(dir_ / "k.keys", "1 UP\n1 ESCAPE\n");
-  HostConfig c;
-  c.keysPath = (dir_ / "k.keys").string();
-  Start(c);
-  Ref<DirectX8> dx;
-  ASSERT_EQ(platform_.GetPlatform().objects->NewDirectX8(dx), 0);
-  Ref<DirectInput8> di;
-  ASSERT_EQ(dx->DirectInputCreate(di), 0);
-  Ref<DirectInputDevice8> kb;
-  EXPECT_EQ(di->CreateDevice("GUID_SysMouse", kb), DIERR_DEVICENOTREG);
-  ASSERT_EQ(di->CreateDevice("GUID_SysKeyboard", kb), 0);
+  Start(WithKeys("1 UP\n1 ESCAPE\n"));
+  Ref<DirectInputDevice8> kb = Keyboard();
+  ASSERT_NE(kb, nullptr);
 
   DIKEYBOARDSTATE state{};
   EXPECT_EQ(kb->GetDeviceStateKeyboard(state), DIERR_NOTACQUIRED);
@@ -189,55 +239,31 @@ TEST_F(OffscreenHost, KeyboardDeviceFollowsTheDirectInputRules) {
   EXPECT_EQ(kb->GetDeviceStateKeyboard(state), DIERR_NOTACQUIRED);
 }
 
-// Without a display only a key script presses keys: with none, there is no
-// keyboard, as DirectInput says on a machine without one, and the program's
-// report of it names the variable that gives one.
-TEST_F(OffscreenHost, WithoutADisplayOrAKeyScriptThereIsNoKeyboard) {
-  Start();
-  Ref<DirectX8> dx;
-  ASSERT_EQ(platform_.GetPlatform().objects->NewDirectX8(dx), 0);
-  Ref<DirectInput8> di;
-  ASSERT_EQ(dx->DirectInputCreate(di), 0);
-  Ref<DirectInputDevice8> kb;
-  const HRESULT hr = di->CreateDevice("GUID_SysKeyboard", kb);
-  EXPECT_EQ(hr, DIERR_DEVICENOTREG);
-  EXPECT_EQ(kb, nullptr);
-  try {
-    Raise(hr, "DirectInput8");
-  } catch (const RuntimeError& e) {
-    EXPECT_THAT(e.Description, ::testing::EndsWith("no keyboard without a display"));
-  }
-}
-
 TEST_F(OffscreenHost, UnreadableOrMalformedKeyScriptStopsTheStart) {
-  WriteFile(dir_ / "bad.keys", "10\n5 UPP\n");
-  HostConfig c;
-  c.keysPath = (dir_ / "bad.keys").string();
   std::string error;
-  EXPECT_FALSE(platform_.Start(c, error));
+  EXPECT_FALSE(platform_.Start(WithKeys("10\n5 UPP\n"), error));
   EXPECT_THAT(error, ::testing::HasSubstr("line 2: unknown key 'UPP'"));
 }
 
+// The count moves by one per call; SDL's cursor changes only when zero is
+// crossed, and any non-zero argument shows.
 TEST_F(OffscreenHost, CursorCounterDrivesSdlsCursor) {
   Start();
   WindowSystem& ws = *platform_.GetPlatform().windows;
-  EXPECT_EQ(ws.ShowCursor(0), -1);
-  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
-  EXPECT_EQ(ws.ShowCursor(0), -2);
-  EXPECT_EQ(ws.ShowCursor(1), -1);
-  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
-  EXPECT_EQ(ws.ShowCursor(1), 0);
-  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
-  const std::uint32_t a = ws.GetTickCount();
-  SDL_Delay(5);
-  EXPECT_GE(ws.GetTickCount(), a);
+  // clang-format off
+  const struct { std::int32_t show, count; int sdl; } steps[] = {
+      {1, 1, SDL_ENABLE}, {0, 0, SDL_ENABLE}, {0, -1, SDL_DISABLE}, {0, -2, SDL_DISABLE},
+      {1, -1, SDL_DISABLE}, {1, 0, SDL_ENABLE}, {-1, 1, SDL_ENABLE}, {7, 2, SDL_ENABLE},
+  };
+  // clang-format on
+  for (const auto& s : steps) {
+    EXPECT_EQ(ws.ShowCursor(s.show), s.count) << s.show;
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), s.sdl) << s.count;
+  }
 }
 
 TEST_F(OffscreenHost, AdapterListsTheClassicModesAndFullScreenScalesTheFrame) {
-  WriteFile(dir_ / "c.keys", "capture shot.png\n");
-  HostConfig c;
-  c.keysPath = (dir_ / "c.keys").string();
-  Start(c);
+  StartCapturing({});
   SdlDisplayHost& display = platform_.Display();
   // The offscreen display lists its own size; the classic sizes it lacks
   // come scaled.
@@ -249,55 +275,32 @@ TEST_F(OffscreenHost, AdapterListsTheClassicModesAndFullScreenScalesTheFrame) {
   }
   EXPECT_TRUE(has640);
 
-  D3DPRESENT_PARAMETERS pp{};
-  pp.BackBufferWidth = 640;
-  pp.BackBufferHeight = 480;
-  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-  pp.SwapEffect = 2;
-  EXPECT_EQ(display.AttachDevice(WindowHandle() + 7, pp), D3DERR_INVALIDCALL);
-  pp.BackBufferWidth = 641;
-  EXPECT_EQ(display.AttachDevice(WindowHandle(), pp), D3DERR_INVALIDCALL);
-  pp.BackBufferWidth = 640;
-  ASSERT_EQ(display.AttachDevice(WindowHandle(), pp), D3D_OK);
+  EXPECT_EQ(display.AttachDevice(WindowHandle() + 7, Params(640, 480, D3DFMT_X8R8G8B8)),
+            D3DERR_INVALIDCALL);
+  EXPECT_EQ(display.AttachDevice(WindowHandle(), Params(641, 480, D3DFMT_X8R8G8B8)),
+            D3DERR_INVALIDCALL);
+  ASSERT_EQ(display.AttachDevice(WindowHandle(), Params(640, 480, D3DFMT_X8R8G8B8)), D3D_OK);
   EXPECT_TRUE(display.FullScreen());
-
-  // A frame with a red left half and a green right half.
-  std::vector<std::uint32_t> pixels(640 * 480);
-  for (int y = 0; y < 480; ++y)
-    for (int x = 0; x < 640; ++x)
-      pixels[static_cast<std::size_t>(y * 640 + x)] = x < 320 ? 0xFFFF0000u : 0xFF00FF00u;
-  FrameView frame{pixels.data(), 640, 480, 640 * 4, D3DFMT_X8R8G8B8};
-  ASSERT_EQ(display.Present(frame, 0), D3D_OK);
+  ASSERT_EQ(display.Present(Halves(), 0), D3D_OK);
 
   SDL_Surface* s = SDL_GetWindowSurface(Window());
   ASSERT_NE(s, nullptr);
-  auto at = [s](int x, int y) {
-    return *reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(s->pixels) +
-                                                   y * s->pitch + x * 4) &
-           0xFFFFFFu;
-  };
   const Placement p = FitWithAspect(640, 480, s->w, s->h);
   // Every row of the placement shows the frame, repeated rows included.
   for (int y = p.y; y < p.y + p.height; ++y) {
-    ASSERT_EQ(at(p.x, y), 0xFF0000u) << y;
-    ASSERT_EQ(at(p.x + p.width - 1, y), 0x00FF00u) << y;
+    ASSERT_EQ(At(s, p.x, y), 0xFF0000u) << y;
+    ASSERT_EQ(At(s, p.x + p.width - 1, y), 0x00FF00u) << y;
   }
-  if (p.x > 0) {
-    EXPECT_EQ(at(0, s->h / 2), 0u);  // a bar
-  }
-  if (p.y > 0) {
-    EXPECT_EQ(at(s->w / 2, 0), 0u);
-  }
+  EXPECT_TRUE(p.x == 0 || At(s, 0, s->h / 2) == 0u);  // a bar
+  EXPECT_TRUE(p.y == 0 || At(s, s->w / 2, 0) == 0u);
 
   // The capture holds the frame itself, not the scaled screen.
-  Image shot;
-  std::string error;
-  ASSERT_TRUE(ReadPng((dir_ / "shot.png").string(), shot, &error)) << error;
+  const Image shot = Shot();
   EXPECT_EQ(shot.width, 640);
   EXPECT_EQ(shot.At(0, 0) & 0xFFFFFFu, 0xFF0000u);
   EXPECT_EQ(shot.At(639, 479) & 0xFFFFFFu, 0x00FF00u);
 
-  FrameView bad = frame;
+  FrameView bad = Halves();
   bad.format = D3DFMT_P8;
   EXPECT_EQ(display.Present(bad, 0), D3DERR_INVALIDCALL);
   display.DetachDevice();
@@ -307,37 +310,21 @@ TEST_F(OffscreenHost, AdapterListsTheClassicModesAndFullScreenScalesTheFrame) {
 // With no screen the window is seen by nobody: frames are not drawn into it,
 // but captures, bad formats and bad windows behave as on a screen.
 TEST_F(OffscreenHost, WithoutAScreenFramesAreCapturedButNotDrawn) {
-  WriteFile(dir_ / "c.keys", "capture shot.png\n");
-  HostConfig c;
-  c.keysPath = (dir_ / "c.keys").string();
-  Start(c, false);
+  StartCapturing({}, false);
   SdlDisplayHost& display = platform_.Display();
-  D3DPRESENT_PARAMETERS pp{};
-  pp.BackBufferWidth = 640;
-  pp.BackBufferHeight = 480;
-  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-  pp.SwapEffect = 2;
-  ASSERT_EQ(display.AttachDevice(WindowHandle(), pp), D3D_OK);
-  std::vector<std::uint32_t> pixels(640 * 480, 0xFFFF0000u);
-  FrameView frame{pixels.data(), 640, 480, 640 * 4, D3DFMT_X8R8G8B8};
-  ASSERT_EQ(display.Present(frame, 0), D3D_OK);
+  ASSERT_EQ(display.AttachDevice(WindowHandle(), Params(640, 480, D3DFMT_X8R8G8B8)), D3D_OK);
+  ASSERT_EQ(display.Present(Halves(), 0), D3D_OK);
 
   SDL_Surface* s = SDL_GetWindowSurface(Window());
   ASSERT_NE(s, nullptr);
-  for (int y = 0; y < s->h; y += 7) {
-    const auto* row = reinterpret_cast<const std::uint32_t*>(
-        static_cast<const std::uint8_t*>(s->pixels) + y * s->pitch);
-    for (int x = 0; x < s->w; x += 5) ASSERT_EQ(row[x] & 0xFFFFFFu, 0u) << x << "," << y;
-  }
-  Image shot;
-  std::string error;
-  ASSERT_TRUE(ReadPng((dir_ / "shot.png").string(), shot, &error)) << error;
-  EXPECT_EQ(shot.At(639, 479) & 0xFFFFFFu, 0xFF0000u);
+  for (int y = 0; y < s->h; y += 7)
+    for (int x = 0; x < s->w; x += 5) ASSERT_EQ(At(s, x, y), 0u) << x << "," << y;
+  EXPECT_EQ(Shot().At(639, 479) & 0xFFFFFFu, 0x00FF00u);
 
-  FrameView bad = frame;
+  FrameView bad = Halves();
   bad.format = D3DFMT_P8;
   EXPECT_EQ(display.Present(bad, 0), D3DERR_INVALIDCALL);
-  EXPECT_EQ(display.Present(frame, WindowHandle() + 7), D3DERR_INVALIDCALL);
+  EXPECT_EQ(display.Present(Halves(), WindowHandle() + 7), D3DERR_INVALIDCALL);
 }
 
 TEST_F(OffscreenHost, WindowedDeviceStretchesIntoTheForm) {
@@ -347,45 +334,29 @@ TEST_F(OffscreenHost, WindowedDeviceStretchesIntoTheForm) {
   ASSERT_TRUE(display.WindowClientSize(WindowHandle(), w, h));
   EXPECT_EQ(w, 640u);
   EXPECT_EQ(h, 480u);
-  D3DPRESENT_PARAMETERS pp{};
-  pp.BackBufferWidth = 320;
-  pp.BackBufferHeight = 240;
-  pp.BackBufferFormat = D3DFMT_R5G6B5;
-  pp.Windowed = 1;
-  ASSERT_EQ(display.AttachDevice(WindowHandle(), pp), D3D_OK);
+  ASSERT_EQ(display.AttachDevice(WindowHandle(), Params(320, 240, D3DFMT_R5G6B5, true)), D3D_OK);
   EXPECT_FALSE(display.FullScreen());
   std::vector<std::uint16_t> pixels(320 * 240, 0x001F);  // blue
   ASSERT_EQ(display.Present({pixels.data(), 320, 240, 640, D3DFMT_R5G6B5}, 0), D3D_OK);
   SDL_Surface* s = SDL_GetWindowSurface(Window());
   ASSERT_NE(s, nullptr);
-  const auto* first = static_cast<const std::uint32_t*>(s->pixels);
-  EXPECT_EQ(first[0] & 0xFFFFFFu, 0x0000FFu);
-  const auto* last = reinterpret_cast<const std::uint32_t*>(
-      static_cast<const std::uint8_t*>(s->pixels) + (s->h - 1) * s->pitch);
-  EXPECT_EQ(last[s->w - 1] & 0xFFFFFFu, 0x0000FFu);
+  EXPECT_EQ(At(s, 0, 0), 0x0000FFu);
+  EXPECT_EQ(At(s, s->w - 1, s->h - 1), 0x0000FFu);
 }
 
 // Shown through QUILLON_WINDOWED: a 640x480 full-screen device in the form's
 // window, which the user may resize.
 class WindowedDisplay : public OffscreenHost {
  protected:
+  void Attach(SdlPlatform& platform) {
+    ASSERT_EQ(platform.Display().AttachDevice(platform.Host().WindowHandle(),
+                                              Params(640, 480, D3DFMT_X8R8G8B8)),
+              D3D_OK);
+  }
   void Start(HostConfig c) {
     c.windowed = true;
     OffscreenHost::Start(c);
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 640;
-    pp.BackBufferHeight = 480;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.SwapEffect = 2;
-    ASSERT_EQ(platform_.Display().AttachDevice(WindowHandle(), pp), D3D_OK);
-  }
-  // A frame with a red left half and a green right half.
-  HRESULT PresentHalves() {
-    pixels_.resize(640 * 480);
-    for (int y = 0; y < 480; ++y)
-      for (int x = 0; x < 640; ++x)
-        pixels_[static_cast<std::size_t>(y * 640 + x)] = x < 320 ? 0xFFFF0000u : 0xFF00FF00u;
-    return platform_.Display().Present({pixels_.data(), 640, 480, 640 * 4, D3DFMT_X8R8G8B8}, 0);
+    Attach(platform_);
   }
   // The picture on the screen: the window's surface.
   Image Screen() {
@@ -394,66 +365,10 @@ class WindowedDisplay : public OffscreenHost {
     image.width = s->w;
     image.height = s->h;
     for (int y = 0; y < s->h; ++y)
-      for (int x = 0; x < s->w; ++x)
-        image.pixels.push_back(
-            *reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(s->pixels) +
-                                                    y * s->pitch + x * 4) &
-            0xFFFFFFu);
+      for (int x = 0; x < s->w; ++x) image.pixels.push_back(At(s, x, y));
     return image;
   }
-  std::vector<std::uint32_t> pixels_;
 };
-
-TEST_F(WindowedDisplay, OverlayIsOnTheScreenButNeverInCaptures) {
-  WriteFile(dir_ / "c.keys", "capture shot.png\n");
-  HostConfig c;
-  c.keysPath = (dir_ / "c.keys").string();
-  c.hudFps = c.hudFrameTime = c.hudDevice = true;
-  Start(c);
-  ASSERT_EQ(PresentHalves(), D3D_OK);
-  ASSERT_EQ(PresentHalves(), D3D_OK);
-  const Image screen = Screen();
-  ASSERT_EQ(screen.width, 640);
-  // The overlay sits in the top left corner, where the frame is all red.
-  int notRed = 0;
-  for (int y = 0; y < 100; ++y)
-    for (int x = 0; x < 200; ++x) notRed += screen.At(x, y) != 0xFF0000u;
-  EXPECT_GT(notRed, 1000);
-  EXPECT_EQ(screen.At(639, 479), 0x00FF00u);  // the rest is the frame
-
-  Image shot;
-  std::string error;
-  ASSERT_TRUE(ReadPng((dir_ / "shot.png").string(), shot, &error)) << error;
-  for (int y = 0; y < 100; ++y)
-    for (int x = 0; x < 200; ++x) ASSERT_EQ(shot.At(x, y) & 0xFFFFFFu, 0xFF0000u) << x << "," << y;
-}
-
-TEST_F(WindowedDisplay, F12SavesTheScreenUnderThePicturesFolder) {
-  ::setenv("XDG_PICTURES_DIR", (dir_ / "pics").c_str(), 1);
-  Start({});
-  SDL_Event e{};
-  e.type = SDL_KEYDOWN;
-  e.key.windowID = SDL_GetWindowID(Window());
-  e.key.keysym.sym = SDLK_F12;
-  e.key.keysym.scancode = SDL_SCANCODE_F12;
-  for (int i = 0; i < 2; ++i) {
-    ASSERT_EQ(SDL_PushEvent(&e), 1);
-    ::testing::internal::CaptureStderr();
-    ASSERT_EQ(PresentHalves(), D3D_OK);
-    const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_THAT(said, ::testing::StartsWith("quillon: screenshot written to " +
-                                            (dir_ / "pics/quillon/quillon-").string()));
-  }
-  ASSERT_EQ(PresentHalves(), D3D_OK);  // no key, no picture
-  ::unsetenv("XDG_PICTURES_DIR");
-  std::vector<fs::path> saved;
-  for (const auto& f : fs::directory_iterator(dir_ / "pics/quillon")) saved.push_back(f.path());
-  ASSERT_EQ(saved.size(), 2u);  // two presses, two names
-  Image picture;
-  std::string error;
-  ASSERT_TRUE(ReadPng(saved[0].string(), picture, &error)) << error;
-  EXPECT_EQ(CompareImages(picture, Screen(), nullptr), 0);
-}
 
 // A pictures folder that cannot be made or looked into: one line with the
 // reason and what to do, and the program goes on.
@@ -498,39 +413,24 @@ TEST_F(WindowedDisplay, ResizedWindowShowsTheWholePictureWithItsAspect) {
     c.drawUnseen = true;
     std::string error;
     ASSERT_TRUE(platform.Start(c, error)) << error;
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 640;
-    pp.BackBufferHeight = 480;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.SwapEffect = 2;
-    ASSERT_EQ(platform.Display().AttachDevice(platform.Host().WindowHandle(), pp), D3D_OK);
+    Attach(platform);
     SDL_SetWindowSize(platform.Host().Window(), 1000, 500);
-    pixels_.assign(640 * 480, 0);
-    for (int y = 0; y < 480; ++y)
-      for (int x = 0; x < 640; ++x)
-        pixels_[static_cast<std::size_t>(y * 640 + x)] = x < 320 ? 0xFFFF0000u : 0xFF00FF00u;
-    ASSERT_EQ(platform.Display().Present({pixels_.data(), 640, 480, 640 * 4, D3DFMT_X8R8G8B8}, 0),
-              D3D_OK);
+    ASSERT_EQ(platform.Display().Present(Halves(), 0), D3D_OK);
     SDL_Surface* s = SDL_GetWindowSurface(platform.Host().Window());
     ASSERT_EQ(s->w, 1000);
     ASSERT_EQ(s->h, 500);
-    auto at = [s](int x, int y) {
-      return *reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(s->pixels) +
-                                                     y * s->pitch + x * 4) &
-             0xFFFFFFu;
-    };
     const Placement p = FitWithAspect(640, 480, 1000, 500);
     EXPECT_EQ(p.height, 500);
     EXPECT_NEAR(p.width, 667, 1);
-    EXPECT_EQ(at(0, 250), 0u);
-    EXPECT_EQ(at(999, 250), 0u);
-    EXPECT_EQ(at(p.x, 0), 0xFF0000u);
-    EXPECT_EQ(at(p.x, 499), 0xFF0000u);
-    EXPECT_EQ(at(p.x + p.width - 1, 0), 0x00FF00u);
-    EXPECT_EQ(at(p.x + p.width - 1, 499), 0x00FF00u);
+    EXPECT_EQ(At(s, 0, 250), 0u);
+    EXPECT_EQ(At(s, 999, 250), 0u);
+    EXPECT_EQ(At(s, p.x, 0), 0xFF0000u);
+    EXPECT_EQ(At(s, p.x, 499), 0xFF0000u);
+    EXPECT_EQ(At(s, p.x + p.width - 1, 0), 0x00FF00u);
+    EXPECT_EQ(At(s, p.x + p.width - 1, 499), 0x00FF00u);
     int blended = 0;
     for (int x = p.x; x < p.x + p.width; ++x)
-      blended += at(x, 250) != 0xFF0000u && at(x, 250) != 0x00FF00u;
+      blended += At(s, x, 250) != 0xFF0000u && At(s, x, 250) != 0x00FF00u;
     if (linear)
       EXPECT_GT(blended, 0);  // the filter mixes the halves where they meet
     else
@@ -542,21 +442,30 @@ TEST_F(OffscreenHost, Direct3DMakesReferenceDevicesTracedOnRequest) {
   HostConfig c;
   c.tracePath = (dir_ / "t.scene").string();
   Start(c);
-  Ref<DirectX8> dx;
-  ASSERT_EQ(platform_.GetPlatform().objects->NewDirectX8(dx), 0);
   Ref<Direct3D8> d3d;
-  ASSERT_EQ(dx->Direct3DCreate(d3d), 0);
+  ASSERT_EQ(DirectX()->Direct3DCreate(d3d), 0);
   D3DCAPS8 caps{};
   EXPECT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, caps), D3DERR_NOTAVAILABLE);
   ASSERT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_REF, caps), D3D_OK);
   EXPECT_EQ(caps.DeviceType, D3DDEVTYPE_REF);
 
-  D3DPRESENT_PARAMETERS pp{};
-  pp.Windowed = 1;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  D3DPRESENT_PARAMETERS pp = Params(0, 0, D3DFMT_UNKNOWN, true);
   Ref<Direct3DDevice8> device;
   ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_REF, WindowHandle(),
                               D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp, device),
             D3D_OK);
   EXPECT_NE(dynamic_cast<TracingDevice*>(device.get()), nullptr);
+}
+
+// The overlay's words need its font: the device's name alone covers a part
+// of the screen, and nothing asked for covers none.
+TEST(Hud, DrawsOnlyWhatIsAskedFor) {
+  SDL_Surface* screen = SDL_CreateRGBSurfaceWithFormat(0, 640, 480, 32, SDL_PIXELFORMAT_RGB888);
+  ASSERT_NE(screen, nullptr);
+  for (const bool device : {true, false}) {
+    Hud hud({.device = device}, "reference");
+    const SDL_Rect covered = hud.Draw(screen);
+    EXPECT_EQ(covered.w > 0 && covered.h > 0, device);
+  }
+  SDL_FreeSurface(screen);
 }
