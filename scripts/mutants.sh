@@ -34,7 +34,11 @@ declare -A e2e=(
   [input]='^(FaultSweep|CloudSoak)\.' [timing]='^(FaultSweep|CloudSoak)\.'
   [d3dx]='^(FaultSweep|CloudSoak)\.' [runtime]='^(FaultSweep|CloudSoak)\.'
   [math]='^(FaultSweep|CloudSoak)\.' [formats]='^FaultSweep\.'
+  [refdevice]='^(FaultSweep|ArgumentChecks)\.'
 )
+# Test programs beyond the folder's own that those tests need: the shared
+# table of bad arguments runs on every device.
+declare -A extra=([refdevice]=front_tests)
 
 # universalmutator when it can be had (Debian's pip refuses system installs).
 mutate=""
@@ -61,7 +65,7 @@ trap 'restore; exit 130' INT TERM
 mkdir -p "$work"
 start=$SECONDS
 for folder in "${folders[@]}"; do
-  targets=("${folder}_tests" reliability_tests)
+  targets=("${folder}_tests" reliability_tests ${extra[$folder]:-})
   cmake --build "$build" --target "${targets[@]}" >/dev/null
   suites=$("$build/$folder/${folder}_tests" --gtest_list_tests | grep -v '^ ' | tr -d '.' |
     paste -sd'|')
@@ -105,6 +109,7 @@ for folder in "${folders[@]}"; do
 done
 # The binaries as the unchanged sources make them.
 for folder in "${folders[@]}"; do
-  cmake --build "$build" --target "${folder}_tests" reliability_tests >/dev/null 2>&1 || true
+  cmake --build "$build" --target "${folder}_tests" reliability_tests ${extra[$folder]:-} \
+    >/dev/null 2>&1 || true
 done
 echo "mutant runs took $((SECONDS - start)) s"
