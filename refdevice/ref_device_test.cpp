@@ -6,12 +6,12 @@
 #include <memory>
 #include <vector>
 
-#include "refdevice/device_test_util.h"
+#include "refdevice/test_support.h"
 
-using devtest::Fixture;
-using devtest::kTlFvf;
-using devtest::TlVertex;
-using devtest::Windowed;
+using test_support::Fixture;
+using test_support::kTlFvf;
+using test_support::TlVertex;
+using test_support::Windowed;
 
 namespace {
 

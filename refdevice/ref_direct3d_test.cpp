@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "refdevice/device_test_util.h"
+#include "refdevice/test_support.h"
 
-using devtest::kWindow;
-using devtest::Windowed;
+using test_support::kWindow;
+using test_support::Windowed;
 
 namespace {
 

@@ -5,14 +5,14 @@
 #include <limits>
 #include <random>
 
-#include "refdevice/device_test_util.h"
+#include "refdevice/test_support.h"
 
-using devtest::Fixture;
-using devtest::kTlFvf;
-using devtest::kXyzFvf;
-using devtest::TlVertex;
-using devtest::Windowed;
-using devtest::XyzVertex;
+using test_support::Fixture;
+using test_support::kTlFvf;
+using test_support::kXyzFvf;
+using test_support::TlVertex;
+using test_support::Windowed;
+using test_support::XyzVertex;
 
 namespace {
 
@@ -215,7 +215,7 @@ TEST(Clipping, NearAndFarPlanesAndTheGuardBand) {
   Direct3DDevice8& d = *f.dev;
   d.SetRenderState(D3DRS_LIGHTING, 0);
   d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  d.SetTransform(D3DTS_PROJECTION, devtest::Perspective(1.5707964f, 1.0f, 1.0f, 100.0f));
+  d.SetTransform(D3DTS_PROJECTION, test_support::Perspective(1.5707964f, 1.0f, 1.0f, 100.0f));
   ASSERT_EQ(d.SetVertexShader(kXyzFvf), D3D_OK);
   auto draw = [&](const XyzVertex* v) {
     d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
@@ -441,7 +441,7 @@ TEST(PixelStage, BackBufferFormats) {
 TEST(PixelStage, TableFogOnEyeDepthAndSpecular) {
   Fixture f(Windowed(8, 8));
   Direct3DDevice8& d = *f.dev;
-  d.SetTransform(D3DTS_PROJECTION, devtest::Perspective(1.0f, 1.0f, 1.0f, 100.0f));
+  d.SetTransform(D3DTS_PROJECTION, test_support::Perspective(1.0f, 1.0f, 1.0f, 100.0f));
   d.SetRenderState(D3DRS_LIGHTING, 0);
   d.SetRenderState(D3DRS_ZENABLE, 0);
   d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
@@ -500,8 +500,8 @@ TEST(PixelStage, TableFogOfPretransformedVerticesUsesTheirZ) {
     Fixture f(Windowed(64, 8));
     Direct3DDevice8& d = *f.dev;
     d.SetTransform(D3DTS_PROJECTION, projection == 0
-                                         ? devtest::Identity()
-                                         : devtest::Perspective(1.0f, 1.0f, 1.0f, 100.0f));
+                                         ? test_support::Identity()
+                                         : test_support::Perspective(1.0f, 1.0f, 1.0f, 100.0f));
     d.SetRenderState(D3DRS_ZENABLE, 0);
     d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     d.SetRenderState(D3DRS_FOGENABLE, 1);

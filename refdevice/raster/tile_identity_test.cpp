@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "refdevice/device_test_util.h"
 #include "refdevice/program_scenes.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
@@ -22,7 +21,7 @@
 
 namespace {
 
-using namespace devtest;
+using namespace test_support;
 using refdev::RasterizerKind;
 using test_support::TestDataDir;
 using DrawFn = std::function<void(Direct3DDevice8&)>;
