@@ -47,37 +47,26 @@ void Additive(Direct3DDevice8& d) {
 
 }  // namespace
 
-TEST(Rasterizer, PixelCentresOnIntegersWithTheTopLeftRule) {
-  Fixture f(Windowed(16, 16));
-  Direct3DDevice8& d = *f.dev;
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-  // Edges through pixel centres: left and top edges take them, right and bottom don't.
-  Rect(d, 2, 3, 6, 5, 0xFFFFFFFF);
-  EXPECT_EQ(f.Count(0xFFFFFF), 4 * 2);
-  EXPECT_EQ(f.Rgb(2, 3), 0xFFFFFFu);
-  EXPECT_EQ(f.Rgb(5, 4), 0xFFFFFFu);
-  EXPECT_EQ(f.Rgb(6, 4), 0u);
-  EXPECT_EQ(f.Rgb(5, 5), 0u);
-
-  // Half-pixel edges: the centres between them.
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-  Rect(d, 1.5f, 1.5f, 3.5f, 2.5f, 0xFFFFFFFF);
-  EXPECT_EQ(f.Count(0xFFFFFF), 2);
-  EXPECT_EQ(f.Rgb(2, 2), 0xFFFFFFu);
-  EXPECT_EQ(f.Rgb(3, 2), 0xFFFFFFu);
-}
-
-// Positions snap to 1/256 pixel, halves towards minus infinity in x and
-// towards plus infinity in y; the top-left rule then decides centres on edges.
-TEST(Rasterizer, SubPixelSnappingToA256th) {
+// Pixel centres lie on integers. Positions snap to 1/256 pixel, halves
+// towards minus infinity in x and towards plus infinity in y; the top-left
+// rule then decides centres on edges: left and top edges take them, right and
+// bottom ones don't.
+TEST(Rasterizer, TopLeftRuleOnPositionsSnappedToA256th) {
   struct Case {
     float x0, y0, x1, y1;  // the rectangle
     int x, y;              // the pixel looked at
     bool covered;
+    int lit = 0;  // pixels lit in all, when it matters
   };
   constexpr float q = 1.0f / 1024, h = 1.0f / 512, s = 1.0f / 256;
   // clang-format off
   const Case cases[] = {
+      {2, 3, 6, 5, 2, 3, true, 4 * 2},  // edges through centres
+      {2, 3, 6, 5, 5, 4, true},
+      {2, 3, 6, 5, 6, 4, false},
+      {2, 3, 6, 5, 5, 5, false},
+      {1.5f, 1.5f, 3.5f, 2.5f, 2, 2, true, 2},  // half-pixel edges: the centres between
+      {1.5f, 1.5f, 3.5f, 2.5f, 3, 2, true},
       {8 + q, 2, 12, 6, 8, 4, true},   // a left edge moved right by under half a step stays
       {8 + h, 2, 12, 6, 8, 4, true},   // ...and by half a step (halves go left in x)
       {4, 2, 8 + h, 6, 8, 4, false},   // a right edge likewise
@@ -99,6 +88,9 @@ TEST(Rasterizer, SubPixelSnappingToA256th) {
     Rect(*f.dev, c.x0, c.y0, c.x1, c.y1, 0xFFFFFFFF);
     EXPECT_EQ(f.Rgb(c.x, c.y) == 0xFFFFFFu, c.covered)
         << c.x0 << "," << c.y0 << " - " << c.x1 << "," << c.y1;
+    if (c.lit) {
+      EXPECT_EQ(f.Count(0xFFFFFF), c.lit) << c.x0 << "," << c.y0;
+    }
   }
 }
 
