@@ -1,6 +1,6 @@
 // Helpers shared by the reference device's tests: a windowed device with
-// pixel reads, vertex records and matrices, scenes replayed from text with
-// their files in a scratch folder, and exact comparison with golden images.
+// pixel reads, vertex records and matrices, the device scenes start on, a
+// scratch folder, and exact comparison with golden images.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -40,20 +40,6 @@ inline fs::path TestDataDir() {
 // A scratch folder named after the running test, removed afterwards.
 using ScratchFolder = scene::TestFolder;
 
-// Replays scene text whose files are in `folder` on the reference device.
-inline Image Replay(const std::string& text, const ScratchFolder& folder) {
-  scene::Scene s;
-  std::string error;
-  Image image;
-  if (!scene::ParseScene(text, folder.Path().string(), s, &error)) {
-    ADD_FAILURE() << "scene refused: " << error;
-    return image;
-  }
-  if (!scene::ReplayToImage(s, D3DDEVTYPE_REF, image, &error))
-    ADD_FAILURE() << "replay failed: " << error;
-  return image;
-}
-
 // The device every scene starts on, for tests that drive it directly.
 struct SceneDevice {
   RefDirect3D8 d3d;
@@ -63,12 +49,6 @@ struct SceneDevice {
   RefDevice& Device() { return dynamic_cast<RefDevice&>(*device); }
   Image Picture() { return ImageFromFrame(Device().BackBuffer()); }
 };
-
-inline std::int64_t CountPixels(const Image& image, std::uint32_t rgb) {
-  std::int64_t n = 0;
-  for (std::uint32_t p : image.pixels) n += p == rgb;
-  return n;
-}
 
 // Compares `actual` with the golden image `name` in the test data; on a
 // mismatch writes the actual picture and a difference picture into the
