@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "refdevice/program_scenes.h"
 #include "refdevice/draw/setup_primitives.h"
+#include "refdevice/program_scenes.h"
 #include "refdevice/test_support.h"
 
 namespace {

@@ -139,8 +139,8 @@ TEST(TiledRasterizer, CloudFramesGiveTheBandRasterizersBytes) {
             view.angleY += 0.61f;
             dev.SetTransform(D3DTS_WORLD, view.World());
             dev.BeginScene();
-            const DWORD clear = c.keepDepth && frame > 0 ? D3DCLEAR_TARGET
-                                                         : D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER;
+            const DWORD clear =
+                c.keepDepth && frame > 0 ? D3DCLEAR_TARGET : D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER;
             dev.Clear(0, nullptr, clear, 0x800000FF, 1.0f, 0);
             dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, kHalf, cloud.data(), kStride);
             dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0xFFFFFFFF);
