@@ -176,6 +176,16 @@ TEST(Rasterizer, PointsAndLines) {
   d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
   DrawTl(d, D3DPT_TRIANGLELIST, 1, tri);
   EXPECT_EQ(f.Count(0xFFFFFF), 3);
+
+  // Lines and points are depth-tested at their own depth: behind a nearer
+  // rectangle they stay hidden.
+  d.SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+  d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  Rect(d, 0, 0, 16, 16, 0xFF0000FF);
+  const TlVertex behind[3] = {V(2, 5, ~0u, 0.8f), V(8, 5, ~0u, 0.8f), V(4, 9, ~0u, 0.8f)};
+  DrawTl(d, D3DPT_LINELIST, 1, behind);
+  DrawTl(d, D3DPT_POINTLIST, 3, behind);
+  EXPECT_EQ(f.Count(0x0000FF), 16 * 16);
 }
 
 TEST(Clipping, NearAndFarPlanesAndTheGuardBand) {
