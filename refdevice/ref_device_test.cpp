@@ -201,6 +201,13 @@ TEST(RefDeviceResources, TexturesHaveTheirMipChainsAndLockRules) {
   ASSERT_EQ(t->LockRect(0, lr, nullptr, 0), D3D_OK);
   EXPECT_EQ(lr.Pitch, 512);
   EXPECT_EQ(t->UnlockRect(0), D3D_OK);
+  // A rectangle's lock points at its top-left texel.
+  D3DLOCKED_RECT part{};
+  const RECT r{3, 2, 5, 4};
+  ASSERT_EQ(t->LockRect(0, part, &r, 0), D3D_OK);
+  EXPECT_EQ(static_cast<std::uint8_t*>(part.pBits) - static_cast<std::uint8_t*>(lr.pBits),
+            2 * 512 + 3 * 2);
+  EXPECT_EQ(t->UnlockRect(0), D3D_OK);
   for (auto fmt : {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5,
                    D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4})
     EXPECT_EQ(f.dev->CreateTexture(3, 5, 1, 0, fmt, D3DPOOL_SYSTEMMEM, t), D3D_OK) << fmt;
