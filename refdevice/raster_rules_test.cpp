@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "refdevice/program_scenes.h"
 #include "refdevice/draw/setup_primitives.h"
+#include "refdevice/program_scenes.h"
 #include "refdevice/test_support.h"
 
 namespace {
@@ -89,19 +89,6 @@ TEST(Snapping, AgreesWithTheLibrarysCeilingAndFloor) {
   check(-0.0f);
 }
 
-TEST_F(Coverage, ScreenFillingQuadCoversEveryPixelOnce) {
-  const std::vector<Tl> quad = {
-      {0, 480, 0, 1, kOnce}, {0, 0, 0, 1, kOnce}, {640, 480, 0, 1, kOnce}, {640, 0, 0, 1, kOnce}};
-  ExpectRectangleOnce(Draw(D3DPT_TRIANGLESTRIP, quad, 2), 0, 0, 640, 480);
-}
-
-TEST_F(Coverage, OversizedPictureQuadCoversEveryPixelOnce) {
-  // The program's quad reaches past the screen to (800, 600).
-  const std::vector<Tl> quad = {
-      {0, 600, 0, 1, kOnce}, {0, 0, 0, 1, kOnce}, {800, 600, 0, 1, kOnce}, {800, 0, 0, 1, kOnce}};
-  ExpectRectangleOnce(Draw(D3DPT_TRIANGLESTRIP, quad, 2), 0, 0, 640, 480);
-}
-
 TEST_F(Coverage, SharedEdgesCoverEachPixelOnce) {
   // A grid of cells from (40, 30) to (600, 450), each split into two
   // triangles. Inner vertices are moved by sub-pixel amounts, some by none
@@ -135,20 +122,7 @@ TEST_F(Coverage, SharedEdgesCoverEachPixelOnce) {
                       x1, y1);
 }
 
-// Depth of two triangles with the same corners, crossing at x = 320:
-// the first rises from 0.2 on the left to 0.8 on the right, the second falls.
-struct Crossing {
-  static std::vector<Tl> Triangle(bool rising, std::uint32_t colour) {
-    const float left = rising ? 0.2f : 0.8f, right = rising ? 0.8f : 0.2f;
-    return {{100, 100, left, 1, colour}, {540, 100, right, 1, colour}, {100, 380, left, 1, colour}};
-  }
-  static double Depth(bool rising, int x) {
-    const double t = (x - 100.0) / 440.0;
-    return rising ? 0.2 + 0.6 * t : 0.8 - 0.6 * t;
-  }
-};
-
-bool Passes(D3DCMPFUNC f, double incoming, double stored) {
+bool Passes(D3DCMPFUNC f, std::uint16_t incoming, std::uint16_t stored) {
   switch (f) {
     case D3DCMP_NEVER:
       return false;
@@ -170,50 +144,6 @@ bool Passes(D3DCMPFUNC f, double incoming, double stored) {
   return false;
 }
 
-TEST(DepthTest, EveryCompareFunctionPicksTheRightTriangleOfACrossingPair) {
-  constexpr std::uint32_t kFirst = 0xFF0000, kSecond = 0x00FF00;
-  for (int fn = D3DCMP_NEVER; fn <= D3DCMP_ALWAYS; ++fn) {
-    for (bool firstRises : {true, false}) {
-      SCOPED_TRACE(::testing::Message()
-                   << "ZFUNC " << fn << (firstRises ? ", rising first" : ", falling first"));
-      test_support::SceneDevice d;
-      Direct3DDevice8& dev = *d.device;
-      dev.SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
-      dev.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-      dev.BeginScene();
-      // The first triangle is stored whatever the depth buffer held.
-      dev.SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
-      const auto first = Crossing::Triangle(firstRises, kFirst);
-      ASSERT_EQ(dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, first.data(), sizeof(Tl)), D3D_OK);
-      dev.SetRenderState(D3DRS_ZFUNC, static_cast<DWORD>(fn));
-      const auto second = Crossing::Triangle(!firstRises, kSecond);
-      ASSERT_EQ(dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, second.data(), sizeof(Tl)), D3D_OK);
-      dev.EndScene();
-      const Image image = d.Picture();
-
-      int wrong = 0, checked = 0;
-      for (int y = 110; y < 360; ++y)
-        for (int x = 105; x < 530; ++x) {
-          // Inside the triangle, away from the crossing (where the 16-bit
-          // depths meet) and from the slanted edge.
-          if (std::abs(x - 320) < 4 || (x - 100) * 280 + (y - 100) * 440 > 440 * 280 - 2000)
-            continue;
-          const bool second = Passes(static_cast<D3DCMPFUNC>(fn), Crossing::Depth(!firstRises, x),
-                                     Crossing::Depth(firstRises, x));
-          ++checked;
-          wrong += image.At(x, y) != (second ? kSecond : kFirst);
-        }
-      EXPECT_GT(checked, 10000);
-      EXPECT_EQ(wrong, 0);
-      // With the default LESSEQUAL, and with LESS, the nearer one shows.
-      if (fn == D3DCMP_LESSEQUAL || fn == D3DCMP_LESS) {
-        EXPECT_EQ(image.At(200, 150), firstRises ? kFirst : kSecond);
-        EXPECT_EQ(image.At(400, 150), firstRises ? kSecond : kFirst);
-      }
-    }
-  }
-}
-
 // A triangle's depth at pixel centre (x, y): the plane through its unsnapped
 // vertices, from the first, in single precision, stored in 16 bits as
 // floor(clamp(z, 0, 1) * 65535 + 1/2).
@@ -229,13 +159,15 @@ std::uint16_t PlaneDepth16(const Tl* v, int x, int y) {
       std::floor(static_cast<double>(std::clamp(z, 0.0f, 1.0f)) * 65535.0 + 0.5));
 }
 
-// Draws `draws` (triangle lists, one draw each; the first with ALWAYS, the
-// others with `func`) and returns the picture and the depth buffer.
+// Draws `draws` (triangle lists, one draw each; the first with ALWAYS and
+// depth writes as `writeFirst` says, the others with `func`) and returns the
+// picture and the depth buffer.
 struct Drawn {
   Image image;
   std::vector<std::uint16_t> depth;
 };
-Drawn DrawDepth(const std::vector<std::vector<Tl>>& draws, D3DCMPFUNC func) {
+Drawn DrawDepth(const std::vector<std::vector<Tl>>& draws, D3DCMPFUNC func,
+                bool writeFirst = true) {
   test_support::SceneDevice d;
   Direct3DDevice8& dev = *d.device;
   dev.SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
@@ -244,6 +176,7 @@ Drawn DrawDepth(const std::vector<std::vector<Tl>>& draws, D3DCMPFUNC func) {
   dev.BeginScene();
   for (std::size_t i = 0; i < draws.size(); ++i) {
     dev.SetRenderState(D3DRS_ZFUNC, static_cast<DWORD>(i == 0 ? D3DCMP_ALWAYS : func));
+    dev.SetRenderState(D3DRS_ZWRITEENABLE, i > 0 || writeFirst);
     EXPECT_EQ(dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(draws[i].size() / 3),
                                   draws[i].data(), sizeof(Tl)),
               D3D_OK);
@@ -292,10 +225,12 @@ TEST(DepthRule, StoredDepthIsThePlaneAtThePixelCentre) {
 }
 
 TEST(DepthRule, CrossingTrianglesAreDecidedByTheirPlanes) {
-  // Two slanted triangles whose depths cross along a line; with LESS the
-  // second wins exactly where its stored value would be smaller, ties included.
-  // Their depths differ by about one 16-bit step per pixel near the crossing
-  // (around x = 300), so many pixels there store equal values.
+  // Two slanted triangles whose depths cross along a line; under every
+  // compare function the second wins exactly where its stored value passes
+  // against the first's, ties included. Their depths differ by about one
+  // 16-bit step per pixel near the crossing (around x = 300), so many pixels
+  // there store equal values. Without the first's depth writes, the second
+  // covers it everywhere.
   const std::vector<Tl> first = {{30.2f, 40.7f, 0.40042f, 1, 0xFF0000},
                                  {600.4f, 60.1f, 0.40618f, 1, 0xFF0000},
                                  {90.6f, 450.3f, 0.40226f, 1, 0xFF0000}};
@@ -304,39 +239,26 @@ TEST(DepthRule, CrossingTrianglesAreDecidedByTheirPlanes) {
                                   {610.1f, 440.6f, 0.40122f, 1, 0x00FF00}};
   const Image firstAlone = DrawDepth({first}, D3DCMP_ALWAYS).image;
   const Image secondAlone = DrawDepth({second}, D3DCMP_ALWAYS).image;
-  const Image both = DrawDepth({first, second}, D3DCMP_LESS).image;
-  std::int64_t shared = 0, ties = 0, wrong = 0;
-  for (int y = 0; y < 480; ++y)
-    for (int x = 0; x < 640; ++x) {
-      if (firstAlone.At(x, y) == 0 || secondAlone.At(x, y) == 0) continue;
-      ++shared;
-      const std::uint16_t z1 = PlaneDepth16(first.data(), x, y);
-      const std::uint16_t z2 = PlaneDepth16(second.data(), x, y);
-      ties += z1 == z2;
-      wrong += both.At(x, y) != (z2 < z1 ? 0x00FF00u : 0xFF0000u);
+  for (int fn = D3DCMP_NEVER; fn <= D3DCMP_ALWAYS + 1; ++fn) {
+    const bool writeFirst = fn <= D3DCMP_ALWAYS;  // the last round: LESS without
+    const auto func = static_cast<D3DCMPFUNC>(writeFirst ? fn : D3DCMP_LESS);
+    const Image both = DrawDepth({first, second}, func, writeFirst).image;
+    std::int64_t shared = 0, ties = 0, wrong = 0;
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x) {
+        if (firstAlone.At(x, y) == 0 || secondAlone.At(x, y) == 0) continue;
+        ++shared;
+        const std::uint16_t z1 = writeFirst ? PlaneDepth16(first.data(), x, y) : 65535;
+        const std::uint16_t z2 = PlaneDepth16(second.data(), x, y);
+        ties += z1 == z2;
+        wrong += both.At(x, y) != (Passes(func, z2, z1) ? 0x00FF00u : 0xFF0000u);
+      }
+    EXPECT_GT(shared, 10000) << fn;
+    if (writeFirst) {
+      EXPECT_GT(ties, 20) << fn;
     }
-  EXPECT_GT(shared, 10000);
-  EXPECT_GT(ties, 20);
-  EXPECT_EQ(wrong, 0);
-}
-
-TEST(DepthTest, DepthWritesCanBeSwitchedOff) {
-  test_support::SceneDevice d;
-  Direct3DDevice8& dev = *d.device;
-  dev.SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
-  dev.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-  dev.BeginScene();
-  dev.SetRenderState(D3DRS_ZWRITEENABLE, 0);
-  const auto nearer = Crossing::Triangle(true, 0xFF0000);
-  dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, nearer.data(), sizeof(Tl));
-  dev.SetRenderState(D3DRS_ZWRITEENABLE, 1);
-  const auto farther = Crossing::Triangle(false, 0x00FF00);
-  dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, farther.data(), sizeof(Tl));
-  dev.EndScene();
-  // The first left no depth behind, so the second covers it everywhere.
-  const Image image = d.Picture();
-  EXPECT_EQ(image.At(200, 150), 0x00FF00u);
-  EXPECT_EQ(image.At(400, 150), 0x00FF00u);
+    EXPECT_EQ(wrong, 0) << "ZFUNC " << fn << (writeFirst ? "" : " without the first's writes");
+  }
 }
 
 }  // namespace

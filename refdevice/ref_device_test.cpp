@@ -6,12 +6,12 @@
 #include <memory>
 #include <vector>
 
-#include "refdevice/device_test_util.h"
+#include "refdevice/test_support.h"
 
-using devtest::Fixture;
-using devtest::kTlFvf;
-using devtest::TlVertex;
-using devtest::Windowed;
+using test_support::Fixture;
+using test_support::kTlFvf;
+using test_support::TlVertex;
+using test_support::Windowed;
 
 namespace {
 
@@ -31,38 +31,35 @@ DWORD Tss(Direct3DDevice8& d, DWORD stage, D3DTEXTURESTAGESTATETYPE s) {
 TEST(RefDeviceState, PublishedDefaults) {
   Fixture f;
   Direct3DDevice8& d = *f.dev;
-  EXPECT_EQ(Rs(d, D3DRS_ZENABLE), 1u);  // automatic depth buffer present
-  EXPECT_EQ(Rs(d, D3DRS_ZWRITEENABLE), 1u);
-  EXPECT_EQ(Rs(d, D3DRS_ZFUNC), static_cast<DWORD>(D3DCMP_LESSEQUAL));
-  EXPECT_EQ(Rs(d, D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_CCW));
-  EXPECT_EQ(Rs(d, D3DRS_SHADEMODE), static_cast<DWORD>(D3DSHADE_GOURAUD));
-  EXPECT_EQ(Rs(d, D3DRS_LIGHTING), 1u);
-  EXPECT_EQ(Rs(d, D3DRS_SPECULARENABLE), 0u);
-  EXPECT_EQ(Rs(d, D3DRS_ALPHABLENDENABLE), 0u);
-  EXPECT_EQ(Rs(d, D3DRS_SRCBLEND), static_cast<DWORD>(D3DBLEND_ONE));
-  EXPECT_EQ(Rs(d, D3DRS_DESTBLEND), static_cast<DWORD>(D3DBLEND_ZERO));
-  EXPECT_EQ(Rs(d, D3DRS_FOGENABLE), 0u);
-  EXPECT_EQ(Rs(d, D3DRS_FOGTABLEMODE), static_cast<DWORD>(D3DFOG_NONE));
-  EXPECT_EQ(refdev::AsFloat(Rs(d, D3DRS_FOGSTART)), 0.0f);
-  EXPECT_EQ(refdev::AsFloat(Rs(d, D3DRS_FOGEND)), 1.0f);
-  EXPECT_EQ(refdev::AsFloat(Rs(d, D3DRS_FOGDENSITY)), 1.0f);
-  EXPECT_EQ(Rs(d, D3DRS_FOGCOLOR), 0u);
-  EXPECT_EQ(Rs(d, D3DRS_ALPHAFUNC), static_cast<DWORD>(D3DCMP_ALWAYS));
-  EXPECT_EQ(Rs(d, D3DRS_COLORVERTEX), 1u);
-  EXPECT_EQ(Rs(d, D3DRS_DIFFUSEMATERIALSOURCE), static_cast<DWORD>(D3DMCS_COLOR1));
-  EXPECT_EQ(Rs(d, D3DRS_TEXTUREFACTOR), 0xFFFFFFFFu);
+  struct Default {
+    D3DRENDERSTATETYPE state;
+    DWORD value;
+  };
+  // clang-format off
+  const Default defaults[] = {
+      {D3DRS_ZENABLE, 1},  // automatic depth buffer present
+      {D3DRS_ZWRITEENABLE, 1}, {D3DRS_ZFUNC, D3DCMP_LESSEQUAL}, {D3DRS_CULLMODE, D3DCULL_CCW},
+      {D3DRS_SHADEMODE, D3DSHADE_GOURAUD}, {D3DRS_LIGHTING, 1}, {D3DRS_SPECULARENABLE, 0},
+      {D3DRS_ALPHABLENDENABLE, 0}, {D3DRS_SRCBLEND, D3DBLEND_ONE}, {D3DRS_DESTBLEND, D3DBLEND_ZERO},
+      {D3DRS_FOGENABLE, 0}, {D3DRS_FOGTABLEMODE, D3DFOG_NONE}, {D3DRS_FOGSTART, refdev::AsBits(0.0f)},
+      {D3DRS_FOGEND, refdev::AsBits(1.0f)}, {D3DRS_FOGDENSITY, refdev::AsBits(1.0f)},
+      {D3DRS_FOGCOLOR, 0}, {D3DRS_ALPHAFUNC, D3DCMP_ALWAYS}, {D3DRS_COLORVERTEX, 1},
+      {D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1}, {D3DRS_TEXTUREFACTOR, 0xFFFFFFFF},
+  };
+  // clang-format on
+  for (const Default& r : defaults) EXPECT_EQ(Rs(d, r.state), r.value) << r.state;
 
   EXPECT_EQ(Tss(d, 0, D3DTSS_COLOROP), static_cast<DWORD>(D3DTOP_MODULATE));
   EXPECT_EQ(Tss(d, 0, D3DTSS_COLORARG1), D3DTA_TEXTURE);
   EXPECT_EQ(Tss(d, 0, D3DTSS_COLORARG2), D3DTA_CURRENT);
   EXPECT_EQ(Tss(d, 0, D3DTSS_ALPHAOP), static_cast<DWORD>(D3DTOP_SELECTARG1));
   EXPECT_EQ(Tss(d, 0, D3DTSS_ALPHAARG1), D3DTA_TEXTURE);
+  EXPECT_EQ(Tss(d, 0, D3DTSS_ADDRESSU), static_cast<DWORD>(D3DTADDRESS_WRAP));
   for (DWORD s = 1; s < 8; ++s) {
     EXPECT_EQ(Tss(d, s, D3DTSS_COLOROP), static_cast<DWORD>(D3DTOP_DISABLE));
     EXPECT_EQ(Tss(d, s, D3DTSS_ALPHAOP), static_cast<DWORD>(D3DTOP_DISABLE));
     EXPECT_EQ(Tss(d, s, D3DTSS_TEXCOORDINDEX), s);
   }
-  EXPECT_EQ(Tss(d, 0, D3DTSS_ADDRESSU), static_cast<DWORD>(D3DTADDRESS_WRAP));
 
   D3DVIEWPORT8 vp{};
   ASSERT_EQ(d.GetViewport(vp), D3D_OK);
@@ -134,21 +131,6 @@ TEST(RefDevicePresent, FlipCopyAndDiscardSwapTheBuffers) {
   EXPECT_EQ(f.dev->Present(&r, nullptr, 0, nullptr), D3DERR_INVALIDCALL);
 }
 
-TEST(RefDeviceResources, VertexBuffersLockWithinTheirLength) {
-  Fixture f;
-  Ref<Direct3DVertexBuffer8> vb;
-  ASSERT_EQ(f.dev->CreateVertexBuffer(96, 0, 322, D3DPOOL_DEFAULT, vb), D3D_OK);
-  D3DVERTEXBUFFER_DESC desc{};
-  ASSERT_EQ(vb->GetDesc(desc), D3D_OK);
-  EXPECT_EQ(desc.Size, 96u);
-  EXPECT_EQ(desc.FVF, 322u);
-  EXPECT_EQ(desc.Type, D3DRTYPE_VERTEXBUFFER);
-  BYTE* p = nullptr;
-  ASSERT_EQ(vb->Lock(0, 0, &p, 0), D3D_OK);  // 0 = the whole buffer
-  p[95] = 7;
-  EXPECT_EQ(vb->Unlock(), D3D_OK);
-}
-
 // The program makes, fills and drops a buffer every frame: the device hands
 // the dropped storage to the next buffer of that size, which still reads as
 // zeros; a buffer may outlive its device.
@@ -187,6 +169,10 @@ TEST(RefDeviceResources, DroppedVertexBuffersLendTheirMemoryToTheNext) {
     Ref<Direct3DVertexBuffer8> other;
     ASSERT_EQ(f.dev->CreateVertexBuffer(96, 0, 322, D3DPOOL_DEFAULT, other), D3D_OK);
     EXPECT_NE(data(other), seen[4]);
+    D3DVERTEXBUFFER_DESC desc{};
+    ASSERT_EQ(other->GetDesc(desc), D3D_OK);
+    EXPECT_EQ(desc.Size, 96u);
+    EXPECT_EQ(desc.FVF, 322u);
     kept = previous;
   }
   // The device is gone; its last buffer is still whole, and lets go cleanly.
@@ -214,6 +200,13 @@ TEST(RefDeviceResources, TexturesHaveTheirMipChainsAndLockRules) {
   D3DLOCKED_RECT lr{};
   ASSERT_EQ(t->LockRect(0, lr, nullptr, 0), D3D_OK);
   EXPECT_EQ(lr.Pitch, 512);
+  EXPECT_EQ(t->UnlockRect(0), D3D_OK);
+  // A rectangle's lock points at its top-left texel.
+  D3DLOCKED_RECT part{};
+  const RECT r{3, 2, 5, 4};
+  ASSERT_EQ(t->LockRect(0, part, &r, 0), D3D_OK);
+  EXPECT_EQ(static_cast<std::uint8_t*>(part.pBits) - static_cast<std::uint8_t*>(lr.pBits),
+            2 * 512 + 3 * 2);
   EXPECT_EQ(t->UnlockRect(0), D3D_OK);
   for (auto fmt : {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5,
                    D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4})

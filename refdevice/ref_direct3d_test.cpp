@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "refdevice/device_test_util.h"
+#include "refdevice/test_support.h"
 
-using devtest::kWindow;
-using devtest::Windowed;
+using test_support::kWindow;
+using test_support::Windowed;
 
 namespace {
 
@@ -70,6 +70,7 @@ TEST(RefDirect3D8, HeadlessAdapterListsTheClassicModes) {
     D3DDISPLAYMODE m{};
     ASSERT_EQ(d3d.EnumAdapterModes(0, i, m), D3D_OK);
     EXPECT_TRUE(m.Format == D3DFMT_X8R8G8B8 || m.Format == D3DFMT_R5G6B5);
+    EXPECT_EQ(m.RefreshRate, 60u);
     seen640 += m.Width == 640 && m.Height == 480;
   }
   EXPECT_EQ(seen640, 2);

@@ -1,17 +1,21 @@
-// Helpers shared by the reference device's tests: scenes replayed from text
-// with their files in a scratch folder, direct device access, and exact
-// comparison with golden images.
+// Helpers shared by the reference device's tests: a windowed device with
+// pixel reads, vertex records and matrices, the device scenes start on, a
+// scratch folder, and exact comparison with golden images.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "formats/pixel_format.h"
 #include "refdevice/image_io.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
@@ -36,20 +40,6 @@ inline fs::path TestDataDir() {
 // A scratch folder named after the running test, removed afterwards.
 using ScratchFolder = scene::TestFolder;
 
-// Replays scene text whose files are in `folder` on the reference device.
-inline Image Replay(const std::string& text, const ScratchFolder& folder) {
-  scene::Scene s;
-  std::string error;
-  Image image;
-  if (!scene::ParseScene(text, folder.Path().string(), s, &error)) {
-    ADD_FAILURE() << "scene refused: " << error;
-    return image;
-  }
-  if (!scene::ReplayToImage(s, D3DDEVTYPE_REF, image, &error))
-    ADD_FAILURE() << "replay failed: " << error;
-  return image;
-}
-
 // The device every scene starts on, for tests that drive it directly.
 struct SceneDevice {
   RefDirect3D8 d3d;
@@ -59,12 +49,6 @@ struct SceneDevice {
   RefDevice& Device() { return dynamic_cast<RefDevice&>(*device); }
   Image Picture() { return ImageFromFrame(Device().BackBuffer()); }
 };
-
-inline std::int64_t CountPixels(const Image& image, std::uint32_t rgb) {
-  std::int64_t n = 0;
-  for (std::uint32_t p : image.pixels) n += p == rgb;
-  return n;
-}
 
 // Compares `actual` with the golden image `name` in the test data; on a
 // mismatch writes the actual picture and a difference picture into the
@@ -90,6 +74,99 @@ inline void ExpectMatchesGolden(const Image& actual, const std::string& name) {
                   << expected.height << ", actual " << actual.width << "x" << actual.height
                   << "); actual picture: " << actualPath << ", differences: " << diffPath;
   }
+}
+
+constexpr HWND kWindow = 1;
+
+inline D3DPRESENT_PARAMETERS Windowed(UINT w = 640, UINT h = 480,
+                                      std::int32_t format = D3DFMT_X8R8G8B8,
+                                      std::int32_t depth = D3DFMT_D16) {
+  D3DPRESENT_PARAMETERS p{};
+  p.BackBufferWidth = w;
+  p.BackBufferHeight = h;
+  p.BackBufferFormat = format;
+  p.BackBufferCount = 1;
+  p.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  p.Windowed = 1;
+  p.EnableAutoDepthStencil = depth != 0;
+  p.AutoDepthStencilFormat = depth;
+  return p;
+}
+
+struct Fixture {
+  std::shared_ptr<RefDirect3D8> d3d = std::make_shared<RefDirect3D8>();
+  Ref<Direct3DDevice8> ref;
+  RefDevice* dev = nullptr;
+
+  explicit Fixture(D3DPRESENT_PARAMETERS p = Windowed()) {
+    EXPECT_EQ(
+        d3d->CreateDevice(0, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, p, ref),
+        D3D_OK);
+    dev = static_cast<RefDevice*>(ref.get());
+  }
+
+  // 0xAARRGGBB of back-buffer pixel (x, y), opaque for formats without alpha.
+  std::uint32_t Pixel(int x, int y) const {
+    const FrameView f = dev->BackBuffer();
+    const auto* row =
+        static_cast<const std::uint8_t*>(f.pixels) + static_cast<std::size_t>(y) * f.pitch;
+    return DecodePixel(f.format, row + static_cast<std::size_t>(x) * BytesPerPixel(f.format));
+  }
+  std::uint32_t Rgb(int x, int y) const { return Pixel(x, y) & 0xFFFFFFu; }
+
+  // Count of back-buffer pixels whose colour (without alpha) equals `rgb`.
+  int Count(std::uint32_t rgb) const {
+    const FrameView f = dev->BackBuffer();
+    int n = 0;
+    for (int y = 0; y < f.height; ++y)
+      for (int x = 0; x < f.width; ++x) n += Rgb(x, y) == rgb;
+    return n;
+  }
+  std::vector<std::uint8_t> Bytes() const {
+    const FrameView f = dev->BackBuffer();
+    const auto* p = static_cast<const std::uint8_t*>(f.pixels);
+    return std::vector<std::uint8_t>(p, p + static_cast<std::size_t>(f.pitch) * f.height);
+  }
+};
+
+// Pre-transformed vertex with diffuse colour (format 0x44).
+struct TlVertex {
+  float x, y, z, rhw;
+  D3DCOLOR color;
+};
+constexpr DWORD kTlFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
+
+// Untransformed vertex with diffuse colour (format 0x42).
+struct XyzVertex {
+  float x, y, z;
+  D3DCOLOR color;
+};
+constexpr DWORD kXyzFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
+
+inline D3DMATRIX Identity() {
+  D3DMATRIX m{};
+  for (int i = 0; i < 4; ++i) m.m[i][i] = 1.0f;
+  return m;
+}
+
+// Left-handed perspective projection as the published helper builds it.
+inline D3DMATRIX Perspective(float fovy, float aspect, float zn, float zf) {
+  const float ys = 1.0f / std::tan(fovy / 2.0f);
+  D3DMATRIX m{};
+  m.m[0][0] = ys / aspect;
+  m.m[1][1] = ys;
+  m.m[2][2] = zf / (zf - zn);
+  m.m[2][3] = 1.0f;
+  m.m[3][2] = -zn * zf / (zf - zn);
+  return m;
+}
+
+inline D3DMATRIX Translation(float x, float y, float z) {
+  D3DMATRIX m = Identity();
+  m.m[3][0] = x;
+  m.m[3][1] = y;
+  m.m[3][2] = z;
+  return m;
 }
 
 }  // namespace test_support

@@ -4,7 +4,7 @@
     mutant_sample.py FOLDER COUNT SEED OUTDIR [MUTATE]
 
 Every candidate fault changes one line of one product file of FOLDER (its
-.cpp and .h files that are not tests). With MUTATE (universalmutator's
+.cpp and .h files that are not tests or test helpers, in its sub-folders too). With MUTATE (universalmutator's
 `mutate` command) the candidates are the ones it writes; without it they come
 from the rules below, which follow universalmutator's C++ rules (operators,
 constants, conditions, dropped statements) on text outside strings and
@@ -103,10 +103,19 @@ def tool_candidates(path, mutate):
     return lines, found
 
 
+# Test helpers by name, as scripts/test_ratio.sh counts them.
+TEST_HELPERS = ("test_support.h", "test_helpers.h", "test_folder.h")
+
+
 def product_files(folder):
-    names = sorted(os.listdir(folder))
-    return [os.path.join(folder, n) for n in names
-            if n.endswith((".cpp", ".h")) and "_test" not in n and "test_util" not in n]
+    """The folder's product sources, its stage folders below it included."""
+    paths = []
+    for root, dirs, names in os.walk(folder):
+        dirs[:] = sorted(d for d in dirs if d not in ("testdata", "corpus", "crashes"))
+        paths += [os.path.join(root, n) for n in sorted(names)
+                  if n.endswith((".cpp", ".h")) and "_test" not in n and "test_util" not in n
+                  and n not in TEST_HELPERS]
+    return paths
 
 
 def main():

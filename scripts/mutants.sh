@@ -38,11 +38,14 @@ declare -A e2e=(
   [runtime]='^(FaultSweep|CloudSoak)\.|^e2e\.hostile_process$'
   [sdlhost]='^(FaultSweep\.|e2e\.(messages|command_line|xvfb_overlay)$)'
   [scene]='^(FaultSweep\.|e2e\.headless_script$)'
+  [refdevice]='^(FaultSweep|ArgumentChecks)\.'
 )
-# The programs those end-to-end tests run, rebuilt with each fault.
+# Programs beyond the folder's own tests that those tests need: the ones the
+# end-to-end tests run, and the shared table of bad arguments on every device.
 declare -A programs=([runtime]='quillon quillon-replay picture_tool'
                      [sdlhost]='quillon quillon-replay picture_tool'
-                     [scene]='quillon quillon-replay picture_tool')
+                     [scene]='quillon quillon-replay picture_tool'
+                     [refdevice]='front_tests')
 
 # universalmutator when it can be had (Debian's pip refuses system installs).
 mutate=""

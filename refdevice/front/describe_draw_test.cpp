@@ -78,58 +78,52 @@ TEST(DrawDescription, TheCloudsDraw) {
   EXPECT_EQ(d.key, want);
 }
 
-TEST(DrawDescription, KeyIgnoresConstantsAndStatesThatRunNoCode) {
-  const DrawKey base = State().Describe().key;
-  const auto same = [&](auto change) {
-    State s;
-    change(s);
-    return s.Describe().key == base;
+// The key ignores constants and states that run no code, and changes with
+// everything that changes the per-pixel code.
+TEST(DrawDescription, KeyChangesExactlyWithThePerPixelCode) {
+  struct Case {
+    const char* what;
+    void (*change)(State&);
+    bool sameKey;
   };
-  EXPECT_TRUE(same([](State& s) { s.Rs(D3DRS_FOGCOLOR, 0x123456); }));
-  EXPECT_TRUE(same([](State& s) { s.Rs(D3DRS_TEXTUREFACTOR, 0x80808080); }));
-  EXPECT_TRUE(same([](State& s) { s.Rs(D3DRS_ALPHAREF, 0x40); }));
-  EXPECT_TRUE(same([](State& s) { s.Rs(D3DRS_SRCBLEND, D3DBLEND_DESTCOLOR); }));  // blending off
-  EXPECT_TRUE(same([](State& s) { s.Rs(D3DRS_FOGTABLEMODE, D3DFOG_EXP); }));      // fog off
-  EXPECT_TRUE(same([](State& s) { s.Tss(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR); }));
-  // Stages that leave the diffuse colour as it is: selecting it, or an op
-  // that needs the missing texture.
-  EXPECT_TRUE(same([](State& s) { s.Tss(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2); }));
-  EXPECT_TRUE(same([](State& s) {
-    s.Tss(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    s.Tss(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-    s.Tss(1, D3DTSS_COLOROP, D3DTOP_ADD);  // texture and current: no texture on stage 1
-  }));
-}
-
-TEST(DrawDescription, KeyChangesWithThePerPixelCode) {
-  const DrawKey base = State().Describe().key;
-  const auto changes = [&](auto change) {
-    State s;
-    change(s);
-    return !(s.Describe().key == base);
+  // clang-format off
+  const Case cases[] = {
+      {"fog colour", [](State& s) { s.Rs(D3DRS_FOGCOLOR, 0x123456); }, true},
+      {"texture factor", [](State& s) { s.Rs(D3DRS_TEXTUREFACTOR, 0x80808080); }, true},
+      {"alpha reference", [](State& s) { s.Rs(D3DRS_ALPHAREF, 0x40); }, true},
+      {"blend factor, blending off", [](State& s) { s.Rs(D3DRS_SRCBLEND, D3DBLEND_DESTCOLOR); }, true},
+      {"fog mode, fog off", [](State& s) { s.Rs(D3DRS_FOGTABLEMODE, D3DFOG_EXP); }, true},
+      {"filter", [](State& s) { s.Tss(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR); }, true},
+      {"selecting the diffuse colour", [](State& s) { s.Tss(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2); }, true},
+      {"an op needing the missing texture", [](State& s) {
+         s.Tss(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+         s.Tss(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+         s.Tss(1, D3DTSS_COLOROP, D3DTOP_ADD); }, true},
+      {"blending", [](State& s) { s.Rs(D3DRS_ALPHABLENDENABLE, 1); }, false},
+      {"flat shading", [](State& s) { s.Rs(D3DRS_SHADEMODE, D3DSHADE_FLAT); }, false},
+      {"depth function", [](State& s) { s.Rs(D3DRS_ZFUNC, D3DCMP_LESS); }, false},
+      {"depth writes", [](State& s) { s.Rs(D3DRS_ZWRITEENABLE, 0); }, false},
+      {"alpha test", [](State& s) { s.Rs(D3DRS_ALPHATESTENABLE, 1); }, false},
+      {"colour writes", [](State& s) { s.Rs(D3DRS_COLORWRITEENABLE, 7); }, false},
+      {"specular", [](State& s) { s.Rs(D3DRS_SPECULARENABLE, 1); }, false},
+      {"fog", [](State& s) { s.Rs(D3DRS_FOGENABLE, 1); s.Rs(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR); }, false},
+      {"texture factor selected", [](State& s) {
+         s.Tss(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+         s.Tss(0, D3DTSS_COLORARG1, D3DTA_TFACTOR); }, false},
+      {"complemented diffuse", [](State& s) {
+         s.Tss(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+         s.Tss(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE | D3DTA_COMPLEMENT); }, false},
+      {"a texture", [](State& s) { s.SetTexture(); }, false},
+      {"24-bit depth", [](State& s) { s.depth.Allocate(D3DFMT_D24X8, 8, 8); }, false},
+      {"16-bit target", [](State& s) { s.target.Allocate(D3DFMT_R5G6B5, 8, 8); }, false},
   };
-  EXPECT_TRUE(changes([](State& s) { s.Rs(D3DRS_ALPHABLENDENABLE, 1); }));
-  EXPECT_TRUE(changes([](State& s) { s.Rs(D3DRS_SHADEMODE, D3DSHADE_FLAT); }));
-  EXPECT_TRUE(changes([](State& s) { s.Rs(D3DRS_ZFUNC, D3DCMP_LESS); }));
-  EXPECT_TRUE(changes([](State& s) { s.Rs(D3DRS_ZWRITEENABLE, 0); }));
-  EXPECT_TRUE(changes([](State& s) { s.Rs(D3DRS_ALPHATESTENABLE, 1); }));
-  EXPECT_TRUE(changes([](State& s) { s.Rs(D3DRS_COLORWRITEENABLE, 7); }));
-  EXPECT_TRUE(changes([](State& s) { s.Rs(D3DRS_SPECULARENABLE, 1); }));
-  EXPECT_TRUE(changes([](State& s) {
-    s.Rs(D3DRS_FOGENABLE, 1);
-    s.Rs(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
-  }));
-  EXPECT_TRUE(changes([](State& s) {
-    s.Tss(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    s.Tss(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
-  }));
-  EXPECT_TRUE(changes([](State& s) {
-    s.Tss(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    s.Tss(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE | D3DTA_COMPLEMENT);
-  }));
-  EXPECT_TRUE(changes([](State& s) { s.SetTexture(); }));
-  EXPECT_TRUE(changes([](State& s) { s.depth.Allocate(D3DFMT_D24X8, 8, 8); }));
-  EXPECT_TRUE(changes([](State& s) { s.target.Allocate(D3DFMT_R5G6B5, 8, 8); }));
+  // clang-format on
+  const DrawKey base = State().Describe().key;
+  for (const Case& c : cases) {
+    State s;
+    c.change(s);
+    EXPECT_EQ(s.Describe().key == base, c.sameKey) << c.what;
+  }
 }
 
 TEST(DrawDescription, FlatShadingKeepsTheColoursConstantAndTexturesPerspective) {

@@ -3,16 +3,15 @@
 
 #include <cmath>
 #include <limits>
-#include <random>
 
-#include "refdevice/device_test_util.h"
+#include "refdevice/test_support.h"
 
-using devtest::Fixture;
-using devtest::kTlFvf;
-using devtest::kXyzFvf;
-using devtest::TlVertex;
-using devtest::Windowed;
-using devtest::XyzVertex;
+using test_support::Fixture;
+using test_support::kTlFvf;
+using test_support::kXyzFvf;
+using test_support::TlVertex;
+using test_support::Windowed;
+using test_support::XyzVertex;
 
 namespace {
 
@@ -48,59 +47,51 @@ void Additive(Direct3DDevice8& d) {
 
 }  // namespace
 
-TEST(Rasterizer, PixelCentresOnIntegersWithTheTopLeftRule) {
-  Fixture f(Windowed(16, 16));
-  Direct3DDevice8& d = *f.dev;
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-  // Edges through pixel centres: left and top edges take them, right and bottom don't.
-  Rect(d, 2, 3, 6, 5, 0xFFFFFFFF);
-  EXPECT_EQ(f.Count(0xFFFFFF), 4 * 2);
-  EXPECT_EQ(f.Rgb(2, 3), 0xFFFFFFu);
-  EXPECT_EQ(f.Rgb(5, 4), 0xFFFFFFu);
-  EXPECT_EQ(f.Rgb(6, 4), 0u);
-  EXPECT_EQ(f.Rgb(5, 5), 0u);
-
-  // Half-pixel edges: the centres between them.
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-  Rect(d, 1.5f, 1.5f, 3.5f, 2.5f, 0xFFFFFFFF);
-  EXPECT_EQ(f.Count(0xFFFFFF), 2);
-  EXPECT_EQ(f.Rgb(2, 2), 0xFFFFFFu);
-  EXPECT_EQ(f.Rgb(3, 2), 0xFFFFFFu);
-}
-
-// Positions snap to 1/256 pixel, halves towards minus infinity in x and
-// towards plus infinity in y; the top-left rule then decides centres on edges.
-TEST(Rasterizer, SubPixelSnappingToA256th) {
-  Fixture f(Windowed(16, 16));
-  Direct3DDevice8& d = *f.dev;
-  // Whether pixel (x, y) is drawn by the rectangle (x0, y0)-(x1, y1).
-  auto covers = [&](float x0, float y0, float x1, float y1, int x, int y) {
-    d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    Rect(d, x0, y0, x1, y1, 0xFFFFFFFF);
-    return f.Rgb(x, y) == 0xFFFFFFu;
+// Pixel centres lie on integers. Positions snap to 1/256 pixel, halves
+// towards minus infinity in x and towards plus infinity in y; the top-left
+// rule then decides centres on edges: left and top edges take them, right and
+// bottom ones don't.
+TEST(Rasterizer, TopLeftRuleOnPositionsSnappedToA256th) {
+  struct Case {
+    float x0, y0, x1, y1;  // the rectangle
+    int x, y;              // the pixel looked at
+    bool covered;
+    int lit = 0;  // pixels lit in all, when it matters
   };
-  for (const float off : {1.0f / 1024, 3.0f / 2048, 1.0f / 512}) {
-    SCOPED_TRACE(off);
-    // Moved right by at most half a step, an edge stays on the centre.
-    EXPECT_TRUE(covers(8 + off, 2, 12, 6, 8, 4));  // left edge: the centre is in
-    EXPECT_FALSE(covers(4, 2, 8 + off, 6, 8, 4));  // right edge: out
-    // Moved down by less than half a step, too.
-    if (off < 1.0f / 512) {
-      EXPECT_TRUE(covers(2, 8 + off, 6, 12, 4, 8));  // top edge: in
-      EXPECT_FALSE(covers(2, 4, 6, 8 + off, 4, 8));  // bottom edge: out
+  constexpr float q = 1.0f / 1024, h = 1.0f / 512, s = 1.0f / 256;
+  // clang-format off
+  const Case cases[] = {
+      {2, 3, 6, 5, 2, 3, true, 4 * 2},  // edges through centres
+      {2, 3, 6, 5, 5, 4, true},
+      {2, 3, 6, 5, 6, 4, false},
+      {2, 3, 6, 5, 5, 5, false},
+      {1.5f, 1.5f, 3.5f, 2.5f, 2, 2, true, 2},  // half-pixel edges: the centres between
+      {1.5f, 1.5f, 3.5f, 2.5f, 3, 2, true},
+      {8 + q, 2, 12, 6, 8, 4, true},   // a left edge moved right by under half a step stays
+      {8 + h, 2, 12, 6, 8, 4, true},   // ...and by half a step (halves go left in x)
+      {4, 2, 8 + h, 6, 8, 4, false},   // a right edge likewise
+      {2, 8 + q, 6, 12, 4, 8, true},   // a top edge moved down by under half a step
+      {2, 4, 6, 8 + q, 4, 8, false},   // a bottom edge likewise
+      {2, 8 + h, 6, 12, 4, 8, false},  // half a step down goes on to the next step
+      {2, 4, 6, 8 + h, 4, 8, true},
+      {8 + s, 2, 12, 6, 8, 4, false},  // a whole step is kept
+      {4, 2, 8 + s, 6, 8, 4, true},
+      {2, 8 + s, 6, 12, 4, 8, false},
+      {2, 4, 6, 8 + s, 4, 8, true},
+      {8 - s, 2, 12, 6, 8, 4, true},   // left of and above a centre by a step: inside
+      {2, 8 - s, 6, 12, 4, 8, true},
+  };
+  // clang-format on
+  Fixture f(Windowed(16, 16));
+  for (const Case& c : cases) {
+    f.dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    Rect(*f.dev, c.x0, c.y0, c.x1, c.y1, 0xFFFFFFFF);
+    EXPECT_EQ(f.Rgb(c.x, c.y) == 0xFFFFFFu, c.covered)
+        << c.x0 << "," << c.y0 << " - " << c.x1 << "," << c.y1;
+    if (c.lit) {
+      EXPECT_EQ(f.Count(0xFFFFFF), c.lit) << c.x0 << "," << c.y0;
     }
   }
-  // A half step down goes on to the next step.
-  EXPECT_FALSE(covers(2, 8 + 1.0f / 512, 6, 12, 4, 8));
-  EXPECT_TRUE(covers(2, 4, 6, 8 + 1.0f / 512, 4, 8));
-  // A whole step is kept.
-  EXPECT_FALSE(covers(8 + 1.0f / 256, 2, 12, 6, 8, 4));
-  EXPECT_TRUE(covers(4, 2, 8 + 1.0f / 256, 6, 8, 4));
-  EXPECT_FALSE(covers(2, 8 + 1.0f / 256, 6, 12, 4, 8));
-  EXPECT_TRUE(covers(2, 4, 6, 8 + 1.0f / 256, 4, 8));
-  // Left of and above a centre by a whole step, the centre is inside.
-  EXPECT_TRUE(covers(8 - 1.0f / 256, 2, 12, 6, 8, 4));
-  EXPECT_TRUE(covers(2, 8 - 1.0f / 256, 6, 12, 4, 8));
 }
 
 TEST(Rasterizer, CullingFollowsScreenWinding) {
@@ -145,29 +136,6 @@ TEST(Rasterizer, GouraudIsPerspectiveCorrectAndFlatTakesTheFirstVertex) {
   EXPECT_EQ(f.Rgb(60, 6), 0x00FF00u);  // second triangle: vertex 1
 }
 
-TEST(Rasterizer, IdenticalPixelsWithOneOrTwoThreads) {
-  std::vector<std::uint8_t> result[2];
-  for (int threads : {1, 2}) {
-    Fixture f(Windowed(160, 120));
-    f.dev->SetThreadCount(threads);
-    ASSERT_EQ(f.dev->ThreadCount(), threads);
-    Direct3DDevice8& d = *f.dev;
-    d.SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
-    d.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    d.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0);
-    std::mt19937 rng(11);
-    std::uniform_real_distribution<float> x(-40, 200), y(-40, 160), z(0, 1);
-    std::vector<TlVertex> v;
-    for (int i = 0; i < 600; ++i)
-      v.push_back({x(rng), y(rng), z(rng), 1.0f, static_cast<D3DCOLOR>(rng())});
-    DrawTl(d, D3DPT_TRIANGLELIST, 200, v.data());
-    result[threads - 1] = f.Bytes();
-  }
-  EXPECT_EQ(result[0], result[1]);
-}
-
 TEST(Rasterizer, PointsAndLines) {
   Fixture f(Windowed(16, 16));
   Direct3DDevice8& d = *f.dev;
@@ -208,6 +176,16 @@ TEST(Rasterizer, PointsAndLines) {
   d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
   DrawTl(d, D3DPT_TRIANGLELIST, 1, tri);
   EXPECT_EQ(f.Count(0xFFFFFF), 3);
+
+  // Lines and points are depth-tested at their own depth: behind a nearer
+  // rectangle they stay hidden.
+  d.SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+  d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  Rect(d, 0, 0, 16, 16, 0xFF0000FF);
+  const TlVertex behind[3] = {V(2, 5, ~0u, 0.8f), V(8, 5, ~0u, 0.8f), V(4, 9, ~0u, 0.8f)};
+  DrawTl(d, D3DPT_LINELIST, 1, behind);
+  DrawTl(d, D3DPT_POINTLIST, 3, behind);
+  EXPECT_EQ(f.Count(0x0000FF), 16 * 16);
 }
 
 TEST(Clipping, NearAndFarPlanesAndTheGuardBand) {
@@ -215,7 +193,7 @@ TEST(Clipping, NearAndFarPlanesAndTheGuardBand) {
   Direct3DDevice8& d = *f.dev;
   d.SetRenderState(D3DRS_LIGHTING, 0);
   d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  d.SetTransform(D3DTS_PROJECTION, devtest::Perspective(1.5707964f, 1.0f, 1.0f, 100.0f));
+  d.SetTransform(D3DTS_PROJECTION, test_support::Perspective(1.5707964f, 1.0f, 1.0f, 100.0f));
   ASSERT_EQ(d.SetVertexShader(kXyzFvf), D3D_OK);
   auto draw = [&](const XyzVertex* v) {
     d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
@@ -441,7 +419,7 @@ TEST(PixelStage, BackBufferFormats) {
 TEST(PixelStage, TableFogOnEyeDepthAndSpecular) {
   Fixture f(Windowed(8, 8));
   Direct3DDevice8& d = *f.dev;
-  d.SetTransform(D3DTS_PROJECTION, devtest::Perspective(1.0f, 1.0f, 1.0f, 100.0f));
+  d.SetTransform(D3DTS_PROJECTION, test_support::Perspective(1.0f, 1.0f, 1.0f, 100.0f));
   d.SetRenderState(D3DRS_LIGHTING, 0);
   d.SetRenderState(D3DRS_ZENABLE, 0);
   d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
@@ -500,8 +478,8 @@ TEST(PixelStage, TableFogOfPretransformedVerticesUsesTheirZ) {
     Fixture f(Windowed(64, 8));
     Direct3DDevice8& d = *f.dev;
     d.SetTransform(D3DTS_PROJECTION, projection == 0
-                                         ? devtest::Identity()
-                                         : devtest::Perspective(1.0f, 1.0f, 1.0f, 100.0f));
+                                         ? test_support::Identity()
+                                         : test_support::Perspective(1.0f, 1.0f, 1.0f, 100.0f));
     d.SetRenderState(D3DRS_ZENABLE, 0);
     d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     d.SetRenderState(D3DRS_FOGENABLE, 1);

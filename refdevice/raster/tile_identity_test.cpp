@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "refdevice/device_test_util.h"
 #include "refdevice/program_scenes.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
@@ -22,7 +21,7 @@
 
 namespace {
 
-using namespace devtest;
+using namespace test_support;
 using refdev::RasterizerKind;
 using test_support::TestDataDir;
 using DrawFn = std::function<void(Direct3DDevice8&)>;
@@ -98,86 +97,63 @@ TEST(TiledRasterizer, GoldenScenesGiveTheBandRasterizersBytes) {
   }
 }
 
-// The program's states for the cloud, seen from `view` (blending left off).
-void SetUpCloud(Direct3DDevice8& dev, const program_scenes::CloudView& view) {
-  dev.SetVertexShader(program_scenes::kCloudFvf);
-  dev.SetRenderState(D3DRS_LIGHTING, 0);
-  dev.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-  dev.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-  dev.SetTransform(D3DTS_PROJECTION, program_scenes::CloudView::Projection());
-  dev.SetTransform(D3DTS_VIEW, view.View());
-}
-
 // The program's frame from several places along its path, with the turn of
-// later frames: several frames in a row on one device, as the program draws.
-// The first half of the triangles is drawn without blending; two places
-// also on a target that keeps alpha.
+// later frames: several frames in a row on one device, as the program draws,
+// the first half of the triangles without blending. Two places also on a
+// target that keeps alpha; frames that clear the colour alone draw over the
+// depths the last frames left, so the tiles rebuild their depth bounds from
+// the buffer, on sizes that cut blocks at the right and bottom edges too.
 TEST(TiledRasterizer, CloudFramesGiveTheBandRasterizersBytes) {
   const std::vector<std::uint8_t> cloud = program_scenes::CloudVertices();
+  constexpr UINT kHalf = program_scenes::kCloudTriangles / 2;
+  constexpr UINT kStride = program_scenes::kCloudStride;
   struct Case {
     float eye;
     D3DFORMAT format;
+    int width, height;
+    bool keepDepth;  // later frames clear the colour alone
   };
-  for (const Case c :
-       {Case{-5.0f, D3DFMT_X8R8G8B8}, Case{-2.5f, D3DFMT_X8R8G8B8}, Case{-1.2f, D3DFMT_X8R8G8B8},
-        Case{-0.4f, D3DFMT_X8R8G8B8}, Case{0.6f, D3DFMT_X8R8G8B8}, Case{3.0f, D3DFMT_X8R8G8B8},
-        Case{-5.0f, D3DFMT_A8R8G8B8}, Case{-1.2f, D3DFMT_A8R8G8B8}}) {
+  // clang-format off
+  const Case cases[] = {
+      {-5.0f, D3DFMT_X8R8G8B8, 640, 480, false}, {-2.5f, D3DFMT_X8R8G8B8, 640, 480, false},
+      {-1.2f, D3DFMT_X8R8G8B8, 640, 480, false}, {-0.4f, D3DFMT_X8R8G8B8, 640, 480, false},
+      {0.6f, D3DFMT_X8R8G8B8, 640, 480, false},  {3.0f, D3DFMT_X8R8G8B8, 640, 480, false},
+      {-5.0f, D3DFMT_A8R8G8B8, 640, 480, false}, {-1.2f, D3DFMT_A8R8G8B8, 640, 480, false},
+      {-2.5f, D3DFMT_X8R8G8B8, 640, 480, true},  {-2.5f, D3DFMT_X8R8G8B8, 333, 201, true},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
     ExpectSameBytes(
-        Windowed(640, 480, c.format, D3DFMT_D16),
+        Windowed(c.width, c.height, c.format, D3DFMT_D16),
         [&](Direct3DDevice8& dev) {
           program_scenes::CloudView view;
           view.eyeZ = c.eye;
-          SetUpCloud(dev, view);
+          dev.SetVertexShader(program_scenes::kCloudFvf);
+          dev.SetRenderState(D3DRS_LIGHTING, 0);
+          dev.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+          dev.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+          dev.SetTransform(D3DTS_PROJECTION, program_scenes::CloudView::Projection());
+          dev.SetTransform(D3DTS_VIEW, view.View());
           for (int frame = 0; frame < 3; ++frame) {
             view.angleX += 0.37f;
             view.angleY += 0.61f;
             dev.SetTransform(D3DTS_WORLD, view.World());
             dev.BeginScene();
-            dev.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x800000FF, 1.0f, 0);
-            constexpr UINT kHalf = program_scenes::kCloudTriangles / 2;
-            dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, kHalf, cloud.data(),
-                                program_scenes::kCloudStride);
+            const DWORD clear =
+                c.keepDepth && frame > 0 ? D3DCLEAR_TARGET : D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER;
+            dev.Clear(0, nullptr, clear, 0x800000FF, 1.0f, 0);
+            dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, kHalf, cloud.data(), kStride);
             dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0xFFFFFFFF);
             dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, program_scenes::kCloudTriangles - kHalf,
-                                cloud.data() + kHalf * 3 * program_scenes::kCloudStride,
-                                program_scenes::kCloudStride);
+                                cloud.data() + kHalf * 3 * kStride, kStride);
             dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
             dev.EndScene();
             if (frame < 2) dev.Present(nullptr, nullptr, 0, nullptr);
           }
         },
-        "cloud at " + std::to_string(c.eye) + (c.format == D3DFMT_A8R8G8B8 ? " with alpha" : ""));
+        "cloud at " + std::to_string(c.eye) + (c.format == D3DFMT_A8R8G8B8 ? " with alpha" : "") +
+            (c.keepDepth ? " over the last depths, " + std::to_string(c.width) : ""));
   }
-}
-
-// Frames that clear the colour alone draw over the depths the last frames
-// left: the tiles rebuild their depth bounds from the buffer, on sizes that
-// cut blocks at the right and bottom edges too.
-TEST(TiledRasterizer, FramesOverTheLastFramesDepthsGiveTheBandRasterizersBytes) {
-  const std::vector<std::uint8_t> cloud = program_scenes::CloudVertices();
-  for (const auto& [width, height] : {std::pair{640, 480}, std::pair{333, 201}})
-    ExpectSameBytes(
-        Windowed(width, height, D3DFMT_X8R8G8B8, D3DFMT_D16),
-        [&](Direct3DDevice8& dev) {
-          program_scenes::CloudView view;
-          view.eyeZ = -2.5f;
-          SetUpCloud(dev, view);
-          dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0xFFFFFFFF);
-          for (int frame = 0; frame < 3; ++frame) {
-            view.angleX += 0.9f;
-            view.angleY += 0.4f;
-            dev.SetTransform(D3DTS_WORLD, view.World());
-            dev.BeginScene();
-            dev.Clear(0, nullptr, frame == 0 ? D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER : D3DCLEAR_TARGET,
-                      0xFF000000, 1.0f, 0);
-            dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, program_scenes::kCloudTriangles / 2,
-                                cloud.data(), program_scenes::kCloudStride);
-            dev.EndScene();
-            if (frame < 2) dev.Present(nullptr, nullptr, 0, nullptr);
-          }
-        },
-        "frames over the depths of the last, " + std::to_string(width) + "x" +
-            std::to_string(height));
 }
 
 // A clear that repeats what a tile already holds is skipped: frames in a row,
