@@ -151,8 +151,8 @@ std::string TextFiles::DescribeDriveC() const {
   return DefaultDriveC() + ", the default when QUILLON_DRIVE_C is unset";
 }
 
-std::int32_t TextFiles::MapPath(std::string_view path, const std::string& driveC,
-                                std::string& hostPath) {
+std::int32_t TextFiles::PathParts(std::string_view path, std::vector<std::string>& parts) {
+  parts.clear();
   if (path.empty()) return ErrBadFileName;
   std::string_view rest = path;
   if (rest.size() >= 2 && rest[1] == ':') {
@@ -164,7 +164,6 @@ std::int32_t TextFiles::MapPath(std::string_view path, const std::string& driveC
   }
   // With or without a leading separator the path starts at the root of C,
   // which is also C's current directory.
-  std::vector<std::string_view> parts;
   while (!rest.empty()) {
     std::size_t n = 0;
     while (n < rest.size() && !IsSeparator(rest[n])) ++n;
@@ -174,16 +173,28 @@ std::int32_t TextFiles::MapPath(std::string_view path, const std::string& driveC
     if (part == "..") return ErrPathFileAccess;  // never above drive C
     for (char c : part)
       if (IsInvalidNameChar(c)) return ErrBadFileName;
-    parts.push_back(part);
+    parts.emplace_back(part);
   }
   if (parts.empty() || IsSeparator(path.back())) return ErrPathFileAccess;  // a directory
+  return 0;
+}
+
+std::int32_t TextFiles::MapPath(std::string_view path, const std::string& driveC,
+                                std::string& hostPath) {
+  std::vector<std::string> parts;
+  if (const std::int32_t err = PathParts(path, parts)) return err;
+  hostPath = JoinHostPath(driveC, parts);
+  return 0;
+}
+
+std::string TextFiles::JoinHostPath(const std::string& driveC,
+                                    const std::vector<std::string>& parts) {
   std::string out = driveC.empty() ? std::string(".") : driveC;
-  for (std::string_view part : parts) {
+  for (const std::string& part : parts) {
     if (out.back() != '/') out += '/';
     out.append(part);
   }
-  hostPath = std::move(out);
-  return 0;
+  return out;
 }
 
 // Opens the folder `parts` name below drive C, one component at a time and
@@ -225,13 +236,14 @@ int TextFiles::OpenFolder(const std::string& driveC, const std::vector<std::stri
 std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileNumber) {
   problem_.clear();
   folderProblem_ = false;
-  std::string hostPath;
   const std::string driveC = DriveC();
   if (driveC.empty()) {
     problem_ = "no home folder is known (HOME is unset and the user has none)";
     return ErrPathNotFound;
   }
-  if (const std::int32_t err = MapPath(path, driveC, hostPath)) return err;
+  std::vector<std::string> parts;
+  if (const std::int32_t err = PathParts(path, parts)) return err;
+  std::string hostPath = JoinHostPath(driveC, parts);
   // The per-user drive C is made when first needed; a drive C the user named
   // must already exist.
   std::error_code made;
@@ -243,12 +255,6 @@ std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileN
   while (number <= kMaxFileNumber && open_.count(number)) ++number;
   if (number > kMaxFileNumber) return ErrTooManyFiles;
 
-  std::vector<std::string> parts;
-  for (std::string_view rest = std::string_view(hostPath).substr(driveC.size()); !rest.empty();) {
-    const std::size_t slash = rest.find('/');
-    if (slash != 0) parts.emplace_back(rest.substr(0, slash));
-    rest.remove_prefix(slash == std::string_view::npos ? rest.size() : slash + 1);
-  }
   std::int32_t error = 0;
   const int dir = OpenFolder(driveC, parts, error);
   if (dir < 0) {

@@ -71,6 +71,10 @@ class TextFiles {
     std::string hostPath;
     std::int64_t size;  // bytes of whole lines written
   };
+  // The names of a program path's folders and file below drive C; 0 or an
+  // error number.
+  static std::int32_t PathParts(std::string_view programPath, std::vector<std::string>& parts);
+  static std::string JoinHostPath(const std::string& driveC, const std::vector<std::string>& parts);
   int OpenFolder(const std::string& driveC, const std::vector<std::string>& parts,
                  std::int32_t& error);
 
