@@ -106,14 +106,14 @@ void DecodeTests(const FrontState& state, FixedFunction& ff) {
   ff.depthTest = rs[D3DRS_ZENABLE] != D3DZB_FALSE && state.depthFormat != D3DFMT_UNKNOWN;
   ff.depthWrite = ff.depthTest && rs[D3DRS_ZWRITEENABLE] != 0;
   ff.depthFunc = rs[D3DRS_ZFUNC];
-  ff.stencilTest = rs[D3DRS_STENCILENABLE] != 0 && state.depthFormat == D3DFMT_D24S8;
-  ff.stencilFunc = rs[D3DRS_STENCILFUNC];
-  ff.stencilRef = rs[D3DRS_STENCILREF] & 0xFFu;
-  ff.stencilMask = rs[D3DRS_STENCILMASK] & 0xFFu;
-  ff.stencilWriteMask = rs[D3DRS_STENCILWRITEMASK];
-  ff.stencilFail = rs[D3DRS_STENCILFAIL];
-  ff.stencilZFail = rs[D3DRS_STENCILZFAIL];
-  ff.stencilPass = rs[D3DRS_STENCILPASS];
+  ff.stencil.enabled = rs[D3DRS_STENCILENABLE] != 0 && state.depthFormat == D3DFMT_D24S8;
+  ff.stencil.func = rs[D3DRS_STENCILFUNC];
+  ff.stencil.ref = rs[D3DRS_STENCILREF] & 0xFFu;
+  ff.stencil.mask = rs[D3DRS_STENCILMASK] & 0xFFu;
+  ff.stencil.writeMask = rs[D3DRS_STENCILWRITEMASK];
+  ff.stencil.fail = rs[D3DRS_STENCILFAIL];
+  ff.stencil.zFail = rs[D3DRS_STENCILZFAIL];
+  ff.stencil.pass = rs[D3DRS_STENCILPASS];
 }
 
 void DecodeBlend(const FrontState& state, FixedFunction& ff) {

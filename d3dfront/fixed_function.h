@@ -64,6 +64,15 @@ struct StageRun {
   bool needLod;
 };
 
+// The stencil test and what it writes, as the render states set it.
+struct StencilTest {
+  bool enabled = false;
+  DWORD func = D3DCMP_ALWAYS;
+  std::uint32_t ref = 0, mask = 0xFF;
+  DWORD writeMask = 0xFF;
+  DWORD fail = D3DSTENCILOP_KEEP, zFail = D3DSTENCILOP_KEEP, pass = D3DSTENCILOP_KEEP;
+};
+
 struct FixedFunction {
   FvfLayout layout;
   std::uint32_t texSets = 0;  // the coordinate sets the stages read (bit per set)
@@ -91,12 +100,7 @@ struct FixedFunction {
   int alphaRef = 0;
   bool depthTest = false, depthWrite = false;
   DWORD depthFunc = D3DCMP_LESSEQUAL;
-  bool stencilTest = false;  // only with a depth buffer that has stencil bits
-  DWORD stencilFunc = D3DCMP_ALWAYS;
-  std::uint32_t stencilRef = 0, stencilMask = 0xFF;
-  DWORD stencilWriteMask = 0xFF;
-  DWORD stencilFail = D3DSTENCILOP_KEEP, stencilZFail = D3DSTENCILOP_KEEP,
-        stencilPass = D3DSTENCILOP_KEEP;
+  StencilTest stencil;  // on only with a depth buffer that has stencil bits
   bool blend = false;
   // The BOTHSRCALPHA pairs are resolved into their two factors.
   DWORD srcBlend = D3DBLEND_ONE, destBlend = D3DBLEND_ZERO, blendOp = D3DBLENDOP_ADD;

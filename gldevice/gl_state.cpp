@@ -173,13 +173,13 @@ void GlDevice::ApplyFixedState() {
   } else {
     glDisable(GL_DEPTH_TEST);
   }
-  if (ff.stencilTest) {
+  if (ff.stencil.enabled) {
     glEnable(GL_STENCIL_TEST);
-    glStencilFunc(gldev::CompareFunc(ff.stencilFunc), static_cast<GLint>(ff.stencilRef),
-                  ff.stencilMask);
-    glStencilMask(ff.stencilWriteMask & 0xFFu);
-    glStencilOp(gldev::StencilOp(ff.stencilFail), gldev::StencilOp(ff.stencilZFail),
-                gldev::StencilOp(ff.stencilPass));
+    glStencilFunc(gldev::CompareFunc(ff.stencil.func), static_cast<GLint>(ff.stencil.ref),
+                  ff.stencil.mask);
+    glStencilMask(ff.stencil.writeMask & 0xFFu);
+    glStencilOp(gldev::StencilOp(ff.stencil.fail), gldev::StencilOp(ff.stencil.zFail),
+                gldev::StencilOp(ff.stencil.pass));
   } else {
     glDisable(GL_STENCIL_TEST);
   }

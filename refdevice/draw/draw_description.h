@@ -13,6 +13,8 @@
 
 namespace refdev {
 
+using d3dfront::StencilTest;
+
 struct Rgba {
   int c[4];  // r, g, b, a
 };
@@ -60,12 +62,7 @@ struct PixelContext {
   bool earlyDepth = false;
   DWORD depthFunc = D3DCMP_LESSEQUAL;
   double depthScale = 65535.0;
-  bool stencilTest = false;  // only with a depth buffer that has stencil bits
-  DWORD stencilFunc = D3DCMP_ALWAYS;
-  std::uint32_t stencilRef = 0, stencilMask = 0xFF;
-  DWORD stencilWriteMask = 0xFF;
-  DWORD stencilFail = D3DSTENCILOP_KEEP, stencilZFail = D3DSTENCILOP_KEEP,
-        stencilPass = D3DSTENCILOP_KEEP;
+  StencilTest stencil;  // on only with a depth buffer that has stencil bits
   bool blend = false;
   DWORD srcBlend = D3DBLEND_ONE, destBlend = D3DBLEND_ZERO, blendOp = D3DBLENDOP_ADD;
   DWORD writeMask = 0xF;

@@ -86,15 +86,8 @@ void BuildPixelContext(const DeviceState& state, const d3dfront::FixedFunction& 
   ctx.depthTest = ff.depthTest;
   ctx.depthWrite = ff.depthWrite;
   ctx.depthFunc = ff.depthFunc;
-  ctx.stencilTest = ff.stencilTest;
-  ctx.earlyDepth = ctx.depthTest && !ctx.alphaTest && !ctx.stencilTest;
-  ctx.stencilFunc = ff.stencilFunc;
-  ctx.stencilRef = ff.stencilRef;
-  ctx.stencilMask = ff.stencilMask;
-  ctx.stencilWriteMask = ff.stencilWriteMask;
-  ctx.stencilFail = ff.stencilFail;
-  ctx.stencilZFail = ff.stencilZFail;
-  ctx.stencilPass = ff.stencilPass;
+  ctx.stencil = ff.stencil;
+  ctx.earlyDepth = ctx.depthTest && !ctx.alphaTest && !ctx.stencil.enabled;
   ctx.depthScale = state.depth ? state.depth->Scale() : 65535.0;
   ctx.blend = ff.blend;
   ctx.srcBlend = ff.srcBlend;
@@ -120,7 +113,7 @@ DrawKey KeyOf(const PixelContext& px, bool stagesPassDiffuse, std::uint32_t attr
   k.depthWrite = px.depthWrite;
   if (px.depthTest)
     k.depthBits = px.depthScale < 65536.0 ? 16 : px.depthScale < 16777216.0 ? 24 : 32;
-  k.stencil = px.stencilTest;
+  k.stencil = px.stencil.enabled;
   k.blend = px.blend;
   if (px.blend) {
     k.srcBlend = Byte(px.srcBlend);

@@ -319,7 +319,7 @@ void ApplyStencilOp(const PixelContext& ctx, DWORD op, std::uint8_t& stored) {
       v = 0;
       break;
     case D3DSTENCILOP_REPLACE:
-      v = ctx.stencilRef;
+      v = ctx.stencil.ref;
       break;
     case D3DSTENCILOP_INCRSAT:
       v = v < 255 ? v + 1 : 255;
@@ -339,7 +339,7 @@ void ApplyStencilOp(const PixelContext& ctx, DWORD op, std::uint8_t& stored) {
     default:  // D3DSTENCILOP_KEEP
       return;
   }
-  const std::uint32_t mask = ctx.stencilWriteMask & 0xFFu;
+  const std::uint32_t mask = ctx.stencil.writeMask & 0xFFu;
   stored = static_cast<std::uint8_t>((stored & ~mask) | (v & mask));
 }
 
@@ -465,17 +465,17 @@ bool StencilAndDepthPass(const PixelContext& ctx, int x, int y, float z) {
   const std::size_t index =
       static_cast<std::size_t>(y) * static_cast<std::size_t>(ctx.depth ? ctx.depth->width : 0) +
       static_cast<std::size_t>(x);
-  if (ctx.stencilTest) {
+  if (ctx.stencil.enabled) {
     std::uint8_t& stored = ctx.depth->stencil[index];
-    if (!Compare(ctx.stencilFunc, ctx.stencilRef & ctx.stencilMask, stored & ctx.stencilMask)) {
-      ApplyStencilOp(ctx, ctx.stencilFail, stored);
+    if (!Compare(ctx.stencil.func, ctx.stencil.ref & ctx.stencil.mask, stored & ctx.stencil.mask)) {
+      ApplyStencilOp(ctx, ctx.stencil.fail, stored);
       return false;
     }
     if (ctx.depthTest && !Compare(ctx.depthFunc, depthValue, StoredDepth(ctx, index))) {
-      ApplyStencilOp(ctx, ctx.stencilZFail, stored);
+      ApplyStencilOp(ctx, ctx.stencil.zFail, stored);
       return false;
     }
-    ApplyStencilOp(ctx, ctx.stencilPass, stored);
+    ApplyStencilOp(ctx, ctx.stencil.pass, stored);
   }
   if (ctx.depthTest) {
     DepthBuffer& d = *ctx.depth;

@@ -368,7 +368,7 @@ struct TileRasterizer::Impl {
               FarthestDepths(g->depth, g->depthWidth, kernelTile, tile.blockFar.data());
               tile.boundsOf = px.depth;
             }
-          } else if (d->pixel.depth && (d->pixel.depthWrite || d->pixel.stencilTest)) {
+          } else if (d->pixel.depth && (d->pixel.depthWrite || d->pixel.stencil.enabled)) {
             tile.boundsOf = nullptr;  // the plain code may write any depth
           }
           break;
