@@ -1,6 +1,6 @@
 // Helpers shared by the reference device's tests: a windowed device with
-// pixel reads, vertex records and matrices, the device scenes start on, a
-// scratch folder, and exact comparison with golden images.
+// pixel reads, states set from a list, vertex records and matrices, the
+// device scenes start on, and exact comparison with golden images.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,26 +53,16 @@ struct SceneDevice {
 // mismatch writes the actual picture and a difference picture into the
 // working directory and says where.
 inline void ExpectMatchesGolden(const Image& actual, const std::string& name) {
-  const fs::path golden = TestDataDir() / name;
-  Image expected;
+  Image expected, diff;
   std::string error;
-  const bool loaded = ReadPng(golden.string(), expected, &error);
-  Image diff;
+  const bool loaded = ReadPng((TestDataDir() / name).string(), expected, &error);
   const std::int64_t differing = loaded ? CompareImages(expected, actual, &diff) : -1;
   if (differing == 0) return;
-  const fs::path stem = fs::absolute(fs::path(name).stem());
-  const std::string actualPath = stem.string() + ".actual.png";
-  const std::string diffPath = stem.string() + ".diff.png";
-  WritePng(actualPath, actual, nullptr);
-  if (loaded) WritePng(diffPath, diff, nullptr);
-  if (!loaded) {
-    ADD_FAILURE() << "golden image unreadable: " << error << "; actual picture written to "
-                  << actualPath;
-  } else {
-    ADD_FAILURE() << name << ": " << differing << " pixels differ (golden " << expected.width << "x"
-                  << expected.height << ", actual " << actual.width << "x" << actual.height
-                  << "); actual picture: " << actualPath << ", differences: " << diffPath;
-  }
+  const std::string stem = fs::absolute(fs::path(name).stem()).string();
+  WritePng(stem + ".actual.png", actual, nullptr);
+  if (loaded) WritePng(stem + ".diff.png", diff, nullptr);
+  ADD_FAILURE() << name << ": " << (loaded ? std::to_string(differing) + " pixels differ" : error)
+                << "; actual picture: " << stem << ".actual.png";
 }
 
 constexpr HWND kWindow = 1;
@@ -93,6 +82,31 @@ inline D3DPRESENT_PARAMETERS Windowed(UINT w = 640, UINT h = 480,
   return p;
 }
 
+// Pre-transformed vertex with diffuse colour (format 0x44).
+struct TlVertex {
+  float x, y, z, rhw;
+  D3DCOLOR color;
+};
+constexpr DWORD kTlFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
+
+// Untransformed vertex with diffuse colour (format 0x42).
+struct XyzVertex {
+  float x, y, z;
+  D3DCOLOR color;
+};
+constexpr DWORD kXyzFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
+
+inline TlVertex V(float x, float y, D3DCOLOR c = 0xFFFFFFFF, float z = 0.5f, float rhw = 1.0f) {
+  return TlVertex{x, y, z, rhw, c};
+}
+
+// A render state, or with Tss() a texture stage state, and its value.
+struct Set {
+  int state;
+  DWORD value;
+};
+constexpr int Tss(int state, int stage = 0) { return 1000 * (stage + 1) + state; }
+
 struct Fixture {
   std::shared_ptr<RefDirect3D8> d3d = std::make_shared<RefDirect3D8>();
   Ref<Direct3DDevice8> ref;
@@ -103,6 +117,34 @@ struct Fixture {
         d3d->CreateDevice(0, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, p, ref),
         D3D_OK);
     dev = static_cast<RefDevice*>(ref.get());
+  }
+
+  void Set(const std::vector<test_support::Set>& states) {
+    for (const test_support::Set& s : states) {
+      const HRESULT hr =
+          s.state < 1000 ? dev->SetRenderState(static_cast<D3DRENDERSTATETYPE>(s.state), s.value)
+                         : dev->SetTextureStageState(
+                               static_cast<DWORD>(s.state / 1000 - 1),
+                               static_cast<D3DTEXTURESTAGESTATETYPE>(s.state % 1000), s.value);
+      EXPECT_EQ(hr, D3D_OK) << s.state;
+    }
+  }
+  void Clear(D3DCOLOR c = 0, DWORD flags = D3DCLEAR_TARGET) {
+    EXPECT_EQ(dev->Clear(0, nullptr, flags, c, 1.0f, 0), D3D_OK);
+  }
+  // One scene drawing `count` primitives from `v` in format `fvf`.
+  void Draw(D3DPRIMITIVETYPE type, UINT count, const void* v, UINT stride = sizeof(TlVertex),
+            DWORD fvf = kTlFvf) {
+    ASSERT_EQ(dev->SetVertexShader(fvf), D3D_OK);
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    ASSERT_EQ(dev->DrawPrimitiveUP(type, count, v, stride), D3D_OK);
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+  }
+  // A clockwise rectangle as a two-triangle list.
+  void Rect(float x0, float y0, float x1, float y1, D3DCOLOR c, float z = 0.5f) {
+    const TlVertex v[6] = {V(x0, y0, c, z), V(x1, y0, c, z), V(x0, y1, c, z),
+                           V(x1, y0, c, z), V(x1, y1, c, z), V(x0, y1, c, z)};
+    Draw(D3DPT_TRIANGLELIST, 2, v);
   }
 
   // 0xAARRGGBB of back-buffer pixel (x, y), opaque for formats without alpha.
@@ -129,20 +171,6 @@ struct Fixture {
   }
 };
 
-// Pre-transformed vertex with diffuse colour (format 0x44).
-struct TlVertex {
-  float x, y, z, rhw;
-  D3DCOLOR color;
-};
-constexpr DWORD kTlFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
-
-// Untransformed vertex with diffuse colour (format 0x42).
-struct XyzVertex {
-  float x, y, z;
-  D3DCOLOR color;
-};
-constexpr DWORD kXyzFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
-
 inline D3DMATRIX Identity() {
   D3DMATRIX m{};
   for (int i = 0; i < 4; ++i) m.m[i][i] = 1.0f;
@@ -158,14 +186,6 @@ inline D3DMATRIX Perspective(float fovy, float aspect, float zn, float zf) {
   m.m[2][2] = zf / (zf - zn);
   m.m[2][3] = 1.0f;
   m.m[3][2] = -zn * zf / (zf - zn);
-  return m;
-}
-
-inline D3DMATRIX Translation(float x, float y, float z) {
-  D3DMATRIX m = Identity();
-  m.m[3][0] = x;
-  m.m[3][1] = y;
-  m.m[3][2] = z;
   return m;
 }
 
