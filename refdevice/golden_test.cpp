@@ -17,6 +17,7 @@
 #include <iterator>
 
 #include "refdevice/program_scenes.h"
+#include "refdevice/scene_replay.h"
 #include "refdevice/test_support.h"
 #include "tests/harness/file_size_limit.h"
 

@@ -1,6 +1,6 @@
 // Helpers shared by the reference device's tests: a windowed device with
-// pixel reads, states set from a list, vertex records and matrices, the
-// device scenes start on, and exact comparison with golden images.
+// pixel reads, states set from a list, vertex records and matrices, and
+// exact comparison with golden images.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,7 +18,6 @@
 #include "refdevice/image_io.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
-#include "refdevice/scene_replay.h"
 #include "scene/test_folder.h"
 
 namespace test_support {
@@ -38,16 +37,6 @@ inline fs::path TestDataDir() {
 
 // A scratch folder named after the running test, removed afterwards.
 using ScratchFolder = scene::TestFolder;
-
-// The device every scene starts on, for tests that drive it directly.
-struct SceneDevice {
-  RefDirect3D8 d3d;
-  Ref<Direct3DDevice8> device;
-
-  SceneDevice() { EXPECT_EQ(scene::CreateSceneDevice(d3d, D3DDEVTYPE_REF, device), D3D_OK); }
-  RefDevice& Device() { return dynamic_cast<RefDevice&>(*device); }
-  Image Picture() { return ImageFromFrame(Device().BackBuffer()); }
-};
 
 // Compares `actual` with the golden image `name` in the test data; on a
 // mismatch writes the actual picture and a difference picture into the

@@ -51,20 +51,19 @@ struct State {
   }
 };
 
-TEST(DrawDescription, TheCloudsDraw) {
+// The cloud's draw interpolates only the diffuse colour, with perspective
+// (the texture set is not read without a texture); flat shading keeps the
+// colours constant and the texture coordinates perspective.
+TEST(DrawDescription, InterpolatedAttributesAndTheCloudsKey) {
   State s;
   s.Rs(D3DRS_LIGHTING, 0);
   s.Rs(D3DRS_ALPHABLENDENABLE, 1);
   s.Rs(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
   s.Rs(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-  const DrawDescription d = s.Describe();
-  // Only the diffuse colour is interpolated, with perspective; the texture
-  // set is not read without a texture.
+  DrawDescription d = s.Describe();
   ASSERT_EQ(d.interpCount, 4);
-  for (int j = 0; j < 4; ++j) {
-    EXPECT_EQ(d.interp[j], refdev::kDiffR + j);
-    EXPECT_TRUE(d.perspective[j]);
-  }
+  for (int j = 0; j < 4; ++j)
+    EXPECT_EQ(d.interp[j] * 2 + d.perspective[j], (refdev::kDiffR + j) * 2 + 1);
   DrawKey want;
   want.blend = 1;
   want.srcBlend = D3DBLEND_SRCALPHA;
@@ -76,6 +75,15 @@ TEST(DrawDescription, TheCloudsDraw) {
   want.targetFormat = D3DFMT_X8R8G8B8;
   want.attributes = 0xF;
   EXPECT_EQ(d.key, want);
+
+  s.Rs(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+  s.Rs(D3DRS_SPECULARENABLE, 1);
+  s.SetTexture();
+  d = s.Describe();
+  ASSERT_EQ(d.interpCount, 10);  // diffuse, specular, u, v
+  for (int j = 0; j < d.interpCount; ++j)
+    EXPECT_EQ(d.perspective[j], d.interp[j] >= refdev::kTex0) << d.interp[j];
+  EXPECT_EQ(d.key.stages, 1);
 }
 
 // The key ignores constants and states that run no code, and changes with
@@ -124,18 +132,6 @@ TEST(DrawDescription, KeyChangesExactlyWithThePerPixelCode) {
     c.change(s);
     EXPECT_EQ(s.Describe().key == base, c.sameKey) << c.what;
   }
-}
-
-TEST(DrawDescription, FlatShadingKeepsTheColoursConstantAndTexturesPerspective) {
-  State s;
-  s.Rs(D3DRS_SHADEMODE, D3DSHADE_FLAT);
-  s.Rs(D3DRS_SPECULARENABLE, 1);
-  s.SetTexture();
-  const DrawDescription d = s.Describe();
-  ASSERT_EQ(d.interpCount, 10);  // diffuse, specular, u, v
-  for (int j = 0; j < d.interpCount; ++j)
-    EXPECT_EQ(d.perspective[j], d.interp[j] >= refdev::kTex0) << d.interp[j];
-  EXPECT_EQ(d.key.stages, 1);
 }
 
 }  // namespace
