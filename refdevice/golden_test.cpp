@@ -138,34 +138,13 @@ TEST(ReplayTool, FailuresWriteNothingAndSayWhy) {
 }
 #endif
 
-TEST(ImageFiles, FramesWidenToEightBitsAndPngRoundTrips) {
-  // Two rows with padding in the pitch, so that row stepping is exercised.
+// A frame becomes a picture row by row through its pitch (the formats
+// convert their rows as tested beside them); a depth format gives none.
+TEST(ImageFiles, FramesBecomePicturesRowByRow) {
   const std::uint16_t r565[2 * 4] = {0xF800, 0x07E0, 0xDEAD, 0xBEEF, 0x001F, 0xFFFF, 0, 0};
-  const std::uint16_t x555[2] = {0x7C00, 0x8421};  // top bit ignored; 1 -> 8
-  const std::uint32_t argb[2] = {0x80123456u, 0xFFABCDEFu};
-  struct Row {
-    FrameView frame;
-    std::vector<std::uint32_t> want;
-  };
-  const Row rows[] = {
-      {{r565, 2, 2, 8, D3DFMT_R5G6B5}, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}},
-      {{x555, 2, 1, 4, D3DFMT_X1R5G5B5}, {0xFF0000, 0x080808}},
-      {{argb, 2, 1, 8, D3DFMT_A8R8G8B8}, {0x123456, 0xABCDEF}},  // alpha dropped
-      {{argb, 2, 1, 8, D3DFMT_D16}, {}},
-  };
-  test_support::ScratchFolder dir;
-  for (const Row& r : rows) {
-    const Image image = ImageFromFrame(r.frame);
-    EXPECT_EQ(image.pixels, r.want) << r.frame.format;
-    if (image.pixels.empty()) continue;
-    const std::string png = (dir.Path() / "frame.png").string();
-    std::string error;
-    ASSERT_TRUE(WriteImage(png, image, &error)) << error;
-    Image back;
-    ASSERT_TRUE(ReadPng(png, back, &error)) << error;
-    EXPECT_EQ(back.width * 100 + back.height, image.width * 100 + image.height);
-    EXPECT_EQ(CompareImages(image, back, nullptr), 0);
-  }
+  EXPECT_EQ(ImageFromFrame({r565, 2, 2, 8, D3DFMT_R5G6B5}).pixels,
+            (std::vector<std::uint32_t>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
+  EXPECT_TRUE(ImageFromFrame({r565, 2, 2, 8, D3DFMT_D16}).pixels.empty());
 }
 
 // Noise compresses badly, so the PNG is as large as the pixels.

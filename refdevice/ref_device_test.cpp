@@ -106,120 +106,105 @@ TEST(RefDirect3D8, AdaptersModesCapsAndFormats) {
   EXPECT_EQ(caps.DeviceType, D3DDEVTYPE_HAL);
   EXPECT_EQ(Create(with, Windowed(), kWindow, D3DDEVTYPE_HAL), D3D_OK);
 
+  // Depth formats against display formats, and texture formats.
   struct Format {
-    D3DDEVTYPE type;
-    D3DFORMAT adapter;
-    DWORD usage;
-    D3DRESOURCETYPE resource;
-    D3DFORMAT format;
-    bool ok;
+    D3DFORMAT adapter, format;
+    bool texture, ok;
   };
-  const DWORD kDepth = D3DUSAGE_DEPTHSTENCIL;
   // clang-format off
   const Format formats[] = {
-      {D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, kDepth, D3DRTYPE_SURFACE, D3DFMT_D16, true},
-      {D3DDEVTYPE_REF, D3DFMT_R5G6B5, kDepth, D3DRTYPE_SURFACE, D3DFMT_D24S8, true},
-      {D3DDEVTYPE_REF, D3DFMT_R5G6B5, kDepth, D3DRTYPE_SURFACE, D3DFMT_D24X8, true},
-      {D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, kDepth, D3DRTYPE_SURFACE, D3DFMT_D32, true},
-      {D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, kDepth, D3DRTYPE_SURFACE, D3DFMT_X8R8G8B8, false},
-      {D3DDEVTYPE_REF, D3DFMT_P8, kDepth, D3DRTYPE_SURFACE, D3DFMT_D16, false},
-      {D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, D3DFMT_A4R4G4B4, true},
-      {D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, D3DFMT_P8, false},
-      {D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, kDepth, D3DRTYPE_SURFACE, D3DFMT_D16, false},
+      {D3DFMT_X8R8G8B8, D3DFMT_D16, false, true}, {D3DFMT_R5G6B5, D3DFMT_D24S8, false, true},
+      {D3DFMT_R5G6B5, D3DFMT_D24X8, false, true}, {D3DFMT_X8R8G8B8, D3DFMT_D32, false, true},
+      {D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, false, false}, {D3DFMT_P8, D3DFMT_D16, false, false},
+      {D3DFMT_X8R8G8B8, D3DFMT_A4R4G4B4, true, true}, {D3DFMT_X8R8G8B8, D3DFMT_P8, true, false},
   };
   // clang-format on
   for (const Format& f : formats)
-    EXPECT_EQ(d3d.CheckDeviceFormat(0, f.type, f.adapter, f.usage, f.resource, f.format) == D3D_OK,
-              f.ok)
+    EXPECT_EQ(
+        d3d.CheckDeviceFormat(0, D3DDEVTYPE_REF, f.adapter, f.texture ? 0 : D3DUSAGE_DEPTHSTENCIL,
+                              f.texture ? D3DRTYPE_TEXTURE : D3DRTYPE_SURFACE, f.format) == D3D_OK,
+        f.ok)
         << f.adapter << " " << f.format;
+  EXPECT_EQ(d3d.CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL,
+                                  D3DRTYPE_SURFACE, D3DFMT_D16),
+            D3DERR_NOTAVAILABLE);
 }
 
+// Creation from the program's full-screen request (the first 640x480 mode,
+// one back buffer, flip, D16) changed as each row says.
 TEST(RefDirect3D8, CreateDeviceRefusesWhatThePublishedInterfaceRefuses) {
   RefDirect3D8 d3d;
   struct Case {
     const char* what;
+    HRESULT want;
     void (*change)(D3DPRESENT_PARAMETERS&);
     HWND focus = kWindow;
   };
+  constexpr HRESULT kBad = D3DERR_INVALIDCALL;
   // clang-format off
   const Case cases[] = {
-      {"size without a mode", [](auto& p) { p.BackBufferWidth = 641; }},
-      {"format without a mode", [](auto& p) { p.BackBufferFormat = D3DFMT_X1R5G5B5; }},
-      {"full screen of size 0", [](auto& p) { p.BackBufferWidth = 0; }},
-      {"four back buffers", [](auto& p) { p.BackBufferCount = 4; }},
-      {"copy with two back buffers", [](auto& p) { p.SwapEffect = D3DSWAPEFFECT_COPY; p.BackBufferCount = 2; }},
-      {"unknown swap effect", [](auto& p) { p.SwapEffect = 9; }},
-      {"swap effect 0", [](auto& p) { p.SwapEffect = 0; }},
-      {"unsupported depth format", [](auto& p) { p.EnableAutoDepthStencil = 1; p.AutoDepthStencilFormat = D3DFMT_X8R8G8B8; }},
-      {"depth without a format", [](auto& p) { p.EnableAutoDepthStencil = 1; }},
-      {"refresh rate no mode has", [](auto& p) { p.FullScreen_RefreshRateInHz = 59; }},
-      {"no window at all", [](auto&) {}, 0},
-      {"windowed with a refresh rate", [](auto& p) { p.Windowed = 1; p.FullScreen_RefreshRateInHz = 60; }},
-      {"windowed with a presentation interval", [](auto& p) { p.Windowed = 1; p.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_TWO; }},
-      {"multisampling", [](auto& p) { p.MultiSampleType = 2; }},
+      {"the program's request", D3D_OK, [](auto&) {}},
+      {"three back buffers at a mode's rate", D3D_OK, [](auto& p) { p.BackBufferCount = 3; p.FullScreen_RefreshRateInHz = 60; }},
+      {"windowed with a device window alone", D3D_OK, [](auto& p) { p.Windowed = 1; p.hDeviceWindow = 7; }, 0},
+      {"size without a mode", kBad, [](auto& p) { p.BackBufferWidth = 641; }},
+      {"format without a mode", kBad, [](auto& p) { p.BackBufferFormat = D3DFMT_X1R5G5B5; }},
+      {"full screen of size 0", kBad, [](auto& p) { p.BackBufferWidth = 0; }},
+      {"four back buffers", kBad, [](auto& p) { p.BackBufferCount = 4; }},
+      {"copy with two back buffers", kBad, [](auto& p) { p.SwapEffect = D3DSWAPEFFECT_COPY; p.BackBufferCount = 2; }},
+      {"unknown swap effect", kBad, [](auto& p) { p.SwapEffect = 9; }},
+      {"swap effect 0", kBad, [](auto& p) { p.SwapEffect = 0; }},
+      {"unsupported depth format", kBad, [](auto& p) { p.AutoDepthStencilFormat = D3DFMT_X8R8G8B8; }},
+      {"depth without a format", kBad, [](auto& p) { p.AutoDepthStencilFormat = 0; }},
+      {"refresh rate no mode has", kBad, [](auto& p) { p.FullScreen_RefreshRateInHz = 59; }},
+      {"no window at all", kBad, [](auto&) {}, 0},
+      {"windowed with a refresh rate", kBad, [](auto& p) { p.Windowed = 1; p.FullScreen_RefreshRateInHz = 60; }},
+      {"windowed with a presentation interval", kBad, [](auto& p) { p.Windowed = 1; p.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_TWO; }},
+      {"multisampling", kBad, [](auto& p) { p.MultiSampleType = 2; }},
   };
   // clang-format on
   for (const Case& c : cases) {
-    D3DPRESENT_PARAMETERS p = FullScreen(640, 480, D3DFMT_X8R8G8B8);
+    D3DPRESENT_PARAMETERS p = FullScreen(640, 480, D3DFMT_R5G6B5);
+    p.EnableAutoDepthStencil = 1;
+    p.AutoDepthStencilFormat = D3DFMT_D16;
     c.change(p);
-    EXPECT_EQ(Create(d3d, p, c.focus), D3DERR_INVALIDCALL) << c.what;
+    EXPECT_EQ(Create(d3d, p, c.focus), c.want) << c.what;
   }
   // Behaviour flags: exactly one kind of vertex processing; adapter 0 only.
   Ref<Direct3DDevice8> dev;
   auto p = Windowed();
-  EXPECT_EQ(d3d.CreateDevice(0, D3DDEVTYPE_REF, kWindow, 0, p, dev), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d3d.CreateDevice(0, D3DDEVTYPE_REF, kWindow, 0, p, dev), kBad);
   EXPECT_EQ(
       d3d.CreateDevice(1, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, p, dev),
-      D3DERR_INVALIDCALL);
+      kBad);
   EXPECT_EQ(dev, nullptr);
 }
 
+// Windowed: count 0 becomes 1, size 0 the window's client area (else the
+// headless 640x480), UNKNOWN the desktop format; ZENABLE follows the
+// automatic depth buffer, the viewport the back buffer.
 TEST(RefDirect3D8, CreateDeviceFillsInWhatWasLeftOpen) {
-  RefDirect3D8 d3d;
-  // The program's request: first 640x480 mode, one back buffer, flip, D16.
-  auto p = FullScreen(640, 480, D3DFMT_R5G6B5);
-  p.EnableAutoDepthStencil = 1;
-  p.AutoDepthStencilFormat = D3DFMT_D16;
-  Ref<Direct3DDevice8> dev;
-  ASSERT_EQ(Create(d3d, p, dev), D3D_OK);
-  auto* ref = static_cast<RefDevice*>(dev.get());
-  EXPECT_EQ(ref->BackBuffer().format, D3DFMT_R5G6B5);
-  EXPECT_EQ(ref->BackBuffer().width, 640);
-  EXPECT_EQ(Rs(*dev, D3DRS_ZENABLE), 1u);  // with an automatic depth buffer
-  D3DVIEWPORT8 vp{};
-  ASSERT_EQ(dev->GetViewport(vp), D3D_OK);
-  EXPECT_EQ(vp.Width * 10000 + vp.Height, 6400480u);
-
-  // Three back buffers and a refresh rate a mode has.
-  p = FullScreen(1024, 768, D3DFMT_X8R8G8B8);
-  p.BackBufferCount = 3;
-  p.FullScreen_RefreshRateInHz = 60;
-  EXPECT_EQ(Create(d3d, p), D3D_OK);
-
-  // Windowed: count 0 becomes 1, size 0 the window's client area (else the
-  // headless 640x480), UNKNOWN the desktop format; no depth buffer, no ZENABLE.
   FakeHost host;
-  RefDirect3D8 hosted(&host);
+  RefDirect3D8 d3d(&host);
   struct Client {
     UINT w, h, wantW, wantH;
+    std::int32_t depth;
   };
-  for (const Client& c :
-       {Client{0, 0, 640, 480}, Client{320, 240, 320, 240}, Client{320, 1, 320, 1}}) {
+  for (const Client& c : {Client{0, 0, 640, 480, 0}, Client{320, 240, 320, 240, D3DFMT_D16},
+                          Client{320, 1, 320, 1, 0}}) {
     host.clientW = c.w;
     host.clientH = c.h;
-    D3DPRESENT_PARAMETERS w{};
-    w.Windowed = 1;
-    w.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    ASSERT_EQ(Create(hosted, w, dev), D3D_OK);
+    D3DPRESENT_PARAMETERS w = Windowed(0, 0, D3DFMT_UNKNOWN, c.depth);
+    w.BackBufferCount = 0;
+    Ref<Direct3DDevice8> dev;
+    ASSERT_EQ(Create(d3d, w, dev), D3D_OK);
     EXPECT_EQ(w.BackBufferCount, 1u);
     EXPECT_EQ(w.BackBufferWidth * 10000 + w.BackBufferHeight, c.wantW * 10000 + c.wantH);
     EXPECT_EQ(w.BackBufferFormat, D3DFMT_X8R8G8B8);
-    EXPECT_EQ(Rs(*dev, D3DRS_ZENABLE), 0u);
+    EXPECT_EQ(Rs(*dev, D3DRS_ZENABLE), c.depth ? 1u : 0u);
+    D3DVIEWPORT8 vp{};
+    ASSERT_EQ(dev->GetViewport(vp), D3D_OK);
+    EXPECT_EQ(vp.Width * 10000 + vp.Height, c.wantW * 10000 + c.wantH);
   }
-  // A device window alone is enough for a windowed device.
-  p = Windowed();
-  p.hDeviceWindow = 7;
-  EXPECT_EQ(Create(d3d, p, 0), D3D_OK);
 }
 
 TEST(RefDirect3D8, HostSeesAttachPresentAndDetach) {

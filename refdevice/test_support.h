@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "formats/pixel_format.h"
+#include "platform/d3dx8_math.h"
 #include "refdevice/image_io.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
@@ -59,16 +59,7 @@ constexpr HWND kWindow = 1;
 inline D3DPRESENT_PARAMETERS Windowed(UINT w = 640, UINT h = 480,
                                       std::int32_t format = D3DFMT_X8R8G8B8,
                                       std::int32_t depth = D3DFMT_D16) {
-  D3DPRESENT_PARAMETERS p{};
-  p.BackBufferWidth = w;
-  p.BackBufferHeight = h;
-  p.BackBufferFormat = format;
-  p.BackBufferCount = 1;
-  p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  p.Windowed = 1;
-  p.EnableAutoDepthStencil = depth != 0;
-  p.AutoDepthStencilFormat = depth;
-  return p;
+  return {w, h, format, 1, 0, D3DSWAPEFFECT_DISCARD, 0, 1, depth != 0, depth, 0, 0, 0};
 }
 
 // Pre-transformed vertex with diffuse colour (format 0x44).
@@ -153,28 +144,16 @@ struct Fixture {
       for (int x = 0; x < f.width; ++x) n += Rgb(x, y) == rgb;
     return n;
   }
-  std::vector<std::uint8_t> Bytes() const {
-    const FrameView f = dev->BackBuffer();
-    const auto* p = static_cast<const std::uint8_t*>(f.pixels);
-    return std::vector<std::uint8_t>(p, p + static_cast<std::size_t>(f.pitch) * f.height);
-  }
 };
 
 inline D3DMATRIX Identity() {
-  D3DMATRIX m{};
-  for (int i = 0; i < 4; ++i) m.m[i][i] = 1.0f;
+  D3DMATRIX m;
+  D3DXMatrixIdentity(m);
   return m;
 }
-
-// Left-handed perspective projection as the published helper builds it.
 inline D3DMATRIX Perspective(float fovy, float aspect, float zn, float zf) {
-  const float ys = 1.0f / std::tan(fovy / 2.0f);
-  D3DMATRIX m{};
-  m.m[0][0] = ys / aspect;
-  m.m[1][1] = ys;
-  m.m[2][2] = zf / (zf - zn);
-  m.m[2][3] = 1.0f;
-  m.m[3][2] = -zn * zf / (zf - zn);
+  D3DMATRIX m;
+  D3DXMatrixPerspectiveFovLH(m, fovy, aspect, zn, zf);
   return m;
 }
 

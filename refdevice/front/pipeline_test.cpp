@@ -245,72 +245,60 @@ TEST(Rasterizer, DepthIsThePlaneAtThePixelCentreUnderEveryCompareFunction) {
   }
 }
 
+// One draw a row on a cleared 64x16 target: how many pixels it lights (-1:
+// not counted) and some of their colours.
 TEST(Rasterizer, CullingShadingPointsLinesAndFillModes) {
-  Fixture f(Windowed(64, 16));
-  // Culling follows the screen winding.
-  const TlVertex cw[3] = {V(1, 1), V(13, 1), V(1, 13)}, ccw[3] = {V(1, 1), V(1, 13), V(13, 1)};
-  for (const auto& [mode, cwShown, ccwShown] :
-       {std::tuple{D3DCULL_CCW, true, false}, std::tuple{D3DCULL_CW, false, true},
-        std::tuple{D3DCULL_NONE, true, true}}) {
-    f.Set({{D3DRS_CULLMODE, static_cast<DWORD>(mode)}});
-    for (const auto& [tri, shown] : {std::pair{cw, cwShown}, std::pair{ccw, ccwShown}}) {
-      f.Clear();
-      f.Draw(D3DPT_TRIANGLELIST, 1, tri);
-      EXPECT_EQ(f.Count(0xFFFFFF) > 0, shown) << mode;
+  struct Row {
+    const char* what;
+    std::vector<Set> states;
+    D3DPRIMITIVETYPE type;
+    std::vector<TlVertex> v;
+    int lit;
+    std::vector<std::tuple<int, int, std::uint32_t>> pixels;
+  };
+  const std::vector<TlVertex> cw = {V(1, 1), V(13, 1), V(1, 13)},
+                              ccw = {V(1, 1), V(1, 13), V(13, 1)};
+  const std::vector<Set> wire = {{D3DRS_FILLMODE, D3DFILL_WIREFRAME}};
+  constexpr auto kList = D3DPT_TRIANGLELIST, kStrip = D3DPT_TRIANGLESTRIP;
+  // clang-format off
+  const Row rows[] = {
+      {"culling counter-clockwise", {}, kList, cw, -1, {{2, 2, 0xFFFFFF}}},
+      {"", {}, kList, ccw, 0, {}},
+      {"culling clockwise", {{D3DRS_CULLMODE, D3DCULL_CW}}, kList, cw, 0, {}},
+      {"", {{D3DRS_CULLMODE, D3DCULL_CW}}, kList, ccw, -1, {{2, 2, 0xFFFFFF}}},
+      {"no culling", {{D3DRS_CULLMODE, D3DCULL_NONE}}, kList, ccw, -1, {{2, 2, 0xFFFFFF}}},
+      // Left edge near (rhw 1), right edge four times as far (rhw 0.25): at the
+      // middle the perspective-correct weight of the right colour is 0.2.
+      {"perspective", {{D3DRS_CULLMODE, D3DCULL_NONE}}, kStrip, {V(0, 0, 0xFF000000), V(64, 0, 0xFFFF0000, 0.5f, 0.25f), V(0, 8, 0xFF000000), V(64, 8, 0xFFFF0000, 0.5f, 0.25f)}, -1, {{32, 4, 0x330000}}},
+      {"flat: each triangle's first vertex", {{D3DRS_CULLMODE, D3DCULL_NONE}, {D3DRS_SHADEMODE, D3DSHADE_FLAT}}, kStrip, {V(0, 0, 0xFFFF0000), V(64, 0, 0xFF00FF00), V(0, 8, 0xFF0000FF), V(64, 8, ~0u)}, -1, {{2, 2, 0xFF0000}, {60, 6, 0x00FF00}}},
+      // Each point lights the pixel whose square [c - 0.5, c + 0.5) holds it.
+      {"points", {}, D3DPT_POINTLIST, {V(3.0f, 4.0f), V(10.4f, 11.6f), V(5.5f, 7.5f)}, 3, {{3, 4, 0xFFFFFF}, {10, 12, 0xFFFFFF}, {5, 7, 0xFFFFFF}}},
+      {"a line with its last pixel", {}, D3DPT_LINELIST, {V(2, 5, 0xFF000100), V(8, 5, 0xFFFF0000)}, 7, {{8, 5, 0xFF0000}, {5, 5, 0x800100}}},
+      {"lines without", {{D3DRS_LASTPIXEL, 0}}, D3DPT_LINESTRIP, {V(1, 1), V(1, 9), V(9, 13)}, 8 + 8, {}},
+      // Fill modes: a culled face draws nothing; a shown one its edges or corners.
+      {"wireframe, culled", wire, kList, ccw, 0, {}},
+      {"wireframe", wire, kList, cw, -1, {{6, 1, 0xFFFFFF}, {1, 6, 0xFFFFFF}, {7, 7, 0xFFFFFF}, {4, 4, 0}}},
+      {"corners", {{D3DRS_FILLMODE, D3DFILL_POINT}}, kList, cw, 3, {}},
+  };
+  // clang-format on
+  for (const Row& r : rows) {
+    Fixture f(Windowed(64, 16));
+    f.Set(r.states);
+    f.Clear();
+    const UINT count = r.type == kStrip               ? 2
+                       : r.type == D3DPT_TRIANGLELIST ? 1
+                       : r.type == D3DPT_POINTLIST    ? 3
+                                                      : r.v.size() - 1;
+    f.Draw(r.type, count, r.v.data());
+    if (r.lit >= 0) {
+      EXPECT_EQ(64 * 16 - f.Count(0), r.lit) << r.what;
     }
+    for (const auto& [x, y, rgb] : r.pixels)
+      EXPECT_EQ(f.Rgb(x, y), rgb) << r.what << " at " << x << "," << y;
   }
-  // Left edge near (rhw 1), right edge four times as far (rhw 0.25): at the
-  // screen's middle the perspective-correct weight of the right colour is 0.2.
-  const TlVertex v[4] = {V(0, 0, 0xFF000000), V(64, 0, 0xFFFF0000, 0.5f, 0.25f),
-                         V(0, 8, 0xFF000000), V(64, 8, 0xFFFF0000, 0.5f, 0.25f)};
-  f.Draw(D3DPT_TRIANGLESTRIP, 2, v);
-  EXPECT_NEAR(static_cast<int>((f.Rgb(32, 4) >> 16) & 255), 51, 1);
-  // Flat shading takes each triangle's first vertex.
-  f.Set({{D3DRS_SHADEMODE, D3DSHADE_FLAT}});
-  const TlVertex strip[4] = {V(0, 0, 0xFFFF0000), V(64, 0, 0xFF00FF00), V(0, 8, 0xFF0000FF),
-                             V(64, 8, 0xFFFFFFFF)};
-  f.Draw(D3DPT_TRIANGLESTRIP, 2, strip);
-  EXPECT_EQ(f.Rgb(2, 2), 0xFF0000u);
-  EXPECT_EQ(f.Rgb(60, 6), 0x00FF00u);
-  f.Set({{D3DRS_SHADEMODE, D3DSHADE_GOURAUD}});
-
-  // Each point lights the pixel whose square [c - 0.5, c + 0.5) holds it.
-  f.Clear();
-  const TlVertex points[3] = {V(3.0f, 4.0f), V(10.4f, 11.6f), V(5.5f, 7.5f)};
-  f.Draw(D3DPT_POINTLIST, 3, points);
-  EXPECT_EQ(f.Count(0xFFFFFF), 3);
-  for (const auto& [x, y] : {std::pair{3, 4}, std::pair{10, 12}, std::pair{5, 7}})
-    EXPECT_EQ(f.Rgb(x, y), 0xFFFFFFu) << x << "," << y;
-  // A line draws its last pixel by default; colours are interpolated along it.
-  f.Clear();
-  const TlVertex line[2] = {V(2, 5, 0xFF000100), V(8, 5, 0xFFFF0000)};
-  f.Draw(D3DPT_LINELIST, 1, line);
-  EXPECT_EQ(64 * 16 - f.Count(0), 7);
-  EXPECT_EQ(f.Rgb(8, 5), 0xFF0000u);
-  EXPECT_EQ(f.Rgb(5, 5) & 0xFF0000u, 0x800000u);
-  f.Set({{D3DRS_LASTPIXEL, 0}});
-  f.Clear();
-  const TlVertex lines[3] = {V(1, 1), V(1, 9), V(9, 13)};
-  f.Draw(D3DPT_LINESTRIP, 2, lines);
-  EXPECT_EQ(f.Count(0xFFFFFF), 8 + 8);
-
-  // Fill modes: a culled face draws nothing; a shown one its edges or corners.
-  f.Set({{D3DRS_CULLMODE, D3DCULL_CCW}, {D3DRS_FILLMODE, D3DFILL_WIREFRAME}});
-  f.Clear();
-  f.Draw(D3DPT_TRIANGLELIST, 1, ccw);
-  EXPECT_EQ(f.Count(0xFFFFFF), 0);
-  f.Draw(D3DPT_TRIANGLELIST, 1, cw);
-  for (const auto& [x, y, lit] : {std::tuple{6, 1, true}, std::tuple{1, 6, true},
-                                  std::tuple{7, 7, true}, std::tuple{4, 4, false}})
-    EXPECT_EQ(f.Rgb(x, y) == 0xFFFFFFu, lit) << x << "," << y;
-  f.Set({{D3DRS_FILLMODE, D3DFILL_POINT}});
-  f.Clear();
-  f.Draw(D3DPT_TRIANGLELIST, 1, cw);
-  EXPECT_EQ(f.Count(0xFFFFFF), 3);
-
   // Lines and points are depth-tested at their own depth: behind a nearer
   // rectangle they stay hidden.
-  f.Set({{D3DRS_FILLMODE, D3DFILL_SOLID}});
+  Fixture f(Windowed(64, 16));
   f.Clear(0, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER);
   f.Rect(0, 0, 64, 16, 0xFF0000FF);
   const TlVertex behind[3] = {V(2, 5, ~0u, 0.8f), V(8, 5, ~0u, 0.8f), V(4, 9, ~0u, 0.8f)};
