@@ -207,28 +207,36 @@ TEST(RefDirect3D8, CreateDeviceFillsInWhatWasLeftOpen) {
   }
 }
 
-TEST(RefDirect3D8, HostSeesAttachPresentAndDetach) {
+// The host sees each device attach, present and detach; a present hands it
+// the back buffer, after which copying keeps it and flipping hands back the
+// former front buffer. A refusal from the host fails creation with its
+// status; full screen takes only the host's modes.
+TEST(RefDirect3D8, PresentsReachTheHost) {
   FakeHost host;
   RefDirect3D8 d3d(&host);
-  {
+  auto first = [](const FrameView& f) {
+    std::uint32_t px;
+    std::memcpy(&px, f.pixels, 4);
+    return px & 0xFFFFFFu;
+  };
+  for (auto swap : {D3DSWAPEFFECT_FLIP, D3DSWAPEFFECT_DISCARD, D3DSWAPEFFECT_COPY}) {
     Ref<Direct3DDevice8> dev;
     auto w = Windowed(32, 16);
-    w.SwapEffect = D3DSWAPEFFECT_COPY;
+    w.SwapEffect = swap;
     ASSERT_EQ(Create(d3d, w, dev), D3D_OK);
-    EXPECT_EQ(host.attached, 1);
+    auto& ref = static_cast<RefDevice&>(*dev);
     ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(first(ref.PresentedFrame()), 0u) << "nothing presented yet";
     ASSERT_EQ(dev->Present(nullptr, nullptr, 0, nullptr), D3D_OK);
-    EXPECT_EQ(host.presents, 1);
     EXPECT_EQ(host.lastFrame.width, 32);
-    std::uint32_t first;
-    std::memcpy(&first, host.lastFrame.pixels, 4);
-    EXPECT_EQ(first & 0xFFFFFFu, 0x123456u);
+    EXPECT_EQ(first(host.lastFrame), 0x123456u);
+    EXPECT_EQ(first(ref.BackBuffer()), swap == D3DSWAPEFFECT_COPY ? 0x123456u : 0u) << swap;
+    const RECT r{0, 0, 1, 1};
+    EXPECT_EQ(dev->Present(&r, nullptr, 0, nullptr), D3DERR_INVALIDCALL);
   }
-  EXPECT_EQ(host.detached, 1);
-  // A refusal from the host fails creation with its status.
+  EXPECT_EQ(host.attached * 100 + host.presents * 10 + host.detached, 333);
   host.attachResult = E_FAIL;
   EXPECT_EQ(Create(d3d, Windowed()), E_FAIL);
-  // Full screen only in the host's modes.
   host.attachResult = D3D_OK;
   EXPECT_EQ(Create(d3d, FullScreen(320, 200, D3DFMT_R5G6B5)), D3D_OK);
   EXPECT_EQ(Create(d3d, FullScreen(800, 600, D3DFMT_X8R8G8B8)), D3DERR_INVALIDCALL);
@@ -254,28 +262,6 @@ TEST(RefDevice, ClearsFlagsRectanglesAndTheViewport) {
   EXPECT_EQ(noDepth.dev->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_INVALIDCALL);
   noDepth.Clear(0xFFFF8040);
   EXPECT_EQ(noDepth.Rgb(3, 3), 0xFF8242u);
-}
-
-TEST(RefDevice, PresentFlipsCopiesAndDiscards) {
-  for (auto swap : {D3DSWAPEFFECT_FLIP, D3DSWAPEFFECT_DISCARD, D3DSWAPEFFECT_COPY}) {
-    auto p = Windowed(8, 8);
-    p.SwapEffect = swap;
-    Fixture f(p);
-    f.Clear(0xFF00FF00);
-    auto shown = [&f] {
-      std::uint32_t px;
-      std::memcpy(&px, f.dev->PresentedFrame().pixels, 4);
-      return px & 0xFFFFFFu;
-    };
-    EXPECT_EQ(shown(), 0u) << "nothing presented yet";
-    ASSERT_EQ(f.dev->Present(nullptr, nullptr, 0, nullptr), D3D_OK);
-    EXPECT_EQ(shown(), 0x00FF00u);
-    // Copy keeps the back buffer; flipping hands back the former front buffer.
-    EXPECT_EQ(f.Rgb(0, 0), swap == D3DSWAPEFFECT_COPY ? 0x00FF00u : 0u) << swap;
-  }
-  Fixture f;
-  RECT r{0, 0, 1, 1};
-  EXPECT_EQ(f.dev->Present(&r, nullptr, 0, nullptr), D3DERR_INVALIDCALL);
 }
 
 // The program makes, fills and drops a buffer every frame: the device hands

@@ -194,49 +194,41 @@ TEST(Rasterizer, DepthIsThePlaneAtThePixelCentreUnderEveryCompareFunction) {
     }
     return f;
   };
-  const std::vector<std::vector<TlVertex>> alone = {{p, q, r},
-                                                    {q, r, p},
-                                                    {r, p, q},
-                                                    {p, r, q},
-                                                    first,
-                                                    second,
-                                                    {{13.3f, 17.1f, 0.5f, 1, 0xFF0000},
-                                                     {301.7f, 40.2f, 0.5f, 1, 0xFF0000},
-                                                     {40.9f, 260.6f, 0.5f, 1, 0xFF0000}}};
+  // clang-format off
+  const std::vector<std::vector<TlVertex>> alone = {
+      {p, q, r}, {q, r, p}, {r, p, q}, {p, r, q}, first, second,
+      {{13.3f, 17.1f, 0.5f, 1, 0xFF0000}, {301.7f, 40.2f, 0.5f, 1, 0xFF0000}, {40.9f, 260.6f, 0.5f, 1, 0xFF0000}}};
+  // clang-format on
   std::vector<std::vector<bool>> covers;
   for (const std::vector<TlVertex>& tri : alone) {
     const auto f = draw({tri}, D3DCMP_ALWAYS, true);
-    const auto& depth = f->dev->DepthStencil().d16;
     std::int64_t covered = 0, wrong = 0;
     covers.emplace_back(640 * 480);
-    for (int y = 0; y < 480; ++y)
-      for (int x = 0; x < 640; ++x) {
-        if (f->Rgb(x, y) == 0) continue;
-        ++covered;
-        covers.back()[static_cast<std::size_t>(y * 640 + x)] = true;
-        const std::uint16_t want = PlaneDepth16(tri.data(), x, y);
-        if (depth[static_cast<std::size_t>(y * 640 + x)] != want && ++wrong <= 3)
-          ADD_FAILURE() << "(" << x << ", " << y << ") stores "
-                        << depth[static_cast<std::size_t>(y * 640 + x)] << ", want " << want;
-      }
+    for (int i = 0; i < 640 * 480; ++i) {
+      if (f->Rgb(i % 640, i / 640) == 0) continue;
+      ++covered;
+      covers.back()[static_cast<std::size_t>(i)] = true;
+      wrong += f->dev->DepthStencil().d16[static_cast<std::size_t>(i)] !=
+               PlaneDepth16(tri.data(), i % 640, i / 640);
+    }
     EXPECT_GT(covered, 30000);
-    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(wrong, 0) << tri[0].x;
   }
   for (int fn = D3DCMP_NEVER; fn <= D3DCMP_ALWAYS + 1; ++fn) {
     const bool writeFirst = fn <= D3DCMP_ALWAYS;  // the last round: LESS without
     const int func = writeFirst ? fn : D3DCMP_LESS;
     const auto both = draw({first, second}, func, writeFirst);
     std::int64_t shared = 0, ties = 0, wrong = 0;
-    for (int y = 0; y < 480; ++y)
-      for (int x = 0; x < 640; ++x) {
-        const auto i = static_cast<std::size_t>(y * 640 + x);
-        if (!covers[4][i] || !covers[5][i]) continue;
-        ++shared;
-        const std::uint16_t z1 = writeFirst ? PlaneDepth16(first.data(), x, y) : 65535;
-        const std::uint16_t z2 = PlaneDepth16(second.data(), x, y);
-        ties += z1 == z2;
-        wrong += both->Rgb(x, y) != (Passes(func, z2, z1) ? 0x00FF00u : 0xFF0000u);
-      }
+    for (int i = 0; i < 640 * 480; ++i) {
+      const int x = i % 640, y = i / 640;
+      if (!covers[4][static_cast<std::size_t>(i)] || !covers[5][static_cast<std::size_t>(i)])
+        continue;
+      ++shared;
+      const std::uint16_t z1 = writeFirst ? PlaneDepth16(first.data(), x, y) : 65535;
+      const std::uint16_t z2 = PlaneDepth16(second.data(), x, y);
+      ties += z1 == z2;
+      wrong += both->Rgb(x, y) != (Passes(func, z2, z1) ? 0x00FF00u : 0xFF0000u);
+    }
     EXPECT_GT(shared, 10000) << fn;
     if (writeFirst) {
       EXPECT_GT(ties, 20) << fn;
@@ -369,10 +361,10 @@ TEST(Clipping, NanInfiniteAndHugeCoordinatesStayInside) {
       }
 }
 
-// One rule a row: a full-screen quad of `colour` (pre-transformed, or
-// untransformed through identity transforms, with a specular colour when
-// `specular` is not 0) drawn over a target cleared to `clear`, with the
-// row's states; the pixel in the middle as read back.
+// One rule a row: a full-screen quad of `colour` (pre-transformed with a
+// specular colour, or untransformed: through identity transforms, or at eye
+// depth `eye` under a perspective projection) drawn over a target cleared to
+// `clear`, with the row's states; the pixel in the middle as read back.
 struct PixelRow {
   const char* what;
   std::vector<Set> states;
@@ -381,10 +373,21 @@ struct PixelRow {
   std::int32_t format = D3DFMT_A8R8G8B8;
   bool transformed = false;
   D3DCOLOR specular = 0;
+  float eye = 0;
 };
 
 std::vector<Set> Blend(DWORD src, DWORD dst) {
   return {{D3DRS_ALPHABLENDENABLE, 1}, {D3DRS_SRCBLEND, src}, {D3DRS_DESTBLEND, dst}};
+}
+// Table fog towards white.
+std::vector<Set> Fog(DWORD mode, float start, float end, float density = 1) {
+  return {{D3DRS_FOGENABLE, 1},
+          {D3DRS_FOGCOLOR, 0x00FFFFFF},
+          {D3DRS_FOGTABLEMODE, mode},
+          {D3DRS_FOGSTART, refdev::AsBits(start)},
+          {D3DRS_FOGEND, refdev::AsBits(end)},
+          {D3DRS_FOGDENSITY, refdev::AsBits(density)},
+          {D3DRS_LIGHTING, 0}};
 }
 
 TEST(PixelStage, RulesOnAFullScreenQuad) {
@@ -420,6 +423,12 @@ TEST(PixelStage, RulesOnAFullScreenQuad) {
       {"lit without lights", {}, ~0u, 0x80FF8040, 0x80000000, D3DFMT_A8R8G8B8, true},
       {"ambient from the colour", {{D3DRS_AMBIENT, 0x00808080}, {D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1}}, ~0u, 0x80FF8040, 0x80804020, D3DFMT_A8R8G8B8, true},
       {"lighting off", {{D3DRS_LIGHTING, 0}}, ~0u, 0x80FF8040, 0x80FF8040, D3DFMT_A8R8G8B8, true},
+      // Under a perspective projection table fog is on the eye depth, w.
+      {"linear fog halfway", Fog(D3DFOG_LINEAR, 4, 6), 0, 0xFF000000, 0xFF7F7F7F, D3DFMT_A8R8G8B8, true, 0, 5},
+      {"before the fog", Fog(D3DFOG_LINEAR, 4, 6), 0, 0xFF000000, 0xFF000000, D3DFMT_A8R8G8B8, true, 0, 3},
+      {"beyond the fog", Fog(D3DFOG_LINEAR, 4, 6), 0, 0xFF000000, 0xFFFFFFFF, D3DFMT_A8R8G8B8, true, 0, 7},
+      {"exponential fog", Fog(D3DFOG_EXP, 0, 1, 0.5f), 0, 0xFF000000, 0xFFA1A1A1, D3DFMT_A8R8G8B8, true, 0, 2},  // 1 - e^-1
+      {"squared", Fog(D3DFOG_EXP2, 0, 1, 0.5f), 0, 0xFF000000, 0xFFA1A1A1, D3DFMT_A8R8G8B8, true, 0, 2},
   };
   // clang-format on
   for (const PixelRow& row : rows) {
@@ -428,10 +437,10 @@ TEST(PixelStage, RulesOnAFullScreenQuad) {
     f.Set(row.states);
     f.Clear(row.clear);
     if (row.transformed) {
-      const XyzVertex q[4] = {{-1, -1, 0.5f, row.colour},
-                              {-1, 1, 0.5f, row.colour},
-                              {1, -1, 0.5f, row.colour},
-                              {1, 1, 0.5f, row.colour}};
+      const float d = row.eye ? row.eye : 1, z = row.eye ? row.eye : 0.5f;
+      if (row.eye) f.dev->SetTransform(D3DTS_PROJECTION, Perspective(1.0f, 1.0f, 1.0f, 100.0f));
+      const D3DCOLOR c = row.colour;
+      const XyzVertex q[4] = {{-d, -d, z, c}, {-d, d, z, c}, {d, -d, z, c}, {d, d, z, c}};
       f.Draw(D3DPT_TRIANGLESTRIP, 2, q, sizeof(XyzVertex), kXyzFvf);
     } else {
       struct SpecularVertex {
@@ -499,46 +508,9 @@ TEST(PixelStage, DepthFormatsAndStencilOperations) {
   EXPECT_EQ(f.Rgb(5, 3), 0x00FF00u);
 }
 
-// Table fog under a perspective projection is on the eye depth, w; for
-// pre-transformed vertices on their z, interpolated with perspective like any
-// attribute, whatever the projection transform says.
-TEST(PixelStage, TableFog) {
-  struct Row {
-    DWORD mode;
-    float start, end, density, depth;
-    std::uint32_t fog;  // the blue of black fogged towards white
-  };
-  const auto fog = [](double f) { return static_cast<std::uint32_t>(std::lround(255 * f)); };
-  // clang-format off
-  const Row rows[] = {
-      {D3DFOG_LINEAR, 4, 6, 1, 5, 128},  {D3DFOG_LINEAR, 4, 6, 1, 3, 0},
-      {D3DFOG_LINEAR, 4, 6, 1, 7, 255},
-      {D3DFOG_EXP, 0, 1, 0.5f, 2, fog(1 - std::exp(-1.0))},
-      {D3DFOG_EXP2, 0, 1, 0.5f, 2, fog(1 - std::exp(-1.0))},
-  };
-  // clang-format on
-  const std::vector<Set> fogOn = {{D3DRS_ZENABLE, 0},
-                                  {D3DRS_CULLMODE, D3DCULL_NONE},
-                                  {D3DRS_LIGHTING, 0},
-                                  {D3DRS_FOGENABLE, 1},
-                                  {D3DRS_FOGCOLOR, 0x00FFFFFF}};
-  Fixture f(Windowed(8, 8));
-  f.Set(fogOn);
-  f.dev->SetTransform(D3DTS_PROJECTION, Perspective(1.0f, 1.0f, 1.0f, 100.0f));
-  for (const Row& r : rows) {
-    f.Set({{D3DRS_FOGTABLEMODE, r.mode},
-           {D3DRS_FOGSTART, refdev::AsBits(r.start)},
-           {D3DRS_FOGEND, refdev::AsBits(r.end)},
-           {D3DRS_FOGDENSITY, refdev::AsBits(r.density)}});
-    const float d = r.depth;
-    const XyzVertex v[4] = {{-d, d, d, 0xFF000000},
-                            {d, d, d, 0xFF000000},
-                            {-d, -d, d, 0xFF000000},
-                            {d, -d, d, 0xFF000000}};
-    f.Draw(D3DPT_TRIANGLESTRIP, 2, v, sizeof(XyzVertex), kXyzFvf);
-    EXPECT_NEAR(f.Rgb(4, 4) & 255, r.fog, 1) << r.mode << " at " << r.depth;
-  }
-
+// Pre-transformed vertices take table fog from their z, interpolated with
+// perspective like any attribute, whatever the projection transform says.
+TEST(PixelStage, TableFogOfPretransformedVerticesUsesTheirZ) {
   // Black, from z 0.2 at rhw 1 on the left to z 0.8 at rhw 0.25 on the right;
   // linear fog from 0 to 1 towards white.
   const TlVertex quad[4] = {V(0, 0, 0xFF000000, 0.2f, 1.0f), V(64, 0, 0xFF000000, 0.8f, 0.25f),
@@ -548,8 +520,8 @@ TEST(PixelStage, TableFog) {
     Fixture g(Windowed(64, 8));
     g.dev->SetTransform(D3DTS_PROJECTION,
                         projection == 0 ? Identity() : Perspective(1.0f, 1.0f, 1.0f, 100.0f));
-    g.Set(fogOn);
-    g.Set({{D3DRS_FOGTABLEMODE, D3DFOG_LINEAR}, {D3DRS_FOGEND, refdev::AsBits(1.0f)}});
+    g.Set(Fog(D3DFOG_LINEAR, 0, 1));
+    g.Set({{D3DRS_ZENABLE, 0}, {D3DRS_CULLMODE, D3DCULL_NONE}});
     g.Draw(D3DPT_TRIANGLESTRIP, 2, quad);
     for (int x = 0; x < 64; ++x) rows2[projection].push_back(g.Rgb(x, 4));
   }
