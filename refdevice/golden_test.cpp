@@ -200,15 +200,11 @@ TEST(ImageFiles, FailuresAreReportedAndKeepTheOldFile) {
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{"out.png", "out.ppm"}));
 
-  // Differences are counted and marked: saturated red/yellow, the rest grey;
-  // sizes that differ count the missing pixels.
-  Image a = Noise(8, 4), b = a, diff;
+  // Differences are counted, and sizes that differ count the missing pixels.
+  Image a = Noise(8, 4), b = a;
   b.pixels[3] ^= 1;
   b.pixels[9] ^= 0xFFFFFF;
-  EXPECT_EQ(CompareImages(a, b, &diff), 2);
-  EXPECT_EQ(diff.At(3, 0) >> 16, 255u);
-  EXPECT_EQ(diff.At(3, 0) & 0xFF, 0u);
-  EXPECT_EQ(diff.At(0, 0) >> 16, diff.At(0, 0) & 0xFF);
+  EXPECT_EQ(CompareImages(a, b, nullptr), 2);
   EXPECT_EQ(CompareImages(Noise(8, 2), a, nullptr), 16);
 }
 

@@ -29,19 +29,8 @@ const std::size_t kLengths[] = {0, 1, 3, 7, 8, 15, 16, 17, 31, 33, 64, 100};
 TEST(SimdKernels, FillsAndPresentRowsMatchTheScalarLoopAndStayInBounds) {
   ForEachTarget([] {
     for (std::size_t n : kLengths) {
-      std::vector<std::uint32_t> c(n + 2, 0x11111111u);
-      Fill32(c.data() + 1, n, 0xFF0000FFu);
-      EXPECT_EQ(c.front(), 0x11111111u);
-      EXPECT_EQ(c.back(), 0x11111111u);
-      EXPECT_EQ(std::count(c.begin() + 1, c.end() - 1, 0xFF0000FFu), static_cast<long>(n));
-
-      std::vector<std::uint16_t> z(n + 2, 7);
-      Fill16(z.data() + 1, n, 0xFFFF);
-      EXPECT_EQ(z.front(), 7);
-      EXPECT_EQ(z.back(), 7);
-      EXPECT_EQ(std::count(z.begin() + 1, z.end() - 1, 0xFFFF), static_cast<long>(n));
-
-      // Three rows of a wider buffer: the gaps between them stay as they were.
+      // Three rows of a wider buffer (one row is the same call): the gaps
+      // between them stay as they were.
       std::vector<std::uint32_t> rect(3 * (n + 2), 0x11111111u);
       Fill32(rect.data() + 1, n, 0xABCDEF01u, 3, (n + 2) * sizeof(std::uint32_t));
       std::vector<std::uint16_t> rect16(3 * (n + 3), 7);

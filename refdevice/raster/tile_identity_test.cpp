@@ -1,7 +1,8 @@
 // The tiled rasterizer must give exactly the band rasterizer's bytes, colour
 // and depth, on one thread and on many, with every instruction set its
-// kernels are compiled for: golden scenes, the program's frames, repeated
-// clears, and randomised scenes over primitives, states, formats and clears.
+// kernels are compiled for: the program's frames (those of the golden scenes
+// among them), repeated clears, and randomised scenes over primitives,
+// states, formats and clears.
 #include <gtest/gtest.h>
 #include <hwy/targets.h>
 
@@ -13,7 +14,6 @@
 
 #include "refdevice/program_scenes.h"
 #include "refdevice/test_support.h"
-#include "scene/scene.h"
 
 namespace {
 
@@ -68,22 +68,6 @@ void ExpectSameBytes(const D3DPRESENT_PARAMETERS& params, const DrawFn& draw,
           << (diff.first - want.begin()) << " of " << want.size() << " is " << int(*diff.second)
           << ", band " << int(*diff.first);
     }
-}
-
-TEST(TiledRasterizer, GoldenScenesGiveTheBandRasterizersBytes) {
-  for (const auto& entry : std::filesystem::directory_iterator(TestDataDir())) {
-    if (entry.path().extension() != ".scene") continue;
-    scene::Scene s;
-    std::string error;
-    ASSERT_TRUE(scene::LoadScene(entry.path().string(), s, &error)) << error;
-    ExpectSameBytes(
-        Windowed(),
-        [&s](Direct3DDevice8& dev) {
-          std::string e;
-          EXPECT_EQ(scene::RunScene(dev, s, &e), D3D_OK) << e;
-        },
-        entry.path().filename().string());
-  }
 }
 
 // The program's frames in a row on one device, the first half of the
