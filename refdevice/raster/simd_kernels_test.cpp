@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <random>
 #include <vector>
 
 namespace refdev::simd {
@@ -48,42 +47,6 @@ TEST(SimdKernels, FillsAndPresentRowsMatchTheScalarLoopAndStayInBounds) {
       XrgbRow(src.data(), dst.data(), n, 0xFF000000u);
       for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(dst[i], (src[i] & 0xFFFFFFu) | 0xFF000000u);
       EXPECT_EQ(dst[n], 0xDEADBEEFu);
-    }
-  });
-}
-
-TEST(SimdKernels, BlockClassesAgreeWithPerPixelEdgeTests) {
-  ForEachTarget([] {
-    std::mt19937 rng(2);
-    for (int trial = 0; trial < 300; ++trial) {
-      std::int64_t at[3], sx[3], sy[3];
-      for (int k = 0; k < 3; ++k) {
-        sx[k] = static_cast<std::int64_t>(rng() % 200001) - 100000;
-        sy[k] = static_cast<std::int64_t>(rng() % 200001) - 100000;
-        at[k] = static_cast<std::int64_t>(rng() % 8000001) - 4000000;
-        if (trial % 5 == 0) sx[k] = 0;  // horizontal and vertical edges
-        if (trial % 7 == 0) at[k] = 0;  // a centre exactly on the edge
-      }
-      if (trial % 11 == 0) at[0] += std::int64_t{1} << 40;  // values beyond 32 bits
-      const int bw = 8, bh = trial % 2 ? 8 : 4, blocksX = 1 + trial % 9, blocksY = 1 + trial % 5;
-      std::vector<std::uint8_t> cls(static_cast<std::size_t>(blocksX * blocksY));
-      ClassifyBlocks(at, sx, sy, bw, bh, blocksX, blocksY, cls.data());
-      for (int by = 0; by < blocksY; ++by)
-        for (int bx = 0; bx < blocksX; ++bx) {
-          // The corners bound a linear function exactly, so the classes are exact:
-          // out when one edge alone excludes every centre, in when every edge
-          // includes every centre.
-          int insideOf[3] = {};
-          for (int y = by * bh; y < (by + 1) * bh; ++y)
-            for (int x = bx * bw; x < (bx + 1) * bw; ++x)
-              for (int k = 0; k < 3; ++k) insideOf[k] += at[k] + sx[k] * x + sy[k] * y >= 0;
-          const bool out = insideOf[0] == 0 || insideOf[1] == 0 || insideOf[2] == 0;
-          const bool in = std::min({insideOf[0], insideOf[1], insideOf[2]}) == bw * bh;
-          ASSERT_EQ(cls[static_cast<std::size_t>(by * blocksX + bx)], out  ? kBlockOut
-                                                                      : in ? kBlockIn
-                                                                           : kBlockPartial)
-              << trial << " block " << bx << "," << by;
-        }
     }
   });
 }
