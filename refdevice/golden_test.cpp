@@ -1,25 +1,30 @@
 // The program's scenes replayed from the committed scene files and compared
-// exactly with their golden images (the device is deterministic).
+// exactly with their golden images (the device is deterministic), by the
+// library and by the quillon-replay executable; and the picture files.
 //
 // To regenerate after a deliberate change of the device's output:
 //   refdevice_tests --gtest_also_run_disabled_tests
 //       --gtest_filter='GoldenScenes.DISABLED_WriteSceneFiles'
 //   quillon-replay refdevice/testdata/NAME.scene refdevice/testdata/NAME.png
 // and look at every picture before committing it.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
 #include "refdevice/program_scenes.h"
+#include "refdevice/scene_replay.h"
 #include "refdevice/test_support.h"
+#include "tests/harness/file_size_limit.h"
 
 namespace {
 
-using program_scenes::CloudScene;
-using program_scenes::CloudView;
-using program_scenes::PictureScene;
 using test_support::TestDataDir;
+using ::testing::HasSubstr;
 
 struct SceneFile {
   const char* name;
@@ -27,19 +32,17 @@ struct SceneFile {
 };
 
 std::vector<SceneFile> SceneFiles() {
-  CloudView near;
+  program_scenes::CloudView near;
   near.eyeZ = -1.2f;
+  const auto cloud = program_scenes::CloudVertices(), picture = program_scenes::PictureVertices();
   return {
-      {"cloud_5.scene", CloudScene(CloudView{}, "cloud.vtx")},
-      {"cloud_1_2.scene", CloudScene(near, "cloud.vtx")},
-      {"picture_388.scene", PictureScene(388, "picture.vtx")},
-      {"picture_452.scene", PictureScene(452, "picture.vtx")},
+      {"cloud.vtx", std::string(cloud.begin(), cloud.end())},
+      {"picture.vtx", std::string(picture.begin(), picture.end())},
+      {"cloud_5.scene", program_scenes::CloudScene({}, "cloud.vtx")},
+      {"cloud_1_2.scene", program_scenes::CloudScene(near, "cloud.vtx")},
+      {"picture_388.scene", program_scenes::PictureScene(388, "picture.vtx")},
+      {"picture_452.scene", program_scenes::PictureScene(452, "picture.vtx")},
   };
-}
-
-std::vector<std::pair<const char*, std::vector<std::uint8_t>>> DataFiles() {
-  return {{"cloud.vtx", program_scenes::CloudVertices()},
-          {"picture.vtx", program_scenes::PictureVertices()}};
 }
 
 std::string ReadAll(const std::filesystem::path& path) {
@@ -48,8 +51,6 @@ std::string ReadAll(const std::filesystem::path& path) {
 }
 
 TEST(GoldenScenes, CommittedFilesAreTheProgramsScenes) {
-  for (const auto& [name, bytes] : DataFiles())
-    EXPECT_EQ(ReadAll(TestDataDir() / name), std::string(bytes.begin(), bytes.end())) << name;
   for (const SceneFile& s : SceneFiles())
     EXPECT_EQ(ReadAll(TestDataDir() / s.name), s.text) << s.name;
 }
@@ -70,12 +71,126 @@ INSTANTIATE_TEST_SUITE_P(ProgramScenes, GoldenScene,
                          ::testing::Values("cloud_5", "cloud_1_2", "picture_388", "picture_452"));
 
 TEST(GoldenScenes, DISABLED_WriteSceneFiles) {
-  for (const auto& [name, bytes] : DataFiles()) {
-    std::ofstream out(TestDataDir() / name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+  for (const SceneFile& s : SceneFiles())
+    std::ofstream(TestDataDir() / s.name, std::ios::binary) << s.text;
+}
+
+#ifdef QUILLON_REPLAY_TOOL
+// quillon-replay with `args`: its exit status and what it printed.
+std::pair<int, std::string> Tool(const std::string& args) {
+  std::string output;
+  std::FILE* pipe = popen(("'" QUILLON_REPLAY_TOOL "' " + args + " 2>&1").c_str(), "r");
+  if (!pipe) return {-1, ""};
+  char buf[512];
+  while (std::size_t n = std::fread(buf, 1, sizeof buf, pipe)) output.append(buf, n);
+  const int raw = pclose(pipe);
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, output};
+}
+
+TEST(ReplayTool, WritesTheBackBufferAsPngOrPpm) {
+  test_support::ScratchFolder out;
+  const std::string scene = (TestDataDir() / "picture_452.scene").string();
+  const std::string png = (out.Path() / "frame.png").string();
+  const std::string ppm = (out.Path() / "frame.ppm").string();
+  EXPECT_EQ(Tool(scene + " " + png), std::pair(0, std::string()));
+  EXPECT_EQ(Tool("--device ref " + scene + " " + ppm).first, 0);
+  Image fromPng;
+  std::string error;
+  ASSERT_TRUE(ReadPng(png, fromPng, &error)) << error;
+  test_support::ExpectMatchesGolden(fromPng, "picture_452.png");
+  const std::string bytes = ReadAll(ppm), header = "P6\n640 480\n255\n";
+  ASSERT_EQ(bytes.size(), header.size() + 640u * 480u * 3u);
+  EXPECT_EQ(bytes.substr(0, header.size()), header);
+  // Pixel (0, 0) is the blue corner, stored R, G, B.
+  EXPECT_EQ(bytes.substr(header.size(), 3), std::string("\0\0\xFF", 3));
+}
+
+TEST(ReplayTool, FailuresWriteNothingAndSayWhy) {
+  test_support::ScratchFolder dir;
+  const std::string bad = (dir.Path() / "bad.scene").string();
+  const std::string scene = (dir.Path() / "short.scene").string();
+  const std::string out = (dir.Path() / "out.png").string();
+  std::ofstream(bad) << "clear 1 0 1\n# fine so far\nrs 7\n";
+  // A draw the devices refuse alike: a vertex buffer too short for the count.
+  std::ofstream(dir.Path() / "short.bin", std::ios::binary) << std::string(40, '\0');
+  std::ofstream(scene) << "fvf 0x44\n\nvb 20 4 1 short.bin\n";
+  struct Row {
+    std::string args;
+    int status;
+    std::string says;
+  };
+  const std::string refused = scene + ":3: DrawPrimitive failed (0x8876086C)";
+  const Row rows[] = {
+      {bad + " " + out, 1, "quillon-replay: " + bad + ":3: expected: rs"},
+      {scene + " " + out, 1, refused},
+      {"--device hal " + scene + " " + out, 1, refused},
+      {scene + " " + (dir.Path() / "out.bmp").string(), 2, "must end in .png or .ppm"},
+      {"--device gpu a.scene b.png", 2, ""},
+      {"only-one-argument", 2, ""},
+      {(dir.Path() / "missing.scene").string() + " " + out, 1, ""},
+  };
+  for (const Row& r : rows) {
+    const auto [status, output] = Tool(r.args);
+    EXPECT_EQ(status, r.status) << r.args;
+    EXPECT_THAT(output, HasSubstr(r.says)) << r.args;
+    EXPECT_FALSE(std::filesystem::exists(out)) << r.args;
   }
-  for (const SceneFile& s : SceneFiles()) std::ofstream(TestDataDir() / s.name) << s.text;
+}
+#endif
+
+// A frame becomes a picture row by row through its pitch (the formats
+// convert their rows as tested beside them); a depth format gives none.
+TEST(ImageFiles, FramesBecomePicturesRowByRow) {
+  const std::uint16_t r565[2 * 4] = {0xF800, 0x07E0, 0xDEAD, 0xBEEF, 0x001F, 0xFFFF, 0, 0};
+  EXPECT_EQ(ImageFromFrame({r565, 2, 2, 8, D3DFMT_R5G6B5}).pixels,
+            (std::vector<std::uint32_t>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
+  EXPECT_TRUE(ImageFromFrame({r565, 2, 2, 8, D3DFMT_D16}).pixels.empty());
+}
+
+// Noise compresses badly, so the PNG is as large as the pixels.
+Image Noise(std::int32_t w, std::int32_t h) {
+  Image image{w, h, {}};
+  std::uint32_t x = 12345;
+  for (std::int32_t i = 0; i < w * h; ++i)
+    image.pixels.push_back((x = x * 1664525u + 1013904223u) >> 8);
+  return image;
+}
+
+TEST(ImageFiles, FailuresAreReportedAndKeepTheOldFile) {
+  test_support::ScratchFolder dir;
+  std::string error;
+  EXPECT_FALSE(WriteImage((dir.Path() / "x.bmp").string(), Noise(2, 2), &error));
+  EXPECT_THAT(error, HasSubstr("unknown image type"));
+  EXPECT_FALSE(WritePng((dir.Path() / "no" / "x.png").string(), Noise(2, 2), &error));
+  EXPECT_FALSE(WritePng((dir.Path() / "empty.png").string(), Image{}, &error));
+
+  // The disk fills part-way through a new picture: the old one stays, and
+  // nothing is left beside it.
+  const std::filesystem::path full = dir.Path() / "full";
+  std::filesystem::create_directory(full);
+  for (const char* name : {"out.png", "out.ppm"}) {
+    const std::string path = (full / name).string();
+    ASSERT_TRUE(WriteImage(path, Noise(4, 4), &error)) << error;
+    const std::string before = ReadAll(path);
+    error = test_helpers::UnderFileSizeLimit(before.size() + 100, [&] {
+      std::string why;
+      return WriteImage(path, Noise(64, 64), &why) ? std::string("written") : why;
+    });
+    EXPECT_EQ(error, path + ": " + std::strerror(EFBIG)) << name;
+    EXPECT_EQ(ReadAll(path), before) << name;
+  }
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(full))
+    left.push_back(entry.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"out.png", "out.ppm"}));
+
+  // Differences are counted, and sizes that differ count the missing pixels.
+  Image a = Noise(8, 4), b = a;
+  b.pixels[3] ^= 1;
+  b.pixels[9] ^= 0xFFFFFF;
+  EXPECT_EQ(CompareImages(a, b, nullptr), 2);
+  EXPECT_EQ(CompareImages(Noise(8, 2), a, nullptr), 16);
 }
 
 }  // namespace

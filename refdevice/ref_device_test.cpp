@@ -1,162 +1,284 @@
+// The reference device's Direct3D object and device: adapters and modes,
+// what creation accepts and refuses, the display host's part, defaults that
+// depend on the creation, clears, presents and resources.
 #include "refdevice/ref_device.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
-#include <vector>
 
 #include "refdevice/test_support.h"
 
-using test_support::Fixture;
-using test_support::kTlFvf;
-using test_support::TlVertex;
-using test_support::Windowed;
+using namespace test_support;
 
 namespace {
 
-DWORD Rs(Direct3DDevice8& d, D3DRENDERSTATETYPE s) {
-  DWORD v = 0xDEADBEEF;
-  EXPECT_EQ(d.GetRenderState(s, v), D3D_OK);
-  return v;
+class FakeHost : public DisplayHost {
+ public:
+  std::vector<D3DDISPLAYMODE> modes{{640, 480, 75, D3DFMT_X8R8G8B8}, {320, 200, 70, D3DFMT_R5G6B5}};
+  UINT clientW = 0, clientH = 0;
+  int attached = 0, detached = 0, presents = 0;
+  HRESULT attachResult = D3D_OK;
+  FrameView lastFrame{};
+
+  UINT ModeCount() override { return static_cast<UINT>(modes.size()); }
+  bool Mode(UINT i, D3DDISPLAYMODE& m) override {
+    if (i >= modes.size()) return false;
+    m = modes[i];
+    return true;
+  }
+  D3DDISPLAYMODE DesktopMode() override { return {1280, 1024, 60, D3DFMT_X8R8G8B8}; }
+  bool WindowClientSize(HWND, UINT& w, UINT& h) override {
+    w = clientW;
+    h = clientH;
+    return clientW != 0;
+  }
+  HRESULT AttachDevice(HWND, const D3DPRESENT_PARAMETERS&) override {
+    ++attached;
+    return attachResult;
+  }
+  void DetachDevice() override { ++detached; }
+  HRESULT Present(const FrameView& f, HWND) override {
+    ++presents;
+    lastFrame = f;
+    return D3D_OK;
+  }
+};
+
+HRESULT Create(RefDirect3D8& d3d, D3DPRESENT_PARAMETERS& p, Ref<Direct3DDevice8>& dev,
+               HWND focus = kWindow, D3DDEVTYPE type = D3DDEVTYPE_REF) {
+  return d3d.CreateDevice(0, type, focus, D3DCREATE_SOFTWARE_VERTEXPROCESSING, p, dev);
 }
-DWORD Tss(Direct3DDevice8& d, DWORD stage, D3DTEXTURESTAGESTATETYPE s) {
-  DWORD v = 0xDEADBEEF;
-  EXPECT_EQ(d.GetTextureStageState(stage, s, v), D3D_OK);
-  return v;
+HRESULT Create(RefDirect3D8& d3d, D3DPRESENT_PARAMETERS p, HWND focus = kWindow,
+               D3DDEVTYPE type = D3DDEVTYPE_REF) {
+  Ref<Direct3DDevice8> dev;
+  return Create(d3d, p, dev, focus, type);
 }
 
-}  // namespace
+D3DPRESENT_PARAMETERS FullScreen(UINT w, UINT h, std::int32_t fmt) {
+  D3DPRESENT_PARAMETERS p = Windowed(w, h, fmt, 0);
+  p.Windowed = 0;
+  p.SwapEffect = D3DSWAPEFFECT_FLIP;
+  return p;
+}
 
-TEST(RefDeviceState, PublishedDefaults) {
-  Fixture f;
-  Direct3DDevice8& d = *f.dev;
-  struct Default {
-    D3DRENDERSTATETYPE state;
-    DWORD value;
+TEST(RefDirect3D8, AdaptersModesCapsAndFormats) {
+  RefDirect3D8 d3d;  // headless: the classic modes at 60 Hz, two of them 640x480
+  ASSERT_EQ(d3d.GetAdapterModeCount(0), 6u);
+  int seen640 = 0;
+  D3DDISPLAYMODE m{};
+  for (UINT i = 0; i < 6; ++i) {
+    ASSERT_EQ(d3d.EnumAdapterModes(0, i, m), D3D_OK);
+    EXPECT_TRUE(m.Format == D3DFMT_X8R8G8B8 || m.Format == D3DFMT_R5G6B5);
+    EXPECT_EQ(m.RefreshRate, 60u);
+    seen640 += m.Width == 640 && m.Height == 480;
+  }
+  EXPECT_EQ(seen640, 2);
+  EXPECT_EQ(d3d.EnumAdapterModes(0, 6, m), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d3d.EnumAdapterModes(1, 0, m), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d3d.GetAdapterModeCount(1), 0u);
+  ASSERT_EQ(d3d.GetAdapterDisplayMode(0, m), D3D_OK);
+  EXPECT_EQ(m.Format, D3DFMT_X8R8G8B8);
+
+  FakeHost host;  // a host supplies its modes and desktop
+  RefDirect3D8 hosted(&host);
+  ASSERT_EQ(hosted.GetAdapterModeCount(0), 2u);
+  ASSERT_EQ(hosted.EnumAdapterModes(0, 1, m), D3D_OK);
+  EXPECT_EQ(m.Width, 320u);
+  ASSERT_EQ(hosted.GetAdapterDisplayMode(0, m), D3D_OK);
+  EXPECT_EQ(m.Width, 1280u);
+
+  // The hardware type needs a hardware device.
+  D3DCAPS8 caps{};
+  EXPECT_EQ(d3d.GetDeviceCaps(0, D3DDEVTYPE_HAL, caps), D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(d3d.GetDeviceCaps(1, D3DDEVTYPE_REF, caps), D3DERR_INVALIDCALL);
+  ASSERT_EQ(d3d.GetDeviceCaps(0, D3DDEVTYPE_REF, caps), D3D_OK);
+  EXPECT_EQ(caps.DeviceType, D3DDEVTYPE_REF);
+  EXPECT_EQ(Create(d3d, Windowed(), kWindow, D3DDEVTYPE_HAL), D3DERR_NOTAVAILABLE);
+  RefDirect3D8 with(nullptr, true);
+  ASSERT_EQ(with.GetDeviceCaps(0, D3DDEVTYPE_HAL, caps), D3D_OK);
+  EXPECT_EQ(caps.DeviceType, D3DDEVTYPE_HAL);
+  EXPECT_EQ(Create(with, Windowed(), kWindow, D3DDEVTYPE_HAL), D3D_OK);
+
+  // Depth formats against display formats, and texture formats.
+  struct Format {
+    D3DFORMAT adapter, format;
+    bool texture, ok;
   };
   // clang-format off
-  const Default defaults[] = {
-      {D3DRS_ZENABLE, 1},  // automatic depth buffer present
-      {D3DRS_ZWRITEENABLE, 1}, {D3DRS_ZFUNC, D3DCMP_LESSEQUAL}, {D3DRS_CULLMODE, D3DCULL_CCW},
-      {D3DRS_SHADEMODE, D3DSHADE_GOURAUD}, {D3DRS_LIGHTING, 1}, {D3DRS_SPECULARENABLE, 0},
-      {D3DRS_ALPHABLENDENABLE, 0}, {D3DRS_SRCBLEND, D3DBLEND_ONE}, {D3DRS_DESTBLEND, D3DBLEND_ZERO},
-      {D3DRS_FOGENABLE, 0}, {D3DRS_FOGTABLEMODE, D3DFOG_NONE}, {D3DRS_FOGSTART, refdev::AsBits(0.0f)},
-      {D3DRS_FOGEND, refdev::AsBits(1.0f)}, {D3DRS_FOGDENSITY, refdev::AsBits(1.0f)},
-      {D3DRS_FOGCOLOR, 0}, {D3DRS_ALPHAFUNC, D3DCMP_ALWAYS}, {D3DRS_COLORVERTEX, 1},
-      {D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1}, {D3DRS_TEXTUREFACTOR, 0xFFFFFFFF},
+  const Format formats[] = {
+      {D3DFMT_X8R8G8B8, D3DFMT_D16, false, true}, {D3DFMT_R5G6B5, D3DFMT_D24S8, false, true},
+      {D3DFMT_R5G6B5, D3DFMT_D24X8, false, true}, {D3DFMT_X8R8G8B8, D3DFMT_D32, false, true},
+      {D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, false, false}, {D3DFMT_P8, D3DFMT_D16, false, false},
+      {D3DFMT_X8R8G8B8, D3DFMT_A4R4G4B4, true, true}, {D3DFMT_X8R8G8B8, D3DFMT_P8, true, false},
   };
   // clang-format on
-  for (const Default& r : defaults) EXPECT_EQ(Rs(d, r.state), r.value) << r.state;
-
-  EXPECT_EQ(Tss(d, 0, D3DTSS_COLOROP), static_cast<DWORD>(D3DTOP_MODULATE));
-  EXPECT_EQ(Tss(d, 0, D3DTSS_COLORARG1), D3DTA_TEXTURE);
-  EXPECT_EQ(Tss(d, 0, D3DTSS_COLORARG2), D3DTA_CURRENT);
-  EXPECT_EQ(Tss(d, 0, D3DTSS_ALPHAOP), static_cast<DWORD>(D3DTOP_SELECTARG1));
-  EXPECT_EQ(Tss(d, 0, D3DTSS_ALPHAARG1), D3DTA_TEXTURE);
-  EXPECT_EQ(Tss(d, 0, D3DTSS_ADDRESSU), static_cast<DWORD>(D3DTADDRESS_WRAP));
-  for (DWORD s = 1; s < 8; ++s) {
-    EXPECT_EQ(Tss(d, s, D3DTSS_COLOROP), static_cast<DWORD>(D3DTOP_DISABLE));
-    EXPECT_EQ(Tss(d, s, D3DTSS_ALPHAOP), static_cast<DWORD>(D3DTOP_DISABLE));
-    EXPECT_EQ(Tss(d, s, D3DTSS_TEXCOORDINDEX), s);
-  }
-
-  D3DVIEWPORT8 vp{};
-  ASSERT_EQ(d.GetViewport(vp), D3D_OK);
-  EXPECT_EQ(vp.Width, 640u);
-  EXPECT_EQ(vp.Height, 480u);
-  EXPECT_EQ(vp.MinZ, 0.0f);
-  EXPECT_EQ(vp.MaxZ, 1.0f);
-  for (auto t : {D3DTS_WORLD, D3DTS_VIEW, D3DTS_PROJECTION}) {
-    D3DMATRIX m{};
-    ASSERT_EQ(d.GetTransform(t, m), D3D_OK);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(m.m[i / 4][i % 4], i % 5 == 0 ? 1.0f : 0.0f);
-  }
-
-  Fixture noDepth(Windowed(64, 64, D3DFMT_X8R8G8B8, 0));
-  EXPECT_EQ(Rs(*noDepth.dev, D3DRS_ZENABLE), 0u);
+  for (const Format& f : formats)
+    EXPECT_EQ(
+        d3d.CheckDeviceFormat(0, D3DDEVTYPE_REF, f.adapter, f.texture ? 0 : D3DUSAGE_DEPTHSTENCIL,
+                              f.texture ? D3DRTYPE_TEXTURE : D3DRTYPE_SURFACE, f.format) == D3D_OK,
+        f.ok)
+        << f.adapter << " " << f.format;
+  EXPECT_EQ(d3d.CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL,
+                                  D3DRTYPE_SURFACE, D3DFMT_D16),
+            D3DERR_NOTAVAILABLE);
 }
 
-TEST(RefDeviceClear, FlagsRectanglesAndViewport) {
+// Creation from the program's full-screen request (the first 640x480 mode,
+// one back buffer, flip, D16) changed as each row says.
+TEST(RefDirect3D8, CreateDeviceRefusesWhatThePublishedInterfaceRefuses) {
+  RefDirect3D8 d3d;
+  struct Case {
+    const char* what;
+    HRESULT want;
+    void (*change)(D3DPRESENT_PARAMETERS&);
+    HWND focus = kWindow;
+  };
+  constexpr HRESULT kBad = D3DERR_INVALIDCALL;
+  // clang-format off
+  const Case cases[] = {
+      {"the program's request", D3D_OK, [](auto&) {}},
+      {"three back buffers at a mode's rate", D3D_OK, [](auto& p) { p.BackBufferCount = 3; p.FullScreen_RefreshRateInHz = 60; }},
+      {"windowed with a device window alone", D3D_OK, [](auto& p) { p.Windowed = 1; p.hDeviceWindow = 7; }, 0},
+      {"size without a mode", kBad, [](auto& p) { p.BackBufferWidth = 641; }},
+      {"format without a mode", kBad, [](auto& p) { p.BackBufferFormat = D3DFMT_X1R5G5B5; }},
+      {"full screen of size 0", kBad, [](auto& p) { p.BackBufferWidth = 0; }},
+      {"four back buffers", kBad, [](auto& p) { p.BackBufferCount = 4; }},
+      {"copy with two back buffers", kBad, [](auto& p) { p.SwapEffect = D3DSWAPEFFECT_COPY; p.BackBufferCount = 2; }},
+      {"unknown swap effect", kBad, [](auto& p) { p.SwapEffect = 9; }},
+      {"swap effect 0", kBad, [](auto& p) { p.SwapEffect = 0; }},
+      {"unsupported depth format", kBad, [](auto& p) { p.AutoDepthStencilFormat = D3DFMT_X8R8G8B8; }},
+      {"depth without a format", kBad, [](auto& p) { p.AutoDepthStencilFormat = 0; }},
+      {"refresh rate no mode has", kBad, [](auto& p) { p.FullScreen_RefreshRateInHz = 59; }},
+      {"no window at all", kBad, [](auto&) {}, 0},
+      {"windowed with a refresh rate", kBad, [](auto& p) { p.Windowed = 1; p.FullScreen_RefreshRateInHz = 60; }},
+      {"windowed with a presentation interval", kBad, [](auto& p) { p.Windowed = 1; p.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_TWO; }},
+      {"multisampling", kBad, [](auto& p) { p.MultiSampleType = 2; }},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    D3DPRESENT_PARAMETERS p = FullScreen(640, 480, D3DFMT_R5G6B5);
+    p.EnableAutoDepthStencil = 1;
+    p.AutoDepthStencilFormat = D3DFMT_D16;
+    c.change(p);
+    EXPECT_EQ(Create(d3d, p, c.focus), c.want) << c.what;
+  }
+  // Behaviour flags: exactly one kind of vertex processing; adapter 0 only.
+  Ref<Direct3DDevice8> dev;
+  auto p = Windowed();
+  EXPECT_EQ(d3d.CreateDevice(0, D3DDEVTYPE_REF, kWindow, 0, p, dev), kBad);
+  EXPECT_EQ(
+      d3d.CreateDevice(1, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, p, dev),
+      kBad);
+  EXPECT_EQ(dev, nullptr);
+}
+
+// Windowed: count 0 becomes 1, size 0 the window's client area (else the
+// headless 640x480), UNKNOWN the desktop format; ZENABLE follows the
+// automatic depth buffer, the viewport the back buffer.
+TEST(RefDirect3D8, CreateDeviceFillsInWhatWasLeftOpen) {
+  FakeHost host;
+  RefDirect3D8 d3d(&host);
+  struct Client {
+    UINT w, h, wantW, wantH;
+    std::int32_t depth;
+  };
+  for (const Client& c : {Client{0, 0, 640, 480, 0}, Client{320, 240, 320, 240, D3DFMT_D16},
+                          Client{320, 1, 320, 1, 0}}) {
+    host.clientW = c.w;
+    host.clientH = c.h;
+    D3DPRESENT_PARAMETERS w = Windowed(0, 0, D3DFMT_UNKNOWN, c.depth);
+    w.BackBufferCount = 0;
+    Ref<Direct3DDevice8> dev;
+    ASSERT_EQ(Create(d3d, w, dev), D3D_OK);
+    EXPECT_EQ(w.BackBufferCount, 1u);
+    EXPECT_EQ(w.BackBufferWidth * 10000 + w.BackBufferHeight, c.wantW * 10000 + c.wantH);
+    EXPECT_EQ(w.BackBufferFormat, D3DFMT_X8R8G8B8);
+    DWORD z = 7;
+    ASSERT_EQ(dev->GetRenderState(D3DRS_ZENABLE, z), D3D_OK);
+    EXPECT_EQ(z, c.depth ? 1u : 0u);
+    D3DVIEWPORT8 vp{};
+    ASSERT_EQ(dev->GetViewport(vp), D3D_OK);
+    EXPECT_EQ(vp.Width * 10000 + vp.Height, c.wantW * 10000 + c.wantH);
+  }
+}
+
+// The host sees each device attach, present and detach; a present hands it
+// the back buffer, after which copying keeps it and flipping hands back the
+// former front buffer. A refusal from the host fails creation with its
+// status; full screen takes only the host's modes.
+TEST(RefDirect3D8, PresentsReachTheHost) {
+  FakeHost host;
+  RefDirect3D8 d3d(&host);
+  auto first = [](const FrameView& f) {
+    std::uint32_t px;
+    std::memcpy(&px, f.pixels, 4);
+    return px & 0xFFFFFFu;
+  };
+  for (auto swap : {D3DSWAPEFFECT_FLIP, D3DSWAPEFFECT_DISCARD, D3DSWAPEFFECT_COPY}) {
+    Ref<Direct3DDevice8> dev;
+    auto w = Windowed(32, 16);
+    w.SwapEffect = swap;
+    ASSERT_EQ(Create(d3d, w, dev), D3D_OK);
+    auto& ref = static_cast<RefDevice&>(*dev);
+    ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(first(ref.PresentedFrame()), 0u) << "nothing presented yet";
+    ASSERT_EQ(dev->Present(nullptr, nullptr, 0, nullptr), D3D_OK);
+    EXPECT_EQ(host.lastFrame.width, 32);
+    EXPECT_EQ(first(host.lastFrame), 0x123456u);
+    EXPECT_EQ(first(ref.BackBuffer()), swap == D3DSWAPEFFECT_COPY ? 0x123456u : 0u) << swap;
+    const RECT r{0, 0, 1, 1};
+    EXPECT_EQ(dev->Present(&r, nullptr, 0, nullptr), D3DERR_INVALIDCALL);
+  }
+  EXPECT_EQ(host.attached * 100 + host.presents * 10 + host.detached, 333);
+  host.attachResult = E_FAIL;
+  EXPECT_EQ(Create(d3d, Windowed()), E_FAIL);
+  host.attachResult = D3D_OK;
+  EXPECT_EQ(Create(d3d, FullScreen(320, 200, D3DFMT_R5G6B5)), D3D_OK);
+  EXPECT_EQ(Create(d3d, FullScreen(800, 600, D3DFMT_X8R8G8B8)), D3DERR_INVALIDCALL);
+}
+
+TEST(RefDevice, ClearsFlagsRectanglesAndTheViewport) {
   Fixture f(Windowed(64, 32, D3DFMT_X8R8G8B8, D3DFMT_D16));
-  Direct3DDevice8& d = *f.dev;
-  ASSERT_EQ(d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF102030, 1.0f, 0), D3D_OK);
+  f.Clear(0xFF102030, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER);
   EXPECT_EQ(f.Count(0x102030), 64 * 32);
-
   // Rectangles, clipped to the viewport.
-  D3DVIEWPORT8 vp{8, 4, 40, 20, 0.0f, 1.0f};
-  ASSERT_EQ(d.SetViewport(vp), D3D_OK);
+  ASSERT_EQ(f.dev->SetViewport({8, 4, 40, 20, 0.0f, 1.0f}), D3D_OK);
   const D3DRECT rects[2] = {{0, 0, 16, 8}, {40, 20, 100, 100}};
-  ASSERT_EQ(d.Clear(2, rects, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0), D3D_OK);
+  ASSERT_EQ(f.dev->Clear(2, rects, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0), D3D_OK);
   EXPECT_EQ(f.Count(0xFFFFFF), 8 * 4 + 8 * 4);
-  EXPECT_EQ(f.Rgb(8, 4), 0xFFFFFFu);
-  EXPECT_EQ(f.Rgb(7, 4), 0x102030u);
-  EXPECT_EQ(f.Rgb(47, 23), 0xFFFFFFu);
-  EXPECT_EQ(f.Rgb(48, 23), 0x102030u);
+  for (const auto& [x, y, white] : {std::tuple{8, 4, true}, std::tuple{7, 4, false},
+                                    std::tuple{47, 23, true}, std::tuple{48, 23, false}})
+    EXPECT_EQ(f.Rgb(x, y), white ? 0xFFFFFFu : 0x102030u) << x << "," << y;
   // No rectangles: the whole viewport.
-  ASSERT_EQ(d.Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+  f.Clear(0xFF000000);
   EXPECT_EQ(f.Count(0), 40 * 20);
-
+  // 16-bit: channels truncated and widened back by bit replication.
   Fixture noDepth(Windowed(16, 16, D3DFMT_R5G6B5, 0));
   EXPECT_EQ(noDepth.dev->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_INVALIDCALL);
-  ASSERT_EQ(noDepth.dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF8040, 1.0f, 0), D3D_OK);
-  // 16-bit: channels truncated and widened back by bit replication.
+  noDepth.Clear(0xFFFF8040);
   EXPECT_EQ(noDepth.Rgb(3, 3), 0xFF8242u);
-
-  Fixture stencil(Windowed(16, 16, D3DFMT_X8R8G8B8, D3DFMT_D24S8));
-  EXPECT_EQ(stencil.dev->Clear(0, nullptr, D3DCLEAR_STENCIL | D3DCLEAR_ZBUFFER, 0, 0.5f, 3),
-            D3D_OK);
-}
-
-TEST(RefDevicePresent, FlipCopyAndDiscardSwapTheBuffers) {
-  for (auto swap : {D3DSWAPEFFECT_FLIP, D3DSWAPEFFECT_DISCARD, D3DSWAPEFFECT_COPY}) {
-    auto p = Windowed(8, 8);
-    p.SwapEffect = swap;
-    Fixture f(p);
-    ASSERT_EQ(f.dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0), D3D_OK);
-    auto frame = f.dev->PresentedFrame();
-    std::uint32_t px;
-    std::memcpy(&px, frame.pixels, 4);
-    EXPECT_EQ(px & 0xFFFFFFu, 0u) << "nothing presented yet";
-    ASSERT_EQ(f.dev->Present(nullptr, nullptr, 0, nullptr), D3D_OK);
-    frame = f.dev->PresentedFrame();
-    std::memcpy(&px, frame.pixels, 4);
-    EXPECT_EQ(px & 0xFFFFFFu, 0x00FF00u);
-    EXPECT_EQ(f.dev->PresentCount(), 1u);
-    // Copy keeps the back buffer; flipping hands back the former front buffer.
-    EXPECT_EQ(f.Rgb(0, 0), swap == D3DSWAPEFFECT_COPY ? 0x00FF00u : 0u) << swap;
-  }
-  Fixture f;
-  RECT r{0, 0, 1, 1};
-  EXPECT_EQ(f.dev->Present(&r, nullptr, 0, nullptr), D3DERR_INVALIDCALL);
 }
 
 // The program makes, fills and drops a buffer every frame: the device hands
 // the dropped storage to the next buffer of that size, which still reads as
 // zeros; a buffer may outlive its device.
-TEST(RefDeviceResources, DroppedVertexBuffersLendTheirMemoryToTheNext) {
-  auto fill = [](Direct3DVertexBuffer8& vb, std::uint8_t value) {
-    BYTE* p = nullptr;
-    ASSERT_EQ(vb.Lock(0, 0, &p, 0), D3D_OK);
-    D3DVERTEXBUFFER_DESC desc{};
-    ASSERT_EQ(vb.GetDesc(desc), D3D_OK);
-    std::fill(p, p + desc.Size, value);
-    ASSERT_EQ(vb.Unlock(), D3D_OK);
-  };
+TEST(RefDevice, DroppedVertexBuffersLendTheirMemoryToTheNext) {
   auto data = [](const Ref<Direct3DVertexBuffer8>& vb) {
     return static_cast<const refdev::RefVertexBuffer&>(*vb).Data();
   };
-  Ref<Direct3DVertexBuffer8> kept;
+  Ref<Direct3DVertexBuffer8> previous, current;
   {
     Fixture f;
-    Ref<Direct3DVertexBuffer8> previous, current;
     std::vector<const std::uint8_t*> seen;
     for (int frame = 0; frame < 6; ++frame) {
       ASSERT_EQ(f.dev->CreateVertexBuffer(72000, 0, 834, D3DPOOL_DEFAULT, current), D3D_OK);
-      const auto* bytes = data(current);
-      for (UINT i = 0; i < 72000; i += 997) ASSERT_EQ(bytes[i], 0) << frame << " " << i;
-      fill(*current, static_cast<std::uint8_t>(frame + 1));
-      seen.push_back(bytes);
+      BYTE* p = nullptr;
+      ASSERT_EQ(current->Lock(0, 0, &p, 0), D3D_OK);
+      EXPECT_EQ(std::count(p, p + 72000, 0), 72000) << frame;
+      std::fill(p, p + 72000, static_cast<BYTE>(frame + 1));
+      ASSERT_EQ(current->Unlock(), D3D_OK);
+      seen.push_back(data(current));
       // As in the program: the stream still holds last frame's buffer when
       // the new one is made.
       previous = std::move(current);
@@ -164,45 +286,38 @@ TEST(RefDeviceResources, DroppedVertexBuffersLendTheirMemoryToTheNext) {
     // Two buffers are alive at a time, so their storage alternates.
     EXPECT_EQ(seen[4], seen[2]);
     EXPECT_EQ(seen[5], seen[3]);
-
     // Other sizes get storage of their own.
-    Ref<Direct3DVertexBuffer8> other;
-    ASSERT_EQ(f.dev->CreateVertexBuffer(96, 0, 322, D3DPOOL_DEFAULT, other), D3D_OK);
-    EXPECT_NE(data(other), seen[4]);
+    ASSERT_EQ(f.dev->CreateVertexBuffer(96, 0, 322, D3DPOOL_DEFAULT, current), D3D_OK);
+    EXPECT_NE(data(current), seen[4]);
     D3DVERTEXBUFFER_DESC desc{};
-    ASSERT_EQ(other->GetDesc(desc), D3D_OK);
-    EXPECT_EQ(desc.Size, 96u);
-    EXPECT_EQ(desc.FVF, 322u);
-    kept = previous;
+    ASSERT_EQ(current->GetDesc(desc), D3D_OK);
+    EXPECT_EQ(desc.Size * 1000 + desc.FVF, 96322u);
   }
   // The device is gone; its last buffer is still whole, and lets go cleanly.
-  EXPECT_EQ(data(kept)[71999], 6);
-  fill(*kept, 9);
-  kept.reset();
+  EXPECT_EQ(data(previous)[71999], 6);
+  BYTE* p = nullptr;
+  EXPECT_EQ(previous->Lock(0, 0, &p, 0), D3D_OK);
+  previous.reset();
 }
 
-TEST(RefDeviceResources, TexturesHaveTheirMipChainsAndLockRules) {
+TEST(RefDevice, TexturesHaveTheirMipChainsAndLockRules) {
   Fixture f;
   Ref<Direct3DTexture8> t;
   ASSERT_EQ(f.dev->CreateTexture(256, 64, 0, 0, D3DFMT_A4R4G4B4, D3DPOOL_MANAGED, t), D3D_OK);
   EXPECT_EQ(t->GetLevelCount(), 9u);
   D3DSURFACE_DESC desc{};
-  ASSERT_EQ(t->GetLevelDesc(8, desc), D3D_OK);
-  EXPECT_EQ(desc.Width, 1u);
-  EXPECT_EQ(desc.Height, 1u);
-  ASSERT_EQ(t->GetLevelDesc(2, desc), D3D_OK);
-  EXPECT_EQ(desc.Width, 64u);
-  EXPECT_EQ(desc.Height, 16u);
-  EXPECT_EQ(desc.Format, D3DFMT_A4R4G4B4);
-  EXPECT_EQ(desc.Pool, D3DPOOL_MANAGED);
+  for (const auto& [level, w, h] : {std::tuple{8u, 1u, 1u}, std::tuple{2u, 64u, 16u}}) {
+    ASSERT_EQ(t->GetLevelDesc(level, desc), D3D_OK);
+    EXPECT_EQ(desc.Width * 1000 + desc.Height, w * 1000 + h) << level;
+    EXPECT_EQ(desc.Format, D3DFMT_A4R4G4B4);
+    EXPECT_EQ(desc.Pool, D3DPOOL_MANAGED);
+  }
   EXPECT_EQ(t->GetLevelDesc(9, desc), D3DERR_INVALIDCALL);
-
-  D3DLOCKED_RECT lr{};
+  // A rectangle's lock points at its top-left texel.
+  D3DLOCKED_RECT lr{}, part{};
   ASSERT_EQ(t->LockRect(0, lr, nullptr, 0), D3D_OK);
   EXPECT_EQ(lr.Pitch, 512);
   EXPECT_EQ(t->UnlockRect(0), D3D_OK);
-  // A rectangle's lock points at its top-left texel.
-  D3DLOCKED_RECT part{};
   const RECT r{3, 2, 5, 4};
   ASSERT_EQ(t->LockRect(0, part, &r, 0), D3D_OK);
   EXPECT_EQ(static_cast<std::uint8_t*>(part.pBits) - static_cast<std::uint8_t*>(lr.pBits),
@@ -212,3 +327,5 @@ TEST(RefDeviceResources, TexturesHaveTheirMipChainsAndLockRules) {
                    D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4})
     EXPECT_EQ(f.dev->CreateTexture(3, 5, 1, 0, fmt, D3DPOOL_SYSTEMMEM, t), D3D_OK) << fmt;
 }
+
+}  // namespace

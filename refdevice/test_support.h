@@ -1,25 +1,23 @@
 // Helpers shared by the reference device's tests: a windowed device with
-// pixel reads, vertex records and matrices, the device scenes start on, a
-// scratch folder, and exact comparison with golden images.
+// pixel reads, states set from a list, vertex records and matrices, and
+// exact comparison with golden images.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "formats/pixel_format.h"
+#include "platform/d3dx8_math.h"
 #include "refdevice/image_io.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
-#include "refdevice/scene_replay.h"
 #include "scene/test_folder.h"
 
 namespace test_support {
@@ -40,40 +38,20 @@ inline fs::path TestDataDir() {
 // A scratch folder named after the running test, removed afterwards.
 using ScratchFolder = scene::TestFolder;
 
-// The device every scene starts on, for tests that drive it directly.
-struct SceneDevice {
-  RefDirect3D8 d3d;
-  Ref<Direct3DDevice8> device;
-
-  SceneDevice() { EXPECT_EQ(scene::CreateSceneDevice(d3d, D3DDEVTYPE_REF, device), D3D_OK); }
-  RefDevice& Device() { return dynamic_cast<RefDevice&>(*device); }
-  Image Picture() { return ImageFromFrame(Device().BackBuffer()); }
-};
-
 // Compares `actual` with the golden image `name` in the test data; on a
 // mismatch writes the actual picture and a difference picture into the
 // working directory and says where.
 inline void ExpectMatchesGolden(const Image& actual, const std::string& name) {
-  const fs::path golden = TestDataDir() / name;
-  Image expected;
+  Image expected, diff;
   std::string error;
-  const bool loaded = ReadPng(golden.string(), expected, &error);
-  Image diff;
+  const bool loaded = ReadPng((TestDataDir() / name).string(), expected, &error);
   const std::int64_t differing = loaded ? CompareImages(expected, actual, &diff) : -1;
   if (differing == 0) return;
-  const fs::path stem = fs::absolute(fs::path(name).stem());
-  const std::string actualPath = stem.string() + ".actual.png";
-  const std::string diffPath = stem.string() + ".diff.png";
-  WritePng(actualPath, actual, nullptr);
-  if (loaded) WritePng(diffPath, diff, nullptr);
-  if (!loaded) {
-    ADD_FAILURE() << "golden image unreadable: " << error << "; actual picture written to "
-                  << actualPath;
-  } else {
-    ADD_FAILURE() << name << ": " << differing << " pixels differ (golden " << expected.width << "x"
-                  << expected.height << ", actual " << actual.width << "x" << actual.height
-                  << "); actual picture: " << actualPath << ", differences: " << diffPath;
-  }
+  const std::string stem = fs::absolute(fs::path(name).stem()).string();
+  WritePng(stem + ".actual.png", actual, nullptr);
+  if (loaded) WritePng(stem + ".diff.png", diff, nullptr);
+  ADD_FAILURE() << name << ": " << (loaded ? std::to_string(differing) + " pixels differ" : error)
+                << "; actual picture: " << stem << ".actual.png";
 }
 
 constexpr HWND kWindow = 1;
@@ -81,17 +59,33 @@ constexpr HWND kWindow = 1;
 inline D3DPRESENT_PARAMETERS Windowed(UINT w = 640, UINT h = 480,
                                       std::int32_t format = D3DFMT_X8R8G8B8,
                                       std::int32_t depth = D3DFMT_D16) {
-  D3DPRESENT_PARAMETERS p{};
-  p.BackBufferWidth = w;
-  p.BackBufferHeight = h;
-  p.BackBufferFormat = format;
-  p.BackBufferCount = 1;
-  p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  p.Windowed = 1;
-  p.EnableAutoDepthStencil = depth != 0;
-  p.AutoDepthStencilFormat = depth;
-  return p;
+  return {w, h, format, 1, 0, D3DSWAPEFFECT_DISCARD, 0, 1, depth != 0, depth, 0, 0, 0};
 }
+
+// Pre-transformed vertex with diffuse colour (format 0x44).
+struct TlVertex {
+  float x, y, z, rhw;
+  D3DCOLOR color;
+};
+constexpr DWORD kTlFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
+
+// Untransformed vertex with diffuse colour (format 0x42).
+struct XyzVertex {
+  float x, y, z;
+  D3DCOLOR color;
+};
+constexpr DWORD kXyzFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
+
+inline TlVertex V(float x, float y, D3DCOLOR c = 0xFFFFFFFF, float z = 0.5f, float rhw = 1.0f) {
+  return TlVertex{x, y, z, rhw, c};
+}
+
+// A render state, or with Tss() a texture stage state, and its value.
+struct Set {
+  int state;
+  DWORD value;
+};
+constexpr int Tss(int state, int stage = 0) { return 1000 * (stage + 1) + state; }
 
 struct Fixture {
   std::shared_ptr<RefDirect3D8> d3d = std::make_shared<RefDirect3D8>();
@@ -103,6 +97,34 @@ struct Fixture {
         d3d->CreateDevice(0, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, p, ref),
         D3D_OK);
     dev = static_cast<RefDevice*>(ref.get());
+  }
+
+  void Set(const std::vector<test_support::Set>& states) {
+    for (const test_support::Set& s : states) {
+      const HRESULT hr =
+          s.state < 1000 ? dev->SetRenderState(static_cast<D3DRENDERSTATETYPE>(s.state), s.value)
+                         : dev->SetTextureStageState(
+                               static_cast<DWORD>(s.state / 1000 - 1),
+                               static_cast<D3DTEXTURESTAGESTATETYPE>(s.state % 1000), s.value);
+      EXPECT_EQ(hr, D3D_OK) << s.state;
+    }
+  }
+  void Clear(D3DCOLOR c = 0, DWORD flags = D3DCLEAR_TARGET) {
+    EXPECT_EQ(dev->Clear(0, nullptr, flags, c, 1.0f, 0), D3D_OK);
+  }
+  // One scene drawing `count` primitives from `v` in format `fvf`.
+  void Draw(D3DPRIMITIVETYPE type, UINT count, const void* v, UINT stride = sizeof(TlVertex),
+            DWORD fvf = kTlFvf) {
+    ASSERT_EQ(dev->SetVertexShader(fvf), D3D_OK);
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    ASSERT_EQ(dev->DrawPrimitiveUP(type, count, v, stride), D3D_OK);
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+  }
+  // A clockwise rectangle as a two-triangle list.
+  void Rect(float x0, float y0, float x1, float y1, D3DCOLOR c, float z = 0.5f) {
+    const TlVertex v[6] = {V(x0, y0, c, z), V(x1, y0, c, z), V(x0, y1, c, z),
+                           V(x1, y0, c, z), V(x1, y1, c, z), V(x0, y1, c, z)};
+    Draw(D3DPT_TRIANGLELIST, 2, v);
   }
 
   // 0xAARRGGBB of back-buffer pixel (x, y), opaque for formats without alpha.
@@ -122,50 +144,16 @@ struct Fixture {
       for (int x = 0; x < f.width; ++x) n += Rgb(x, y) == rgb;
     return n;
   }
-  std::vector<std::uint8_t> Bytes() const {
-    const FrameView f = dev->BackBuffer();
-    const auto* p = static_cast<const std::uint8_t*>(f.pixels);
-    return std::vector<std::uint8_t>(p, p + static_cast<std::size_t>(f.pitch) * f.height);
-  }
 };
-
-// Pre-transformed vertex with diffuse colour (format 0x44).
-struct TlVertex {
-  float x, y, z, rhw;
-  D3DCOLOR color;
-};
-constexpr DWORD kTlFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
-
-// Untransformed vertex with diffuse colour (format 0x42).
-struct XyzVertex {
-  float x, y, z;
-  D3DCOLOR color;
-};
-constexpr DWORD kXyzFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
 
 inline D3DMATRIX Identity() {
-  D3DMATRIX m{};
-  for (int i = 0; i < 4; ++i) m.m[i][i] = 1.0f;
+  D3DMATRIX m;
+  D3DXMatrixIdentity(m);
   return m;
 }
-
-// Left-handed perspective projection as the published helper builds it.
 inline D3DMATRIX Perspective(float fovy, float aspect, float zn, float zf) {
-  const float ys = 1.0f / std::tan(fovy / 2.0f);
-  D3DMATRIX m{};
-  m.m[0][0] = ys / aspect;
-  m.m[1][1] = ys;
-  m.m[2][2] = zf / (zf - zn);
-  m.m[2][3] = 1.0f;
-  m.m[3][2] = -zn * zf / (zf - zn);
-  return m;
-}
-
-inline D3DMATRIX Translation(float x, float y, float z) {
-  D3DMATRIX m = Identity();
-  m.m[3][0] = x;
-  m.m[3][1] = y;
-  m.m[3][2] = z;
+  D3DMATRIX m;
+  D3DXMatrixPerspectiveFovLH(m, fovy, aspect, zn, zf);
   return m;
 }
 

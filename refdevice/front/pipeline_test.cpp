@@ -1,51 +1,42 @@
-// Rasterization, clipping, per-pixel and format rules of the reference device.
+// The reference device's rules from vertices to pixels: snapping and the
+// fill rule, depth planes, culling, shading, points and lines, clipping,
+// vertex formats, lighting, the pixel stage's blend, fog, texture and stencil
+// rules, and the back buffer formats.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
+#include "refdevice/draw/setup_primitives.h"
 #include "refdevice/test_support.h"
 
-using test_support::Fixture;
-using test_support::kTlFvf;
-using test_support::kXyzFvf;
-using test_support::TlVertex;
-using test_support::Windowed;
-using test_support::XyzVertex;
+using namespace test_support;
 
 namespace {
 
-TlVertex V(float x, float y, D3DCOLOR c = 0xFFFFFFFF, float z = 0.5f, float rhw = 1.0f) {
-  return TlVertex{x, y, z, rhw, c};
+// Snapping rounds through integer conversion; it must agree with the
+// library's ceiling and floor on every coordinate set-up lets through, the
+// half steps (where the two directions differ) and negatives included.
+TEST(Rasterizer, SnappingAgreesWithTheLibrarysCeilingAndFloor) {
+  auto check = [](float v) {
+    ASSERT_EQ(refdev::SnapX(v), static_cast<std::int64_t>(std::ceil(double{v} * 256.0 - 0.5))) << v;
+    ASSERT_EQ(refdev::SnapY(v), static_cast<std::int64_t>(std::floor(double{v} * 256.0 + 0.5)))
+        << v;
+  };
+  for (int k = -5000; k <= 5000; ++k) {
+    const float half = static_cast<float>(k) / 512.0f;  // on and between the steps
+    for (float v : {half, std::nextafter(half, 1e7f), std::nextafter(half, -1e7f)}) check(v);
+  }
+  std::uint32_t state = 12345u;
+  for (int i = 0; i < 20000; ++i) {
+    state = state * 1664525u + 1013904223u;
+    const float v = (static_cast<float>(state >> 8) / 16777216.0f - 0.5f) * 2e6f;
+    check(v);
+    check(v / 4096.0f);
+  }
+  for (float v : {1e6f, -1e6f, 0.0f, -0.0f}) check(v);
 }
-
-void Draw(Direct3DDevice8& d, D3DPRIMITIVETYPE type, UINT count, const void* v, UINT stride) {
-  ASSERT_EQ(d.BeginScene(), D3D_OK);
-  ASSERT_EQ(d.DrawPrimitiveUP(type, count, v, stride), D3D_OK);
-  ASSERT_EQ(d.EndScene(), D3D_OK);
-}
-
-void DrawTl(Direct3DDevice8& d, D3DPRIMITIVETYPE type, UINT count, const TlVertex* v) {
-  ASSERT_EQ(d.SetVertexShader(kTlFvf), D3D_OK);
-  Draw(d, type, count, v, sizeof(TlVertex));
-}
-
-// Clockwise rectangle as a two-triangle list.
-void Rect(Direct3DDevice8& d, float x0, float y0, float x1, float y1, D3DCOLOR c) {
-  const TlVertex v[6] = {V(x0, y0, c), V(x1, y0, c), V(x0, y1, c),
-                         V(x1, y0, c), V(x1, y1, c), V(x0, y1, c)};
-  DrawTl(d, D3DPT_TRIANGLELIST, 2, v);
-}
-
-void Additive(Direct3DDevice8& d) {
-  d.SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
-  d.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
-  d.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
-  d.SetRenderState(D3DRS_ZENABLE, 0);
-  d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-}
-
-}  // namespace
 
 // Pixel centres lie on integers. Positions snap to 1/256 pixel, halves
 // towards minus infinity in x and towards plus infinity in y; the top-left
@@ -84,8 +75,8 @@ TEST(Rasterizer, TopLeftRuleOnPositionsSnappedToA256th) {
   // clang-format on
   Fixture f(Windowed(16, 16));
   for (const Case& c : cases) {
-    f.dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    Rect(*f.dev, c.x0, c.y0, c.x1, c.y1, 0xFFFFFFFF);
+    f.Clear();
+    f.Rect(c.x0, c.y0, c.x1, c.y1, 0xFFFFFFFF);
     EXPECT_EQ(f.Rgb(c.x, c.y) == 0xFFFFFFu, c.covered)
         << c.x0 << "," << c.y0 << " - " << c.x1 << "," << c.y1;
     if (c.lit) {
@@ -94,171 +85,278 @@ TEST(Rasterizer, TopLeftRuleOnPositionsSnappedToA256th) {
   }
 }
 
-TEST(Rasterizer, CullingFollowsScreenWinding) {
-  const TlVertex cw[3] = {V(1, 1), V(9, 1), V(1, 9)};
-  const TlVertex ccw[3] = {V(1, 1), V(1, 9), V(9, 1)};
-  struct Case {
-    DWORD mode;
-    bool cwShown, ccwShown;
+// Triangles adding 0x40 to each channel with ONE/ONE blending, so a pixel
+// drawn twice shows 0x80: a grid of cells, each split into two triangles,
+// its inner vertices moved by none, exact halves and sixteenths, and odd
+// fractions of a pixel, so that shared edges take every slope. Long strips
+// and fans, more than one pass of the front end takes, too.
+TEST(Rasterizer, SharedEdgesStripsAndFansCoverEachPixelOnce) {
+  Fixture f(Windowed(640, 480, D3DFMT_X8R8G8B8, 0));
+  f.Set({{D3DRS_CULLMODE, D3DCULL_NONE},
+         {D3DRS_ALPHABLENDENABLE, 1},
+         {D3DRS_SRCBLEND, D3DBLEND_ONE},
+         {D3DRS_DESTBLEND, D3DBLEND_ONE}});
+  constexpr int kCols = 14, kRows = 12;
+  constexpr float kX0 = 40, kY0 = 30, kW = 40, kH = 35;
+  const float offsets[] = {0.0f, 0.5f, -0.5f, 0.0625f, -0.3125f, 0.37f, -3.71f, 4.2f, 2.0f};
+  auto vertex = [&](int i, int j) {
+    float x = kX0 + kW * static_cast<float>(i), y = kY0 + kH * static_cast<float>(j);
+    if (i > 0 && i < kCols && j > 0 && j < kRows) {
+      x += offsets[(i * 7 + j * 3) % 9];
+      y += offsets[(i * 5 + j * 2 + 4) % 9];
+    }
+    return V(x, y, 0xFF404040);
   };
-  for (const Case c : {Case{D3DCULL_CCW, true, false}, Case{D3DCULL_CW, false, true},
-                       Case{D3DCULL_NONE, true, true}}) {
-    Fixture f(Windowed(16, 16));
-    f.dev->SetRenderState(D3DRS_CULLMODE, c.mode);
-    f.dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    DrawTl(*f.dev, D3DPT_TRIANGLELIST, 1, cw);
-    EXPECT_EQ(f.Count(0xFFFFFF) > 0, c.cwShown) << c.mode;
-    f.dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    DrawTl(*f.dev, D3DPT_TRIANGLELIST, 1, ccw);
-    EXPECT_EQ(f.Count(0xFFFFFF) > 0, c.ccwShown) << c.mode;
+  std::vector<TlVertex> list;
+  for (int j = 0; j < kRows; ++j)
+    for (int i = 0; i < kCols; ++i) {
+      const TlVertex a = vertex(i, j), b = vertex(i + 1, j), c = vertex(i, j + 1),
+                     e = vertex(i + 1, j + 1);
+      // Alternate the diagonal so that both directions are shared.
+      if ((i + j) % 2 == 0) {
+        list.insert(list.end(), {a, b, e, a, e, c});
+      } else {
+        list.insert(list.end(), {a, b, c, b, e, c});
+      }
+    }
+  f.Clear();
+  f.Draw(D3DPT_TRIANGLELIST, static_cast<UINT>(list.size() / 3), list.data());
+  int wrong = 0;  // exactly the pixels [40, 600) x [30, 450) once, nothing else
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x)
+      wrong += f.Rgb(x, y) != (x >= 40 && x < 600 && y >= 30 && y < 450 ? 0x404040u : 0u);
+  EXPECT_EQ(wrong, 0);
+
+  // A strip zig-zagging down the screen in thin slices, and a fan round an
+  // off-centre hub closing on its first rim vertex, culled by their winding.
+  constexpr int kTriangles = 9001;
+  f.Set({{D3DRS_CULLMODE, D3DCULL_CCW}});
+  std::vector<TlVertex> strip, fan{V(350.3f, 270.7f, 0xFF404040)};
+  for (int i = 0; i < kTriangles + 2; ++i) {
+    const float y = -4.0f + 488.0f * static_cast<float>(i / 2) / ((kTriangles + 1) / 2);
+    strip.push_back(V(i % 2 ? 644.0f : -4.0f, y, 0xFF404040));
+  }
+  for (int i = 0; i <= kTriangles; ++i) {
+    const double a = 2.0 * 3.14159265358979 * (i % kTriangles) / kTriangles;
+    fan.push_back(V(static_cast<float>(320 + 900 * std::cos(a)),
+                    static_cast<float>(240 + 900 * std::sin(a)), 0xFF404040));
+  }
+  for (const auto& [type, v] :
+       {std::pair{D3DPT_TRIANGLESTRIP, &strip}, std::pair{D3DPT_TRIANGLEFAN, &fan}}) {
+    f.Clear();
+    f.Draw(type, kTriangles, v->data());
+    EXPECT_EQ(f.Count(0x404040), 640 * 480) << type;
   }
 }
 
-TEST(Rasterizer, GouraudIsPerspectiveCorrectAndFlatTakesTheFirstVertex) {
-  Fixture f(Windowed(64, 8));
-  Direct3DDevice8& d = *f.dev;
-  d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  // Left edge near (rhw 1), right edge four times as far (rhw 0.25): at the
-  // screen's middle the perspective-correct weight of the right colour is 0.2.
-  const TlVertex v[4] = {{0, 0, 0.5f, 1.0f, 0xFF000000},
-                         {64, 0, 0.5f, 0.25f, 0xFFFF0000},
-                         {0, 8, 0.5f, 1.0f, 0xFF000000},
-                         {64, 8, 0.5f, 0.25f, 0xFFFF0000}};
-  DrawTl(d, D3DPT_TRIANGLESTRIP, 2, v);
-  const int red = static_cast<int>((f.Rgb(32, 4) >> 16) & 255);
-  EXPECT_NEAR(red, 51, 1);
-
-  d.SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
-  const TlVertex strip[4] = {V(0, 0, 0xFFFF0000), V(64, 0, 0xFF00FF00), V(0, 8, 0xFF0000FF),
-                             V(64, 8, 0xFFFFFFFF)};
-  DrawTl(d, D3DPT_TRIANGLESTRIP, 2, strip);
-  EXPECT_EQ(f.Rgb(2, 2), 0xFF0000u);   // first triangle: vertex 0
-  EXPECT_EQ(f.Rgb(60, 6), 0x00FF00u);  // second triangle: vertex 1
+// Compare functions from NEVER (1) to ALWAYS (8) less one are masks of
+// less (1), equal (2) and greater (4).
+bool Passes(int func, std::uint16_t incoming, std::uint16_t stored) {
+  const int relation = incoming < stored ? 1 : incoming == stored ? 2 : 4;
+  return ((func - 1) & relation) != 0;
 }
 
-TEST(Rasterizer, PointsAndLines) {
-  Fixture f(Windowed(16, 16));
-  Direct3DDevice8& d = *f.dev;
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-  // Each point lights the pixel whose square [c - 0.5, c + 0.5) holds it.
-  const TlVertex points[3] = {V(3.0f, 4.0f), V(10.4f, 11.6f), V(5.5f, 7.5f)};
-  DrawTl(d, D3DPT_POINTLIST, 3, points);
-  EXPECT_EQ(f.Count(0xFFFFFF), 3);
-  EXPECT_EQ(f.Rgb(3, 4), 0xFFFFFFu);
-  EXPECT_EQ(f.Rgb(10, 12), 0xFFFFFFu);
-  EXPECT_EQ(f.Rgb(5, 7), 0xFFFFFFu);
+// A triangle's depth at pixel centre (x, y): the plane through its unsnapped
+// vertices, from the first, in single precision, stored in 16 bits as
+// floor(clamp(z, 0, 1) * 65535 + 1/2).
+std::uint16_t PlaneDepth16(const TlVertex* v, int x, int y) {
+  const float dx1 = v[1].x - v[0].x, dy1 = v[1].y - v[0].y, dz1 = v[1].z - v[0].z;
+  const float dx2 = v[2].x - v[0].x, dy2 = v[2].y - v[0].y, dz2 = v[2].z - v[0].z;
+  const float det = dx1 * dy2 - dx2 * dy1;
+  const float dzdx = (dz1 * dy2 - dz2 * dy1) / det, dzdy = (dx1 * dz2 - dx2 * dz1) / det;
+  const float z =
+      v[0].z + dzdx * (static_cast<float>(x) - v[0].x) + dzdy * (static_cast<float>(y) - v[0].y);
+  return static_cast<std::uint16_t>(
+      std::floor(static_cast<double>(std::clamp(z, 0.0f, 1.0f)) * 65535.0 + 0.5));
+}
 
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-  const TlVertex line[2] = {V(2, 5, 0xFF000100), V(8, 5, 0xFFFF0000)};
-  DrawTl(d, D3DPT_LINELIST, 1, line);
-  EXPECT_EQ(16 * 16 - f.Count(0), 7);  // the last pixel is drawn by default
-  EXPECT_EQ(f.Rgb(8, 5), 0xFF0000u);
-  EXPECT_EQ(f.Rgb(5, 5) & 0xFF0000u, 0x800000u);
-  d.SetRenderState(D3DRS_LASTPIXEL, 0);
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-  const TlVertex strip[3] = {V(1, 1), V(1, 9), V(9, 13)};
-  DrawTl(d, D3DPT_LINESTRIP, 2, strip);
-  EXPECT_EQ(f.Count(0xFFFFFF), 8 + 8);
+// Each triangle alone stores the plane at every pixel centre it covers (a
+// constant 0.5 rounds up to 32768). Then for two triangles whose depths cross
+// along a line, about one 16-bit step a pixel apart there so that many pixels
+// tie, under every compare function the second wins exactly where its stored
+// value passes against the first's; without the first's depth writes it
+// wins against the cleared 65535.
+TEST(Rasterizer, DepthIsThePlaneAtThePixelCentreUnderEveryCompareFunction) {
+  const TlVertex p{21.37f, 33.91f, 0.1234f, 1, 0xFF0000},
+      q{611.05f, 97.5f, 0.7771f, 0.5f, 0xFF0000}, r{140.26f, 466.63f, 0.4242f, 0.25f, 0xFF0000};
+  const std::vector<TlVertex> first = {{30.2f, 40.7f, 0.40042f, 1, 0xFF0000},
+                                       {600.4f, 60.1f, 0.40618f, 1, 0xFF0000},
+                                       {90.6f, 450.3f, 0.40226f, 1, 0xFF0000}};
+  const std::vector<TlVertex> second = {{20.9f, 420.2f, 0.40705f, 1, 0x00FF00},
+                                        {580.3f, 20.8f, 0.40026f, 1, 0x00FF00},
+                                        {610.1f, 440.6f, 0.40122f, 1, 0x00FF00}};
+  // Draws the triangles, the first with ALWAYS, the others with `func`.
+  auto draw = [](const std::vector<std::vector<TlVertex>>& draws, int func, bool writeFirst) {
+    auto f = std::make_unique<Fixture>();
+    f->Set({{D3DRS_CULLMODE, D3DCULL_NONE}});
+    f->Clear(0, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER);
+    for (std::size_t i = 0; i < draws.size(); ++i) {
+      f->Set({{D3DRS_ZFUNC, static_cast<DWORD>(i == 0 ? D3DCMP_ALWAYS : func)},
+              {D3DRS_ZWRITEENABLE, i > 0 || writeFirst}});
+      f->Draw(D3DPT_TRIANGLELIST, 1, draws[i].data());
+    }
+    return f;
+  };
+  // clang-format off
+  const std::vector<std::vector<TlVertex>> alone = {
+      {p, q, r}, {q, r, p}, {r, p, q}, {p, r, q}, first, second,
+      {{13.3f, 17.1f, 0.5f, 1, 0xFF0000}, {301.7f, 40.2f, 0.5f, 1, 0xFF0000}, {40.9f, 260.6f, 0.5f, 1, 0xFF0000}}};
+  // clang-format on
+  std::vector<std::vector<bool>> covers;
+  for (const std::vector<TlVertex>& tri : alone) {
+    const auto f = draw({tri}, D3DCMP_ALWAYS, true);
+    std::int64_t covered = 0, wrong = 0;
+    covers.emplace_back(640 * 480);
+    for (int i = 0; i < 640 * 480; ++i) {
+      if (f->Rgb(i % 640, i / 640) == 0) continue;
+      ++covered;
+      covers.back()[static_cast<std::size_t>(i)] = true;
+      wrong += f->dev->DepthStencil().d16[static_cast<std::size_t>(i)] !=
+               PlaneDepth16(tri.data(), i % 640, i / 640);
+    }
+    EXPECT_GT(covered, 30000);
+    EXPECT_EQ(wrong, 0) << tri[0].x;
+  }
+  for (int fn = D3DCMP_NEVER; fn <= D3DCMP_ALWAYS + 1; ++fn) {
+    const bool writeFirst = fn <= D3DCMP_ALWAYS;  // the last round: LESS without
+    const int func = writeFirst ? fn : D3DCMP_LESS;
+    const auto both = draw({first, second}, func, writeFirst);
+    std::int64_t shared = 0, ties = 0, wrong = 0;
+    for (int i = 0; i < 640 * 480; ++i) {
+      const int x = i % 640, y = i / 640;
+      if (!covers[4][static_cast<std::size_t>(i)] || !covers[5][static_cast<std::size_t>(i)])
+        continue;
+      ++shared;
+      const std::uint16_t z1 = writeFirst ? PlaneDepth16(first.data(), x, y) : 65535;
+      const std::uint16_t z2 = PlaneDepth16(second.data(), x, y);
+      ties += z1 == z2;
+      wrong += both->Rgb(x, y) != (Passes(func, z2, z1) ? 0x00FF00u : 0xFF0000u);
+    }
+    EXPECT_GT(shared, 10000) << fn;
+    if (writeFirst) {
+      EXPECT_GT(ties, 20) << fn;
+    }
+    EXPECT_EQ(wrong, 0) << "ZFUNC " << fn << (writeFirst ? "" : " without the first's writes");
+  }
+}
 
-  // Fill modes: a culled face draws nothing; a shown one its edges or corners.
-  const TlVertex tri[3] = {V(1, 1), V(13, 1), V(1, 13)};
-  const TlVertex ccw[3] = {V(1, 1), V(1, 13), V(13, 1)};
-  d.SetRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-  DrawTl(d, D3DPT_TRIANGLELIST, 1, ccw);
-  EXPECT_EQ(f.Count(0xFFFFFF), 0);
-  DrawTl(d, D3DPT_TRIANGLELIST, 1, tri);
-  EXPECT_EQ(f.Rgb(6, 1), 0xFFFFFFu);
-  EXPECT_EQ(f.Rgb(1, 6), 0xFFFFFFu);
-  EXPECT_EQ(f.Rgb(7, 7), 0xFFFFFFu);
-  EXPECT_EQ(f.Rgb(4, 4), 0u);
-  d.SetRenderState(D3DRS_FILLMODE, D3DFILL_POINT);
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-  DrawTl(d, D3DPT_TRIANGLELIST, 1, tri);
-  EXPECT_EQ(f.Count(0xFFFFFF), 3);
-
+// One draw a row on a cleared 64x16 target: how many pixels it lights (-1:
+// not counted) and some of their colours.
+TEST(Rasterizer, CullingShadingPointsLinesAndFillModes) {
+  struct Row {
+    const char* what;
+    std::vector<Set> states;
+    D3DPRIMITIVETYPE type;
+    std::vector<TlVertex> v;
+    int lit;
+    std::vector<std::tuple<int, int, std::uint32_t>> pixels;
+  };
+  const std::vector<TlVertex> cw = {V(1, 1), V(13, 1), V(1, 13)},
+                              ccw = {V(1, 1), V(1, 13), V(13, 1)};
+  const std::vector<Set> wire = {{D3DRS_FILLMODE, D3DFILL_WIREFRAME}};
+  constexpr auto kList = D3DPT_TRIANGLELIST, kStrip = D3DPT_TRIANGLESTRIP;
+  // clang-format off
+  const Row rows[] = {
+      {"culling counter-clockwise", {}, kList, cw, -1, {{2, 2, 0xFFFFFF}}},
+      {"", {}, kList, ccw, 0, {}},
+      {"culling clockwise", {{D3DRS_CULLMODE, D3DCULL_CW}}, kList, cw, 0, {}},
+      {"", {{D3DRS_CULLMODE, D3DCULL_CW}}, kList, ccw, -1, {{2, 2, 0xFFFFFF}}},
+      {"no culling", {{D3DRS_CULLMODE, D3DCULL_NONE}}, kList, ccw, -1, {{2, 2, 0xFFFFFF}}},
+      // Left edge near (rhw 1), right edge four times as far (rhw 0.25): at the
+      // middle the perspective-correct weight of the right colour is 0.2.
+      {"perspective", {{D3DRS_CULLMODE, D3DCULL_NONE}}, kStrip, {V(0, 0, 0xFF000000), V(64, 0, 0xFFFF0000, 0.5f, 0.25f), V(0, 8, 0xFF000000), V(64, 8, 0xFFFF0000, 0.5f, 0.25f)}, -1, {{32, 4, 0x330000}}},
+      {"flat: each triangle's first vertex", {{D3DRS_CULLMODE, D3DCULL_NONE}, {D3DRS_SHADEMODE, D3DSHADE_FLAT}}, kStrip, {V(0, 0, 0xFFFF0000), V(64, 0, 0xFF00FF00), V(0, 8, 0xFF0000FF), V(64, 8, ~0u)}, -1, {{2, 2, 0xFF0000}, {60, 6, 0x00FF00}}},
+      // Each point lights the pixel whose square [c - 0.5, c + 0.5) holds it.
+      {"points", {}, D3DPT_POINTLIST, {V(3.0f, 4.0f), V(10.4f, 11.6f), V(5.5f, 7.5f)}, 3, {{3, 4, 0xFFFFFF}, {10, 12, 0xFFFFFF}, {5, 7, 0xFFFFFF}}},
+      {"a line with its last pixel", {}, D3DPT_LINELIST, {V(2, 5, 0xFF000100), V(8, 5, 0xFFFF0000)}, 7, {{8, 5, 0xFF0000}, {5, 5, 0x800100}}},
+      {"lines without", {{D3DRS_LASTPIXEL, 0}}, D3DPT_LINESTRIP, {V(1, 1), V(1, 9), V(9, 13)}, 8 + 8, {}},
+      // Fill modes: a culled face draws nothing; a shown one its edges or corners.
+      {"wireframe, culled", wire, kList, ccw, 0, {}},
+      {"wireframe", wire, kList, cw, -1, {{6, 1, 0xFFFFFF}, {1, 6, 0xFFFFFF}, {7, 7, 0xFFFFFF}, {4, 4, 0}}},
+      {"corners", {{D3DRS_FILLMODE, D3DFILL_POINT}}, kList, cw, 3, {}},
+  };
+  // clang-format on
+  for (const Row& r : rows) {
+    Fixture f(Windowed(64, 16));
+    f.Set(r.states);
+    f.Clear();
+    const UINT count = r.type == kStrip               ? 2
+                       : r.type == D3DPT_TRIANGLELIST ? 1
+                       : r.type == D3DPT_POINTLIST    ? 3
+                                                      : r.v.size() - 1;
+    f.Draw(r.type, count, r.v.data());
+    if (r.lit >= 0) {
+      EXPECT_EQ(64 * 16 - f.Count(0), r.lit) << r.what;
+    }
+    for (const auto& [x, y, rgb] : r.pixels)
+      EXPECT_EQ(f.Rgb(x, y), rgb) << r.what << " at " << x << "," << y;
+  }
   // Lines and points are depth-tested at their own depth: behind a nearer
   // rectangle they stay hidden.
-  d.SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
-  d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-  Rect(d, 0, 0, 16, 16, 0xFF0000FF);
+  Fixture f(Windowed(64, 16));
+  f.Clear(0, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER);
+  f.Rect(0, 0, 64, 16, 0xFF0000FF);
   const TlVertex behind[3] = {V(2, 5, ~0u, 0.8f), V(8, 5, ~0u, 0.8f), V(4, 9, ~0u, 0.8f)};
-  DrawTl(d, D3DPT_LINELIST, 1, behind);
-  DrawTl(d, D3DPT_POINTLIST, 3, behind);
-  EXPECT_EQ(f.Count(0x0000FF), 16 * 16);
+  f.Draw(D3DPT_LINELIST, 1, behind);
+  f.Draw(D3DPT_POINTLIST, 3, behind);
+  EXPECT_EQ(f.Count(0x0000FF), 64 * 16);
 }
 
 TEST(Clipping, NearAndFarPlanesAndTheGuardBand) {
   Fixture f(Windowed(64, 64));
-  Direct3DDevice8& d = *f.dev;
-  d.SetRenderState(D3DRS_LIGHTING, 0);
-  d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  d.SetTransform(D3DTS_PROJECTION, test_support::Perspective(1.5707964f, 1.0f, 1.0f, 100.0f));
-  ASSERT_EQ(d.SetVertexShader(kXyzFvf), D3D_OK);
-  auto draw = [&](const XyzVertex* v) {
-    d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-    Draw(d, D3DPT_TRIANGLELIST, 1, v, sizeof(XyzVertex));
+  f.Set({{D3DRS_LIGHTING, 0}, {D3DRS_CULLMODE, D3DCULL_NONE}});
+  f.dev->SetTransform(D3DTS_PROJECTION, Perspective(1.5707964f, 1.0f, 1.0f, 100.0f));
+  auto draw = [&](const XyzVertex* v, UINT count) {
+    f.Clear(0, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER);
+    f.Draw(D3DPT_TRIANGLELIST, count, v, sizeof(XyzVertex), kXyzFvf);
     return 64 * 64 - f.Count(0);
   };
   // Wholly behind the eye, wholly beyond the far plane: nothing.
   const XyzVertex behind[3] = {{-1, -1, -2, ~0u}, {1, -1, -2, ~0u}, {0, 1, -2, ~0u}};
-  EXPECT_EQ(draw(behind), 0);
+  EXPECT_EQ(draw(behind, 1), 0);
   const XyzVertex far[3] = {{-1, -1, 200, ~0u}, {1, -1, 200, ~0u}, {0, 1, 200, ~0u}};
-  EXPECT_EQ(draw(far), 0);
+  EXPECT_EQ(draw(far, 1), 0);
+  // A triangle far wider than the guard band still covers the screen exactly.
+  const XyzVertex huge[3] = {{-1e5f, -1e5f, 10, ~0u}, {1e5f, -1e5f, 10, ~0u}, {0, 1e5f, 10, ~0u}};
+  EXPECT_EQ(draw(huge, 1), 64 * 64);
   // A floor under the eye reaching behind it: clipped at the near plane, it
   // fills the lower half of the screen and nothing above the horizon.
   const XyzVertex floor[6] = {{-500, -1, -5, ~0u}, {500, -1, -5, ~0u}, {-500, -1, 99, ~0u},
                               {500, -1, -5, ~0u},  {500, -1, 99, ~0u}, {-500, -1, 99, ~0u}};
-  d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-  Draw(d, D3DPT_TRIANGLELIST, 2, floor, sizeof(XyzVertex));
+  EXPECT_GT(draw(floor, 2), 64 * 28);
   EXPECT_EQ(f.Rgb(32, 63), 0xFFFFFFu);
   EXPECT_EQ(f.Rgb(0, 63), 0xFFFFFFu);
   EXPECT_EQ(f.Rgb(32, 20), 0u);
-  EXPECT_GT(f.Count(0xFFFFFF), 64 * 28);
-  // A triangle far wider than the guard band still covers the screen exactly.
-  const XyzVertex huge[3] = {{-1e5f, -1e5f, 10, ~0u}, {1e5f, -1e5f, 10, ~0u}, {0, 1e5f, 10, ~0u}};
-  EXPECT_EQ(draw(huge), 64 * 64);
 }
 
+// Not a number, infinities and huge values in any field of any corner, of
+// triangles, lines and points, transformed or not: nothing lands outside
+// the viewport.
 TEST(Clipping, NanInfiniteAndHugeCoordinatesStayInside) {
+  Fixture f(Windowed(32, 32));
+  f.Set({{D3DRS_CULLMODE, D3DCULL_NONE}, {D3DRS_LIGHTING, 0}});
+  f.Clear(0xFF00FF00);
+  D3DVIEWPORT8 vp{8, 8, 16, 16, 0.0f, 1.0f};
+  ASSERT_EQ(f.dev->SetViewport(vp), D3D_OK);
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
-  const float bad[] = {nan, inf, -inf, 1e38f, -1e38f, 3e9f};
-  Fixture f(Windowed(32, 32));
-  Direct3DDevice8& d = *f.dev;
-  d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  d.SetRenderState(D3DRS_LIGHTING, 0);
-  // A viewport inside the buffer: nothing may land outside it.
-  D3DVIEWPORT8 vp{8, 8, 16, 16, 0.0f, 1.0f};
-  ASSERT_EQ(d.SetViewport(vp), D3D_OK);
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-  D3DVIEWPORT8 full{0, 0, 32, 32, 0.0f, 1.0f};
-  ASSERT_EQ(d.SetViewport(full), D3D_OK);
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
-  ASSERT_EQ(d.SetViewport(vp), D3D_OK);
-  for (float b : bad) {
+  for (float b : {nan, inf, -inf, 1e38f, -1e38f, 3e9f})
     for (int corner = 0; corner < 3; ++corner) {
-      TlVertex tl[3] = {V(10, 10), V(20, 10), V(10, 20)};
-      float* fields = &tl[corner].x;
       for (int k = 0; k < 4; ++k) {
-        TlVertex t[3] = {tl[0], tl[1], tl[2]};
+        TlVertex t[3] = {V(10, 10), V(20, 10), V(10, 20)};
         (&t[corner].x)[k] = b;
-        DrawTl(d, D3DPT_TRIANGLELIST, 1, t);
-        DrawTl(d, D3DPT_LINELIST, 1, t);
-        DrawTl(d, D3DPT_POINTLIST, 3, t);
+        f.Draw(D3DPT_TRIANGLELIST, 1, t);
+        f.Draw(D3DPT_LINELIST, 1, t);
+        f.Draw(D3DPT_POINTLIST, 3, t);
       }
-      (void)fields;
-      XyzVertex x[3] = {{0, 0, 0.5f, ~0u}, {1, 0, 0.5f, ~0u}, {0, 1, 0.5f, ~0u}};
       for (int k = 0; k < 3; ++k) {
-        XyzVertex t[3] = {x[0], x[1], x[2]};
+        XyzVertex t[3] = {{0, 0, 0.5f, ~0u}, {1, 0, 0.5f, ~0u}, {0, 1, 0.5f, ~0u}};
         (&t[corner].x)[k] = b;
-        ASSERT_EQ(d.SetVertexShader(kXyzFvf), D3D_OK);
-        Draw(d, D3DPT_TRIANGLELIST, 1, t, sizeof(XyzVertex));
-        Draw(d, D3DPT_LINELIST, 1, t, sizeof(XyzVertex));
-        Draw(d, D3DPT_POINTLIST, 3, t, sizeof(XyzVertex));
+        f.Draw(D3DPT_TRIANGLELIST, 1, t, sizeof(XyzVertex), kXyzFvf);
+        f.Draw(D3DPT_LINELIST, 1, t, sizeof(XyzVertex), kXyzFvf);
+        f.Draw(D3DPT_POINTLIST, 3, t, sizeof(XyzVertex), kXyzFvf);
       }
     }
-  }
   for (int y = 0; y < 32; ++y)
     for (int x = 0; x < 32; ++x)
       if (x < 8 || y < 8 || x >= 24 || y >= 24) {
@@ -266,204 +364,151 @@ TEST(Clipping, NanInfiniteAndHugeCoordinatesStayInside) {
       }
 }
 
-TEST(VertexFormats, Format834AtStride24DrawsLike322AndMissingColoursDefault) {
-  struct CloudVertex {
-    float x, y, z;
-    D3DCOLOR c;
-    float u, v;
+// One rule a row: a full-screen quad of `colour` (pre-transformed with a
+// specular colour, or untransformed: through identity transforms, or at eye
+// depth `eye` under a perspective projection) drawn over a target cleared to
+// `clear`, with the row's states; the pixel in the middle as read back.
+struct PixelRow {
+  const char* what;
+  std::vector<Set> states;
+  D3DCOLOR clear, colour;
+  std::uint32_t want;
+  std::int32_t format = D3DFMT_A8R8G8B8;
+  bool transformed = false;
+  D3DCOLOR specular = 0;
+  float eye = 0;
+};
+
+std::vector<Set> Blend(DWORD src, DWORD dst) {
+  return {{D3DRS_ALPHABLENDENABLE, 1}, {D3DRS_SRCBLEND, src}, {D3DRS_DESTBLEND, dst}};
+}
+// Table fog towards white.
+std::vector<Set> Fog(DWORD mode, float start, float end, float density = 1) {
+  return {{D3DRS_FOGENABLE, 1},
+          {D3DRS_FOGCOLOR, 0x00FFFFFF},
+          {D3DRS_FOGTABLEMODE, mode},
+          {D3DRS_FOGSTART, refdev::AsBits(start)},
+          {D3DRS_FOGEND, refdev::AsBits(end)},
+          {D3DRS_FOGDENSITY, refdev::AsBits(density)},
+          {D3DRS_LIGHTING, 0}};
+}
+
+TEST(PixelStage, RulesOnAFullScreenQuad) {
+  constexpr D3DCOLOR kDst = 0x80204080, kSrc = 0x40FF8000;  // alpha 128 and 64
+  const std::vector<Set> alphaTest = {
+      {D3DRS_ALPHATESTENABLE, 1}, {D3DRS_ALPHAFUNC, D3DCMP_GREATER}, {D3DRS_ALPHAREF, 0x40}};
+  // clang-format off
+  const PixelRow rows[] = {
+      {"src alpha", Blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA), kDst, kSrc, 0x70585060},
+      {"one, one", Blend(D3DBLEND_ONE, D3DBLEND_ONE), kDst, kSrc, 0xC0FFC080},
+      {"zero, src colour", Blend(D3DBLEND_ZERO, D3DBLEND_SRCCOLOR), kDst, kSrc, 0x20202000},
+      {"dest colour", Blend(D3DBLEND_DESTCOLOR, D3DBLEND_ZERO), kDst, kSrc, 0x20202000},
+      {"inverse dest colour", Blend(D3DBLEND_INVDESTCOLOR, D3DBLEND_ZERO), kDst, kSrc, 0x20DF6000},
+      {"dest alpha", Blend(D3DBLEND_DESTALPHA, D3DBLEND_INVDESTALPHA), kDst, kSrc, 0x60906040},
+      {"src alpha saturated", Blend(D3DBLEND_SRCALPHASAT, D3DBLEND_ZERO), kDst, kSrc, 0x40402000},
+      {"both src alpha", Blend(D3DBLEND_BOTHSRCALPHA, D3DBLEND_ZERO), kDst, kSrc, 0x70585060},
+      {"inverse src colour", Blend(D3DBLEND_INVSRCCOLOR, D3DBLEND_ZERO), kDst, kSrc, 0x30004000},
+      // Each product is brought back to 8 bits on its own, then they are added:
+      // M(c * a) + M(d * (255 - a)) with M(p) = (p + (p >> 8) + 128) >> 8.
+      // Dividing the sum once would give 0x80, 0x7F, 0x7F here.
+      {"products rounded apart", Blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA), 0xFF7FFECC, 0x80800133, 0xBF7F8080},
+      {"the sum saturates", Blend(D3DBLEND_ONE, D3DBLEND_ONE), 0xFF7FFECC, 0x80808080, 0xFFFFFFFF},
+      {"colour writes of red and alpha", {{D3DRS_COLORWRITEENABLE, 9}}, kDst, kSrc, 0x40FF4080},
+      {"alpha test fails at the reference", alphaTest, kDst, 0x40FFFFFF, kDst},
+      {"alpha test passes above it", alphaTest, kDst, 0x41FFFFFF, 0x41FFFFFF},
+      {"X8R8G8B8 reads opaque", {}, 0, 0x7F3080C0, 0xFF3080C0, D3DFMT_X8R8G8B8},
+      {"R5G6B5 widened", {}, 0, 0x7F3080C0, 0xFF3182C6, D3DFMT_R5G6B5},
+      {"X1R5G5B5 widened", {}, 0, 0x7F3080C0, 0xFF3184C6, D3DFMT_X1R5G5B5},
+      {"specular off", {}, 0, 0xFF400000, 0xFF400000, D3DFMT_A8R8G8B8, false, 0xFF300080},
+      {"specular added", {{D3DRS_SPECULARENABLE, 1}}, 0, 0xFF400000, 0xFF700080, D3DFMT_A8R8G8B8, false, 0xFF300080},
+      // Lighting without lights gives black with the diffuse alpha; the
+      // ambient light times an ambient taken from the vertex colour.
+      {"lit without lights", {}, ~0u, 0x80FF8040, 0x80000000, D3DFMT_A8R8G8B8, true},
+      {"ambient from the colour", {{D3DRS_AMBIENT, 0x00808080}, {D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1}}, ~0u, 0x80FF8040, 0x80804020, D3DFMT_A8R8G8B8, true},
+      {"lighting off", {{D3DRS_LIGHTING, 0}}, ~0u, 0x80FF8040, 0x80FF8040, D3DFMT_A8R8G8B8, true},
+      // Under a perspective projection table fog is on the eye depth, w.
+      {"linear fog halfway", Fog(D3DFOG_LINEAR, 4, 6), 0, 0xFF000000, 0xFF7F7F7F, D3DFMT_A8R8G8B8, true, 0, 5},
+      {"before the fog", Fog(D3DFOG_LINEAR, 4, 6), 0, 0xFF000000, 0xFF000000, D3DFMT_A8R8G8B8, true, 0, 3},
+      {"beyond the fog", Fog(D3DFOG_LINEAR, 4, 6), 0, 0xFF000000, 0xFFFFFFFF, D3DFMT_A8R8G8B8, true, 0, 7},
+      {"exponential fog", Fog(D3DFOG_EXP, 0, 1, 0.5f), 0, 0xFF000000, 0xFFA1A1A1, D3DFMT_A8R8G8B8, true, 0, 2},  // 1 - e^-1
+      {"squared", Fog(D3DFOG_EXP2, 0, 1, 0.5f), 0, 0xFF000000, 0xFFA1A1A1, D3DFMT_A8R8G8B8, true, 0, 2},
   };
-  const CloudVertex v[3] = {{-0.5f, -0.5f, 0.5f, 0x80FF8040, 0, 0},
-                            {-0.5f, 0.5f, 0.5f, 0x8040FF80, 0, 0},
-                            {0.6f, -0.2f, 0.5f, 0x808040FF, 0, 0}};
-  std::vector<std::uint8_t> image[2];
-  int i = 0;
-  for (DWORD fvf : {322u, 834u}) {
-    Fixture f(Windowed(64, 64));
-    f.dev->SetRenderState(D3DRS_LIGHTING, 0);
-    ASSERT_EQ(f.dev->SetVertexShader(fvf), D3D_OK);
-    Ref<Direct3DVertexBuffer8> vb;
-    ASSERT_EQ(f.dev->CreateVertexBuffer(sizeof v, 0, fvf, D3DPOOL_DEFAULT, vb), D3D_OK);
-    BYTE* p;
-    ASSERT_EQ(vb->Lock(0, 0, &p, 0), D3D_OK);
-    std::memcpy(p, v, sizeof v);
-    vb->Unlock();
-    ASSERT_EQ(f.dev->SetStreamSource(0, vb, 24), D3D_OK);
-    f.dev->BeginScene();
-    ASSERT_EQ(f.dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
-    f.dev->EndScene();
-    image[i++] = f.Bytes();
-    EXPECT_GT(64 * 64 - f.Count(0), 500);
+  // clang-format on
+  for (const PixelRow& row : rows) {
+    Fixture f(Windowed(8, 8, row.format, 0));
+    f.Set({{D3DRS_CULLMODE, D3DCULL_NONE}});
+    f.Set(row.states);
+    f.Clear(row.clear);
+    if (row.transformed) {
+      const float d = row.eye ? row.eye : 1, z = row.eye ? row.eye : 0.5f;
+      if (row.eye) f.dev->SetTransform(D3DTS_PROJECTION, Perspective(1.0f, 1.0f, 1.0f, 100.0f));
+      const D3DCOLOR c = row.colour;
+      const XyzVertex q[4] = {{-d, -d, z, c}, {-d, d, z, c}, {d, -d, z, c}, {d, d, z, c}};
+      f.Draw(D3DPT_TRIANGLESTRIP, 2, q, sizeof(XyzVertex), kXyzFvf);
+    } else {
+      struct SpecularVertex {
+        TlVertex v;
+        D3DCOLOR specular;
+      };
+      const D3DCOLOR c = row.colour, s = row.specular;
+      const SpecularVertex q[4] = {
+          {V(0, 0, c), s}, {V(8, 0, c), s}, {V(0, 8, c), s}, {V(8, 8, c), s}};
+      f.Draw(D3DPT_TRIANGLESTRIP, 2, q, sizeof(SpecularVertex), kTlFvf | D3DFVF_SPECULAR);
+    }
+    EXPECT_EQ(f.Pixel(3, 3), row.want) << row.what;
   }
-  EXPECT_EQ(image[0], image[1]);
-
-  // No diffuse: opaque white; no specular: black (seen with SPECULARENABLE).
-  Fixture f(Windowed(8, 8, D3DFMT_A8R8G8B8));
-  f.dev->SetRenderState(D3DRS_SPECULARENABLE, 1);
-  const float xyzrhw[4][4] = {{0, 0, 0, 1}, {8, 0, 0, 1}, {0, 8, 0, 1}, {8, 8, 0, 1}};
-  ASSERT_EQ(f.dev->SetVertexShader(D3DFVF_XYZRHW), D3D_OK);
-  Draw(*f.dev, D3DPT_TRIANGLESTRIP, 2, xyzrhw, 16);
-  EXPECT_EQ(f.Pixel(4, 4), 0xFFFFFFFFu);
 }
 
-TEST(Lighting, WithoutLightsGivesBlackWithTheDiffuseAlpha) {
-  Fixture f(Windowed(8, 8, D3DFMT_A8R8G8B8, 0));
-  Direct3DDevice8& d = *f.dev;
-  d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  ASSERT_EQ(d.SetVertexShader(kXyzFvf), D3D_OK);
-  const XyzVertex quad[4] = {{-1, -1, 0.5f, 0x80FF8040},
-                             {-1, 1, 0.5f, 0x80FF8040},
-                             {1, -1, 0.5f, 0x80FF8040},
-                             {1, 1, 0.5f, 0x80FF8040}};
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
-  Draw(d, D3DPT_TRIANGLESTRIP, 2, quad, sizeof(XyzVertex));
-  EXPECT_EQ(f.Pixel(4, 4), 0x80000000u);
-  // The ambient light times an ambient taken from the vertex colour.
-  d.SetRenderState(D3DRS_AMBIENT, 0x00808080);
-  d.SetRenderState(D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1);
-  Draw(d, D3DPT_TRIANGLESTRIP, 2, quad, sizeof(XyzVertex));
-  EXPECT_EQ(f.Pixel(4, 4), 0x80804020u);
-  // Lighting off: the vertex colour itself.
-  d.SetRenderState(D3DRS_LIGHTING, 0);
-  Draw(d, D3DPT_TRIANGLESTRIP, 2, quad, sizeof(XyzVertex));
-  EXPECT_EQ(f.Pixel(4, 4), 0x80FF8040u);
-}
-
-TEST(PixelStage, BlendFactors) {
-  // Source 0x40FF8000 (alpha 64) over destination 0x80204080 (alpha 128).
-  struct Case {
-    DWORD src, dst;
-    std::uint32_t expected;
-  };
-  const Case cases[] = {
-      {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 0x70585060},
-      {D3DBLEND_ONE, D3DBLEND_ONE, 0xC0FFC080},
-      {D3DBLEND_ZERO, D3DBLEND_SRCCOLOR, 0x20202000},
-      {D3DBLEND_DESTCOLOR, D3DBLEND_ZERO, 0x20202000},
-      {D3DBLEND_INVDESTCOLOR, D3DBLEND_ZERO, 0x20DF6000},
-      {D3DBLEND_DESTALPHA, D3DBLEND_INVDESTALPHA, 0x60906040},
-      {D3DBLEND_SRCALPHASAT, D3DBLEND_ZERO, 0x40402000},
-      {D3DBLEND_BOTHSRCALPHA, D3DBLEND_ZERO, 0x70585060},
-      {D3DBLEND_INVSRCCOLOR, D3DBLEND_ZERO, 0x30004000},
-  };
-  for (const Case& c : cases) {
-    Fixture f(Windowed(8, 8, D3DFMT_A8R8G8B8, 0));
-    Direct3DDevice8& d = *f.dev;
-    d.Clear(0, nullptr, D3DCLEAR_TARGET, 0x80204080, 1.0f, 0);
-    d.SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
-    d.SetRenderState(D3DRS_SRCBLEND, c.src);
-    d.SetRenderState(D3DRS_DESTBLEND, c.dst);
-    Rect(d, 0, 0, 8, 8, 0x40FF8000);
-    EXPECT_EQ(f.Pixel(3, 3), c.expected) << c.src << "/" << c.dst;
-  }
-}
-
-// Each product is brought back to 8 bits on its own, then they are added:
-// M(c * a) + M(d * (255 - a)) with M(p) = (p + (p >> 8) + 128) >> 8. Dividing
-// the sum once would give 0x80, 0x7F, 0x7F here.
-TEST(PixelStage, BlendRoundsEachProductOnItsOwn) {
-  Fixture f(Windowed(8, 8, D3DFMT_A8R8G8B8, 0));
-  Direct3DDevice8& d = *f.dev;
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF7FFECC, 1.0f, 0);
-  d.SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
-  d.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-  d.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-  Rect(d, 0, 0, 8, 8, 0x80800133);
-  EXPECT_EQ(f.Pixel(3, 3), 0xBF7F8080u);
-  // The sum saturates.
-  d.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
-  d.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
-  Rect(d, 0, 0, 8, 8, 0x80808080);
-  EXPECT_EQ(f.Pixel(3, 3), 0xFFFFFFFFu);
-}
-
-TEST(PixelStage, AlphaTestAndDepthFormats) {
+TEST(PixelStage, DepthFormatsAndStencilOperations) {
+  // 16 bits cannot tell these depths apart (LESSEQUAL lets the second through).
   for (auto depth : {D3DFMT_D16, D3DFMT_D24X8, D3DFMT_D24S8, D3DFMT_D32}) {
     Fixture f(Windowed(8, 8, D3DFMT_X8R8G8B8, depth));
-    Direct3DDevice8& d = *f.dev;
-    d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-    const TlVertex nearTri[3] = {V(0, 0, 0xFFFF0000, 0.3f), V(8, 0, 0xFFFF0000, 0.3f),
-                                 V(0, 8, 0xFFFF0000, 0.3f)};
-    const TlVertex farTri[3] = {V(0, 0, 0xFF00FF00, 0.30001f), V(8, 0, 0xFF00FF00, 0.30001f),
-                                V(0, 8, 0xFF00FF00, 0.30001f)};
-    DrawTl(d, D3DPT_TRIANGLELIST, 1, nearTri);
-    DrawTl(d, D3DPT_TRIANGLELIST, 1, farTri);
-    // 16 bits cannot tell these depths apart (LESSEQUAL lets the second through).
+    f.Clear(0, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER);
+    f.Rect(0, 0, 8, 8, 0xFFFF0000, 0.3f);
+    f.Rect(0, 0, 8, 8, 0xFF00FF00, 0.30001f);
     EXPECT_EQ(f.Rgb(1, 1), depth == D3DFMT_D16 ? 0x00FF00u : 0xFF0000u) << depth;
   }
-  Fixture f(Windowed(8, 8));
-  Direct3DDevice8& d = *f.dev;
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-  d.SetRenderState(D3DRS_ALPHATESTENABLE, 1);
-  d.SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
-  d.SetRenderState(D3DRS_ALPHAREF, 0x40);
-  Rect(d, 0, 0, 4, 8, 0x40FFFFFF);
-  Rect(d, 4, 0, 8, 8, 0x41FFFFFF);
-  EXPECT_EQ(f.Rgb(1, 1), 0u);
-  EXPECT_EQ(f.Rgb(5, 1), 0xFFFFFFu);
-}
-
-TEST(PixelStage, BackBufferFormats) {
-  struct Case {
-    std::int32_t format;
-    std::uint32_t expected;  // 0xFF3080C0 as stored and read back
+  // The stencil after one operation on a stored value, and whether the
+  // EQUAL test against `ref` passes.
+  struct Row {
+    DWORD op;
+    std::uint8_t stored, ref, mask, want;
   };
-  for (const Case c : {Case{D3DFMT_X8R8G8B8, 0xFF3080C0}, Case{D3DFMT_A8R8G8B8, 0x7F3080C0},
-                       Case{D3DFMT_R5G6B5, 0xFF3182C6}, Case{D3DFMT_X1R5G5B5, 0xFF3184C6}}) {
-    Fixture f(Windowed(8, 8, c.format, 0));
-    Rect(*f.dev, 0, 0, 8, 8, 0x7F3080C0);
-    EXPECT_EQ(f.Pixel(2, 2), c.expected) << c.format;
-    EXPECT_EQ(f.dev->BackBuffer().pitch, 8 * BytesPerPixel(c.format));
+  // clang-format off
+  const Row rows[] = {
+      {D3DSTENCILOP_KEEP, 7, 1, 0xFF, 7},       {D3DSTENCILOP_ZERO, 7, 1, 0xFF, 0},
+      {D3DSTENCILOP_REPLACE, 7, 9, 0xFF, 9},    {D3DSTENCILOP_INCRSAT, 254, 0, 0xFF, 255},
+      {D3DSTENCILOP_INCRSAT, 255, 0, 0xFF, 255}, {D3DSTENCILOP_DECRSAT, 1, 0, 0xFF, 0},
+      {D3DSTENCILOP_DECRSAT, 0, 0, 0xFF, 0},    {D3DSTENCILOP_INVERT, 0x0F, 0, 0xFF, 0xF0},
+      {D3DSTENCILOP_INCR, 255, 0, 0xFF, 0},     {D3DSTENCILOP_DECR, 0, 0, 0xFF, 255},
+      {D3DSTENCILOP_INVERT, 0x0F, 0, 0x3C, 0x33},  // only the write mask's bits change
+  };
+  // clang-format on
+  for (const Row& r : rows) {
+    Fixture f(Windowed(8, 8, D3DFMT_X8R8G8B8, D3DFMT_D24S8));
+    ASSERT_EQ(f.dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_STENCIL, 0, 1.0f, r.stored),
+              D3D_OK);
+    f.Set({{D3DRS_ZENABLE, 0},
+           {D3DRS_STENCILENABLE, 1},
+           {D3DRS_STENCILFUNC, D3DCMP_ALWAYS},
+           {D3DRS_STENCILPASS, r.op},
+           {D3DRS_STENCILREF, r.ref},
+           {D3DRS_STENCILWRITEMASK, r.mask}});
+    f.Rect(0, 0, 8, 8, 0xFFFF0000);
+    EXPECT_EQ(f.dev->DepthStencil().stencil[9], r.want) << "op " << r.op << " on " << +r.stored;
   }
-}
-
-TEST(PixelStage, TableFogOnEyeDepthAndSpecular) {
-  Fixture f(Windowed(8, 8));
-  Direct3DDevice8& d = *f.dev;
-  d.SetTransform(D3DTS_PROJECTION, test_support::Perspective(1.0f, 1.0f, 1.0f, 100.0f));
-  d.SetRenderState(D3DRS_LIGHTING, 0);
-  d.SetRenderState(D3DRS_ZENABLE, 0);
-  d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  d.SetRenderState(D3DRS_FOGENABLE, 1);
-  d.SetRenderState(D3DRS_FOGCOLOR, 0x00FFFFFF);
-  d.SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
-  d.SetRenderState(D3DRS_FOGSTART, refdev::AsBits(4.0f));
-  d.SetRenderState(D3DRS_FOGEND, refdev::AsBits(6.0f));
-  auto quadAt = [&](float depth) {
-    // Untransformed, facing the eye at eye depth `depth`, filling the screen.
-    const XyzVertex v[4] = {{-depth, depth, depth, 0xFF000000},
-                            {depth, depth, depth, 0xFF000000},
-                            {-depth, -depth, depth, 0xFF000000},
-                            {depth, -depth, depth, 0xFF000000}};
-    EXPECT_EQ(d.SetVertexShader(kXyzFvf), D3D_OK);
-    Draw(d, D3DPT_TRIANGLESTRIP, 2, v, sizeof(XyzVertex));
-    return f.Rgb(4, 4) & 255;
-  };
-  // Under a perspective projection the fog depth is the eye depth, w.
-  EXPECT_NEAR(quadAt(5.0f), 127.5, 0.5);  // halfway
-  EXPECT_EQ(quadAt(3.0f), 0u);            // before the start
-  EXPECT_EQ(quadAt(7.0f), 255u);          // beyond the end
-  d.SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_EXP);
-  d.SetRenderState(D3DRS_FOGDENSITY, refdev::AsBits(0.5f));
-  EXPECT_EQ(quadAt(2.0f), static_cast<std::uint32_t>(std::lround(255 * (1 - std::exp(-1.0)))));
-  d.SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_EXP2);
-  EXPECT_EQ(quadAt(2.0f), static_cast<std::uint32_t>(std::lround(255 * (1 - std::exp(-1.0)))));
-  d.SetRenderState(D3DRS_FOGENABLE, 0);
-
-  // Specular sum, when enabled.
-  struct SpecularVertex {
-    float x, y, z, rhw;
-    D3DCOLOR diffuse, specular;
-  };
-  const SpecularVertex s[4] = {{0, 0, 0, 1, 0xFF400000, 0xFF300080},
-                               {8, 0, 0, 1, 0xFF400000, 0xFF300080},
-                               {0, 8, 0, 1, 0xFF400000, 0xFF300080},
-                               {8, 8, 0, 1, 0xFF400000, 0xFF300080}};
-  ASSERT_EQ(d.SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR), D3D_OK);
-  Draw(d, D3DPT_TRIANGLESTRIP, 2, s, sizeof(SpecularVertex));
-  EXPECT_EQ(f.Rgb(4, 4), 0x400000u);
-  d.SetRenderState(D3DRS_SPECULARENABLE, 1);
-  Draw(d, D3DPT_TRIANGLESTRIP, 2, s, sizeof(SpecularVertex));
-  EXPECT_EQ(f.Rgb(4, 4), 0x700080u);
+  // Depth-failing pixels take the z-fail operation; then only pixels whose
+  // stencil equals the reference are drawn.
+  Fixture f(Windowed(8, 8, D3DFMT_X8R8G8B8, D3DFMT_D24S8));
+  ASSERT_EQ(
+      f.dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 0.5f, 1),
+      D3D_OK);
+  f.Set({{D3DRS_STENCILENABLE, 1}, {D3DRS_STENCILZFAIL, D3DSTENCILOP_INCRSAT}});
+  f.Rect(4, 0, 8, 8, ~0u, 0.9f);
+  f.Set({{D3DRS_ZENABLE, 0}, {D3DRS_STENCILFUNC, D3DCMP_EQUAL}, {D3DRS_STENCILREF, 2}});
+  f.Rect(0, 0, 8, 8, 0xFF00FF00);
+  EXPECT_EQ(f.Count(0x00FF00), 4 * 8);
+  EXPECT_EQ(f.Rgb(5, 3), 0x00FF00u);
 }
 
 // Pre-transformed vertices take table fog from their z, interpolated with
@@ -473,262 +518,125 @@ TEST(PixelStage, TableFogOfPretransformedVerticesUsesTheirZ) {
   // linear fog from 0 to 1 towards white.
   const TlVertex quad[4] = {V(0, 0, 0xFF000000, 0.2f, 1.0f), V(64, 0, 0xFF000000, 0.8f, 0.25f),
                             V(0, 8, 0xFF000000, 0.2f, 1.0f), V(64, 8, 0xFF000000, 0.8f, 0.25f)};
-  std::vector<std::uint32_t> rows[2];
+  std::vector<std::uint32_t> rows2[2];
   for (int projection = 0; projection < 2; ++projection) {
-    Fixture f(Windowed(64, 8));
-    Direct3DDevice8& d = *f.dev;
-    d.SetTransform(D3DTS_PROJECTION, projection == 0
-                                         ? test_support::Identity()
-                                         : test_support::Perspective(1.0f, 1.0f, 1.0f, 100.0f));
-    d.SetRenderState(D3DRS_ZENABLE, 0);
-    d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    d.SetRenderState(D3DRS_FOGENABLE, 1);
-    d.SetRenderState(D3DRS_FOGCOLOR, 0x00FFFFFF);
-    d.SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
-    d.SetRenderState(D3DRS_FOGSTART, refdev::AsBits(0.0f));
-    d.SetRenderState(D3DRS_FOGEND, refdev::AsBits(1.0f));
-    DrawTl(d, D3DPT_TRIANGLESTRIP, 2, quad);
-    for (int x = 0; x < 64; ++x) rows[projection].push_back(f.Rgb(x, 4));
+    Fixture g(Windowed(64, 8));
+    g.dev->SetTransform(D3DTS_PROJECTION,
+                        projection == 0 ? Identity() : Perspective(1.0f, 1.0f, 1.0f, 100.0f));
+    g.Set(Fog(D3DFOG_LINEAR, 0, 1));
+    g.Set({{D3DRS_ZENABLE, 0}, {D3DRS_CULLMODE, D3DCULL_NONE}});
+    g.Draw(D3DPT_TRIANGLESTRIP, 2, quad);
+    for (int x = 0; x < 64; ++x) rows2[projection].push_back(g.Rgb(x, 4));
   }
-  EXPECT_EQ(rows[0], rows[1]);
+  EXPECT_EQ(rows2[0], rows2[1]);
   // At x = 32 the perspective-correct z is (0.2 + 0.2) / 2 / ((1 + 0.25) / 2)
   // = 0.32 (plain screen interpolation would give 0.5): fog 1 - 0.32.
-  const double t = 32.0 / 64.0;
-  const double z = ((1 - t) * 0.2 * 1.0 + t * 0.8 * 0.25) / ((1 - t) * 1.0 + t * 0.25);
-  EXPECT_NEAR(static_cast<double>(rows[0][32] & 255), 255 - (1 - z) * 255, 1.0);
-  EXPECT_EQ(rows[0][0] & 255, 255 - 204u);  // z 0.2: fog 0.8
+  EXPECT_NEAR(static_cast<double>(rows2[0][32] & 255), 0.32 * 255, 1.0);
+  EXPECT_EQ(rows2[0][0] & 255, 255 - 204u);  // z 0.2: fog 0.8
 }
 
-TEST(PixelStage, TextureStagesAndAddressing) {
-  Fixture f(Windowed(8, 8));
-  Direct3DDevice8& d = *f.dev;
-  Ref<Direct3DTexture8> tex;
-  ASSERT_EQ(d.CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, tex), D3D_OK);
-  D3DLOCKED_RECT lr{};
-  ASSERT_EQ(tex->LockRect(0, lr, nullptr, 0), D3D_OK);
-  const std::uint32_t texels[4] = {0xFFFF0000, 0x8000FF00, 0x400000FF, 0x00FFFFFF};
-  for (int y = 0; y < 2; ++y)
-    std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch, texels + 2 * y, 8);
-  tex->UnlockRect(0);
-  struct TexV {
-    float x, y, z, rhw;
-    D3DCOLOR c;
-    float u, v;
-  };
-  // u and v from 0 to 2 over 8 pixels: each texel 2 pixels wide, repeated.
-  const TexV quad[4] = {{0, 0, 0, 1, 0xFF808080, 0, 0},
-                        {8, 0, 0, 1, 0xFF808080, 2, 0},
-                        {0, 8, 0, 1, 0xFF808080, 0, 2},
-                        {8, 8, 0, 1, 0xFF808080, 2, 2}};
-  ASSERT_EQ(d.SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1), D3D_OK);
-  auto draw = [&] {
-    d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    Draw(d, D3DPT_TRIANGLESTRIP, 2, quad, sizeof(TexV));
-  };
-  // No texture: the diffuse colour passes.
-  draw();
-  EXPECT_EQ(f.Rgb(1, 1), 0x808080u);
-  ASSERT_EQ(d.SetTexture(0, tex), D3D_OK);
-  draw();  // MODULATE texture by diffuse, wrapped
-  EXPECT_EQ(f.Rgb(0, 0), 0x800000u);
-  EXPECT_EQ(f.Rgb(2, 0), 0x008000u);
-  EXPECT_EQ(f.Rgb(4, 0), 0x800000u);
-  EXPECT_EQ(f.Rgb(4, 2), 0x000080u);
-  EXPECT_EQ(f.Rgb(6, 2), 0x808080u);
-  d.SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
-  draw();
-  EXPECT_EQ(f.Rgb(6, 0), 0x008000u);
-  d.SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_MIRROR);
-  draw();
-  EXPECT_EQ(f.Rgb(4, 0), 0x008000u);
-  EXPECT_EQ(f.Rgb(6, 0), 0x800000u);
-  d.SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_WRAP);
-
-  struct OpCase {
-    DWORD op, arg1, arg2;
-    std::uint32_t expected;  // at pixel (0, 0): texel 0xFFFF0000, diffuse 0x808080
-  };
-  const OpCase ops[] = {
-      {D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0xFF0000},
-      {D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0x808080},
-      {D3DTOP_ADD, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0xFF8080},
-      {D3DTOP_SUBTRACT, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0x7F0000},
-      {D3DTOP_ADDSIGNED, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0xFF0000},
-      {D3DTOP_MODULATE2X, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0xFF0000},
-      {D3DTOP_SELECTARG1, D3DTA_TEXTURE | D3DTA_COMPLEMENT, D3DTA_DIFFUSE, 0x00FFFF},
-      {D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_DIFFUSE, 0x123456},
-      {D3DTOP_BLENDTEXTUREALPHA, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0xFF0000},
-  };
-  d.SetRenderState(D3DRS_TEXTUREFACTOR, 0xFF123456);
-  for (const OpCase& c : ops) {
-    d.SetTextureStageState(0, D3DTSS_COLOROP, c.op);
-    d.SetTextureStageState(0, D3DTSS_COLORARG1, c.arg1);
-    d.SetTextureStageState(0, D3DTSS_COLORARG2, c.arg2);
-    draw();
-    EXPECT_EQ(f.Rgb(0, 0), c.expected) << "op " << c.op;
-  }
-  // Blend by texture alpha at the half-transparent green texel.
-  d.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_BLENDTEXTUREALPHA);
-  draw();
-  EXPECT_EQ(f.Rgb(2, 0), 0x40C040u);
-  // A second stage adding the diffuse colour again.
-  d.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-  d.SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADD);
-  d.SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);
-  d.SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-  d.SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-  d.SetTextureStageState(1, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
-  draw();
-  EXPECT_EQ(f.Rgb(0, 0), 0xFF8080u);
-}
-
-TEST(Rasterizer, LongStripsAndFansCoverExactlyOnceAcrossBatches) {
-  // More primitives than the pipeline takes in one pass; the fan also has
-  // an off-centre hub, so its thin slivers take every slope.
-  constexpr int kTriangles = 9001;
-  Fixture f(Windowed(128, 128));
-  Direct3DDevice8& d = *f.dev;
-  Additive(d);
-  d.SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);  // every triangle must keep its winding
-
-  // A strip zig-zagging across the screen in thin slices.
-  std::vector<TlVertex> strip;
-  for (int i = 0; i < kTriangles + 2; ++i) {
-    const float y = -4.0f + 136.0f * static_cast<float>(i / 2) / ((kTriangles + 1) / 2);
-    strip.push_back(V(i % 2 ? 132.0f : -4.0f, y, 0xFF010101));
-  }
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-  DrawTl(d, D3DPT_TRIANGLESTRIP, kTriangles, strip.data());
-  EXPECT_EQ(f.Count(0x010101), 128 * 128);
-
-  // A fan around an off-centre hub, closing on its first rim vertex.
-  std::vector<TlVertex> fan{V(50.3f, 70.7f, 0xFF010101)};
-  for (int i = 0; i <= kTriangles; ++i) {
-    const int k = i == kTriangles ? 0 : i;
-    const double ak = 2.0 * 3.14159265358979 * k / kTriangles;
-    fan.push_back(V(static_cast<float>(64 + 200 * std::cos(ak)),
-                    static_cast<float>(64 + 200 * std::sin(ak)), 0xFF010101));
-  }
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-  DrawTl(d, D3DPT_TRIANGLEFAN, kTriangles, fan.data());
-  EXPECT_EQ(f.Count(0x010101), 128 * 128);
-}
-
-namespace {
-
-struct TexVertex {
-  float x, y, z, rhw;
-  D3DCOLOR c;
-  float u, v;
+// Textures, each level filled with its colours repeated, on a quad over
+// pixels [0, size) with u and v from 0 to `uv`, of a diffuse colour: four
+// texels red, half-transparent green, quarter blue and clear white under
+// grey; a black and a white texel; mip levels red, green, blue and white.
+struct TextureRow {
+  int texture;  // -1: none
+  std::vector<Set> states;
+  float size, uv;
+  int x, y;
+  std::uint32_t want;
+  int slack = 0;
 };
-constexpr DWORD kTexFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 
-void FillLevel(Direct3DTexture8& t, UINT level, const std::vector<std::uint32_t>& texels) {
-  D3DSURFACE_DESC desc{};
-  ASSERT_EQ(t.GetLevelDesc(level, desc), D3D_OK);
-  D3DLOCKED_RECT lr{};
-  ASSERT_EQ(t.LockRect(level, lr, nullptr, 0), D3D_OK);
-  for (UINT y = 0; y < desc.Height; ++y)
-    for (UINT x = 0; x < desc.Width; ++x) {
-      const std::uint32_t c = texels[(y * desc.Width + x) % texels.size()];
-      std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch + 4 * x, &c, 4);
+TEST(PixelStage, TextureStagesAddressingAndFilters) {
+  struct Texture {
+    UINT w, h, levels;
+    std::vector<std::vector<std::uint32_t>> colours;
+    D3DCOLOR diffuse;
+  };
+  const Texture textures[] = {
+      {2, 2, 1, {{0xFFFF0000, 0x8000FF00, 0x400000FF, 0x00FFFFFF}}, 0xFF808080},
+      {2, 1, 1, {{0xFF000000, 0xFFFFFFFF}}, ~0u},
+      {8, 8, 0, {{0xFFFF0000}, {0xFF00FF00}, {0xFF0000FF}, {0xFFFFFFFF}}, ~0u},
+  };
+  const Set clampU{Tss(D3DTSS_ADDRESSU), D3DTADDRESS_CLAMP},
+      linear{Tss(D3DTSS_MAGFILTER), D3DTEXF_LINEAR};
+  const Set mipPoint{Tss(D3DTSS_MIPFILTER), D3DTEXF_POINT},
+      mipLinear{Tss(D3DTSS_MIPFILTER), D3DTEXF_LINEAR};
+  auto op = [](DWORD o) { return Set{Tss(D3DTSS_COLOROP), o}; };
+  auto arg1 = [](DWORD a) { return Set{Tss(D3DTSS_COLORARG1), a}; };
+  // clang-format off
+  const TextureRow rows[] = {
+      {-1, {}, 8, 2, 1, 1, 0x808080},  // no texture: the diffuse colour
+      {0, {}, 8, 2, 0, 0, 0x800000}, {0, {}, 8, 2, 2, 0, 0x008000},  // modulated, wrapped
+      {0, {}, 8, 2, 4, 0, 0x800000}, {0, {}, 8, 2, 4, 2, 0x000080}, {0, {}, 8, 2, 6, 2, 0x808080},
+      {0, {clampU}, 8, 2, 6, 0, 0x008000},
+      {0, {{Tss(D3DTSS_ADDRESSU), D3DTADDRESS_MIRROR}}, 8, 2, 4, 0, 0x008000},
+      {0, {{Tss(D3DTSS_ADDRESSU), D3DTADDRESS_MIRROR}}, 8, 2, 6, 0, 0x800000},
+      {0, {op(D3DTOP_SELECTARG1)}, 8, 2, 0, 0, 0xFF0000},
+      {0, {op(D3DTOP_SELECTARG2)}, 8, 2, 0, 0, 0x808080},
+      {0, {op(D3DTOP_ADD)}, 8, 2, 0, 0, 0xFF8080},
+      {0, {op(D3DTOP_SUBTRACT)}, 8, 2, 0, 0, 0x7F0000},
+      {0, {op(D3DTOP_ADDSIGNED)}, 8, 2, 0, 0, 0xFF0000},
+      {0, {op(D3DTOP_MODULATE2X)}, 8, 2, 0, 0, 0xFF0000},
+      {0, {op(D3DTOP_SELECTARG1), arg1(D3DTA_TEXTURE | D3DTA_COMPLEMENT)}, 8, 2, 0, 0, 0x00FFFF},
+      {0, {op(D3DTOP_SELECTARG1), arg1(D3DTA_TFACTOR)}, 8, 2, 0, 0, 0x123456},
+      {0, {op(D3DTOP_BLENDTEXTUREALPHA)}, 8, 2, 0, 0, 0xFF0000},
+      {0, {op(D3DTOP_BLENDTEXTUREALPHA)}, 8, 2, 2, 0, 0x40C040},
+      {0, {{Tss(D3DTSS_COLOROP, 1), D3DTOP_ADD}, {Tss(D3DTSS_COLORARG1, 1), D3DTA_CURRENT},  // a second stage
+           {Tss(D3DTSS_COLORARG2, 1), D3DTA_DIFFUSE}, {Tss(D3DTSS_ALPHAOP, 1), D3DTOP_SELECTARG1},
+           {Tss(D3DTSS_ALPHAARG1, 1), D3DTA_CURRENT}}, 8, 2, 0, 0, 0xFF8080},
+      {1, {clampU}, 8, 1, 3, 0, 0x000000}, {1, {clampU}, 8, 1, 4, 0, 0xFFFFFF},  // point: texel 1 from u = 0.5
+      // Bilinear: texel centres at u = 0.25 and 0.75 (pixels 2 and 6), a ramp between.
+      {1, {clampU, linear}, 8, 1, 1, 0, 0x000000}, {1, {clampU, linear}, 8, 1, 2, 0, 0x000000},
+      {1, {clampU, linear}, 8, 1, 3, 0, 0x404040}, {1, {clampU, linear}, 8, 1, 4, 0, 0x808080},
+      {1, {clampU, linear}, 8, 1, 6, 0, 0xFFFFFF}, {1, {clampU, linear}, 8, 1, 7, 7, 0xFFFFFF},
+      {2, {}, 2, 1, 1, 1, 0xFF0000},  // no mipmapping by default
+      {2, {mipPoint}, 2, 1, 1, 1, 0x0000FF},  // 4 texels a pixel: level 2
+      {2, {mipPoint}, 8, 1, 5, 5, 0xFF0000}, {2, {mipPoint}, 4, 1, 2, 2, 0x00FF00},
+      {2, {mipPoint, {Tss(D3DTSS_MAXMIPLEVEL), 3}}, 8, 1, 5, 5, 0xFFFFFF},
+      {2, {mipLinear}, 2, 1, 1, 1, 0x0000FF},
+      {2, {mipLinear}, 2.8284271f, 1, 1, 1, 0x008080, 2},  // between levels 1 and 2: a mix
+  };
+  // clang-format on
+  for (const TextureRow& r : rows) {
+    const Texture& t = textures[std::max(r.texture, 0)];
+    Fixture f(Windowed(8, 8));
+    Ref<Direct3DTexture8> tex;
+    ASSERT_EQ(f.dev->CreateTexture(t.w, t.h, t.levels, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, tex),
+              D3D_OK);
+    for (UINT l = 0; l < tex->GetLevelCount(); ++l) {
+      D3DSURFACE_DESC desc{};
+      D3DLOCKED_RECT lr{};
+      ASSERT_EQ(tex->GetLevelDesc(l, desc), D3D_OK);
+      ASSERT_EQ(tex->LockRect(l, lr, nullptr, 0), D3D_OK);
+      const auto& c = t.colours[std::min<std::size_t>(l, t.colours.size() - 1)];
+      for (UINT i = 0; i < desc.Width * desc.Height; ++i)
+        std::memcpy(
+            static_cast<std::uint8_t*>(lr.pBits) + i / desc.Width * lr.Pitch + 4 * (i % desc.Width),
+            &c[i % c.size()], 4);
+      tex->UnlockRect(l);
     }
-  ASSERT_EQ(t.UnlockRect(level), D3D_OK);
-}
-
-// A quad over pixels [0, size) with u and v from 0 to 1, drawn textured.
-void TexturedQuad(Direct3DDevice8& d, float w, float h) {
-  const TexVertex q[4] = {{0, 0, 0, 1, ~0u, 0, 0},
-                          {w, 0, 0, 1, ~0u, 1, 0},
-                          {0, h, 0, 1, ~0u, 0, 1},
-                          {w, h, 0, 1, ~0u, 1, 1}};
-  ASSERT_EQ(d.SetVertexShader(kTexFvf), D3D_OK);
-  d.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-  Draw(d, D3DPT_TRIANGLESTRIP, 2, q, sizeof(TexVertex));
+    if (r.texture >= 0) f.dev->SetTexture(0, tex);
+    f.Set({{D3DRS_TEXTUREFACTOR, 0xFF123456}, {Tss(D3DTSS_COLORARG2), D3DTA_DIFFUSE}});
+    f.Set(r.states);
+    struct TexVertex {
+      TlVertex v;
+      float u, v2;
+    };
+    const float w = r.size, uv = r.uv;
+    const D3DCOLOR c = t.diffuse;
+    const TexVertex q[4] = {{V(0, 0, c, 0), 0, 0},
+                            {V(w, 0, c, 0), uv, 0},
+                            {V(0, w, c, 0), 0, uv},
+                            {V(w, w, c, 0), uv, uv}};
+    f.Draw(D3DPT_TRIANGLESTRIP, 2, q, sizeof(TexVertex), kTlFvf | D3DFVF_TEX1);
+    const std::uint32_t got = f.Rgb(r.x, r.y);
+    for (int shift : {0, 8, 16})
+      EXPECT_NEAR((got >> shift) & 255, (r.want >> shift) & 255, r.slack)
+          << "texture " << r.texture << " at " << r.size << ", pixel " << r.x << "," << r.y << ", "
+          << r.states.size() << " states: 0x" << std::hex << got;
+  }
 }
 
 }  // namespace
-
-TEST(PixelStage, BilinearMagnification) {
-  Fixture f(Windowed(8, 8));
-  Direct3DDevice8& d = *f.dev;
-  Ref<Direct3DTexture8> tex;
-  ASSERT_EQ(d.CreateTexture(2, 1, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, tex), D3D_OK);
-  FillLevel(*tex, 0, {0xFF000000, 0xFFFFFFFF});
-  d.SetTexture(0, tex);
-  d.SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
-  d.SetTextureStageState(0, D3DTSS_ADDRESSV, D3DTADDRESS_CLAMP);
-  TexturedQuad(d, 8, 8);
-  EXPECT_EQ(f.Rgb(3, 0), 0x000000u);  // point sampling: texel 1 from u = 0.5 on
-  EXPECT_EQ(f.Rgb(4, 0), 0xFFFFFFu);
-  d.SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
-  TexturedQuad(d, 8, 8);
-  // Texel centres at u = 0.25 and 0.75 (pixels 2 and 6); between them a ramp.
-  EXPECT_EQ(f.Rgb(1, 0), 0x000000u);
-  EXPECT_EQ(f.Rgb(2, 0), 0x000000u);
-  EXPECT_EQ(f.Rgb(3, 0), 0x404040u);
-  EXPECT_EQ(f.Rgb(4, 0), 0x808080u);
-  EXPECT_EQ(f.Rgb(6, 0), 0xFFFFFFu);
-  EXPECT_EQ(f.Rgb(7, 7), 0xFFFFFFu);
-}
-
-TEST(PixelStage, MipLevelFollowsTheScreenSize) {
-  Fixture f(Windowed(8, 8));
-  Direct3DDevice8& d = *f.dev;
-  Ref<Direct3DTexture8> tex;
-  ASSERT_EQ(d.CreateTexture(8, 8, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, tex), D3D_OK);
-  ASSERT_EQ(tex->GetLevelCount(), 4u);
-  const std::uint32_t colours[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
-  for (UINT l = 0; l < 4; ++l) FillLevel(*tex, l, {colours[l]});
-  d.SetTexture(0, tex);
-  TexturedQuad(d, 2, 2);  // 4 texels a pixel: level 2
-  EXPECT_EQ(f.Rgb(0, 0), 0xFF0000u) << "no mipmapping by default";
-  d.SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_POINT);
-  TexturedQuad(d, 2, 2);
-  EXPECT_EQ(f.Rgb(1, 1), 0x0000FFu);
-  TexturedQuad(d, 8, 8);  // one texel a pixel: level 0
-  EXPECT_EQ(f.Rgb(5, 5), 0xFF0000u);
-  TexturedQuad(d, 4, 4);
-  EXPECT_EQ(f.Rgb(2, 2), 0x00FF00u);
-  d.SetTextureStageState(0, D3DTSS_MAXMIPLEVEL, 3);
-  TexturedQuad(d, 8, 8);
-  EXPECT_EQ(f.Rgb(5, 5), 0xFFFFFFu);
-  d.SetTextureStageState(0, D3DTSS_MAXMIPLEVEL, 0);
-  // Linear between levels: halfway between 2 and 4 texels a pixel is a mix.
-  d.SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_LINEAR);
-  TexturedQuad(d, 2, 2);
-  EXPECT_EQ(f.Rgb(1, 1), 0x0000FFu);
-  TexturedQuad(d, 2.8284271f, 2.8284271f);
-  const std::uint32_t mix = f.Rgb(1, 1);
-  EXPECT_NEAR(static_cast<int>((mix >> 8) & 255), 128, 2);
-  EXPECT_NEAR(static_cast<int>(mix & 255), 128, 2);
-}
-
-TEST(PixelStage, StencilTestMasksLaterDrawing) {
-  Fixture f(Windowed(8, 8, D3DFMT_X8R8G8B8, D3DFMT_D24S8));
-  Direct3DDevice8& d = *f.dev;
-  d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 1.0f, 0);
-  d.SetRenderState(D3DRS_STENCILENABLE, 1);
-  d.SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
-  d.SetRenderState(D3DRS_STENCILPASS, 3);  // REPLACE
-  d.SetRenderState(D3DRS_STENCILREF, 1);
-  Rect(d, 0, 0, 4, 8, 0xFFFF0000);
-  // Depth-failing pixels take the z-fail operation: increment where the
-  // second rectangle lies behind the first.
-  d.SetRenderState(D3DRS_STENCILZFAIL, 4);  // INCRSAT
-  d.SetRenderState(D3DRS_STENCILPASS, 1);   // KEEP
-  const TlVertex behind[6] = {V(2, 0, ~0u, 0.9f), V(6, 0, ~0u, 0.9f), V(2, 8, ~0u, 0.9f),
-                              V(6, 0, ~0u, 0.9f), V(6, 8, ~0u, 0.9f), V(2, 8, ~0u, 0.9f)};
-  DrawTl(d, D3DPT_TRIANGLELIST, 2, behind);
-  EXPECT_EQ(f.Rgb(3, 3), 0xFF0000u);
-  EXPECT_EQ(f.Rgb(5, 3), 0xFFFFFFu);
-  // Now only pixels whose stencil equals 2 (red ones behind the white) pass.
-  d.SetRenderState(D3DRS_ZENABLE, 0);
-  d.SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
-  d.SetRenderState(D3DRS_STENCILREF, 2);
-  Rect(d, 0, 0, 8, 8, 0xFF00FF00);
-  EXPECT_EQ(f.Rgb(1, 3), 0xFF0000u);
-  EXPECT_EQ(f.Rgb(3, 3), 0x00FF00u);
-  EXPECT_EQ(f.Rgb(5, 3), 0xFFFFFFu);
-  EXPECT_EQ(f.Count(0x00FF00), 2 * 8);
-}
