@@ -69,7 +69,7 @@ focused=$(xdotool getwindowfocus)
 # frames pass while the key is down (Down would pass through it and out).
 frames_before=$(log_lines "$WORK/FPS.TXT")
 xdotool keydown Up
-wait_for 30 sh -c "[ \$(wc -l < '$WORK/FPS.TXT') -ge $((frames_before + 20)) ]"
+wait_for 30 sh -c "[ \$(wc -l < '$WORK/FPS.TXT') -ge $((frames_before + 60)) ]"
 xdotool keyup Up
 sleep 0.5
 screenshot "$WORK/after.png"
