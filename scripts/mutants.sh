@@ -28,7 +28,7 @@ build=build/default
 work=build/mutants
 
 # The end-to-end tests that show each folder's faults: the program under
-# every failing platform call and for a million frames, on the recording
+# every failing platform call and for 200,000 frames, on the recording
 # platform (any other folder: the fault sweep).
 declare -A e2e=(
   [app]='^(FaultSweep|CloudSoak)\.' [graphics]='^(FaultSweep|CloudSoak)\.'

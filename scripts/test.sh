@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the optimised build (with the end-to-end tests,
-# the fault sweep and the million-frame soak), the address+undefined
+# the fault sweep and the long soak), the address+undefined
 # sanitizer build, the thread-sanitizer build (the device tests that use
 # several threads, the host's tests, and a short headless run of the program
 # with two drawing threads), and the libFuzzer targets (clang), each fuzzed for a

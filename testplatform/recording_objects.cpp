@@ -157,30 +157,9 @@ HRESULT RecordingDevice::GetDeviceCaps(D3DCAPS8& caps) {
   return D3D_OK;
 }
 
-HRESULT RecordingDevice::GetDisplayMode(D3DDISPLAYMODE& mode) {
-  return RecordThen(*rec_, "Device.GetDisplayMode", "", [&] { return Base::GetDisplayMode(mode); });
-}
-
 HRESULT RecordingDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   return RecordThen(*rec_, "Device.SetRenderState", Args(state, value),
                     [&] { return Base::SetRenderState(state, value); });
-}
-
-HRESULT RecordingDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD& value) {
-  return RecordThen(*rec_, "Device.GetRenderState", Args(state),
-                    [&] { return Base::GetRenderState(state, value); });
-}
-
-HRESULT RecordingDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
-                                              DWORD value) {
-  return RecordThen(*rec_, "Device.SetTextureStageState", Args(stage, type, value),
-                    [&] { return Base::SetTextureStageState(stage, type, value); });
-}
-
-HRESULT RecordingDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
-                                              DWORD& value) {
-  return RecordThen(*rec_, "Device.GetTextureStageState", Args(stage, type),
-                    [&] { return Base::GetTextureStageState(stage, type, value); });
 }
 
 HRESULT RecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) {
@@ -191,28 +170,9 @@ HRESULT RecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATR
   return D3D_OK;
 }
 
-HRESULT RecordingDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& matrix) {
-  return RecordThen(*rec_, "Device.GetTransform", Args(state),
-                    [&] { return Base::GetTransform(state, matrix); });
-}
-
-HRESULT RecordingDevice::SetViewport(const D3DVIEWPORT8& v) {
-  return RecordThen(*rec_, "Device.SetViewport", Args(v.X, v.Y, v.Width, v.Height, v.MinZ, v.MaxZ),
-                    [&] { return Base::SetViewport(v); });
-}
-
-HRESULT RecordingDevice::GetViewport(D3DVIEWPORT8& viewport) {
-  return RecordThen(*rec_, "Device.GetViewport", "", [&] { return Base::GetViewport(viewport); });
-}
-
 HRESULT RecordingDevice::SetVertexShader(DWORD handle) {
   return RecordThen(*rec_, "Device.SetVertexShader", Args(handle),
                     [&] { return Base::SetVertexShader(handle); });
-}
-
-HRESULT RecordingDevice::GetVertexShader(DWORD& handle) {
-  return RecordThen(*rec_, "Device.GetVertexShader", "",
-                    [&] { return Base::GetVertexShader(handle); });
 }
 
 HRESULT RecordingDevice::BeginScene() {

@@ -122,17 +122,9 @@ class RecordingDevice final
   ~RecordingDevice() override { rec_->Released("Device"); }
 
   HRESULT GetDeviceCaps(D3DCAPS8& caps) override;
-  HRESULT GetDisplayMode(D3DDISPLAYMODE& mode) override;
   HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
-  HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD& value) override;
-  HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
-  HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD& value) override;
   HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) override;
-  HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX& matrix) override;
-  HRESULT SetViewport(const D3DVIEWPORT8& viewport) override;
-  HRESULT GetViewport(D3DVIEWPORT8& viewport) override;
   HRESULT SetVertexShader(DWORD handle) override;
-  HRESULT GetVertexShader(DWORD& handle) override;
   HRESULT BeginScene() override;
   HRESULT EndScene() override;
   HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,

@@ -232,7 +232,6 @@ void TestPlatform::RunUntilFormClosed() {
 void TestPlatform::End(int exitCode) {
   record_->Note("End(" + std::to_string(exitCode) + ")");
   files_->CloseAll();
-  exitCode_ = exitCode;
   throw ProcessEnded{exitCode};
 }
 

@@ -220,7 +220,6 @@ class TestPlatform : public PlatformObjects, public WindowSystem, public Runtime
   int ObjectsMade() const { return record_->objectsMade; }
   int ObjectsReleased() const { return record_->objectsReleased; }
   const std::vector<std::string>& MessageBoxes() const { return record_->messageBoxes; }
-  std::optional<int> ExitCode() const { return exitCode_; }
   // The last device created (its state stays readable after release).
   std::shared_ptr<RecordedDevice> Device() const;
   int VertexBuffersMade() const { return record_->buffersMade; }
@@ -262,7 +261,6 @@ class TestPlatform : public PlatformObjects, public WindowSystem, public Runtime
   std::string driveC_;
   std::unique_ptr<TextFiles> files_;
   Ref<IFont> formFont_;
-  std::optional<int> exitCode_;
 };
 
 // Readable forms used in the log.

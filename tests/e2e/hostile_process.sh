@@ -6,7 +6,8 @@ source "$(dirname "$0")/lib.sh"
 unset DISPLAY WAYLAND_DISPLAY
 : "${REPLAY:?the replay tool}"
 cd "$WORK" || fail "no work folder"
-printf '600\n1 ESCAPE\n' >keys
+printf '600\n1 ESCAPE\n' >keys  # a log of more than 1 KiB
+printf '2\n1 ESCAPE\n' >short.keys
 
 # Standard error closed: the descriptor is /dev/null, not the next file the
 # program opens (the log would receive its messages).
@@ -32,7 +33,7 @@ check_log FPS.TXT
 note "size limit: $(cat err)"
 
 # The replay tool under the same limit keeps no temporary picture.
-env QUILLON_DRIVE_C="$WORK" QUILLON_KEYS=keys QUILLON_LOG_LEVEL=error QUILLON_TRACE_FRAMES=1 \
+env QUILLON_DRIVE_C="$WORK" QUILLON_KEYS=short.keys QUILLON_LOG_LEVEL=error QUILLON_TRACE_FRAMES=1 \
   QUILLON_TRACE="$WORK/t.scene" "$QUILLON" || fail "trace: status $?"
 status=0
 (ulimit -f 4 && exec "$REPLAY" t.scene o.png) >out 2>err || status=$?
@@ -43,7 +44,7 @@ note "replay under a size limit: $(cat err)"
 
 # A reader that goes at once: the messages are lost, the program is not.
 status=0
-env QUILLON_DRIVE_C="$WORK" QUILLON_KEYS=keys "$QUILLON" 2>&1 | true
+env QUILLON_DRIVE_C="$WORK" QUILLON_KEYS=short.keys "$QUILLON" 2>&1 | true
 status=${PIPESTATUS[0]}
 [ "$status" = 0 ] || fail "stderr to a closed pipe: status $status"
 check_log FPS.TXT

@@ -133,18 +133,3 @@ start_holding() {
   start_quillon QUILLON_DRIVE_C="$WORK" QUILLON_KEYS="$WORK/hold.keys" QUILLON_VSYNC=0 \
     "${DEVICE[@]}" "$@"
 }
-
-# After a loss of the window or display: the program's output is the host's
-# line (matching $1), then the program's one report of a lost device or lost
-# input, nothing else, and its status ($2) is 1.
-expect_loss_report() {
-  local out
-  out=$(cat "$WORK/quillon.out")
-  [ "$(wc -l <"$WORK/quillon.out")" = 2 ] || fail "not two lines: $out"
-  head -n1 "$WORK/quillon.out" | grep -q "^quillon: $1" ||
-    fail "the host's line does not come first: $out"
-  tail -n1 "$WORK/quillon.out" |
-    grep -Eq '^quillon: \((-2005530520\) D3DERR_DEVICELOST|-2147024866\) DIERR_INPUTLOST)' ||
-    fail "not the program's report of a lost device: $out"
-  [ "$2" = 1 ] || fail "status $2, expected 1"
-}

@@ -2,7 +2,8 @@
 # What the program says on stderr, and with which status, for each setting or
 # situation a user meets: a table of the command, the status, how many lines
 # and what one of them says (an extended regex). Every line starts with
-# "quillon:", and bytes from the environment never reach the terminal raw.
+# "quillon:", nothing goes to stdout, and bytes from the environment never
+# reach the terminal raw.
 source "$(dirname "$0")/lib.sh"
 unset DISPLAY WAYLAND_DISPLAY XDG_DATA_HOME
 printf '3\n1 ESCAPE\n' >"$WORK/keys"
@@ -61,6 +62,7 @@ for row in "${rows[@]}"; do
   [ "$lines" = 0 ] || grep -Eq "^quillon: $pattern" "$WORK/err" ||
     fail "$run: said '$said', not '$pattern'"
   grep -v '^quillon: ' "$WORK/err" | grep -q . && fail "$run: a line without the prefix: $said"
+  [ -s "$WORK/out" ] && fail "$run: wrote to stdout: $(cat "$WORK/out")"
   LC_ALL=C grep -q "[[:cntrl:]]" "$WORK/err" && fail "$run: a control byte reached stderr: $said"
   note "$status: $(tail -n1 "$WORK/err")"
 done

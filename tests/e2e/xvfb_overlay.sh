@@ -3,7 +3,10 @@
 # names (the reference one when unset): the overlay is on the screen but
 # neither in the key script's capture nor in F12's picture, which shows the
 # cloud and goes under the pictures folder; a window resized by the user
-# shows the whole picture with its aspect, black bars at the sides.
+# shows the whole picture with its aspect, black bars at the sides; a close
+# request (WM_DELETE_WINDOW, as a window manager sends for the close button
+# or Alt+F4) ends it through its own shutdown: status 0, the log whole,
+# nothing said.
 source "$(dirname "$0")/lib.sh"
 
 device=QUILLON_DEVICE=${E2E_DEVICE:-ref}
@@ -35,7 +38,8 @@ signal_quillon TERM
 wait_quillon 20 >/dev/null
 
 # Resized by the user to 600x200: the picture is 267x200 at x=166.
-start_quillon "$device" QUILLON_DRIVE_C="$WORK" QUILLON_KEYS="$WORK/keys" QUILLON_WINDOWED=1
+printf '100000\n' >"$WORK/hold.keys"
+start_quillon "$device" QUILLON_DRIVE_C="$WORK" QUILLON_KEYS="$WORK/hold.keys" QUILLON_WINDOWED=1
 wait_for 10 form_window || fail "no window"
 id=$(xdotool search --name '^Form1$' | head -n1)
 xdotool windowsize "$id" 600 200
@@ -50,6 +54,10 @@ done
 read -r _ _ _ cloud cx cy < <(stats "$WORK/resized.png")
 [ "$cloud" -gt 100 ] && [ "$cx" -gt 250 ] && [ "$cx" -lt 350 ] || fail "no cloud in the middle ($cloud at $cx,$cy)"
 note "resized to 600x200: bars at the sides, the picture between them"
-signal_quillon TERM
-wait_quillon 20 >/dev/null
+"$CLOSE_REQUEST" "$id" || fail "cannot send the close request"
+rc=$(wait_quillon 30)
+[ "$rc" = 0 ] || fail "status $rc after a close request; output: $(cat "$WORK/quillon.out")"
+[ -s "$WORK/quillon.out" ] && fail "said: $(cat "$WORK/quillon.out")"
+check_log "$WORK/FPS.TXT"
+note "closed: status 0, $(log_lines "$WORK/FPS.TXT") log lines"
 echo PASS

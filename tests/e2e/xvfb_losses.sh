@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The window or the display goes while the program draws full screen, on the
+# device E2E_DEVICE names (the default one when unset): one clear line from
+# the host instead of Xlib's, then the program's one report of the lost
+# device (or input) and its own shutdown: status 1, no crash, the log whole.
+source "$(dirname "$0")/lib.sh"
+
+# expect_loss_report HOST_LINE STATUS: the host's line, then the program's
+# report of a lost device or lost input, nothing else; status 1; the log whole.
+expect_loss_report() {
+  local out
+  out=$(cat "$WORK/quillon.out")
+  note "status $2: $(tr '\n' ' ' <"$WORK/quillon.out")"
+  grep -q 'X_\|BadDrawable\|BadWindow\|X Error\|XIO' "$WORK/quillon.out" && fail "a raw X error: $out"
+  [ "$(wc -l <"$WORK/quillon.out")" = 2 ] || fail "not two lines: $out"
+  head -n1 "$WORK/quillon.out" | grep -q "^quillon: $1" ||
+    fail "the host's line does not come first: $out"
+  tail -n1 "$WORK/quillon.out" |
+    grep -Eq '^quillon: \((-2005530520\) D3DERR_DEVICELOST|-2147024866\) DIERR_INPUTLOST)' ||
+    fail "not the program's report of a lost device: $out"
+  [ "$2" = 1 ] || fail "status $2, expected 1"
+  check_log "$WORK/FPS.TXT"
+}
+
+# Another program destroys the form's window (xdotool windowclose) while the
+# screen is in a changed mode: the desktop's mode comes back too.
+start_xvfb 1024x768
+offer_640x480
+start_holding
+wait_for 30 mode_is 640x480 ||
+  fail "the mode did not change: $(current_mode); output: $(cat "$WORK/quillon.out")"
+wait_for 30 test -s "$WORK/FPS.TXT" || fail "no frame logged"
+window=$(xwininfo -root -tree | awk '/"Form1"/ {print $1; exit}')
+[ -n "$window" ] || fail "no window"
+xdotool windowclose "$window" || fail "xdotool could not destroy the window"
+expect_loss_report 'the window was destroyed by another program' "$(wait_quillon 30)"
+wait_for 10 mode_is 1024x768 || fail "the desktop mode was not given back: $(current_mode)"
+
+# The X server ends: the device's present (or the keyboard's poll) fails.
+rm -f "$WORK/FPS.TXT"
+start_holding
+wait_for 30 form_window || fail "no window; output: $(cat "$WORK/quillon.out")"
+wait_for 30 test -s "$WORK/FPS.TXT" || fail "no frame logged"
+kill "${STARTED_PIDS[0]}"
+expect_loss_report 'the connection to the display :[0-9]* was lost' "$(wait_quillon 30)"
+
+# The server ends while the error report's box is open (the box holds the
+# only thread): still the one line, and status 1.
+if [ -z "${E2E_DEVICE:-}" ]; then
+  start_xvfb 1024x768
+  start_quillon QUILLON_DRIVE_C="$WORK/no-such-folder" QUILLON_VSYNC=0
+  wait_for 30 has_message_box || fail "no message box; output: $(cat "$WORK/quillon.out")"
+  kill "${STARTED_PIDS[-3]}"
+  rc=$(wait_quillon 30)
+  note "during the box: status $rc: $(tr '\n' ' ' <"$WORK/quillon.out")"
+  [ "$rc" = 1 ] || fail "status $rc, expected 1"
+  [ "$(grep -c 'connection to the display .* was lost' "$WORK/quillon.out")" = 1 ] ||
+    fail "not one line about the display: $(cat "$WORK/quillon.out")"
+  grep -q 'X Error\|XIO' "$WORK/quillon.out" && fail "Xlib's raw message: $(cat "$WORK/quillon.out")"
+fi
+echo PASS
