@@ -1,4 +1,4 @@
-#include "sdlhost/key_script.h"
+#include "hostcommon/key_script.h"
 
 #include <gtest/gtest.h>
 

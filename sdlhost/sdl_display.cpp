@@ -11,7 +11,7 @@
 #include "refdevice/image_io.h"
 #include "refdevice/raster/simd_kernels.h"
 #include "scene/user_files.h"
-#include "sdlhost/host_log.h"
+#include "hostcommon/host_log.h"
 #include "sdlhost/sdl_host.h"
 
 SdlDisplayHost::SdlDisplayHost(SdlHost& host, DisplayOptions options)

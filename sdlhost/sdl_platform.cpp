@@ -13,7 +13,7 @@
 #include "refdevice/raster/thread_pool.h"
 #include "scene/user_files.h"
 #include "sdlhost/direct3d_by_type.h"
-#include "sdlhost/host_log.h"
+#include "hostcommon/host_log.h"
 #include "sdlhost/sdl_gl.h"
 #include "sdlhost/sdl_keyboard.h"
 #include "sdlhost/trace.h"
