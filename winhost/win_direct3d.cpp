@@ -119,6 +119,8 @@ HRESULT WinDevice8::Present(const RECT* sourceRect, const RECT* destRect, HWND d
                             const void* dirtyRegion) {
   // The frame is read where it is whole: in the back buffer before the
   // present (its content is undefined after it), else from the screen after.
+  // Wine 8 answers GetFrontBuffer with a black picture, so the back buffer
+  // is made lockable whenever a key script runs.
   const bool capture = script_ && script_->player.CapturesDue();
   const bool saved = capture && lockableBackBuffer_ && SaveCaptures(win32::ReadBackBuffer);
   const HRESULT status =
