@@ -36,7 +36,7 @@ declare -A e2e=(
   [d3dx]='^(FaultSweep|CloudSoak)\.'
   [math]='^(FaultSweep|CloudSoak)\.' [formats]='^FaultSweep\.'
   [runtime]='^(FaultSweep|CloudSoak)\.|^e2e\.hostile_process$'
-  [sdlhost]='^(FaultSweep\.|e2e\.(messages|command_line|xvfb_overlay)$)'
+  [sdlhost]='^(FaultSweep\.|e2e\.(messages|command_line|xvfb_overlay|headless_script)$)'
   [hostcommon]='^(FaultSweep\.|HostConfig\.|e2e\.(messages|command_line|headless_script)$)'
   [scene]='^(FaultSweep\.|e2e\.headless_script$)'
   [refdevice]='^(FaultSweep|ArgumentChecks)\.'
