@@ -84,6 +84,7 @@ HRESULT WinDevice8::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOL
                           DWORD stencil) {
   return win32::Clear(device_.get(), count, rects, flags, color, z, stencil);
 }
+
 namespace {
 
 // The frame as 0x00RRGGBB rows, filled by a win32::FrameReader.
