@@ -74,6 +74,7 @@ TEST(KeyScript, PlaysPollByPoll) {
                {{}, {}}};
   EXPECT_EQ(player.TakeDueCaptures(), std::vector<std::string>{"start.png"});
   for (const auto& poll : polls) {
+    EXPECT_EQ(player.CapturesAhead(), &poll != &polls[5]);  // end.png comes with the 5th
     DIKEYBOARDSTATE state;
     state.fill(0x11);
     player.Poll(state);
@@ -87,6 +88,7 @@ TEST(KeyScript, PlaysPollByPoll) {
     EXPECT_EQ(player.TakeDueCaptures(), poll.due);
   }
   EXPECT_TRUE(player.Finished());
+  EXPECT_FALSE(player.CapturesAhead());
 }
 
 TEST(KeyScript, LoadsShortFilesAndRefusesDirectoriesAndEndlessOnes) {
