@@ -265,6 +265,8 @@ TEST_F(OffscreenHost, FullScreenFramesAreScaledOnAScreenAndCapturedAlways) {
       has640 = has640 || (m.Width == 640 && m.Height == 480 && m.Format == D3DFMT_X8R8G8B8);
     }
     EXPECT_TRUE(has640);
+    // SDL's offscreen desktop, not the 640x480 taken when SDL cannot tell.
+    EXPECT_EQ(display.DesktopMode().Width, 1024u);
     EXPECT_EQ(display.AttachDevice(window + 7, Params(640, 480, D3DFMT_X8R8G8B8)),
               D3DERR_INVALIDCALL);
     EXPECT_EQ(display.AttachDevice(window, Params(641, 480, D3DFMT_X8R8G8B8)), D3DERR_INVALIDCALL);
@@ -334,6 +336,29 @@ class WindowedDisplay : public OffscreenHost {
     return image;
   }
 };
+
+// F12's folder: XDG_PICTURES_DIR, else the user's user-dirs.dirs (in
+// XDG_CONFIG_HOME, else ~/.config), else ~/Pictures; "quillon" inside.
+TEST_F(OffscreenHost, ScreenshotFolderFollowsTheUsersDirectories) {
+  const std::string home = dir_.string(), config = home + "/config", savedHome = ::getenv("HOME");
+  fs::create_directories(config);
+  WriteFile(config + "/user-dirs.dirs", "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
+  ::setenv("HOME", home.c_str(), 1);
+  const struct {
+    const char *pictures, *config, *folder;
+  } cases[] = {{"/pics", nullptr, "/pics/quillon"},
+               {nullptr, config.c_str(), "/Bilder/quillon"},
+               {nullptr, "relative", "/Pictures/quillon"}};
+  for (const auto& c : cases) {
+    c.pictures ? ::setenv("XDG_PICTURES_DIR", c.pictures, 1) : ::unsetenv("XDG_PICTURES_DIR");
+    c.config ? ::setenv("XDG_CONFIG_HOME", c.config, 1) : ::unsetenv("XDG_CONFIG_HOME");
+    const std::string folder = ScreenshotFolder();
+    EXPECT_TRUE(folder == c.folder || folder == home + c.folder) << folder;
+  }
+  ::unsetenv("XDG_PICTURES_DIR");
+  ::unsetenv("XDG_CONFIG_HOME");
+  ::setenv("HOME", savedHome.c_str(), 1);
+}
 
 // A pictures folder that cannot be made or looked into: one line with the
 // reason and what to do, and the program goes on.
