@@ -36,8 +36,8 @@ const std::map<std::string, Layer> kFolders = {
     {"input", kProgram},      {"timing", kProgram},     {"runtime", kStandIn},
     {"d3dx", kStandIn},       {"d3dfront", kStandIn},   {"refdevice", kStandIn},
     {"gldevice", kStandIn},   {"sdlhost", kStandIn},    {"testplatform", kStandIn},
-    {"winhost", kStandIn},    {"main", kTop},           {"tests", kTop},
-    {"bench", kTop},          {"fuzz", kTop},
+    {"winhost", kStandIn},    {"hostcommon", kStandIn}, {"main", kTop},
+    {"tests", kTop},          {"bench", kTop},          {"fuzz", kTop},
 };
 // clang-format on
 

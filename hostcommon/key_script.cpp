@@ -1,10 +1,10 @@
-#include "sdlhost/key_script.h"
+#include "hostcommon/key_script.h"
 
 #include <charconv>
 #include <sstream>
 
+#include "hostcommon/key_table.h"
 #include "scene/user_files.h"
-#include "sdlhost/key_table.h"
 
 namespace {
 
@@ -90,6 +90,13 @@ void KeyScriptPlayer::Poll(DIKEYBOARDSTATE& state) {
   for (std::uint8_t k : script_.steps[step_].keys) state[k] = 0x80;
   --pollsLeft_;
   SkipEmptySteps();
+}
+
+bool KeyScriptPlayer::CapturesAhead() const {
+  if (!due_.empty()) return true;
+  for (std::size_t i = step_; i < script_.steps.size(); ++i)
+    if (!script_.steps[i].captures.empty()) return true;
+  return false;
 }
 
 std::vector<std::string> KeyScriptPlayer::TakeDueCaptures() {
