@@ -41,3 +41,11 @@ add_test(NAME windows.session_start COMMAND ${_run} start)
 add_test(NAME windows.session_end COMMAND ${_run} end)
 set_tests_properties(windows.session_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 180)
 set_tests_properties(windows.session_end PROPERTIES FIXTURES_CLEANUP wine)
+# The end-to-end scripts: one at a time, as they share the screen. They take
+# the Linux build's program and picture tool from the default preset's build.
+foreach(_script real_keys no_direct3d)
+  add_test(NAME windows.${_script}
+           COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/${_script}.sh)
+  set_tests_properties(windows.${_script} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK screen
+    TIMEOUT 300 SKIP_RETURN_CODE 77 ENVIRONMENT "QUILLON_EXE=$<TARGET_FILE:quillon>;BUILD_DIR=${CMAKE_BINARY_DIR};QUILLON_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endforeach()
