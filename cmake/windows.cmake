@@ -16,15 +16,24 @@ add_library(quillon_d3dx STATIC)
 target_link_libraries(quillon_d3dx PUBLIC quillon_runtime quillon_math)
 add_library(quillon_program STATIC)
 target_link_libraries(quillon_program PUBLIC quillon_runtime quillon_d3dx)
+add_library(quillon_formats STATIC)
+target_include_directories(quillon_formats PUBLIC ${QUILLON_INCLUDE})
+# What both hosts offer beyond the platform's interfaces (key scripts, their
+# captures, the settings, the host's log), with the one piece of the scene
+# format it reads key scripts by.
+add_library(quillon_hostcommon STATIC ${PROJECT_SOURCE_DIR}/scene/user_files.cpp)
+target_link_libraries(quillon_hostcommon PUBLIC quillon_runtime quillon_formats)
 # The Windows host: the system's windows, Direct3D 8 (d3d8.dll, loaded at run
 # time: there is no import library for it) and DirectInput 8.
 add_library(quillon_winhost STATIC)
-target_link_libraries(quillon_winhost PUBLIC quillon_runtime quillon_d3dx dinput8 dxguid
+target_link_libraries(quillon_winhost PUBLIC quillon_hostcommon quillon_runtime quillon_d3dx dinput8 dxguid
                       user32 gdi32)
 
 include(cmake/windows_tests.cmake)
+add_subdirectory(formats)
 add_subdirectory(math)
 add_subdirectory(runtime)
+add_subdirectory(hostcommon)
 add_subdirectory(d3dx)
 add_subdirectory(app)
 add_subdirectory(graphics)

@@ -20,8 +20,6 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE})
 set(_wine_env WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEDEBUG=-all
               "WINEDLLOVERRIDES=mscoree,mshtml=")
 
-add_library(quillon_formats STATIC)
-target_include_directories(quillon_formats PUBLIC ${QUILLON_INCLUDE})
 add_library(quillon_d3dfront STATIC)
 target_link_libraries(quillon_d3dfront PUBLIC quillon_runtime quillon_d3dx quillon_formats)
 add_library(quillon_testplatform STATIC tests/windows/text_files.cpp)
@@ -30,7 +28,6 @@ target_link_libraries(quillon_testplatform PUBLIC quillon_d3dfront quillon_runti
 add_library(quillon_program_harness STATIC tests/harness/program_platform.cpp)
 target_link_libraries(quillon_program_harness PUBLIC quillon_program quillon_testplatform
                       GTest::gtest)
-add_subdirectory(formats)
 add_subdirectory(d3dfront)
 add_subdirectory(testplatform)
 

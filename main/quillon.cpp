@@ -7,7 +7,7 @@
 
 #include "app/frmTest.h"
 #include "runtime/process_start.h"
-#include "sdlhost/host_config.h"
+#include "sdlhost/sdl_config.h"
 #include "sdlhost/sdl_platform.h"
 
 int main(int argc, char** argv) {
@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   // The program itself takes no command line; these belong to the host.
   CommandLine line;
   std::string error;
-  if (!ParseCommandLine(argc, argv, line, error)) {
+  if (!ParseCommandLine(argc, argv, SdlSettings(), line, error)) {
     std::fprintf(stderr, "quillon: %s\n", error.c_str());
     return 2;
   }

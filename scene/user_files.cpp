@@ -10,6 +10,13 @@
 namespace scene {
 namespace {
 
+// Windows has none of these flags; its files are read in binary mode.
+#ifdef _WIN32
+constexpr int kOpenFlags = O_RDONLY | O_BINARY;
+#else
+constexpr int kOpenFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+#endif
+
 std::string Failed(const std::string& path, int err) {
   return "cannot read " + Printable(path) + " (" + std::strerror(err) + ")";
 }
@@ -40,7 +47,7 @@ bool ReadUserFile(const std::string& path, std::uint64_t limit, std::vector<std:
     reason = NotAFile(path, st);
     return false;
   }
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  const int fd = ::open(path.c_str(), kOpenFlags);
   if (fd < 0) {
     reason = Failed(path, errno);
     return false;

@@ -37,6 +37,7 @@ declare -A e2e=(
   [math]='^(FaultSweep|CloudSoak)\.' [formats]='^FaultSweep\.'
   [runtime]='^(FaultSweep|CloudSoak)\.|^e2e\.hostile_process$'
   [sdlhost]='^(FaultSweep\.|e2e\.(messages|command_line|xvfb_overlay)$)'
+  [hostcommon]='^(FaultSweep\.|HostConfig\.|e2e\.(messages|command_line|headless_script)$)'
   [scene]='^(FaultSweep\.|e2e\.headless_script$)'
   [refdevice]='^(FaultSweep|ArgumentChecks)\.'
 )
@@ -44,6 +45,7 @@ declare -A e2e=(
 # end-to-end tests run, and the shared table of bad arguments on every device.
 declare -A programs=([runtime]='quillon quillon-replay picture_tool'
                      [sdlhost]='quillon quillon-replay picture_tool'
+                     [hostcommon]='quillon quillon-replay picture_tool sdlhost_tests'
                      [scene]='quillon quillon-replay picture_tool'
                      [refdevice]='front_tests')
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "sdlhost/host_log.h"
+#include "hostcommon/host_log.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <SDL.h>
 #include <X11/Xlib.h>
 
-#include "sdlhost/key_table.h"
+#include "sdlhost/key_codes.h"
 
 namespace {
 

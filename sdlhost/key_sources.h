@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "platform/dinput8.h"
-#include "sdlhost/key_script.h"
+#include "hostcommon/key_script.h"
 
 class KeyStateSource {
  public:

@@ -8,10 +8,11 @@
 #include <thread>
 
 #include "formats/pixel_format.h"
+#include "hostcommon/captures.h"
+#include "hostcommon/host_log.h"
 #include "refdevice/image_io.h"
 #include "refdevice/raster/simd_kernels.h"
 #include "scene/user_files.h"
-#include "sdlhost/host_log.h"
 #include "sdlhost/sdl_host.h"
 
 SdlDisplayHost::SdlDisplayHost(SdlHost& host, DisplayOptions options)
@@ -177,21 +178,10 @@ void SdlDisplayHost::WaitForRetrace() {
 }
 
 void SdlDisplayHost::SaveCaptures(const FrameView& frame) {
-  if (!options_.captures) return;
-  auto captures = options_.captures->TakeDueCaptures();
-  if (captures.empty()) return;
-  Image image = ImageFromFrame(frame);
-  for (const auto& name : captures) {
-    std::string path = name.starts_with('/') ? name : options_.captureFolder + name;
-    std::string error;
-    // The name comes from the key script: shown quoted.
-    const std::string shown = scene::Printable(path);
-    if (WriteImage(path, image, &error))
-      HostLog(LogLevel::Warn, "picture written to " + shown);
-    else
-      HostLog(LogLevel::Error,
-              "cannot write the picture " + shown + ": " + scene::Printable(error));
-  }
+  if (!options_.captures || !options_.captures->CapturesDue()) return;
+  const Image image = ImageFromFrame(frame);
+  SaveDueCaptures(*options_.captures, options_.captureFolder,
+                  {image.width, image.height, image.pixels});
 }
 
 namespace {

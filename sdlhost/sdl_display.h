@@ -15,7 +15,7 @@
 #include "refdevice/image_io.h"
 #include "sdlhost/display_modes.h"
 #include "sdlhost/hud.h"
-#include "sdlhost/key_script.h"
+#include "hostcommon/key_script.h"
 
 class SdlHost;
 

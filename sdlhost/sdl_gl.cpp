@@ -3,7 +3,7 @@
 #include <sys/resource.h>
 
 #include "sdlhost/gl_window_frame.h"
-#include "sdlhost/host_log.h"
+#include "hostcommon/host_log.h"
 #include "sdlhost/sdl_host.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "scene/user_files.h"
-#include "sdlhost/host_log.h"
+#include "hostcommon/host_log.h"
 
 namespace {
 

@@ -11,9 +11,7 @@
 #include <sstream>
 
 #include "refdevice/image_io.h"
-#include "sdlhost/hud.h"
 #include "sdlhost/sdl_platform.h"
-#include "sdlhost/trace.h"
 
 namespace fs = std::filesystem;
 
@@ -45,10 +43,6 @@ class OffscreenHost : public ::testing::Test {
     WriteFile(dir_ / "k.keys", script);
     c.keysPath = (dir_ / "k.keys").string();
     return c;
-  }
-  // Started with a key script that captures the first frame to shot.png.
-  void StartCapturing(HostConfig c, bool drawUnseen = true) {
-    Start(WithKeys("capture shot.png\n", c), drawUnseen);
   }
   Image Shot() {
     Image shot;
@@ -187,13 +181,6 @@ TEST_F(OffscreenHost, MessageWithoutAScreenIsOneLineOnStandardError) {
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "quillon: (76) Path not found second line\n");
 }
 
-TEST_F(OffscreenHost, TimeOfDayIsFixedOnRequest) {
-  HostConfig c;
-  c.fixedTime = 45296.25;
-  Start(c);
-  EXPECT_FLOAT_EQ(platform_.Runtime().Timer(), 45296.25f);
-}
-
 TEST_F(OffscreenHost, EndClosesFilesKeepingTheirLinesAndExitsWithTheCode) {
   Start();
   auto end = [this] {
@@ -239,12 +226,6 @@ TEST_F(OffscreenHost, KeyboardDeviceFollowsTheDirectInputRules) {
   EXPECT_EQ(kb->GetDeviceStateKeyboard(state), DIERR_NOTACQUIRED);
 }
 
-TEST_F(OffscreenHost, UnreadableOrMalformedKeyScriptStopsTheStart) {
-  std::string error;
-  EXPECT_FALSE(platform_.Start(WithKeys("10\n5 UPP\n"), error));
-  EXPECT_THAT(error, ::testing::HasSubstr("line 2: unknown key 'UPP'"));
-}
-
 // The count moves by one per call; SDL's cursor changes only when zero is
 // crossed, and any non-zero argument shows.
 TEST_F(OffscreenHost, CursorCounterDrivesSdlsCursor) {
@@ -262,69 +243,57 @@ TEST_F(OffscreenHost, CursorCounterDrivesSdlsCursor) {
   }
 }
 
-TEST_F(OffscreenHost, AdapterListsTheClassicModesAndFullScreenScalesTheFrame) {
-  StartCapturing({});
-  SdlDisplayHost& display = platform_.Display();
-  // The offscreen display lists its own size; the classic sizes it lacks
-  // come scaled.
-  bool has640 = false;
-  for (UINT i = 0; i < display.ModeCount(); ++i) {
-    D3DDISPLAYMODE m{};
-    ASSERT_TRUE(display.Mode(i, m));
-    has640 = has640 || (m.Width == 640 && m.Height == 480 && m.Format == D3DFMT_X8R8G8B8);
+// On a screen the frame is scaled into the window with its aspect kept; with
+// none nobody sees the window and nothing is drawn into it. Either way the
+// capture holds the frame itself and bad formats and windows are refused.
+TEST_F(OffscreenHost, FullScreenFramesAreScaledOnAScreenAndCapturedAlways) {
+  for (const bool screen : {true, false}) {
+    SCOPED_TRACE(screen ? "screen" : "no screen");
+    SdlPlatform platform;
+    std::string error;
+    HostConfig c = WithKeys("capture shot.png\n");
+    c.drawUnseen = screen;
+    ASSERT_TRUE(platform.Start(c, error)) << error;
+    SdlDisplayHost& display = platform.Display();
+    const std::int32_t window = platform.Host().WindowHandle();
+    // The offscreen display lists its own size; the classic sizes it lacks
+    // come scaled.
+    bool has640 = false;
+    for (UINT i = 0; i < display.ModeCount(); ++i) {
+      D3DDISPLAYMODE m{};
+      ASSERT_TRUE(display.Mode(i, m));
+      has640 = has640 || (m.Width == 640 && m.Height == 480 && m.Format == D3DFMT_X8R8G8B8);
+    }
+    EXPECT_TRUE(has640);
+    EXPECT_EQ(display.AttachDevice(window + 7, Params(640, 480, D3DFMT_X8R8G8B8)),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(display.AttachDevice(window, Params(641, 480, D3DFMT_X8R8G8B8)), D3DERR_INVALIDCALL);
+    ASSERT_EQ(display.AttachDevice(window, Params(640, 480, D3DFMT_X8R8G8B8)), D3D_OK);
+    EXPECT_TRUE(display.FullScreen());
+    ASSERT_EQ(display.Present(Halves(), 0), D3D_OK);
+
+    SDL_Surface* s = SDL_GetWindowSurface(platform.Host().Window());
+    ASSERT_NE(s, nullptr);
+    const Placement p = FitWithAspect(640, 480, s->w, s->h);
+    // Every row of the placement shows the frame, repeated rows included.
+    for (int y = p.y; y < p.y + p.height; ++y) {
+      ASSERT_EQ(At(s, p.x, y), screen ? 0xFF0000u : 0u) << y;
+      ASSERT_EQ(At(s, p.x + p.width - 1, y), screen ? 0x00FF00u : 0u) << y;
+    }
+    EXPECT_TRUE(p.x == 0 || At(s, 0, s->h / 2) == 0u);  // a bar
+    EXPECT_TRUE(p.y == 0 || At(s, s->w / 2, 0) == 0u);
+    const Image shot = Shot();
+    EXPECT_EQ(shot.width, 640);
+    EXPECT_EQ(shot.At(0, 0), 0xFF0000u);
+    EXPECT_EQ(shot.At(639, 479), 0x00FF00u);
+
+    FrameView bad = Halves();
+    bad.format = D3DFMT_P8;
+    EXPECT_EQ(display.Present(bad, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(display.Present(Halves(), window + 7), D3DERR_INVALIDCALL);
+    display.DetachDevice();
+    EXPECT_FALSE(display.FullScreen());
   }
-  EXPECT_TRUE(has640);
-
-  EXPECT_EQ(display.AttachDevice(WindowHandle() + 7, Params(640, 480, D3DFMT_X8R8G8B8)),
-            D3DERR_INVALIDCALL);
-  EXPECT_EQ(display.AttachDevice(WindowHandle(), Params(641, 480, D3DFMT_X8R8G8B8)),
-            D3DERR_INVALIDCALL);
-  ASSERT_EQ(display.AttachDevice(WindowHandle(), Params(640, 480, D3DFMT_X8R8G8B8)), D3D_OK);
-  EXPECT_TRUE(display.FullScreen());
-  ASSERT_EQ(display.Present(Halves(), 0), D3D_OK);
-
-  SDL_Surface* s = SDL_GetWindowSurface(Window());
-  ASSERT_NE(s, nullptr);
-  const Placement p = FitWithAspect(640, 480, s->w, s->h);
-  // Every row of the placement shows the frame, repeated rows included.
-  for (int y = p.y; y < p.y + p.height; ++y) {
-    ASSERT_EQ(At(s, p.x, y), 0xFF0000u) << y;
-    ASSERT_EQ(At(s, p.x + p.width - 1, y), 0x00FF00u) << y;
-  }
-  EXPECT_TRUE(p.x == 0 || At(s, 0, s->h / 2) == 0u);  // a bar
-  EXPECT_TRUE(p.y == 0 || At(s, s->w / 2, 0) == 0u);
-
-  // The capture holds the frame itself, not the scaled screen.
-  const Image shot = Shot();
-  EXPECT_EQ(shot.width, 640);
-  EXPECT_EQ(shot.At(0, 0) & 0xFFFFFFu, 0xFF0000u);
-  EXPECT_EQ(shot.At(639, 479) & 0xFFFFFFu, 0x00FF00u);
-
-  FrameView bad = Halves();
-  bad.format = D3DFMT_P8;
-  EXPECT_EQ(display.Present(bad, 0), D3DERR_INVALIDCALL);
-  display.DetachDevice();
-  EXPECT_FALSE(display.FullScreen());
-}
-
-// With no screen the window is seen by nobody: frames are not drawn into it,
-// but captures, bad formats and bad windows behave as on a screen.
-TEST_F(OffscreenHost, WithoutAScreenFramesAreCapturedButNotDrawn) {
-  StartCapturing({}, false);
-  SdlDisplayHost& display = platform_.Display();
-  ASSERT_EQ(display.AttachDevice(WindowHandle(), Params(640, 480, D3DFMT_X8R8G8B8)), D3D_OK);
-  ASSERT_EQ(display.Present(Halves(), 0), D3D_OK);
-
-  SDL_Surface* s = SDL_GetWindowSurface(Window());
-  ASSERT_NE(s, nullptr);
-  for (int y = 0; y < s->h; y += 7)
-    for (int x = 0; x < s->w; x += 5) ASSERT_EQ(At(s, x, y), 0u) << x << "," << y;
-  EXPECT_EQ(Shot().At(639, 479) & 0xFFFFFFu, 0x00FF00u);
-
-  FrameView bad = Halves();
-  bad.format = D3DFMT_P8;
-  EXPECT_EQ(display.Present(bad, 0), D3DERR_INVALIDCALL);
-  EXPECT_EQ(display.Present(Halves(), WindowHandle() + 7), D3DERR_INVALIDCALL);
 }
 
 TEST_F(OffscreenHost, WindowedDeviceStretchesIntoTheForm) {
@@ -422,12 +391,12 @@ TEST_F(WindowedDisplay, ResizedWindowShowsTheWholePictureWithItsAspect) {
     const Placement p = FitWithAspect(640, 480, 1000, 500);
     EXPECT_EQ(p.height, 500);
     EXPECT_NEAR(p.width, 667, 1);
-    EXPECT_EQ(At(s, 0, 250), 0u);
-    EXPECT_EQ(At(s, 999, 250), 0u);
-    EXPECT_EQ(At(s, p.x, 0), 0xFF0000u);
-    EXPECT_EQ(At(s, p.x, 499), 0xFF0000u);
-    EXPECT_EQ(At(s, p.x + p.width - 1, 0), 0x00FF00u);
-    EXPECT_EQ(At(s, p.x + p.width - 1, 499), 0x00FF00u);
+    const int right = p.x + p.width - 1;
+    // clang-format off
+    const struct { int x, y; std::uint32_t colour; } seen[] = {{0, 250, 0u}, {999, 250, 0u},
+        {p.x, 0, 0xFF0000u}, {p.x, 499, 0xFF0000u}, {right, 0, 0x00FF00u}, {right, 499, 0x00FF00u}};
+    // clang-format on
+    for (const auto& [x, y, colour] : seen) EXPECT_EQ(At(s, x, y), colour) << x << "," << y;
     int blended = 0;
     for (int x = p.x; x < p.x + p.width; ++x)
       blended += At(s, x, 250) != 0xFF0000u && At(s, x, 250) != 0x00FF00u;
@@ -436,36 +405,4 @@ TEST_F(WindowedDisplay, ResizedWindowShowsTheWholePictureWithItsAspect) {
     else
       EXPECT_EQ(blended, 0);  // nearest shows only the frame's own colours
   }
-}
-
-TEST_F(OffscreenHost, Direct3DMakesReferenceDevicesTracedOnRequest) {
-  HostConfig c;
-  c.tracePath = (dir_ / "t.scene").string();
-  Start(c);
-  Ref<Direct3D8> d3d;
-  ASSERT_EQ(DirectX()->Direct3DCreate(d3d), 0);
-  D3DCAPS8 caps{};
-  EXPECT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, caps), D3DERR_NOTAVAILABLE);
-  ASSERT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_REF, caps), D3D_OK);
-  EXPECT_EQ(caps.DeviceType, D3DDEVTYPE_REF);
-
-  D3DPRESENT_PARAMETERS pp = Params(0, 0, D3DFMT_UNKNOWN, true);
-  Ref<Direct3DDevice8> device;
-  ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_REF, WindowHandle(),
-                              D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp, device),
-            D3D_OK);
-  EXPECT_NE(dynamic_cast<TracingDevice*>(device.get()), nullptr);
-}
-
-// The overlay's words need its font: the device's name alone covers a part
-// of the screen, and nothing asked for covers none.
-TEST(Hud, DrawsOnlyWhatIsAskedFor) {
-  SDL_Surface* screen = SDL_CreateRGBSurfaceWithFormat(0, 640, 480, 32, SDL_PIXELFORMAT_RGB888);
-  ASSERT_NE(screen, nullptr);
-  for (const bool device : {true, false}) {
-    Hud hud({.device = device}, "reference");
-    const SDL_Rect covered = hud.Draw(screen);
-    EXPECT_EQ(covered.w > 0 && covered.h > 0, device);
-  }
-  SDL_FreeSurface(screen);
 }

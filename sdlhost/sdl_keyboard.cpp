@@ -3,7 +3,7 @@
 #include <SDL.h>
 
 #include "platform/d3d8types.h"  // E_NOTIMPL
-#include "sdlhost/host_log.h"
+#include "hostcommon/host_log.h"
 #include "sdlhost/sdl_host.h"
 
 SdlKeyboardDevice::SdlKeyboardDevice(SdlHost& host, KeyScriptPlayer* script)

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "platform/dinput8.h"
-#include "sdlhost/key_script.h"
+#include "hostcommon/key_script.h"
 #include "sdlhost/key_sources.h"
 
 class SdlHost;

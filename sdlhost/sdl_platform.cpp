@@ -9,11 +9,12 @@
 
 #include "d3dx/d3dx8_object.h"
 #include "gldevice/gl_direct3d.h"
-#include "refdevice/ref_direct3d.h"
+#include "hostcommon/captures.h"
+#include "hostcommon/host_log.h"
 #include "refdevice/raster/thread_pool.h"
+#include "refdevice/ref_direct3d.h"
 #include "scene/user_files.h"
 #include "sdlhost/direct3d_by_type.h"
-#include "sdlhost/host_log.h"
 #include "sdlhost/sdl_gl.h"
 #include "sdlhost/sdl_keyboard.h"
 #include "sdlhost/trace.h"
@@ -78,8 +79,7 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
     KeyScript script;
     if (!ReadKeyScript(config.keysPath, script, error)) return false;
     script_ = std::make_unique<KeyScriptPlayer>(std::move(script));
-    auto slash = config.keysPath.find_last_of('/');
-    captureFolder = slash == std::string::npos ? "" : config.keysPath.substr(0, slash + 1);
+    captureFolder = CaptureFolder(config.keysPath);
   }
   // The hardware device is tried first; on a screen it draws into the form's
   // window, which must then be made as an OpenGL window.

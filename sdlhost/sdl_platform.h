@@ -9,8 +9,8 @@
 
 #include "gldevice/gl_context.h"
 #include "platform/platform.h"
-#include "sdlhost/host_config.h"
-#include "sdlhost/key_script.h"
+#include "sdlhost/sdl_config.h"
+#include "hostcommon/key_script.h"
 #include "sdlhost/sdl_display.h"
 #include "sdlhost/sdl_host.h"
 #include "sdlhost/sdl_runtime.h"

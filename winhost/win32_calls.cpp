@@ -98,6 +98,18 @@ std::string GetEnvironment(const char* name) {
   return std::string(value, length);
 }
 
+void SetEnvironment(const char* name, const std::string& value) {
+  SetEnvironmentVariableA(name, value.c_str());
+}
+
+bool WriteStandard(bool error, const std::string& text) {
+  HANDLE out = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  if (out == nullptr || out == INVALID_HANDLE_VALUE || GetFileType(out) == FILE_TYPE_UNKNOWN)
+    return false;
+  DWORD written = 0;
+  return WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) != FALSE;
+}
+
 std::int32_t DefaultFontHandle() {
   return static_cast<std::int32_t>(
       reinterpret_cast<std::intptr_t>(GetStockObject(DEFAULT_GUI_FONT)));

@@ -200,6 +200,46 @@ Status VertexBufferDesc(ComObject buffer, void* desc) {
   return Buffer(buffer)->GetDesc(static_cast<D3DVERTEXBUFFER_DESC*>(desc));
 }
 
+namespace {
+
+// Locks `surface` read-only and hands its rows to `read`; releases it.
+Status ReadSurface(IDirect3DSurface8* surface, FrameReader read, void* context) {
+  D3DSURFACE_DESC desc{};
+  D3DLOCKED_RECT locked{};
+  HRESULT status = surface->GetDesc(&desc);
+  if (SUCCEEDED(status)) status = surface->LockRect(&locked, nullptr, D3DLOCK_READONLY);
+  if (SUCCEEDED(status)) {
+    read(context, locked.pBits, locked.Pitch, desc.Format, desc.Width, desc.Height);
+    surface->UnlockRect();
+  }
+  surface->Release();
+  return status;
+}
+
+}  // namespace
+
+Status ReadBackBuffer(ComObject device, FrameReader read, void* context) {
+  IDirect3DSurface8* back = nullptr;
+  const HRESULT status = Device(device)->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &back);
+  return FAILED(status) ? status : ReadSurface(back, read, context);
+}
+
+Status ReadFrontBuffer(ComObject device, FrameReader read, void* context) {
+  // The surface must be the display mode's size (the whole screen).
+  D3DDISPLAYMODE mode{};
+  HRESULT status = Device(device)->GetDisplayMode(&mode);
+  IDirect3DSurface8* image = nullptr;
+  if (SUCCEEDED(status))
+    status = Device(device)->CreateImageSurface(mode.Width, mode.Height, D3DFMT_A8R8G8B8, &image);
+  if (FAILED(status)) return status;
+  status = Device(device)->GetFrontBuffer(image);
+  if (FAILED(status)) {
+    image->Release();
+    return status;
+  }
+  return ReadSurface(image, read, context);
+}
+
 std::uint32_t TextureLevelCount(ComObject texture) { return Texture(texture)->GetLevelCount(); }
 Status TextureLevelDesc(ComObject texture, std::uint32_t level, void* desc) {
   return Texture(texture)->GetLevelDesc(level, static_cast<D3DSURFACE_DESC*>(desc));

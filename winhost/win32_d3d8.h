@@ -87,6 +87,16 @@ Status LockVertexBuffer(ComObject buffer, std::uint32_t offset, std::uint32_t si
 Status UnlockVertexBuffer(ComObject buffer);
 Status VertexBufferDesc(ComObject buffer, void* desc);
 
+// The frame about to be presented, read for a capture: the back buffer
+// locked read-only when the device was made with a lockable one, else what
+// GetFrontBuffer copies into a system-memory A8R8G8B8 surface (after the
+// present). `read` gets the rows, `pitch` bytes apart, in `format`, while
+// they are locked; the status of the first call that failed comes back.
+using FrameReader = void (*)(void* context, const void* rows, std::int32_t pitch,
+                             std::int32_t format, std::uint32_t width, std::uint32_t height);
+Status ReadBackBuffer(ComObject device, FrameReader read, void* context);
+Status ReadFrontBuffer(ComObject device, FrameReader read, void* context);
+
 std::uint32_t TextureLevelCount(ComObject texture);
 Status TextureLevelDesc(ComObject texture, std::uint32_t level, void* desc);
 Status LockTextureRect(ComObject texture, std::uint32_t level, std::int32_t& pitch, void*& bits,

@@ -17,13 +17,20 @@ HRESULT WinKeyboard8::SetCooperativeLevel(std::int32_t hWnd, std::int32_t flags)
 HRESULT WinKeyboard8::Acquire() { return win32::Acquire(device_.get()); }
 HRESULT WinKeyboard8::Unacquire() { return win32::Unacquire(device_.get()); }
 HRESULT WinKeyboard8::GetDeviceStateKeyboard(DIKEYBOARDSTATE& state) {
-  return win32::KeyboardState(device_.get(), state.data());
+  const HRESULT status = win32::KeyboardState(device_.get(), state.data());
+  if (status < 0) return status;
+  if (script_) script_->player.Poll(state);
+  // The spinning loop handles no window messages: they are handled here, and
+  // a request to close the form reaches the program as the key it ends on.
+  if (closeRequested_ && closeRequested_()) state[DIK_ESCAPE] = 0x80;
+  return status;
 }
 
 HRESULT WinDirectInput8::CreateDevice(const std::string& guid, Ref<DirectInputDevice8>& device) {
   if (guid != "GUID_SysKeyboard") return DIERR_DEVICENOTREG;
   win32::ComObject created = nullptr;
   const HRESULT status = win32::CreateSystemKeyboard(directInput_.get(), created);
-  if (created != nullptr) device = std::make_shared<WinKeyboard8>(created);
+  if (created != nullptr)
+    device = std::make_shared<WinKeyboard8>(created, script_, closeRequested_);
   return status;
 }

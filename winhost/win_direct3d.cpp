@@ -1,6 +1,11 @@
 #include "winhost/win_direct3d.h"
 
 #include <memory>
+#include <vector>
+
+#include "formats/pixel_format.h"
+#include "hostcommon/captures.h"
+#include "hostcommon/host_log.h"
 
 // The project's structures cross as bytes in the published layout.
 static_assert(sizeof(D3DDISPLAYMODE) == win32::kDisplayModeBytes);
@@ -79,9 +84,53 @@ HRESULT WinDevice8::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOL
                           DWORD stencil) {
   return win32::Clear(device_.get(), count, rects, flags, color, z, stencil);
 }
+namespace {
+
+// The frame as 0x00RRGGBB rows, filled by a win32::FrameReader.
+struct ReadFrame {
+  std::vector<std::uint32_t> pixels;
+  std::int32_t width = 0, height = 0;
+  bool known = false;  // the format was one ConvertRowToXrgb knows
+
+  static void Read(void* context, const void* rows, std::int32_t pitch, std::int32_t format,
+                   std::uint32_t width, std::uint32_t height) {
+    auto& frame = *static_cast<ReadFrame*>(context);
+    frame.width = static_cast<std::int32_t>(width);
+    frame.height = static_cast<std::int32_t>(height);
+    frame.pixels.resize(std::size_t{width} * height);
+    frame.known = true;
+    for (std::uint32_t y = 0; y < height && frame.known; ++y)
+      frame.known = ConvertRowToXrgb(format, static_cast<const std::uint8_t*>(rows) + y * pitch,
+                                     frame.pixels.data() + std::size_t{y} * width, frame.width);
+  }
+};
+
+}  // namespace
+
+bool WinDevice8::SaveCaptures(win32::Status (*read)(win32::ComObject, win32::FrameReader, void*)) {
+  ReadFrame frame;
+  if (read(device_.get(), &ReadFrame::Read, &frame) < 0 || !frame.known) return false;
+  SaveDueCaptures(script_->player, script_->captureFolder,
+                  {frame.width, frame.height, frame.pixels});
+  return true;
+}
+
 HRESULT WinDevice8::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindow,
                             const void* dirtyRegion) {
-  return win32::Present(device_.get(), sourceRect, destRect, SystemWindow(destWindow), dirtyRegion);
+  // The frame is read where it is whole: in the back buffer before the
+  // present (its content is undefined after it), else from the screen after.
+  // Wine 8 answers GetFrontBuffer with a black picture, so the back buffer
+  // is made lockable whenever a key script runs.
+  const bool capture = script_ && script_->player.CapturesDue();
+  const bool saved = capture && lockableBackBuffer_ && SaveCaptures(win32::ReadBackBuffer);
+  const HRESULT status =
+      win32::Present(device_.get(), sourceRect, destRect, SystemWindow(destWindow), dirtyRegion);
+  if (capture && !saved && !SaveCaptures(win32::ReadFrontBuffer)) {
+    for (const auto& name : script_->player.TakeDueCaptures())
+      HostLog(LogLevel::Error,
+              "cannot read the frame for the picture " + CapturePath(script_->captureFolder, name));
+  }
+  return status;
 }
 
 HRESULT WinDevice8::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
@@ -171,6 +220,9 @@ HRESULT WinDirect3D8::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWind
                                   params.Flags,
                                   params.FullScreen_RefreshRateInHz,
                                   params.FullScreen_PresentationInterval};
+  // Captures read the back buffer itself, which must then be lockable.
+  const bool lockable = script_ != nullptr;
+  if (lockable) system.Flags |= D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
   win32::ComObject created = nullptr;
   const HRESULT status =
       win32::D3DCreateDevice(d3d_.get(), adapter, static_cast<std::int32_t>(type),
@@ -179,6 +231,6 @@ HRESULT WinDirect3D8::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWind
   params.BackBufferHeight = system.BackBufferHeight;
   params.BackBufferFormat = system.BackBufferFormat;
   params.BackBufferCount = system.BackBufferCount;
-  if (created != nullptr) device = std::make_shared<WinDevice8>(created);
+  if (created != nullptr) device = std::make_shared<WinDevice8>(created, script_, lockable);
   return status;
 }

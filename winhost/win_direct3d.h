@@ -4,6 +4,7 @@
 
 #include "platform/d3d8.h"
 #include "winhost/win32_d3d8.h"
+#include "winhost/win_key_script.h"
 
 // Holds one reference to a system COM object and releases it with itself.
 class ComHandle {
@@ -45,7 +46,10 @@ class WinTexture8 final : public Direct3DTexture8 {
 
 class WinDevice8 final : public Direct3DDevice8 {
  public:
-  explicit WinDevice8(win32::ComObject device) : device_(device) {}
+  // `script`, when given, is a key script whose captures read this device's
+  // frames; `lockableBackBuffer` says the back buffer can be read directly.
+  WinDevice8(win32::ComObject device, WinKeyScript* script, bool lockableBackBuffer)
+      : script_(script), lockableBackBuffer_(lockableBackBuffer), device_(device) {}
 
   HRESULT GetDeviceCaps(D3DCAPS8& caps) override;
   HRESULT GetDisplayMode(D3DDISPLAYMODE& mode) override;
@@ -77,6 +81,12 @@ class WinDevice8 final : public Direct3DDevice8 {
                           UINT stride) override;
 
  private:
+  // Reads the frame with `read` and saves it as the captures due; false when
+  // it cannot be read.
+  bool SaveCaptures(win32::Status (*read)(win32::ComObject, win32::FrameReader, void*));
+
+  WinKeyScript* script_;
+  bool lockableBackBuffer_;
   // The system device holds its own references to bound resources; these
   // keep the adapters alive for as long as they are bound.
   Ref<Direct3DVertexBuffer8> stream0_;
@@ -86,8 +96,8 @@ class WinDevice8 final : public Direct3DDevice8 {
 
 class WinDirect3D8 final : public Direct3D8 {
  public:
-  // Takes the reference Direct3DCreate8 returned.
-  explicit WinDirect3D8(win32::ComObject d3d) : d3d_(d3d) {}
+  // Takes the reference Direct3DCreate8 returned; `script` as for WinDevice8.
+  WinDirect3D8(win32::ComObject d3d, WinKeyScript* script) : script_(script), d3d_(d3d) {}
 
   UINT GetAdapterCount() override;
   UINT GetAdapterModeCount(UINT adapter) override;
@@ -100,5 +110,6 @@ class WinDirect3D8 final : public Direct3D8 {
                        D3DPRESENT_PARAMETERS& params, Ref<Direct3DDevice8>& device) override;
 
  private:
+  WinKeyScript* script_;
   ComHandle d3d_;
 };

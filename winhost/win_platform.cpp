@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "d3dx/d3dx8_object.h"
+#include "hostcommon/captures.h"
 #include "winhost/win32_dinput.h"
 #include "winhost/win_dinput.h"
 #include "winhost/win_direct3d.h"
@@ -11,6 +12,8 @@ namespace {
 
 class WinDirectX8 final : public DirectX8 {
  public:
+  WinDirectX8(WinKeyScript* script, CloseRequestCheck closeRequested)
+      : script_(script), closeRequested_(std::move(closeRequested)) {}
   HRESULT Direct3DCreate(Ref<Direct3D8>& d3d) override {
     win32::ComObject created = win32::Direct3DCreate8();
     if (created == nullptr) {
@@ -19,21 +22,28 @@ class WinDirectX8 final : public DirectX8 {
       NoteErrorDetail(E_FAIL, "d3d8.dll or its Direct3DCreate8 cannot be loaded");
       return E_FAIL;
     }
-    d3d = std::make_shared<WinDirect3D8>(created);
+    d3d = std::make_shared<WinDirect3D8>(created, script_);
     return 0;
   }
   HRESULT DirectInputCreate(Ref<DirectInput8>& di) override {
     win32::ComObject created = nullptr;
     const HRESULT status = win32::DirectInput8Create(created);
-    if (created != nullptr) di = std::make_shared<WinDirectInput8>(created);
+    if (created != nullptr)
+      di = std::make_shared<WinDirectInput8>(created, script_, closeRequested_);
     return status;
   }
+
+ private:
+  WinKeyScript* script_;
+  CloseRequestCheck closeRequested_;
 };
 
 class WinPlatformObjects final : public PlatformObjects {
  public:
+  WinPlatformObjects(WinKeyScript* script, CloseRequestCheck closeRequested)
+      : script_(script), closeRequested_(std::move(closeRequested)) {}
   HRESULT NewDirectX8(Ref<DirectX8>& dx) override {
-    dx = std::make_shared<WinDirectX8>();
+    dx = std::make_shared<WinDirectX8>(script_, closeRequested_);
     return 0;
   }
   // D3DX 8 is the project's own, over the system's device.
@@ -41,11 +51,32 @@ class WinPlatformObjects final : public PlatformObjects {
     d3dx = std::make_shared<RuntimeD3DX8>();
     return 0;
   }
+
+ private:
+  WinKeyScript* script_;
+  CloseRequestCheck closeRequested_;
 };
 
 }  // namespace
 
+bool WinPlatform::Start(const CommonConfig& config, std::string& error) {
+  SetLogLevel(config.logLevel);
+  if (!config.keysPath.empty()) {
+    KeyScript script;
+    if (!ReadKeyScript(config.keysPath, script, error)) return false;
+    script_ = std::make_unique<WinKeyScript>(
+        WinKeyScript{KeyScriptPlayer(std::move(script)), CaptureFolder(config.keysPath)});
+  }
+  if (!runtime_.Start(config.fixedTime)) {
+    error = "the form's window cannot be created";
+    return false;
+  }
+  return true;
+}
+
 Platform WinPlatform::GetPlatform() {
-  if (!objects_) objects_ = std::make_unique<WinPlatformObjects>();
+  if (!objects_)
+    objects_ = std::make_unique<WinPlatformObjects>(script_.get(),
+                                                    [this] { return runtime_.TakeCloseRequest(); });
   return Platform{objects_.get(), &windows_, &runtime_};
 }

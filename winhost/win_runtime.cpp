@@ -4,7 +4,8 @@
 
 #include "winhost/win32_calls.h"
 
-bool WinRuntime::Start() {
+bool WinRuntime::Start(std::optional<double> fixedTime) {
+  fixedTime_ = fixedTime;
   form_ = win32::CreateFormWindow("Form1", 640, 480);
   font_ = std::make_shared<WinFont>(win32::DefaultFontHandle());
   return form_ != 0;
@@ -31,6 +32,8 @@ void WinRuntime::CloseForm() {
   if (events_.OnClose) events_.OnClose();
 }
 
+bool WinRuntime::TakeCloseRequest() { return win32::PumpMessages(form_); }
+
 void WinRuntime::DoEvents() {
   if (win32::PumpMessages(form_)) CloseForm();
 }
@@ -46,7 +49,9 @@ void WinRuntime::End(int exitCode) {
   win32::ExitProcess(exitCode);
 }
 
-float WinRuntime::Timer() { return static_cast<float>(win32::SecondsSinceMidnight()); }
+float WinRuntime::Timer() {
+  return static_cast<float>(fixedTime_ ? *fixedTime_ : win32::SecondsSinceMidnight());
+}
 
 std::int32_t WinWindowSystem::ShowCursor(std::int32_t bShow) {
   return win32::ShowCursor(bShow != 0);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/runtime.h"
@@ -34,8 +35,12 @@ class WinFont final : public IFont {
 
 class WinRuntime final : public Runtime {
  public:
-  // Makes the form's window; false when the system refuses it.
-  bool Start();
+  // Makes the form's window; false when the system refuses it. `fixedTime`,
+  // when set, is the time of day Timer always reports.
+  bool Start(std::optional<double> fixedTime);
+  // Handles the form's waiting messages; true when one asked it to close
+  // (the request is then the caller's to act on).
+  bool TakeCloseRequest();
 
   HRESULT Form_hWnd(std::int32_t& hWnd) override;
   HRESULT Form_Font(Ref<IFont>& font) override;
@@ -60,6 +65,7 @@ class WinRuntime final : public Runtime {
   void CloseForm();
 
   std::intptr_t form_ = 0;
+  std::optional<double> fixedTime_;
   Ref<IFont> font_;
   FormEvents events_;
   bool closed_ = false;

@@ -39,6 +39,7 @@ const std::map<std::string, Layer>& Folders() {
       {"d3dfront", Layer::StandIn},   {"refdevice", Layer::StandIn},
       {"gldevice", Layer::StandIn},   {"sdlhost", Layer::StandIn},
       {"testplatform", Layer::StandIn}, {"winhost", Layer::StandIn},
+      {"hostcommon", Layer::StandIn},
       {"main", Layer::Top},           {"tests", Layer::Top},
       {"bench", Layer::Top},          {"fuzz", Layer::Top},
   };

@@ -1,4 +1,4 @@
-#include "sdlhost/host_log.h"
+#include "hostcommon/host_log.h"
 
 #include <cstdio>
 

@@ -1,10 +1,10 @@
-#include "sdlhost/key_script.h"
+#include "hostcommon/key_script.h"
 
 #include <charconv>
 #include <sstream>
 
+#include "hostcommon/key_table.h"
 #include "scene/user_files.h"
-#include "sdlhost/key_table.h"
 
 namespace {
 
