@@ -17,7 +17,7 @@ enable_testing()
 # Every test program runs through Wine, in the prefix the fixture makes.
 find_program(WINE wine REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE})
-set(_wine_env WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEDEBUG=-all
+set(_wine_env WINEPREFIX=${CMAKE_BINARY_DIR}/test-prefix WINEDEBUG=-all
               "WINEDLLOVERRIDES=mscoree,mshtml=")
 
 add_library(quillon_d3dfront STATIC)

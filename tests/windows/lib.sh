@@ -11,7 +11,7 @@ if [ ! -x "$PICTURE_TOOL" ] || [ ! -x "$QUILLON_LINUX" ]; then
   echo "SKIP: the default preset's quillon and picture_tool are not built"
   exit 77
 fi
-export WINEPREFIX=$BUILD_DIR/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$BUILD_DIR/test-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export DISPLAY=":$(cat "$BUILD_DIR/session/display")"
 DRIVE_C=$WINEPREFIX/drive_c
 # start_quillon (tests/e2e/lib.sh) runs the exe through Wine, which ends with

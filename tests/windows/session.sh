@@ -8,7 +8,7 @@
 set -u
 build=$1
 dir=$build/session
-export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$build/test-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 stop() {
   [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
