@@ -33,6 +33,6 @@ run_case() {  # NAME VAR=VALUE -- TEXTS...
   note "$name: $# boxes, status 1"
 }
 
-run_case no3d WINE_D3D_CONFIG=renderer=no3d -- "${no_device[@]}"
+run_case no3d WINE_D3D_CONFIG="$WINE_D3D_CONFIG,renderer=no3d" -- "${no_device[@]}"
 run_case "d3d8 off" WINEDLLOVERRIDES="mscoree,mshtml=;d3d8=d" -- "${no_d3d8[@]}"
 echo PASS
