@@ -92,6 +92,13 @@ void KeyScriptPlayer::Poll(DIKEYBOARDSTATE& state) {
   SkipEmptySteps();
 }
 
+bool KeyScriptPlayer::CapturesAhead() const {
+  if (!due_.empty()) return true;
+  for (std::size_t i = step_; i < script_.steps.size(); ++i)
+    if (!script_.steps[i].captures.empty()) return true;
+  return false;
+}
+
 std::vector<std::string> KeyScriptPlayer::TakeDueCaptures() {
   std::vector<std::string> out;
   out.swap(due_);

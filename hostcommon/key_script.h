@@ -50,6 +50,8 @@ class KeyScriptPlayer {
   // made); each is handed out once.
   std::vector<std::string> TakeDueCaptures();
   bool CapturesDue() const { return !due_.empty(); }
+  // Whether any capture is due or still to come.
+  bool CapturesAhead() const;
   bool Finished() const { return step_ >= script_.steps.size(); }
 
  private:

@@ -36,7 +36,7 @@ declare -A e2e=(
   [d3dx]='^(FaultSweep|CloudSoak)\.'
   [math]='^(FaultSweep|CloudSoak)\.' [formats]='^FaultSweep\.'
   [runtime]='^(FaultSweep|CloudSoak)\.|^e2e\.hostile_process$'
-  [sdlhost]='^(FaultSweep\.|e2e\.(messages|command_line|xvfb_overlay)$)'
+  [sdlhost]='^(FaultSweep\.|e2e\.(messages|command_line|headless_script|device_choice|xvfb_(fullscreen|mode_change|error_box|overlay|desktop_keys|window_destroyed|display_lost))$)'
   [hostcommon]='^(FaultSweep\.|HostConfig\.|e2e\.(messages|command_line|headless_script)$)'
   [scene]='^(FaultSweep\.|e2e\.headless_script$)'
   [refdevice]='^(FaultSweep|ArgumentChecks)\.'
@@ -44,7 +44,7 @@ declare -A e2e=(
 # Programs beyond the folder's own tests that those tests need: the ones the
 # end-to-end tests run, and the shared table of bad arguments on every device.
 declare -A programs=([runtime]='quillon quillon-replay picture_tool'
-                     [sdlhost]='quillon quillon-replay picture_tool'
+                     [sdlhost]='quillon quillon-replay picture_tool cursor_probe close_request'
                      [hostcommon]='quillon quillon-replay picture_tool sdlhost_tests'
                      [scene]='quillon quillon-replay picture_tool'
                      [refdevice]='front_tests')

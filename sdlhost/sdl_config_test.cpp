@@ -107,3 +107,11 @@ TEST(HostConfig, CommandLineOptions) {
     }
   }
 }
+
+// --help's lines: each setting's text wrapped at 72 columns, indented by six.
+TEST(HostConfig, UsageWrapsTheSettingsHelp) {
+  EXPECT_NE(UsageText().find(
+                "      threads the reference device draws with, 1 to 64 (the processors, at\n"
+                "      most 8)\n"),
+            std::string::npos);
+}

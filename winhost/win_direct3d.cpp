@@ -84,6 +84,7 @@ HRESULT WinDevice8::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOL
                           DWORD stencil) {
   return win32::Clear(device_.get(), count, rects, flags, color, z, stencil);
 }
+
 namespace {
 
 // The frame as 0x00RRGGBB rows, filled by a win32::FrameReader.
@@ -120,7 +121,7 @@ HRESULT WinDevice8::Present(const RECT* sourceRect, const RECT* destRect, HWND d
   // The frame is read where it is whole: in the back buffer before the
   // present (its content is undefined after it), else from the screen after.
   // Wine 8 answers GetFrontBuffer with a black picture, so the back buffer
-  // is made lockable whenever a key script runs.
+  // is made lockable whenever a key script holds captures.
   const bool capture = script_ && script_->player.CapturesDue();
   const bool saved = capture && lockableBackBuffer_ && SaveCaptures(win32::ReadBackBuffer);
   const HRESULT status =
@@ -220,8 +221,9 @@ HRESULT WinDirect3D8::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWind
                                   params.Flags,
                                   params.FullScreen_RefreshRateInHz,
                                   params.FullScreen_PresentationInterval};
-  // Captures read the back buffer itself, which must then be lockable.
-  const bool lockable = script_ != nullptr;
+  // Captures read the back buffer itself, which must then be lockable; a
+  // run without them keeps the device as the program asked for it.
+  const bool lockable = script_ != nullptr && script_->player.CapturesAhead();
   if (lockable) system.Flags |= D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
   win32::ComObject created = nullptr;
   const HRESULT status =
