@@ -1,6 +1,7 @@
 # The Windows build, included by the top CMakeLists.txt when cross-compiling
 # (cmake --preset windows): the program, the runtime's portable parts, D3DX 8
-# over the real device, and the Windows host (winhost/). The Linux stand-ins,
+# over the real device, and the Windows host (winhost/), with the tests that
+# run under Wine (cmake/windows_tests.cmake). The Linux stand-ins, their
 # tests, benchmarks and fuzzing are left out.
 find_package(Threads REQUIRED)
 # GCC 12 warns falsely about std::string's copies at -O2 (its bug 105329).
@@ -28,6 +29,7 @@ add_library(quillon_winhost STATIC)
 target_link_libraries(quillon_winhost PUBLIC quillon_hostcommon quillon_runtime quillon_d3dx dinput8 dxguid
                       user32 gdi32)
 
+include(cmake/windows_tests.cmake)
 add_subdirectory(formats)
 add_subdirectory(math)
 add_subdirectory(runtime)

@@ -6,6 +6,9 @@
 #include <fstream>
 #include <sstream>
 #include <system_error>
+#ifdef _WIN32
+#include <io.h>  // _mktemp
+#endif
 
 #include "testplatform/recording_objects.h"
 
@@ -60,7 +63,11 @@ std::string MakeTempDriveC() {
   std::filesystem::path base = std::filesystem::temp_directory_path(ec);
   if (ec) base = "/tmp";
   std::string templ = (base / "quillon-drive-c-XXXXXX").string();
+#ifdef _WIN32  // no mkdtemp there
+  if (::_mktemp(templ.data()) == nullptr || !std::filesystem::create_directory(templ, ec))
+#else
   if (::mkdtemp(templ.data()) == nullptr)
+#endif
     throw std::runtime_error("cannot make a temporary drive C");
   return templ;
 }

@@ -7,6 +7,9 @@
 //   picture_tool same A B        exit status 0 when the pixels are identical
 //   picture_tool agree A B       differing% max-off-edge of B against A (see
 //       image_agreement.h); exit status 0 within 0.5% and 8 levels
+//   picture_tool match A B       foreground close percent: the pixels not of
+//       the clear blue in A or B, those within 4 levels a channel in both;
+//       exit status 0 from 99%
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -94,6 +97,25 @@ int main(int argc, char** argv) {
     std::printf("%.3f %d\n", agreement.differingPercent, agreement.maxAwayFromEdges);
     return agreement.differingPercent <= 0.5 && agreement.maxAwayFromEdges <= 8 ? 0 : 1;
   }
-  std::fprintf(stderr, "usage: picture_tool stats FILE | picture_tool same|agree A B\n");
+  if (argc == 4 && std::strcmp(argv[1], "match") == 0) {
+    Image a, b;
+    if (!Load(argv[2], a) || !Load(argv[3], b)) return 2;
+    if (a.width != b.width || a.height != b.height) return 1;
+    long foreground = 0, close = 0;
+    for (int y = 0; y < a.height; ++y)
+      for (int x = 0; x < a.width; ++x) {
+        const std::uint32_t p = a.At(x, y) & 0xFFFFFFu, q = b.At(x, y) & 0xFFFFFFu;
+        if (p == 0x0000FFu && q == 0x0000FFu) continue;
+        ++foreground;
+        bool near = true;
+        for (int shift = 0; shift < 24; shift += 8)
+          near = near && std::abs(int((p >> shift) & 0xFF) - int((q >> shift) & 0xFF)) <= 4;
+        close += near;
+      }
+    const double percent = foreground > 0 ? 100.0 * close / foreground : 0.0;
+    std::printf("%ld %ld %.2f\n", foreground, close, percent);
+    return percent >= 99.0 ? 0 : 1;
+  }
+  std::fprintf(stderr, "usage: picture_tool stats FILE | picture_tool same|agree|match A B\n");
   return 2;
 }
