@@ -129,15 +129,19 @@ TEST_F(TextFilesTest, RefusesMissingFoldersLinksFifosAndAFileAnotherProgramWrite
   ASSERT_EQ(::mkfifo((drive / "PIPE.TXT").c_str(), 0600), 0);
   TextFiles files(drive.string());
   // clang-format off
-  const struct { const char* path; std::int32_t error; } rows[] = {
-      {"C:\\missing\\FPS.TXT", ErrPathNotFound}, {"C:\\real", ErrPathFileAccess},
-      {"C:\\LINK.TXT", ErrPathFileAccess}, {"C:\\DANGLING.TXT", ErrPathFileAccess},
-      {"C:\\up\\outside", ErrPathFileAccess}, {"C:\\PIPE.TXT", ErrPathFileAccess}};
+  const std::string link = "it is a symbolic link, which is never followed";
+  const struct { const char* path; std::int32_t error; std::string problem; } rows[] = {
+      {"C:\\missing\\FPS.TXT", ErrPathNotFound, ""}, {"C:\\real", ErrPathFileAccess, ""},
+      {"C:\\LINK.TXT", ErrPathFileAccess, link}, {"C:\\DANGLING.TXT", ErrPathFileAccess, link},
+      {"C:\\up\\outside", ErrPathFileAccess, ""}, {"C:\\PIPE.TXT", ErrPathFileAccess, ""}};
   // clang-format on
   for (const auto& r : rows) {
     std::int32_t n = -1;
     EXPECT_EQ(files.OpenForOutput(r.path, n), r.error) << r.path;
     EXPECT_FALSE(files.Problem().empty()) << r.path;
+    if (!r.problem.empty()) {
+      EXPECT_EQ(files.Problem(), r.problem) << r.path;
+    }
     EXPECT_EQ(n, -1);
   }
   EXPECT_EQ(Read("outside"), "keep");
