@@ -32,7 +32,7 @@ TEST(UpdateFPS, SamplesTheFramesOfEachIntervalOfMoreThanASecond) {
       {1.0e12f, {16777219u}, 1, 16777220, 1, 0, 16777220, 1},  // and above
       {k30, {k30 + 950}, 1, k30 + 896.0f, 1, 0, k30, 1},  // above 2^30 950 ms is stored as 896
       {k30, {k30 + 1000, k30 + 1000}, 1, k30 + 1024.0f, 0, 1, k30 + 1024.0f, 2},  // 1000 as 1024
-      {2147483000.0f, {2147484000u, 2147485100u, 2147485100u}, 2, wrapped, 0, 2, wrapped, 3},  // wrap
+      {2147483000.0f, {2147484000u, 2147485100u, 2147485100u}, 2, wrapped, 0, 2, wrapped, 3},
       {wrapped, {100, 100, 600, 1101, 1101}, 3, 1101, 0, 2, 1101, 5},  // past 2^32: one short sample
   };
   // clang-format on
@@ -49,8 +49,7 @@ TEST(UpdateFPS, SamplesTheFramesOfEachIntervalOfMoreThanASecond) {
   }
 }
 
-// Each row: the counter's start, the argument, the ShowCursor calls and the
-// counter's end: one step at a time to the other side of zero, from any start.
+// Each row: the counter's start, the argument, the calls and the end.
 TEST(ShowMouse, MovesTheCounterOneStepAtATimeToTheOtherSideOfZero) {
   // clang-format off
   const struct { std::int32_t start; std::int16_t show; int calls; std::int32_t end; } rows[] = {
