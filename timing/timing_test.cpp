@@ -33,7 +33,7 @@ TEST(UpdateFPS, SamplesTheFramesOfEachIntervalOfMoreThanASecond) {
       {k30, {k30 + 950}, 1, k30 + 896.0f, 1, 0, k30, 1},  // above 2^30 950 ms is stored as 896
       {k30, {k30 + 1000, k30 + 1000}, 1, k30 + 1024.0f, 0, 1, k30 + 1024.0f, 2},  // 1000 as 1024
       {2147483000.0f, {2147484000u, 2147485100u, 2147485100u}, 2, wrapped, 0, 2, wrapped, 3},
-      {wrapped, {100, 100, 600, 1101, 1101}, 3, 1101, 0, 2, 1101, 5},  // past 2^32: one short sample
+      {wrapped, {100, 100, 600, 1101, 1101}, 3, 1101, 0, 2, 1101, 5},  // past 2^32
   };
   // clang-format on
   for (std::size_t row = 0; row < std::size(rows); ++row) {
