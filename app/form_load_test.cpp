@@ -1,17 +1,21 @@
-// frmTest::Form_Load: the start-up and shutdown order, the loop chosen by the
-// vertex format, and how the runs that stop early are reported. (That every
-// run shuts down once, in order, and every platform call failing in turn with
-// its one report, are the fault sweep's.)
+// frmTest::Form_Load: the start-up order, the loop chosen by the vertex
+// format, the runs that stop early without a failing call, and the picture
+// loop; and the form's SetupPixelFog. (Shutdown order and every failing
+// platform call with its one report are the fault sweep's.)
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <new>
+#include <optional>
 
 #include "app/frmTest.h"
 #include "graphics/moduleDX8.h"
+#include "graphics/picture.h"
 #include "input/keyboard.h"
 #include "tests/harness/program_platform.h"
+#include "tests/harness/test_helpers.h"
 
 using namespace moduleDX8;
 
@@ -19,145 +23,54 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
+// clang-format off
 const Lines kStartUp = {
-    "new DirectX8",
-    "DX.Direct3DCreate",
+    "new DirectX8", "DX.Direct3DCreate",
     "D3D.CreateDevice(0, 1, 4660, 32, {640, 480, 23, 1, 0, 2, 0, 0, 1, 80, 0, 0, 0})",
-    "new D3DX8",
-    "DX.DirectInputCreate",
-    "DI.CreateDevice(\"GUID_SysKeyboard\")",
-    "Keyboard.SetCommonDataFormat(1)",
-    "Keyboard.SetCooperativeLevel(4660, 10)",
-    "Keyboard.Acquire",
-    "Form_Font",
-    "Font.put_Name(\"Arial\")",
-    "Font.get_hFont",
-    "D3DX.CreateFont(Device, 22136)",
-    "ShowCursor(0) -> -1",
-};
+    "new D3DX8", "DX.DirectInputCreate", "DI.CreateDevice(\"GUID_SysKeyboard\")",
+    "Keyboard.SetCommonDataFormat(1)", "Keyboard.SetCooperativeLevel(4660, 10)", "Keyboard.Acquire",
+    "Form_Font", "Font.put_Name(\"Arial\")", "Font.get_hFont", "D3DX.CreateFont(Device, 22136)",
+    "ShowCursor(0) -> -1"};
+// clang-format on
 
-const Lines kShutdown = {
-    "ShowCursor(1) -> 0", "Keyboard.Unacquire", "release Keyboard", "release DI", "release D3DX",
-    "release Device",     "release D3D",        "release DX",       "DoEvents",   "End(0)"};
-
-// The lines of `expected` appear in the log in this order.
-void ExpectInOrder(const ProgramPlatform& tp, const Lines& expected) {
-  int last = -1;
-  for (const std::string& line : expected) {
-    const int at = tp.IndexOf(line);
-    EXPECT_GT(at, last) << line << " missing or out of order";
-    if (at >= 0) last = at;
-  }
-}
-
-TEST(FormLoad, ANormalRunStartsAndShutsDownInOrder) {
-  ProgramPlatform tp;
-  tp.PushKeys({DIK_ESCAPE});
-  EXPECT_EQ(tp.RunFormLoad(), "exit 0");
-  ExpectInOrder(tp, kStartUp);
-  ExpectInOrder(tp, kShutdown);
-  EXPECT_TRUE(tp.MessageBoxes().empty());
-  EXPECT_EQ(tp.script.fontName, "Arial");  // the form's own font object, renamed
-  EXPECT_TRUE(tp.Form().FormFont && tp.Form().D3DFont);
-}
-
-TEST(FormLoad, TheVertexFormatChoosesTheLoop) {
+// Each row: the vertex-format code, the loop's draw call (none: no loop) and
+// the exit code. The start-up is the same for all.
+TEST(FormLoad, StartsUpInOrderThenTheVertexFormatChoosesTheLoop) {
   // clang-format off
-  const struct {
-    std::int32_t code;
-    const char* drawn;  // the loop's draw call, or none
-    int exit;
-  } rows[] = {{388, "Device.DrawPrimitiveUP", 0}, {962, "Device.DrawPrimitive", 0},
-              // 594 reads a normal and a diffuse colour the 24-byte vertex
-              // does not hold: the devices refuse the draw, and it is reported.
-              {594, "Device.DrawPrimitive", 1},   {0, nullptr, 0},
-              {389, nullptr, 0}};
+  const struct { std::int32_t code; const char* drawn; int exit; } rows[] = {
+      {834, "Device.DrawPrimitive", 0},
+      {388, "Device.DrawPrimitiveUP", 0},
+      {962, "Device.DrawPrimitive", 0},
+      {594, "Device.DrawPrimitive", 1},  // its normal and colour are not in the vertex: refused
+      {0, nullptr, 0},
+      {389, nullptr, 0},
+  };
   // clang-format on
   for (const auto& r : rows) {
     SCOPED_TRACE(r.code);
     ProgramPlatform tp;
-    EditedVertexFormat format(tp, r.code);
+    std::unique_ptr<EditedVertexFormat> format;
+    if (r.code != 834) format = std::make_unique<EditedVertexFormat>(tp, r.code);
     tp.PushKeys({DIK_ESCAPE});
     if (r.code == 388) tp.script.closeFormAtDoEvents = 1;
     EXPECT_EQ(tp.RunFormLoad(), "exit " + std::to_string(r.exit));
+    int last = -1;
+    for (const std::string& line : kStartUp) {
+      EXPECT_GT(tp.IndexOf(line), last) << line << " missing or out of order";
+      last = std::max(last, tp.IndexOf(line));
+    }
     for (const char* draw : {"Device.DrawPrimitiveUP", "Device.DrawPrimitive"})
       EXPECT_EQ(tp.Count(draw), r.drawn && std::string(draw) == r.drawn ? 1 : 0) << draw;
     // Without a loop the cursor is hidden and at once shown again.
     if (!r.drawn) {
       EXPECT_EQ(tp.IndexStartingWith("ShowCursor(1)"), tp.IndexOf("ShowCursor(0) -> -1") + 1);
     }
-    EXPECT_EQ(tp.Calls().back(), "End(" + std::to_string(r.exit) + ")");
   }
 }
 
-TEST(FormLoad, AStartUpThatStopsReportsOnceAndShutsDown) {
-  struct Row {
-    const char* what;
-    std::function<void(ProgramPlatform&)> arrange;
-    Lines boxes;
-    Lines reached, never;
-  };
-  const std::string invalidCall = "(-2005530516) " + DescribeError(D3DERR_INVALIDCALL);
-  const Row rows[] = {
-      {"InitDX fails",
-       [](ProgramPlatform& tp) { tp.Fail("new DirectX8", E_FAIL); },
-       {"(-2147467259) E_FAIL: unspecified failure"},
-       {},
-       {"DX.Direct3DCreate", "new D3DX8", "DX.DirectInputCreate", "Form_Font", "ShowCursor(0)"}},
-      {"InitD3D refuses with nothing pending: its own result",
-       [](ProgramPlatform& tp) {
-         tp.script.modes = {{800, 600, 60, D3DFMT_R5G6B5}};
-       },
-       {"(-2005530517) " + DescribeError(D3DERR_INVALIDDEVICE)},
-       {"DX.Direct3DCreate"},
-       {"new D3DX8"}},
-      {"InitD3D refuses with an error pending: that error",
-       [](ProgramPlatform& tp) {
-         tp.script.usableDeviceTypes = {};
-         tp.script.unusableDeviceStatus = E_NOTIMPL;
-       },
-       {"(-2147467263) " + DescribeError(E_NOTIMPL)},
-       {},
-       {"new D3DX8"}},
-      {"no device: its box, then the font needs it",
-       [](ProgramPlatform& tp) { tp.Fail("D3D.CreateDevice", D3DERR_NOTAVAILABLE); },
-       {"Unable to initialize the device", invalidCall},
-       {"Keyboard.Acquire"},
-       {"ShowCursor(0)"}},
-      {"the second window handle read is the keyboard's",
-       [](ProgramPlatform& tp) { tp.Fail("Form_hWnd", E_FAIL, 2); },
-       {"(-2147467259) " + DescribeError(E_FAIL)},
-       {"DX.DirectInputCreate"},
-       {"DI.CreateDevice"}},
-      {"an angle that is no number: an overflow before any frame",
-       [](ProgramPlatform& tp) { tp.Form().RotX = std::numeric_limits<float>::quiet_NaN(); },
-       {"(6) Overflow"},
-       {"FileOpenForOutput(\"C:\\FPS.TXT\")"},
-       {"Device.BeginScene"}},
-      {"a vertex that cannot be formed: an overflow before the log is made",
-       [](ProgramPlatform& tp) {
-         tp.script.randomValues = {std::numeric_limits<float>::infinity()};
-       },
-       {"(6) Overflow"},
-       {},
-       {"FileOpenForOutput"}},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.what);
-    ProgramPlatform tp;
-    tp.PushKeys({DIK_ESCAPE});
-    r.arrange(tp);
-    EXPECT_EQ(tp.RunFormLoad(), "exit 1");
-    EXPECT_EQ(tp.MessageBoxes(), r.boxes);
-    for (const std::string& step : r.reached) EXPECT_GE(tp.IndexOf(step), 0) << step;
-    for (const std::string& step : r.never) EXPECT_EQ(tp.Count(step), 0) << step;
-    EXPECT_EQ(tp.Calls().back(), "End(1)");
-  }
-}
-
-// Memory running out anywhere is reported like any error, as the runtime's
-// "Out of memory", and shut down after.
-TEST(FormLoad, RunningOutOfMemoryIsReportedAsError7) {
+// Runs that stop with no platform call failing: the one report, then the
+// shutdown (exit 1).
+TEST(FormLoad, AStartUpThatStopsReportsOnce) {
   struct NoMemory final : PlatformObjects {
     explicit NoMemory(ProgramPlatform& tp) : tp(tp) { InstallPlatform({this, &tp, &tp}); }
     ~NoMemory() override { InstallPlatform({&tp, &tp, &tp}); }
@@ -165,11 +78,107 @@ TEST(FormLoad, RunningOutOfMemoryIsReportedAsError7) {
     HRESULT NewD3DX8(Ref<D3DX8>& d3dx) override { return tp.NewD3DX8(d3dx); }
     ProgramPlatform& tp;
   };
+  const float kNaN = std::numeric_limits<float>::quiet_NaN();
+  const float kInf = std::numeric_limits<float>::infinity();
+  const auto nothing = [](ProgramPlatform&) {};
+  // clang-format off
+  const struct {
+    std::function<void(ProgramPlatform&)> arrange;
+    bool noMemory;
+    std::string box;
+    const char* never;  // a later step that must not run
+  } rows[] = {
+      {[](ProgramPlatform& tp) { tp.script.modes = {{800, 600, 60, D3DFMT_R5G6B5}}; },
+       false, "(-2005530517) " + DescribeError(D3DERR_INVALIDDEVICE), "new D3DX8"},  // its own result
+      {[](ProgramPlatform& tp) { tp.script.usableDeviceTypes = {}; tp.script.unusableDeviceStatus = E_NOTIMPL; },
+       false, "(-2147467263) " + DescribeError(E_NOTIMPL), "new D3DX8"},  // the pending error
+      {[kNaN](ProgramPlatform& tp) { tp.Form().RotX = kNaN; }, false, "(6) Overflow", "Device.BeginScene"},
+      {[kInf](ProgramPlatform& tp) { tp.script.randomValues = {kInf}; }, false, "(6) Overflow", "FileOpenForOutput"},
+      {nothing, true, "(7) " + DescribeError(ErrOutOfMemory), "DX.Direct3DCreate"},
+  };
+  // clang-format on
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.box);
+    ProgramPlatform tp;
+    std::optional<NoMemory> noMemory;
+    if (r.noMemory) noMemory.emplace(tp);
+    tp.PushKeys({DIK_ESCAPE});
+    r.arrange(tp);
+    EXPECT_EQ(tp.RunFormLoad(), "exit 1");
+    EXPECT_EQ(tp.MessageBoxes(), Lines{r.box});
+    EXPECT_EQ(tp.Count(r.never), 0);
+    EXPECT_EQ(tp.Calls().back(), "End(1)");
+  }
+}
+
+// The picture loop (code 388): the same quad every frame, each frame ending
+// with one message pass, until the pass that delivers the window's close.
+TEST(PictureLoop, DrawsTheSameQuadEveryFrameUntilTheWindowIsClosed) {
   ProgramPlatform tp;
-  NoMemory noMemory(tp);
-  EXPECT_EQ(tp.RunFormLoad(), "exit 1");
-  EXPECT_EQ(tp.MessageBoxes(), Lines{"(7) " + DescribeError(ErrOutOfMemory)});
-  EXPECT_EQ(tp.Calls().back(), "End(1)");
+  EditedVertexFormat format(tp);
+  tp.script.closeFormAtDoEvents = 3;
+  ASSERT_EQ(tp.RunFormLoad(), "exit 0");
+  // clang-format off
+  const Lines frame = {"Device.BeginScene", "Device.Clear(0, Nothing, 1, 0, 0, 0)",
+                       "Device.SetTexture(0, Nothing)", "Device.DrawPrimitiveUP(5, 2, <128 bytes>, 32)",
+                       "Device.EndScene", "Form_hWnd", "Device.Present(Nothing, Nothing, 4660, Nothing)",
+                       "DoEvents"};
+  // clang-format on
+  Lines expected = {"ShowCursor(0) -> -1", "SetFormEvents"};
+  for (int i = 0; i < 3; ++i) expected.insert(expected.end(), frame.begin(), frame.end());
+  expected.insert(expected.end(), {"form closed", "ShowCursor(1) -> 0"});
+  const auto start = tp.Calls().begin() + tp.IndexOf("ShowCursor(0) -> -1");
+  EXPECT_EQ(Lines(start, start + static_cast<std::ptrdiff_t>(expected.size())), expected);
+  EXPECT_EQ(tp.Count("Rnd") + tp.Count("FileOpenForOutput"), 0);  // nothing of the cloud's
+  EXPECT_EQ(tp.Form().MainPicture.Width, 640.0f);
+  EXPECT_EQ(tp.Form().MainPicture.Height, 480.0f);
+
+  // Bottom-left, top-left, bottom-right, top-right over the fixed edges. The
+  // runtime's RGB(255, 0, 0) reaches the device as blue, RGB(0, 0, 255) as red.
+  PictureVertex q[4];
+  ASSERT_EQ(tp.Device()->LastDrawPrimitiveUP->Vertices.size(), sizeof q);
+  std::memcpy(q, tp.Device()->LastDrawPrimitiveUP->Vertices.data(), sizeof q);
+  // clang-format off
+  const PictureVertex want[4] = {{0, 600, 0, 1, 0x00FF0000, 0, 0, 1}, {0, 0, 0, 1, 0x000000FF, 0, 0, 0},
+                                 {800, 600, 0, 1, 0x00FFFF00, 0, 1, 1}, {800, 0, 0, 1, 0x0000FF00, 0, 1, 0}};
+  // clang-format on
+  EXPECT_EQ(std::memcmp(q, want, sizeof q), 0);
+}
+
+// Each row: the fog mode, which render-state call fails (0: none) and the
+// calls made. The colour goes through bit for bit; a failure stops the rest.
+TEST(PixelFog, EachModeSetsItsStatesInOrder) {
+  frmTest form;
+  const std::string on = "Device.SetRenderState(28, 4294967295)";
+  const std::string colour = "Device.SetRenderState(34, 2870097012)";  // 0xAB123474
+  const auto mode = [](std::int32_t m) {
+    return "Device.SetRenderState(35, " + std::to_string(static_cast<DWORD>(m)) + ")";
+  };
+  // 0.5, 0.8 and 0.66 as single-precision bit patterns.
+  const std::string start = "Device.SetRenderState(36, 1056964608)";
+  const std::string end = "Device.SetRenderState(37, 1061997773)";
+  const std::string density = "Device.SetRenderState(38, 1059648963)";
+  const std::string failed = " -> " + std::to_string(D3DERR_INVALIDCALL);
+  // clang-format off
+  const struct { std::int32_t mode; int failing; Lines calls; } rows[] = {
+      {D3DFOG_LINEAR, 0, {on, colour, mode(3), start, end}},
+      {D3DFOG_EXP, 0, {on, colour, mode(1), density}},
+      {D3DFOG_EXP2, 0, {on, colour, mode(2), density}},
+      {-1, 0, {on, colour, mode(-1), density}},  // any other value as it is
+      {D3DFOG_EXP, 2, {on, colour + failed}},
+      {D3DFOG_LINEAR, 5, {on, colour, mode(3), start, end + failed}},
+  };
+  // clang-format on
+  for (const auto& r : rows) {
+    SCOPED_TRACE(std::to_string(r.mode) + " failing " + std::to_string(r.failing));
+    ProgramPlatform tp;
+    test_helpers::MakeDevice(tp);
+    if (r.failing) tp.Fail("Device.SetRenderState", D3DERR_INVALIDCALL, r.failing);
+    EXPECT_EQ(form.SetupPixelFog(0xAB123474, r.mode), r.failing ? D3DERR_INVALIDCALL : 0);
+    EXPECT_EQ(tp.Calls(), r.calls);
+  }
+  ProgramPlatform tp;  // no device: the call through nothing is error 91
+  EXPECT_EQ(form.SetupPixelFog(0, D3DFOG_LINEAR), ErrObjectNotSet);
 }
 
 }  // namespace

@@ -1,10 +1,7 @@
-// The stream of device calls both device fuzz targets decode from their
-// input: vertex data, vertex formats, strides, render and texture-stage
-// states, transforms, textures and draws of any primitive count. A device
-// given any of them must refuse or draw, never read or write outside what
-// it was handed. The caller's side is kept honest: a draw from user memory
-// is given a buffer of exactly the bytes its count and stride describe, on
-// the heap, so a read past them is caught.
+// The device calls both device fuzz targets decode from their input (vertex
+// data and formats, strides, states, transforms, textures, draws of any
+// count): a device must refuse or draw, never touch memory outside what it
+// was handed; user-memory draws get exactly their bytes, on the heap.
 #pragma once
 
 #include <cstddef>

@@ -1,8 +1,6 @@
 // The scene reader fed any text, and what it accepts replayed on a headless
-// reference device. Scenes name vertex files beside them; the target keeps a
-// small folder of such files to name. An input may name any other path as
-// well: the reader refuses what is not a regular file and stops at the size
-// a vertex buffer can have, so no name makes a run endless.
+// reference device, with a small folder of vertex files to name (any other
+// path is refused unless a bounded regular file, so no run is endless).
 #include <unistd.h>
 
 #include <cstddef>

@@ -134,8 +134,6 @@ class GlDevice final
 
   // The back buffer read back now, as 32-bit pixels, top row first.
   FrameView ReadBackBuffer();
-  // Programs compiled so far (one per distinct draw description).
-  std::size_t ProgramCount() const { return programs_.Size(); }
 
  private:
   HRESULT DrawFromBuffer(D3DPRIMITIVETYPE type, UINT primitiveCount, gldev::GlVertexBuffer& buffer,

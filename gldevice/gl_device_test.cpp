@@ -25,17 +25,9 @@ namespace {
   if (!Context()) GTEST_SKIP() << "no OpenGL 3.3 context on this machine"; \
   static_assert(true)
 
-D3DPRESENT_PARAMETERS Params(D3DFORMAT format = D3DFMT_X8R8G8B8, D3DFORMAT depth = D3DFMT_D16) {
-  D3DPRESENT_PARAMETERS pp{};
-  pp.BackBufferWidth = 64;
-  pp.BackBufferHeight = 48;
-  pp.BackBufferFormat = format;
-  pp.BackBufferCount = 1;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  pp.Windowed = 1;
-  pp.EnableAutoDepthStencil = depth != D3DFMT_UNKNOWN;
-  pp.AutoDepthStencilFormat = depth;
-  return pp;
+// The back buffer both devices draw into: small, windowed.
+D3DPRESENT_PARAMETERS Params(D3DFORMAT format = D3DFMT_X8R8G8B8) {
+  return test_support::Windowed(64, 48, format);
 }
 
 struct Pictures {
@@ -87,21 +79,17 @@ void Quad(Direct3DDevice8& d, float x0, float y0, float x1, float y1, DWORD c0, 
   EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(ScreenVertex)), 0);
 }
 
-Ref<Direct3DTexture8> Checker(Direct3DDevice8& d, UINT levels) {
+// A 16x16 checkerboard of two colours, one half-transparent.
+Ref<Direct3DTexture8> Checker(Direct3DDevice8& d) {
   Ref<Direct3DTexture8> t;
-  EXPECT_EQ(d.CreateTexture(16, 16, levels, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, t), 0);
-  for (UINT level = 0; level < t->GetLevelCount(); ++level) {
-    D3DSURFACE_DESC desc{};
-    t->GetLevelDesc(level, desc);
-    D3DLOCKED_RECT r{};
-    EXPECT_EQ(t->LockRect(level, r, nullptr, 0), 0);
-    for (UINT y = 0; y < desc.Height; ++y)
-      for (UINT x = 0; x < desc.Width; ++x) {
-        const DWORD c = ((x / 2 + y / 2) % 2) ? 0x80FF8000u : 0xFF2040C0u + level * 0x1000;
-        std::memcpy(static_cast<std::uint8_t*>(r.pBits) + y * r.Pitch + x * 4, &c, 4);
-      }
-    t->UnlockRect(level);
-  }
+  EXPECT_EQ(d.CreateTexture(16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, t), 0);
+  D3DLOCKED_RECT r{};
+  EXPECT_EQ(t->LockRect(0, r, nullptr, 0), 0);
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x)
+      static_cast<DWORD*>(r.pBits)[y * r.Pitch / 4 + x] =
+          ((x / 2 + y / 2) % 2) ? 0x80FF8000u : 0xFF2040C0u;
+  t->UnlockRect(0);
   return t;
 }
 
@@ -171,7 +159,7 @@ TEST(GlDevice, DrawingAgreesWithTheReferenceDevice) {
       {"texture stages, alpha test and blend",
        [](Direct3DDevice8& d) {
          d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
-         Ref<Direct3DTexture8> t = Checker(d, 1);
+         Ref<Direct3DTexture8> t = Checker(d);
          d.SetTexture(0, t);
          Quad(d, 0, 0, 32, 32, 0xFFFFFFFFu, 0xFF808080u);
          // Stage 1 adds the factor colour; stage 0 blends by texture alpha.
@@ -192,20 +180,16 @@ TEST(GlDevice, DrawingAgreesWithTheReferenceDevice) {
          d.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCCOLOR);
          Quad(d, 8, 8, 56, 44, 0x80C0A060u, 0x4060C0F0u);
        }},
-      {"clears within rectangles and the viewport",
+      {"a 16-bit back buffer, depth order, clears within rectangles and the viewport",
        [](Direct3DDevice8& d) {
-         d.Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF112233u, 1.0f, 0);
+         d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF4080C0u, 1.0f, 0);
+         Quad(d, 4, 4, 40, 40, 0xFFFF0000u, 0xFFFF0000u, 0.3f);
+         Quad(d, 20, 10, 60, 44, 0xFF00FF00u, 0xFF00FF00u, 0.6f);  // behind: hidden where they meet
          const D3DRECT rects[2] = {{4, 4, 20, 12}, {50, 30, 80, 60}};  // the second runs off
          d.Clear(2, rects, D3DCLEAR_TARGET, 0xFFFF8000u, 1.0f, 0);
          D3DVIEWPORT8 vp{10, 20, 30, 20, 0.0f, 1.0f};
          d.SetViewport(vp);
          d.Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00u, 1.0f, 0);
-       }},
-      {"a 16-bit back buffer and depth order",
-       [](Direct3DDevice8& d) {
-         d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF4080C0u, 1.0f, 0);
-         Quad(d, 4, 4, 40, 40, 0xFFFF0000u, 0xFFFF0000u, 0.3f);
-         Quad(d, 20, 10, 60, 44, 0xFF00FF00u, 0xFF00FF00u, 0.6f);  // behind: hidden where they meet
        },
        D3DFMT_R5G6B5},
       {"fans and vertex buffers of transformed vertices",
@@ -220,10 +204,7 @@ TEST(GlDevice, DrawingAgreesWithTheReferenceDevice) {
          d.SetTransform(D3DTS_PROJECTION, proj);
          d.SetRenderState(D3DRS_LIGHTING, 0);
          d.SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
-         struct V {
-           float x, y, z;
-           DWORD c;
-         };
+         using V = test_support::XyzVertex;
          const V fan[6] = {{0, 0, 2, 0xFFFFFFFFu},  {-1, -1, 3, 0xFFFF0000u},
                            {1, -1, 3, 0xFF00FF00u}, {1.2f, 0.8f, 2.5f, 0xFF0000FFu},
                            {-1, 1, 2, 0xFFFFFF00u}, {-1.1f, -0.9f, 3, 0xFF00FFFFu}};
@@ -278,37 +259,13 @@ TEST(GlDevice, DrawingAgreesWithTheReferenceDevice) {
   }
 }
 
-TEST(GlDevice, OneProgramPerDrawDescription) {
-  REQUIRE_GL();
-  GlDirect3D8 gl(nullptr, Context());
-  D3DPRESENT_PARAMETERS pp = Params();
-  Ref<Direct3DDevice8> device;
-  ASSERT_EQ(gl.CreateDevice(0, D3DDEVTYPE_HAL, 1, D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp, device),
-            0);
-  auto& d = static_cast<GlDevice&>(*device);
-  d.BeginScene();
-  Quad(d, 0, 0, 10, 10, 0xFFFFFFFFu, 0xFFFFFFFFu);
-  Quad(d, 10, 10, 20, 20, 0xFF000000u, 0xFF00FF00u);  // colours are not part of it
-  EXPECT_EQ(d.ProgramCount(), 1u);
-  d.SetRenderState(D3DRS_FOGENABLE, 1);
-  Quad(d, 0, 0, 10, 10, 0xFFFFFFFFu, 0xFFFFFFFFu);
-  EXPECT_EQ(d.ProgramCount(), 2u);
-  d.SetRenderState(D3DRS_FOGCOLOR, 0xFF00FF00u);  // a uniform, not a new program
-  Quad(d, 0, 0, 10, 10, 0xFFFFFFFFu, 0xFFFFFFFFu);
-  EXPECT_EQ(d.ProgramCount(), 2u);
-  d.EndScene();
-}
-
 // The test's context posing as a window's: frames are shown (into nothing),
 // and a capture can be asked for.
 class WindowContext final : public GlContext {
  public:
   bool MakeCurrent() override { return Context()->MakeCurrent(); }
   bool HasWindow() const override { return true; }
-  void DrawableSize(int& width, int& height) override {
-    width = 100;
-    height = 48;
-  }
+  void DrawableSize(int& width, int& height) override { width = 100, height = 48; }
   void Swap() override { ++swaps; }
   bool WantsShownFrame() override { return captureDue; }
   void ShownFrame(const FrameView& frame) override { shown.push_back(ImageFromFrame(frame)); }
@@ -361,21 +318,25 @@ TEST(GlDirect3D8, WithoutAContextOnlyTheReferenceDeviceExists) {
             D3DERR_NOTAVAILABLE);
 }
 
+// Each row: a renderer, whether it offers OpenGL 3.3, the device asked for,
+// and whether its context is taken. A software renderer needs the device
+// forced; a renderer below 3.3 is never taken.
 TEST(GlContextRules, SoftwareRenderersNeedTheDeviceForced) {
-  GlInfo llvmpipe{"llvmpipe (LLVM 15.0.6, 256 bits)", "4.5 (Core Profile) Mesa 22.3.6", true,
-                  IsSoftwareRenderer("llvmpipe (LLVM 15.0.6, 256 bits)")};
-  GlInfo gpu{"AMD Radeon RX 580 (radeonsi, polaris10)", "4.6 (Core Profile) Mesa", true,
-             IsSoftwareRenderer("AMD Radeon RX 580 (radeonsi, polaris10)")};
-  GlInfo old = gpu;
-  old.core33 = false;
-  EXPECT_TRUE(llvmpipe.software);
+  const char* const llvmpipe = "llvmpipe (LLVM 15.0.6, 256 bits)";
+  const char* const gpu = "AMD Radeon RX 580 (radeonsi, polaris10)";
   EXPECT_TRUE(IsSoftwareRenderer("softpipe"));
-  EXPECT_FALSE(gpu.software);
-  EXPECT_FALSE(AcceptsContext(llvmpipe, DeviceChoice::Auto));
-  EXPECT_TRUE(AcceptsContext(llvmpipe, DeviceChoice::Hal));
-  EXPECT_TRUE(AcceptsContext(gpu, DeviceChoice::Auto));
-  EXPECT_FALSE(AcceptsContext(gpu, DeviceChoice::Ref));
-  EXPECT_FALSE(AcceptsContext(old, DeviceChoice::Hal));
+  // clang-format off
+  const struct { const char* renderer; bool core33; DeviceChoice choice; bool taken; } rows[] = {
+      {llvmpipe, true, DeviceChoice::Auto, false}, {llvmpipe, true, DeviceChoice::Hal, true},
+      {gpu, true, DeviceChoice::Auto, true}, {gpu, true, DeviceChoice::Ref, false},
+      {gpu, false, DeviceChoice::Hal, false}};
+  // clang-format on
+  for (const auto& r : rows) {
+    const GlInfo info{r.renderer, "4.5 (Core Profile) Mesa", r.core33,
+                      IsSoftwareRenderer(r.renderer)};
+    EXPECT_EQ(AcceptsContext(info, r.choice), r.taken)
+        << r.renderer << " " << static_cast<int>(r.choice);
+  }
 }
 
 }  // namespace

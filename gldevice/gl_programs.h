@@ -81,7 +81,6 @@ class ProgramCache {
   // The program for `key`, built now when new; null when it does not compile
   // (`error` says why).
   const Program* Get(const ProgramKey& key, std::string* error);
-  std::size_t Size() const { return programs_.size(); }
 
  private:
   std::unordered_map<ProgramKey, Program, ProgramKeyHash> programs_;

@@ -1,8 +1,8 @@
 // Raise: the error it throws is also the pending one, and its description is
 // the given text, else the number's own with a detail noted for that number.
-#include <gtest/gtest.h>
-
 #include "platform/error.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,3 +1,5 @@
+// The runtime's generator: the reference PCG32 sequence, seeds that repeat
+// or differ, and singles in [0, 1) that are multiples of 2^-24.
 #include "runtime/random.h"
 
 #include <gtest/gtest.h>
@@ -16,56 +18,30 @@ TEST(RandomGenerator, MatchesTheReferencePcg32Sequence) {
   for (std::uint32_t e : expected) EXPECT_EQ(rng.NextBits(), e);
 }
 
-TEST(RandomGenerator, ReseedingRepeatsTheSequenceAndOtherSeedsDiffer) {
-  RandomGenerator a, b;
+TEST(RandomGenerator, ASeedRestartsItsSequenceAndNearbySeedsDiffer) {
+  RandomGenerator a, b, c;
   a.Seed(43210.5);
+  for (int i = 0; i < 10; ++i) a.Next();
+  a.Seed(43210.5);  // whatever was drawn before
   b.Seed(43210.5);
-  for (int i = 0; i < 1000; ++i) ASSERT_EQ(a.Next(), b.Next()) << i;
-
-  // A fresh seed restarts the sequence whatever was drawn before.
-  a.Seed(43210.5);
-  const float first = a.Next();
-  b.Seed(43210.5);
-  EXPECT_EQ(b.Next(), first);
-
-  // Seeds a few milliseconds apart (the time of day) give unrelated values.
-  RandomGenerator c;
-  c.Seed(43210.51);
-  a.Seed(43210.5);
+  c.Seed(43210.51);  // the time of day a few milliseconds later
   int same = 0;
-  for (int i = 0; i < 1000; ++i) same += (a.Next() == c.Next());
-  EXPECT_LT(same, 3);
-
-  // 0 and -0 are different seeds; neither is degenerate.
-  RandomGenerator z, nz;
-  z.Seed(0.0);
-  nz.Seed(-0.0);
-  EXPECT_NE(z.NextBits(), nz.NextBits());
-}
-
-TEST(RandomGenerator, ValuesAreUniformSinglesInTheHalfOpenUnitInterval) {
-  RandomGenerator rng;
-  rng.Seed(12345.678);
-  constexpr int kBuckets = 256;
-  constexpr int kDraws = 256 * 2000;
-  std::array<int, kBuckets> counts{};
   double sum = 0.0;
-  for (int i = 0; i < kDraws; ++i) {
-    const float v = rng.Next();
+  for (int i = 0; i < 100000; ++i) {
+    const float v = b.Next();
+    ASSERT_EQ(a.Next(), v) << i;
+    same += c.Next() == v;
     ASSERT_GE(v, 0.0f);
     ASSERT_LT(v, 1.0f);
-    // A multiple of 2^-24: no value is rounded up to 1.
-    ASSERT_EQ(std::ldexp(std::floor(std::ldexp(v, 24)), -24), v);
+    ASSERT_EQ(std::ldexp(std::floor(std::ldexp(v, 24)), -24), v);  // never rounded up to 1
     sum += v;
-    ++counts[static_cast<int>(v * kBuckets)];
   }
-  EXPECT_NEAR(sum / kDraws, 0.5, 0.005);
-  // Chi-square with 255 degrees of freedom: 350 lies far in the tail
-  // (p < 0.0001); the seed is fixed, so this is deterministic.
-  const double expected = static_cast<double>(kDraws) / kBuckets;
-  double chi2 = 0.0;
-  for (int c : counts) chi2 += (c - expected) * (c - expected) / expected;
-  EXPECT_LT(chi2, 350.0);
+  EXPECT_LT(same, 3);
+  EXPECT_NEAR(sum / 100000, 0.5, 0.005);
+  // 0 and -0 are different seeds; neither is degenerate.
+  a.Seed(0.0);
+  b.Seed(-0.0);
+  EXPECT_NE(a.NextBits(), b.NextBits());
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "scene/format.h"
 #include "scene/scene.h"
 #include "scene/test_folder.h"
+#include "scene/writer.h"
 
 namespace {
 
@@ -36,43 +37,55 @@ class SceneFiles : public ::testing::Test {
   scene::TestFolder folder_;
 };
 
-TEST_F(SceneFiles, ParsesEveryCommandWithItsOperands) {
-  Write("tri.bin", std::string(60, 'v'));
+// What the writer writes reads back to the same calls, with values a careless
+// format would lose (the top bit, odd floats, extremes); hand-written lines
+// may add comments, blanks, tabs, CR LF, a hex float's bit pattern, a default
+// stencil and no final newline.
+TEST_F(SceneFiles, EveryLineReadsBackToItsCall) {
+  Write("v.bin", std::string(72, 'v'));
+  D3DMATRIX m{};
+  const float odd[4] = {0.1f, -1.0f / 3.0f, 3.4028235e38f, 1.17549435e-38f};
+  for (int i = 0; i < 16; ++i) m.m[i / 4][i % 4] = odd[i % 4] * static_cast<float>(i + 1);
   const std::string text =
-      "# a comment line\n"
-      "\n"
-      "clear 3 0xFF0000FF 1.0\t\t# trailing comment\n"
-      "clear 0x4 0 0.5 7\r\n"
-      "rs 27 0xFFFFFFFF\n"
-      "rsf 36 0.5\n"
-      "rsf 37 0x3F800000\n"
-      "ts 0 1 2\n"
-      "fvf 834\n"
-      "world 1 0 0 0  0 1 0 0  0 0 1 0  0 0 5 1\n"
-      "vb 20 4 1 tri.bin\n"
-      "up 20 4 1 tri.bin";  // no final newline
+      scene::CommentLine("written by a test") + scene::ClearLine(7, 0x80FF00FFu, 0.1f, ~0u) +
+      scene::RenderStateLine(27, ~0u) + scene::TextureStageStateLine(1, 4, 0x80000000u) +
+      scene::FvfLine(834) + scene::TransformLine(D3DTS_PROJECTION, m) +
+      scene::TransformLine(D3DTS_VIEW, m) + scene::TransformLine(D3DTS_WORLD, m) +
+      scene::VertexBufferLine(24, D3DPT_TRIANGLELIST, 1, "v.bin") +
+      scene::UserPointerLine(24, D3DPT_TRIANGLESTRIP, 1, "v.bin") +
+      "\n# by hand\nclear 0x4 0 0.5\t\t# trailing comment\r\nrsf 36 0.5\nrsf 37 0x3F800000";
   scene::Scene s;
   std::string error;
-  ASSERT_TRUE(scene::ParseScene(text, Folder(), s, &error)) << error;
-  ASSERT_EQ(s.commands.size(), 10u);
-
-  const auto& c0 = s.commands[0];
-  EXPECT_EQ(c0.op, scene::Op::Clear);
-  EXPECT_EQ(c0.line, 3);
-  EXPECT_EQ(c0.args[0], 3u);
-  EXPECT_EQ(c0.args[1], 0xFF0000FFu);
-  EXPECT_EQ(c0.z, 1.0f);
-  EXPECT_EQ(c0.args[2], 0u);  // stencil defaults to 0
-  EXPECT_EQ(s.commands[1].args[2], 7u);
-  EXPECT_EQ(s.commands[1].z, 0.5f);
-
-  float f;
-  std::memcpy(&f, &s.commands[3].args[1], 4);
-  EXPECT_EQ(f, 0.5f);
-  EXPECT_EQ(s.commands[4].args[1], 0x3F800000u);  // hex floats are bit patterns
-  EXPECT_EQ(s.commands[7].matrix.m[3][2], 5.0f);
-  EXPECT_EQ(s.commands[8].data.size(), 60u);
-  EXPECT_EQ(s.commands[9].line, 12);
+  ASSERT_TRUE(scene::ParseScene(text, Folder(), s, &error)) << error << "\n" << text;
+  ASSERT_EQ(s.commands.size(), 12u);
+  using scene::Op;
+  // clang-format off
+  const struct { Op op; std::array<DWORD, 4> args; } want[12] = {
+      {Op::Clear, {7, 0x80FF00FFu, ~0u}}, {Op::RenderState, {27, ~0u}},
+      {Op::TextureStageState, {1, 4, 0x80000000u}}, {Op::Fvf, {834}},
+      {Op::Transform, {}}, {Op::Transform, {}}, {Op::Transform, {}},
+      {Op::VertexBuffer, {24, D3DPT_TRIANGLELIST, 1}}, {Op::UserPointer, {24, D3DPT_TRIANGLESTRIP, 1}},
+      {Op::Clear, {4, 0, 0}}, {Op::RenderState, {36, 0x3F000000u}}, {Op::RenderState, {37, 0x3F800000u}}};
+  // clang-format on
+  for (std::size_t i = 0; i < 12; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(s.commands[i].op, want[i].op);
+    if (want[i].op != Op::Transform) {
+      EXPECT_EQ(s.commands[i].args, want[i].args);
+    }
+  }
+  EXPECT_EQ(s.commands[0].z, 0.1f);
+  EXPECT_EQ(s.commands[9].z, 0.5f);
+  EXPECT_EQ(s.commands[9].line, 13);
+  EXPECT_EQ(s.commands[11].line, 15);
+  const D3DTRANSFORMSTATETYPE order[3] = {D3DTS_PROJECTION, D3DTS_VIEW, D3DTS_WORLD};
+  for (std::size_t t = 0; t < 3; ++t) {
+    EXPECT_EQ(s.commands[4 + t].transform, order[t]);
+    EXPECT_EQ(std::memcmp(&s.commands[4 + t].matrix, &m, sizeof m), 0);
+  }
+  EXPECT_EQ(s.commands[8].data.size(), 72u);
+  // A transform the format has no word for has no line.
+  EXPECT_EQ(scene::TransformLine(static_cast<D3DTRANSFORMSTATETYPE>(16), m), "");
 }
 
 // Each refusal names its line; a NUL cannot cut a message, and a hostile
@@ -161,25 +174,20 @@ TEST_F(SceneFiles, ScenesMustBeRegularFilesAndTheirNamesAreQuoted) {
   EXPECT_EQ(error, Folder() + "/s\\x1b.scene:2: unknown command 'rs\\x00'");
 }
 
-// The scenes shown to users in docs/scene-format.md stay valid as the format
-// changes.
+// The scenes shown to users in docs/scene-format.md (its code blocks without
+// a language) stay valid as the format changes.
 TEST(SceneReader, TheDocumentedScenesAreRead) {
   const char* source = std::getenv("QUILLON_SOURCE_DIR");
   if (!source) GTEST_SKIP() << "QUILLON_SOURCE_DIR is not set";
   std::ifstream in(std::string(source) + "/docs/scene-format.md");
   ASSERT_TRUE(in) << "docs/scene-format.md";
-  // The page's scenes are its code blocks without a language.
   std::vector<std::string> scenes;
-  bool inScene = false, inOther = false;
+  int block = 0;  // 0 outside, 1 in a scene, 2 in another block
   for (std::string line; std::getline(in, line);) {
     if (line.starts_with("```")) {
-      if (inScene || inOther) {
-        inScene = inOther = false;
-      } else {
-        (line == "```" ? inScene : inOther) = true;
-        if (inScene) scenes.emplace_back();
-      }
-    } else if (inScene) {
+      block = block != 0 ? 0 : line == "```" ? 1 : 2;
+      if (block == 1) scenes.emplace_back();
+    } else if (block == 1) {
       scenes.back() += line + "\n";
     }
   }
@@ -188,17 +196,14 @@ TEST(SceneReader, TheDocumentedScenesAreRead) {
     scene::TestFolder folder;
     // Any vertex file will do for reading: each draw names its own.
     std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-      std::istringstream words(line);
-      std::string command, stride, type, count, file;
-      if (words >> command >> stride >> type >> count >> file &&
-          (command == "vb" || command == "up"))
+    for (std::string command, a, b, c, file; lines >> command;) {
+      if ((command == "vb" || command == "up") && lines >> a >> b >> c >> file)
         folder.Write(file, std::string(4096, '\0'));
+      std::getline(lines, command);
     }
     scene::Scene s;
     std::string error;
-    EXPECT_TRUE(scene::ParseScene(text, folder.Path().string(), s, &error)) << error << "\n"
-                                                                            << text;
+    EXPECT_TRUE(scene::ParseScene(text, folder.Path().string(), s, &error)) << error << text;
     EXPECT_FALSE(s.commands.empty());
   }
 }

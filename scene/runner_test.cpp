@@ -1,5 +1,5 @@
-// The scene runner: the calls a scene makes on a device, in order, and how a
-// failing call ends the run.
+// The scene runner: the calls a scene makes on a device, in order, with the
+// scene bracket around the draws, and how a failing call ends the run.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -29,19 +29,21 @@ class MemoryBuffer : public Direct3DVertexBuffer8 {
   std::vector<BYTE> bytes;
 };
 
+scene::Scene Parse(const scene::TestFolder& folder, const char* text) {
+  scene::Scene s;
+  std::string error;
+  EXPECT_TRUE(scene::ParseScene(text, folder.Path().string(), s, &error)) << error;
+  return s;
+}
+
 TEST(SceneRunner, IssuesTheCallsInOrderWithTheSceneBracket) {
   scene::TestFolder folder;
   std::string vertices(72, '\0');
   for (std::size_t i = 0; i < vertices.size(); ++i) vertices[i] = static_cast<char>(i);
   folder.Write("v.bin", vertices);
-  scene::Scene s;
-  std::string error;
-  ASSERT_TRUE(
-      scene::ParseScene("rs 137 0\nfvf 322\nclear 1 0xFF 1\nvb 24 4 1 v.bin\n"
-                        "rs 27 1\nup 24 4 1 v.bin\nts 1 1 1\n",
-                        folder.Path().string(), s, &error))
-      << error;
-
+  const scene::Scene s = Parse(folder,
+                               "rs 137 0\nfvf 322\nclear 1 0xFF 1\nvb 24 4 1 v.bin\n"
+                               "rs 27 1\nup 24 4 1 v.bin\nts 1 1 1\n");
   MockDevice device;
   auto buffer = std::make_shared<MemoryBuffer>(72);
   {
@@ -59,36 +61,32 @@ TEST(SceneRunner, IssuesTheCallsInOrderWithTheSceneBracket) {
     EXPECT_CALL(device, SetTextureStageState(1u, D3DTSS_COLOROP, 1u)).WillOnce(Return(D3D_OK));
     EXPECT_CALL(device, EndScene()).WillOnce(Return(D3D_OK));
   }
+  std::string error;
   EXPECT_EQ(scene::RunScene(device, s, &error), D3D_OK) << error;
   EXPECT_THAT(buffer->bytes, ElementsAreArray(vertices.begin(), vertices.end()));
+
+  // No draw: no scene bracket at all.
+  ::testing::StrictMock<MockDevice> quiet;
+  EXPECT_CALL(quiet, SetRenderState(D3DRS_ZENABLE, 0u)).WillOnce(Return(D3D_OK));
+  EXPECT_EQ(scene::RunScene(quiet, Parse(folder, "rs 7 0\n"), &error), D3D_OK);
 }
 
 TEST(SceneRunner, AFailingCallStopsTheRunAndNamesItsLine) {
   scene::TestFolder folder;
   folder.Write("v.bin", std::string(60, '\0'));
-  scene::Scene s;
-  std::string error;
-  ASSERT_TRUE(scene::ParseScene("fvf 0x44\nup 20 4 1 v.bin\n\nup 20 4 1 v.bin\nrs 7 0\n",
-                                folder.Path().string(), s, &error));
-  MockDevice device;
+  ::testing::StrictMock<MockDevice> device;  // nothing after the failure
   EXPECT_CALL(device, SetVertexShader(0x44u)).WillOnce(Return(D3D_OK));
   EXPECT_CALL(device, BeginScene()).WillOnce(Return(D3D_OK));
   EXPECT_CALL(device, DrawPrimitiveUP(_, _, _, _))
       .WillOnce(Return(D3D_OK))
       .WillOnce(Return(D3DERR_INVALIDCALL));
-  EXPECT_CALL(device, SetRenderState(_, _)).Times(0);
   EXPECT_CALL(device, EndScene()).WillOnce(Return(D3D_OK));  // the bracket is closed
-  EXPECT_EQ(scene::RunScene(device, s, &error), D3DERR_INVALIDCALL);
+  std::string error;
+  EXPECT_EQ(
+      scene::RunScene(
+          device, Parse(folder, "fvf 0x44\nup 20 4 1 v.bin\n\nup 20 4 1 v.bin\nrs 7 0\n"), &error),
+      D3DERR_INVALIDCALL);
   EXPECT_EQ(error, "4: DrawPrimitiveUP failed (0x8876086C)");
-
-  // No draw: no scene bracket at all.
-  MockDevice quiet;
-  scene::Scene states;
-  ASSERT_TRUE(scene::ParseScene("rs 7 0\n", folder.Path().string(), states, &error));
-  EXPECT_CALL(quiet, SetRenderState(D3DRS_ZENABLE, 0u)).WillOnce(Return(D3D_OK));
-  EXPECT_CALL(quiet, BeginScene()).Times(0);
-  EXPECT_CALL(quiet, EndScene()).Times(0);
-  EXPECT_EQ(scene::RunScene(quiet, states, &error), D3D_OK);
 }
 
 }  // namespace

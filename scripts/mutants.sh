@@ -29,21 +29,25 @@ work=build/mutants
 
 # The end-to-end tests that show each folder's faults: the program under
 # every failing platform call and for 200,000 frames, on the recording
-# platform (any other folder: the fault sweep).
+# platform (any other folder: the fault sweep); for the modules the program
+# calls, also the load event's own runs (app_tests).
+program='^(FaultSweep|CloudSoak|FormLoad|PictureLoop|SpinningCloud)\.'
 declare -A e2e=(
-  [app]='^(FaultSweep|CloudSoak)\.' [graphics]='^(FaultSweep|CloudSoak)\.'
-  [input]='^(FaultSweep|CloudSoak)\.' [timing]='^(FaultSweep|CloudSoak)\.'
-  [d3dx]='^(FaultSweep|CloudSoak)\.'
-  [math]='^(FaultSweep|CloudSoak)\.' [formats]='^FaultSweep\.'
+  [app]='^(FaultSweep|CloudSoak)\.' [graphics]="$program"
+  [input]="$program" [timing]="$program"
+  [d3dx]="$program"
+  [math]="$program" [formats]='^FaultSweep\.'
   [runtime]='^(FaultSweep|CloudSoak)\.|^e2e\.hostile_process$'
-  [sdlhost]='^(FaultSweep\.|e2e\.(messages|command_line|headless_script|device_choice|xvfb_(fullscreen|mode_change|error_box|overlay|desktop_keys|window_destroyed|display_lost))$)'
+  [sdlhost]='^(FaultSweep\.|e2e\.(messages|command_line|headless_script|device_choice|xvfb_(fullscreen|mode_change|error_box|overlay|losses))$)'
   [hostcommon]='^(FaultSweep\.|HostConfig\.|e2e\.(messages|command_line|headless_script)$)'
   [scene]='^(FaultSweep\.|e2e\.headless_script$)'
   [refdevice]='^(FaultSweep|ArgumentChecks)\.'
 )
 # Programs beyond the folder's own tests that those tests need: the ones the
 # end-to-end tests run, and the shared table of bad arguments on every device.
-declare -A programs=([runtime]='quillon quillon-replay picture_tool'
+declare -A programs=([graphics]=app_tests [input]=app_tests [timing]=app_tests
+                     [d3dx]=app_tests [math]=app_tests
+                     [runtime]='quillon quillon-replay picture_tool'
                      [sdlhost]='quillon quillon-replay picture_tool cursor_probe close_request'
                      [hostcommon]='quillon quillon-replay picture_tool sdlhost_tests'
                      [scene]='quillon quillon-replay picture_tool'
