@@ -72,7 +72,7 @@ TestPlatform::TestPlatform()
       script(record_->script),
       driveC_(MakeTempDriveC()),
       files_(std::make_unique<TextFiles>(driveC_)),
-      formFont_(std::make_shared<testplatform::RecordingFont>(record_)) {
+      formFont_(testplatform::NewRecordingFont(record_)) {
   Err().Clear();
   InstallPlatform({this, this, this});
 }
@@ -155,13 +155,13 @@ bool TestPlatform::TextFileExists(const std::string& relativePath) const {
 
 HRESULT TestPlatform::NewDirectX8(Ref<DirectX8>& dx) {
   if (HRESULT hr = record_->Call("new DirectX8")) return hr;
-  dx = std::make_shared<testplatform::RecordingDirectX>(record_);
+  dx = testplatform::NewRecordingDirectX(record_);
   return 0;
 }
 
 HRESULT TestPlatform::NewD3DX8(Ref<D3DX8>& d3dx) {
   if (HRESULT hr = record_->Call("new D3DX8")) return hr;
-  d3dx = std::make_shared<testplatform::RecordingD3DX>(record_);
+  d3dx = testplatform::NewRecordingD3DX(record_);
   return 0;
 }
 
