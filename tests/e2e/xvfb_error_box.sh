@@ -14,8 +14,7 @@ screenshot "$WORK/box.png"
 sleep 1
 quillon_ended && fail "the program did not wait for the box"
 xdotool key --window "$box" Return
-rc=$(wait_quillon 30)
-[ "$rc" = 1 ] || fail "status $rc after the report, expected 1"
+expect_ended 1
 grep -q '^quillon: (76) ' "$WORK/quillon.out" || fail "no report line: $(cat "$WORK/quillon.out")"
 has_message_box && fail "the box is still there"
 
@@ -24,8 +23,7 @@ has_message_box && fail "the box is still there"
 kill "${STARTED_PIDS[0]}"
 start_xvfb 1024x768 nofonts
 start_quillon QUILLON_DRIVE_C="$WORK/no-such-folder" QUILLON_VSYNC=0
-rc=$(wait_quillon 30)
-[ "$rc" = 1 ] || fail "status $rc without fonts, expected 1"
+expect_ended 1
 grep -q '^quillon: (76) ' "$WORK/quillon.out" || fail "no report line: $(cat "$WORK/quillon.out")"
 note "without fonts: $(tr '\n' ' ' <"$WORK/quillon.out")"
 echo PASS
