@@ -278,12 +278,12 @@ class RecordingDirect3D final : public Direct3D8, Recorder {
  public:
   explicit RecordingDirect3D(RecordPtr r) : Recorder(std::move(r), "D3D") {}
   UINT GetAdapterCount() override {
-    rec->Note("D3D.GetAdapterCount -> 1");
+    rec->Note("D3D.GetAdapterCount", " -> 1");
     return 1;
   }
   UINT GetAdapterModeCount(UINT adapter) override {
     const UINT count = adapter == 0 ? static_cast<UINT>(rec->script.modes.size()) : 0;
-    rec->Note("D3D.GetAdapterModeCount" + Args(adapter) + " -> " + std::to_string(count));
+    rec->Note("D3D.GetAdapterModeCount", Args(adapter) + " -> " + std::to_string(count));
     return count;
   }
   HRESULT EnumAdapterModes(UINT adapter, UINT mode, D3DDISPLAYMODE& out) override {

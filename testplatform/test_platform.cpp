@@ -121,14 +121,7 @@ std::vector<std::string> TestPlatform::CallsStartingWith(const std::string& pref
 
 int TestPlatform::Count(const std::string& name) const {
   const auto it = record_->callCounts.find(name);
-  if (it != record_->callCounts.end()) return it->second;
-  // Calls recorded with a value rather than a status ("ShowCursor(0) -> -1").
-  int n = 0;
-  for (const std::string& line : record_->calls)
-    if (line.compare(0, name.size(), name) == 0 &&
-        (line.size() == name.size() || line[name.size()] == '(' || line[name.size()] == ' '))
-      ++n;
-  return n;
+  return it == record_->callCounts.end() ? 0 : it->second;
 }
 
 int TestPlatform::IndexOf(const std::string& line) const {
@@ -181,7 +174,7 @@ HRESULT TestPlatform::NewD3DX8(Ref<D3DX8>& d3dx) {
 std::int32_t TestPlatform::ShowCursor(std::int32_t bShow) {
   std::int32_t& counter = record_->script.cursorCounter;
   counter += bShow ? 1 : -1;
-  record_->Note("ShowCursor(" + std::to_string(bShow) + ") -> " + std::to_string(counter));
+  record_->Note("ShowCursor", Args(bShow) + " -> " + std::to_string(counter));
   return counter;
 }
 
@@ -189,7 +182,7 @@ std::uint32_t TestPlatform::GetTickCount() {
   if (!Next(record_->script.ticks, record_->lastTick) && record_->tickRead)
     record_->lastTick += record_->script.tickStep;
   record_->tickRead = true;
-  record_->Note("GetTickCount -> " + std::to_string(record_->lastTick));
+  record_->Note("GetTickCount", " -> " + std::to_string(record_->lastTick));
   return record_->lastTick;
 }
 
@@ -231,7 +224,7 @@ void TestPlatform::RunUntilFormClosed() {
 }
 
 void TestPlatform::End(int exitCode) {
-  record_->Note("End(" + std::to_string(exitCode) + ")");
+  record_->Note("End", Args(exitCode));
   files_->CloseAll();
   throw ProcessEnded{exitCode};
 }
@@ -253,18 +246,18 @@ std::int32_t TestPlatform::FileClose(std::int32_t fileNumber) {
 float TestPlatform::Timer() {
   float t = record_->script.timeOfDay;
   Next(record_->script.timesOfDay, t);
-  record_->Note("Timer -> " + FormatFloat(t));
+  record_->Note("Timer", " -> " + FormatFloat(t));
   return t;
 }
 
 void TestPlatform::Randomize(double seed) {
-  record_->Note("Randomize(" + FormatFloat(static_cast<float>(seed)) + ")");
+  record_->Note("Randomize", Args(static_cast<float>(seed)));
   record_->random.Seed(seed);
 }
 
 float TestPlatform::Rnd() {
   float v = 0;
   if (!Next(record_->script.randomValues, v)) v = record_->random.Next();
-  record_->Note("Rnd -> " + FormatFloat(v));
+  record_->Note("Rnd", " -> " + FormatFloat(v));
   return v;
 }

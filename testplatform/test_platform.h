@@ -20,7 +20,6 @@
 // depth buffer it does not have, locking a locked buffer, ...).
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -161,8 +160,10 @@ struct TestRecord {
   // Records `name` + `args` and returns the status scripted for this
   // occurrence of `name` (0 unless made to fail).
   HRESULT Call(const std::string& name, const std::string& args = {});
-  void Note(std::string line) {
-    if (script.keepLog) calls.push_back(std::move(line));
+  // Records a call that returns no status: `name` + `rest`, counted as Call counts.
+  void Note(const std::string& name, const std::string& rest = {}) {
+    ++callCounts[name];
+    if (script.keepLog) calls.push_back(name + rest);
   }
   void Made(const std::string& kind) {
     ++live[kind];
