@@ -85,23 +85,18 @@ wait_quillon() {
   cat "$WORK/quillon.rc"
 }
 
-# expect_ended STATUS [SECONDS]: the program ends within SECONDS (30) with
-# STATUS.
+# expect_ended STATUS [SECONDS]: the program ends within SECONDS (30) so.
 expect_ended() {
   local rc
   rc=$(wait_quillon "${2:-30}") || exit 1
   [ "$rc" = "$1" ] || fail "status $rc, expected $1; output: $(cat "$WORK/quillon.out")"
 }
 
-# wait_logged: the started program has logged a frame to $WORK/FPS.TXT.
-wait_logged() {
-  wait_for 30 test -s "$WORK/FPS.TXT" || fail "no frame logged; output: $(cat "$WORK/quillon.out")"
-}
+wait_logged() { wait_for 30 test -s "$WORK/FPS.TXT" || fail "no frame logged: $(cat "$WORK/quillon.out")"; }
 
 # run_headless NAME KEYS [VAR=VALUE...]: the program without a display to
-# its end, in its own folder $WORK/NAME (drive C, the key script KEYS given
-# as printf %b takes it, the captures, its output in `out`); status 0 and a
-# whole log expected.
+# its end with status 0 and a whole log, in $WORK/NAME (drive C, the key
+# script KEYS as printf %b reads it, the captures, its output in `out`).
 run_headless() {
   local name=$1 dir="$WORK/$1"
   mkdir -p "$dir"
@@ -142,8 +137,8 @@ screenshot() { import -window root -depth 8 "PNG24:$1"; }
 # stats FILE -> "width height blue cloud cx cy"
 stats() { "$PICTURE_TOOL" stats "$1"; }
 cloud_pixels() { stats "$1" | awk '{print $4}'; }
-# expect_cloud FILE MIN: more than MIN pixels of cloud, over more blue; sets
-# w h blue cloud cx cy.
+# expect_cloud FILE MIN: more than MIN cloud pixels over more blue; sets w h
+# blue cloud cx cy.
 expect_cloud() {
   read -r w h blue cloud cx cy < <(stats "$1")
   [ "$cloud" -gt "$2" ] && [ "$blue" -gt "$cloud" ] ||
