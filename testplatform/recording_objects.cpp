@@ -1,13 +1,11 @@
 #include "testplatform/recording_objects.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "d3dfront/argument_checks.h"
 #include "d3dfront/state_keeping_device.h"
 #include "formats/pixel_format.h"
 #include "platform/d3d8_defaults.h"
-#include "platform/d3dx8_math.h"
 
 namespace testplatform {
 
@@ -34,37 +32,55 @@ D3DCAPS8 Caps(D3DDEVTYPE type) {
   return caps;
 }
 
-}  // namespace
+// A platform object's hold on the record: counted among the live objects of
+// its kind while it lives, `release KIND` recorded when it goes.
+struct Recorder {
+  Recorder(RecordPtr r, const char* k) : rec(std::move(r)), kind(k) {
+    if (*kind) rec->Made(kind);
+  }
+  ~Recorder() {
+    if (*kind) rec->Released(kind);
+  }
+  Recorder(const Recorder&) = delete;
+  Recorder& operator=(const Recorder&) = delete;
+  RecordPtr rec;
+  const char* kind;
+};
 
-// --- Vertex buffers ---------------------------------------------------------
+class RecordingVertexBuffer final : public Direct3DVertexBuffer8, Recorder {
+ public:
+  RecordingVertexBuffer(RecordPtr r, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
+      : Recorder(std::move(r), "VertexBuffer"),
+        bytes_(length, 0),
+        desc_{0, D3DRTYPE_VERTEXBUFFER, usage, pool, length, fvf} {}
+  HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override {
+    return Answer(*rec, "VertexBuffer.Lock", Args(offset, size, flags), [&] {
+      const HRESULT hr = d3dfront::CheckLock(offset, size, Length(), data);
+      if (hr == D3D_OK) ++locks_, *data = bytes_.data() + offset;
+      return hr;
+    });
+  }
+  HRESULT Unlock() override {
+    return Answer(*rec, "VertexBuffer.Unlock", "", [&] {
+      const HRESULT hr = d3dfront::CheckUnlock(locks_);
+      if (hr == D3D_OK) --locks_;
+      return hr;
+    });
+  }
+  HRESULT GetDesc(D3DVERTEXBUFFER_DESC& desc) override {
+    return Answer(*rec, "VertexBuffer.GetDesc", "", [&] { return desc = desc_, D3D_OK; });
+  }
+  UINT Length() const { return desc_.Size; }
+  const std::vector<BYTE>& Bytes() const { return bytes_; }
 
-RecordingVertexBuffer::~RecordingVertexBuffer() { rec_->Released("VertexBuffer"); }
+ private:
+  std::vector<BYTE> bytes_;
+  D3DVERTEXBUFFER_DESC desc_;
+  int locks_ = 0;  // locks held (they nest)
+};
 
-HRESULT RecordingVertexBuffer::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
-  if (HRESULT hr = rec_->Call("VertexBuffer.Lock", Args(offset, size, flags))) return hr;
-  if (const HRESULT hr = d3dfront::CheckLock(offset, size, state_->Length, data); hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  ++state_->Locks;
-  *data = state_->Bytes.data() + offset;
-  return D3D_OK;
-}
-
-HRESULT RecordingVertexBuffer::Unlock() {
-  if (HRESULT hr = rec_->Call("VertexBuffer.Unlock")) return hr;
-  if (const HRESULT hr = d3dfront::CheckUnlock(state_->Locks); hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  --state_->Locks;
-  return D3D_OK;
-}
-
-HRESULT RecordingVertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC& desc) {
-  if (HRESULT hr = rec_->Call("VertexBuffer.GetDesc")) return hr;
-  desc = {0, D3DRTYPE_VERTEXBUFFER, state_->Usage, state_->Pool, state_->Length, state_->FVF};
-  return D3D_OK;
-}
-
-// --- Textures ---------------------------------------------------------------
-
+// A texture's record: levels -1 or 0 ask for the whole chain, a zero size
+// counts as 1, format 0 takes A8R8G8B8.
 std::shared_ptr<RecordedTexture> MakeTextureRecord(TestRecord& rec, UINT width, UINT height,
                                                    std::int32_t levels, DWORD usage,
                                                    std::int32_t format, std::int32_t pool) {
@@ -85,381 +101,387 @@ std::shared_ptr<RecordedTexture> MakeTextureRecord(TestRecord& rec, UINT width, 
   return t;
 }
 
-RecordingTexture::~RecordingTexture() {
-  state_->Released = true;
-  rec_->Released("Texture");
-}
+class RecordingTexture final : public Direct3DTexture8, Recorder {
+ public:
+  RecordingTexture(RecordPtr r, std::shared_ptr<RecordedTexture> state)
+      : Recorder(std::move(r), "Texture"), state_(std::move(state)) {}
+  ~RecordingTexture() override { state_->Released = true; }
+  DWORD GetLevelCount() const override { return state_->Levels; }
+  HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC& desc) override {
+    return Answer(*rec, "Texture.GetLevelDesc", Args(level), [&] {
+      if (level >= state_->Levels) return D3DERR_INVALIDCALL;
+      desc = {state_->Format,
+              D3DRTYPE_SURFACE,
+              state_->Usage,
+              state_->Pool,
+              static_cast<UINT>(state_->LevelBytes[level].size()),
+              0,
+              Width(level),
+              Height(level)};
+      return D3D_OK;
+    });
+  }
+  HRESULT LockRect(UINT level, D3DLOCKED_RECT& locked, const RECT* rect, DWORD flags) override {
+    return Answer(*rec, "Texture.LockRect", Args(level, ObjectArg(rect, "Rect"), flags), [&] {
+      const HRESULT hr = d3dfront::CheckLockRect(level, state_->Levels, Held(level),
+                                                 static_cast<D3DPOOL>(state_->Pool), state_->Usage,
+                                                 rect, Width(level), Height(level));
+      if (hr != D3D_OK) return hr;
+      const UINT bpp = TexelBytes(state_->Format);
+      const auto pitch = static_cast<std::int32_t>(Width(level) * bpp);
+      BYTE* bits = state_->LevelBytes[level].data();
+      if (rect) bits += static_cast<std::ptrdiff_t>(rect->top) * pitch + rect->left * bpp;
+      locked = {pitch, bits};
+      locked_[level] = true;
+      return hr;
+    });
+  }
+  HRESULT UnlockRect(UINT level) override {
+    return Answer(*rec, "Texture.UnlockRect", Args(level), [&] {
+      const HRESULT hr = d3dfront::CheckUnlockRect(level, state_->Levels, Held(level));
+      if (hr == D3D_OK) locked_[level] = false;
+      return hr;
+    });
+  }
+  const std::shared_ptr<RecordedTexture>& State() const { return state_; }
 
-HRESULT RecordingTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC& desc) {
-  if (HRESULT hr = rec_->Call("Texture.GetLevelDesc", Args(level))) return hr;
-  if (level >= state_->Levels) return Refuse(*rec_, D3DERR_INVALIDCALL);
-  const UINT w = std::max<UINT>(state_->Width >> level, 1);
-  const UINT h = std::max<UINT>(state_->Height >> level, 1);
-  desc = {state_->Format,
-          D3DRTYPE_SURFACE,
-          state_->Usage,
-          state_->Pool,
-          static_cast<UINT>(state_->LevelBytes[level].size()),
-          0,
-          w,
-          h};
-  return D3D_OK;
-}
+ private:
+  UINT Width(UINT level) const { return std::max<UINT>(state_->Width >> level, 1); }
+  UINT Height(UINT level) const { return std::max<UINT>(state_->Height >> level, 1); }
+  bool Held(UINT level) const { return level < state_->Levels && locked_[level]; }
+  std::shared_ptr<RecordedTexture> state_;
+  std::vector<bool> locked_ = std::vector<bool>(state_->Levels, false);  // per level
+};
 
-HRESULT RecordingTexture::LockRect(UINT level, D3DLOCKED_RECT& locked, const RECT* rect,
-                                   DWORD flags) {
-  if (HRESULT hr =
-          rec_->Call("Texture.LockRect", Args(level, Raw{rect ? "Rect" : "Nothing"}, flags)))
+// Records each call, answers a scripted failure, and otherwise keeps its
+// state and refuses as both devices do.
+using DeviceBase =
+    d3dfront::StateKeepingDevice<d3dfront::FrontState, RecordingVertexBuffer, RecordingTexture>;
+
+class RecordingDevice final : public DeviceBase, Recorder {
+ public:
+  RecordingDevice(RecordPtr r, std::shared_ptr<RecordedDevice> recorded, D3DDEVTYPE type,
+                  const D3DPRESENT_PARAMETERS& params, const D3DDISPLAYMODE& displayMode)
+      : DeviceBase(params, displayMode),
+        Recorder(std::move(r), "Device"),
+        recorded_(std::move(recorded)),
+        type_(type) {}
+
+  HRESULT GetDeviceCaps(D3DCAPS8& caps) override {
+    return Answer(*rec, "Device.GetDeviceCaps", "", [&] { return caps = Caps(type_), D3D_OK; });
+  }
+  HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override {
+    return Answer(*rec, "Device.SetRenderState", Args(state, value),
+                  [&] { return DeviceBase::SetRenderState(state, value); });
+  }
+  HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) override {
+    return Answer(*rec, "Device.SetTransform", Args(state, Raw{FormatMatrix(matrix)}), [&] {
+      const HRESULT hr = DeviceBase::SetTransform(state, matrix);
+      if (hr == D3D_OK) recorded_->Transforms[state] = matrix;
+      return hr;
+    });
+  }
+  HRESULT SetVertexShader(DWORD handle) override {
+    return Answer(*rec, "Device.SetVertexShader", Args(handle),
+                  [&] { return DeviceBase::SetVertexShader(handle); });
+  }
+  HRESULT BeginScene() override {
+    return Answer(*rec, "Device.BeginScene", "", [&] { return DeviceBase::BeginScene(); });
+  }
+  HRESULT EndScene() override {
+    return Answer(*rec, "Device.EndScene", "", [&] { return DeviceBase::EndScene(); });
+  }
+  HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                DWORD stencil) override {
+    return Answer(*rec, "Device.Clear",
+                  Args(count, ObjectArg(rects, "Rects"), flags, color, z, stencil),
+                  d3dfront::CheckClear(state_, count, rects, flags, z));
+  }
+  HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindow,
+                  const void* dirtyRegion) override {
+    return Answer(*rec, "Device.Present",
+                  Args(ObjectArg(sourceRect, "Rect"), ObjectArg(destRect, "Rect"), destWindow,
+                       ObjectArg(dirtyRegion, "Region")),
+                  D3D_OK);
+  }
+  HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                             Ref<Direct3DVertexBuffer8>& buffer) override {
+    return Answer(*rec, "Device.CreateVertexBuffer", Args(length, usage, fvf, pool), [&] {
+      const HRESULT hr = d3dfront::CheckCreateVertexBuffer(length, fvf, pool);
+      if (hr != D3D_OK) return hr;
+      ++rec->buffersMade;
+      buffer = std::make_shared<RecordingVertexBuffer>(rec, length, usage, fvf, pool);
+      return hr;
+    });
+  }
+  HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                        D3DPOOL pool, Ref<Direct3DTexture8>& texture) override {
+    return Answer(
+        *rec, "Device.CreateTexture", Args(width, height, levels, usage, format, pool), [&] {
+          const HRESULT hr =
+              d3dfront::CheckCreateTexture(width, height, levels, usage, format, pool);
+          if (hr != D3D_OK) return hr;
+          texture = std::make_shared<RecordingTexture>(
+              rec, MakeTextureRecord(*rec, width, height, static_cast<std::int32_t>(levels), usage,
+                                     format, pool));
+          return hr;
+        });
+  }
+  HRESULT SetStreamSource(UINT stream, const Ref<Direct3DVertexBuffer8>& buffer,
+                          UINT stride) override {
+    return Answer(*rec, "Device.SetStreamSource",
+                  Args(stream, ObjectArg(buffer.get(), "VertexBuffer"), stride),
+                  [&] { return DeviceBase::SetStreamSource(stream, buffer, stride); });
+  }
+  HRESULT SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>& texture) override {
+    return Answer(*rec, "Device.SetTexture", Args(stage, ObjectArg(texture.get(), "Texture")),
+                  [&] { return DeviceBase::SetTexture(stage, texture); });
+  }
+  HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override {
+    return Answer(*rec, "Device.DrawPrimitive", Args(type, startVertex, primitiveCount),
+                  [&] { return DeviceBase::DrawPrimitive(type, startVertex, primitiveCount); });
+  }
+  HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
+                          UINT stride) override {
+    const std::uint64_t bytes = PrimitiveVertexCount(type, primitiveCount) * stride;
+    const std::string data = vertexData ? "<" + std::to_string(bytes) + " bytes>" : "Nothing";
+    return Answer(
+        *rec, "Device.DrawPrimitiveUP", Args(type, primitiveCount, Raw{data}, stride),
+        [&] { return DeviceBase::DrawPrimitiveUP(type, primitiveCount, vertexData, stride); });
+  }
+
+ protected:
+  // A draw keeps a copy of its vertices, unless a long run keeps no copies.
+  HRESULT DrawFromBuffer(D3DPRIMITIVETYPE, UINT, RecordingVertexBuffer& buffer, std::uint64_t,
+                         UINT) override {
+    if (rec->script.keepLog) recorded_->LastDrawPrimitive = RecordedDraw{buffer.Bytes()};
+    return D3D_OK;
+  }
+  HRESULT DrawFromMemory(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* data,
+                         UINT stride) override {
+    const std::size_t bytes = PrimitiveVertexCount(type, primitiveCount) * stride;
+    if (rec->script.keepLog)
+      recorded_->LastDrawPrimitiveUP = RecordedDraw{std::vector<BYTE>(data, data + bytes)};
+    return D3D_OK;
+  }
+  void TextureChanging(DWORD stage, const Ref<Direct3DBaseTexture8>&,
+                       RecordingTexture* ours) override {
+    if (stage == 0) recorded_->Texture0 = ours ? ours->State() : nullptr;
+  }
+
+ private:
+  std::shared_ptr<RecordedDevice> recorded_;
+  D3DDEVTYPE type_;
+};
+
+class RecordingDirect3D final : public Direct3D8, Recorder {
+ public:
+  explicit RecordingDirect3D(RecordPtr r) : Recorder(std::move(r), "D3D") {}
+  UINT GetAdapterCount() override {
+    rec->Note("D3D.GetAdapterCount", " -> 1");
+    return 1;
+  }
+  UINT GetAdapterModeCount(UINT adapter) override {
+    const UINT count = adapter == 0 ? static_cast<UINT>(rec->script.modes.size()) : 0;
+    rec->Note("D3D.GetAdapterModeCount", Args(adapter) + " -> " + std::to_string(count));
+    return count;
+  }
+  HRESULT EnumAdapterModes(UINT adapter, UINT mode, D3DDISPLAYMODE& out) override {
+    return Answer(*rec, "D3D.EnumAdapterModes", Args(adapter, mode), [&] {
+      if (adapter != 0 || mode >= rec->script.modes.size()) return D3DERR_INVALIDCALL;
+      return out = rec->script.modes[mode], D3D_OK;
+    });
+  }
+  HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE& out) override {
+    return Answer(*rec, "D3D.GetAdapterDisplayMode", Args(adapter), [&] {
+      if (adapter != 0) return D3DERR_INVALIDCALL;
+      return out = rec->script.desktop, D3D_OK;
+    });
+  }
+  HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS8& caps) override {
+    return Answer(*rec, "D3D.GetDeviceCaps", Args(adapter, type), [&] {
+      const HRESULT hr = Refusal(adapter, type);
+      if (hr == D3D_OK) caps = Caps(type);
+      return hr;
+    });
+  }
+  HRESULT CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat, DWORD usage,
+                            D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) override {
+    return Answer(*rec, "D3D.CheckDeviceFormat",
+                  Args(adapter, type, adapterFormat, usage, resourceType, checkFormat),
+                  rec->script.depthFormatCheck);
+  }
+  HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
+                       D3DPRESENT_PARAMETERS& params, Ref<Direct3DDevice8>& device) override {
+    return Answer(
+        *rec, "D3D.CreateDevice",
+        Args(adapter, type, focusWindow, behaviorFlags, Raw{FormatPresentParameters(params)}), [&] {
+          const HRESULT hr = Refusal(adapter, type);
+          if (hr != D3D_OK) return hr;
+          const D3DDISPLAYMODE mode =
+              params.Windowed
+                  ? rec->script.desktop
+                  : D3DDISPLAYMODE{params.BackBufferWidth, params.BackBufferHeight,
+                                   params.FullScreen_RefreshRateInHz, params.BackBufferFormat};
+          rec->devices.push_back(std::make_shared<RecordedDevice>());
+          device = std::make_shared<RecordingDevice>(rec, rec->devices.back(), type, params, mode);
+          return hr;
+        });
+  }
+
+ private:
+  // Only the default adapter, and only the device types the script allows.
+  HRESULT Refusal(UINT adapter, D3DDEVTYPE type) const {
+    const auto& usable = rec->script.usableDeviceTypes;
+    if (adapter != 0) return D3DERR_INVALIDCALL;
+    return std::find(usable.begin(), usable.end(), type) != usable.end()
+               ? D3D_OK
+               : rec->script.unusableDeviceStatus;
+  }
+};
+
+// An object with nothing to answer but its life.
+template <class Interface>
+struct RecordingObject final : Interface, Recorder {
+  RecordingObject(RecordPtr r, const char* kind) : Recorder(std::move(r), kind) {}
+};
+
+class RecordingD3DX final : public D3DX8, Recorder {
+ public:
+  explicit RecordingD3DX(RecordPtr r) : Recorder(std::move(r), "D3DX") {}
+  HRESULT CreateFont(const Ref<Direct3DDevice8>& device, std::int32_t hFont,
+                     Ref<D3DXFont>& font) override {
+    return Answer(*rec, "D3DX.CreateFont", Args(ObjectArg(device.get(), "Device"), hFont), [&] {
+      if (!device) return D3DERR_INVALIDCALL;
+      font = std::make_shared<RecordingObject<D3DXFont>>(rec, "D3DXFont");
+      return D3D_OK;
+    });
+  }
+  HRESULT CreateTexture(const Ref<Direct3DDevice8>& device, std::int32_t width, std::int32_t height,
+                        std::int32_t levels, std::int32_t usage, std::int32_t format,
+                        std::int32_t pool, Ref<Direct3DTexture8>& texture) override {
+    return Answer(
+        *rec, "D3DX.CreateTexture",
+        Args(ObjectArg(device.get(), "Device"), width, height, levels, usage, format, pool), [&] {
+          if (!device || width < 0 || height < 0 || pool < D3DPOOL_DEFAULT ||
+              pool > D3DPOOL_SCRATCH)
+            return D3DERR_INVALIDCALL;
+          texture = std::make_shared<RecordingTexture>(
+              rec, MakeTextureRecord(*rec, static_cast<UINT>(width), static_cast<UINT>(height),
+                                     levels, static_cast<DWORD>(usage), format, pool));
+          return D3D_OK;
+        });
+  }
+};
+
+class RecordingKeyboard final : public DirectInputDevice8, Recorder {
+ public:
+  explicit RecordingKeyboard(RecordPtr r) : Recorder(std::move(r), "Keyboard") {}
+  HRESULT SetCommonDataFormat(std::int32_t format) override {
+    const bool refused = format != DIFORMAT_KEYBOARD || acquired_;
+    const HRESULT hr = Answer(*rec, "Keyboard.SetCommonDataFormat", Args(format),
+                              refused ? DIERR_INVALIDPARAM : DI_OK);
+    formatSet_ = formatSet_ || hr == DI_OK;
     return hr;
-  const UINT w = std::max<UINT>(state_->Width >> level, 1);
-  const UINT h = std::max<UINT>(state_->Height >> level, 1);
-  const bool held = level < state_->Levels && locked_[level];
-  if (const HRESULT hr =
-          d3dfront::CheckLockRect(level, state_->Levels, held, static_cast<D3DPOOL>(state_->Pool),
-                                  state_->Usage, rect, w, h);
-      hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  const UINT bpp = TexelBytes(state_->Format);
-  const auto pitch = static_cast<std::int32_t>(w * bpp);
-  BYTE* bits = state_->LevelBytes[level].data();
-  if (rect) bits += static_cast<std::ptrdiff_t>(rect->top) * pitch + rect->left * bpp;
-  locked = {pitch, bits};
-  locked_[level] = true;
-  return D3D_OK;
-}
+  }
+  HRESULT SetCooperativeLevel(std::int32_t hWnd, std::int32_t flags) override {
+    // Exactly one of exclusive / non-exclusive and of foreground / background.
+    const bool ex = flags & DISCL_EXCLUSIVE, nonEx = flags & DISCL_NONEXCLUSIVE;
+    const bool fg = flags & DISCL_FOREGROUND, bg = flags & DISCL_BACKGROUND;
+    return Answer(*rec, "Keyboard.SetCooperativeLevel", Args(hWnd, flags),
+                  ex == nonEx || fg == bg ? DIERR_INVALIDPARAM : DI_OK);
+  }
+  HRESULT Acquire() override {
+    const HRESULT hr =
+        Answer(*rec, "Keyboard.Acquire", "", formatSet_ ? DI_OK : DIERR_INVALIDPARAM);
+    acquired_ = acquired_ || hr == DI_OK;
+    return hr;
+  }
+  HRESULT Unacquire() override {
+    const HRESULT hr = Answer(*rec, "Keyboard.Unacquire", "", DI_OK);
+    if (hr == DI_OK) acquired_ = false;  // unacquiring a device not acquired has no effect
+    return hr;
+  }
+  HRESULT GetDeviceStateKeyboard(DIKEYBOARDSTATE& state) override {
+    const HRESULT hr =
+        Answer(*rec, "Keyboard.GetDeviceState", "", acquired_ ? DI_OK : DIERR_NOTACQUIRED);
+    if (hr != DI_OK) return hr;
+    auto& script = rec->script.keyStates;
+    ++rec->polls;
+    if (rec->script.keyboard) {
+      rec->script.keyboard(rec->polls, rec->lastPolled);
+    } else if (!script.empty()) {
+      rec->lastPolled = script.front();
+      script.pop_front();
+    } else {
+      if (++rec->pollsBeyondScript > rec->script.pollsAfterScript)
+        throw TestScriptExhausted("the keyboard was polled far beyond its script");
+      rec->lastPolled.fill(0);
+    }
+    state = rec->lastPolled;
+    return DI_OK;
+  }
 
-HRESULT RecordingTexture::UnlockRect(UINT level) {
-  if (HRESULT hr = rec_->Call("Texture.UnlockRect", Args(level))) return hr;
-  const bool held = level < state_->Levels && locked_[level];
-  if (const HRESULT hr = d3dfront::CheckUnlockRect(level, state_->Levels, held); hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  locked_[level] = false;
-  return D3D_OK;
-}
+ private:
+  bool formatSet_ = false;
+  bool acquired_ = false;
+};
 
-// --- Device -----------------------------------------------------------------
+class RecordingDirectInput final : public DirectInput8, Recorder {
+ public:
+  explicit RecordingDirectInput(RecordPtr r) : Recorder(std::move(r), "DI") {}
+  HRESULT CreateDevice(const std::string& guid, Ref<DirectInputDevice8>& device) override {
+    return Answer(*rec, "DI.CreateDevice", Args(guid), [&] {
+      if (guid != "GUID_SysKeyboard") return DIERR_DEVICENOTREG;
+      device = std::make_shared<RecordingKeyboard>(rec);
+      return DI_OK;
+    });
+  }
+};
 
-// Each call is recorded first and may be made to fail there; then the checks
-// both devices make may refuse it.
-namespace {
+class RecordingDirectX final : public DirectX8, Recorder {
+ public:
+  explicit RecordingDirectX(RecordPtr r) : Recorder(std::move(r), "DX") {}
+  HRESULT Direct3DCreate(Ref<Direct3D8>& d3d) override {
+    return Answer(*rec, "DX.Direct3DCreate", "", [&] {
+      d3d = std::make_shared<RecordingDirect3D>(rec);
+      return D3D_OK;
+    });
+  }
+  HRESULT DirectInputCreate(Ref<DirectInput8>& di) override {
+    return Answer(*rec, "DX.DirectInputCreate", "", [&] {
+      di = std::make_shared<RecordingDirectInput>(rec);
+      return DI_OK;
+    });
+  }
+};
 
-template <class Check>
-HRESULT RecordThen(TestRecord& rec, const std::string& name, const std::string& args, Check check) {
-  if (const HRESULT hr = rec.Call(name, args)) return hr;
-  return Refuse(rec, check());
-}
+// The form's font object: not counted among the platform's objects.
+class RecordingFont final : public IFont, Recorder {
+ public:
+  explicit RecordingFont(RecordPtr r) : Recorder(std::move(r), "") {}
+  HRESULT get_Name(std::string& name) override {
+    return Answer(*rec, "Font.get_Name", "", [&] { return name = rec->script.fontName, 0; });
+  }
+  HRESULT put_Name(const std::string& name) override {
+    return Answer(*rec, "Font.put_Name", Args(name),
+                  [&] { return rec->script.fontName = name, 0; });
+  }
+  HRESULT get_hFont(std::int32_t& handle) override {
+    return Answer(*rec, "Font.get_hFont", "", [&] { return handle = rec->script.hFont, 0; });
+  }
+};
 
 }  // namespace
 
-HRESULT RecordingDevice::GetDeviceCaps(D3DCAPS8& caps) {
-  if (HRESULT hr = rec_->Call("Device.GetDeviceCaps")) return hr;
-  caps = Caps(type_);
-  return D3D_OK;
+Ref<DirectX8> NewRecordingDirectX(RecordPtr rec) {
+  return std::make_shared<RecordingDirectX>(std::move(rec));
 }
-
-HRESULT RecordingDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
-  return RecordThen(*rec_, "Device.SetRenderState", Args(state, value),
-                    [&] { return Base::SetRenderState(state, value); });
+Ref<D3DX8> NewRecordingD3DX(RecordPtr rec) {
+  return std::make_shared<RecordingD3DX>(std::move(rec));
 }
-
-HRESULT RecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) {
-  if (HRESULT hr = rec_->Call("Device.SetTransform", Args(state, Raw{FormatMatrix(matrix)})))
-    return hr;
-  if (const HRESULT hr = Base::SetTransform(state, matrix); hr != D3D_OK) return Refuse(*rec_, hr);
-  recorded_->Transforms[state] = matrix;
-  return D3D_OK;
-}
-
-HRESULT RecordingDevice::SetVertexShader(DWORD handle) {
-  return RecordThen(*rec_, "Device.SetVertexShader", Args(handle),
-                    [&] { return Base::SetVertexShader(handle); });
-}
-
-HRESULT RecordingDevice::BeginScene() {
-  return RecordThen(*rec_, "Device.BeginScene", "", [&] { return Base::BeginScene(); });
-}
-
-HRESULT RecordingDevice::EndScene() {
-  return RecordThen(*rec_, "Device.EndScene", "", [&] { return Base::EndScene(); });
-}
-
-HRESULT RecordingDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color,
-                               float z, DWORD stencil) {
-  return RecordThen(*rec_, "Device.Clear",
-                    Args(count, ObjectArg(rects, "Rects"), flags, color, z, stencil),
-                    [&] { return d3dfront::CheckClear(state_, count, rects, flags, z); });
-}
-
-HRESULT RecordingDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindow,
-                                 const void* dirtyRegion) {
-  return rec_->Call("Device.Present",
-                    Args(ObjectArg(sourceRect, "Rect"), ObjectArg(destRect, "Rect"), destWindow,
-                         ObjectArg(dirtyRegion, "Region")));
-}
-
-HRESULT RecordingDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
-                                            Ref<Direct3DVertexBuffer8>& buffer) {
-  if (HRESULT hr = rec_->Call("Device.CreateVertexBuffer", Args(length, usage, fvf, pool)))
-    return hr;
-  if (const HRESULT hr = d3dfront::CheckCreateVertexBuffer(length, fvf, pool); hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  ++rec_->buffersMade;
-  auto b = std::make_shared<RecordedBuffer>();
-  *b = {length, usage, fvf, pool, std::vector<BYTE>(length, 0), 0};
-  buffer = std::make_shared<RecordingVertexBuffer>(rec_, std::move(b));
-  return D3D_OK;
-}
-
-HRESULT RecordingDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
-                                       D3DFORMAT format, D3DPOOL pool,
-                                       Ref<Direct3DTexture8>& texture) {
-  if (HRESULT hr =
-          rec_->Call("Device.CreateTexture", Args(width, height, levels, usage, format, pool)))
-    return hr;
-  if (const HRESULT hr = d3dfront::CheckCreateTexture(width, height, levels, usage, format, pool);
-      hr != D3D_OK)
-    return Refuse(*rec_, hr);
-  auto t = MakeTextureRecord(*rec_, width, height, static_cast<std::int32_t>(levels), usage, format,
-                             pool);
-  texture = std::make_shared<RecordingTexture>(rec_, std::move(t));
-  return D3D_OK;
-}
-
-HRESULT RecordingDevice::SetStreamSource(UINT stream, const Ref<Direct3DVertexBuffer8>& buffer,
-                                         UINT stride) {
-  return RecordThen(*rec_, "Device.SetStreamSource",
-                    Args(stream, ObjectArg(buffer.get(), "VertexBuffer"), stride),
-                    [&] { return Base::SetStreamSource(stream, buffer, stride); });
-}
-
-HRESULT RecordingDevice::SetTexture(DWORD stage, const Ref<Direct3DBaseTexture8>& texture) {
-  return RecordThen(*rec_, "Device.SetTexture", Args(stage, ObjectArg(texture.get(), "Texture")),
-                    [&] { return Base::SetTexture(stage, texture); });
-}
-
-void RecordingDevice::TextureChanging(DWORD stage, const Ref<Direct3DBaseTexture8>&,
-                                      RecordingTexture* ours) {
-  if (stage == 0) recorded_->Texture0 = ours ? ours->State() : nullptr;
-}
-
-HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex,
-                                       UINT primitiveCount) {
-  return RecordThen(*rec_, "Device.DrawPrimitive", Args(type, startVertex, primitiveCount),
-                    [&] { return Base::DrawPrimitive(type, startVertex, primitiveCount); });
-}
-
-HRESULT RecordingDevice::DrawFromBuffer(D3DPRIMITIVETYPE, UINT, RecordingVertexBuffer& buffer,
-                                        std::uint64_t, UINT) {
-  if (!rec_->script.keepLog) return D3D_OK;  // a long run keeps no copies
-  const auto& bytes = buffer.State().Bytes;
-  if (!recorded_->LastDrawPrimitive) recorded_->LastDrawPrimitive.emplace();
-  recorded_->LastDrawPrimitive->Vertices.assign(bytes.begin(), bytes.end());
-  return D3D_OK;
-}
-
-HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount,
-                                         const void* vertexData, UINT stride) {
-  const std::uint64_t bytes = PrimitiveVertexCount(type, primitiveCount) * stride;
-  return RecordThen(
-      *rec_, "Device.DrawPrimitiveUP",
-      Args(type, primitiveCount,
-           Raw{vertexData ? "<" + std::to_string(bytes) + " bytes>" : std::string("Nothing")},
-           stride),
-      [&] { return Base::DrawPrimitiveUP(type, primitiveCount, vertexData, stride); });
-}
-
-HRESULT RecordingDevice::DrawFromMemory(D3DPRIMITIVETYPE type, UINT primitiveCount,
-                                        const std::uint8_t* data, UINT stride) {
-  if (!rec_->script.keepLog) return D3D_OK;  // a long run keeps no copies
-  const std::size_t bytes = PrimitiveVertexCount(type, primitiveCount) * stride;
-  if (!recorded_->LastDrawPrimitiveUP) recorded_->LastDrawPrimitiveUP.emplace();
-  recorded_->LastDrawPrimitiveUP->Vertices.assign(data, data + bytes);
-  return D3D_OK;
-}
-
-// --- Direct3D ---------------------------------------------------------------
-
-RecordingDirect3D::~RecordingDirect3D() { rec_->Released("D3D"); }
-
-bool RecordingDirect3D::Usable(D3DDEVTYPE type) const {
-  const auto& usable = rec_->script.usableDeviceTypes;
-  return std::find(usable.begin(), usable.end(), type) != usable.end();
-}
-
-UINT RecordingDirect3D::GetAdapterCount() {
-  rec_->Note("D3D.GetAdapterCount -> 1");
-  return 1;
-}
-
-UINT RecordingDirect3D::GetAdapterModeCount(UINT adapter) {
-  const UINT count = adapter == 0 ? static_cast<UINT>(rec_->script.modes.size()) : 0;
-  rec_->Note("D3D.GetAdapterModeCount" + Args(adapter) + " -> " + std::to_string(count));
-  return count;
-}
-
-HRESULT RecordingDirect3D::EnumAdapterModes(UINT adapter, UINT mode, D3DDISPLAYMODE& out) {
-  if (HRESULT hr = rec_->Call("D3D.EnumAdapterModes", Args(adapter, mode))) return hr;
-  if (adapter != 0 || mode >= rec_->script.modes.size()) return Refuse(*rec_, D3DERR_INVALIDCALL);
-  out = rec_->script.modes[mode];
-  return D3D_OK;
-}
-
-HRESULT RecordingDirect3D::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE& out) {
-  if (HRESULT hr = rec_->Call("D3D.GetAdapterDisplayMode", Args(adapter))) return hr;
-  if (adapter != 0) return Refuse(*rec_, D3DERR_INVALIDCALL);
-  out = rec_->script.desktop;
-  return D3D_OK;
-}
-
-HRESULT RecordingDirect3D::GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS8& caps) {
-  if (HRESULT hr = rec_->Call("D3D.GetDeviceCaps", Args(adapter, type))) return hr;
-  if (adapter != 0) return Refuse(*rec_, D3DERR_INVALIDCALL);
-  if (!Usable(type)) return Refuse(*rec_, rec_->script.unusableDeviceStatus);
-  caps = Caps(type);
-  return D3D_OK;
-}
-
-HRESULT RecordingDirect3D::CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat,
-                                             DWORD usage, D3DRESOURCETYPE resourceType,
-                                             D3DFORMAT checkFormat) {
-  if (HRESULT hr = rec_->Call("D3D.CheckDeviceFormat",
-                              Args(adapter, type, adapterFormat, usage, resourceType, checkFormat)))
-    return hr;
-  return Refuse(*rec_, rec_->script.depthFormatCheck);
-}
-
-HRESULT RecordingDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow,
-                                        DWORD behaviorFlags, D3DPRESENT_PARAMETERS& params,
-                                        Ref<Direct3DDevice8>& device) {
-  if (HRESULT hr = rec_->Call("D3D.CreateDevice", Args(adapter, type, focusWindow, behaviorFlags,
-                                                       Raw{FormatPresentParameters(params)})))
-    return hr;
-  if (adapter != 0) return Refuse(*rec_, D3DERR_INVALIDCALL);
-  if (!Usable(type)) return Refuse(*rec_, rec_->script.unusableDeviceStatus);
-  const D3DDISPLAYMODE mode =
-      params.Windowed ? rec_->script.desktop
-                      : D3DDISPLAYMODE{params.BackBufferWidth, params.BackBufferHeight,
-                                       params.FullScreen_RefreshRateInHz, params.BackBufferFormat};
-  auto recorded = std::make_shared<RecordedDevice>();
-  rec_->devices.push_back(recorded);
-  device = std::make_shared<RecordingDevice>(rec_, std::move(recorded), type, params, mode);
-  return D3D_OK;
-}
-
-// --- D3DX -------------------------------------------------------------------
-
-HRESULT RecordingD3DX::CreateFont(const Ref<Direct3DDevice8>& device, std::int32_t hFont,
-                                  Ref<D3DXFont>& font) {
-  if (HRESULT hr = rec_->Call("D3DX.CreateFont", Args(ObjectArg(device.get(), "Device"), hFont)))
-    return hr;
-  if (!device) return Refuse(*rec_, D3DERR_INVALIDCALL);
-  font = std::make_shared<RecordingD3DXFont>(rec_);
-  return D3D_OK;
-}
-
-HRESULT RecordingD3DX::CreateTexture(const Ref<Direct3DDevice8>& device, std::int32_t width,
-                                     std::int32_t height, std::int32_t levels, std::int32_t usage,
-                                     std::int32_t format, std::int32_t pool,
-                                     Ref<Direct3DTexture8>& texture) {
-  if (HRESULT hr = rec_->Call("D3DX.CreateTexture", Args(ObjectArg(device.get(), "Device"), width,
-                                                         height, levels, usage, format, pool)))
-    return hr;
-  if (!device || width < 0 || height < 0 || pool < D3DPOOL_DEFAULT || pool > D3DPOOL_SCRATCH)
-    return Refuse(*rec_, D3DERR_INVALIDCALL);
-  auto t = MakeTextureRecord(*rec_, static_cast<UINT>(width), static_cast<UINT>(height), levels,
-                             static_cast<DWORD>(usage), format, pool);
-  texture = std::make_shared<RecordingTexture>(rec_, std::move(t));
-  return D3D_OK;
-}
-
-// --- DirectInput ------------------------------------------------------------
-
-HRESULT RecordingKeyboard::SetCommonDataFormat(std::int32_t format) {
-  if (HRESULT hr = rec_->Call("Keyboard.SetCommonDataFormat", Args(format))) return hr;
-  if (format != DIFORMAT_KEYBOARD || acquired_) return Refuse(*rec_, DIERR_INVALIDPARAM);
-  formatSet_ = true;
-  return DI_OK;
-}
-
-HRESULT RecordingKeyboard::SetCooperativeLevel(std::int32_t hWnd, std::int32_t flags) {
-  if (HRESULT hr = rec_->Call("Keyboard.SetCooperativeLevel", Args(hWnd, flags))) return hr;
-  // Exactly one of exclusive / non-exclusive and of foreground / background.
-  const bool ex = flags & DISCL_EXCLUSIVE, nonEx = flags & DISCL_NONEXCLUSIVE;
-  const bool fg = flags & DISCL_FOREGROUND, bg = flags & DISCL_BACKGROUND;
-  if (ex == nonEx || fg == bg) return Refuse(*rec_, DIERR_INVALIDPARAM);
-  return DI_OK;
-}
-
-HRESULT RecordingKeyboard::Acquire() {
-  if (HRESULT hr = rec_->Call("Keyboard.Acquire")) return hr;
-  if (!formatSet_) return Refuse(*rec_, DIERR_INVALIDPARAM);
-  acquired_ = true;
-  return DI_OK;
-}
-
-HRESULT RecordingKeyboard::Unacquire() {
-  if (HRESULT hr = rec_->Call("Keyboard.Unacquire")) return hr;
-  acquired_ = false;  // unacquiring a device that is not acquired has no effect
-  return DI_OK;
-}
-
-HRESULT RecordingKeyboard::GetDeviceStateKeyboard(DIKEYBOARDSTATE& state) {
-  if (HRESULT hr = rec_->Call("Keyboard.GetDeviceState")) return hr;
-  if (!acquired_) return Refuse(*rec_, DIERR_NOTACQUIRED);
-  auto& script = rec_->script.keyStates;
-  ++rec_->polls;
-  if (rec_->script.keyboard) {
-    rec_->script.keyboard(rec_->polls, rec_->lastPolled);
-  } else if (!script.empty()) {
-    rec_->lastPolled = script.front();
-    script.pop_front();
-  } else {
-    if (++rec_->pollsBeyondScript > rec_->script.pollsAfterScript)
-      throw TestScriptExhausted("the keyboard was polled far beyond its script");
-    rec_->lastPolled.fill(0);
-  }
-  state = rec_->lastPolled;
-  return DI_OK;
-}
-
-HRESULT RecordingDirectInput::CreateDevice(const std::string& guid,
-                                           Ref<DirectInputDevice8>& device) {
-  if (HRESULT hr = rec_->Call("DI.CreateDevice", Args(guid))) return hr;
-  if (guid != "GUID_SysKeyboard") return Refuse(*rec_, DIERR_DEVICENOTREG);
-  device = std::make_shared<RecordingKeyboard>(rec_);
-  return DI_OK;
-}
-
-HRESULT RecordingDirectX::Direct3DCreate(Ref<Direct3D8>& d3d) {
-  if (HRESULT hr = rec_->Call("DX.Direct3DCreate")) return hr;
-  d3d = std::make_shared<RecordingDirect3D>(rec_);
-  return D3D_OK;
-}
-
-HRESULT RecordingDirectX::DirectInputCreate(Ref<DirectInput8>& di) {
-  if (HRESULT hr = rec_->Call("DX.DirectInputCreate")) return hr;
-  di = std::make_shared<RecordingDirectInput>(rec_);
-  return DI_OK;
-}
-
-// --- The form's font ----------------------------------------------------------
-
-HRESULT RecordingFont::get_Name(std::string& name) {
-  if (HRESULT hr = rec_->Call("Font.get_Name")) return hr;
-  name = rec_->script.fontName;
-  return 0;
-}
-
-HRESULT RecordingFont::put_Name(const std::string& name) {
-  if (HRESULT hr = rec_->Call("Font.put_Name", Args(name))) return hr;
-  rec_->script.fontName = name;
-  return 0;
-}
-
-HRESULT RecordingFont::get_hFont(std::int32_t& handle) {
-  if (HRESULT hr = rec_->Call("Font.get_hFont")) return hr;
-  handle = rec_->script.hFont;
-  return 0;
+Ref<IFont> NewRecordingFont(RecordPtr rec) {
+  return std::make_shared<RecordingFont>(std::move(rec));
 }
 
 }  // namespace testplatform

@@ -12,8 +12,22 @@
 
 #include "testplatform/recording_objects.h"
 
+using testplatform::Answer;
 using testplatform::Args;
-using testplatform::Raw;
+using testplatform::Refuse;
+
+namespace {
+
+// Takes the next scripted answer when there is one.
+template <class T>
+bool Next(std::deque<T>& script, T& out) {
+  if (script.empty()) return false;
+  out = script.front();
+  script.pop_front();
+  return true;
+}
+
+}  // namespace
 
 std::string FormatFloat(float value) {
   char buf[32];
@@ -34,13 +48,12 @@ std::string FormatMatrix(const D3DMATRIX& m) {
 }
 
 std::string FormatPresentParameters(const D3DPRESENT_PARAMETERS& p) {
-  std::ostringstream out;
-  out << '{' << p.BackBufferWidth << ", " << p.BackBufferHeight << ", " << p.BackBufferFormat
-      << ", " << p.BackBufferCount << ", " << p.MultiSampleType << ", " << p.SwapEffect << ", "
-      << p.hDeviceWindow << ", " << p.Windowed << ", " << p.EnableAutoDepthStencil << ", "
-      << p.AutoDepthStencilFormat << ", " << p.Flags << ", " << p.FullScreen_RefreshRateInHz << ", "
-      << p.FullScreen_PresentationInterval << '}';
-  return out.str();
+  const std::string fields =
+      Args(p.BackBufferWidth, p.BackBufferHeight, p.BackBufferFormat, p.BackBufferCount,
+           p.MultiSampleType, p.SwapEffect, p.hDeviceWindow, p.Windowed, p.EnableAutoDepthStencil,
+           p.AutoDepthStencilFormat, p.Flags, p.FullScreen_RefreshRateInHz,
+           p.FullScreen_PresentationInterval);
+  return "{" + fields.substr(1, fields.size() - 2) + "}";
 }
 
 HRESULT TestRecord::Call(const std::string& name, const std::string& args) {
@@ -79,7 +92,7 @@ TestPlatform::TestPlatform()
       script(record_->script),
       driveC_(MakeTempDriveC()),
       files_(std::make_unique<TextFiles>(driveC_)),
-      formFont_(std::make_shared<testplatform::RecordingFont>(record_)) {
+      formFont_(testplatform::NewRecordingFont(record_)) {
   Err().Clear();
   InstallPlatform({this, this, this});
 }
@@ -115,14 +128,7 @@ std::vector<std::string> TestPlatform::CallsStartingWith(const std::string& pref
 
 int TestPlatform::Count(const std::string& name) const {
   const auto it = record_->callCounts.find(name);
-  if (it != record_->callCounts.end()) return it->second;
-  // Calls recorded with a value rather than a status ("ShowCursor(0) -> -1").
-  int n = 0;
-  for (const std::string& line : record_->calls)
-    if (line.compare(0, name.size(), name) == 0 &&
-        (line.size() == name.size() || line[name.size()] == '(' || line[name.size()] == ' '))
-      ++n;
-  return n;
+  return it == record_->callCounts.end() ? 0 : it->second;
 }
 
 int TestPlatform::IndexOf(const std::string& line) const {
@@ -161,15 +167,13 @@ bool TestPlatform::TextFileExists(const std::string& relativePath) const {
 // --- PlatformObjects ----------------------------------------------------------
 
 HRESULT TestPlatform::NewDirectX8(Ref<DirectX8>& dx) {
-  if (HRESULT hr = record_->Call("new DirectX8")) return hr;
-  dx = std::make_shared<testplatform::RecordingDirectX>(record_);
-  return 0;
+  return Answer(*record_, "new DirectX8", "",
+                [&] { return dx = testplatform::NewRecordingDirectX(record_), 0; });
 }
 
 HRESULT TestPlatform::NewD3DX8(Ref<D3DX8>& d3dx) {
-  if (HRESULT hr = record_->Call("new D3DX8")) return hr;
-  d3dx = std::make_shared<testplatform::RecordingD3DX>(record_);
-  return 0;
+  return Answer(*record_, "new D3DX8", "",
+                [&] { return d3dx = testplatform::NewRecordingD3DX(record_), 0; });
 }
 
 // --- WindowSystem -------------------------------------------------------------
@@ -177,35 +181,26 @@ HRESULT TestPlatform::NewD3DX8(Ref<D3DX8>& d3dx) {
 std::int32_t TestPlatform::ShowCursor(std::int32_t bShow) {
   std::int32_t& counter = record_->script.cursorCounter;
   counter += bShow ? 1 : -1;
-  record_->Note("ShowCursor(" + std::to_string(bShow) + ") -> " + std::to_string(counter));
+  record_->Note("ShowCursor", Args(bShow) + " -> " + std::to_string(counter));
   return counter;
 }
 
 std::uint32_t TestPlatform::GetTickCount() {
-  auto& ticks = record_->script.ticks;
-  if (!ticks.empty()) {
-    record_->lastTick = ticks.front();
-    ticks.pop_front();
-  } else if (record_->tickRead) {
+  if (!Next(record_->script.ticks, record_->lastTick) && record_->tickRead)
     record_->lastTick += record_->script.tickStep;
-  }
   record_->tickRead = true;
-  record_->Note("GetTickCount -> " + std::to_string(record_->lastTick));
+  record_->Note("GetTickCount", " -> " + std::to_string(record_->lastTick));
   return record_->lastTick;
 }
 
 // --- Runtime --------------------------------------------------------------------
 
 HRESULT TestPlatform::Form_hWnd(std::int32_t& hWnd) {
-  if (HRESULT hr = record_->Call("Form_hWnd")) return hr;
-  hWnd = record_->script.hWnd;
-  return 0;
+  return Answer(*record_, "Form_hWnd", "", [&] { return hWnd = record_->script.hWnd, 0; });
 }
 
 HRESULT TestPlatform::Form_Font(Ref<IFont>& font) {
-  if (HRESULT hr = record_->Call("Form_Font")) return hr;
-  font = formFont_;
-  return 0;
+  return Answer(*record_, "Form_Font", "", [&] { return font = formFont_, 0; });
 }
 
 void TestPlatform::SetFormEvents(FormEvents events) {
@@ -214,9 +209,8 @@ void TestPlatform::SetFormEvents(FormEvents events) {
 }
 
 HRESULT TestPlatform::MsgBox(const std::string& text) {
-  if (HRESULT hr = record_->Call("MsgBox", Args(text))) return hr;
-  record_->messageBoxes.push_back(text);
-  return 0;
+  return Answer(*record_, "MsgBox", Args(text),
+                [&] { return record_->messageBoxes.push_back(text), 0; });
 }
 
 void TestPlatform::CloseForm() {
@@ -237,51 +231,40 @@ void TestPlatform::RunUntilFormClosed() {
 }
 
 void TestPlatform::End(int exitCode) {
-  record_->Note("End(" + std::to_string(exitCode) + ")");
+  record_->Note("End", Args(exitCode));
   files_->CloseAll();
   throw ProcessEnded{exitCode};
 }
 
 std::int32_t TestPlatform::FileOpenForOutput(const std::string& path, std::int32_t& fileNumber) {
-  if (HRESULT hr = record_->Call("FileOpenForOutput", Args(path))) return hr;
-  return testplatform::Refuse(*record_, files_->OpenForOutput(path, fileNumber));
+  return Answer(*record_, "FileOpenForOutput", Args(path),
+                [&] { return files_->OpenForOutput(path, fileNumber); });
 }
 
 std::int32_t TestPlatform::FilePrintLine(std::int32_t fileNumber, const std::string& text) {
-  if (HRESULT hr = record_->Call("FilePrintLine", Args(fileNumber, text))) return hr;
-  return testplatform::Refuse(*record_, files_->PrintLine(fileNumber, text));
+  return Answer(*record_, "FilePrintLine", Args(fileNumber, text),
+                [&] { return files_->PrintLine(fileNumber, text); });
 }
 
 std::int32_t TestPlatform::FileClose(std::int32_t fileNumber) {
-  if (HRESULT hr = record_->Call("FileClose", Args(fileNumber))) return hr;
-  return testplatform::Refuse(*record_, files_->Close(fileNumber));
+  return Answer(*record_, "FileClose", Args(fileNumber), [&] { return files_->Close(fileNumber); });
 }
 
 float TestPlatform::Timer() {
-  auto& times = record_->script.timesOfDay;
   float t = record_->script.timeOfDay;
-  if (!times.empty()) {
-    t = times.front();
-    times.pop_front();
-  }
-  record_->Note("Timer -> " + FormatFloat(t));
+  Next(record_->script.timesOfDay, t);
+  record_->Note("Timer", " -> " + FormatFloat(t));
   return t;
 }
 
 void TestPlatform::Randomize(double seed) {
-  record_->Note("Randomize(" + FormatFloat(static_cast<float>(seed)) + ")");
+  record_->Note("Randomize", Args(static_cast<float>(seed)));
   record_->random.Seed(seed);
 }
 
 float TestPlatform::Rnd() {
-  auto& values = record_->script.randomValues;
-  float v;
-  if (!values.empty()) {
-    v = values.front();
-    values.pop_front();
-  } else {
-    v = record_->random.Next();
-  }
-  record_->Note("Rnd -> " + FormatFloat(v));
+  float v = 0;
+  if (!Next(record_->script.randomValues, v)) v = record_->random.Next();
+  record_->Note("Rnd", " -> " + FormatFloat(v));
   return v;
 }

@@ -8,19 +8,13 @@
 //   ... run code that uses the platform ...
 //   EXPECT_EQ(tp.MessageBoxes()[0], "...");
 //
-// Lines look like `Device.SetRenderState(27, 1)`, `D3D.GetDeviceCaps(0, 1)`,
-// `ShowCursor(0) -> -1`, `MsgBox("text")`, `DoEvents`, `End(0)`; a call made
-// to fail ends with ` -> ` and its status. Objects going away are recorded
-// from their destructors as `release Device`, `release D3DX`, ... Objects do
-// not hold references to the objects that made them (a device does not keep
-// Direct3D alive), so each release line marks the moment the program let go
-// of the object's last reference. The device does hold what is bound to it
-// (stream source, textures), as the published interface says, and refuses
-// what the published device refuses (drawing outside a scene, clearing a
-// depth buffer it does not have, locking a locked buffer, ...).
+// Lines look like `Device.SetRenderState(27, 1)`, `ShowCursor(0) -> -1`,
+// `MsgBox("text")`, `End(0)`; a call made to fail ends with ` -> ` and its
+// status. An object's last reference let go is recorded as `release Device`,
+// ... (no object keeps the one that made it alive; a device holds what is
+// bound to it). The device refuses what the published device refuses.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -135,8 +129,6 @@ struct TestRecord {
   // Platform objects alive, by kind ("Device", "VertexBuffer", ...); made and
   // released over the platform's life.
   std::map<std::string, int> live;
-  int objectsMade = 0;
-  int objectsReleased = 0;
   std::int64_t polls = 0;
   struct Failure {
     std::string name;
@@ -161,17 +153,15 @@ struct TestRecord {
   // Records `name` + `args` and returns the status scripted for this
   // occurrence of `name` (0 unless made to fail).
   HRESULT Call(const std::string& name, const std::string& args = {});
-  void Note(std::string line) {
-    if (script.keepLog) calls.push_back(std::move(line));
+  // Records a call that returns no status: `name` + `rest`, counted as Call counts.
+  void Note(const std::string& name, const std::string& rest = {}) {
+    ++callCounts[name];
+    if (script.keepLog) calls.push_back(name + rest);
   }
-  void Made(const std::string& kind) {
-    ++live[kind];
-    ++objectsMade;
-  }
+  void Made(const std::string& kind) { ++live[kind]; }
   // Records `release KIND`.
   void Released(const std::string& kind) {
     --live[kind];
-    ++objectsReleased;
     Note("release " + kind);
   }
 };
@@ -180,8 +170,8 @@ class TestPlatform : public PlatformObjects, public WindowSystem, public Runtime
   std::shared_ptr<TestRecord> record_;  // first: `script` refers into it
 
  public:
-  // Installs itself as the current platform and clears the pending error. Text files go to a fresh
-  // temporary directory standing for drive C.
+  // Installs itself as the current platform and clears the pending error;
+  // drive C is a fresh temporary directory.
   TestPlatform();
   ~TestPlatform() override;
   TestPlatform(const TestPlatform&) = delete;
@@ -190,10 +180,9 @@ class TestPlatform : public PlatformObjects, public WindowSystem, public Runtime
   TestScript& script;
 
   // Makes the `occurrence`-th call named `name` (1 = the first since the
-  // platform was made or ClearCalls; 0 = every one) fail with `status`. Names are the recorded ones
-  // up to "(": "new DirectX8", "DX.Direct3DCreate", "D3D.CreateDevice", "Device.SetRenderState",
-  // "VertexBuffer.Lock", "Keyboard.Acquire", "Form_hWnd", "Font.put_Name", "MsgBox",
-  // "FileOpenForOutput", ... For text-file calls `status` is the runtime error number returned.
+  // platform was made or ClearCalls; 0 = every one) fail with `status` (for
+  // text files a runtime error number). Names are the recorded ones up to
+  // "(": "new DirectX8", "D3D.CreateDevice", "Keyboard.Acquire", "MsgBox", ...
   void Fail(const std::string& name, HRESULT status, int occurrence = 0);
 
   // Keyboard script helpers: one poll with exactly these keys down.
@@ -217,8 +206,6 @@ class TestPlatform : public PlatformObjects, public WindowSystem, public Runtime
   // Platform objects made and not yet released, by kind; a kind released
   // more often than made shows a negative count.
   const std::map<std::string, int>& LiveObjects() const { return record_->live; }
-  int ObjectsMade() const { return record_->objectsMade; }
-  int ObjectsReleased() const { return record_->objectsReleased; }
   const std::vector<std::string>& MessageBoxes() const { return record_->messageBoxes; }
   // The last device created (its state stays readable after release).
   std::shared_ptr<RecordedDevice> Device() const;

@@ -6,22 +6,13 @@
 source "$(dirname "$0")/lib.sh"
 unset DISPLAY WAYLAND_DISPLAY
 
-printf '1\ncapture f1.png\n1 ESCAPE\n' >"$WORK/keys"
-
 # run NAME VAR=VALUE...: the program for two frames (Escape in the second),
-# the same cloud every time; prints its
-# device line.
+# the same cloud every time; prints its device line.
 run() {
-  local name=$1
-  shift
-  mkdir -p "$WORK/$name"
-  cp "$WORK/keys" "$WORK/$name/keys"
-  env "$@" QUILLON_TIME=3600 QUILLON_LOG_LEVEL=info QUILLON_DRIVE_C="$WORK/$name" QUILLON_KEYS="$WORK/$name/keys" \
-    timeout -k 5 60 "$QUILLON" >"$WORK/$name/out" 2>&1 || fail "$name: status $?: $(cat "$WORK/$name/out")"
-  check_log "$WORK/$name/FPS.TXT"
-  [ "$(log_lines "$WORK/$name/FPS.TXT")" = 2 ] || fail "$name: not two frames logged"
-  [ "$(grep -c '^quillon: device:' "$WORK/$name/out")" = 1 ] || fail "$name: no single device line"
-  grep '^quillon: device:' "$WORK/$name/out"
+  run_headless "$1" '1\ncapture f1.png\n1 ESCAPE\n' QUILLON_TIME=3600 QUILLON_LOG_LEVEL=info "${@:2}"
+  expect_log_lines "$WORK/$1/FPS.TXT" 2
+  [ "$(grep -c '^quillon: device:' "$WORK/$1/out")" = 1 ] || fail "$1: no single device line"
+  grep '^quillon: device:' "$WORK/$1/out"
 }
 
 line=$(run forced QUILLON_DEVICE=hal)

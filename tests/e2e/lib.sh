@@ -85,6 +85,28 @@ wait_quillon() {
   cat "$WORK/quillon.rc"
 }
 
+# expect_ended STATUS [SECONDS]: the program ends within SECONDS (30) so.
+expect_ended() {
+  local rc
+  rc=$(wait_quillon "${2:-30}") || exit 1
+  [ "$rc" = "$1" ] || fail "status $rc, expected $1; output: $(cat "$WORK/quillon.out")"
+}
+
+wait_logged() { wait_for 30 test -s "$WORK/FPS.TXT" || fail "no frame logged: $(cat "$WORK/quillon.out")"; }
+
+# run_headless NAME KEYS [VAR=VALUE...]: the program without a display to
+# its end with status 0 and a whole log, in $WORK/NAME (drive C, the key
+# script KEYS as printf %b reads it, the captures, its output in `out`).
+run_headless() {
+  local name=$1 dir="$WORK/$1"
+  mkdir -p "$dir"
+  printf '%b' "$2" >"$dir/keys"
+  shift 2
+  env -u DISPLAY -u WAYLAND_DISPLAY QUILLON_DRIVE_C="$dir" QUILLON_KEYS="$dir/keys" "$@" \
+    timeout -k 5 120 "$QUILLON" >"$dir/out" 2>&1 || fail "$name: status $?: $(cat "$dir/out")"
+  check_log "$dir/FPS.TXT"
+}
+
 # The device E2E_DEVICE names (the default one when unset), as the program's
 # setting: E2E_DEVICE=hal runs a script on the hardware device (any OpenGL
 # 3.3 renderer accepted).
@@ -108,11 +130,20 @@ form_geometry_is() { [ "$(form_geometry)" = "$1" ]; }
 message_box_id() { xwininfo -root -tree | awk '/"Quillon"/ {print $1; exit}'; }
 has_message_box() { [ -n "$(message_box_id)" ]; }
 
+form_id() { xdotool search --name '^Form1$' | head -n1; }
+
 screenshot() { import -window root -depth 8 "PNG24:$1"; }
 
 # stats FILE -> "width height blue cloud cx cy"
 stats() { "$PICTURE_TOOL" stats "$1"; }
 cloud_pixels() { stats "$1" | awk '{print $4}'; }
+# expect_cloud FILE MIN: more than MIN cloud pixels over more blue; sets w h
+# blue cloud cx cy.
+expect_cloud() {
+  read -r w h blue cloud cx cy < <(stats "$1")
+  [ "$cloud" -gt "$2" ] && [ "$blue" -gt "$cloud" ] ||
+    fail "$1: no cloud over blue (${w}x${h}, blue $blue, cloud $cloud)"
+}
 
 # check_log FILE: one line per frame, each a number's digits and CR LF.
 check_log() {
@@ -125,6 +156,7 @@ check_log() {
   fi
 }
 log_lines() { wc -l <"$1"; }
+expect_log_lines() { [ "$(log_lines "$1")" = "$2" ] || fail "$1: $(log_lines "$1") lines, not $2"; }
 
 # Starts the program drawing with no key pressed for a long while, on the
 # device E2E_DEVICE names (the default one when unset), with drive C in $WORK.

@@ -41,7 +41,7 @@ wait_quillon 20 >/dev/null
 printf '100000\n' >"$WORK/hold.keys"
 start_quillon "$device" QUILLON_DRIVE_C="$WORK" QUILLON_KEYS="$WORK/hold.keys" QUILLON_WINDOWED=1
 wait_for 10 form_window || fail "no window"
-id=$(xdotool search --name '^Form1$' | head -n1)
+id=$(form_id)
 xdotool windowsize "$id" 600 200
 wait_for 10 sh -c "xwininfo -id $id | grep -q 'Width: 600'" || fail "the window was not resized"
 sleep 1
@@ -55,8 +55,7 @@ read -r _ _ _ cloud cx cy < <(stats "$WORK/resized.png")
 [ "$cloud" -gt 100 ] && [ "$cx" -gt 250 ] && [ "$cx" -lt 350 ] || fail "no cloud in the middle ($cloud at $cx,$cy)"
 note "resized to 600x200: bars at the sides, the picture between them"
 "$CLOSE_REQUEST" "$id" || fail "cannot send the close request"
-rc=$(wait_quillon 30)
-[ "$rc" = 0 ] || fail "status $rc after a close request; output: $(cat "$WORK/quillon.out")"
+expect_ended 0
 [ -s "$WORK/quillon.out" ] && fail "said: $(cat "$WORK/quillon.out")"
 check_log "$WORK/FPS.TXT"
 note "closed: status 0, $(log_lines "$WORK/FPS.TXT") log lines"
