@@ -18,7 +18,6 @@
 #include "refdevice/image_io.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
-#include "scene/test_folder.h"
 
 namespace test_support {
 
@@ -28,15 +27,8 @@ namespace fs = std::filesystem;
 inline fs::path TestDataDir() {
   if (const char* source = std::getenv("QUILLON_SOURCE_DIR"))
     return fs::path(source) / "refdevice" / "testdata";
-#ifdef QUILLON_REFDEVICE_TESTDATA
   return fs::path(QUILLON_REFDEVICE_TESTDATA);
-#else
-  return fs::path("refdevice") / "testdata";
-#endif
 }
-
-// A scratch folder named after the running test, removed afterwards.
-using ScratchFolder = scene::TestFolder;
 
 // Compares `actual` with the golden image `name` in the test data; on a
 // mismatch writes the actual picture and a difference picture into the
