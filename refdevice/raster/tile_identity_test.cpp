@@ -349,7 +349,8 @@ TEST(SimdKernels, PresentRowsMatchTheScalarLoopAndStayInBounds) {
         src[i] = 0x80000000u * (i & 1) + 0x00123456u * static_cast<std::uint32_t>(i);
       refdev::simd::XrgbRow(src.data(), dst.data(), n, 0xFF000000u);
       for (std::size_t i = 0; i < n; ++i)
-        EXPECT_EQ(dst[i], (src[i] & 0xFFFFFFu) | 0xFF000000u) << hwy::TargetName(target) << " " << n;
+        EXPECT_EQ(dst[i], (src[i] & 0xFFFFFFu) | 0xFF000000u)
+            << hwy::TargetName(target) << " " << n;
       EXPECT_EQ(dst[n], 0xDEADBEEFu) << hwy::TargetName(target) << " " << n;
     }
   }
