@@ -28,7 +28,6 @@ using ::testing::Return;
 // A scratch folder for one test's scene files.
 class SceneFiles : public ::testing::Test {
  protected:
-  void Write(const std::string& name, const std::string& bytes) { folder_.Write(name, bytes); }
   std::string Folder() const { return folder_.Path().string(); }
   scene::Scene Parse(const std::string& text) {
     scene::Scene s;
@@ -52,7 +51,7 @@ class SceneFiles : public ::testing::Test {
 // may add comments, blanks, tabs, CR LF, a hex float's bit pattern, a default
 // stencil and no final newline.
 TEST_F(SceneFiles, EveryLineReadsBackToItsCall) {
-  Write("v.bin", std::string(72, 'v'));
+  folder_.Write("v.bin", std::string(72, 'v'));
   D3DMATRIX m{};
   const float odd[4] = {0.1f, -1.0f / 3.0f, 3.4028235e38f, 1.17549435e-38f};
   for (int i = 0; i < 16; ++i) m.m[i / 4][i % 4] = odd[i % 4] * static_cast<float>(i + 1);
@@ -64,10 +63,8 @@ TEST_F(SceneFiles, EveryLineReadsBackToItsCall) {
       scene::VertexBufferLine(24, D3DPT_TRIANGLELIST, 1, "v.bin") +
       scene::UserPointerLine(24, D3DPT_TRIANGLESTRIP, 1, "v.bin") +
       "\n# by hand\nclear 0x4 0 0.5\t\t# trailing comment\r\nrsf 36 0.5\nrsf 37 0x3F800000";
-  scene::Scene s;
-  std::string error;
-  ASSERT_TRUE(scene::ParseScene(text, Folder(), s, &error)) << error << "\n" << text;
-  ASSERT_EQ(s.commands.size(), 12u);
+  const scene::Scene s = Parse(text);
+  ASSERT_EQ(s.commands.size(), 12u) << text;
   using scene::Op;
   // clang-format off
   const struct { Op op; std::array<DWORD, 4> args; } want[12] = {
@@ -103,7 +100,7 @@ TEST_F(SceneFiles, EveryLineReadsBackToItsCall) {
 // are not plain files of a bounded size are refused by name before they are
 // read whole.
 TEST_F(SceneFiles, MalformedLinesAreRefusedWithTheirLineNumber) {
-  Write("small.bin", std::string(59, 'v'));
+  folder_.Write("small.bin", std::string(59, 'v'));
   std::filesystem::create_directory(folder_.Path() / "dir.bin");
   ASSERT_EQ(::mkfifo((folder_.Path() / "pipe.bin").c_str(), 0600), 0);
   {
@@ -156,7 +153,7 @@ TEST_F(SceneFiles, MalformedLinesAreRefusedWithTheirLineNumber) {
 // The whole scene in memory is bounded, however its lines name their files:
 // one line too many is refused by its number.
 TEST_F(SceneFiles, TheScenesMemoryIsBounded) {
-  Write("v.bin", std::string(1000, 'v'));
+  folder_.Write("v.bin", std::string(1000, 'v'));
   std::string text;
   for (int i = 0; i < 100; ++i) text += "up 1 1 1 v.bin\nfvf 2\n";
   scene::Scene s;
@@ -172,7 +169,7 @@ TEST_F(SceneFiles, TheScenesMemoryIsBounded) {
 // bracket at all. (That a traced frame replays to the same picture is the
 // headless end-to-end test's.)
 TEST_F(SceneFiles, AFailingCallStopsTheRunAndNamesItsLine) {
-  Write("v.bin", std::string(60, '\0'));
+  folder_.Write("v.bin", std::string(60, '\0'));
   ::testing::StrictMock<MockDevice> device;
   EXPECT_CALL(device, SetVertexShader(0x44u)).WillOnce(Return(D3D_OK));
   EXPECT_CALL(device, BeginScene()).WillOnce(Return(D3D_OK));
@@ -197,7 +194,7 @@ TEST_F(SceneFiles, AFailingCallStopsTheRunAndNamesItsLine) {
 TEST_F(SceneFiles, SceneNamesAreQuotedLikeTheirLines) {
   scene::Scene s;
   std::string error;
-  Write(std::string("s\x1b.scene", 8), std::string("rs 1 1\nrs\0 1 1\n", 15));
+  folder_.Write(std::string("s\x1b.scene", 8), std::string("rs 1 1\nrs\0 1 1\n", 15));
   EXPECT_FALSE(scene::LoadScene(Folder() + "/s\x1b.scene", s, &error));
   EXPECT_EQ(error, Folder() + "/s\\x1b.scene:2: unknown command 'rs\\x00'");
 }
@@ -212,12 +209,11 @@ TEST(SceneReader, TheDocumentedScenesAreRead) {
   std::vector<std::string> scenes;
   int block = 0;  // 0 outside, 1 in a scene, 2 in another block
   for (std::string line; std::getline(in, line);) {
-    if (line.starts_with("```")) {
-      block = block != 0 ? 0 : line == "```" ? 1 : 2;
-      if (block == 1) scenes.emplace_back();
-    } else if (block == 1) {
+    if (line.starts_with("```")) block = block != 0 ? 0 : line == "```" ? 1 : 2;
+    if (block == 1 && line == "```")
+      scenes.emplace_back();
+    else if (block == 1)
       scenes.back() += line + "\n";
-    }
   }
   ASSERT_FALSE(scenes.empty());
   for (const std::string& text : scenes) {
