@@ -138,6 +138,22 @@ struct Fixture {
   }
 };
 
+// Writes texel(i) into every 32-bit texel of `level`, i counting along rows.
+template <typename TexelFn>
+void FillLevel(Direct3DTexture8& tex, UINT level, TexelFn texel) {
+  D3DSURFACE_DESC desc{};
+  D3DLOCKED_RECT lr{};
+  ASSERT_EQ(tex.GetLevelDesc(level, desc), D3D_OK);
+  ASSERT_EQ(tex.LockRect(level, lr, nullptr, 0), D3D_OK);
+  for (UINT i = 0; i < desc.Width * desc.Height; ++i) {
+    const std::uint32_t v = texel(i);
+    std::memcpy(
+        static_cast<std::uint8_t*>(lr.pBits) + i / desc.Width * lr.Pitch + 4 * (i % desc.Width), &v,
+        4);
+  }
+  tex.UnlockRect(level);
+}
+
 inline D3DMATRIX Identity() {
   D3DMATRIX m;
   D3DXMatrixIdentity(m);

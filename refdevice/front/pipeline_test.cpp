@@ -562,16 +562,8 @@ TEST(PixelStage, TextureStagesAddressingAndFilters) {
     ASSERT_EQ(f.dev->CreateTexture(t.w, t.h, t.levels, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, tex),
               D3D_OK);
     for (UINT l = 0; l < tex->GetLevelCount(); ++l) {
-      D3DSURFACE_DESC desc{};
-      D3DLOCKED_RECT lr{};
-      ASSERT_EQ(tex->GetLevelDesc(l, desc), D3D_OK);
-      ASSERT_EQ(tex->LockRect(l, lr, nullptr, 0), D3D_OK);
       const auto& c = t.colours[std::min<std::size_t>(l, t.colours.size() - 1)];
-      for (UINT i = 0; i < desc.Width * desc.Height; ++i)
-        std::memcpy(
-            static_cast<std::uint8_t*>(lr.pBits) + i / desc.Width * lr.Pitch + 4 * (i % desc.Width),
-            &c[i % c.size()], 4);
-      tex->UnlockRect(l);
+      FillLevel(*tex, l, [&c](UINT i) { return c[i % c.size()]; });
     }
     if (r.texture >= 0) f.dev->SetTexture(0, tex);
     f.Set({{D3DRS_TEXTUREFACTOR, 0xFF123456}, {Tss(D3DTSS_COLORARG2), D3DTA_DIFFUSE}});

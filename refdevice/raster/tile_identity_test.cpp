@@ -167,12 +167,7 @@ TEST(TiledRasterizer, RepeatedClearsAndRewrittenTexturesGiveTheBandRasterizersBy
             Ref<Direct3DTexture8> tex;
             ASSERT_EQ(dev.CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, tex), D3D_OK);
             auto fill = [&tex](std::uint32_t argb) {
-              D3DLOCKED_RECT lr{};
-              ASSERT_EQ(tex->LockRect(0, lr, nullptr, 0), D3D_OK);
-              for (int i = 0; i < 16; ++i)
-                std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + i / 4 * lr.Pitch + i % 4 * 4,
-                            &argb, 4);
-              tex->UnlockRect(0);
+              FillLevel(*tex, 0, [argb](UINT) { return argb; });
             };
             dev.SetVertexShader(kTlFvf | D3DFVF_TEX1);
             dev.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
@@ -217,17 +212,8 @@ void RandomScene(std::uint32_t seed, Direct3DDevice8& dev) {
   auto pick = [&rng](std::initializer_list<DWORD> v) { return v.begin()[rng() % v.size()]; };
   Ref<Direct3DTexture8> tex;
   ASSERT_EQ(dev.CreateTexture(16, 8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, tex), D3D_OK);
-  D3DSURFACE_DESC desc{};
-  for (UINT level = 0; tex->GetLevelDesc(level, desc) == D3D_OK; ++level) {
-    D3DLOCKED_RECT lr{};
-    ASSERT_EQ(tex->LockRect(level, lr, nullptr, 0), D3D_OK);
-    for (UINT y = 0; y < desc.Height; ++y)
-      for (UINT x = 0; x < desc.Width; ++x) {
-        const std::uint32_t v = rng();
-        std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch + x * 4, &v, 4);
-      }
-    tex->UnlockRect(level);
-  }
+  for (UINT level = 0; level < tex->GetLevelCount(); ++level)
+    FillLevel(*tex, level, [&rng](UINT) { return static_cast<std::uint32_t>(rng()); });
   D3DMATRIX view = Identity();
   view.m[3][2] = 4;
   dev.SetTransform(D3DTS_PROJECTION, Perspective(1.0f, 4.0f / 3.0f, 0.5f, 50.0f));
