@@ -19,6 +19,7 @@
 #include "refdevice/program_scenes.h"
 #include "refdevice/scene_replay.h"
 #include "refdevice/test_support.h"
+#include "scene/test_folder.h"
 #include "tests/harness/file_size_limit.h"
 
 namespace {
@@ -88,7 +89,7 @@ std::pair<int, std::string> Tool(const std::string& args) {
 }
 
 TEST(ReplayTool, WritesTheBackBufferAsPngOrPpm) {
-  test_support::ScratchFolder out;
+  scene::TestFolder out;
   const std::string scene = (TestDataDir() / "picture_452.scene").string();
   const std::string png = (out.Path() / "frame.png").string();
   const std::string ppm = (out.Path() / "frame.ppm").string();
@@ -106,7 +107,7 @@ TEST(ReplayTool, WritesTheBackBufferAsPngOrPpm) {
 }
 
 TEST(ReplayTool, FailuresWriteNothingAndSayWhy) {
-  test_support::ScratchFolder dir;
+  scene::TestFolder dir;
   const std::string bad = (dir.Path() / "bad.scene").string();
   const std::string scene = (dir.Path() / "short.scene").string();
   const std::string out = (dir.Path() / "out.png").string();
@@ -157,7 +158,7 @@ Image Noise(std::int32_t w, std::int32_t h) {
 }
 
 TEST(ImageFiles, FailuresAreReportedAndKeepTheOldFile) {
-  test_support::ScratchFolder dir;
+  scene::TestFolder dir;
   std::string error;
   EXPECT_FALSE(WriteImage((dir.Path() / "x.bmp").string(), Noise(2, 2), &error));
   EXPECT_THAT(error, HasSubstr("unknown image type"));

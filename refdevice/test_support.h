@@ -18,7 +18,6 @@
 #include "refdevice/image_io.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
-#include "scene/test_folder.h"
 
 namespace test_support {
 
@@ -28,15 +27,8 @@ namespace fs = std::filesystem;
 inline fs::path TestDataDir() {
   if (const char* source = std::getenv("QUILLON_SOURCE_DIR"))
     return fs::path(source) / "refdevice" / "testdata";
-#ifdef QUILLON_REFDEVICE_TESTDATA
   return fs::path(QUILLON_REFDEVICE_TESTDATA);
-#else
-  return fs::path("refdevice") / "testdata";
-#endif
 }
-
-// A scratch folder named after the running test, removed afterwards.
-using ScratchFolder = scene::TestFolder;
 
 // Compares `actual` with the golden image `name` in the test data; on a
 // mismatch writes the actual picture and a difference picture into the
@@ -145,6 +137,22 @@ struct Fixture {
     return n;
   }
 };
+
+// Writes texel(i) into every 32-bit texel of `level`, i counting along rows.
+template <typename TexelFn>
+void FillLevel(Direct3DTexture8& tex, UINT level, TexelFn texel) {
+  D3DSURFACE_DESC desc{};
+  D3DLOCKED_RECT lr{};
+  ASSERT_EQ(tex.GetLevelDesc(level, desc), D3D_OK);
+  ASSERT_EQ(tex.LockRect(level, lr, nullptr, 0), D3D_OK);
+  for (UINT i = 0; i < desc.Width * desc.Height; ++i) {
+    const std::uint32_t v = texel(i);
+    std::memcpy(
+        static_cast<std::uint8_t*>(lr.pBits) + i / desc.Width * lr.Pitch + 4 * (i % desc.Width), &v,
+        4);
+  }
+  tex.UnlockRect(level);
+}
 
 inline D3DMATRIX Identity() {
   D3DMATRIX m;

@@ -1,4 +1,5 @@
-// The scene reader: every command with its operands, and the refusals.
+// The scene reader: every command with its operands, and the refusals; the
+// runner's end of a failing run.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -16,21 +17,29 @@
 #include "scene/scene.h"
 #include "scene/test_folder.h"
 #include "scene/writer.h"
+#include "testplatform/mock_device.h"
 
 namespace {
 
+using ::testing::_;
 using ::testing::HasSubstr;
+using ::testing::Return;
 
 // A scratch folder for one test's scene files.
 class SceneFiles : public ::testing::Test {
  protected:
-  void Write(const std::string& name, const std::string& bytes) { folder_.Write(name, bytes); }
   std::string Folder() const { return folder_.Path().string(); }
-  // Parses `text` expecting a refusal; returns the message.
-  std::string Refusal(const std::string& text) {
+  scene::Scene Parse(const std::string& text, std::uint64_t limit = scene::kMaxSceneMemoryBytes) {
     scene::Scene s;
     std::string error;
-    EXPECT_FALSE(scene::ParseScene(text, Folder(), s, &error)) << text;
+    EXPECT_TRUE(scene::ParseScene(text, Folder(), s, &error, limit)) << error;
+    return s;
+  }
+  // Parses `text` expecting a refusal; returns the message.
+  std::string Refusal(const std::string& text, std::uint64_t limit = scene::kMaxSceneMemoryBytes) {
+    scene::Scene s;
+    std::string error;
+    EXPECT_FALSE(scene::ParseScene(text, Folder(), s, &error, limit)) << text;
     return error;
   }
 
@@ -42,7 +51,7 @@ class SceneFiles : public ::testing::Test {
 // may add comments, blanks, tabs, CR LF, a hex float's bit pattern, a default
 // stencil and no final newline.
 TEST_F(SceneFiles, EveryLineReadsBackToItsCall) {
-  Write("v.bin", std::string(72, 'v'));
+  folder_.Write("v.bin", std::string(72, 'v'));
   D3DMATRIX m{};
   const float odd[4] = {0.1f, -1.0f / 3.0f, 3.4028235e38f, 1.17549435e-38f};
   for (int i = 0; i < 16; ++i) m.m[i / 4][i % 4] = odd[i % 4] * static_cast<float>(i + 1);
@@ -54,10 +63,8 @@ TEST_F(SceneFiles, EveryLineReadsBackToItsCall) {
       scene::VertexBufferLine(24, D3DPT_TRIANGLELIST, 1, "v.bin") +
       scene::UserPointerLine(24, D3DPT_TRIANGLESTRIP, 1, "v.bin") +
       "\n# by hand\nclear 0x4 0 0.5\t\t# trailing comment\r\nrsf 36 0.5\nrsf 37 0x3F800000";
-  scene::Scene s;
-  std::string error;
-  ASSERT_TRUE(scene::ParseScene(text, Folder(), s, &error)) << error << "\n" << text;
-  ASSERT_EQ(s.commands.size(), 12u);
+  const scene::Scene s = Parse(text);
+  ASSERT_EQ(s.commands.size(), 12u) << text;
   using scene::Op;
   // clang-format off
   const struct { Op op; std::array<DWORD, 4> args; } want[12] = {
@@ -93,7 +100,7 @@ TEST_F(SceneFiles, EveryLineReadsBackToItsCall) {
 // are not plain files of a bounded size are refused by name before they are
 // read whole.
 TEST_F(SceneFiles, MalformedLinesAreRefusedWithTheirLineNumber) {
-  Write("small.bin", std::string(59, 'v'));
+  folder_.Write("small.bin", std::string(59, 'v'));
   std::filesystem::create_directory(folder_.Path() / "dir.bin");
   ASSERT_EQ(::mkfifo((folder_.Path() / "pipe.bin").c_str(), 0600), 0);
   {
@@ -129,7 +136,6 @@ TEST_F(SceneFiles, MalformedLinesAreRefusedWithTheirLineNumber) {
       {"rs 7 \x1b[2J\x9b\n", "1: '\\x1b[2J\\x9b' is not a 32-bit integer"},
       {"vb 24 4 1 no\x07ne.bin\n", "no\\x07ne.bin"},
       {"vb 24 4 1 dir.bin\n", "dir.bin is a directory, not a file"},
-      {"up 24 4 1 dir.bin\n", "dir.bin is a directory"},
       {"vb 24 4 1 /dev/zero\n", "/dev/zero is not a regular file"},
       {"vb 24 4 1 pipe.bin\n", "pipe.bin is not a regular file"},
       {"vb 24 4 1 big.bin\n", "big.bin is larger than 268435456 bytes"},
@@ -147,29 +153,46 @@ TEST_F(SceneFiles, MalformedLinesAreRefusedWithTheirLineNumber) {
 // The whole scene in memory is bounded, however its lines name their files:
 // one line too many is refused by its number.
 TEST_F(SceneFiles, TheScenesMemoryIsBounded) {
-  Write("v.bin", std::string(1000, 'v'));
+  folder_.Write("v.bin", std::string(1000, 'v'));
   std::string text;
   for (int i = 0; i < 100; ++i) text += "up 1 1 1 v.bin\nfvf 2\n";
-  scene::Scene s;
+  Parse(text, 200000);
+  EXPECT_THAT(Refusal(text, 100000),
+              ::testing::MatchesRegex("[0-9]+: the scene and the vertex files its draws "
+                                      "read take more than 100000 bytes in all"));
+}
+
+// A failing call ends the run: nothing after it but the closing of the scene
+// bracket, and the message names its line. A scene without draws has no
+// bracket at all. (That a traced frame replays to the same picture is the
+// headless end-to-end test's.)
+TEST_F(SceneFiles, AFailingCallStopsTheRunAndNamesItsLine) {
+  folder_.Write("v.bin", std::string(60, '\0'));
+  ::testing::StrictMock<MockDevice> device;
+  EXPECT_CALL(device, SetVertexShader(0x44u)).WillOnce(Return(D3D_OK));
+  EXPECT_CALL(device, BeginScene()).WillOnce(Return(D3D_OK));
+  EXPECT_CALL(device, DrawPrimitiveUP(_, _, _, _))
+      .WillOnce(Return(D3D_OK))
+      .WillOnce(Return(D3DERR_INVALIDCALL));
+  EXPECT_CALL(device, EndScene()).WillOnce(Return(D3D_OK));
   std::string error;
-  EXPECT_TRUE(scene::ParseScene(text, Folder(), s, &error, 200000)) << error;
-  EXPECT_FALSE(scene::ParseScene(text, Folder(), s, &error, 100000));
-  EXPECT_THAT(error, ::testing::MatchesRegex("[0-9]+: the scene and the vertex files its draws "
-                                             "read take more than 100000 bytes in all"));
+  EXPECT_EQ(scene::RunScene(device, Parse("fvf 0x44\nup 20 4 1 v.bin\n\nup 20 4 1 v.bin\nrs 7 0\n"),
+                            &error),
+            D3DERR_INVALIDCALL);
+  EXPECT_EQ(error, "4: DrawPrimitiveUP failed (0x8876086C)");
+  ::testing::StrictMock<MockDevice> quiet;
+  EXPECT_CALL(quiet, SetRenderState(D3DRS_ZENABLE, 0u)).WillOnce(Return(D3D_OK));
+  EXPECT_EQ(scene::RunScene(quiet, Parse("rs 7 0\n"), &error), D3D_OK);
 }
 
 }  // namespace
 
-// A scene that is not a plain file is refused by name, and its own name and
-// bytes are escaped like its lines'.
-TEST_F(SceneFiles, ScenesMustBeRegularFilesAndTheirNamesAreQuoted) {
+// A scene file is read as vertex files are (above); its own name and bytes
+// are escaped like its lines'.
+TEST_F(SceneFiles, SceneNamesAreQuotedLikeTheirLines) {
   scene::Scene s;
   std::string error;
-  EXPECT_FALSE(scene::LoadScene(Folder(), s, &error));
-  EXPECT_THAT(error, HasSubstr("is a directory, not a file"));
-  EXPECT_FALSE(scene::LoadScene("/dev/zero", s, &error));
-  EXPECT_THAT(error, HasSubstr("/dev/zero is not a regular file"));
-  Write(std::string("s\x1b.scene", 8), std::string("rs 1 1\nrs\0 1 1\n", 15));
+  folder_.Write(std::string("s\x1b.scene", 8), std::string("rs 1 1\nrs\0 1 1\n", 15));
   EXPECT_FALSE(scene::LoadScene(Folder() + "/s\x1b.scene", s, &error));
   EXPECT_EQ(error, Folder() + "/s\\x1b.scene:2: unknown command 'rs\\x00'");
 }
@@ -184,23 +207,19 @@ TEST(SceneReader, TheDocumentedScenesAreRead) {
   std::vector<std::string> scenes;
   int block = 0;  // 0 outside, 1 in a scene, 2 in another block
   for (std::string line; std::getline(in, line);) {
-    if (line.starts_with("```")) {
-      block = block != 0 ? 0 : line == "```" ? 1 : 2;
-      if (block == 1) scenes.emplace_back();
-    } else if (block == 1) {
+    if (line.starts_with("```")) block = block != 0 ? 0 : line == "```" ? 1 : 2;
+    if (block == 1 && line == "```")
+      scenes.emplace_back();
+    else if (block == 1)
       scenes.back() += line + "\n";
-    }
   }
   ASSERT_FALSE(scenes.empty());
   for (const std::string& text : scenes) {
     scene::TestFolder folder;
     // Any vertex file will do for reading: each draw names its own.
-    std::istringstream lines(text);
-    for (std::string command, a, b, c, file; lines >> command;) {
-      if ((command == "vb" || command == "up") && lines >> a >> b >> c >> file)
-        folder.Write(file, std::string(4096, '\0'));
-      std::getline(lines, command);
-    }
+    std::istringstream words(text);
+    for (std::string word; words >> word;)
+      if (word.ends_with(".bin")) folder.Write(word, std::string(4096, '\0'));
     scene::Scene s;
     std::string error;
     EXPECT_TRUE(scene::ParseScene(text, folder.Path().string(), s, &error)) << error << text;

@@ -8,7 +8,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <vector>
 
 namespace scene {
 
@@ -16,9 +15,7 @@ class TestFolder {
  public:
   TestFolder() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("quillon-") + info->test_suite_name() + "-" + info->name();
-    for (char& c : name)
-      if (c == '/') c = '_';
+    const std::string name = std::string("quillon-") + info->test_suite_name() + "-" + info->name();
     path_ = std::filesystem::path(::testing::TempDir()) / name;
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
@@ -35,9 +32,6 @@ class TestFolder {
 
   void Write(const std::string& name, const std::string& bytes) const {
     std::ofstream(path_ / name, std::ios::binary) << bytes;
-  }
-  void Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
-    Write(name, std::string(bytes.begin(), bytes.end()));
   }
   std::string Read(const std::string& name) const {
     std::ifstream in(path_ / name, std::ios::binary);

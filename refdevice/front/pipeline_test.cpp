@@ -15,29 +15,6 @@ using namespace test_support;
 
 namespace {
 
-// Snapping rounds through integer conversion; it must agree with the
-// library's ceiling and floor on every coordinate set-up lets through, the
-// half steps (where the two directions differ) and negatives included.
-TEST(Rasterizer, SnappingAgreesWithTheLibrarysCeilingAndFloor) {
-  auto check = [](float v) {
-    ASSERT_EQ(refdev::SnapX(v), static_cast<std::int64_t>(std::ceil(double{v} * 256.0 - 0.5))) << v;
-    ASSERT_EQ(refdev::SnapY(v), static_cast<std::int64_t>(std::floor(double{v} * 256.0 + 0.5)))
-        << v;
-  };
-  for (int k = -5000; k <= 5000; ++k) {
-    const float half = static_cast<float>(k) / 512.0f;  // on and between the steps
-    for (float v : {half, std::nextafter(half, 1e7f), std::nextafter(half, -1e7f)}) check(v);
-  }
-  std::uint32_t state = 12345u;
-  for (int i = 0; i < 20000; ++i) {
-    state = state * 1664525u + 1013904223u;
-    const float v = (static_cast<float>(state >> 8) / 16777216.0f - 0.5f) * 2e6f;
-    check(v);
-    check(v / 4096.0f);
-  }
-  for (float v : {1e6f, -1e6f, 0.0f, -0.0f}) check(v);
-}
-
 // Pixel centres lie on integers. Positions snap to 1/256 pixel, halves
 // towards minus infinity in x and towards plus infinity in y; the top-left
 // rule then decides centres on edges: left and top edges take them, right and
@@ -366,8 +343,9 @@ TEST(Clipping, NanInfiniteAndHugeCoordinatesStayInside) {
 
 // One rule a row: a full-screen quad of `colour` (pre-transformed with a
 // specular colour, or untransformed: through identity transforms, or at eye
-// depth `eye` under a perspective projection) drawn over a target cleared to
-// `clear`, with the row's states; the pixel in the middle as read back.
+// depth `eye`) drawn over a target cleared to `clear`, with the row's states
+// and, where `eye` is set, a perspective projection; the pixel in the middle
+// as read back.
 struct PixelRow {
   const char* what;
   std::vector<Set> states;
@@ -432,6 +410,8 @@ TEST(PixelStage, RulesOnAFullScreenQuad) {
       {"beyond the fog", Fog(D3DFOG_LINEAR, 4, 6), 0, 0xFF000000, 0xFFFFFFFF, D3DFMT_A8R8G8B8, true, 0, 7},
       {"exponential fog", Fog(D3DFOG_EXP, 0, 1, 0.5f), 0, 0xFF000000, 0xFFA1A1A1, D3DFMT_A8R8G8B8, true, 0, 2},  // 1 - e^-1
       {"squared", Fog(D3DFOG_EXP2, 0, 1, 0.5f), 0, 0xFF000000, 0xFFA1A1A1, D3DFMT_A8R8G8B8, true, 0, 2},
+      // Pre-transformed vertices take it from their z (0.5), whatever the projection.
+      {"pre-transformed fog", Fog(D3DFOG_LINEAR, 0, 1), 0, 0xFF000000, 0xFF7F7F7F, D3DFMT_A8R8G8B8, false, 0, 5},
   };
   // clang-format on
   for (const PixelRow& row : rows) {
@@ -439,9 +419,9 @@ TEST(PixelStage, RulesOnAFullScreenQuad) {
     f.Set({{D3DRS_CULLMODE, D3DCULL_NONE}});
     f.Set(row.states);
     f.Clear(row.clear);
+    if (row.eye) f.dev->SetTransform(D3DTS_PROJECTION, Perspective(1.0f, 1.0f, 1.0f, 100.0f));
     if (row.transformed) {
       const float d = row.eye ? row.eye : 1, z = row.eye ? row.eye : 0.5f;
-      if (row.eye) f.dev->SetTransform(D3DTS_PROJECTION, Perspective(1.0f, 1.0f, 1.0f, 100.0f));
       const D3DCOLOR c = row.colour;
       const XyzVertex q[4] = {{-d, -d, z, c}, {-d, d, z, c}, {d, -d, z, c}, {d, d, z, c}};
       f.Draw(D3DPT_TRIANGLESTRIP, 2, q, sizeof(XyzVertex), kXyzFvf);
@@ -509,30 +489,6 @@ TEST(PixelStage, DepthFormatsAndStencilOperations) {
   f.Rect(0, 0, 8, 8, 0xFF00FF00);
   EXPECT_EQ(f.Count(0x00FF00), 4 * 8);
   EXPECT_EQ(f.Rgb(5, 3), 0x00FF00u);
-}
-
-// Pre-transformed vertices take table fog from their z, interpolated with
-// perspective like any attribute, whatever the projection transform says.
-TEST(PixelStage, TableFogOfPretransformedVerticesUsesTheirZ) {
-  // Black, from z 0.2 at rhw 1 on the left to z 0.8 at rhw 0.25 on the right;
-  // linear fog from 0 to 1 towards white.
-  const TlVertex quad[4] = {V(0, 0, 0xFF000000, 0.2f, 1.0f), V(64, 0, 0xFF000000, 0.8f, 0.25f),
-                            V(0, 8, 0xFF000000, 0.2f, 1.0f), V(64, 8, 0xFF000000, 0.8f, 0.25f)};
-  std::vector<std::uint32_t> rows2[2];
-  for (int projection = 0; projection < 2; ++projection) {
-    Fixture g(Windowed(64, 8));
-    g.dev->SetTransform(D3DTS_PROJECTION,
-                        projection == 0 ? Identity() : Perspective(1.0f, 1.0f, 1.0f, 100.0f));
-    g.Set(Fog(D3DFOG_LINEAR, 0, 1));
-    g.Set({{D3DRS_ZENABLE, 0}, {D3DRS_CULLMODE, D3DCULL_NONE}});
-    g.Draw(D3DPT_TRIANGLESTRIP, 2, quad);
-    for (int x = 0; x < 64; ++x) rows2[projection].push_back(g.Rgb(x, 4));
-  }
-  EXPECT_EQ(rows2[0], rows2[1]);
-  // At x = 32 the perspective-correct z is (0.2 + 0.2) / 2 / ((1 + 0.25) / 2)
-  // = 0.32 (plain screen interpolation would give 0.5): fog 1 - 0.32.
-  EXPECT_NEAR(static_cast<double>(rows2[0][32] & 255), 0.32 * 255, 1.0);
-  EXPECT_EQ(rows2[0][0] & 255, 255 - 204u);  // z 0.2: fog 0.8
 }
 
 // Textures, each level filled with its colours repeated, on a quad over
@@ -606,16 +562,8 @@ TEST(PixelStage, TextureStagesAddressingAndFilters) {
     ASSERT_EQ(f.dev->CreateTexture(t.w, t.h, t.levels, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, tex),
               D3D_OK);
     for (UINT l = 0; l < tex->GetLevelCount(); ++l) {
-      D3DSURFACE_DESC desc{};
-      D3DLOCKED_RECT lr{};
-      ASSERT_EQ(tex->GetLevelDesc(l, desc), D3D_OK);
-      ASSERT_EQ(tex->LockRect(l, lr, nullptr, 0), D3D_OK);
       const auto& c = t.colours[std::min<std::size_t>(l, t.colours.size() - 1)];
-      for (UINT i = 0; i < desc.Width * desc.Height; ++i)
-        std::memcpy(
-            static_cast<std::uint8_t*>(lr.pBits) + i / desc.Width * lr.Pitch + 4 * (i % desc.Width),
-            &c[i % c.size()], 4);
-      tex->UnlockRect(l);
+      FillLevel(*tex, l, [&c](UINT i) { return c[i % c.size()]; });
     }
     if (r.texture >= 0) f.dev->SetTexture(0, tex);
     f.Set({{D3DRS_TEXTUREFACTOR, 0xFF123456}, {Tss(D3DTSS_COLORARG2), D3DTA_DIFFUSE}});
