@@ -63,7 +63,7 @@ TEST(FormLoad, StartsUpInOrderThenTheVertexFormatChoosesTheLoop) {
       EXPECT_EQ(tp.Count(draw), r.drawn && std::string(draw) == r.drawn ? 1 : 0) << draw;
     // Without a loop the cursor is hidden and at once shown again.
     if (!r.drawn) {
-      EXPECT_EQ(tp.IndexStartingWith("ShowCursor(1)"), tp.IndexOf("ShowCursor(0) -> -1") + 1);
+      EXPECT_EQ(tp.IndexOf("ShowCursor(1)"), tp.IndexOf("ShowCursor(0) -> -1") + 1);
     }
   }
 }

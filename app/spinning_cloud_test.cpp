@@ -119,7 +119,9 @@ TEST_F(SpinningCloud, KeysActOncePerFrameEachStepRoundedToSingle) {
     EXPECT_EQ(form.RotX, x);
     EXPECT_EQ(form.RotY, y);
     EXPECT_EQ(tp.Count("Device.Present"), drawn);
-    EXPECT_EQ(tp.CallsStartingWith("Device.SetTransform(256, ").back(), WorldLine(x, y));
+    EXPECT_EQ(
+        "Device.SetTransform(256, " + FormatMatrix(tp.Device()->Transforms.at(D3DTS_WORLD)) + ")",
+        WorldLine(x, y));
     // Seen from +z the view looks back along -z.
     const D3DMATRIX& view = tp.Device()->Transforms.at(D3DTS_VIEW);
     EXPECT_EQ(view.m[0][0], z > 0 ? -1.0f : 1.0f);

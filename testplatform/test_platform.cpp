@@ -119,25 +119,12 @@ void TestPlatform::PushKeys(std::initializer_list<int> keysDown) {
   record_->script.keyStates.push_back(KeysDown(keysDown));
 }
 
-std::vector<std::string> TestPlatform::CallsStartingWith(const std::string& prefix) const {
-  std::vector<std::string> out;
-  for (const std::string& line : record_->calls)
-    if (line.compare(0, prefix.size(), prefix) == 0) out.push_back(line);
-  return out;
-}
-
 int TestPlatform::Count(const std::string& name) const {
   const auto it = record_->callCounts.find(name);
   return it == record_->callCounts.end() ? 0 : it->second;
 }
 
-int TestPlatform::IndexOf(const std::string& line) const {
-  for (std::size_t i = 0; i < record_->calls.size(); ++i)
-    if (record_->calls[i] == line) return static_cast<int>(i);
-  return -1;
-}
-
-int TestPlatform::IndexStartingWith(const std::string& prefix) const {
+int TestPlatform::IndexOf(const std::string& prefix) const {
   for (std::size_t i = 0; i < record_->calls.size(); ++i)
     if (record_->calls[i].compare(0, prefix.size(), prefix) == 0) return static_cast<int>(i);
   return -1;

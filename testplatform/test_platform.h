@@ -192,13 +192,10 @@ class TestPlatform : public PlatformObjects, public WindowSystem, public Runtime
 
   // Observations.
   const std::vector<std::string>& Calls() const { return record_->calls; }
-  // The lines that start with `prefix` ("Device.", "release ", "ShowCursor").
-  std::vector<std::string> CallsStartingWith(const std::string& prefix) const;
   int Count(const std::string& name) const;  // calls recorded under `name`
-  // Position of the first line equal to `line`, or starting with `prefix`;
-  // -1 when there is none.
-  int IndexOf(const std::string& line) const;
-  int IndexStartingWith(const std::string& prefix) const;
+  // Position of the first line that starts with `prefix` (a whole line is
+  // its own prefix); -1 when there is none.
+  int IndexOf(const std::string& prefix) const;
   void ClearCalls();
   // The names of the calls made so far that return a status, in order: the
   // calls `Fail` can reach ("Device.Clear", "FilePrintLine", ...).

@@ -15,17 +15,15 @@ run() {
   grep '^quillon: device:' "$WORK/$1/out"
 }
 
-line=$(run forced QUILLON_DEVICE=hal)
-note "forced: $line"
-[[ $line == "quillon: device: hardware (OpenGL renderer "* ]] || fail "forced: $line"
-
-line=$(run dummy QUILLON_DEVICE=hal SDL_VIDEODRIVER=dummy)
-note "dummy driver: $line"
-[[ $line == "quillon: device: reference"* ]] || fail "dummy driver: $line"
-
-line=$(run ref QUILLON_DEVICE=ref)
-note "ref: $line"
-[[ $line == "quillon: device: reference"* ]] || fail "ref: $line"
+# name | the device line starts with | settings
+for row in "forced|quillon: device: hardware (OpenGL renderer |QUILLON_DEVICE=hal" \
+  "dummy|quillon: device: reference|QUILLON_DEVICE=hal SDL_VIDEODRIVER=dummy" \
+  "ref|quillon: device: reference|QUILLON_DEVICE=ref"; do
+  IFS='|' read -r name want settings <<<"$row"
+  line=$(run "$name" $settings)
+  note "$name: $line"
+  [[ $line == "$want"* ]] || fail "$name: $line"
+done
 
 # Not forced: a software renderer is refused; a hardware one is taken.
 line=$(run auto)

@@ -117,9 +117,6 @@ int CountPrefix(const Lines& lines, const std::string& prefix, bool succeeded = 
     n += l.rfind(prefix, 0) == 0 && !(succeeded && l.find(" -> ") != std::string::npos);
   return n;
 }
-int CountSucceeded(const Lines& lines, const std::string& prefix) {
-  return CountPrefix(lines, prefix, true);
-}
 
 int IndexOfPrefix(const Lines& lines, const std::string& prefix) {
   for (std::size_t i = 0; i < lines.size(); ++i)
@@ -176,9 +173,9 @@ Lines Problems(const Outcome& o, Expect expect, HRESULT status, Also also = Also
     if (!std::regex_match(o.log, kWholeLines)) fail("log holds a torn or odd line");
     int lines = 0;
     for (char c : o.log) lines += c == '\n';
-    int drawn = CountSucceeded(calls, "Device.DrawPrimitive(");
+    int drawn = CountPrefix(calls, "Device.DrawPrimitive(", true);
     // The frame whose log line could not be written drew but has no line.
-    if (CountPrefix(calls, "FilePrintLine") != CountSucceeded(calls, "FilePrintLine")) --drawn;
+    if (CountPrefix(calls, "FilePrintLine") != CountPrefix(calls, "FilePrintLine", true)) --drawn;
     if (lines != drawn)
       fail("log has " + std::to_string(lines) + " lines for " + std::to_string(drawn) + " frames");
   }
@@ -231,7 +228,7 @@ Lines Problems(const Outcome& o, Expect expect, HRESULT status, Also also = Also
       }
     }
     if (unacquires > 1) fail("the keyboard unacquired twice");
-    if (unacquires == 0 && CountSucceeded(calls, "DI.CreateDevice") > 0)
+    if (unacquires == 0 && CountPrefix(calls, "DI.CreateDevice", true) > 0)
       fail("the keyboard was never unacquired");
     if (tail.size() < 2 || tail[tail.size() - 2] != "DoEvents")
       fail("no message pass just before the end");
