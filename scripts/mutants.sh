@@ -36,7 +36,7 @@ declare -A e2e=(
   [d3dx]='^(FaultSweep|CloudSoak)\.'
   [math]='^(FaultSweep|CloudSoak)\.' [formats]='^FaultSweep\.'
   [runtime]='^(FaultSweep|CloudSoak)\.|^e2e\.hostile_process$'
-  [sdlhost]='^(FaultSweep\.|e2e\.(messages|command_line|headless_script|device_choice|xvfb_(fullscreen|mode_change|error_box|overlay|desktop_keys|window_destroyed|display_lost))$)'
+  [sdlhost]='^(FaultSweep\.|e2e\.(messages|command_line|headless_script|device_choice|xvfb_(fullscreen|mode_change|error_box|overlay|losses)(_hardware)?)$)'
   [hostcommon]='^(FaultSweep\.|HostConfig\.|e2e\.(messages|command_line|headless_script)$)'
   [scene]='^(FaultSweep\.|e2e\.headless_script$)'
   [refdevice]='^(FaultSweep|ArgumentChecks)\.'
