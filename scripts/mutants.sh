@@ -38,7 +38,7 @@ declare -A e2e=(
   [d3dx]="$program"
   [math]="$program" [formats]='^FaultSweep\.'
   [runtime]='^(FaultSweep|CloudSoak)\.|^e2e\.hostile_process$'
-  [sdlhost]='^(FaultSweep\.|e2e\.(messages|headless_script|device_choice|xvfb_(fullscreen|overlay|losses))$)'
+  [sdlhost]='^(FaultSweep\.|e2e\.(messages|headless_script|device_choice|xvfb_(fullscreen|overlay|losses)(_hardware)?)$)'
   [hostcommon]='^(FaultSweep\.|HostConfig\.|e2e\.(messages|headless_script)$)'
   [scene]='^(FaultSweep\.|e2e\.headless_script$)'
   [refdevice]='^(FaultSweep|ArgumentChecks)\.'
