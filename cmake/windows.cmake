@@ -1,23 +1,8 @@
 # The Windows build, included by the top CMakeLists.txt when cross-compiling
-# (cmake --preset windows): the program, the runtime's portable parts, D3DX 8
-# over the real device, and the Windows host (winhost/), with the tests that
+# (cmake --preset windows), after the portable libraries: D3DX 8 over the
+# real device, and the Windows host (winhost/), with the tests that
 # run under Wine (cmake/windows_tests.cmake). The Linux stand-ins, their
 # tests, benchmarks and fuzzing are left out.
-find_package(Threads REQUIRED)
-# GCC 12 warns falsely about std::string's copies at -O2 (its bug 105329).
-add_compile_options(-Wno-restrict)
-
-add_library(quillon_runtime STATIC)
-target_include_directories(quillon_runtime PUBLIC ${QUILLON_INCLUDE})
-target_link_libraries(quillon_runtime PUBLIC Threads::Threads)
-add_library(quillon_math STATIC)
-target_include_directories(quillon_math PUBLIC ${QUILLON_INCLUDE})
-add_library(quillon_d3dx STATIC)
-target_link_libraries(quillon_d3dx PUBLIC quillon_runtime quillon_math)
-add_library(quillon_program STATIC)
-target_link_libraries(quillon_program PUBLIC quillon_runtime quillon_d3dx)
-add_library(quillon_formats STATIC)
-target_include_directories(quillon_formats PUBLIC ${QUILLON_INCLUDE})
 # What both hosts offer beyond the platform's interfaces (key scripts, their
 # captures, the settings, the host's log), with the one piece of the scene
 # format it reads key scripts by.
