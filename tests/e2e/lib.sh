@@ -1,7 +1,7 @@
 # Helpers of the end-to-end tests: a private X server, the program, waits
 # with time limits, and cleanup of exactly the processes a test started.
 #
-# Expects: QUILLON (the program), PICTURE_TOOL, CURSOR_PROBE (optional).
+# Expects: QUILLON (the program), PICTURE_TOOL, X_TOOL.
 set -u
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/quillon-e2e.XXXXXX")
@@ -132,7 +132,8 @@ has_message_box() { [ -n "$(message_box_id)" ]; }
 
 form_id() { xdotool search --name '^Form1$' | head -n1; }
 
-screenshot() { import -window root -depth 8 "PNG24:$1"; }
+# screenshot FILE [WINDOW]: the screen, or one window.
+screenshot() { import -window "${2:-root}" -depth 8 "PNG24:$1"; }
 
 # stats FILE -> "width height blue cloud cx cy"
 stats() { "$PICTURE_TOOL" stats "$1"; }
