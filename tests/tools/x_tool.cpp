@@ -22,7 +22,8 @@ int CursorPixels(Display* display) {
       XFixesQueryExtension(display, &event, &error) ? XFixesGetCursorImage(display) : nullptr;
   if (!image) return 2;
   long visible = 0;
-  for (int i = 0; i < image->width * image->height; ++i) visible += ((image->pixels[i] >> 24) & 0xFF) != 0;
+  for (int i = 0; i < image->width * image->height; ++i)
+    visible += ((image->pixels[i] >> 24) & 0xFF) != 0;
   std::printf("%ld\n", visible);
   XFree(image);
   return 0;
@@ -54,8 +55,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "x_tool: no display\n");
     return 2;
   }
-  const int status = cursor ? CursorPixels(display)
-                            : RequestClose(display, std::strtoul(argv[2], nullptr, 0));
+  const int status =
+      cursor ? CursorPixels(display) : RequestClose(display, std::strtoul(argv[2], nullptr, 0));
   XCloseDisplay(display);
   return status;
 }
