@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <new>
-#include <ostream>
 #include <string>
 
 #include "app/frmTest.h"
@@ -80,10 +79,6 @@ struct Case {
   const char* threads;
   bool drawUnseen;  // the window's surface drawn as a screen would show it
 };
-
-void PrintTo(const Case& c, std::ostream* os) {
-  *os << c.threads << " workers, " << (c.drawUnseen ? "drawn" : "headless");
-}
 
 // The program for 100 frames with Up held, then Escape; ends the process.
 // The time of day seeds the cloud: fixed, every run draws the same one. (The
