@@ -28,8 +28,7 @@ run_case() {  # NAME VAR=VALUE -- TEXTS...
     wait_for 10 bash -c "! xwininfo -id $(message_box_id) >/dev/null 2>&1" ||
       fail "$name: box $i stays after Return"
   done
-  rc=$(wait_quillon 30)
-  [ "$rc" = 1 ] || fail "$name: status $rc, expected 1"
+  expect_ended 1
   note "$name: $# boxes, status 1"
 }
 
