@@ -14,11 +14,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-
+fail() { echo "FAIL: $*" >&2; exit 1; }
 note() { echo "-- $*"; }
 
 # start_xvfb WIDTHxHEIGHT [nofonts]: a private X server on a display number
@@ -56,14 +52,11 @@ signal_quillon() { kill "-$1" "$(cat "$WORK/quillon.pid")"; }
 
 # wait_for SECONDS COMMAND...: polls COMMAND until it succeeds.
 wait_for() {
-  local limit=$1
+  local end=$((SECONDS + $1))
   shift
-  local end=$((SECONDS + limit))
-  while [ $SECONDS -lt $end ]; do
-    "$@" >/dev/null 2>&1 && return 0
-    sleep 0.2
+  until "$@" >/dev/null 2>&1; do
+    [ $SECONDS -lt $end ] && sleep 0.2 || return 1
   done
-  return 1
 }
 
 quillon_ended() { [ -s "$WORK/quillon.rc" ]; }
@@ -134,9 +127,8 @@ check_log() {
   local log=$1
   [ -s "$log" ] || fail "no log, or an empty one, at $log"
   [ "$(tail -c 2 "$log" | od -An -c | tr -d ' ')" = '\r\n' ] || fail "the log does not end in CR LF"
-  if LC_ALL=C grep -v -q -P '^[0-9]+\r$' "$log"; then
-    fail "a log line is not digits + CR LF: $(LC_ALL=C grep -v -P '^[0-9]+\r$' "$log" | head -n3 | od -c | head)"
-  fi
+  ! LC_ALL=C grep -v -q -P '^[0-9]+\r$' "$log" ||
+    fail "a log line is not digits + CR LF: $(LC_ALL=C grep -v -P '^[0-9]+\r$' "$log" | head -n3 | od -c)"
 }
 log_lines() { wc -l <"$1"; }
 expect_log_lines() { [ "$(log_lines "$1")" = "$2" ] || fail "$1: $(log_lines "$1") lines, not $2"; }

@@ -55,12 +55,8 @@ if [ -z "${E2E_DEVICE:-}" ]; then
   # the mode back first (SIGPIPE ends it no more). The last ones go to the
   # program itself, as the time limit's process would not pass them on.
   for sig in TERM QUIT USR1 PIPE; do
-    [ "$sig" = TERM ] || start_full_screen
-    if [ "$sig" = TERM ]; then
-      signal_quillon TERM
-    else
-      kill "-$sig" "$(pgrep -P "$(cat "$WORK/quillon.pid")")"
-    fi
+    [ "$sig" = TERM ] && signal_quillon TERM ||
+      { start_full_screen && kill "-$sig" "$(pgrep -P "$(cat "$WORK/quillon.pid")")"; }
     if [ "$sig" = PIPE ]; then
       sleep 1
       quillon_ended && fail "SIGPIPE ended the program"
