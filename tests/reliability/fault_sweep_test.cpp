@@ -48,7 +48,7 @@ struct Outcome {
   std::string log;                  // FPS.TXT
   std::map<std::string, int> live;  // objects left once the process has ended
   std::vector<TestRecord::StatusCall> statusCalls;
-  std::string releasesAtProcessEnd;  // kinds released by the end of the process, in order
+  Lines releasedAtProcessEnd;  // kinds released by the end of the process, in order
 };
 
 // A call made to fail: its name and which of the calls of that name.
@@ -96,7 +96,7 @@ Outcome RunOnce(Loop loop, const std::vector<Fault>& faults = {}) {
   ResetModuleDX8();
   for (std::size_t i = before; i < tp.Calls().size(); ++i)
     if (tp.Calls()[i].rfind("release ", 0) == 0)
-      out.releasesAtProcessEnd += tp.Calls()[i].substr(8) + " ";
+      out.releasedAtProcessEnd.push_back(tp.Calls()[i].substr(8));
   out.calls = Lines(tp.Calls().begin(), tp.Calls().begin() + static_cast<std::ptrdiff_t>(before));
   out.messageBoxes = tp.MessageBoxes();
   out.cursorCounter = tp.CursorCounter();
@@ -154,6 +154,49 @@ enum class Also {
   ShutdownFails,   // the shutdown's keyboard step fails as well
 };
 
+// The shutdown sequence, once, in its order: from the cursor shown again (at
+// `s`) to the end, nothing but its own steps; adds what breaks that to `p`.
+void ShutdownProblems(const Outcome& o, std::size_t s, Lines& p) {
+  const Lines& calls = o.calls;
+  std::size_t i = s;
+  while (i < calls.size() && calls[i].rfind("ShowCursor(1)", 0) == 0) ++i;
+  // The shutdown's message pass may deliver the close of the window.
+  Lines tail;
+  for (; i < calls.size(); ++i)
+    if (calls[i] != "form closed") tail.push_back(calls[i]);
+  int unacquires = 0, releases = 0;
+  std::ptrdiff_t last = -1;  // the latest of the shutdown's releases so far
+  for (i = 0; i + 2 < tail.size(); ++i) {
+    const std::string& l = tail[i];
+    const std::ptrdiff_t k = std::find(kShutdownReleases.begin(), kShutdownReleases.end(), l) -
+                             kShutdownReleases.begin();
+    if (l.rfind("Keyboard.Unacquire", 0) == 0 && releases == 0) {
+      ++unacquires;
+    } else if (l.rfind("release ", 0) != 0) {
+      p.push_back("in shutdown: " + l);
+    } else {
+      ++releases;
+      if (k == std::ssize(kShutdownReleases)) continue;  // not one of the shutdown's own
+      if (k <= last) p.push_back("shutdown released out of order");
+      last = k;
+    }
+  }
+  if (unacquires > 1) p.push_back("the keyboard unacquired twice");
+  if (unacquires == 0 && CountPrefix(calls, "DI.CreateDevice", true) > 0)
+    p.push_back("the keyboard was never unacquired");
+  if (tail.size() < 2 || tail[tail.size() - 2] != "DoEvents")
+    p.push_back("no message pass just before the end");
+  // The end of the process gives up only what the form holds (its font, the
+  // frame's vertex buffer, the picture's texture): the shutdown's own objects
+  // went in the shutdown, and none of them earlier.
+  for (const std::string& kind : o.releasedAtProcessEnd)
+    if (kind != "D3DXFont" && kind != "VertexBuffer" && kind != "Texture")
+      p.push_back(kind + " left to the end of the process");
+  for (std::size_t j = 0; j < s; ++j)
+    for (const std::string& r : kShutdownReleases)
+      if (calls[j] == r) p.push_back(r + " before shutdown");
+}
+
 // The rules every run keeps; returns the ones this run broke.
 Lines Problems(const Outcome& o, Expect expect, HRESULT status, Also also = Also::Nothing) {
   Lines p;
@@ -200,56 +243,9 @@ Lines Problems(const Outcome& o, Expect expect, HRESULT status, Also also = Also
     fail("ending: " + o.ending);
   if (o.cursorCounter < 0) fail("cursor left hidden");
 
-  // The shutdown sequence, once, in its order: from the cursor shown again to
-  // the end, nothing but its own steps.
   const int s = IndexOfPrefix(calls, "ShowCursor(1)");
-  if (s < 0) {
-    fail("no shutdown");
-  } else {
-    Lines releases;
-    std::size_t i = static_cast<std::size_t>(s);
-    while (i < calls.size() && calls[i].rfind("ShowCursor(1)", 0) == 0) ++i;
-    int unacquires = 0;
-    // The shutdown's message pass may deliver the close of the window.
-    Lines tail;
-    for (; i < calls.size(); ++i)
-      if (calls[i] != "form closed") tail.push_back(calls[i]);
-    for (i = 0; i + 2 < tail.size(); ++i) {
-      const std::string& l = tail[i];
-      if (l.rfind("Keyboard.Unacquire", 0) == 0 && releases.empty()) {
-        ++unacquires;
-      } else if (l.rfind("release ", 0) == 0) {
-        releases.push_back(l);
-      } else {
-        fail("in shutdown: " + l);
-      }
-    }
-    if (unacquires > 1) fail("the keyboard unacquired twice");
-    if (unacquires == 0 && CountPrefix(calls, "DI.CreateDevice", true) > 0)
-      fail("the keyboard was never unacquired");
-    if (tail.size() < 2 || tail[tail.size() - 2] != "DoEvents")
-      fail("no message pass just before the end");
-    Lines inOrder;
-    for (const std::string& r : kShutdownReleases)
-      if (std::find(releases.begin(), releases.end(), r) != releases.end()) inOrder.push_back(r);
-    Lines ofShutdown;
-    for (const std::string& r : releases)
-      if (std::find(kShutdownReleases.begin(), kShutdownReleases.end(), r) !=
-          kShutdownReleases.end())
-        ofShutdown.push_back(r);
-    if (ofShutdown != inOrder) fail("shutdown released out of order");
-    // The end of the process gives up only what the form holds (its font,
-    // the frame's vertex buffer, the picture's texture): the shutdown's own
-    // objects went in the shutdown.
-    std::istringstream atEnd(o.releasesAtProcessEnd);
-    for (std::string kind; atEnd >> kind;)
-      if (kind != "D3DXFont" && kind != "VertexBuffer" && kind != "Texture")
-        fail(kind + " left to the end of the process");
-    // Nothing of the shutdown's own objects went earlier.
-    for (int j = 0; j < s; ++j)
-      for (const std::string& r : kShutdownReleases)
-        if (calls[static_cast<std::size_t>(j)] == r) fail(r + " before shutdown");
-  }
+  if (s < 0) fail("no shutdown");
+  if (s >= 0) ShutdownProblems(o, static_cast<std::size_t>(s), p);
 
   const std::string prefix = ReportPrefix(status);
   switch (expect) {
