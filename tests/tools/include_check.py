@@ -1,14 +1,11 @@
 #!/usr/bin/env python3
-"""Checks from every source file's `#include "folder/name.h"` lines that the
-folders' layers point one way: the program sees only the platform interfaces,
-the stand-ins never see the program, the interfaces see nothing above them,
-and no folders include each other in a circle. Also that the hardware device's
-product sources name no render or texture-stage state: it draws from the state
-as d3dfront/ decodes it for both devices, and a state read of its own is a
-second set of rules to drift. Exit status 0 when all holds, 1 when not.
+"""usage: include_check.py SOURCE_DIR
 
-  include_check.py SOURCE_DIR
-"""
+Checks from every source file's `#include "folder/name.h"` lines that the
+folders' layers point one way and no folders include each other in a circle;
+also that the hardware device's product sources name no render or
+texture-stage state: it draws from the state as d3dfront/ decodes it for both
+devices, and a state read of its own is a second set of rules to drift."""
 import os
 import re
 import sys
@@ -62,9 +59,8 @@ def check(root):
                 problems.append(f"{rel}: folder '{top}' has no layer; add it to the include check")
                 continue
             decoded = top == "gldevice" and not is_test and len(parts) == 2
-            with open(os.path.join(folder, name), encoding="utf-8", errors="replace") as f:
-                lines = f.read().split("\n")
-            for number, line in enumerate(lines, 1):
+            source = open(os.path.join(folder, name), encoding="utf-8", errors="replace")
+            for number, line in enumerate(source, 1):
                 at = f"{rel}:{number}: "
                 state = STATE_NAME.search(line) if decoded else None
                 if state:
@@ -91,22 +87,20 @@ def check(root):
 
 def circles(graph):
     """Every circle a depth-first search over the folder nodes meets."""
-    found, state, path = [], {}, []  # state: 1 on the path, 2 done
+    found, done, path = [], set(), []
 
     def visit(node):
-        state[node] = 1
         path.append(node)
         for target, example in sorted(graph.get(node, {}).items()):
-            if state.get(target) == 1:
+            if target in path:
                 ring = " -> ".join(path[path.index(target):] + [target])
                 found.append(f"include circle: {ring} (e.g. {example})")
-            elif target not in state:
+            elif target not in done:
                 visit(target)
-        path.pop()
-        state[node] = 2
+        done.add(path.pop())
 
     for node in sorted(graph):
-        if node not in state:
+        if node not in done:
             visit(node)
     return found
 
