@@ -15,6 +15,26 @@
 source "$(dirname "$0")/lib.sh"
 
 start_xvfb 1280x720
+
+# expect_picture FILE X0 WIDTH: the picture fills columns X0..X0+WIDTH-1 of
+# the file's height, blue at its corners, black (or nothing) beside it, the
+# cloud at its centre; sets `cloud` to the cloud's pixels.
+expect_picture() {
+  local file=$1 x0=$2 w=$3 h blue cx cy
+  read -r _ h blue cloud cx cy < <(stats "$file")
+  [ "$cloud" -gt 100 ] && [ "$blue" -gt $((cloud * 2)) ] || fail "$file: no cloud over blue"
+  [ $((cx - x0 - w / 2)) -gt -100 ] && [ $((cx - x0 - w / 2)) -lt 100 ] &&
+    [ $((cy - h / 2)) -gt -100 ] && [ $((cy - h / 2)) -lt 100 ] ||
+    fail "$file: the cloud is not at the centre ($cx,$cy)"
+  for at in "$((x0 + 2)) 2 0000FF" "$((x0 + w - 3)) $((h - 3)) 0000FF" \
+            "$((x0 - 3)) $((h / 2)) 000000" "$((x0 + w + 2)) $((h / 2)) 000000"; do
+    set -- $at
+    [ "$1" -lt 0 ] && continue
+    got=$("$PICTURE_TOOL" pixel "$file" "$1" "$2") || continue  # beside the window
+    [ "$got" = "$3" ] || fail "$file: pixel $1,$2 is $got, not $3"
+  done
+}
+
 # Long enough to look; the test ends the program by signal.
 printf '5\ncapture cap.png\n100000\n1 ESCAPE\n' >"$WORK/keys"
 start_quillon "${DEVICE[@]}" QUILLON_DRIVE_C="$WORK" QUILLON_KEYS="$WORK/keys" QUILLON_WINDOWED=1 \
@@ -51,13 +71,7 @@ xdotool windowsize "$id" 600 200
 wait_for 10 sh -c "xwininfo -id $id | grep -q 'Width: 600'" || fail "the window was not resized"
 sleep 1
 screenshot "$WORK/resized.png" "$id"
-for at in "150 100 000000" "450 100 000000" "170 3 0000FF" "429 196 0000FF"; do
-  set -- $at
-  got=$("$PICTURE_TOOL" pixel "$WORK/resized.png" "$1" "$2")
-  [ "$got" = "$3" ] || fail "resized window: pixel $1,$2 is $got, not $3"
-done
-read -r _ _ _ cloud cx cy < <(stats "$WORK/resized.png")
-[ "$cloud" -gt 100 ] && [ "$cx" -gt 250 ] && [ "$cx" -lt 350 ] || fail "no cloud in the middle ($cloud at $cx,$cy)"
+expect_picture "$WORK/resized.png" 166 267
 note "resized to 600x200: bars at the sides, the picture between them"
 "$X_TOOL" close "$id" || fail "cannot send the close request"
 expect_ended 0
@@ -86,25 +100,6 @@ xprop -id "$id" _NET_WM_ICON | head -n1 | grep -q 'Icon (128 x 128)' || fail "th
 xdotool mousemove 640 360
 wait_for 10 sh -c "[ \"\$('$X_TOOL' cursor)\" = 0 ]" || fail "the cursor shows: $("$X_TOOL" cursor) pixels"
 note "cursor hidden"
-
-# expect_picture FILE X0 WIDTH: the picture fills columns X0..X0+WIDTH-1 of
-# the file's height, blue at its corners, black (or nothing) beside it, the
-# cloud at its centre; sets `cloud` to the cloud's pixels.
-expect_picture() {
-  local file=$1 x0=$2 w=$3 h blue cx cy
-  read -r _ h blue cloud cx cy < <(stats "$file")
-  [ "$cloud" -gt 100 ] && [ "$blue" -gt $((cloud * 2)) ] || fail "$file: no cloud over blue"
-  [ $((cx - x0 - w / 2)) -gt -100 ] && [ $((cx - x0 - w / 2)) -lt 100 ] &&
-    [ $((cy - h / 2)) -gt -100 ] && [ $((cy - h / 2)) -lt 100 ] ||
-    fail "$file: the cloud is not at the centre ($cx,$cy)"
-  for at in "$((x0 + 2)) 2 0000FF" "$((x0 + w - 3)) $((h - 3)) 0000FF" \
-            "$((x0 - 3)) $((h / 2)) 000000" "$((x0 + w + 2)) $((h / 2)) 000000"; do
-    set -- $at
-    [ "$1" -lt 0 ] && continue
-    got=$("$PICTURE_TOOL" pixel "$file" "$1" "$2") || continue  # beside the window
-    [ "$got" = "$3" ] || fail "$file: pixel $1,$2 is $got, not $3"
-  done
-}
 
 sleep 1
 screenshot "$WORK/before.png"
