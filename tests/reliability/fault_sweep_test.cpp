@@ -37,17 +37,13 @@ HRESULT StatusFor(const std::string& name) {
   return D3DERR_OUTOFVIDEOMEMORY;
 }
 
-// What a run left behind, taken after the process would have ended.
+// What a run left behind, taken after the process would have ended; the
+// platform keeps the rest (boxes, cursor, log, objects still alive).
 struct Outcome {
+  std::unique_ptr<ProgramPlatform> tp = std::make_unique<ProgramPlatform>();
   std::string ending;  // "exit N", "returned without ending the process", or what escaped
   Lines calls;         // the platform's log up to the end of the process
-  Lines messageBoxes;
   std::string stderrText;
-  std::int32_t cursorCounter = 0;
-  bool logOpened = false;
-  std::string log;                  // FPS.TXT
-  std::map<std::string, int> live;  // objects left once the process has ended
-  std::vector<TestRecord::StatusCall> statusCalls;
   Lines releasedAtProcessEnd;  // kinds released by the end of the process, in order
 };
 
@@ -60,7 +56,7 @@ struct Fault {
 // Runs the program once with `faults` made to fail.
 Outcome RunOnce(Loop loop, const std::vector<Fault>& faults = {}) {
   Outcome out;
-  ProgramPlatform tp;
+  ProgramPlatform& tp = *out.tp;
   std::unique_ptr<EditedVertexFormat> picture;
   if (loop == Loop::Picture) {
     picture = std::make_unique<EditedVertexFormat>(tp);
@@ -98,12 +94,6 @@ Outcome RunOnce(Loop loop, const std::vector<Fault>& faults = {}) {
     if (tp.Calls()[i].rfind("release ", 0) == 0)
       out.releasedAtProcessEnd.push_back(tp.Calls()[i].substr(8));
   out.calls = Lines(tp.Calls().begin(), tp.Calls().begin() + static_cast<std::ptrdiff_t>(before));
-  out.messageBoxes = tp.MessageBoxes();
-  out.cursorCounter = tp.CursorCounter();
-  out.logOpened = tp.TextFileExists("FPS.TXT");
-  out.log = tp.ReadTextFile("FPS.TXT");
-  out.live = tp.LiveObjects();
-  out.statusCalls = tp.StatusCalls();
   return out;
 }
 
@@ -202,17 +192,19 @@ Lines Problems(const Outcome& o, Expect expect, HRESULT status, Also also = Also
   Lines p;
   const auto fail = [&p](std::string why) { p.push_back(std::move(why)); };
   const Lines& calls = o.calls;
+  const Lines& boxes = o.tp->MessageBoxes();
 
   // Every object is given back once the process has ended, none twice.
-  for (const auto& [kind, n] : o.live)
+  for (const auto& [kind, n] : o.tp->LiveObjects())
     if (n != 0) fail(kind + (n > 0 ? " never released" : " released more often than made"));
 
   // The frame-rate log: whole lines, one per frame that drew.
-  if (o.logOpened) {
+  if (o.tp->TextFileExists("FPS.TXT")) {
     static const std::regex kWholeLines("([0-9]+\r\n)*");
-    if (!std::regex_match(o.log, kWholeLines)) fail("log holds a torn or odd line");
+    const std::string log = o.tp->ReadTextFile("FPS.TXT");
+    if (!std::regex_match(log, kWholeLines)) fail("log holds a torn or odd line");
     int lines = 0;
-    for (char c : o.log) lines += c == '\n';
+    for (char c : log) lines += c == '\n';
     int drawn = CountPrefix(calls, "Device.DrawPrimitive(", true);
     // The frame whose log line could not be written drew but has no line.
     if (CountPrefix(calls, "FilePrintLine") != CountPrefix(calls, "FilePrintLine", true)) --drawn;
@@ -222,14 +214,15 @@ Lines Problems(const Outcome& o, Expect expect, HRESULT status, Also also = Also
 
   if (expect == Expect::FillReturn) {
     if (o.ending != "returned without ending the process") fail("ending: " + o.ending);
-    if (!o.messageBoxes.empty()) fail("a message after the fill failure");
+    if (!boxes.empty()) fail("a message after the fill failure");
     if (CountPrefix(calls, "ShowCursor(1)") || CountPrefix(calls, "End(") ||
         CountPrefix(calls, "Keyboard.Unacquire"))
       fail("shutdown ran after the fill failure");
     for (const std::string& r : kShutdownReleases)
       if (CountPrefix(calls, r)) fail(r + " before the process ended");
     // The cursor stays hidden until the process ends, by the same rule.
-    if (o.cursorCounter != -1) fail("cursor counter " + std::to_string(o.cursorCounter));
+    if (o.tp->CursorCounter() != -1)
+      fail("cursor counter " + std::to_string(o.tp->CursorCounter()));
     return p;
   }
 
@@ -241,7 +234,7 @@ Lines Problems(const Outcome& o, Expect expect, HRESULT status, Also also = Also
   // are judged by their boxes below.
   if ((expect == Expect::Report || expect == Expect::ShutdownFault) && o.ending != "exit 1")
     fail("ending: " + o.ending);
-  if (o.cursorCounter < 0) fail("cursor left hidden");
+  if (o.tp->CursorCounter() < 0) fail("cursor left hidden");
 
   const int s = IndexOfPrefix(calls, "ShowCursor(1)");
   if (s < 0) fail("no shutdown");
@@ -251,27 +244,26 @@ Lines Problems(const Outcome& o, Expect expect, HRESULT status, Also also = Also
   switch (expect) {
     case Expect::Report:
       if (also == Also::ReportBoxFails) {
-        if (!o.messageBoxes.empty() || o.stderrText.find("quillon: " + prefix) == std::string::npos)
+        if (!boxes.empty() || o.stderrText.find("quillon: " + prefix) == std::string::npos)
           fail("the report was lost with its box");
         break;
       }
-      if (o.messageBoxes.size() != 1 || o.messageBoxes[0].rfind(prefix, 0) != 0)
-        fail("expected one report " + prefix + ", got " + std::to_string(o.messageBoxes.size()));
+      if (boxes.size() != 1 || boxes[0].rfind(prefix, 0) != 0)
+        fail("expected one report " + prefix + ", got " + std::to_string(boxes.size()));
       // (The keyboard step has nothing to fail when the keyboard never came.)
       if (also == Also::ShutdownFails && CountPrefix(calls, "Keyboard.Unacquire") != 0 &&
           o.stderrText.find("shutdown: " + ReportPrefix(DIERR_INPUTLOST)) == std::string::npos)
         fail("the shutdown fault was not said");
       break;
     case Expect::Absorbed:
-      if (!o.messageBoxes.empty() || o.ending != "exit 0") fail("the fallback was not taken");
+      if (!boxes.empty() || o.ending != "exit 0") fail("the fallback was not taken");
       break;
     case Expect::DepthRefused:
       // Without a depth buffer the cloud's clear of it is refused by the
       // device: that refusal is the one report.
       if (o.ending == "exit 0") {
-        if (!o.messageBoxes.empty()) fail("a message on a clean exit");
-      } else if (o.messageBoxes.size() != 1 ||
-                 o.messageBoxes[0].rfind(ReportPrefix(D3DERR_INVALIDCALL), 0) != 0) {
+        if (!boxes.empty()) fail("a message on a clean exit");
+      } else if (boxes.size() != 1 || boxes[0].rfind(ReportPrefix(D3DERR_INVALIDCALL), 0) != 0) {
         fail("expected the device's refusal of the depth clear as the one report");
       }
       break;
@@ -279,13 +271,13 @@ Lines Problems(const Outcome& o, Expect expect, HRESULT status, Also also = Also
       // The device box, then start-up goes on: with a device the run is a
       // clean one; without, the first call that needs the device is the one
       // report.
-      if (o.messageBoxes.empty() || o.messageBoxes[0] != "Unable to initialize the device")
+      if (boxes.empty() || boxes[0] != "Unable to initialize the device")
         fail("no device set-up box");
-      else if (o.ending == "exit 0" ? o.messageBoxes.size() != 1 : o.messageBoxes.size() != 2)
-        fail(std::to_string(o.messageBoxes.size()) + " boxes after the device set-up box");
+      else if (o.ending == "exit 0" ? boxes.size() != 1 : boxes.size() != 2)
+        fail(std::to_string(boxes.size()) + " boxes after the device set-up box");
       break;
     case Expect::ShutdownFault:
-      if (!o.messageBoxes.empty()) fail("a message box during shutdown");
+      if (!boxes.empty()) fail("a message box during shutdown");
       if (o.stderrText.find("shutdown: " + prefix) == std::string::npos)
         fail("the shutdown fault was not said");
       break;
@@ -312,9 +304,9 @@ int Sweep(Loop loop, const char* loopName) {
   const std::size_t shutdown = at("ShowCursor(1)");
   int tried = 0;
   std::map<std::string, int> seen;
-  for (std::size_t k = 0; k < clean.statusCalls.size(); ++k) {
-    const std::string& name = clean.statusCalls[k].name;
-    const std::size_t line = clean.statusCalls[k].line;
+  for (std::size_t k = 0; k < clean.tp->StatusCalls().size(); ++k) {
+    const std::string& name = clean.tp->StatusCalls()[k].name;
+    const std::size_t line = clean.tp->StatusCalls()[k].line;
     const int occurrence = ++seen[name];
     const Expect expect =
         ExpectFor(name, occurrence, line >= initD3D && line < d3dx, line >= shutdown);
