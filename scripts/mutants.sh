@@ -38,7 +38,7 @@ declare -A e2e=(
   [d3dx]="$program"
   [math]="$program" [formats]='^FaultSweep\.'
   [runtime]='^(FaultSweep|CloudSoak)\.|^e2e\.hostile_process$'
-  [sdlhost]='^(FaultSweep\.|e2e\.(messages|headless_script|device_choice|xvfb_(fullscreen|overlay|losses)(_hardware)?)$)'
+  [sdlhost]='^(FaultSweep\.|e2e\.(messages|headless_script|device_choice|xvfb_(fullscreen|losses)(_hardware)?)$)'
   [hostcommon]='^(FaultSweep\.|HostConfig\.|e2e\.(messages|headless_script)$)'
   [scene]='^(FaultSweep\.|e2e\.headless_script$)'
   [refdevice]='^(FaultSweep|ArgumentChecks)\.'
@@ -48,7 +48,7 @@ declare -A e2e=(
 declare -A programs=([graphics]=app_tests [input]=app_tests [timing]=app_tests
                      [d3dx]=app_tests [math]=app_tests
                      [runtime]='quillon quillon-replay picture_tool'
-                     [sdlhost]='quillon quillon-replay picture_tool cursor_probe close_request'
+                     [sdlhost]='quillon quillon-replay picture_tool x_tool'
                      [hostcommon]='quillon quillon-replay picture_tool sdlhost_tests'
                      [scene]='quillon quillon-replay picture_tool'
                      [refdevice]='front_tests')

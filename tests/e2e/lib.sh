@@ -1,30 +1,20 @@
 # Helpers of the end-to-end tests: a private X server, the program, waits
 # with time limits, and cleanup of exactly the processes a test started.
 #
-# Expects: QUILLON (the program), PICTURE_TOOL, CURSOR_PROBE (optional).
+# Expects: QUILLON (the program), PICTURE_TOOL, X_TOOL.
 set -u
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/quillon-e2e.XXXXXX")
 STARTED_PIDS=()
 
 cleanup() {
-  local pid
-  for pid in "${STARTED_PIDS[@]}"; do
-    kill "$pid" 2>/dev/null
-  done
-  sleep 0.2
-  for pid in "${STARTED_PIDS[@]}"; do
-    kill -9 "$pid" 2>/dev/null
-  done
+  kill "${STARTED_PIDS[@]}" 2>/dev/null; sleep 0.2
+  kill -9 "${STARTED_PIDS[@]}" 2>/dev/null
   if [ "${KEEP_WORK:-0}" = 1 ]; then echo "work kept in $WORK"; else rm -rf "$WORK"; fi
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-
+fail() { echo "FAIL: $*" >&2; exit 1; }
 note() { echo "-- $*"; }
 
 # start_xvfb WIDTHxHEIGHT [nofonts]: a private X server on a display number
@@ -39,12 +29,7 @@ start_xvfb() {
     >"$WORK/xvfb.log" 2>&1 &
   STARTED_PIDS+=($!)
   exec 5>&-
-  local i
-  for i in $(seq 100); do
-    [ -s "$WORK/display" ] && break
-    sleep 0.1
-  done
-  [ -s "$WORK/display" ] || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+  wait_for 10 test -s "$WORK/display" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
   export DISPLAY=":$(head -n1 "$WORK/display")"
   unset WAYLAND_DISPLAY
   note "Xvfb on $DISPLAY ($size)"
@@ -67,14 +52,11 @@ signal_quillon() { kill "-$1" "$(cat "$WORK/quillon.pid")"; }
 
 # wait_for SECONDS COMMAND...: polls COMMAND until it succeeds.
 wait_for() {
-  local limit=$1
+  local end=$((SECONDS + $1))
   shift
-  local end=$((SECONDS + limit))
-  while [ $SECONDS -lt $end ]; do
-    "$@" >/dev/null 2>&1 && return 0
-    sleep 0.2
+  until "$@" >/dev/null 2>&1; do
+    [ $SECONDS -lt $end ] && sleep 0.2 || return 1
   done
-  return 1
 }
 
 quillon_ended() { [ -s "$WORK/quillon.rc" ]; }
@@ -113,12 +95,6 @@ run_headless() {
 DEVICE=()
 [ -n "${E2E_DEVICE:-}" ] && DEVICE=(QUILLON_DEVICE="$E2E_DEVICE")
 
-# offer_640x480: the private server offers 640x480 beside its own mode.
-offer_640x480() {
-  xrandr --newmode 640x480_60 25.175 640 656 752 800 480 490 492 525 -hsync -vsync ||
-    fail "cannot add a mode"
-  xrandr --addmode screen 640x480_60 || fail "cannot offer the mode"
-}
 current_mode() { xrandr | awk '/current/ {print $8 "x" $10}' | tr -d ','; }
 mode_is() { [ "$(current_mode)" = "$1" ]; }
 
@@ -132,7 +108,8 @@ has_message_box() { [ -n "$(message_box_id)" ]; }
 
 form_id() { xdotool search --name '^Form1$' | head -n1; }
 
-screenshot() { import -window root -depth 8 "PNG24:$1"; }
+# screenshot FILE [WINDOW]: the screen, or one window.
+screenshot() { import -window "${2:-root}" -depth 8 "PNG24:$1"; }
 
 # stats FILE -> "width height blue cloud cx cy"
 stats() { "$PICTURE_TOOL" stats "$1"; }
@@ -148,12 +125,10 @@ expect_cloud() {
 # check_log FILE: one line per frame, each a number's digits and CR LF.
 check_log() {
   local log=$1
-  [ -f "$log" ] || fail "no log at $log"
-  [ -s "$log" ] || fail "the log is empty"
+  [ -s "$log" ] || fail "no log, or an empty one, at $log"
   [ "$(tail -c 2 "$log" | od -An -c | tr -d ' ')" = '\r\n' ] || fail "the log does not end in CR LF"
-  if LC_ALL=C grep -v -q -P '^[0-9]+\r$' "$log"; then
-    fail "a log line is not digits + CR LF: $(LC_ALL=C grep -v -P '^[0-9]+\r$' "$log" | head -n3 | od -c | head)"
-  fi
+  ! LC_ALL=C grep -v -q -P '^[0-9]+\r$' "$log" ||
+    fail "a log line is not digits + CR LF: $(LC_ALL=C grep -v -P '^[0-9]+\r$' "$log" | head -n3 | od -c)"
 }
 log_lines() { wc -l <"$1"; }
 expect_log_lines() { [ "$(log_lines "$1")" = "$2" ] || fail "$1: $(log_lines "$1") lines, not $2"; }

@@ -1,35 +1,20 @@
 #!/usr/bin/env bash
 # The program on a wide X server whose screen lacks 640x480, on the device
-# E2E_DEVICE names (the default one when unset): it covers the screen with
-# the frame scaled, its shape kept (bars at the sides), hides the cursor,
-# has the program's icon, reacts to a key held with xdotool (also while
-# another window has the focus), shows the picture in a window and back on
-# Alt+Enter, ends on Escape with status 0 and leaves a log of one CR LF line
-# per frame.
+# E2E_DEVICE names (the default one when unset, here the reference one).
+# In a window (QUILLON_WINDOWED=1): the overlay is on the screen but neither
+# in the key script's capture nor in F12's picture, which shows the cloud and
+# goes under the pictures folder; a window resized by the user shows the whole
+# picture with its aspect, black bars at the sides; a close request
+# (WM_DELETE_WINDOW, as a window manager sends for the close button or Alt+F4)
+# ends it through its own shutdown: status 0, the log whole, nothing said.
+# Full screen: it covers the screen with the frame scaled, its shape kept
+# (bars at the sides), hides the cursor, has the program's icon, reacts to a
+# key held with xdotool (also while another window has the focus), shows the
+# picture in a window and back on Alt+Enter, ends on Escape with status 0 and
+# leaves a log of one CR LF line per frame.
 source "$(dirname "$0")/lib.sh"
 
 start_xvfb 1280x720
-start_quillon QUILLON_DRIVE_C="$WORK" QUILLON_VSYNC=0 QUILLON_LOG_LEVEL=info "${DEVICE[@]}"
-
-wait_for 30 form_window || fail "no window; output: $(cat "$WORK/quillon.out")"
-expected=reference
-[ "${E2E_DEVICE:-}" = hal ] && expected=hardware
-grep -q "^quillon: device: $expected" "$WORK/quillon.out" ||
-  fail "not the $expected device: $(cat "$WORK/quillon.out")"
-note "$(grep '^quillon: device:' "$WORK/quillon.out")"
-grep -q "^quillon: frame-rate log: $WORK/FPS.TXT (rewritten at each start)$" "$WORK/quillon.out" ||
-  fail "info does not name the log: $(cat "$WORK/quillon.out")"
-wait_logged
-wait_for 10 form_geometry_is 1280x720+0+0 ||
-  fail "the window does not cover the screen: $(form_geometry)"
-id=$(form_id)
-xprop -id "$id" _NET_WM_ICON | head -n1 | grep -q 'Icon (128 x 128)' || fail "the window has no icon"
-
-if [ -n "${CURSOR_PROBE:-}" ]; then
-  xdotool mousemove 640 360
-  wait_for 10 sh -c "[ \"\$('$CURSOR_PROBE')\" = 0 ]" || fail "the cursor shows: $("$CURSOR_PROBE") pixels"
-  note "cursor hidden"
-fi
 
 # expect_picture FILE X0 WIDTH: the picture fills columns X0..X0+WIDTH-1 of
 # the file's height, blue at its corners, black (or nothing) beside it, the
@@ -49,6 +34,72 @@ expect_picture() {
     [ "$got" = "$3" ] || fail "$file: pixel $1,$2 is $got, not $3"
   done
 }
+
+# Long enough to look; the test ends the program by signal.
+printf '5\ncapture cap.png\n100000\n1 ESCAPE\n' >"$WORK/keys"
+start_quillon "${DEVICE[@]}" QUILLON_DRIVE_C="$WORK" QUILLON_KEYS="$WORK/keys" QUILLON_WINDOWED=1 \
+  QUILLON_HUD=fps,frametime,device XDG_PICTURES_DIR="$WORK/pics"
+wait_for 30 test -s "$WORK/cap.png" || fail "no capture: $(cat "$WORK/quillon.out")"
+wait_for 10 form_window || fail "no window"
+id=$(form_id)
+sleep 1
+screenshot "$WORK/screen.png" "$id"
+# The overlay's corner: all blue in the capture, not on the screen.
+[ "$("$PICTURE_TOOL" notblue "$WORK/cap.png" 0 0 190 90)" = 0 ] || fail "the capture holds more than blue"
+shown=$("$PICTURE_TOOL" notblue "$WORK/screen.png" 0 0 190 90)
+[ "$shown" -gt 1000 ] || fail "no overlay on the screen ($shown pixels)"
+note "overlay: $shown pixels on the screen, none in the capture"
+
+xdotool key F12
+wait_for 10 sh -c "ls '$WORK'/pics/quillon/quillon-*.png" || fail "F12 wrote no picture: $(cat "$WORK/quillon.out")"
+wait_for 10 grep -q "screenshot written to $WORK/pics/quillon/quillon-" "$WORK/quillon.out" ||
+  fail "F12 said nothing: $(cat "$WORK/quillon.out")"
+picture=$(ls "$WORK"/pics/quillon/quillon-*.png | head -n1)
+read -r w h _ cloud _ < <(stats "$picture")
+[ "$w" = 640 ] && [ "$h" = 480 ] && [ "$cloud" -gt 100 ] || fail "screenshot ${w}x${h}, $cloud cloud pixels"
+[ "$("$PICTURE_TOOL" notblue "$picture" 0 0 190 90)" = 0 ] || fail "F12's picture holds the overlay"
+note "F12: $(ls "$WORK"/pics/quillon/)"
+signal_quillon TERM
+wait_quillon 20 >/dev/null
+
+# Resized by the user to 600x200: the picture is 267x200 at x=166.
+printf '100000\n' >"$WORK/hold.keys"
+start_quillon "${DEVICE[@]}" QUILLON_DRIVE_C="$WORK" QUILLON_KEYS="$WORK/hold.keys" QUILLON_WINDOWED=1
+wait_for 10 form_window || fail "no window"
+id=$(form_id)
+xdotool windowsize "$id" 600 200
+wait_for 10 sh -c "xwininfo -id $id | grep -q 'Width: 600'" || fail "the window was not resized"
+sleep 1
+screenshot "$WORK/resized.png" "$id"
+expect_picture "$WORK/resized.png" 166 267
+note "resized to 600x200: bars at the sides, the picture between them"
+"$X_TOOL" close "$id" || fail "cannot send the close request"
+expect_ended 0
+[ -s "$WORK/quillon.out" ] && fail "said: $(cat "$WORK/quillon.out")"
+check_log "$WORK/FPS.TXT"
+note "closed: status 0, $(log_lines "$WORK/FPS.TXT") log lines"
+
+# Full screen.
+rm -f "$WORK/FPS.TXT"
+start_quillon QUILLON_DRIVE_C="$WORK" QUILLON_VSYNC=0 QUILLON_LOG_LEVEL=info "${DEVICE[@]}"
+
+wait_for 30 form_window || fail "no window; output: $(cat "$WORK/quillon.out")"
+expected=reference
+[ "${E2E_DEVICE:-}" = hal ] && expected=hardware
+grep -q "^quillon: device: $expected" "$WORK/quillon.out" ||
+  fail "not the $expected device: $(cat "$WORK/quillon.out")"
+note "$(grep '^quillon: device:' "$WORK/quillon.out")"
+grep -q "^quillon: frame-rate log: $WORK/FPS.TXT (rewritten at each start)$" "$WORK/quillon.out" ||
+  fail "info does not name the log: $(cat "$WORK/quillon.out")"
+wait_logged
+wait_for 10 form_geometry_is 1280x720+0+0 ||
+  fail "the window does not cover the screen: $(form_geometry)"
+id=$(form_id)
+xprop -id "$id" _NET_WM_ICON | head -n1 | grep -q 'Icon (128 x 128)' || fail "the window has no icon"
+
+xdotool mousemove 640 360
+wait_for 10 sh -c "[ \"\$('$X_TOOL' cursor)\" = 0 ]" || fail "the cursor shows: $("$X_TOOL" cursor) pixels"
+note "cursor hidden"
 
 sleep 1
 screenshot "$WORK/before.png"
@@ -80,7 +131,7 @@ note "after holding Up: cloud $cloud2"
 xdotool windowfocus --sync "$id" key alt+Return
 wait_for 10 sh -c "xwininfo -id $id | grep -q 'Width: 640'" || fail "Alt+Enter: no window ($(form_geometry))"
 sleep 1
-import -window "$id" -depth 8 "PNG24:$WORK/window.png"
+screenshot "$WORK/window.png" "$id"
 read -r w h _ < <(stats "$WORK/window.png")
 [ "$w" = 640 ] && [ "$h" = 480 ] || fail "window picture ${w}x${h}"
 expect_picture "$WORK/window.png" 0 640

@@ -39,7 +39,9 @@ start_full_screen() {
 }
 
 start_xvfb 1024x768
-offer_640x480
+# The private server offers 640x480 beside its own mode.
+xrandr --newmode 640x480_60 25.175 640 656 752 800 480 490 492 525 -hsync -vsync &&
+  xrandr --addmode screen 640x480_60 || fail "cannot offer 640x480"
 mode_is 1024x768 || fail "screen is $(current_mode)"
 
 if [ -z "${E2E_DEVICE:-}" ]; then
@@ -53,12 +55,8 @@ if [ -z "${E2E_DEVICE:-}" ]; then
   # the mode back first (SIGPIPE ends it no more). The last ones go to the
   # program itself, as the time limit's process would not pass them on.
   for sig in TERM QUIT USR1 PIPE; do
-    [ "$sig" = TERM ] || start_full_screen
-    if [ "$sig" = TERM ]; then
-      signal_quillon TERM
-    else
-      kill "-$sig" "$(pgrep -P "$(cat "$WORK/quillon.pid")")"
-    fi
+    [ "$sig" = TERM ] && signal_quillon TERM ||
+      { start_full_screen && kill "-$sig" "$(pgrep -P "$(cat "$WORK/quillon.pid")")"; }
     if [ "$sig" = PIPE ]; then
       sleep 1
       quillon_ended && fail "SIGPIPE ended the program"

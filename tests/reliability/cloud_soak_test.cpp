@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
@@ -59,8 +58,6 @@ TEST(CloudSoak, LongRunsKeepMemoryFlatTheAnglesSafeAndEveryLogLine) {
   EXPECT_LE(mostBuffersAlive, 1);
 
   ASSERT_EQ(residentKb.size(), 10u);
-  std::printf("resident memory: %ld KB after 1 frame, %ld KB after 20,000, %ld KB after 180,000\n",
-              residentKb[0], residentKb[1], residentKb[9]);
   // Flat: no growth between the first 20,000 frames and the last, beyond
   // the allocator's noise.
   EXPECT_LE(residentKb[9], residentKb[1] + 2048);

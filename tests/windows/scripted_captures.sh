@@ -6,19 +6,13 @@
 # within 4 levels a channel (the two devices round differently).
 source "$(dirname "$0")/lib.sh"
 
-shots=(start turned moved)
-mkdir -p "$WORK/linux" "$WORK/windows"
-for dir in linux windows; do
-  printf '%s\n' "capture start.png" "40 LEFT" "capture turned.png" "40 UP" \
-    "capture moved.png" "1 ESCAPE" >"$WORK/$dir/run.keys"
-done
-env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=offscreen QUILLON_DEVICE=ref \
-  QUILLON_KEYS="$WORK/linux/run.keys" QUILLON_TIME=45296 QUILLON_DRIVE_C="$WORK/linux" \
-  QUILLON_LOG_LEVEL=error "$QUILLON_LINUX" || fail "the Linux program failed"
+keys='capture start.png\n40 LEFT\ncapture turned.png\n40 UP\ncapture moved.png\n1 ESCAPE\n'
+QUILLON=$QUILLON_LINUX run_headless linux "$keys" SDL_VIDEODRIVER=offscreen QUILLON_DEVICE=ref \
+  QUILLON_TIME=45296 QUILLON_LOG_LEVEL=error
+mkdir -p "$WORK/windows" && printf '%b' "$keys" >"$WORK/windows/run.keys"
 start_quillon QUILLON_KEYS="$(windows_path "$WORK/windows/run.keys")" QUILLON_TIME=45296
-rc=$(wait_quillon 120)
-[ "$rc" = 0 ] || fail "status $rc; output: $(cat "$WORK/quillon.out")"
-for shot in "${shots[@]}"; do
+expect_ended 0 120
+for shot in start turned moved; do
   [ -f "$WORK/windows/$shot.png" ] || fail "no capture $shot.png; output: $(cat "$WORK/quillon.out")"
   read -r foreground close percent < <("$PICTURE_TOOL" match "$WORK/linux/$shot.png" "$WORK/windows/$shot.png")
   note "$shot: $close of $foreground foreground pixels within 4 levels ($percent%)"

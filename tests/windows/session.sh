@@ -20,15 +20,9 @@ case "$2" in
   start)
     stop  # what an interrupted run left
     rm -rf "$WINEPREFIX" && mkdir -p "$dir" || exit 1
-    Xvfb -displayfd 5 -screen 0 640x480x24 -noreset -nolisten tcp 5>"$dir/display" \
-      </dev/null >"$dir/xvfb.log" 2>&1 &
-    echo $! >"$dir/xvfb.pid"
-    for _ in $(seq 100); do
-      [ -s "$dir/display" ] && break
-      sleep 0.1
-    done
-    [ -s "$dir/display" ] || { echo "Xvfb did not start: $(cat "$dir/xvfb.log")"; exit 1; }
-    export DISPLAY=":$(cat "$dir/display")"
+    source "$(dirname "$0")/../e2e/lib.sh"
+    start_xvfb 640x480 && echo "${DISPLAY#:}" >"$dir/display" && echo "$STARTED_PIDS" >"$dir/xvfb.pid"
+    STARTED_PIDS=()  # the server outlives this script
     # The server stays between the tests' programs: each then starts faster.
     mkdir -p "$WINEPREFIX" && wineserver -p </dev/null >/dev/null 2>&1 &&
       wineboot -i </dev/null >"$dir/wineboot.log" 2>&1 ||
