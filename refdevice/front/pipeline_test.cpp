@@ -313,32 +313,20 @@ TEST(Clipping, NanInfiniteAndHugeCoordinatesStayInside) {
   Fixture f(Windowed(32, 32));
   f.Set({{D3DRS_CULLMODE, D3DCULL_NONE}, {D3DRS_LIGHTING, 0}});
   f.Clear(0xFF00FF00);
-  D3DVIEWPORT8 vp{8, 8, 16, 16, 0.0f, 1.0f};
-  ASSERT_EQ(f.dev->SetViewport(vp), D3D_OK);
-  const float nan = std::numeric_limits<float>::quiet_NaN();
+  ASSERT_EQ(f.dev->SetViewport({8, 8, 16, 16, 0.0f, 1.0f}), D3D_OK);
   const float inf = std::numeric_limits<float>::infinity();
-  for (float b : {nan, inf, -inf, 1e38f, -1e38f, 3e9f})
-    for (int corner = 0; corner < 3; ++corner) {
-      for (int k = 0; k < 4; ++k) {
-        TlVertex t[3] = {V(10, 10), V(20, 10), V(10, 20)};
-        (&t[corner].x)[k] = b;
-        f.Draw(D3DPT_TRIANGLELIST, 1, t);
-        f.Draw(D3DPT_LINELIST, 1, t);
-        f.Draw(D3DPT_POINTLIST, 3, t);
-      }
-      for (int k = 0; k < 3; ++k) {
-        XyzVertex t[3] = {{0, 0, 0.5f, ~0u}, {1, 0, 0.5f, ~0u}, {0, 1, 0.5f, ~0u}};
-        (&t[corner].x)[k] = b;
-        f.Draw(D3DPT_TRIANGLELIST, 1, t, sizeof(XyzVertex), kXyzFvf);
-        f.Draw(D3DPT_LINELIST, 1, t, sizeof(XyzVertex), kXyzFvf);
-        f.Draw(D3DPT_POINTLIST, 3, t, sizeof(XyzVertex), kXyzFvf);
-      }
+  for (float b : {std::numeric_limits<float>::quiet_NaN(), inf, -inf, 1e38f, -1e38f, 3e9f})
+    for (int i = 0; i < 3 * 4 + 3 * 3; ++i) {  // x, y, z, rhw of a corner, then x, y, z
+      TlVertex t[3] = {V(10, 10), V(20, 10), V(10, 20)};
+      XyzVertex u[3] = {{0, 0, 0.5f, ~0u}, {1, 0, 0.5f, ~0u}, {0, 1, 0.5f, ~0u}};
+      const bool tl = i < 12;
+      (tl ? &t[i / 4].x + i % 4 : &u[(i - 12) / 3].x + (i - 12) % 3)[0] = b;
+      for (auto type : {D3DPT_TRIANGLELIST, D3DPT_LINELIST, D3DPT_POINTLIST})
+        f.Draw(type, type == D3DPT_POINTLIST ? 3 : 1, tl ? static_cast<void*>(t) : u,
+               tl ? sizeof(TlVertex) : sizeof(XyzVertex), tl ? kTlFvf : kXyzFvf);
     }
-  for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 32; ++x)
-      if (x < 8 || y < 8 || x >= 24 || y >= 24) {
-        ASSERT_EQ(f.Rgb(x, y), 0x00FF00u) << x << "," << y;
-      }
+  f.Clear(0xFF00FF00);  // the viewport: then any other colour lies outside it
+  EXPECT_EQ(f.Count(0x00FF00), 32 * 32);
 }
 
 // One rule a row: a full-screen quad of `colour` (pre-transformed with a
