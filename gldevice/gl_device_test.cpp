@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -15,10 +14,14 @@
 #include "gldevice/gl_direct3d.h"
 #include "gldevice/gl_test_util.h"
 #include "gldevice/image_agreement.h"
+#include "platform/d3dx8.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/test_support.h"
 
 namespace {
+
+using test_support::SetStates;
+using test_support::Tss;
 
 #define REQUIRE_GL()                                                       \
   if (!Context()) GTEST_SKIP() << "no OpenGL 3.3 context on this machine"; \
@@ -117,17 +120,16 @@ TEST(GlDevice, DrawingAgreesWithTheReferenceDevice) {
          Quad(d, 2, 2, 30, 20, 0xFFFF0000u, 0xFF00FF00u);
          d.SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
          Quad(d, 34, 2, 62, 20, 0xFF0000FFu, 0xFFFFFF00u);
-         d.SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
-         d.SetRenderState(D3DRS_FOGENABLE, 1);
-         d.SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
-         d.SetRenderState(D3DRS_FOGCOLOR, 0xFF808080u);
+         SetStates(d, {{D3DRS_SHADEMODE, D3DSHADE_GOURAUD},
+                       {D3DRS_FOGENABLE, 1},
+                       {D3DRS_FOGTABLEMODE, D3DFOG_LINEAR},
+                       {D3DRS_FOGCOLOR, 0xFF808080u}});
          const ScreenVertex fogged[4] = {{2, 46, 0.2f, 0.25f, 0xFFFF00FFu, 0, 0, 1},
                                          {2, 24, 0.4f, 1.0f, 0xFF00FFFFu, 0, 0, 0},
                                          {30, 46, 0.6f, 0.5f, 0xFF00FFFFu, 0, 1, 1},
                                          {30, 24, 0.8f, 2.0f, 0xFFFF00FFu, 0, 1, 0}};
          EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, fogged, sizeof(ScreenVertex)), 0);
-         d.SetRenderState(D3DRS_FOGENABLE, 0);
-         d.SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
+         SetStates(d, {{D3DRS_FOGENABLE, 0}, {D3DRS_CULLMODE, D3DCULL_CW}});
          Quad(d, 34, 24, 62, 46, 0xFFFFFFFFu, 0xFF000000u);  // clockwise: culled now
          Quad(d, 62, 24, 34, 46, 0xFF00FF00u, 0xFF0000FFu);  // counter-clockwise: drawn
        }},
@@ -138,21 +140,21 @@ TEST(GlDevice, DrawingAgreesWithTheReferenceDevice) {
          d.SetTexture(0, t);
          Quad(d, 0, 0, 32, 32, 0xFFFFFFFFu, 0xFF808080u);
          // Stage 1 adds the factor colour; stage 0 blends by texture alpha.
-         d.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_BLENDTEXTUREALPHA);
-         d.SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-         d.SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADD);
-         d.SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TFACTOR);
-         d.SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_CURRENT);
-         d.SetRenderState(D3DRS_TEXTUREFACTOR, 0x00203040u);
-         d.SetRenderState(D3DRS_ALPHATESTENABLE, 1);
-         d.SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
-         d.SetRenderState(D3DRS_ALPHAREF, 0x90);
+         SetStates(d, {{Tss(D3DTSS_COLOROP), D3DTOP_BLENDTEXTUREALPHA},
+                       {Tss(D3DTSS_COLORARG2), D3DTA_DIFFUSE},
+                       {Tss(D3DTSS_COLOROP, 1), D3DTOP_ADD},
+                       {Tss(D3DTSS_COLORARG1, 1), D3DTA_TFACTOR},
+                       {Tss(D3DTSS_COLORARG2, 1), D3DTA_CURRENT},
+                       {D3DRS_TEXTUREFACTOR, 0x00203040u},
+                       {D3DRS_ALPHATESTENABLE, 1},
+                       {D3DRS_ALPHAFUNC, D3DCMP_GREATER},
+                       {D3DRS_ALPHAREF, 0x90}});
          Quad(d, 32, 0, 64, 32, 0xFF00FF00u, 0xFF0000FFu);
-         d.SetRenderState(D3DRS_ALPHATESTENABLE, 0);
          d.SetTexture(0, nullptr);
-         d.SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
-         d.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_DESTCOLOR);
-         d.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCCOLOR);
+         SetStates(d, {{D3DRS_ALPHATESTENABLE, 0},
+                       {D3DRS_ALPHABLENDENABLE, 1},
+                       {D3DRS_SRCBLEND, D3DBLEND_DESTCOLOR},
+                       {D3DRS_DESTBLEND, D3DBLEND_INVSRCCOLOR}});
          Quad(d, 8, 8, 56, 44, 0x80C0A060u, 0x4060C0F0u);
        }},
       {"a 16-bit back buffer, depth order, clears within rectangles and the viewport",
@@ -177,23 +179,19 @@ TEST(GlDevice, DrawingAgreesWithTheReferenceDevice) {
          proj.m[2][3] = 1.0f;
          proj.m[3][2] = -0.5f;
          d.SetTransform(D3DTS_PROJECTION, proj);
-         d.SetRenderState(D3DRS_LIGHTING, 0);
-         d.SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+         SetStates(d, {{D3DRS_LIGHTING, 0},
+                       {D3DRS_SHADEMODE, D3DSHADE_FLAT},
+                       {D3DRS_CULLMODE, D3DCULL_NONE}});
          using V = test_support::XyzVertex;
          const V fan[6] = {{0, 0, 2, 0xFFFFFFFFu},  {-1, -1, 3, 0xFFFF0000u},
                            {1, -1, 3, 0xFF00FF00u}, {1.2f, 0.8f, 2.5f, 0xFF0000FFu},
                            {-1, 1, 2, 0xFFFFFF00u}, {-1.1f, -0.9f, 3, 0xFF00FFFFu}};
-         d.SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+         constexpr DWORD kFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
+         d.SetVertexShader(kFvf);
          Ref<Direct3DVertexBuffer8> vb;
-         ASSERT_EQ(
-             d.CreateVertexBuffer(sizeof fan, 0, D3DFVF_XYZ | D3DFVF_DIFFUSE, D3DPOOL_DEFAULT, vb),
-             0);
-         BYTE* p = nullptr;
-         ASSERT_EQ(vb->Lock(0, 0, &p, 0), 0);
-         std::memcpy(p, fan, sizeof fan);
-         vb->Unlock();
+         ASSERT_EQ(d.CreateVertexBuffer(sizeof fan, 0, kFvf, D3DPOOL_DEFAULT, vb), 0);
+         ASSERT_EQ(D3DVertexBuffer8SetData(vb, 0, sizeof fan, 0, fan), 0);
          d.SetStreamSource(0, vb, sizeof(V));
-         d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
          EXPECT_EQ(d.DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 4), 0);
        }},
       // Edges through pixel centres, and corners half way between two
@@ -201,8 +199,7 @@ TEST(GlDevice, DrawingAgreesWithTheReferenceDevice) {
       {"edges through pixel centres follow the top-left rule",
        [](Direct3DDevice8& d) {
          d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
-         d.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-         d.SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+         SetStates(d, {{D3DRS_CULLMODE, D3DCULL_NONE}, {D3DRS_ZENABLE, D3DZB_FALSE}});
          Quad(d, 2, 2, 12, 9, 0xFFFF0000u, 0xFFFF0000u);
          Quad(d, 12, 9, 2, 16, 0xFF00FF00u, 0xFF00FF00u);  // the other winding
          const float tie = 0.5f / 256.0f;                  // half a sub-pixel step

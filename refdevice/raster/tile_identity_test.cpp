@@ -101,9 +101,9 @@ TEST(TiledRasterizer, CloudFramesGiveTheBandRasterizersBytes) {
           program_scenes::CloudView view;
           view.eyeZ = c.eye;
           dev.SetVertexShader(program_scenes::kCloudFvf);
-          dev.SetRenderState(D3DRS_LIGHTING, 0);
-          dev.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-          dev.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+          SetStates(dev, {{D3DRS_LIGHTING, 0},
+                          {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
+                          {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA}});
           dev.SetTransform(D3DTS_PROJECTION, program_scenes::CloudView::Projection());
           dev.SetTransform(D3DTS_VIEW, view.View());
           for (int frame = 0; frame < 3; ++frame) {
@@ -214,7 +214,8 @@ void RandomScene(std::uint32_t seed, Direct3DDevice8& dev) {
   ASSERT_EQ(dev.CreateTexture(16, 8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, tex), D3D_OK);
   for (UINT level = 0; level < tex->GetLevelCount(); ++level)
     FillLevel(*tex, level, [&rng](UINT) { return static_cast<std::uint32_t>(rng()); });
-  D3DMATRIX view = Identity();
+  D3DMATRIX view;
+  D3DXMatrixIdentity(view);
   view.m[3][2] = 4;
   dev.SetTransform(D3DTS_PROJECTION, Perspective(1.0f, 4.0f / 3.0f, 0.5f, 50.0f));
   dev.SetTransform(D3DTS_VIEW, view);
