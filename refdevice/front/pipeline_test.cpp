@@ -30,24 +30,17 @@ TEST(Rasterizer, TopLeftRuleOnPositionsSnappedToA256th) {
   // clang-format off
   const Case cases[] = {
       {2, 3, 6, 5, 2, 3, true, 4 * 2},  // edges through centres
-      {2, 3, 6, 5, 5, 4, true},
-      {2, 3, 6, 5, 6, 4, false},
-      {2, 3, 6, 5, 5, 5, false},
-      {1.5f, 1.5f, 3.5f, 2.5f, 2, 2, true, 2},  // half-pixel edges: the centres between
-      {1.5f, 1.5f, 3.5f, 2.5f, 3, 2, true},
+      {2, 3, 6, 5, 5, 4, true}, {2, 3, 6, 5, 6, 4, false}, {2, 3, 6, 5, 5, 5, false},
+      {1.5f, 1.5f, 3.5f, 2.5f, 2, 2, true, 2}, {1.5f, 1.5f, 3.5f, 2.5f, 3, 2, true},  // half-pixel edges
       {8 + q, 2, 12, 6, 8, 4, true},   // a left edge moved right by under half a step stays
       {8 + h, 2, 12, 6, 8, 4, true},   // ...and by half a step (halves go left in x)
       {4, 2, 8 + h, 6, 8, 4, false},   // a right edge likewise
       {2, 8 + q, 6, 12, 4, 8, true},   // a top edge moved down by under half a step
       {2, 4, 6, 8 + q, 4, 8, false},   // a bottom edge likewise
-      {2, 8 + h, 6, 12, 4, 8, false},  // half a step down goes on to the next step
-      {2, 4, 6, 8 + h, 4, 8, true},
-      {8 + s, 2, 12, 6, 8, 4, false},  // a whole step is kept
-      {4, 2, 8 + s, 6, 8, 4, true},
-      {2, 8 + s, 6, 12, 4, 8, false},
-      {2, 4, 6, 8 + s, 4, 8, true},
-      {8 - s, 2, 12, 6, 8, 4, true},   // left of and above a centre by a step: inside
-      {2, 8 - s, 6, 12, 4, 8, true},
+      {2, 8 + h, 6, 12, 4, 8, false}, {2, 4, 6, 8 + h, 4, 8, true},  // half a step down: the next step
+      {8 + s, 2, 12, 6, 8, 4, false}, {4, 2, 8 + s, 6, 8, 4, true},  // a whole step is kept
+      {2, 8 + s, 6, 12, 4, 8, false}, {2, 4, 6, 8 + s, 4, 8, true},
+      {8 - s, 2, 12, 6, 8, 4, true}, {2, 8 - s, 6, 12, 4, 8, true},  // left of and above a centre by a step: inside
   };
   // clang-format on
   Fixture f(Windowed(16, 16));
@@ -504,6 +497,7 @@ TEST(PixelStage, TextureStagesAddressingAndFilters) {
       {8, 8, 0, {{0xFFFF0000}, {0xFF00FF00}, {0xFF0000FF}, {0xFFFFFFFF}}, ~0u},
   };
   const Set clampU{Tss(D3DTSS_ADDRESSU), D3DTADDRESS_CLAMP},
+      mirrorU{Tss(D3DTSS_ADDRESSU), D3DTADDRESS_MIRROR},
       linear{Tss(D3DTSS_MAGFILTER), D3DTEXF_LINEAR};
   const Set mipPoint{Tss(D3DTSS_MIPFILTER), D3DTEXF_POINT},
       mipLinear{Tss(D3DTSS_MIPFILTER), D3DTEXF_LINEAR};
@@ -514,19 +508,13 @@ TEST(PixelStage, TextureStagesAddressingAndFilters) {
       {-1, {}, 8, 2, 1, 1, 0x808080},  // no texture: the diffuse colour
       {0, {}, 8, 2, 0, 0, 0x800000}, {0, {}, 8, 2, 2, 0, 0x008000},  // modulated, wrapped
       {0, {}, 8, 2, 4, 0, 0x800000}, {0, {}, 8, 2, 4, 2, 0x000080}, {0, {}, 8, 2, 6, 2, 0x808080},
-      {0, {clampU}, 8, 2, 6, 0, 0x008000},
-      {0, {{Tss(D3DTSS_ADDRESSU), D3DTADDRESS_MIRROR}}, 8, 2, 4, 0, 0x008000},
-      {0, {{Tss(D3DTSS_ADDRESSU), D3DTADDRESS_MIRROR}}, 8, 2, 6, 0, 0x800000},
-      {0, {op(D3DTOP_SELECTARG1)}, 8, 2, 0, 0, 0xFF0000},
-      {0, {op(D3DTOP_SELECTARG2)}, 8, 2, 0, 0, 0x808080},
-      {0, {op(D3DTOP_ADD)}, 8, 2, 0, 0, 0xFF8080},
-      {0, {op(D3DTOP_SUBTRACT)}, 8, 2, 0, 0, 0x7F0000},
-      {0, {op(D3DTOP_ADDSIGNED)}, 8, 2, 0, 0, 0xFF0000},
-      {0, {op(D3DTOP_MODULATE2X)}, 8, 2, 0, 0, 0xFF0000},
+      {0, {clampU}, 8, 2, 6, 0, 0x008000}, {0, {mirrorU}, 8, 2, 4, 0, 0x008000}, {0, {mirrorU}, 8, 2, 6, 0, 0x800000},
+      {0, {op(D3DTOP_SELECTARG1)}, 8, 2, 0, 0, 0xFF0000}, {0, {op(D3DTOP_SELECTARG2)}, 8, 2, 0, 0, 0x808080},
+      {0, {op(D3DTOP_ADD)}, 8, 2, 0, 0, 0xFF8080}, {0, {op(D3DTOP_SUBTRACT)}, 8, 2, 0, 0, 0x7F0000},
+      {0, {op(D3DTOP_ADDSIGNED)}, 8, 2, 0, 0, 0xFF0000}, {0, {op(D3DTOP_MODULATE2X)}, 8, 2, 0, 0, 0xFF0000},
       {0, {op(D3DTOP_SELECTARG1), arg1(D3DTA_TEXTURE | D3DTA_COMPLEMENT)}, 8, 2, 0, 0, 0x00FFFF},
       {0, {op(D3DTOP_SELECTARG1), arg1(D3DTA_TFACTOR)}, 8, 2, 0, 0, 0x123456},
-      {0, {op(D3DTOP_BLENDTEXTUREALPHA)}, 8, 2, 0, 0, 0xFF0000},
-      {0, {op(D3DTOP_BLENDTEXTUREALPHA)}, 8, 2, 2, 0, 0x40C040},
+      {0, {op(D3DTOP_BLENDTEXTUREALPHA)}, 8, 2, 0, 0, 0xFF0000}, {0, {op(D3DTOP_BLENDTEXTUREALPHA)}, 8, 2, 2, 0, 0x40C040},
       {0, {{Tss(D3DTSS_COLOROP, 1), D3DTOP_ADD}, {Tss(D3DTSS_COLORARG1, 1), D3DTA_CURRENT},  // a second stage
            {Tss(D3DTSS_COLORARG2, 1), D3DTA_DIFFUSE}, {Tss(D3DTSS_ALPHAOP, 1), D3DTOP_SELECTARG1},
            {Tss(D3DTSS_ALPHAARG1, 1), D3DTA_CURRENT}}, 8, 2, 0, 0, 0xFF8080},
@@ -538,8 +526,7 @@ TEST(PixelStage, TextureStagesAddressingAndFilters) {
       {2, {}, 2, 1, 1, 1, 0xFF0000},  // no mipmapping by default
       {2, {mipPoint}, 2, 1, 1, 1, 0x0000FF},  // 4 texels a pixel: level 2
       {2, {mipPoint}, 8, 1, 5, 5, 0xFF0000}, {2, {mipPoint}, 4, 1, 2, 2, 0x00FF00},
-      {2, {mipPoint, {Tss(D3DTSS_MAXMIPLEVEL), 3}}, 8, 1, 5, 5, 0xFFFFFF},
-      {2, {mipLinear}, 2, 1, 1, 1, 0x0000FF},
+      {2, {mipPoint, {Tss(D3DTSS_MAXMIPLEVEL), 3}}, 8, 1, 5, 5, 0xFFFFFF}, {2, {mipLinear}, 2, 1, 1, 1, 0x0000FF},
       {2, {mipLinear}, 2.8284271f, 1, 1, 1, 0x008080, 2},  // between levels 1 and 2: a mix
   };
   // clang-format on
