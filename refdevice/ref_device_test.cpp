@@ -23,17 +23,9 @@ class FakeHost : public DisplayHost {
   FrameView lastFrame{};
 
   UINT ModeCount() override { return static_cast<UINT>(modes.size()); }
-  bool Mode(UINT i, D3DDISPLAYMODE& m) override {
-    if (i >= modes.size()) return false;
-    m = modes[i];
-    return true;
-  }
+  bool Mode(UINT i, D3DDISPLAYMODE& m) override { return i < modes.size() && (m = modes[i], true); }
   D3DDISPLAYMODE DesktopMode() override { return {1280, 1024, 60, D3DFMT_X8R8G8B8}; }
-  bool WindowClientSize(HWND, UINT& w, UINT& h) override {
-    w = clientW;
-    h = clientH;
-    return clientW != 0;
-  }
+  bool WindowClientSize(HWND, UINT& w, UINT& h) override { return (h = clientH, w = clientW) != 0; }
   HRESULT AttachDevice(HWND, const D3DPRESENT_PARAMETERS&) override {
     ++attached;
     return attachResult;
