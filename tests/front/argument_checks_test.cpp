@@ -88,9 +88,6 @@ struct Bench {
     D3DLOCKED_RECT r{};
     return tex->LockRect(level, r, rect, 0);
   }
-  HRESULT Draw(D3DPRIMITIVETYPE type, UINT start, UINT count) {
-    return dev->DrawPrimitive(type, start, count);
-  }
   HRESULT DrawUP(UINT count, const void* data, UINT stride) {
     return dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, count, data, stride);
   }
@@ -158,20 +155,20 @@ const std::vector<Row>& Rows() {
       {"a scene begun twice", kBad, ON(b.dev->BeginScene())},
       {"a scene ended twice", kBad, ON(b.dev->EndScene() | b.dev->EndScene())},
       {"clear outside a scene", D3D_OK, ON(b.dev->EndScene() | b.Clear(0, D3DCLEAR_TARGET))},
-      {"draw the buffer's triangle", D3D_OK, ON(b.Draw(D3DPT_TRIANGLELIST, 0, 1))},
-      {"draw nothing", D3D_OK, ON(b.Draw(D3DPT_TRIANGLELIST, 0, 0))},
-      {"draw from a locked buffer", D3D_OK, ON(b.Lock(0, 0) | b.Draw(D3DPT_TRIANGLELIST, 0, 1))},
-      {"draw outside a scene", kBad, ON(b.dev->EndScene() | b.Draw(D3DPT_TRIANGLELIST, 0, 1))},
-      {"draw without a stream", kBad, ON(b.dev->SetStreamSource(0, nullptr, 0) | b.Draw(D3DPT_TRIANGLELIST, 0, 1))},
-      {"draw without a vertex format", kBad, ON(b.dev->SetVertexShader(0) | b.Draw(D3DPT_POINTLIST, 0, 1))},
-      {"draw at stride 0", kBad, ON(b.dev->SetStreamSource(0, b.vb, 0) | b.Draw(D3DPT_POINTLIST, 0, 1))},
-      {"draw from past the buffer", kBad, ON(b.Draw(D3DPT_TRIANGLELIST, 1, 1))},
-      {"draw more than the buffer holds", kBad, ON(b.Draw(D3DPT_TRIANGLESTRIP, 0, 2))},
-      {"draw round the end of the numbers", kBad, ON(b.Draw(D3DPT_TRIANGLELIST, 0xFFFFFFFFu, 0xFFFFFFFFu))},
-      {"draw a primitive of no type", kBad, ON(b.Draw(static_cast<D3DPRIMITIVETYPE>(9), 0, 1))},
-      {"draw at a stride past the last vertex's end", kBad, ON(b.dev->SetStreamSource(0, b.vb, 2 * kStride) | b.Draw(D3DPT_TRIANGLELIST, 0, 1))},
+      {"draw the buffer's triangle", D3D_OK, ON(b.dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1))},
+      {"draw nothing", D3D_OK, ON(b.dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 0))},
+      {"draw from a locked buffer", D3D_OK, ON(b.Lock(0, 0) | b.dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1))},
+      {"draw outside a scene", kBad, ON(b.dev->EndScene() | b.dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1))},
+      {"draw without a stream", kBad, ON(b.dev->SetStreamSource(0, nullptr, 0) | b.dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1))},
+      {"draw without a vertex format", kBad, ON(b.dev->SetVertexShader(0) | b.dev->DrawPrimitive(D3DPT_POINTLIST, 0, 1))},
+      {"draw at stride 0", kBad, ON(b.dev->SetStreamSource(0, b.vb, 0) | b.dev->DrawPrimitive(D3DPT_POINTLIST, 0, 1))},
+      {"draw from past the buffer", kBad, ON(b.dev->DrawPrimitive(D3DPT_TRIANGLELIST, 1, 1))},
+      {"draw more than the buffer holds", kBad, ON(b.dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2))},
+      {"draw round the end of the numbers", kBad, ON(b.dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0xFFFFFFFFu, 0xFFFFFFFFu))},
+      {"draw a primitive of no type", kBad, ON(b.dev->DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(9), 0, 1))},
+      {"draw at a stride past the last vertex's end", kBad, ON(b.dev->SetStreamSource(0, b.vb, 2 * kStride) | b.dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1))},
       {"draw a triangle from memory", D3D_OK, ON(b.DrawUP(1, b.tri, kStride))},
-      {"draw from the buffer after a draw from memory, which unsets it", kBad, ON(b.DrawUP(1, b.tri, kStride) | b.Draw(D3DPT_POINTLIST, 0, 1))},
+      {"draw from the buffer after a draw from memory, which unsets it", kBad, ON(b.DrawUP(1, b.tri, kStride) | b.dev->DrawPrimitive(D3DPT_POINTLIST, 0, 1))},
       {"draw from no memory", kBad, ON(b.DrawUP(1, nullptr, kStride))},
       {"draw from memory at stride 0", kBad, ON(b.DrawUP(1, b.tri, 0))},
       {"draw more primitives than the caps allow", kBad, ON(b.DrawUP(0xFFFFF + 1, b.tri, 4))},
