@@ -260,20 +260,6 @@ TEST(GlDevice, PresentInAWindowHandsOverTheFrameOnlyWhenACaptureIsDue) {
   EXPECT_EQ(shot.At(63, 47) & 0xFFFFFFu, 0xFFFFFFu);
 }
 
-TEST(GlDirect3D8, WithoutAContextOnlyTheReferenceDeviceExists) {
-  GlDirect3D8 d3d(nullptr, nullptr);
-  D3DCAPS8 caps{};
-  EXPECT_EQ(d3d.GetDeviceCaps(0, D3DDEVTYPE_HAL, caps), D3DERR_NOTAVAILABLE);
-  EXPECT_EQ(d3d.GetDeviceCaps(0, D3DDEVTYPE_REF, caps), 0);
-  D3DPRESENT_PARAMETERS pp = Params();
-  Ref<Direct3DDevice8> device;
-  EXPECT_EQ(d3d.CreateDevice(0, D3DDEVTYPE_HAL, 1, D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp, device),
-            D3DERR_NOTAVAILABLE);
-  EXPECT_EQ(d3d.CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL,
-                                  D3DRTYPE_SURFACE, D3DFMT_D16),
-            D3DERR_NOTAVAILABLE);
-}
-
 // Each row: a renderer, whether it offers OpenGL 3.3, the device asked for,
 // and whether its context is taken. A software renderer needs the device
 // forced; a renderer below 3.3 is never taken.

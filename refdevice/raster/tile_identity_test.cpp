@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/d3d8_defaults.h"
 #include "refdevice/program_scenes.h"
 #include "refdevice/raster/simd_kernels.h"
 #include "refdevice/test_support.h"
@@ -274,11 +275,7 @@ void RandomScene(std::uint32_t seed, Direct3DDevice8& dev) {
     // enormous triangles.
     const bool many = rng() % 8 == 0, enormous = !many && rng() % 6 == 0;
     const UINT prims = many ? 128 + rng() % 200 : enormous ? 1 + rng() % 3 : 1 + rng() % 40;
-    const UINT verts = type == D3DPT_TRIANGLELIST ? prims * 3
-                       : type == D3DPT_LINELIST   ? prims * 2
-                       : type == D3DPT_POINTLIST  ? prims
-                       : type == D3DPT_LINESTRIP  ? prims + 1
-                                                  : prims + 2;
+    const auto verts = PrimitiveVertexCount(type, prims);
     const float size = enormous ? 16000.0f : std::pow(10.0f, uni(-1.0f, many ? 1.3f : 2.5f));
     // Pre-transformed (x, y, z, rhw) or untransformed (x, y, z) vertices
     // with a colour and one coordinate set.
@@ -286,7 +283,7 @@ void RandomScene(std::uint32_t seed, Direct3DDevice8& dev) {
     const float cx = uni(-50, 690), cy = uni(-50, 530), cz = uni(-5, 3), s = size / 100.0f;
     std::vector<std::uint32_t> v;
     auto put = [&v](float f) { v.push_back(std::bit_cast<std::uint32_t>(f)); };
-    for (UINT i = 0; i < verts; ++i) {
+    for (std::uint64_t i = 0; i < verts; ++i) {
       if (pretransformed) {
         put(cx + uni(-size, size));
         put(cy + uni(-size, size));
