@@ -39,20 +39,18 @@ struct Pictures {
 // Draws with `draw` on both devices and reads back their back buffers.
 Pictures DrawOnBoth(const std::function<void(Direct3DDevice8&)>& draw,
                     D3DPRESENT_PARAMETERS pp = Params()) {
-  RefDirect3D8 ref;
+  test_support::Fixture ref(pp);
   GlDirect3D8 gl(nullptr, Context());
-  Ref<Direct3DDevice8> a, b;
-  D3DPRESENT_PARAMETERS pa = pp, pb = pp;
-  EXPECT_EQ(ref.CreateDevice(0, D3DDEVTYPE_REF, 1, D3DCREATE_SOFTWARE_VERTEXPROCESSING, pa, a), 0);
-  EXPECT_EQ(gl.CreateDevice(0, D3DDEVTYPE_HAL, 1, D3DCREATE_SOFTWARE_VERTEXPROCESSING, pb, b), 0);
-  if (!a || !b) return {};
-  for (Direct3DDevice8* d : {a.get(), b.get()}) {
+  Ref<Direct3DDevice8> hal;
+  EXPECT_EQ(gl.CreateDevice(0, D3DDEVTYPE_HAL, 1, D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp, hal), 0);
+  if (!ref.dev || !hal) return {};
+  for (Direct3DDevice8* d : {ref.ref.get(), hal.get()}) {
     EXPECT_EQ(d->BeginScene(), 0);
     draw(*d);
     EXPECT_EQ(d->EndScene(), 0);
   }
-  return {ImageFromFrame(static_cast<RefDevice&>(*a).BackBuffer()),
-          ImageFromFrame(static_cast<GlDevice&>(*b).ReadBackBuffer())};
+  return {ImageFromFrame(ref.dev->BackBuffer()),
+          ImageFromFrame(static_cast<GlDevice&>(*hal).ReadBackBuffer())};
 }
 
 struct ScreenVertex {
