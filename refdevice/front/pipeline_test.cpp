@@ -341,11 +341,12 @@ struct PixelRow {
 std::vector<Set> Blend(DWORD src, DWORD dst) {
   return {{D3DRS_ALPHABLENDENABLE, 1}, {D3DRS_SRCBLEND, src}, {D3DRS_DESTBLEND, dst}};
 }
-// Table fog towards white.
-std::vector<Set> Fog(DWORD mode, float start, float end, float density = 1) {
+// Table (or vertex) fog towards white.
+std::vector<Set> Fog(DWORD mode, float start, float end, float density = 1,
+                     int kind = D3DRS_FOGTABLEMODE) {
   return {{D3DRS_FOGENABLE, 1},
           {D3DRS_FOGCOLOR, 0x00FFFFFF},
-          {D3DRS_FOGTABLEMODE, mode},
+          {kind, mode},
           {D3DRS_FOGSTART, refdev::AsBits(start)},
           {D3DRS_FOGEND, refdev::AsBits(end)},
           {D3DRS_FOGDENSITY, refdev::AsBits(density)},
@@ -391,6 +392,7 @@ TEST(PixelStage, RulesOnAFullScreenQuad) {
       {"beyond the fog", Fog(D3DFOG_LINEAR, 4, 6), 0, 0xFF000000, 0xFFFFFFFF, D3DFMT_A8R8G8B8, true, 0, 7},
       {"exponential fog", Fog(D3DFOG_EXP, 0, 1, 0.5f), 0, 0xFF000000, 0xFFA1A1A1, D3DFMT_A8R8G8B8, true, 0, 2},  // 1 - e^-1
       {"squared", Fog(D3DFOG_EXP2, 0, 1, 0.5f), 0, 0xFF000000, 0xFFA1A1A1, D3DFMT_A8R8G8B8, true, 0, 2},
+      {"vertex fog", Fog(D3DFOG_LINEAR, 4, 6, 1, D3DRS_FOGVERTEXMODE), 0, 0xFF000000, 0xFF7F7F7F, D3DFMT_A8R8G8B8, true, 0, 5},
       // Pre-transformed vertices take it from their z (0.5), whatever the projection.
       {"pre-transformed fog", Fog(D3DFOG_LINEAR, 0, 1), 0, 0xFF000000, 0xFF7F7F7F, D3DFMT_A8R8G8B8, false, 0, 5},
   };
@@ -515,6 +517,7 @@ TEST(PixelStage, TextureStagesAddressingAndFilters) {
       {0, {op(D3DTOP_SELECTARG1), arg1(D3DTA_TEXTURE | D3DTA_COMPLEMENT)}, 8, 2, 0, 0, 0x00FFFF},
       {0, {op(D3DTOP_SELECTARG1), arg1(D3DTA_TFACTOR)}, 8, 2, 0, 0, 0x123456},
       {0, {op(D3DTOP_BLENDTEXTUREALPHA)}, 8, 2, 0, 0, 0xFF0000}, {0, {op(D3DTOP_BLENDTEXTUREALPHA)}, 8, 2, 2, 0, 0x40C040},
+      {0, {op(D3DTOP_BLENDTEXTUREALPHAPM)}, 8, 2, 2, 0, 0x40FF40},  // premultiplied
       {0, {{Tss(D3DTSS_COLOROP, 1), D3DTOP_ADD}, {Tss(D3DTSS_COLORARG1, 1), D3DTA_CURRENT},  // a second stage
            {Tss(D3DTSS_COLORARG2, 1), D3DTA_DIFFUSE}, {Tss(D3DTSS_ALPHAOP, 1), D3DTOP_SELECTARG1},
            {Tss(D3DTSS_ALPHAARG1, 1), D3DTA_CURRENT}}, 8, 2, 0, 0, 0xFF8080},
