@@ -88,11 +88,13 @@ TEST(TiledRasterizer, CloudFramesGiveTheBandRasterizersBytes) {
     D3DFORMAT format;
     UINT width, height;
     bool keepDepth;  // later frames clear the colour alone
+    float z = 1;     // under 1: all blended, seen through a rectangle cleared to 1
   };
   // clang-format off
   const Case cases[] = {
       {-5.0f, D3DFMT_X8R8G8B8, 640, 480, false}, {-1.2f, D3DFMT_A8R8G8B8, 640, 480, false},
       {0.6f, D3DFMT_X8R8G8B8, 640, 480, false},  {-2.5f, D3DFMT_X8R8G8B8, 333, 201, true},
+      {-5.0f, D3DFMT_X8R8G8B8, 640, 480, false, 0.5f},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -114,11 +116,14 @@ TEST(TiledRasterizer, CloudFramesGiveTheBandRasterizersBytes) {
             dev.BeginScene();
             const bool colourOnly = c.keepDepth && frame > 0;
             dev.Clear(0, nullptr, colourOnly ? D3DCLEAR_TARGET : D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER,
-                      0x800000FF, 1.0f, 0);
-            dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, kHalf, cloud.data(), kStride);
+                      0x800000FF, c.z, 0);
+            const D3DRECT rect{100, 50, 300, 200};
+            if (c.z < 1) dev.Clear(1, &rect, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+            const UINT plain = c.z < 1 ? 0 : kHalf;
+            dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, plain, cloud.data(), kStride);
             dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0xFFFFFFFF);
-            dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, program_scenes::kCloudTriangles - kHalf,
-                                cloud.data() + kHalf * 3 * kStride, kStride);
+            dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, program_scenes::kCloudTriangles - plain,
+                                cloud.data() + plain * 3 * kStride, kStride);
             dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
             dev.EndScene();
             if (frame < 2) dev.Present(nullptr, nullptr, 0, nullptr);
