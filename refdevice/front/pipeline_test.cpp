@@ -485,6 +485,7 @@ struct TextureRow {
   int x, y;
   std::uint32_t want;
   int slack = 0;
+  float farRhw = 1;  // the bottom edge's
 };
 
 TEST(PixelStage, TextureStagesAddressingAndFilters) {
@@ -531,6 +532,9 @@ TEST(PixelStage, TextureStagesAddressingAndFilters) {
       {2, {mipPoint}, 8, 1, 5, 5, 0xFF0000}, {2, {mipPoint}, 4, 1, 2, 2, 0x00FF00},
       {2, {mipPoint, {Tss(D3DTSS_MAXMIPLEVEL), 3}}, 8, 1, 5, 5, 0xFFFFFF}, {2, {mipLinear}, 2, 1, 1, 1, 0x0000FF},
       {2, {mipLinear}, 2.8284271f, 1, 1, 1, 0x008080, 2},  // between levels 1 and 2: a mix
+      // Under perspective (the bottom 8 times as far) u and v change fastest in
+      // y near the bottom: 0.27 and 0.61 texels a pixel at (4, 5), 1.0 and 2.3 at (4, 7).
+      {2, {mipPoint}, 8, 1, 4, 5, 0xFF0000, 0, 0.125f}, {2, {mipPoint}, 8, 1, 4, 7, 0x00FF00, 0, 0.125f},
   };
   // clang-format on
   for (const TextureRow& r : rows) {
@@ -554,8 +558,8 @@ TEST(PixelStage, TextureStagesAddressingAndFilters) {
     const D3DCOLOR c = t.diffuse;
     const TexVertex q[4] = {{V(0, 0, c, 0), 0, 0},
                             {V(w, 0, c, 0), uv, 0},
-                            {V(0, w, c, 0), 0, uv},
-                            {V(w, w, c, 0), uv, uv}};
+                            {V(0, w, c, 0, r.farRhw), 0, uv},
+                            {V(w, w, c, 0, r.farRhw), uv, uv}};
     f.Draw(D3DPT_TRIANGLESTRIP, 2, q, sizeof(TexVertex), kTlFvf | D3DFVF_TEX1);
     const std::uint32_t got = f.Rgb(r.x, r.y);
     for (int shift : {0, 8, 16})
