@@ -233,6 +233,8 @@ TEST(GlDevice, PresentInAWindowHandsOverTheFrameOnlyWhenACaptureIsDue) {
   REQUIRE_GL();
   auto window = std::make_shared<WindowContext>();
   GlDirect3D8 gl(nullptr, window);
+  D3DCAPS8 caps{};  // a context gives the hardware type
+  EXPECT_EQ(gl.GetDeviceCaps(0, D3DDEVTYPE_HAL, caps), 0);
   D3DPRESENT_PARAMETERS pp = Params();
   Ref<Direct3DDevice8> device;
   ASSERT_EQ(gl.CreateDevice(0, D3DDEVTYPE_HAL, 1, D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp, device),
