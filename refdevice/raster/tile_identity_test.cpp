@@ -243,29 +243,20 @@ void RandomScene(std::uint32_t seed, Direct3DDevice8& dev) {
       dev.SetViewport({x, y, w, h, 0.0f, 1.0f});
     }
     const bool classic = rng() % 2;
+    // clang-format off
     const Set states[] = {
-        {D3DRS_ZENABLE, rng() % 4 != 0},
-        {D3DRS_ZWRITEENABLE, rng() % 4 != 0},
-        {D3DRS_ZFUNC, rng() % 2 ? DWORD{D3DCMP_LESSEQUAL}
-                                : pick({D3DCMP_LESS, D3DCMP_GREATER, D3DCMP_ALWAYS, D3DCMP_EQUAL,
-                                        D3DCMP_NOTEQUAL})},
+        {D3DRS_ZENABLE, rng() % 4 != 0}, {D3DRS_ZWRITEENABLE, rng() % 4 != 0},
+        {D3DRS_ZFUNC, rng() % 2 ? DWORD{D3DCMP_LESSEQUAL} : pick({D3DCMP_LESS, D3DCMP_GREATER, D3DCMP_ALWAYS, D3DCMP_EQUAL, D3DCMP_NOTEQUAL})},
         {D3DRS_ALPHABLENDENABLE, rng() % 3 != 0},
-        {D3DRS_SRCBLEND, classic ? DWORD{D3DBLEND_SRCALPHA}
-                                 : pick({D3DBLEND_ONE, D3DBLEND_DESTCOLOR, D3DBLEND_SRCCOLOR,
-                                         D3DBLEND_INVDESTALPHA})},
-        {D3DRS_DESTBLEND,
-         classic ? DWORD{D3DBLEND_INVSRCALPHA}
-                 : pick({D3DBLEND_ONE, D3DBLEND_ZERO, D3DBLEND_INVSRCCOLOR, D3DBLEND_SRCALPHA})},
+        {D3DRS_SRCBLEND, classic ? DWORD{D3DBLEND_SRCALPHA} : pick({D3DBLEND_ONE, D3DBLEND_DESTCOLOR, D3DBLEND_SRCCOLOR, D3DBLEND_INVDESTALPHA})},
+        {D3DRS_DESTBLEND, classic ? DWORD{D3DBLEND_INVSRCALPHA} : pick({D3DBLEND_ONE, D3DBLEND_ZERO, D3DBLEND_INVSRCCOLOR, D3DBLEND_SRCALPHA})},
         {D3DRS_SHADEMODE, rng() % 5 ? DWORD{D3DSHADE_GOURAUD} : DWORD{D3DSHADE_FLAT}},
         {D3DRS_CULLMODE, pick({D3DCULL_CCW, D3DCULL_CW, D3DCULL_NONE})},
-        {D3DRS_ALPHATESTENABLE, rng() % 5 == 0},
-        {D3DRS_ALPHAREF, DWORD(rng() % 256)},
-        {D3DRS_ALPHAFUNC, D3DCMP_GREATER},
-        {D3DRS_FOGENABLE, rng() % 5 == 0},
-        {D3DRS_FOGTABLEMODE, pick({D3DFOG_NONE, D3DFOG_LINEAR, D3DFOG_EXP})},
-        {D3DRS_FOGCOLOR, DWORD(rng())},
-        {D3DRS_COLORWRITEENABLE, DWORD(rng() % 8 ? 0xF : rng() % 16)},
+        {D3DRS_ALPHATESTENABLE, rng() % 5 == 0}, {D3DRS_ALPHAREF, DWORD(rng() % 256)}, {D3DRS_ALPHAFUNC, D3DCMP_GREATER},
+        {D3DRS_FOGENABLE, rng() % 5 == 0}, {D3DRS_FOGTABLEMODE, pick({D3DFOG_NONE, D3DFOG_LINEAR, D3DFOG_EXP})},
+        {D3DRS_FOGCOLOR, DWORD(rng())}, {D3DRS_COLORWRITEENABLE, DWORD(rng() % 8 ? 0xF : rng() % 16)},
     };
+    // clang-format on
     for (const Set& s : states)
       dev.SetRenderState(static_cast<D3DRENDERSTATETYPE>(s.state), s.value);
     dev.SetTexture(0, rng() % 4 == 0 ? Ref<Direct3DBaseTexture8>(tex) : nullptr);
