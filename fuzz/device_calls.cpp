@@ -1,10 +1,57 @@
-#include "fuzz/device_calls.h"
+// A device fed a random stream of device calls decoded from the input
+// (vertex data and formats, strides, states, transforms, textures, draws of
+// any count): it must refuse or draw, never touch memory outside what it was
+// handed; user-memory draws get exactly their bytes, on the heap. Built as
+// two targets: the reference device headless, and with QUILLON_FUZZ_HARDWARE
+// the hardware device (OpenGL through EGL without a surface, llvmpipe where
+// there is no GPU; one context for the whole run, shared with its tests).
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "platform/d3d8_defaults.h"
 #include "platform/d3dx8.h"
+#ifdef QUILLON_FUZZ_HARDWARE
+#include "gldevice/gl_direct3d.h"
+#include "gldevice/gl_test_util.h"
+#else
+#include "refdevice/ref_direct3d.h"
+#endif
 
-namespace fuzz {
 namespace {
+
+// The input as bytes, little-endian words and floats; zeros once it ends.
+class Input {
+ public:
+  Input(const std::uint8_t* data, std::size_t size) : p_(data), end_(data + size) {}
+  bool Empty() const { return p_ >= end_; }
+  std::uint8_t Byte() { return p_ < end_ ? *p_++ : 0; }
+  std::uint32_t Dword() {
+    std::uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(Byte()) << (8 * i);
+    return v;
+  }
+  float Float() {
+    const std::uint32_t bits = Dword();
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+  }
+  // Up to 256 bytes of the input, repeated to fill `out`.
+  void Fill(std::vector<std::uint8_t>& out) {
+    const std::size_t have = static_cast<std::size_t>(end_ - p_);
+    const std::size_t take = have < 256 ? have : 256;
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = take ? p_[i % take] : 0;
+    p_ += take;
+  }
+
+ private:
+  const std::uint8_t* p_;
+  const std::uint8_t* end_;
+};
 
 // Vertex formats worth reaching often; any other code is also tried.
 constexpr DWORD kFormats[] = {0x002, 0x042, 0x142, 0x342, 0x044, 0x144, 0x1C4, 0x152,
@@ -145,12 +192,25 @@ void PlayDeviceCalls(Input& in, Direct3DDevice8& dev) {
 
 }  // namespace
 
-void PlayOnNewDevice(const std::uint8_t* data, std::size_t size, Direct3D8& d3d, D3DDEVTYPE type) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+#ifdef QUILLON_FUZZ_HARDWARE
+  if (!Context()) {
+    // A target that cannot reach its device would pass every input.
+    std::fprintf(stderr, "fuzz_gldevice: no OpenGL 3.3 context\n");
+    std::exit(1);
+  }
+  GlDirect3D8 d3d(nullptr, Context());
+  constexpr D3DDEVTYPE kType = D3DDEVTYPE_HAL;
+#else
+  RefDirect3D8 d3d;  // headless
+  constexpr D3DDEVTYPE kType = D3DDEVTYPE_REF;
+#endif
+  // A small back buffer, its format and whether it has a depth buffer from
+  // the first four bytes; up to 64 calls from the rest.
   Input in(data, size);
   D3DPRESENT_PARAMETERS pp = PresentParameters(in);
   Ref<Direct3DDevice8> device;
-  if (d3d.CreateDevice(0, type, 1, D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp, device) == D3D_OK)
+  if (d3d.CreateDevice(0, kType, 1, D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp, device) == D3D_OK)
     PlayDeviceCalls(in, *device);
+  return 0;
 }
-
-}  // namespace fuzz

@@ -1,19 +1,16 @@
-// The program's scenes as device input, for the device's tests, its golden
-// images and its benchmark: the spinning cloud (a fixed cloud from a local
-// generator, so that results never depend on the program's random numbers)
-// and the picture quad.
+// The program's scenes as device input, for the device's tests and its
+// benchmarks: the spinning cloud (a fixed cloud from a local generator, so
+// that results never depend on the program's random numbers) and the
+// picture quad.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "platform/d3d8types.h"
 #include "platform/d3dx8_math.h"
-#include "scene/writer.h"
 
 namespace program_scenes {
 
@@ -77,33 +74,6 @@ inline std::vector<std::uint8_t> CloudVertices() {
   return bytes;
 }
 
-// One frame of the spinning cloud with the program's states: lighting off,
-// alpha blending of source alpha over inverse source alpha, the blue clear.
-// `extraStates` (scene lines) go in before the draw.
-inline std::string CloudScene(const CloudView& view, const std::string& file,
-                              const std::string& extraStates = "") {
-  std::string s;
-  char buf[128];
-  std::snprintf(buf, sizeof buf,
-                "# One frame of the spinning cloud: eye (0, 0, %g), turned %g about X\n"
-                "# and %g about Y.\n",
-                static_cast<double>(view.eyeZ), static_cast<double>(view.angleX),
-                static_cast<double>(view.angleY));
-  s += buf;
-  s += "fvf 834\n";
-  s += "rs 137 0           # LIGHTING off\n";
-  s += "rs 19 5            # SRCBLEND SRCALPHA\n";
-  s += "rs 20 6            # DESTBLEND INVSRCALPHA\n";
-  s += scene::TransformLine(D3DTS_PROJECTION, CloudView::Projection());
-  s += scene::TransformLine(D3DTS_VIEW, view.View());
-  s += scene::TransformLine(D3DTS_WORLD, view.World());
-  s += "clear 3 0xFF0000FF 1   # target and depth: opaque blue, far\n";
-  s += "rs 27 0xFFFFFFFF   # ALPHABLENDENABLE\n";
-  s += extraStates;
-  s += "vb 24 4 1000 " + file + "   # 1000 triangles, stride 24\n";
-  return s;
-}
-
 // The picture quad as the program draws it: screen corners (0, 0) and
 // (800, 600), corner colours top-left blue, top-right green, bottom-left red,
 // bottom-right yellow, all of alpha 0; 32 bytes a vertex in the order
@@ -126,21 +96,6 @@ inline std::vector<std::uint8_t> PictureVertices(float left = 0.0f, float top = 
   std::vector<std::uint8_t> bytes(sizeof v);
   std::memcpy(bytes.data(), v, sizeof v);
   return bytes;
-}
-
-// One frame of the picture loop with format `fvf` (388 as the program sets
-// it, 452 with the diffuse colour) and the program's states.
-inline std::string PictureScene(DWORD fvf, const std::string& file) {
-  std::string s =
-      "# One frame of the picture loop: a screen-space quad from (0, 0) to\n"
-      "# (800, 600), no texture.\n";
-  s += "fvf " + std::to_string(fvf) + "\n";
-  s += "rs 137 0           # LIGHTING off\n";
-  s += "rs 19 5            # SRCBLEND SRCALPHA\n";
-  s += "rs 20 6            # DESTBLEND INVSRCALPHA\n";
-  s += "clear 1 0 0        # target only, black\n";
-  s += "up 32 5 2 " + file + "   # two-triangle strip, stride 32\n";
-  return s;
 }
 
 }  // namespace program_scenes

@@ -121,7 +121,6 @@ HRESULT RefDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND de
     // last back buffer.
     std::rotate(colour_.begin(), colour_.begin() + 1, colour_.end());
   }
-  ++presentCount_;
   if (host_) return host_->Present(PresentedFrame(), destWindow);
   return D3D_OK;
 }

@@ -55,8 +55,6 @@ class RefDevice final
   const refdev::DepthBuffer& DepthStencil() const;
   // The presentation parameters the device was made with (defaults filled in).
   const D3DPRESENT_PARAMETERS& PresentParameters() const { return params_; }
-  // Number of Present calls so far.
-  std::uint64_t PresentCount() const { return presentCount_; }
 
   // Threads that rasterize (the back end clamps it). Results do not depend on it.
   void SetThreadCount(int threads);
@@ -80,7 +78,6 @@ class RefDevice final
 
   // Storage of dropped vertex buffers, for the next ones.
   std::shared_ptr<refdev::BufferRecycler> recycler_ = std::make_shared<refdev::BufferRecycler>();
-  std::uint64_t presentCount_ = 0;
 
   // Declared after the buffers it draws into, and before the front end that
   // feeds it, so that it finishes before they go.

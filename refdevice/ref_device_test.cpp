@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 #include "refdevice/test_support.h"
 
@@ -22,17 +23,9 @@ class FakeHost : public DisplayHost {
   FrameView lastFrame{};
 
   UINT ModeCount() override { return static_cast<UINT>(modes.size()); }
-  bool Mode(UINT i, D3DDISPLAYMODE& m) override {
-    if (i >= modes.size()) return false;
-    m = modes[i];
-    return true;
-  }
+  bool Mode(UINT i, D3DDISPLAYMODE& m) override { return i < modes.size() && (m = modes[i], true); }
   D3DDISPLAYMODE DesktopMode() override { return {1280, 1024, 60, D3DFMT_X8R8G8B8}; }
-  bool WindowClientSize(HWND, UINT& w, UINT& h) override {
-    w = clientW;
-    h = clientH;
-    return clientW != 0;
-  }
+  bool WindowClientSize(HWND, UINT& w, UINT& h) override { return (h = clientH, w = clientW) != 0; }
   HRESULT AttachDevice(HWND, const D3DPRESENT_PARAMETERS&) override {
     ++attached;
     return attachResult;
@@ -62,29 +55,29 @@ D3DPRESENT_PARAMETERS FullScreen(UINT w, UINT h, std::int32_t fmt) {
   return p;
 }
 
-TEST(RefDirect3D8, AdaptersModesCapsAndFormats) {
-  RefDirect3D8 d3d;  // headless: the classic modes at 60 Hz, two of them 640x480
-  ASSERT_EQ(d3d.GetAdapterModeCount(0), 6u);
-  int seen640 = 0;
+// Adapter 0's mode count, then its modes as enumerated: "WxH@RATE/FORMAT".
+std::string Modes(Direct3D8& d3d) {
+  std::string s = std::to_string(d3d.GetAdapterModeCount(0));
   D3DDISPLAYMODE m{};
-  for (UINT i = 0; i < 6; ++i) {
-    ASSERT_EQ(d3d.EnumAdapterModes(0, i, m), D3D_OK);
-    EXPECT_TRUE(m.Format == D3DFMT_X8R8G8B8 || m.Format == D3DFMT_R5G6B5);
-    EXPECT_EQ(m.RefreshRate, 60u);
-    seen640 += m.Width == 640 && m.Height == 480;
-  }
-  EXPECT_EQ(seen640, 2);
-  EXPECT_EQ(d3d.EnumAdapterModes(0, 6, m), D3DERR_INVALIDCALL);
+  for (UINT i = 0; d3d.EnumAdapterModes(0, i, m) == D3D_OK; ++i)
+    s += " " + std::to_string(m.Width) + "x" + std::to_string(m.Height) + "@" +
+         std::to_string(m.RefreshRate) + "/" + std::to_string(m.Format);
+  return s;
+}
+
+TEST(RefDirect3D8, AdaptersModesCapsAndFormats) {
+  RefDirect3D8 d3d;  // headless: the classic modes, 16-bit first as the program expects
+  EXPECT_EQ(Modes(d3d),
+            "6 640x480@60/23 800x600@60/23 1024x768@60/23 640x480@60/22 "
+            "800x600@60/22 1024x768@60/22");
+  D3DDISPLAYMODE m{};
   EXPECT_EQ(d3d.EnumAdapterModes(1, 0, m), D3DERR_INVALIDCALL);
   EXPECT_EQ(d3d.GetAdapterModeCount(1), 0u);
   ASSERT_EQ(d3d.GetAdapterDisplayMode(0, m), D3D_OK);
   EXPECT_EQ(m.Format, D3DFMT_X8R8G8B8);
-
   FakeHost host;  // a host supplies its modes and desktop
   RefDirect3D8 hosted(&host);
-  ASSERT_EQ(hosted.GetAdapterModeCount(0), 2u);
-  ASSERT_EQ(hosted.EnumAdapterModes(0, 1, m), D3D_OK);
-  EXPECT_EQ(m.Width, 320u);
+  EXPECT_EQ(Modes(hosted), "2 640x480@75/22 320x200@70/23");
   ASSERT_EQ(hosted.GetAdapterDisplayMode(0, m), D3D_OK);
   EXPECT_EQ(m.Width, 1280u);
 
@@ -260,29 +253,24 @@ TEST(RefDevice, ClearsFlagsRectanglesAndTheViewport) {
   EXPECT_EQ(noDepth.Rgb(3, 3), 0xFF8242u);
 }
 
-// The program makes, fills and drops a buffer every frame, and the device
-// lends dropped storage to the next buffer of that size: each new buffer
-// still reads as zeros. A buffer may outlive its device.
+// The program makes, fills and drops a buffer every frame; the device lends
+// dropped storage to the next of that size, which still reads as zeros. A
+// buffer may outlive its device.
 TEST(RefDevice, VertexBuffersStartZeroedAndMayOutliveTheirDevice) {
-  Ref<Direct3DVertexBuffer8> previous, current;
+  Ref<Direct3DVertexBuffer8> kept, vb;
   BYTE* p = nullptr;
   {
     Fixture f;
     for (int frame = 0; frame < 4; ++frame) {
-      ASSERT_EQ(f.dev->CreateVertexBuffer(72000, 0, 834, D3DPOOL_DEFAULT, current), D3D_OK);
-      ASSERT_EQ(current->Lock(0, 0, &p, 0), D3D_OK);
+      ASSERT_EQ(f.dev->CreateVertexBuffer(72000, 0, 834, D3DPOOL_DEFAULT, vb), D3D_OK);
+      ASSERT_EQ(vb->Lock(0, 0, &p, 0), D3D_OK);
       EXPECT_EQ(std::count(p, p + 72000, 0), 72000) << frame;
       std::fill(p, p + 72000, static_cast<BYTE>(frame + 1));
-      ASSERT_EQ(current->Unlock(), D3D_OK);
-      previous = std::move(current);  // as in the program: last frame's is still bound
+      kept = std::move(vb);  // as in the program: last frame's is still bound
     }
-    D3DVERTEXBUFFER_DESC desc{};
-    ASSERT_EQ(previous->GetDesc(desc), D3D_OK);
-    EXPECT_EQ(desc.Size * 1000 + desc.FVF, 72000834u);
   }
-  ASSERT_EQ(previous->Lock(0, 0, &p, 0), D3D_OK);
+  ASSERT_EQ(kept->Lock(0, 0, &p, 0), D3D_OK);
   EXPECT_EQ(p[71999], 4);
-  previous.reset();
 }
 
 TEST(RefDevice, TexturesHaveTheirMipChainsAndLockRules) {

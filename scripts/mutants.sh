@@ -42,6 +42,7 @@ declare -A e2e=(
   [hostcommon]='^(FaultSweep\.|HostConfig\.|e2e\.(messages|headless_script)$)'
   [scene]='^(FaultSweep\.|e2e\.headless_script$)'
   [refdevice]='^(FaultSweep|ArgumentChecks)\.'
+  [gldevice]='^(FaultSweep|ArgumentChecks|GoldenOnHardware)\.'
 )
 # Programs beyond the folder's own tests that those tests need: the ones the
 # end-to-end tests run, and the shared table of bad arguments on every device.
@@ -51,7 +52,7 @@ declare -A programs=([graphics]=app_tests [input]=app_tests [timing]=app_tests
                      [sdlhost]='quillon quillon-replay picture_tool x_tool'
                      [hostcommon]='quillon quillon-replay picture_tool sdlhost_tests'
                      [scene]='quillon quillon-replay picture_tool'
-                     [refdevice]='front_tests')
+                     [refdevice]='front_tests' [gldevice]='front_tests device-agreement')
 
 # universalmutator when it can be had (Debian's pip refuses system installs).
 mutate=""

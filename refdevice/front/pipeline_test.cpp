@@ -30,24 +30,17 @@ TEST(Rasterizer, TopLeftRuleOnPositionsSnappedToA256th) {
   // clang-format off
   const Case cases[] = {
       {2, 3, 6, 5, 2, 3, true, 4 * 2},  // edges through centres
-      {2, 3, 6, 5, 5, 4, true},
-      {2, 3, 6, 5, 6, 4, false},
-      {2, 3, 6, 5, 5, 5, false},
-      {1.5f, 1.5f, 3.5f, 2.5f, 2, 2, true, 2},  // half-pixel edges: the centres between
-      {1.5f, 1.5f, 3.5f, 2.5f, 3, 2, true},
+      {2, 3, 6, 5, 5, 4, true}, {2, 3, 6, 5, 6, 4, false}, {2, 3, 6, 5, 5, 5, false},
+      {1.5f, 1.5f, 3.5f, 2.5f, 2, 2, true, 2}, {1.5f, 1.5f, 3.5f, 2.5f, 3, 2, true},  // half-pixel edges
       {8 + q, 2, 12, 6, 8, 4, true},   // a left edge moved right by under half a step stays
       {8 + h, 2, 12, 6, 8, 4, true},   // ...and by half a step (halves go left in x)
       {4, 2, 8 + h, 6, 8, 4, false},   // a right edge likewise
       {2, 8 + q, 6, 12, 4, 8, true},   // a top edge moved down by under half a step
       {2, 4, 6, 8 + q, 4, 8, false},   // a bottom edge likewise
-      {2, 8 + h, 6, 12, 4, 8, false},  // half a step down goes on to the next step
-      {2, 4, 6, 8 + h, 4, 8, true},
-      {8 + s, 2, 12, 6, 8, 4, false},  // a whole step is kept
-      {4, 2, 8 + s, 6, 8, 4, true},
-      {2, 8 + s, 6, 12, 4, 8, false},
-      {2, 4, 6, 8 + s, 4, 8, true},
-      {8 - s, 2, 12, 6, 8, 4, true},   // left of and above a centre by a step: inside
-      {2, 8 - s, 6, 12, 4, 8, true},
+      {2, 8 + h, 6, 12, 4, 8, false}, {2, 4, 6, 8 + h, 4, 8, true},  // half a step down: the next step
+      {8 + s, 2, 12, 6, 8, 4, false}, {4, 2, 8 + s, 6, 8, 4, true},  // a whole step is kept
+      {2, 8 + s, 6, 12, 4, 8, false}, {2, 4, 6, 8 + s, 4, 8, true},
+      {8 - s, 2, 12, 6, 8, 4, true}, {2, 8 - s, 6, 12, 4, 8, true},  // left of and above a centre by a step: inside
   };
   // clang-format on
   Fixture f(Windowed(16, 16));
@@ -313,32 +306,20 @@ TEST(Clipping, NanInfiniteAndHugeCoordinatesStayInside) {
   Fixture f(Windowed(32, 32));
   f.Set({{D3DRS_CULLMODE, D3DCULL_NONE}, {D3DRS_LIGHTING, 0}});
   f.Clear(0xFF00FF00);
-  D3DVIEWPORT8 vp{8, 8, 16, 16, 0.0f, 1.0f};
-  ASSERT_EQ(f.dev->SetViewport(vp), D3D_OK);
-  const float nan = std::numeric_limits<float>::quiet_NaN();
+  ASSERT_EQ(f.dev->SetViewport({8, 8, 16, 16, 0.0f, 1.0f}), D3D_OK);
   const float inf = std::numeric_limits<float>::infinity();
-  for (float b : {nan, inf, -inf, 1e38f, -1e38f, 3e9f})
-    for (int corner = 0; corner < 3; ++corner) {
-      for (int k = 0; k < 4; ++k) {
-        TlVertex t[3] = {V(10, 10), V(20, 10), V(10, 20)};
-        (&t[corner].x)[k] = b;
-        f.Draw(D3DPT_TRIANGLELIST, 1, t);
-        f.Draw(D3DPT_LINELIST, 1, t);
-        f.Draw(D3DPT_POINTLIST, 3, t);
-      }
-      for (int k = 0; k < 3; ++k) {
-        XyzVertex t[3] = {{0, 0, 0.5f, ~0u}, {1, 0, 0.5f, ~0u}, {0, 1, 0.5f, ~0u}};
-        (&t[corner].x)[k] = b;
-        f.Draw(D3DPT_TRIANGLELIST, 1, t, sizeof(XyzVertex), kXyzFvf);
-        f.Draw(D3DPT_LINELIST, 1, t, sizeof(XyzVertex), kXyzFvf);
-        f.Draw(D3DPT_POINTLIST, 3, t, sizeof(XyzVertex), kXyzFvf);
-      }
+  for (float b : {std::numeric_limits<float>::quiet_NaN(), inf, -inf, 1e38f, -1e38f, 3e9f})
+    for (int i = 0; i < 3 * 4 + 3 * 3; ++i) {  // x, y, z, rhw of a corner, then x, y, z
+      TlVertex t[3] = {V(10, 10), V(20, 10), V(10, 20)};
+      XyzVertex u[3] = {{0, 0, 0.5f, ~0u}, {1, 0, 0.5f, ~0u}, {0, 1, 0.5f, ~0u}};
+      const bool tl = i < 12;
+      (tl ? &t[i / 4].x + i % 4 : &u[(i - 12) / 3].x + (i - 12) % 3)[0] = b;
+      for (auto type : {D3DPT_TRIANGLELIST, D3DPT_LINELIST, D3DPT_POINTLIST})
+        f.Draw(type, type == D3DPT_POINTLIST ? 3 : 1, tl ? static_cast<void*>(t) : u,
+               tl ? sizeof(TlVertex) : sizeof(XyzVertex), tl ? kTlFvf : kXyzFvf);
     }
-  for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 32; ++x)
-      if (x < 8 || y < 8 || x >= 24 || y >= 24) {
-        ASSERT_EQ(f.Rgb(x, y), 0x00FF00u) << x << "," << y;
-      }
+  f.Clear(0xFF00FF00);  // the viewport: then any other colour lies outside it
+  EXPECT_EQ(f.Count(0x00FF00), 32 * 32);
 }
 
 // One rule a row: a full-screen quad of `colour` (pre-transformed with a
@@ -360,11 +341,12 @@ struct PixelRow {
 std::vector<Set> Blend(DWORD src, DWORD dst) {
   return {{D3DRS_ALPHABLENDENABLE, 1}, {D3DRS_SRCBLEND, src}, {D3DRS_DESTBLEND, dst}};
 }
-// Table fog towards white.
-std::vector<Set> Fog(DWORD mode, float start, float end, float density = 1) {
+// Table (or vertex) fog towards white.
+std::vector<Set> Fog(DWORD mode, float start, float end, float density = 1,
+                     int kind = D3DRS_FOGTABLEMODE) {
   return {{D3DRS_FOGENABLE, 1},
           {D3DRS_FOGCOLOR, 0x00FFFFFF},
-          {D3DRS_FOGTABLEMODE, mode},
+          {kind, mode},
           {D3DRS_FOGSTART, refdev::AsBits(start)},
           {D3DRS_FOGEND, refdev::AsBits(end)},
           {D3DRS_FOGDENSITY, refdev::AsBits(density)},
@@ -410,6 +392,7 @@ TEST(PixelStage, RulesOnAFullScreenQuad) {
       {"beyond the fog", Fog(D3DFOG_LINEAR, 4, 6), 0, 0xFF000000, 0xFFFFFFFF, D3DFMT_A8R8G8B8, true, 0, 7},
       {"exponential fog", Fog(D3DFOG_EXP, 0, 1, 0.5f), 0, 0xFF000000, 0xFFA1A1A1, D3DFMT_A8R8G8B8, true, 0, 2},  // 1 - e^-1
       {"squared", Fog(D3DFOG_EXP2, 0, 1, 0.5f), 0, 0xFF000000, 0xFFA1A1A1, D3DFMT_A8R8G8B8, true, 0, 2},
+      {"vertex fog", Fog(D3DFOG_LINEAR, 4, 6, 1, D3DRS_FOGVERTEXMODE), 0, 0xFF000000, 0xFF7F7F7F, D3DFMT_A8R8G8B8, true, 0, 5},
       // Pre-transformed vertices take it from their z (0.5), whatever the projection.
       {"pre-transformed fog", Fog(D3DFOG_LINEAR, 0, 1), 0, 0xFF000000, 0xFF7F7F7F, D3DFMT_A8R8G8B8, false, 0, 5},
   };
@@ -502,6 +485,7 @@ struct TextureRow {
   int x, y;
   std::uint32_t want;
   int slack = 0;
+  float farRhw = 1;  // the bottom edge's
 };
 
 TEST(PixelStage, TextureStagesAddressingAndFilters) {
@@ -516,6 +500,7 @@ TEST(PixelStage, TextureStagesAddressingAndFilters) {
       {8, 8, 0, {{0xFFFF0000}, {0xFF00FF00}, {0xFF0000FF}, {0xFFFFFFFF}}, ~0u},
   };
   const Set clampU{Tss(D3DTSS_ADDRESSU), D3DTADDRESS_CLAMP},
+      mirrorU{Tss(D3DTSS_ADDRESSU), D3DTADDRESS_MIRROR},
       linear{Tss(D3DTSS_MAGFILTER), D3DTEXF_LINEAR};
   const Set mipPoint{Tss(D3DTSS_MIPFILTER), D3DTEXF_POINT},
       mipLinear{Tss(D3DTSS_MIPFILTER), D3DTEXF_LINEAR};
@@ -526,19 +511,14 @@ TEST(PixelStage, TextureStagesAddressingAndFilters) {
       {-1, {}, 8, 2, 1, 1, 0x808080},  // no texture: the diffuse colour
       {0, {}, 8, 2, 0, 0, 0x800000}, {0, {}, 8, 2, 2, 0, 0x008000},  // modulated, wrapped
       {0, {}, 8, 2, 4, 0, 0x800000}, {0, {}, 8, 2, 4, 2, 0x000080}, {0, {}, 8, 2, 6, 2, 0x808080},
-      {0, {clampU}, 8, 2, 6, 0, 0x008000},
-      {0, {{Tss(D3DTSS_ADDRESSU), D3DTADDRESS_MIRROR}}, 8, 2, 4, 0, 0x008000},
-      {0, {{Tss(D3DTSS_ADDRESSU), D3DTADDRESS_MIRROR}}, 8, 2, 6, 0, 0x800000},
-      {0, {op(D3DTOP_SELECTARG1)}, 8, 2, 0, 0, 0xFF0000},
-      {0, {op(D3DTOP_SELECTARG2)}, 8, 2, 0, 0, 0x808080},
-      {0, {op(D3DTOP_ADD)}, 8, 2, 0, 0, 0xFF8080},
-      {0, {op(D3DTOP_SUBTRACT)}, 8, 2, 0, 0, 0x7F0000},
-      {0, {op(D3DTOP_ADDSIGNED)}, 8, 2, 0, 0, 0xFF0000},
-      {0, {op(D3DTOP_MODULATE2X)}, 8, 2, 0, 0, 0xFF0000},
+      {0, {clampU}, 8, 2, 6, 0, 0x008000}, {0, {mirrorU}, 8, 2, 4, 0, 0x008000}, {0, {mirrorU}, 8, 2, 6, 0, 0x800000},
+      {0, {op(D3DTOP_SELECTARG1)}, 8, 2, 0, 0, 0xFF0000}, {0, {op(D3DTOP_SELECTARG2)}, 8, 2, 0, 0, 0x808080},
+      {0, {op(D3DTOP_ADD)}, 8, 2, 0, 0, 0xFF8080}, {0, {op(D3DTOP_SUBTRACT)}, 8, 2, 0, 0, 0x7F0000},
+      {0, {op(D3DTOP_ADDSIGNED)}, 8, 2, 0, 0, 0xFF0000}, {0, {op(D3DTOP_MODULATE2X)}, 8, 2, 0, 0, 0xFF0000},
       {0, {op(D3DTOP_SELECTARG1), arg1(D3DTA_TEXTURE | D3DTA_COMPLEMENT)}, 8, 2, 0, 0, 0x00FFFF},
       {0, {op(D3DTOP_SELECTARG1), arg1(D3DTA_TFACTOR)}, 8, 2, 0, 0, 0x123456},
-      {0, {op(D3DTOP_BLENDTEXTUREALPHA)}, 8, 2, 0, 0, 0xFF0000},
-      {0, {op(D3DTOP_BLENDTEXTUREALPHA)}, 8, 2, 2, 0, 0x40C040},
+      {0, {op(D3DTOP_BLENDTEXTUREALPHA)}, 8, 2, 0, 0, 0xFF0000}, {0, {op(D3DTOP_BLENDTEXTUREALPHA)}, 8, 2, 2, 0, 0x40C040},
+      {0, {op(D3DTOP_BLENDTEXTUREALPHAPM)}, 8, 2, 2, 0, 0x40FF40},  // premultiplied
       {0, {{Tss(D3DTSS_COLOROP, 1), D3DTOP_ADD}, {Tss(D3DTSS_COLORARG1, 1), D3DTA_CURRENT},  // a second stage
            {Tss(D3DTSS_COLORARG2, 1), D3DTA_DIFFUSE}, {Tss(D3DTSS_ALPHAOP, 1), D3DTOP_SELECTARG1},
            {Tss(D3DTSS_ALPHAARG1, 1), D3DTA_CURRENT}}, 8, 2, 0, 0, 0xFF8080},
@@ -550,9 +530,11 @@ TEST(PixelStage, TextureStagesAddressingAndFilters) {
       {2, {}, 2, 1, 1, 1, 0xFF0000},  // no mipmapping by default
       {2, {mipPoint}, 2, 1, 1, 1, 0x0000FF},  // 4 texels a pixel: level 2
       {2, {mipPoint}, 8, 1, 5, 5, 0xFF0000}, {2, {mipPoint}, 4, 1, 2, 2, 0x00FF00},
-      {2, {mipPoint, {Tss(D3DTSS_MAXMIPLEVEL), 3}}, 8, 1, 5, 5, 0xFFFFFF},
-      {2, {mipLinear}, 2, 1, 1, 1, 0x0000FF},
+      {2, {mipPoint, {Tss(D3DTSS_MAXMIPLEVEL), 3}}, 8, 1, 5, 5, 0xFFFFFF}, {2, {mipLinear}, 2, 1, 1, 1, 0x0000FF},
       {2, {mipLinear}, 2.8284271f, 1, 1, 1, 0x008080, 2},  // between levels 1 and 2: a mix
+      // Under perspective (the bottom 8 times as far) u and v change fastest in
+      // y near the bottom: 0.27 and 0.61 texels a pixel at (4, 5), 1.0 and 2.3 at (4, 7).
+      {2, {mipPoint}, 8, 1, 4, 5, 0xFF0000, 0, 0.125f}, {2, {mipPoint}, 8, 1, 4, 7, 0x00FF00, 0, 0.125f},
   };
   // clang-format on
   for (const TextureRow& r : rows) {
@@ -576,8 +558,8 @@ TEST(PixelStage, TextureStagesAddressingAndFilters) {
     const D3DCOLOR c = t.diffuse;
     const TexVertex q[4] = {{V(0, 0, c, 0), 0, 0},
                             {V(w, 0, c, 0), uv, 0},
-                            {V(0, w, c, 0), 0, uv},
-                            {V(w, w, c, 0), uv, uv}};
+                            {V(0, w, c, 0, r.farRhw), 0, uv},
+                            {V(w, w, c, 0, r.farRhw), uv, uv}};
     f.Draw(D3DPT_TRIANGLESTRIP, 2, q, sizeof(TexVertex), kTlFvf | D3DFVF_TEX1);
     const std::uint32_t got = f.Rgb(r.x, r.y);
     for (int shift : {0, 8, 16})

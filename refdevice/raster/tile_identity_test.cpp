@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/d3d8_defaults.h"
 #include "refdevice/program_scenes.h"
 #include "refdevice/raster/simd_kernels.h"
 #include "refdevice/test_support.h"
@@ -87,11 +88,13 @@ TEST(TiledRasterizer, CloudFramesGiveTheBandRasterizersBytes) {
     D3DFORMAT format;
     UINT width, height;
     bool keepDepth;  // later frames clear the colour alone
+    float z = 1;     // under 1: all blended, seen through a rectangle cleared to 1
   };
   // clang-format off
   const Case cases[] = {
       {-5.0f, D3DFMT_X8R8G8B8, 640, 480, false}, {-1.2f, D3DFMT_A8R8G8B8, 640, 480, false},
       {0.6f, D3DFMT_X8R8G8B8, 640, 480, false},  {-2.5f, D3DFMT_X8R8G8B8, 333, 201, true},
+      {-5.0f, D3DFMT_X8R8G8B8, 640, 480, false, 0.5f},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -101,9 +104,9 @@ TEST(TiledRasterizer, CloudFramesGiveTheBandRasterizersBytes) {
           program_scenes::CloudView view;
           view.eyeZ = c.eye;
           dev.SetVertexShader(program_scenes::kCloudFvf);
-          dev.SetRenderState(D3DRS_LIGHTING, 0);
-          dev.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-          dev.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+          SetStates(dev, {{D3DRS_LIGHTING, 0},
+                          {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
+                          {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA}});
           dev.SetTransform(D3DTS_PROJECTION, program_scenes::CloudView::Projection());
           dev.SetTransform(D3DTS_VIEW, view.View());
           for (int frame = 0; frame < 3; ++frame) {
@@ -113,11 +116,14 @@ TEST(TiledRasterizer, CloudFramesGiveTheBandRasterizersBytes) {
             dev.BeginScene();
             const bool colourOnly = c.keepDepth && frame > 0;
             dev.Clear(0, nullptr, colourOnly ? D3DCLEAR_TARGET : D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER,
-                      0x800000FF, 1.0f, 0);
-            dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, kHalf, cloud.data(), kStride);
+                      0x800000FF, c.z, 0);
+            const D3DRECT rect{100, 50, 300, 200};
+            if (c.z < 1) dev.Clear(1, &rect, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+            const UINT plain = c.z < 1 ? 0 : kHalf;
+            dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, plain, cloud.data(), kStride);
             dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0xFFFFFFFF);
-            dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, program_scenes::kCloudTriangles - kHalf,
-                                cloud.data() + kHalf * 3 * kStride, kStride);
+            dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, program_scenes::kCloudTriangles - plain,
+                                cloud.data() + plain * 3 * kStride, kStride);
             dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
             dev.EndScene();
             if (frame < 2) dev.Present(nullptr, nullptr, 0, nullptr);
@@ -214,7 +220,8 @@ void RandomScene(std::uint32_t seed, Direct3DDevice8& dev) {
   ASSERT_EQ(dev.CreateTexture(16, 8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, tex), D3D_OK);
   for (UINT level = 0; level < tex->GetLevelCount(); ++level)
     FillLevel(*tex, level, [&rng](UINT) { return static_cast<std::uint32_t>(rng()); });
-  D3DMATRIX view = Identity();
+  D3DMATRIX view;
+  D3DXMatrixIdentity(view);
   view.m[3][2] = 4;
   dev.SetTransform(D3DTS_PROJECTION, Perspective(1.0f, 4.0f / 3.0f, 0.5f, 50.0f));
   dev.SetTransform(D3DTS_VIEW, view);
@@ -236,29 +243,20 @@ void RandomScene(std::uint32_t seed, Direct3DDevice8& dev) {
       dev.SetViewport({x, y, w, h, 0.0f, 1.0f});
     }
     const bool classic = rng() % 2;
+    // clang-format off
     const Set states[] = {
-        {D3DRS_ZENABLE, rng() % 4 != 0},
-        {D3DRS_ZWRITEENABLE, rng() % 4 != 0},
-        {D3DRS_ZFUNC, rng() % 2 ? DWORD{D3DCMP_LESSEQUAL}
-                                : pick({D3DCMP_LESS, D3DCMP_GREATER, D3DCMP_ALWAYS, D3DCMP_EQUAL,
-                                        D3DCMP_NOTEQUAL})},
+        {D3DRS_ZENABLE, rng() % 4 != 0}, {D3DRS_ZWRITEENABLE, rng() % 4 != 0},
+        {D3DRS_ZFUNC, rng() % 2 ? DWORD{D3DCMP_LESSEQUAL} : pick({D3DCMP_LESS, D3DCMP_GREATER, D3DCMP_ALWAYS, D3DCMP_EQUAL, D3DCMP_NOTEQUAL})},
         {D3DRS_ALPHABLENDENABLE, rng() % 3 != 0},
-        {D3DRS_SRCBLEND, classic ? DWORD{D3DBLEND_SRCALPHA}
-                                 : pick({D3DBLEND_ONE, D3DBLEND_DESTCOLOR, D3DBLEND_SRCCOLOR,
-                                         D3DBLEND_INVDESTALPHA})},
-        {D3DRS_DESTBLEND,
-         classic ? DWORD{D3DBLEND_INVSRCALPHA}
-                 : pick({D3DBLEND_ONE, D3DBLEND_ZERO, D3DBLEND_INVSRCCOLOR, D3DBLEND_SRCALPHA})},
+        {D3DRS_SRCBLEND, classic ? DWORD{D3DBLEND_SRCALPHA} : pick({D3DBLEND_ONE, D3DBLEND_DESTCOLOR, D3DBLEND_SRCCOLOR, D3DBLEND_INVDESTALPHA})},
+        {D3DRS_DESTBLEND, classic ? DWORD{D3DBLEND_INVSRCALPHA} : pick({D3DBLEND_ONE, D3DBLEND_ZERO, D3DBLEND_INVSRCCOLOR, D3DBLEND_SRCALPHA})},
         {D3DRS_SHADEMODE, rng() % 5 ? DWORD{D3DSHADE_GOURAUD} : DWORD{D3DSHADE_FLAT}},
         {D3DRS_CULLMODE, pick({D3DCULL_CCW, D3DCULL_CW, D3DCULL_NONE})},
-        {D3DRS_ALPHATESTENABLE, rng() % 5 == 0},
-        {D3DRS_ALPHAREF, DWORD(rng() % 256)},
-        {D3DRS_ALPHAFUNC, D3DCMP_GREATER},
-        {D3DRS_FOGENABLE, rng() % 5 == 0},
-        {D3DRS_FOGTABLEMODE, pick({D3DFOG_NONE, D3DFOG_LINEAR, D3DFOG_EXP})},
-        {D3DRS_FOGCOLOR, DWORD(rng())},
-        {D3DRS_COLORWRITEENABLE, DWORD(rng() % 8 ? 0xF : rng() % 16)},
+        {D3DRS_ALPHATESTENABLE, rng() % 5 == 0}, {D3DRS_ALPHAREF, DWORD(rng() % 256)}, {D3DRS_ALPHAFUNC, D3DCMP_GREATER},
+        {D3DRS_FOGENABLE, rng() % 5 == 0}, {D3DRS_FOGTABLEMODE, pick({D3DFOG_NONE, D3DFOG_LINEAR, D3DFOG_EXP})},
+        {D3DRS_FOGCOLOR, DWORD(rng())}, {D3DRS_COLORWRITEENABLE, DWORD(rng() % 8 ? 0xF : rng() % 16)},
     };
+    // clang-format on
     for (const Set& s : states)
       dev.SetRenderState(static_cast<D3DRENDERSTATETYPE>(s.state), s.value);
     dev.SetTexture(0, rng() % 4 == 0 ? Ref<Direct3DBaseTexture8>(tex) : nullptr);
@@ -273,11 +271,7 @@ void RandomScene(std::uint32_t seed, Direct3DDevice8& dev) {
     // enormous triangles.
     const bool many = rng() % 8 == 0, enormous = !many && rng() % 6 == 0;
     const UINT prims = many ? 128 + rng() % 200 : enormous ? 1 + rng() % 3 : 1 + rng() % 40;
-    const UINT verts = type == D3DPT_TRIANGLELIST ? prims * 3
-                       : type == D3DPT_LINELIST   ? prims * 2
-                       : type == D3DPT_POINTLIST  ? prims
-                       : type == D3DPT_LINESTRIP  ? prims + 1
-                                                  : prims + 2;
+    const auto verts = PrimitiveVertexCount(type, prims);
     const float size = enormous ? 16000.0f : std::pow(10.0f, uni(-1.0f, many ? 1.3f : 2.5f));
     // Pre-transformed (x, y, z, rhw) or untransformed (x, y, z) vertices
     // with a colour and one coordinate set.
@@ -285,7 +279,7 @@ void RandomScene(std::uint32_t seed, Direct3DDevice8& dev) {
     const float cx = uni(-50, 690), cy = uni(-50, 530), cz = uni(-5, 3), s = size / 100.0f;
     std::vector<std::uint32_t> v;
     auto put = [&v](float f) { v.push_back(std::bit_cast<std::uint32_t>(f)); };
-    for (UINT i = 0; i < verts; ++i) {
+    for (std::uint64_t i = 0; i < verts; ++i) {
       if (pretransformed) {
         put(cx + uni(-size, size));
         put(cy + uni(-size, size));
