@@ -136,8 +136,8 @@ TEST(PictureLoop, DrawsTheSameQuadEveryFrameUntilTheWindowIsClosed) {
   // Bottom-left, top-left, bottom-right, top-right over the fixed edges. The
   // runtime's RGB(255, 0, 0) reaches the device as blue, RGB(0, 0, 255) as red.
   PictureVertex q[4];
-  ASSERT_EQ(tp.Device()->LastDrawPrimitiveUP->Vertices.size(), sizeof q);
-  std::memcpy(q, tp.Device()->LastDrawPrimitiveUP->Vertices.data(), sizeof q);
+  ASSERT_EQ(tp.Device()->LastDrawPrimitiveUP->size(), sizeof q);
+  std::memcpy(q, tp.Device()->LastDrawPrimitiveUP->data(), sizeof q);
   // clang-format off
   const PictureVertex want[4] = {{0, 600, 0, 1, 0x00FF0000, 0, 0, 1}, {0, 0, 0, 1, 0x000000FF, 0, 0, 0},
                                  {800, 600, 0, 1, 0x00FFFF00, 0, 1, 1}, {800, 0, 0, 1, 0x0000FF00, 0, 1, 0}};

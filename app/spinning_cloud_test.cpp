@@ -68,8 +68,8 @@ TEST_F(SpinningCloud, SetsUpThenRunsEachFrameInItsFixedOrder) {
   // The drawn buffer holds the form's vertices byte for byte.
   const auto& draw = tp.Device()->LastDrawPrimitive;
   ASSERT_TRUE(draw);
-  ASSERT_EQ(draw->Vertices.size(), sizeof form.Verts);
-  EXPECT_EQ(std::memcmp(draw->Vertices.data(), form.Verts.data(), sizeof form.Verts), 0);
+  ASSERT_EQ(draw->size(), sizeof form.Verts);
+  EXPECT_EQ(std::memcmp(draw->data(), form.Verts.data(), sizeof form.Verts), 0);
 }
 
 // Each row: the key state of each frame (Escape ends the loop after the frame
@@ -100,7 +100,7 @@ TEST_F(SpinningCloud, KeysActOncePerFrameEachStepRoundedToSingle) {
     form.RotY = r.rotY;
     std::vector<K> frames = r.frames;
     if (frames.back()[DIK_ESCAPE] == 0) frames.push_back(down({DIK_ESCAPE}));
-    for (const K& keys : frames) tp.PushKeyState(keys);
+    for (const K& keys : frames) tp.script.keyStates.push_back(keys);
     ASSERT_EQ(tp.RunFormLoad(), "exit 0");
 
     float x = r.rotX, y = r.rotY, z = -5.0f;

@@ -74,8 +74,8 @@ TEST(DrawPicture, FarEdgesAreGivenOnlyWhenBothAreNonZero) {
                   r.texture ? "Device.SetTexture(0, Texture)" : "Device.SetTexture(0, Nothing)",
                   "Device.DrawPrimitiveUP(5, 2, <128 bytes>, 32)"}));
     PictureVertex q[4];
-    ASSERT_EQ(tp.Device()->LastDrawPrimitiveUP->Vertices.size(), sizeof q);
-    std::memcpy(q, tp.Device()->LastDrawPrimitiveUP->Vertices.data(), sizeof q);
+    ASSERT_EQ(tp.Device()->LastDrawPrimitiveUP->size(), sizeof q);
+    std::memcpy(q, tp.Device()->LastDrawPrimitiveUP->data(), sizeof q);
     const float* c = r.corners;
     const PictureVertex want[4] = {{c[0], c[1], 0, 1, 0x33333333, 0, 0, 0.5f},
                                    {c[2], c[3], 0, 1, 0x11111111, 0, 0, 0},

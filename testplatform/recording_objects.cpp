@@ -36,10 +36,10 @@ D3DCAPS8 Caps(D3DDEVTYPE type) {
 // its kind while it lives, `release KIND` recorded when it goes.
 struct Recorder {
   Recorder(RecordPtr r, const char* k) : rec(std::move(r)), kind(k) {
-    if (*kind) rec->Made(kind);
+    if (*kind) ++rec->live[kind];
   }
   ~Recorder() {
-    if (*kind) rec->Released(kind);
+    if (*kind) --rec->live[kind], rec->Note(std::string("release ") + kind);
   }
   Recorder(const Recorder&) = delete;
   Recorder& operator=(const Recorder&) = delete;
@@ -143,7 +143,6 @@ class RecordingTexture final : public Direct3DTexture8, Recorder {
       return hr;
     });
   }
-  const std::shared_ptr<RecordedTexture>& State() const { return state_; }
 
  private:
   UINT Width(UINT level) const { return std::max<UINT>(state_->Width >> level, 1); }
@@ -254,19 +253,14 @@ class RecordingDevice final : public DeviceBase, Recorder {
   // A draw keeps a copy of its vertices, unless a long run keeps no copies.
   HRESULT DrawFromBuffer(D3DPRIMITIVETYPE, UINT, RecordingVertexBuffer& buffer, std::uint64_t,
                          UINT) override {
-    if (rec->script.keepLog) recorded_->LastDrawPrimitive = RecordedDraw{buffer.Bytes()};
+    if (rec->script.keepLog) recorded_->LastDrawPrimitive = buffer.Bytes();
     return D3D_OK;
   }
   HRESULT DrawFromMemory(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* data,
                          UINT stride) override {
     const std::size_t bytes = PrimitiveVertexCount(type, primitiveCount) * stride;
-    if (rec->script.keepLog)
-      recorded_->LastDrawPrimitiveUP = RecordedDraw{std::vector<BYTE>(data, data + bytes)};
+    if (rec->script.keepLog) recorded_->LastDrawPrimitiveUP = std::vector<BYTE>(data, data + bytes);
     return D3D_OK;
-  }
-  void TextureChanging(DWORD stage, const Ref<Direct3DBaseTexture8>&,
-                       RecordingTexture* ours) override {
-    if (stage == 0) recorded_->Texture0 = ours ? ours->State() : nullptr;
   }
 
  private:
@@ -461,15 +455,17 @@ class RecordingFont final : public IFont, Recorder {
  public:
   explicit RecordingFont(RecordPtr r) : Recorder(std::move(r), "") {}
   HRESULT get_Name(std::string& name) override {
-    return Answer(*rec, "Font.get_Name", "", [&] { return name = rec->script.fontName, 0; });
+    return Answer(*rec, "Font.get_Name", "", [&] { return name = name_, 0; });
   }
   HRESULT put_Name(const std::string& name) override {
-    return Answer(*rec, "Font.put_Name", Args(name),
-                  [&] { return rec->script.fontName = name, 0; });
+    return Answer(*rec, "Font.put_Name", Args(name), [&] { return name_ = name, 0; });
   }
   HRESULT get_hFont(std::int32_t& handle) override {
     return Answer(*rec, "Font.get_hFont", "", [&] { return handle = rec->script.hFont, 0; });
   }
+
+ private:
+  std::string name_ = "MS Sans Serif";
 };
 
 }  // namespace

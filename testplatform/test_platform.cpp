@@ -115,8 +115,19 @@ DIKEYBOARDSTATE TestPlatform::KeysDown(std::initializer_list<int> keysDown) {
   return state;
 }
 
-void TestPlatform::PushKeys(std::initializer_list<int> keysDown) {
-  record_->script.keyStates.push_back(KeysDown(keysDown));
+Ref<Direct3DDevice8> TestPlatform::NewDevice() {
+  Ref<Direct3DDevice8> device;
+  {  // the root and Direct3D let go before the calls are cleared
+    Ref<DirectX8> dx;
+    Ref<Direct3D8> d3d;
+    D3DPRESENT_PARAMETERS pp{64, 48, D3DFMT_X8R8G8B8, 1, 0, D3DSWAPEFFECT_DISCARD, 0, 1, 0, 0, 0,
+                             0,  0};
+    if (NewDirectX8(dx) | dx->Direct3DCreate(d3d) |
+        d3d->CreateDevice(0, D3DDEVTYPE_HAL, 0, 0, pp, device))
+      throw std::logic_error("the recording platform made no device");
+  }
+  ClearCalls();
+  return device;
 }
 
 int TestPlatform::Count(const std::string& name) const {
@@ -173,8 +184,7 @@ std::int32_t TestPlatform::ShowCursor(std::int32_t bShow) {
 }
 
 std::uint32_t TestPlatform::GetTickCount() {
-  if (!Next(record_->script.ticks, record_->lastTick) && record_->tickRead)
-    record_->lastTick += record_->script.tickStep;
+  if (!Next(record_->script.ticks, record_->lastTick) && record_->tickRead) record_->lastTick += 10;
   record_->tickRead = true;
   record_->Note("GetTickCount", " -> " + std::to_string(record_->lastTick));
   return record_->lastTick;
@@ -238,8 +248,7 @@ std::int32_t TestPlatform::FileClose(std::int32_t fileNumber) {
 }
 
 float TestPlatform::Timer() {
-  float t = record_->script.timeOfDay;
-  Next(record_->script.timesOfDay, t);
+  const float t = record_->script.timeOfDay;
   record_->Note("Timer", " -> " + FormatFloat(t));
   return t;
 }

@@ -43,19 +43,13 @@ struct RecordedTexture {
   bool Released = false;
 };
 
-// A draw's vertices: those passed to DrawPrimitiveUP, or for DrawPrimitive
-// the bound buffer's bytes at the time of the draw.
-struct RecordedDraw {
-  std::vector<BYTE> Vertices;
-};
-
 // What the program's tests read of a recording device; outlives the device.
 // The device's other state is kept, and checked, as both devices keep it.
 struct RecordedDevice {
   std::map<int, D3DMATRIX> Transforms;  // only those set
-  std::shared_ptr<RecordedTexture> Texture0;
-  std::optional<RecordedDraw> LastDrawPrimitive;
-  std::optional<RecordedDraw> LastDrawPrimitiveUP;
+  // The last draw's vertices: those passed to DrawPrimitiveUP, or for
+  // DrawPrimitive the bound buffer's bytes at the time of the draw.
+  std::optional<std::vector<BYTE>> LastDrawPrimitive, LastDrawPrimitiveUP;
 };
 
 // What the platform answers. Every field may be changed by a test at any time.
@@ -76,10 +70,9 @@ struct TestScript {
 
   // Window system: the cursor display counter (its start, then its value) and
   // the tick counts, one per GetTickCount; when they run out each further
-  // reading adds `tickStep` to the last one (the first reading is then 0).
+  // reading adds 10 to the last one (the first reading is then 0).
   std::int32_t cursorCounter = 0;
   std::deque<std::uint32_t> ticks;
-  std::uint32_t tickStep = 10;
 
   // DirectInput: the keyboard state of each poll, in order. When they run out
   // every poll reads all keys up; after `pollsAfterScript` such polls the
@@ -90,9 +83,7 @@ struct TestScript {
   // Runtime: the form, the time of day, the random generator.
   HWND hWnd = 0x1234;
   std::int32_t hFont = 0x5678;
-  std::string fontName = "MS Sans Serif";
-  float timeOfDay = 43200.0f;  // Timer, when `timesOfDay` is empty
-  std::deque<float> timesOfDay;
+  float timeOfDay = 43200.0f;
   // Rnd answers these in order; when they run out, the runtime's own
   // generator goes on (seeded by Randomize, as on every host).
   std::deque<float> randomValues;
@@ -158,12 +149,6 @@ struct TestRecord {
     ++callCounts[name];
     if (script.keepLog) calls.push_back(name + rest);
   }
-  void Made(const std::string& kind) { ++live[kind]; }
-  // Records `release KIND`.
-  void Released(const std::string& kind) {
-    --live[kind];
-    Note("release " + kind);
-  }
 };
 
 class TestPlatform : public PlatformObjects, public WindowSystem, public Runtime {
@@ -186,9 +171,14 @@ class TestPlatform : public PlatformObjects, public WindowSystem, public Runtime
   void Fail(const std::string& name, HRESULT status, int occurrence = 0);
 
   // Keyboard script helpers: one poll with exactly these keys down.
-  void PushKeys(std::initializer_list<int> keysDown);
-  void PushKeyState(const DIKEYBOARDSTATE& state) { record_->script.keyStates.push_back(state); }
+  void PushKeys(std::initializer_list<int> keysDown) {
+    script.keyStates.push_back(KeysDown(keysDown));
+  }
   static DIKEYBOARDSTATE KeysDown(std::initializer_list<int> keysDown);
+
+  // A windowed HAL device, the calls made so far cleared: for code that
+  // drives a device and nothing else.
+  Ref<Direct3DDevice8> NewDevice();
 
   // Observations.
   const std::vector<std::string>& Calls() const { return record_->calls; }
