@@ -11,7 +11,6 @@
 #include "graphics/moduleDX8.h"
 #include "platform/d3dx8_math.h"
 #include "tests/harness/program_platform.h"
-#include "tests/harness/test_helpers.h"
 
 using namespace moduleDX8;
 
@@ -148,7 +147,7 @@ TEST(DefaultRenderStates, EverySettingIsTriedAndAnyFailureIsAnInvalidCall) {
   for (std::size_t failing = 0; failing <= all.size(); ++failing) {
     SCOPED_TRACE(failing);
     ProgramPlatform tp;
-    test_helpers::MakeDevice(tp);
+    tp.MakeDevice();
     VertexFormat = 388;
     Err().Number = E_NOTIMPL;  // from before: does not count
     std::vector<std::string> calls = all;
@@ -173,7 +172,7 @@ TEST(DefaultRenderStates, EverySettingIsTriedAndAnyFailureIsAnInvalidCall) {
 // once the world is set.
 TEST(SetupMatrices, NegatingTheSmallestDistanceOverflowsAfterTheWorldIsSet) {
   ProgramPlatform tp;
-  test_helpers::MakeDevice(tp);
+  tp.MakeDevice();
   EXPECT_THROW(SetupMatrices(INT32_MIN), RuntimeError);
   EXPECT_EQ(Err().Number, ErrOverflow);
   EXPECT_EQ(tp.Device()->Transforms.count(D3DTS_WORLD), 1u);
@@ -195,7 +194,7 @@ TEST(RotateWorld, TurnsAboutZThenXThenY) {
   // clang-format on
   for (const auto& r : rows) {
     ProgramPlatform tp;
-    test_helpers::MakeDevice(tp);
+    tp.MakeDevice();
     RotateWorld(kQuarter, r.y, r.z);
     const D3DVECTOR p = D3DXVec3TransformCoord(r.from, tp.Device()->Transforms.at(D3DTS_WORLD));
     EXPECT_NEAR(p.x, r.to.x, 1e-6f);

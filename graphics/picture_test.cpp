@@ -11,7 +11,6 @@
 
 #include "graphics/moduleDX8.h"
 #include "tests/harness/program_platform.h"
-#include "tests/harness/test_helpers.h"
 
 namespace {
 
@@ -28,7 +27,7 @@ TEST(CreatePicture, AnEmptyNameGetsABlankTextureANamedOneNothing) {
     SCOPED_TRACE(std::string(r.name) + " " + std::to_string(r.width) + "x" +
                  std::to_string(r.height));
     ProgramPlatform tp;
-    test_helpers::MakeDevice(tp, true);
+    tp.MakeDevice(true);
     const Picture pic = CreatePicture(r.name, r.width, r.height);
     EXPECT_EQ(pic.Width, static_cast<float>(r.width));
     EXPECT_EQ(pic.Height, static_cast<float>(r.height));
@@ -60,7 +59,7 @@ TEST(DrawPicture, FarEdgesAreGivenOnlyWhenBothAreNonZero) {
     SCOPED_TRACE(std::to_string(r.x1) + "," + std::to_string(r.y1) + " " + std::to_string(r.x2) +
                  "," + std::to_string(r.y2));
     ProgramPlatform tp;
-    test_helpers::MakeDevice(tp, true);
+    tp.MakeDevice(true);
     ASSERT_EQ(
         D3DDevice->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1),
         D3D_OK);
@@ -89,7 +88,7 @@ TEST(DrawPicture, FarEdgesAreGivenOnlyWhenBothAreNonZero) {
 // record, and an overflowing far edge draws nothing.
 TEST(Picture, ReassignmentReleasesAndFailuresKeepTheOldRecord) {
   ProgramPlatform tp;
-  test_helpers::MakeDevice(tp, true);
+  tp.MakeDevice(true);
   Picture pic = CreatePicture("", 64, 64);
   pic = CreatePicture("", 32, 32);
   EXPECT_TRUE(tp.Textures()[0]->Released);

@@ -165,6 +165,7 @@ bool TestPlatform::TextFileExists(const std::string& relativePath) const {
 // --- PlatformObjects ----------------------------------------------------------
 
 HRESULT TestPlatform::NewDirectX8(Ref<DirectX8>& dx) {
+  if (record_->script.beforeNewDirectX8) record_->script.beforeNewDirectX8();
   return Answer(*record_, "new DirectX8", "",
                 [&] { return dx = testplatform::NewRecordingDirectX(record_), 0; });
 }

@@ -93,6 +93,8 @@ struct TestScript {
   // When set, answers every keyboard poll instead of `keyStates` (n = 1 for
   // the first poll): for runs too long to script poll by poll.
   std::function<void(std::int64_t n, DIKEYBOARDSTATE& state)> keyboard;
+  // Runs first in every NewDirectX8: to act where the program makes its root.
+  std::function<void()> beforeNewDirectX8;
   // False: calls are counted but no log lines and no copies of the draws'
   // vertices are kept, so a long run's memory stays flat and its frames cheap.
   bool keepLog = true;
