@@ -1,14 +1,11 @@
 #include "testplatform/test_platform.h"
 
 #include <charconv>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <system_error>
-#ifdef _WIN32
-#include <io.h>  // _mktemp
-#endif
 
 #include "testplatform/recording_objects.h"
 
@@ -71,18 +68,13 @@ HRESULT TestRecord::Call(const std::string& name, const std::string& args) {
 
 namespace {
 
+// A fresh folder of its own under the system's temporary one.
 std::string MakeTempDriveC() {
-  std::error_code ec;
-  std::filesystem::path base = std::filesystem::temp_directory_path(ec);
-  if (ec) base = "/tmp";
-  std::string templ = (base / "quillon-drive-c-XXXXXX").string();
-#ifdef _WIN32  // no mkdtemp there
-  if (::_mktemp(templ.data()) == nullptr || !std::filesystem::create_directory(templ, ec))
-#else
-  if (::mkdtemp(templ.data()) == nullptr)
-#endif
-    throw std::runtime_error("cannot make a temporary drive C");
-  return templ;
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (std::random_device random;;) {
+    const auto folder = base / ("quillon-drive-c-" + std::to_string(random()));
+    if (std::filesystem::create_directory(folder)) return folder.string();
+  }
 }
 
 }  // namespace
