@@ -24,8 +24,7 @@ TEST(CreatePicture, AnEmptyNameGetsABlankTextureANamedOneNothing) {
       {"", 256, 128}, {"", 0, 0}, {"C:\\WINDOWS\\Setup.bmp", 0, 480}, {"missing.bmp", 320, 0}};
   // clang-format on
   for (const auto& r : rows) {
-    SCOPED_TRACE(std::string(r.name) + " " + std::to_string(r.width) + "x" +
-                 std::to_string(r.height));
+    SCOPED_TRACE(&r - rows);
     ProgramPlatform tp;
     tp.MakeDevice(true);
     const Picture pic = CreatePicture(r.name, r.width, r.height);
@@ -56,8 +55,7 @@ TEST(DrawPicture, FarEdgesAreGivenOnlyWhenBothAreNonZero) {
   };
   // clang-format on
   for (const auto& r : rows) {
-    SCOPED_TRACE(std::to_string(r.x1) + "," + std::to_string(r.y1) + " " + std::to_string(r.x2) +
-                 "," + std::to_string(r.y2));
+    SCOPED_TRACE(&r - rows);
     ProgramPlatform tp;
     tp.MakeDevice(true);
     ASSERT_EQ(
