@@ -87,8 +87,7 @@ std::shared_ptr<RecordedTexture> MakeTextureRecord(TestRecord& rec, UINT width, 
   auto t = std::make_shared<RecordedTexture>();
   t->Width = std::max<UINT>(width, 1);
   t->Height = std::max<UINT>(height, 1);
-  UINT chain = 1;
-  for (UINT s = std::max(t->Width, t->Height); s > 1; s /= 2) ++chain;
+  const UINT chain = d3dfront::FullChainLength(t->Width, t->Height);
   t->Levels = levels <= 0 ? chain : std::min<UINT>(static_cast<UINT>(levels), chain);
   t->Usage = usage;
   t->Format = format == D3DFMT_UNKNOWN ? D3DFMT_A8R8G8B8 : format;

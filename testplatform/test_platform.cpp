@@ -11,7 +11,6 @@
 
 using testplatform::Answer;
 using testplatform::Args;
-using testplatform::Refuse;
 
 namespace {
 
