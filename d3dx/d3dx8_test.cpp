@@ -139,9 +139,6 @@ TEST(D3DXMatrixRotation, FollowsTheLeftHandedRowVectorDefinitions) {
   test_helpers::ExpectMatrixNear(m, Rows({c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, 0, 0, 0, 1}), kTol);
   D3DXMatrixRotationZ(m, 0.3f);
   test_helpers::ExpectMatrixNear(m, Rows({c, s, 0, 0, -s, c, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}), kTol);
-
-  D3DXMatrixIdentity(m);
-  test_helpers::ExpectMatrixNear(m, test_helpers::kIdentity, 0);
 }
 
 // The product itself is the math module's; here: `out` may be a factor.
@@ -188,24 +185,15 @@ TEST(D3DXMatrixLookAtLH, EveryViewIsARotationOntoZ) {
     ExpectPointNear(D3DXVec3TransformCoord(r.at, m), 0, 0, std::sqrt(dx * dx + dy * dy + dz * dz),
                     1e-5f);
   }
-  // "Up" stays in the upper half.
-  D3DMATRIX m;
-  D3DXMatrixLookAtLH(m, {3, -2, 7}, {-1, 4, 0.5f}, {0, 1, 0});
-  const D3DVECTOR above = D3DXVec3TransformCoord({3, -1, 7}, m);
-  EXPECT_GT(above.y, 0.0f);
-  EXPECT_NEAR(above.x, 0.0f, 1e-5f);
 }
 
-TEST(D3DXMatrixPerspectiveFovLH, MapsNearToZeroFarToOneAndAspectDividesOnlyX) {
-  // The program's own projection (3.14159 / 4, aspect 1) is checked where
-  // SetupMatrices sets it.
+// The program's own projection (3.14159 / 4, aspect 1, depth 1 to 1000)
+// shows whole in its frame transcript; only an aspect other than 1 is left.
+TEST(D3DXMatrixPerspectiveFovLH, AspectDividesOnlyX) {
   D3DMATRIX m;
   D3DXMatrixPerspectiveFovLH(m, kPi / 3, 2.0f, 1.0f, 1000.0f);
-  EXPECT_NEAR(D3DXVec3TransformCoord({0, 0, 1}, m).z, 0.0f, 1e-6f);
-  EXPECT_NEAR(D3DXVec3TransformCoord({0, 0, 1000}, m).z, 1.0f, 1e-6f);
   EXPECT_NEAR(m.m[1][1], std::sqrt(3.0f), 1e-6f);  // cot(fov / 2)
   EXPECT_NEAR(m.m[0][0], std::sqrt(3.0f) / 2, 1e-6f);
-  EXPECT_EQ(m.m[2][3], 1.0f);
 }
 
 }  // namespace
