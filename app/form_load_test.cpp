@@ -122,14 +122,13 @@ TEST(PictureLoop, DrawsTheSameQuadEveryFrameUntilTheWindowIsClosed) {
 
   // Bottom-left, top-left, bottom-right, top-right over the fixed edges. The
   // runtime's RGB(255, 0, 0) reaches the device as blue, RGB(0, 0, 255) as red.
-  PictureVertex q[4];
-  ASSERT_EQ(tp.Device()->LastDrawPrimitiveUP->size(), sizeof q);
-  std::memcpy(q, tp.Device()->LastDrawPrimitiveUP->data(), sizeof q);
   // clang-format off
   const PictureVertex want[4] = {{0, 600, 0, 1, 0x00FF0000, 0, 0, 1}, {0, 0, 0, 1, 0x000000FF, 0, 0, 0},
                                  {800, 600, 0, 1, 0x00FFFF00, 0, 1, 1}, {800, 0, 0, 1, 0x0000FF00, 0, 1, 0}};
   // clang-format on
-  EXPECT_EQ(std::memcmp(q, want, sizeof q), 0);
+  const std::vector<BYTE>& drawn = *tp.Device()->LastDrawPrimitiveUP;
+  ASSERT_EQ(drawn.size(), sizeof want);
+  EXPECT_EQ(std::memcmp(drawn.data(), want, sizeof want), 0);
 }
 
 // Each row: the fog mode, which render-state call fails (0: none) and the

@@ -70,15 +70,14 @@ TEST(DrawPicture, FarEdgesAreGivenOnlyWhenBothAreNonZero) {
               (std::vector<std::string>{
                   r.texture ? "Device.SetTexture(0, Texture)" : "Device.SetTexture(0, Nothing)",
                   "Device.DrawPrimitiveUP(5, 2, <128 bytes>, 32)"}));
-    PictureVertex q[4];
-    ASSERT_EQ(tp.Device()->LastDrawPrimitiveUP->size(), sizeof q);
-    std::memcpy(q, tp.Device()->LastDrawPrimitiveUP->data(), sizeof q);
     const float* c = r.corners;
     const PictureVertex want[4] = {{c[0], c[1], 0, 1, 0x33333333, 0, 0, 0.5f},
                                    {c[2], c[3], 0, 1, 0x11111111, 0, 0, 0},
                                    {c[4], c[5], 0, 1, 0x44444444, 0, 1, 0.5f},
                                    {c[6], c[7], 0, 1, 0x22222222, 0, 1, 0}};
-    EXPECT_EQ(std::memcmp(q, want, sizeof q), 0);
+    const std::vector<BYTE>& drawn = *tp.Device()->LastDrawPrimitiveUP;
+    ASSERT_EQ(drawn.size(), sizeof want);
+    EXPECT_EQ(std::memcmp(drawn.data(), want, sizeof want), 0);
   }
 }
 
