@@ -31,18 +31,6 @@
 #include "runtime/random.h"
 #include "runtime/text_files.h"
 
-// What the recording textures hold.
-struct RecordedTexture {
-  UINT Width = 0;
-  UINT Height = 0;
-  UINT Levels = 0;
-  DWORD Usage = 0;
-  std::int32_t Format = 0;
-  std::int32_t Pool = 0;
-  std::vector<std::vector<BYTE>> LevelBytes;  // each level's pixels, rows packed
-  bool Released = false;
-};
-
 // What the program's tests read of a recording device; outlives the device.
 // The device's other state is kept, and checked, as both devices keep it.
 struct RecordedDevice {
@@ -132,7 +120,6 @@ struct TestRecord {
 
   std::vector<std::shared_ptr<RecordedDevice>> devices;
   int buffersMade = 0;
-  std::vector<std::shared_ptr<RecordedTexture>> textures;
   DIKEYBOARDSTATE lastPolled{};
   std::uint32_t lastTick = 0;
   bool tickRead = false;
@@ -199,9 +186,6 @@ class TestPlatform : public PlatformObjects, public WindowSystem, public Runtime
   // The last device created (its state stays readable after release).
   std::shared_ptr<RecordedDevice> Device() const;
   int VertexBuffersMade() const { return record_->buffersMade; }
-  const std::vector<std::shared_ptr<RecordedTexture>>& Textures() const {
-    return record_->textures;
-  }
   std::int32_t CursorCounter() const { return record_->script.cursorCounter; }
   bool FormClosed() override { return record_->formClosed; }
 
