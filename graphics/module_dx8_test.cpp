@@ -1,7 +1,8 @@
 // moduleDX8's device routines over the recording platform: InitD3D's choice
 // of device and parameters, FindDisplayMode, SetDefaultRenderStates and the
-// transforms. (Every failing call with its report is the fault sweep's; the
-// fixed matrices and the camera show in the program's own frame transcript.)
+// view's overflow. (Every failing call with its report is the fault sweep's;
+// the fixed matrices, the camera and the world's turns show in the program's
+// own frame transcript.)
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,7 +10,6 @@
 #include <functional>
 
 #include "graphics/moduleDX8.h"
-#include "platform/d3dx8_math.h"
 #include "tests/harness/program_platform.h"
 
 using namespace moduleDX8;
@@ -173,28 +173,6 @@ TEST(SetupMatrices, NegatingTheSmallestDistanceOverflowsAfterTheWorldIsSet) {
   EXPECT_EQ(tp.Device()->Transforms.count(D3DTS_VIEW), 0u);
   SetupMatrices(INT32_MAX);  // the largest one is fine
   EXPECT_FLOAT_EQ(tp.Device()->Transforms.at(D3DTS_VIEW).m[3][2], 2147483648.0f);
-}
-
-// Each row: the angles about x and z (y a quarter turn or none), a point and
-// where the world takes it. Rx * Ry takes (0, 1, 0) to (1, 0, 0), Ry * Rx to
-// (0, 0, 1); Rz * Rx takes (1, 0, 0) to (0, 0, 1), Rx * Rz to (0, 1, 0).
-TEST(RotateWorld, TurnsAboutZThenXThenY) {
-  constexpr float kQuarter = 1.57079632679f;
-  // clang-format off
-  const struct { float y, z; D3DVECTOR from, to; } rows[] = {
-      {kQuarter, 0, {0, 1, 0}, {1, 0, 0}},
-      {0, kQuarter, {1, 0, 0}, {0, 0, 1}},
-  };
-  // clang-format on
-  for (const auto& r : rows) {
-    ProgramPlatform tp;
-    tp.MakeDevice();
-    RotateWorld(kQuarter, r.y, r.z);
-    const D3DVECTOR p = D3DXVec3TransformCoord(r.from, tp.Device()->Transforms.at(D3DTS_WORLD));
-    EXPECT_NEAR(p.x, r.to.x, 1e-6f);
-    EXPECT_NEAR(p.y, r.to.y, 1e-6f);
-    EXPECT_NEAR(p.z, r.to.z, 1e-6f);
-  }
 }
 
 }  // namespace
