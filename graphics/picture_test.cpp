@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <cfloat>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "graphics/moduleDX8.h"
 #include "tests/harness/program_platform.h"
-#include "tests/harness/test_helpers.h"
 
 namespace {
 
@@ -25,16 +25,16 @@ TEST(CreatePicture, AnEmptyNameGetsABlankTextureANamedOneNothing) {
       {"", 256, 128}, {"", 0, 0}, {"C:\\WINDOWS\\Setup.bmp", 0, 480}, {"missing.bmp", 320, 0}};
   // clang-format on
   for (const auto& r : rows) {
-    SCOPED_TRACE(std::string(r.name) + " " + std::to_string(r.width) + "x" +
-                 std::to_string(r.height));
+    SCOPED_TRACE(&r - rows);
     ProgramPlatform tp;
-    test_helpers::MakeDevice(tp, true);
+    tp.MakeDevice(true);
     const Picture pic = CreatePicture(r.name, r.width, r.height);
     EXPECT_EQ(pic.Width, static_cast<float>(r.width));
     EXPECT_EQ(pic.Height, static_cast<float>(r.height));
-    EXPECT_EQ(tp.Textures().size(), *r.name ? 0u : 1u);
+    EXPECT_EQ(tp.Count("D3DX.CreateTexture"), *r.name ? 0 : 1);
     if (*r.name) continue;
-    const auto& made = *tp.Textures()[0];
+    D3DSURFACE_DESC made{};
+    ASSERT_EQ(pic.Texture->GetLevelDesc(0, made), D3D_OK);
     EXPECT_EQ(made.Width, static_cast<UINT>(std::max(1, r.width)));
     EXPECT_EQ(made.Height, static_cast<UINT>(std::max(1, r.height)));
     EXPECT_EQ(made.Pool, D3DPOOL_MANAGED);
@@ -57,10 +57,9 @@ TEST(DrawPicture, FarEdgesAreGivenOnlyWhenBothAreNonZero) {
   };
   // clang-format on
   for (const auto& r : rows) {
-    SCOPED_TRACE(std::to_string(r.x1) + "," + std::to_string(r.y1) + " " + std::to_string(r.x2) +
-                 "," + std::to_string(r.y2));
+    SCOPED_TRACE(&r - rows);
     ProgramPlatform tp;
-    test_helpers::MakeDevice(tp, true);
+    tp.MakeDevice(true);
     ASSERT_EQ(
         D3DDevice->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1),
         D3D_OK);
@@ -73,15 +72,14 @@ TEST(DrawPicture, FarEdgesAreGivenOnlyWhenBothAreNonZero) {
               (std::vector<std::string>{
                   r.texture ? "Device.SetTexture(0, Texture)" : "Device.SetTexture(0, Nothing)",
                   "Device.DrawPrimitiveUP(5, 2, <128 bytes>, 32)"}));
-    PictureVertex q[4];
-    ASSERT_EQ(tp.Device()->LastDrawPrimitiveUP->Vertices.size(), sizeof q);
-    std::memcpy(q, tp.Device()->LastDrawPrimitiveUP->Vertices.data(), sizeof q);
     const float* c = r.corners;
     const PictureVertex want[4] = {{c[0], c[1], 0, 1, 0x33333333, 0, 0, 0.5f},
                                    {c[2], c[3], 0, 1, 0x11111111, 0, 0, 0},
                                    {c[4], c[5], 0, 1, 0x44444444, 0, 1, 0.5f},
                                    {c[6], c[7], 0, 1, 0x22222222, 0, 1, 0}};
-    EXPECT_EQ(std::memcmp(q, want, sizeof q), 0);
+    const std::vector<BYTE>& drawn = *tp.Device()->LastDrawPrimitiveUP;
+    ASSERT_EQ(drawn.size(), sizeof want);
+    EXPECT_EQ(std::memcmp(drawn.data(), want, sizeof want), 0);
   }
 }
 
@@ -89,14 +87,16 @@ TEST(DrawPicture, FarEdgesAreGivenOnlyWhenBothAreNonZero) {
 // record, and an overflowing far edge draws nothing.
 TEST(Picture, ReassignmentReleasesAndFailuresKeepTheOldRecord) {
   ProgramPlatform tp;
-  test_helpers::MakeDevice(tp, true);
+  tp.MakeDevice(true);
   Picture pic = CreatePicture("", 64, 64);
+  const std::weak_ptr<Direct3DTexture8> first = pic.Texture;
   pic = CreatePicture("", 32, 32);
-  EXPECT_TRUE(tp.Textures()[0]->Released);
+  const std::weak_ptr<Direct3DTexture8> second = pic.Texture;
+  EXPECT_TRUE(first.expired());
   tp.Fail("D3DX.CreateTexture", E_OUTOFMEMORY);
   EXPECT_THROW(pic = CreatePicture("", 16, 16), RuntimeError);
   EXPECT_EQ(pic.Width, 32.0f);
-  EXPECT_FALSE(tp.Textures()[1]->Released);
+  EXPECT_FALSE(second.expired());
   tp.ClearCalls();
   pic.Width = FLT_MAX;
   EXPECT_THROW(DrawPicture(pic, FLT_MAX, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0), RuntimeError);

@@ -47,24 +47,4 @@ TEST(Keyboard, SetUpOpensSharedBackgroundAccessAndStopsAtAFailingStep) {
   }
 }
 
-// A poll replaces all of KeyState; without a device it raises, while the
-// shutdown's unacquire quietly does nothing (a start-up may have stopped
-// before the keyboard).
-TEST(Keyboard, PollsReplaceKeyStateAndOnlyUnacquireToleratesNoDevice) {
-  ProgramPlatform tp;
-  ASSERT_EQ(InitDX(), 0);
-  ASSERT_EQ(InitDI(), 0);
-  EXPECT_EQ(Raised(ReadKeyboard), ErrObjectNotSet);
-  EXPECT_EQ(Raised(UnacquireKeyboard), 0);
-  InitKeyboard(1);
-  tp.PushKeys({DIK_UP, DIK_LEFT});
-  tp.PushKeys({});
-  ReadKeyboard();
-  EXPECT_EQ(KeyState, ProgramPlatform::KeysDown({DIK_UP, DIK_LEFT}));
-  ReadKeyboard();
-  EXPECT_EQ(KeyState, DIKEYBOARDSTATE{});
-  tp.Fail("Keyboard.Unacquire", E_FAIL);
-  EXPECT_EQ(Raised(UnacquireKeyboard), E_FAIL);
-}
-
 }  // namespace

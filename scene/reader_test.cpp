@@ -17,13 +17,11 @@
 #include "scene/scene.h"
 #include "scene/test_folder.h"
 #include "scene/writer.h"
-#include "testplatform/mock_device.h"
+#include "testplatform/test_platform.h"
 
 namespace {
 
-using ::testing::_;
 using ::testing::HasSubstr;
-using ::testing::Return;
 
 // A scratch folder for one test's scene files.
 class SceneFiles : public ::testing::Test {
@@ -168,21 +166,21 @@ TEST_F(SceneFiles, TheScenesMemoryIsBounded) {
 // headless end-to-end test's.)
 TEST_F(SceneFiles, AFailingCallStopsTheRunAndNamesItsLine) {
   folder_.Write("v.bin", std::string(60, '\0'));
-  ::testing::StrictMock<MockDevice> device;
-  EXPECT_CALL(device, SetVertexShader(0x44u)).WillOnce(Return(D3D_OK));
-  EXPECT_CALL(device, BeginScene()).WillOnce(Return(D3D_OK));
-  EXPECT_CALL(device, DrawPrimitiveUP(_, _, _, _))
-      .WillOnce(Return(D3D_OK))
-      .WillOnce(Return(D3DERR_INVALIDCALL));
-  EXPECT_CALL(device, EndScene()).WillOnce(Return(D3D_OK));
+  TestPlatform tp;
+  const Ref<Direct3DDevice8> device = tp.NewDevice();
+  tp.Fail("Device.DrawPrimitiveUP", D3DERR_INVALIDCALL, 2);
   std::string error;
-  EXPECT_EQ(scene::RunScene(device, Parse("fvf 0x44\nup 20 4 1 v.bin\n\nup 20 4 1 v.bin\nrs 7 0\n"),
-                            &error),
+  EXPECT_EQ(scene::RunScene(
+                *device, Parse("fvf 0x44\nup 20 4 1 v.bin\n\nup 20 4 1 v.bin\nrs 7 0\n"), &error),
             D3DERR_INVALIDCALL);
   EXPECT_EQ(error, "4: DrawPrimitiveUP failed (0x8876086C)");
-  ::testing::StrictMock<MockDevice> quiet;
-  EXPECT_CALL(quiet, SetRenderState(D3DRS_ZENABLE, 0u)).WillOnce(Return(D3D_OK));
-  EXPECT_EQ(scene::RunScene(quiet, Parse("rs 7 0\n"), &error), D3D_OK);
+  const std::string draw = "Device.DrawPrimitiveUP(4, 1, <60 bytes>, 20)";
+  EXPECT_EQ(tp.Calls(),
+            (std::vector<std::string>{"Device.SetVertexShader(68)", "Device.BeginScene", draw,
+                                      draw + " -> -2005530516", "Device.EndScene"}));
+  tp.ClearCalls();
+  EXPECT_EQ(scene::RunScene(*device, Parse("rs 7 0\n"), &error), D3D_OK);
+  EXPECT_EQ(tp.Calls(), std::vector<std::string>{"Device.SetRenderState(7, 0)"});
 }
 
 }  // namespace

@@ -36,10 +36,10 @@ D3DCAPS8 Caps(D3DDEVTYPE type) {
 // its kind while it lives, `release KIND` recorded when it goes.
 struct Recorder {
   Recorder(RecordPtr r, const char* k) : rec(std::move(r)), kind(k) {
-    if (*kind) rec->Made(kind);
+    if (*kind) ++rec->live[kind];
   }
   ~Recorder() {
-    if (*kind) rec->Released(kind);
+    if (*kind) --rec->live[kind], rec->Note(std::string("release ") + kind);
   }
   Recorder(const Recorder&) = delete;
   Recorder& operator=(const Recorder&) = delete;
@@ -79,42 +79,49 @@ class RecordingVertexBuffer final : public Direct3DVertexBuffer8, Recorder {
   int locks_ = 0;  // locks held (they nest)
 };
 
+// What a recording texture holds.
+struct RecordedTexture {
+  UINT Width = 0;
+  UINT Height = 0;
+  UINT Levels = 0;
+  DWORD Usage = 0;
+  std::int32_t Format = 0;
+  std::int32_t Pool = 0;
+  std::vector<std::vector<BYTE>> LevelBytes;  // each level's pixels, rows packed
+};
+
 // A texture's record: levels -1 or 0 ask for the whole chain, a zero size
 // counts as 1, format 0 takes A8R8G8B8.
-std::shared_ptr<RecordedTexture> MakeTextureRecord(TestRecord& rec, UINT width, UINT height,
-                                                   std::int32_t levels, DWORD usage,
-                                                   std::int32_t format, std::int32_t pool) {
-  auto t = std::make_shared<RecordedTexture>();
-  t->Width = std::max<UINT>(width, 1);
-  t->Height = std::max<UINT>(height, 1);
-  UINT chain = 1;
-  for (UINT s = std::max(t->Width, t->Height); s > 1; s /= 2) ++chain;
-  t->Levels = levels <= 0 ? chain : std::min<UINT>(static_cast<UINT>(levels), chain);
-  t->Usage = usage;
-  t->Format = format == D3DFMT_UNKNOWN ? D3DFMT_A8R8G8B8 : format;
-  t->Pool = pool;
-  for (UINT l = 0; l < t->Levels; ++l) {
-    const UINT w = std::max<UINT>(t->Width >> l, 1), h = std::max<UINT>(t->Height >> l, 1);
-    t->LevelBytes.emplace_back(static_cast<std::size_t>(w) * h * TexelBytes(t->Format), 0);
+RecordedTexture MakeTextureRecord(UINT width, UINT height, std::int32_t levels, DWORD usage,
+                                  std::int32_t format, std::int32_t pool) {
+  RecordedTexture t;
+  t.Width = std::max<UINT>(width, 1);
+  t.Height = std::max<UINT>(height, 1);
+  const UINT chain = d3dfront::FullChainLength(t.Width, t.Height);
+  t.Levels = levels <= 0 ? chain : std::min<UINT>(static_cast<UINT>(levels), chain);
+  t.Usage = usage;
+  t.Format = format == D3DFMT_UNKNOWN ? D3DFMT_A8R8G8B8 : format;
+  t.Pool = pool;
+  for (UINT l = 0; l < t.Levels; ++l) {
+    const UINT w = std::max<UINT>(t.Width >> l, 1), h = std::max<UINT>(t.Height >> l, 1);
+    t.LevelBytes.emplace_back(static_cast<std::size_t>(w) * h * TexelBytes(t.Format), 0);
   }
-  rec.textures.push_back(t);
   return t;
 }
 
 class RecordingTexture final : public Direct3DTexture8, Recorder {
  public:
-  RecordingTexture(RecordPtr r, std::shared_ptr<RecordedTexture> state)
+  RecordingTexture(RecordPtr r, RecordedTexture state)
       : Recorder(std::move(r), "Texture"), state_(std::move(state)) {}
-  ~RecordingTexture() override { state_->Released = true; }
-  DWORD GetLevelCount() const override { return state_->Levels; }
+  DWORD GetLevelCount() const override { return state_.Levels; }
   HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC& desc) override {
     return Answer(*rec, "Texture.GetLevelDesc", Args(level), [&] {
-      if (level >= state_->Levels) return D3DERR_INVALIDCALL;
-      desc = {state_->Format,
+      if (level >= state_.Levels) return D3DERR_INVALIDCALL;
+      desc = {state_.Format,
               D3DRTYPE_SURFACE,
-              state_->Usage,
-              state_->Pool,
-              static_cast<UINT>(state_->LevelBytes[level].size()),
+              state_.Usage,
+              state_.Pool,
+              static_cast<UINT>(state_.LevelBytes[level].size()),
               0,
               Width(level),
               Height(level)};
@@ -123,13 +130,13 @@ class RecordingTexture final : public Direct3DTexture8, Recorder {
   }
   HRESULT LockRect(UINT level, D3DLOCKED_RECT& locked, const RECT* rect, DWORD flags) override {
     return Answer(*rec, "Texture.LockRect", Args(level, ObjectArg(rect, "Rect"), flags), [&] {
-      const HRESULT hr = d3dfront::CheckLockRect(level, state_->Levels, Held(level),
-                                                 static_cast<D3DPOOL>(state_->Pool), state_->Usage,
+      const HRESULT hr = d3dfront::CheckLockRect(level, state_.Levels, Held(level),
+                                                 static_cast<D3DPOOL>(state_.Pool), state_.Usage,
                                                  rect, Width(level), Height(level));
       if (hr != D3D_OK) return hr;
-      const UINT bpp = TexelBytes(state_->Format);
+      const UINT bpp = TexelBytes(state_.Format);
       const auto pitch = static_cast<std::int32_t>(Width(level) * bpp);
-      BYTE* bits = state_->LevelBytes[level].data();
+      BYTE* bits = state_.LevelBytes[level].data();
       if (rect) bits += static_cast<std::ptrdiff_t>(rect->top) * pitch + rect->left * bpp;
       locked = {pitch, bits};
       locked_[level] = true;
@@ -138,19 +145,18 @@ class RecordingTexture final : public Direct3DTexture8, Recorder {
   }
   HRESULT UnlockRect(UINT level) override {
     return Answer(*rec, "Texture.UnlockRect", Args(level), [&] {
-      const HRESULT hr = d3dfront::CheckUnlockRect(level, state_->Levels, Held(level));
+      const HRESULT hr = d3dfront::CheckUnlockRect(level, state_.Levels, Held(level));
       if (hr == D3D_OK) locked_[level] = false;
       return hr;
     });
   }
-  const std::shared_ptr<RecordedTexture>& State() const { return state_; }
 
  private:
-  UINT Width(UINT level) const { return std::max<UINT>(state_->Width >> level, 1); }
-  UINT Height(UINT level) const { return std::max<UINT>(state_->Height >> level, 1); }
-  bool Held(UINT level) const { return level < state_->Levels && locked_[level]; }
-  std::shared_ptr<RecordedTexture> state_;
-  std::vector<bool> locked_ = std::vector<bool>(state_->Levels, false);  // per level
+  UINT Width(UINT level) const { return std::max<UINT>(state_.Width >> level, 1); }
+  UINT Height(UINT level) const { return std::max<UINT>(state_.Height >> level, 1); }
+  bool Held(UINT level) const { return level < state_.Levels && locked_[level]; }
+  RecordedTexture state_;
+  std::vector<bool> locked_ = std::vector<bool>(state_.Levels, false);  // per level
 };
 
 // Records each call, answers a scripted failure, and otherwise keeps its
@@ -216,16 +222,16 @@ class RecordingDevice final : public DeviceBase, Recorder {
   }
   HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                         D3DPOOL pool, Ref<Direct3DTexture8>& texture) override {
-    return Answer(
-        *rec, "Device.CreateTexture", Args(width, height, levels, usage, format, pool), [&] {
-          const HRESULT hr =
-              d3dfront::CheckCreateTexture(width, height, levels, usage, format, pool);
-          if (hr != D3D_OK) return hr;
-          texture = std::make_shared<RecordingTexture>(
-              rec, MakeTextureRecord(*rec, width, height, static_cast<std::int32_t>(levels), usage,
-                                     format, pool));
-          return hr;
-        });
+    return Answer(*rec, "Device.CreateTexture", Args(width, height, levels, usage, format, pool),
+                  [&] {
+                    const HRESULT hr =
+                        d3dfront::CheckCreateTexture(width, height, levels, usage, format, pool);
+                    if (hr != D3D_OK) return hr;
+                    texture = std::make_shared<RecordingTexture>(
+                        rec, MakeTextureRecord(width, height, static_cast<std::int32_t>(levels),
+                                               usage, format, pool));
+                    return hr;
+                  });
   }
   HRESULT SetStreamSource(UINT stream, const Ref<Direct3DVertexBuffer8>& buffer,
                           UINT stride) override {
@@ -254,19 +260,14 @@ class RecordingDevice final : public DeviceBase, Recorder {
   // A draw keeps a copy of its vertices, unless a long run keeps no copies.
   HRESULT DrawFromBuffer(D3DPRIMITIVETYPE, UINT, RecordingVertexBuffer& buffer, std::uint64_t,
                          UINT) override {
-    if (rec->script.keepLog) recorded_->LastDrawPrimitive = RecordedDraw{buffer.Bytes()};
+    if (rec->script.keepLog) recorded_->LastDrawPrimitive = buffer.Bytes();
     return D3D_OK;
   }
   HRESULT DrawFromMemory(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* data,
                          UINT stride) override {
     const std::size_t bytes = PrimitiveVertexCount(type, primitiveCount) * stride;
-    if (rec->script.keepLog)
-      recorded_->LastDrawPrimitiveUP = RecordedDraw{std::vector<BYTE>(data, data + bytes)};
+    if (rec->script.keepLog) recorded_->LastDrawPrimitiveUP = std::vector<BYTE>(data, data + bytes);
     return D3D_OK;
-  }
-  void TextureChanging(DWORD stage, const Ref<Direct3DBaseTexture8>&,
-                       RecordingTexture* ours) override {
-    if (stage == 0) recorded_->Texture0 = ours ? ours->State() : nullptr;
   }
 
  private:
@@ -367,8 +368,8 @@ class RecordingD3DX final : public D3DX8, Recorder {
               pool > D3DPOOL_SCRATCH)
             return D3DERR_INVALIDCALL;
           texture = std::make_shared<RecordingTexture>(
-              rec, MakeTextureRecord(*rec, static_cast<UINT>(width), static_cast<UINT>(height),
-                                     levels, static_cast<DWORD>(usage), format, pool));
+              rec, MakeTextureRecord(static_cast<UINT>(width), static_cast<UINT>(height), levels,
+                                     static_cast<DWORD>(usage), format, pool));
           return D3D_OK;
         });
   }
@@ -461,15 +462,17 @@ class RecordingFont final : public IFont, Recorder {
  public:
   explicit RecordingFont(RecordPtr r) : Recorder(std::move(r), "") {}
   HRESULT get_Name(std::string& name) override {
-    return Answer(*rec, "Font.get_Name", "", [&] { return name = rec->script.fontName, 0; });
+    return Answer(*rec, "Font.get_Name", "", [&] { return name = name_, 0; });
   }
   HRESULT put_Name(const std::string& name) override {
-    return Answer(*rec, "Font.put_Name", Args(name),
-                  [&] { return rec->script.fontName = name, 0; });
+    return Answer(*rec, "Font.put_Name", Args(name), [&] { return name_ = name, 0; });
   }
   HRESULT get_hFont(std::int32_t& handle) override {
     return Answer(*rec, "Font.get_hFont", "", [&] { return handle = rec->script.hFont, 0; });
   }
+
+ private:
+  std::string name_ = "MS Sans Serif";
 };
 
 }  // namespace

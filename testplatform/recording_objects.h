@@ -14,7 +14,6 @@ using RecordPtr = std::shared_ptr<TestRecord>;
 
 // One argument as the log shows it.
 inline std::string Arg(const std::string& s) { return "\"" + s + "\""; }
-inline std::string Arg(const char* s) { return "\"" + std::string(s) + "\""; }
 inline std::string Arg(float v) { return FormatFloat(v); }
 template <class T, std::enable_if_t<std::is_integral_v<T> || std::is_enum_v<T>, int> = 0>
 std::string Arg(T v) {
@@ -38,23 +37,20 @@ std::string Args(const A&... a) {
   return out + ")";
 }
 
-// Appends " -> status" to the last line for a refusal of the object itself.
-inline HRESULT Refuse(TestRecord& rec, HRESULT status) {
-  if (status != 0 && rec.script.keepLog && !rec.calls.empty())
-    rec.calls.back() += " -> " + std::to_string(status);
-  return status;
-}
-
 // Every call's shape: recorded first, where a scripted failure answers; then
 // the object's own refusal, `check` (a status, or a function run only when
-// the call was not made to fail, for checks that also change state).
+// the call was not made to fail, for checks that also change state), shown
+// as " -> status" on the call's line.
 template <class Check>
 HRESULT Answer(TestRecord& rec, const std::string& name, const std::string& args, Check check) {
   if (const HRESULT hr = rec.Call(name, args)) return hr;
+  HRESULT status;
   if constexpr (std::is_invocable_v<Check>)
-    return Refuse(rec, check());
+    status = check();
   else
-    return Refuse(rec, check);
+    status = check;
+  if (status != 0 && rec.script.keepLog) rec.calls.back() += " -> " + std::to_string(status);
+  return status;
 }
 
 // The objects the platform itself hands out.

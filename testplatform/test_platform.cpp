@@ -1,20 +1,16 @@
 #include "testplatform/test_platform.h"
 
 #include <charconv>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <system_error>
-#ifdef _WIN32
-#include <io.h>  // _mktemp
-#endif
 
 #include "testplatform/recording_objects.h"
 
 using testplatform::Answer;
 using testplatform::Args;
-using testplatform::Refuse;
 
 namespace {
 
@@ -71,18 +67,13 @@ HRESULT TestRecord::Call(const std::string& name, const std::string& args) {
 
 namespace {
 
+// A fresh folder of its own under the system's temporary one.
 std::string MakeTempDriveC() {
-  std::error_code ec;
-  std::filesystem::path base = std::filesystem::temp_directory_path(ec);
-  if (ec) base = "/tmp";
-  std::string templ = (base / "quillon-drive-c-XXXXXX").string();
-#ifdef _WIN32  // no mkdtemp there
-  if (::_mktemp(templ.data()) == nullptr || !std::filesystem::create_directory(templ, ec))
-#else
-  if (::mkdtemp(templ.data()) == nullptr)
-#endif
-    throw std::runtime_error("cannot make a temporary drive C");
-  return templ;
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (std::random_device random;;) {
+    const auto folder = base / ("quillon-drive-c-" + std::to_string(random()));
+    if (std::filesystem::create_directory(folder)) return folder.string();
+  }
 }
 
 }  // namespace
@@ -115,8 +106,19 @@ DIKEYBOARDSTATE TestPlatform::KeysDown(std::initializer_list<int> keysDown) {
   return state;
 }
 
-void TestPlatform::PushKeys(std::initializer_list<int> keysDown) {
-  record_->script.keyStates.push_back(KeysDown(keysDown));
+Ref<Direct3DDevice8> TestPlatform::NewDevice() {
+  Ref<Direct3DDevice8> device;
+  {  // the root and Direct3D let go before the calls are cleared
+    Ref<DirectX8> dx;
+    Ref<Direct3D8> d3d;
+    D3DPRESENT_PARAMETERS pp{64, 48, D3DFMT_X8R8G8B8, 1, 0, D3DSWAPEFFECT_DISCARD, 0, 1, 0, 0, 0,
+                             0,  0};
+    if (NewDirectX8(dx) | dx->Direct3DCreate(d3d) |
+        d3d->CreateDevice(0, D3DDEVTYPE_HAL, 0, 0, pp, device))
+      throw std::logic_error("the recording platform made no device");
+  }
+  ClearCalls();
+  return device;
 }
 
 int TestPlatform::Count(const std::string& name) const {
@@ -154,6 +156,7 @@ bool TestPlatform::TextFileExists(const std::string& relativePath) const {
 // --- PlatformObjects ----------------------------------------------------------
 
 HRESULT TestPlatform::NewDirectX8(Ref<DirectX8>& dx) {
+  if (record_->script.beforeNewDirectX8) record_->script.beforeNewDirectX8();
   return Answer(*record_, "new DirectX8", "",
                 [&] { return dx = testplatform::NewRecordingDirectX(record_), 0; });
 }
@@ -173,8 +176,7 @@ std::int32_t TestPlatform::ShowCursor(std::int32_t bShow) {
 }
 
 std::uint32_t TestPlatform::GetTickCount() {
-  if (!Next(record_->script.ticks, record_->lastTick) && record_->tickRead)
-    record_->lastTick += record_->script.tickStep;
+  if (!Next(record_->script.ticks, record_->lastTick) && record_->tickRead) record_->lastTick += 10;
   record_->tickRead = true;
   record_->Note("GetTickCount", " -> " + std::to_string(record_->lastTick));
   return record_->lastTick;
@@ -238,8 +240,7 @@ std::int32_t TestPlatform::FileClose(std::int32_t fileNumber) {
 }
 
 float TestPlatform::Timer() {
-  float t = record_->script.timeOfDay;
-  Next(record_->script.timesOfDay, t);
+  const float t = record_->script.timeOfDay;
   record_->Note("Timer", " -> " + FormatFloat(t));
   return t;
 }

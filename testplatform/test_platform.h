@@ -31,31 +31,13 @@
 #include "runtime/random.h"
 #include "runtime/text_files.h"
 
-// What the recording textures hold.
-struct RecordedTexture {
-  UINT Width = 0;
-  UINT Height = 0;
-  UINT Levels = 0;
-  DWORD Usage = 0;
-  std::int32_t Format = 0;
-  std::int32_t Pool = 0;
-  std::vector<std::vector<BYTE>> LevelBytes;  // each level's pixels, rows packed
-  bool Released = false;
-};
-
-// A draw's vertices: those passed to DrawPrimitiveUP, or for DrawPrimitive
-// the bound buffer's bytes at the time of the draw.
-struct RecordedDraw {
-  std::vector<BYTE> Vertices;
-};
-
 // What the program's tests read of a recording device; outlives the device.
 // The device's other state is kept, and checked, as both devices keep it.
 struct RecordedDevice {
   std::map<int, D3DMATRIX> Transforms;  // only those set
-  std::shared_ptr<RecordedTexture> Texture0;
-  std::optional<RecordedDraw> LastDrawPrimitive;
-  std::optional<RecordedDraw> LastDrawPrimitiveUP;
+  // The last draw's vertices: those passed to DrawPrimitiveUP, or for
+  // DrawPrimitive the bound buffer's bytes at the time of the draw.
+  std::optional<std::vector<BYTE>> LastDrawPrimitive, LastDrawPrimitiveUP;
 };
 
 // What the platform answers. Every field may be changed by a test at any time.
@@ -76,10 +58,9 @@ struct TestScript {
 
   // Window system: the cursor display counter (its start, then its value) and
   // the tick counts, one per GetTickCount; when they run out each further
-  // reading adds `tickStep` to the last one (the first reading is then 0).
+  // reading adds 10 to the last one (the first reading is then 0).
   std::int32_t cursorCounter = 0;
   std::deque<std::uint32_t> ticks;
-  std::uint32_t tickStep = 10;
 
   // DirectInput: the keyboard state of each poll, in order. When they run out
   // every poll reads all keys up; after `pollsAfterScript` such polls the
@@ -90,9 +71,7 @@ struct TestScript {
   // Runtime: the form, the time of day, the random generator.
   HWND hWnd = 0x1234;
   std::int32_t hFont = 0x5678;
-  std::string fontName = "MS Sans Serif";
-  float timeOfDay = 43200.0f;  // Timer, when `timesOfDay` is empty
-  std::deque<float> timesOfDay;
+  float timeOfDay = 43200.0f;
   // Rnd answers these in order; when they run out, the runtime's own
   // generator goes on (seeded by Randomize, as on every host).
   std::deque<float> randomValues;
@@ -102,6 +81,8 @@ struct TestScript {
   // When set, answers every keyboard poll instead of `keyStates` (n = 1 for
   // the first poll): for runs too long to script poll by poll.
   std::function<void(std::int64_t n, DIKEYBOARDSTATE& state)> keyboard;
+  // Runs first in every NewDirectX8: to act where the program makes its root.
+  std::function<void()> beforeNewDirectX8;
   // False: calls are counted but no log lines and no copies of the draws'
   // vertices are kept, so a long run's memory stays flat and its frames cheap.
   bool keepLog = true;
@@ -139,7 +120,6 @@ struct TestRecord {
 
   std::vector<std::shared_ptr<RecordedDevice>> devices;
   int buffersMade = 0;
-  std::vector<std::shared_ptr<RecordedTexture>> textures;
   DIKEYBOARDSTATE lastPolled{};
   std::uint32_t lastTick = 0;
   bool tickRead = false;
@@ -157,12 +137,6 @@ struct TestRecord {
   void Note(const std::string& name, const std::string& rest = {}) {
     ++callCounts[name];
     if (script.keepLog) calls.push_back(name + rest);
-  }
-  void Made(const std::string& kind) { ++live[kind]; }
-  // Records `release KIND`.
-  void Released(const std::string& kind) {
-    --live[kind];
-    Note("release " + kind);
   }
 };
 
@@ -186,9 +160,14 @@ class TestPlatform : public PlatformObjects, public WindowSystem, public Runtime
   void Fail(const std::string& name, HRESULT status, int occurrence = 0);
 
   // Keyboard script helpers: one poll with exactly these keys down.
-  void PushKeys(std::initializer_list<int> keysDown);
-  void PushKeyState(const DIKEYBOARDSTATE& state) { record_->script.keyStates.push_back(state); }
+  void PushKeys(std::initializer_list<int> keysDown) {
+    script.keyStates.push_back(KeysDown(keysDown));
+  }
   static DIKEYBOARDSTATE KeysDown(std::initializer_list<int> keysDown);
+
+  // A windowed HAL device, the calls made so far cleared: for code that
+  // drives a device and nothing else.
+  Ref<Direct3DDevice8> NewDevice();
 
   // Observations.
   const std::vector<std::string>& Calls() const { return record_->calls; }
@@ -207,9 +186,6 @@ class TestPlatform : public PlatformObjects, public WindowSystem, public Runtime
   // The last device created (its state stays readable after release).
   std::shared_ptr<RecordedDevice> Device() const;
   int VertexBuffersMade() const { return record_->buffersMade; }
-  const std::vector<std::shared_ptr<RecordedTexture>>& Textures() const {
-    return record_->textures;
-  }
   std::int32_t CursorCounter() const { return record_->script.cursorCounter; }
   bool FormClosed() override { return record_->formClosed; }
 

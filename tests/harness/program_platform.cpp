@@ -34,14 +34,9 @@ frmTest& ProgramPlatform::Form() {
 
 std::string ProgramPlatform::RunFormLoad() { return RunFormLoad(Form()); }
 
-EditedVertexFormat::EditedVertexFormat(ProgramPlatform& tp, std::int32_t code)
-    : tp_(tp), code_(code) {
-  InstallPlatform({this, &tp, &tp});
-}
-
-EditedVertexFormat::~EditedVertexFormat() { InstallPlatform({&tp_, &tp_, &tp_}); }
-
-HRESULT EditedVertexFormat::NewDirectX8(Ref<DirectX8>& dx) {
-  moduleDX8::VertexFormat = code_;
-  return tp_.NewDirectX8(dx);
+void ProgramPlatform::MakeDevice(bool withD3DX) {
+  moduleDX8::D3DDevice = NewDevice();
+  if (withD3DX && (NewD3DX8(moduleDX8::D3DX) | moduleDX8::D3DDevice->BeginScene()))
+    throw std::logic_error("the recording platform made no D3DX object or scene");
+  ClearCalls();
 }

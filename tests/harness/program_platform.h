@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/frmTest.h"
+#include "graphics/moduleDX8.h"
 #include "testplatform/test_platform.h"
 
 // Puts every variable of moduleDX8 (graphics, keyboard, frame-rate counter)
@@ -28,23 +29,21 @@ class ProgramPlatform final : public TestPlatform {
   std::string RunFormLoad(frmTest& form);
   std::string RunFormLoad();
   frmTest& Form();  // the form RunFormLoad() uses, created on first use
+  // A device in moduleDX8's variables without the start-up, with `withD3DX`
+  // also the D3DX object and an open scene, as pictures are drawn; the calls
+  // made so far are cleared.
+  void MakeDevice(bool withD3DX = false);
 
  private:
   std::unique_ptr<frmTest> form_;
 };
 
 // Start-up sets VertexFormat to 834 just before it makes the DirectX root;
-// while one of these lives, that factory changes it to `code` there, as an
-// edited start-up would, so the device is created with that code and the load
-// event selects its loop (388: the picture loop).
-class EditedVertexFormat final : public PlatformObjects {
- public:
-  explicit EditedVertexFormat(ProgramPlatform& tp, std::int32_t code = 388);
-  ~EditedVertexFormat() override;
-  HRESULT NewDirectX8(Ref<DirectX8>& dx) override;
-  HRESULT NewD3DX8(Ref<D3DX8>& d3dx) override { return tp_.NewD3DX8(d3dx); }
-
- private:
-  ProgramPlatform& tp_;
-  std::int32_t code_;
+// from the making of one of these on, the root's maker changes it to `code`
+// there, as an edited start-up would, so the device is created with that code
+// and the load event selects its loop (388: the picture loop).
+struct EditedVertexFormat {
+  explicit EditedVertexFormat(ProgramPlatform& tp, std::int32_t code = 388) {
+    tp.script.beforeNewDirectX8 = [code] { moduleDX8::VertexFormat = code; };
+  }
 };
