@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <tuple>
 
 #include "sdlhost/sdl_display.h"
 
@@ -23,13 +24,10 @@ TEST(DisplayModes, SdlFormatsMapToDirect3DCodes) {
 // scaled (a size listed only in a format without a Direct3D code counts as
 // lacking); with nothing listed, the three classic sizes.
 TEST(DisplayModes, DisplayOrderFirstThenMissingClassicModesScaled) {
-  const std::vector<SdlModeInfo> listed = {
-      {1920, 1080, 60, SDL_PIXELFORMAT_RGB888},
-      {800, 600, 75, SDL_PIXELFORMAT_RGB888},
-      {800, 600, 60, SDL_PIXELFORMAT_RGB565},
-      {640, 480, 60, SDL_PIXELFORMAT_ABGR8888},
-  };
   // clang-format off
+  const std::vector<SdlModeInfo> listed = {
+      {1920, 1080, 60, SDL_PIXELFORMAT_RGB888}, {800, 600, 75, SDL_PIXELFORMAT_RGB888},
+      {800, 600, 60, SDL_PIXELFORMAT_RGB565}, {640, 480, 60, SDL_PIXELFORMAT_ABGR8888}};
   const struct { UINT width, height, refresh; D3DFORMAT format; int sdlIndex; bool scaled; } want[] = {
       {1920, 1080, 60, D3DFMT_X8R8G8B8, 0, false},
       {800, 600, 75, D3DFMT_X8R8G8B8, 1, false},
@@ -41,13 +39,11 @@ TEST(DisplayModes, DisplayOrderFirstThenMissingClassicModesScaled) {
   auto modes = BuildAdapterModes(listed, {1920, 1080, 60, SDL_PIXELFORMAT_RGB888});
   ASSERT_EQ(modes.size(), std::size(want));
   for (std::size_t i = 0; i < modes.size(); ++i) {
-    const auto& m = modes[i];
-    EXPECT_EQ(m.mode.Width, want[i].width) << i;
-    EXPECT_EQ(m.mode.Height, want[i].height) << i;
-    EXPECT_EQ(m.mode.RefreshRate, want[i].refresh) << i;
-    EXPECT_EQ(m.mode.Format, want[i].format) << i;
-    EXPECT_EQ(m.sdlIndex, want[i].sdlIndex) << i;
-    EXPECT_EQ(m.scaled, want[i].scaled) << i;
+    const auto& [m, w] = std::tie(modes[i], want[i]);
+    EXPECT_EQ(std::tie(m.mode.Width, m.mode.Height, m.mode.RefreshRate, m.mode.Format),
+              std::tie(w.width, w.height, w.refresh, w.format))
+        << i;
+    EXPECT_EQ(std::tie(m.sdlIndex, m.scaled), std::tie(w.sdlIndex, w.scaled)) << i;
   }
 
   modes = BuildAdapterModes({}, {1280, 1024, 0, SDL_PIXELFORMAT_RGB888});

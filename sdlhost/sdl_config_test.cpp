@@ -73,24 +73,21 @@ TEST(HostConfig, RefusesMalformedValues) {
 
 // Options stand for variables; a switch alone is on; each host knows its own.
 TEST(HostConfig, CommandLineOptions) {
+  // clang-format off
   const struct {
     HostSettingList settings;
     std::vector<const char*> args;
     std::vector<std::pair<std::string, std::string>> read;
     const char* error;
   } cases[] = {
-      {SdlSettings(),
-       {"--device=hal", "--keys", "a b.keys", "--windowed", "--threads", "2"},
-       {{"QUILLON_DEVICE", "hal"},
-        {"QUILLON_KEYS", "a b.keys"},
-        {"QUILLON_WINDOWED", "1"},
-        {"QUILLON_THREADS", "2"}},
-       ""},
+      {SdlSettings(), {"--device=hal", "--keys", "a b.keys", "--windowed", "--threads", "2"},
+       {{"QUILLON_DEVICE", "hal"}, {"QUILLON_KEYS", "a b.keys"}, {"QUILLON_WINDOWED", "1"}, {"QUILLON_THREADS", "2"}}, ""},
       {SdlSettings(), {"--vsync=0", "--hud"}, {{"QUILLON_VSYNC", "0"}, {"QUILLON_HUD", "1"}}, ""},
       {SdlSettings(), {"--time=5"}, {}, "unknown option '--time=5'"},  // a variable only
       {CommonSettings(), {"--log-level=info", "--help"}, {{"QUILLON_LOG_LEVEL", "info"}}, ""},
       {CommonSettings(), {"--windowed"}, {}, "unknown option '--windowed'"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     std::vector<const char*> argv{"quillon"};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
