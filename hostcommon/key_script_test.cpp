@@ -5,24 +5,6 @@
 #include <filesystem>
 #include <fstream>
 
-namespace {
-
-KeyScript Parse(const std::string& text) {
-  KeyScript script;
-  std::string error;
-  EXPECT_TRUE(ParseKeyScript(text, script, error)) << error;
-  return script;
-}
-
-std::string ParseError(const std::string& text) {
-  KeyScript script;
-  std::string error;
-  EXPECT_FALSE(ParseKeyScript(text, script, error));
-  return error;
-}
-
-}  // namespace
-
 // A malformed line is named by its number; bytes of a hostile script are
 // shown escaped, never passed to the terminal raw nor allowed to cut the
 // message.
@@ -38,16 +20,26 @@ TEST(KeyScript, MalformedLinesNameTheirLine) {
       {std::string("capture a\0b.png\n", 16), "line 1: the file name 'a\\x00b.png' holds a control character"},
   };
   // clang-format on
-  for (const auto& [text, said] : cases) EXPECT_EQ(ParseError(text), said);
+  for (const auto& [text, said] : cases) {
+    KeyScript script;
+    std::string error;
+    EXPECT_FALSE(ParseKeyScript(text, script, error));
+    EXPECT_EQ(error, said);
+  }
 }
 
 // Poll by poll: the keys down (every other byte written 0) and the captures
 // due once the polls before them are made, each handed out once; after the
 // last step nothing is down. Comments, blank lines and any case are allowed.
 TEST(KeyScript, PlaysPollByPoll) {
-  KeyScriptPlayer player(
-      Parse("# demo\n\ncapture start.png\n2\n1 up dik_left  # hold\n0 DOWN\ncapture after.png\n"
-            "2 ESCAPE\ncapture end.png\n"));
+  KeyScript script;
+  std::string error;
+  ASSERT_TRUE(ParseKeyScript(
+      "# demo\n\ncapture start.png\n2\n1 up dik_left  # hold\n0 DOWN\ncapture after.png\n"
+      "2 ESCAPE\ncapture end.png\n",
+      script, error))
+      << error;
+  KeyScriptPlayer player(script);
   const struct {
     std::vector<int> down;
     std::vector<std::string> due;  // after the poll
