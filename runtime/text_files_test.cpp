@@ -1,5 +1,5 @@
 // The runtime's text-file output: path mapping onto drive C, creating,
-// printing, closing, and the error numbers of each refusal.
+// printing, closing, and the error numbers of each refusal; the errors raised.
 #include "runtime/text_files.h"
 
 #include <gtest/gtest.h>
@@ -209,6 +209,36 @@ TEST_F(TextFilesTest, DefaultDriveCIsThePerUserDataFolder) {
   }
   set("HOME", home.c_str());
   set("XDG_DATA_HOME", oldData ? saved.c_str() : nullptr);
+}
+
+// Raise: the error it throws is also the pending one, and its description is
+// the given text, else the number's own with a detail noted for that number
+// (the drive C file a refusal was about).
+TEST(Raise, MakesThePendingErrorWithItsDescription) {
+  // clang-format off
+  const struct { std::int32_t noted; const char* detail; std::int32_t number; const char* given;
+                 std::string description; } rows[] = {
+      {0, "", ErrDiskFull, "", "Disk full"},
+      {ErrDiskFull, "/drive_c/FPS.TXT", ErrDiskFull, "", "Disk full: /drive_c/FPS.TXT"},
+      {ErrPathNotFound, "/drive_c/x", ErrDiskFull, "", "Disk full"},  // another number's
+      {ErrDiskFull, "", ErrDiskFull, "", "Disk full"},
+      {ErrDiskFull, "/drive_c/FPS.TXT", ErrDiskFull, "given", "given"},
+  };
+  // clang-format on
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.description);
+    NoteErrorDetail(r.noted, r.detail);
+    try {
+      Raise(r.number, "Source", r.given);
+      FAIL() << "nothing raised";
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(e.Number, r.number);
+      EXPECT_EQ(e.Description, r.description);
+    }
+    EXPECT_EQ(Err().Number, r.number);
+    EXPECT_EQ(Err().Source, "Source");
+    EXPECT_EQ(Err().Description, r.description);
+  }
 }
 
 }  // namespace
