@@ -18,30 +18,30 @@ TEST(RandomGenerator, MatchesTheReferencePcg32Sequence) {
   for (std::uint32_t e : expected) EXPECT_EQ(rng.NextBits(), e);
 }
 
+// A seed restarts its sequence whatever was drawn before; the time of day a
+// few milliseconds later, or -0 for 0, gives another one.
 TEST(RandomGenerator, ASeedRestartsItsSequenceAndNearbySeedsDiffer) {
-  RandomGenerator a, b, c;
+  RandomGenerator a, b, c, zero, minusZero;
   a.Seed(43210.5);
   for (int i = 0; i < 10; ++i) a.Next();
-  a.Seed(43210.5);  // whatever was drawn before
+  a.Seed(43210.5);
   b.Seed(43210.5);
-  c.Seed(43210.51);  // the time of day a few milliseconds later
+  c.Seed(43210.51);
+  zero.Seed(0.0);
+  minusZero.Seed(-0.0);
+  EXPECT_NE(zero.NextBits(), minusZero.NextBits());
   int same = 0;
   double sum = 0.0;
   for (int i = 0; i < 100000; ++i) {
     const float v = b.Next();
     ASSERT_EQ(a.Next(), v) << i;
     same += c.Next() == v;
-    ASSERT_GE(v, 0.0f);
-    ASSERT_LT(v, 1.0f);
-    ASSERT_EQ(std::ldexp(std::floor(std::ldexp(v, 24)), -24), v);  // never rounded up to 1
+    // In [0, 1), a multiple of 2^-24: never rounded up to 1.
+    ASSERT_TRUE(v >= 0.0f && v < 1.0f && std::ldexp(std::floor(std::ldexp(v, 24)), -24) == v) << v;
     sum += v;
   }
   EXPECT_LT(same, 3);
   EXPECT_NEAR(sum / 100000, 0.5, 0.005);
-  // 0 and -0 are different seeds; neither is degenerate.
-  a.Seed(0.0);
-  b.Seed(-0.0);
-  EXPECT_NE(a.NextBits(), b.NextBits());
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The runtime's text-file output: path mapping onto drive C, creating,
-// printing, closing, and the error numbers of each refusal.
+// printing, closing, and the error numbers of each refusal; the errors raised.
 #include "runtime/text_files.h"
 
 #include <gtest/gtest.h>
@@ -180,36 +180,65 @@ TEST_F(TextFilesTest, ALineIsWrittenWholeOrNotAtAllWhenTheDiskFills) {
   EXPECT_EQ(Read("FPS.TXT"), "1234\r\n9\r\n");
 }
 
-// Without QUILLON_DRIVE_C (whose use the program's end-to-end runs show),
-// drive C is the per-user data folder, made on the first open.
+// Without QUILLON_DRIVE_C, drive C is the per-user data folder (made on the
+// first open: tests/e2e/readme_examples.sh): XDG_DATA_HOME's when absolute,
+// else HOME's, else the password database's home, never "./".
 TEST_F(TextFilesTest, DefaultDriveCIsThePerUserDataFolder) {
   const char* oldData = std::getenv("XDG_DATA_HOME");
-  const std::string saved = oldData ? oldData : "";
-  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-  ::unsetenv("QUILLON_DRIVE_C");
-  ::setenv("XDG_DATA_HOME", root.c_str(), 1);
-  EXPECT_EQ(TextFiles::DefaultDriveC(), root + "/quillon/drive_c");
-  {
-    TextFiles files;
-    std::int32_t n = 0;
-    ASSERT_EQ(files.OpenForOutput("C:\\FPS.TXT", n), 0);
-    EXPECT_NE(files.DescribeDriveC().find("the default when QUILLON_DRIVE_C is unset"),
-              std::string::npos);
-  }
-  EXPECT_TRUE(fs::exists(fs::path(root) / "quillon/drive_c/FPS.TXT"));
-  ::setenv("XDG_DATA_HOME", "relative/ignored", 1);
-  ::setenv("HOME", "/home/someone", 1);
-  EXPECT_EQ(TextFiles::DefaultDriveC(), "/home/someone/.local/share/quillon/drive_c");
-  // Without HOME, the user's home from the password database, never "./".
-  ::unsetenv("HOME");
+  const char* oldHome = std::getenv("HOME");
+  const std::string saved = oldData ? oldData : "", home = oldHome ? oldHome : "";
   const passwd* user = ::getpwuid(::getuid());
-  EXPECT_EQ(TextFiles::DefaultDriveC(),
-            user ? std::string(user->pw_dir) + "/.local/share/quillon/drive_c" : "");
-  ::setenv("HOME", home.c_str(), 1);
-  if (oldData)
-    ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
-  else
-    ::unsetenv("XDG_DATA_HOME");
+  const std::string local = "/.local/share/quillon/drive_c";
+  // clang-format off
+  const struct { const char *data, *home; std::string drive; } rows[] = {
+      {root.c_str(), "/home/someone", root + "/quillon/drive_c"},
+      {"relative/ignored", "/home/someone", "/home/someone" + local},
+      {nullptr, nullptr, user ? user->pw_dir + local : ""},
+  };
+  // clang-format on
+  const auto set = [](const char* name, const char* value) {
+    value ? ::setenv(name, value, 1) : ::unsetenv(name);
+  };
+  ::unsetenv("QUILLON_DRIVE_C");
+  for (const auto& r : rows) {
+    set("XDG_DATA_HOME", r.data);
+    set("HOME", r.home);
+    EXPECT_EQ(TextFiles::DefaultDriveC(), r.drive) << (r.data ? r.data : "");
+    EXPECT_EQ(TextFiles().DescribeDriveC(),
+              r.drive + ", the default when QUILLON_DRIVE_C is unset");
+  }
+  set("HOME", home.c_str());
+  set("XDG_DATA_HOME", oldData ? saved.c_str() : nullptr);
+}
+
+// Raise: the error it throws is also the pending one, and its description is
+// the given text, else the number's own with a detail noted for that number
+// (the drive C file a refusal was about).
+TEST(Raise, MakesThePendingErrorWithItsDescription) {
+  // clang-format off
+  const struct { std::int32_t noted; const char* detail; std::int32_t number; const char* given;
+                 std::string description; } rows[] = {
+      {0, "", ErrDiskFull, "", "Disk full"},
+      {ErrDiskFull, "/drive_c/FPS.TXT", ErrDiskFull, "", "Disk full: /drive_c/FPS.TXT"},
+      {ErrPathNotFound, "/drive_c/x", ErrDiskFull, "", "Disk full"},  // another number's
+      {ErrDiskFull, "", ErrDiskFull, "", "Disk full"},
+      {ErrDiskFull, "/drive_c/FPS.TXT", ErrDiskFull, "given", "given"},
+  };
+  // clang-format on
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.description);
+    NoteErrorDetail(r.noted, r.detail);
+    try {
+      Raise(r.number, "Source", r.given);
+      FAIL() << "nothing raised";
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(e.Number, r.number);
+      EXPECT_EQ(e.Description, r.description);
+    }
+    EXPECT_EQ(Err().Number, r.number);
+    EXPECT_EQ(Err().Source, "Source");
+    EXPECT_EQ(Err().Description, r.description);
+  }
 }
 
 }  // namespace

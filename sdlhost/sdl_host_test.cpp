@@ -32,32 +32,11 @@ class OffscreenHost : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   // These tests look at the window's surface as a screen would show it.
-  void Start(HostConfig config = {}, bool drawUnseen = true) {
-    config.drawUnseen = drawUnseen;
+  void Start(HostConfig config = {}) {
+    config.drawUnseen = true;
     std::string error;
     ASSERT_TRUE(platform_.Start(config, error)) << error;
   }
-  void WriteFile(const fs::path& p, const std::string& text) { std::ofstream(p) << text; }
-
-  HostConfig WithKeys(const std::string& script, HostConfig c = {}) {
-    WriteFile(dir_ / "k.keys", script);
-    c.keysPath = (dir_ / "k.keys").string();
-    return c;
-  }
-  Ref<DirectX8> DirectX() {
-    Ref<DirectX8> dx;
-    EXPECT_EQ(platform_.GetPlatform().objects->NewDirectX8(dx), 0);
-    return dx;
-  }
-  Ref<DirectInputDevice8> Keyboard() {
-    Ref<DirectInput8> di;
-    EXPECT_EQ(DirectX()->DirectInputCreate(di), 0);
-    Ref<DirectInputDevice8> kb;
-    EXPECT_EQ(di->CreateDevice("GUID_SysMouse", kb), DIERR_DEVICENOTREG);
-    EXPECT_EQ(di->CreateDevice("GUID_SysKeyboard", kb), 0);
-    return kb;
-  }
-
   SDL_Window* Window() { return platform_.Host().Window(); }
   std::int32_t WindowHandle() { return platform_.Host().WindowHandle(); }
 
@@ -95,46 +74,43 @@ std::uint32_t At(SDL_Surface* s, int x, int y) {
 }  // namespace
 
 // nohup(1) and background shells hand the program ignored signals; those stay
-// ignored, the others are caught.
+// ignored, the others are caught. (Each check puts the default back.)
 TEST_F(OffscreenHost, SignalsIgnoredByTheParentStayIgnored) {
-  struct sigaction saved[3] = {};
-  const int sigs[3] = {SIGHUP, SIGINT, SIGTERM};
-  for (int i = 0; i < 3; ++i) sigaction(sigs[i], nullptr, &saved[i]);
   std::signal(SIGHUP, SIG_IGN);
-  std::signal(SIGINT, SIG_IGN);
   std::signal(SIGTERM, SIG_DFL);
   Start();
-  auto handler = [](int sig) {
-    struct sigaction now {};
-    sigaction(sig, nullptr, &now);
-    return now.sa_handler;
-  };
-  EXPECT_EQ(handler(SIGHUP), SIG_IGN);
-  EXPECT_EQ(handler(SIGINT), SIG_IGN);
-  EXPECT_NE(handler(SIGTERM), SIG_DFL);
-  EXPECT_NE(handler(SIGTERM), SIG_IGN);
+  EXPECT_EQ(std::signal(SIGHUP, SIG_DFL), SIG_IGN);
+  const auto term = std::signal(SIGTERM, SIG_DFL);
+  EXPECT_TRUE(term != SIG_DFL && term != SIG_IGN);
   platform_.Host().Shutdown();
-  for (int i = 0; i < 3; ++i) sigaction(sigs[i], &saved[i], nullptr);
 }
 
 TEST_F(OffscreenHost, KeyboardDeviceFollowsTheDirectInputRules) {
-  Start(WithKeys("1 UP\n"));
-  Ref<DirectInputDevice8> kb = Keyboard();
-  ASSERT_NE(kb, nullptr);
+  std::ofstream(dir_ / "k.keys") << "1 UP\n";
+  HostConfig config;
+  config.keysPath = (dir_ / "k.keys").string();
+  Start(config);
+  Ref<DirectX8> dx;
+  Ref<DirectInput8> di;
+  Ref<DirectInputDevice8> kb;
+  ASSERT_EQ(platform_.GetPlatform().objects->NewDirectX8(dx), 0);
+  ASSERT_EQ(dx->DirectInputCreate(di), 0);
+  EXPECT_EQ(di->CreateDevice("GUID_SysMouse", kb), DIERR_DEVICENOTREG);
+  ASSERT_EQ(di->CreateDevice("GUID_SysKeyboard", kb), 0);
 
   DIKEYBOARDSTATE state{};
   EXPECT_EQ(kb->GetDeviceStateKeyboard(state), DIERR_NOTACQUIRED);
   EXPECT_EQ(kb->Acquire(), DIERR_INVALIDPARAM);  // no data format yet
   EXPECT_EQ(kb->SetCommonDataFormat(2), DIERR_INVALIDPARAM);
   ASSERT_EQ(kb->SetCommonDataFormat(DIFORMAT_KEYBOARD), 0);
-  const std::int32_t hWnd = WindowHandle();
-  EXPECT_EQ(kb->SetCooperativeLevel(hWnd, DISCL_NONEXCLUSIVE), DIERR_INVALIDPARAM);
-  EXPECT_EQ(kb->SetCooperativeLevel(hWnd, DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_BACKGROUND),
-            DIERR_INVALIDPARAM);
-  EXPECT_EQ(kb->SetCooperativeLevel(hWnd, DISCL_EXCLUSIVE | DISCL_BACKGROUND), E_NOTIMPL);
-  EXPECT_EQ(kb->SetCooperativeLevel(hWnd + 1, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND),
-            DIERR_INVALIDPARAM);
-  ASSERT_EQ(kb->SetCooperativeLevel(hWnd, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND), 0);
+  const std::int32_t hWnd = WindowHandle(), shared = DISCL_NONEXCLUSIVE | DISCL_BACKGROUND;
+  // clang-format off
+  const struct { std::int32_t window, flags; HRESULT result; } levels[] = {
+      {hWnd, DISCL_NONEXCLUSIVE, DIERR_INVALIDPARAM}, {hWnd, shared | DISCL_EXCLUSIVE, DIERR_INVALIDPARAM},
+      {hWnd, DISCL_EXCLUSIVE | DISCL_BACKGROUND, E_NOTIMPL}, {hWnd + 1, shared, DIERR_INVALIDPARAM},
+      {hWnd, shared, 0}};
+  // clang-format on
+  for (const auto& l : levels) EXPECT_EQ(kb->SetCooperativeLevel(l.window, l.flags), l.result);
   ASSERT_EQ(kb->Acquire(), 0);
 
   ASSERT_EQ(kb->GetDeviceStateKeyboard(state), 0);
@@ -217,75 +193,58 @@ TEST_F(OffscreenHost, WindowedDeviceStretchesIntoTheForm) {
   EXPECT_EQ(At(s, s->w - 1, s->h - 1), 0x0000FFu);
 }
 
-// Shown through QUILLON_WINDOWED: a 640x480 full-screen device in the form's
-// window, which the user may resize.
-class WindowedDisplay : public OffscreenHost {
- protected:
-  void Start(HostConfig c) {
-    c.windowed = true;
-    OffscreenHost::Start(c);
-    ASSERT_EQ(platform_.Display().AttachDevice(WindowHandle(), Params(640, 480, D3DFMT_X8R8G8B8)),
-              D3D_OK);
-  }
-};
-
-// F12's folder: XDG_PICTURES_DIR (tests/e2e/xvfb_overlay.sh), else the user's
+// F12's folder: XDG_PICTURES_DIR (tests/e2e/xvfb_fullscreen.sh), else the user's
 // user-dirs.dirs (in XDG_CONFIG_HOME, else ~/.config), else ~/Pictures;
-// "quillon" inside.
-TEST_F(OffscreenHost, ScreenshotFolderFollowsTheUsersDirectories) {
-  const std::string home = dir_.string(), config = home + "/config", savedHome = ::getenv("HOME");
-  fs::create_directories(config);
-  WriteFile(config + "/user-dirs.dirs", "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
+// "quillon" inside. One that cannot be made or looked into gives one line with
+// the reason and what to do, and the program goes on.
+TEST_F(OffscreenHost, F12sFolderFollowsTheUsersDirectoriesOrSaysWhy) {
+  const std::string home = dir_.string(), savedHome = ::getenv("HOME");
+  fs::create_directories(home + "/config");
+  std::ofstream(home + "/config/user-dirs.dirs") << "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n";
+  std::ofstream(home + "/file").flush();
+  fs::create_directories(home + "/locked");
+  fs::permissions(home + "/locked", fs::perms::owner_read | fs::perms::owner_exec);
   ::setenv("HOME", home.c_str(), 1);
-  ::unsetenv("XDG_PICTURES_DIR");
-  const struct {
-    const char *config, *folder;
-  } cases[] = {{config.c_str(), "/Bilder/quillon"}, {"relative", "/Pictures/quillon"}};
-  for (const auto& c : cases) {
-    ::setenv("XDG_CONFIG_HOME", c.config, 1);
-    const std::string folder = ScreenshotFolder();
-    EXPECT_TRUE(folder == c.folder || folder == home + c.folder) << folder;
-  }
-  ::unsetenv("XDG_CONFIG_HOME");
-  ::setenv("HOME", savedHome.c_str(), 1);
-}
-
-// A pictures folder that cannot be made or looked into: one line with the
-// reason and what to do, and the program goes on.
-TEST_F(WindowedDisplay, F12IntoABadFolderSaysWhy) {
-  WriteFile(dir_ / "file", "");
-  fs::create_directories(dir_ / "locked");
-  fs::permissions(dir_ / "locked", fs::perms::owner_read | fs::perms::owner_exec);
-  const struct {
-    fs::path folder;
-    const char* reason;
-  } cases[] = {
-      {dir_ / "file/pics", "Not a directory"},
-      {dir_ / "locked", "Permission denied"},  // its quillon folder cannot be made
+  Start();
+  // clang-format off
+  const struct { std::string pictures, config, said; } cases[] = {
+      {"", home + "/config", home + "/Bilder/quillon"}, {"", "relative", home + "/Pictures/quillon"},
+      {home + "/file/pics", "", "Not a directory"},
+      {home + "/locked", "", "Permission denied"},  // its quillon folder cannot be made
   };
-  Start({});
+  // clang-format on
   for (const auto& c : cases) {
-    if (std::string(c.reason) == "Permission denied" && ::geteuid() == 0) continue;
-    SCOPED_TRACE(c.reason);
-    ::setenv("XDG_PICTURES_DIR", c.folder.c_str(), 1);
+    SCOPED_TRACE(c.said);
+    ::setenv("XDG_PICTURES_DIR", c.pictures.c_str(), 1);  // "" is not a folder: unset
+    ::setenv("XDG_CONFIG_HOME", c.config.c_str(), 1);
+    if (c.said.starts_with("/")) {
+      EXPECT_EQ(ScreenshotFolder(), c.said);
+      continue;
+    }
+    if (c.said == "Permission denied" && ::geteuid() == 0) continue;
     ::testing::internal::CaptureStderr();
     platform_.Display().SaveScreenshot(Image{1, 1, {0}});
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_THAT(said, ::testing::StartsWith("quillon: cannot "));
-    EXPECT_THAT(said, ::testing::HasSubstr(c.reason));
+    EXPECT_THAT(said, ::testing::HasSubstr(c.said));
     EXPECT_THAT(said, ::testing::EndsWith("set XDG_PICTURES_DIR to a folder you can write\n"));
   }
   ::unsetenv("XDG_PICTURES_DIR");
-  fs::permissions(dir_ / "locked", fs::perms::owner_all);
+  ::unsetenv("XDG_CONFIG_HOME");
+  ::setenv("HOME", savedHome.c_str(), 1);
+  fs::permissions(home + "/locked", fs::perms::owner_all);
 }
 
-// The window resized by the user to 1000x500 shows the whole frame with its
-// aspect, bars at the sides (tests/e2e/xvfb_overlay.sh); linear scaling
-// mixes the halves where they meet, and stays inside the frame's corners.
-TEST_F(WindowedDisplay, LinearScalingBlendsInsideThePicture) {
+// A full-screen device shown in the form's window (QUILLON_WINDOWED), resized
+// by the user to 1000x500, shows the whole frame with its aspect, bars at the
+// sides (tests/e2e/xvfb_fullscreen.sh); linear scaling mixes the halves where
+// they meet, and stays inside the frame's corners.
+TEST_F(OffscreenHost, LinearScalingBlendsInsideThePicture) {
   HostConfig c;
-  c.linearScaling = true;
+  c.windowed = c.linearScaling = true;
   Start(c);
+  ASSERT_EQ(platform_.Display().AttachDevice(WindowHandle(), Params(640, 480, D3DFMT_X8R8G8B8)),
+            D3D_OK);
   SDL_SetWindowSize(Window(), 1000, 500);
   ASSERT_EQ(platform_.Display().Present(Halves(), 0), D3D_OK);
   SDL_Surface* s = SDL_GetWindowSurface(Window());

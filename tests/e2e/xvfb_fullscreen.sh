@@ -48,6 +48,8 @@ screenshot "$WORK/screen.png" "$id"
 [ "$("$PICTURE_TOOL" notblue "$WORK/cap.png" 0 0 190 90)" = 0 ] || fail "the capture holds more than blue"
 shown=$("$PICTURE_TOOL" notblue "$WORK/screen.png" 0 0 190 90)
 [ "$shown" -gt 1000 ] || fail "no overlay on the screen ($shown pixels)"
+# Beside its first line of text the picture shows through, where it was.
+[ "$("$PICTURE_TOOL" pixel "$WORK/screen.png" 150 10)" = 0000FF ] || fail "the overlay hides the picture"
 note "overlay: $shown pixels on the screen, none in the capture"
 
 xdotool key F12
