@@ -17,9 +17,9 @@ namespace scene {
 bool ReadUserFile(const std::string& path, std::uint64_t limit, std::vector<std::uint8_t>& out,
                   std::string& reason);
 
-// `text` with every byte outside printable ASCII, and the backslash, written
-// as \xNN, so that a NUL cannot cut a message and escape sequences do not
-// reach the terminal.
+// `text` with every byte outside printable ASCII, and the backslash (except
+// on Windows, where it separates a path's folders), written as \xNN, so that
+// a NUL cannot cut a message and escape sequences do not reach the terminal.
 std::string Printable(std::string_view text);
 
 }  // namespace scene
