@@ -36,7 +36,7 @@ inline void ExpectMatchesGolden(const Image& actual, const std::string& name) {
   Image expected;
   std::string error;
   ASSERT_TRUE(ReadPng((TestDataDir() / name).string(), expected, &error)) << error;
-  const std::int64_t differing = CompareImages(expected, actual, nullptr);
+  const std::int64_t differing = CompareImages(expected, actual);
   if (differing == 0) return;
   const std::string path = fs::absolute(fs::path(name).stem()).string() + ".actual.png";
   WritePng(path, actual, nullptr);
