@@ -28,16 +28,10 @@ using DrawFn = std::function<void(Direct3DDevice8&)>;
 // The colour buffer, then depth and stencil, as bytes.
 std::vector<std::uint8_t> Render(RasterizerKind kind, int threads,
                                  const D3DPRESENT_PARAMETERS& params, const DrawFn& draw) {
-  RefDirect3D8 d3d;
-  d3d.SetRasterizerKind(kind);
-  Ref<Direct3DDevice8> ref;
-  D3DPRESENT_PARAMETERS p = params;
-  EXPECT_EQ(
-      d3d.CreateDevice(0, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, p, ref),
-      D3D_OK);
+  Fixture fixture(params, kind);
   std::vector<std::uint8_t> out;
-  if (!ref) return out;
-  auto& dev = static_cast<RefDevice&>(*ref);
+  if (!fixture.dev) return out;
+  RefDevice& dev = *fixture.dev;
   dev.SetThreadCount(threads);
   draw(dev);
   const FrameView f = dev.BackBuffer();
