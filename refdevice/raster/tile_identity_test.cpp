@@ -48,9 +48,7 @@ std::vector<std::uint8_t> Render(RasterizerKind kind, int threads,
   return out;
 }
 
-// Compares the tiled back end on 1 thread and on many, with each instruction
-// set the kernels are compiled for that this processor runs, with the band
-// rasterizer; reports the first differing byte.
+// Reports the first byte that differs.
 void ExpectSameBytes(const D3DPRESENT_PARAMETERS& params, const DrawFn& draw,
                      const std::string& what) {
   const std::vector<std::uint8_t> want = Render(RasterizerKind::kBand, 1, params, draw);
@@ -198,12 +196,9 @@ TEST(TiledRasterizer, RepeatedClearsAndRewrittenTexturesGiveTheBandRasterizersBy
   }
 }
 
-// Random draws: triangles (lists, strips, fans), lines and points,
-// pre-transformed or through a perspective, from slivers to several times
-// the screen, some reaching to the guard band where edge values over a tile
-// overflow 32 bits, off the screen and culled; random depth, blend, alpha,
-// shading, fog, cull, colour write and texture states, viewports; clears of
-// the whole target and of rectangles between draws.
+// Random draws of every primitive type, from slivers to triangles reaching
+// the guard band (where edge values over a tile overflow 32 bits), under
+// random states and viewports, with clears of rectangles between them.
 void RandomScene(std::uint32_t seed, Direct3DDevice8& dev) {
   std::mt19937 rng(seed);
   auto uni = [&rng](float lo, float hi) {
@@ -267,8 +262,6 @@ void RandomScene(std::uint32_t seed, Direct3DDevice8& dev) {
     const UINT prims = many ? 128 + rng() % 200 : enormous ? 1 + rng() % 3 : 1 + rng() % 40;
     const auto verts = PrimitiveVertexCount(type, prims);
     const float size = enormous ? 16000.0f : std::pow(10.0f, uni(-1.0f, many ? 1.3f : 2.5f));
-    // Pre-transformed (x, y, z, rhw) or untransformed (x, y, z) vertices
-    // with a colour and one coordinate set.
     const bool pretransformed = enormous || rng() % 2;
     const float cx = uni(-50, 690), cy = uni(-50, 530), cz = uni(-5, 3), s = size / 100.0f;
     std::vector<std::uint32_t> v;
