@@ -192,8 +192,6 @@ TEST(Rasterizer, CullingShadingPointsLinesAndFillModes) {
   constexpr auto kList = D3DPT_TRIANGLELIST, kStrip = D3DPT_TRIANGLESTRIP;
   // clang-format off
   const Row rows[] = {
-      {"culling counter-clockwise", {}, kList, cw, -1, {{2, 2, 0xFFFFFF}}},
-      {"", {}, kList, ccw, 0, {}},
       {"culling clockwise", {{D3DRS_CULLMODE, D3DCULL_CW}}, kList, cw, 0, {}},
       {"", {{D3DRS_CULLMODE, D3DCULL_CW}}, kList, ccw, -1, {{2, 2, 0xFFFFFF}}},
       {"no culling", {{D3DRS_CULLMODE, D3DCULL_NONE}}, kList, ccw, -1, {{2, 2, 0xFFFFFF}}},
@@ -324,7 +322,6 @@ TEST(PixelStage, RulesOnAFullScreenQuad) {
       {D3DRS_ALPHATESTENABLE, 1}, {D3DRS_ALPHAFUNC, D3DCMP_GREATER}, {D3DRS_ALPHAREF, 0x40}};
   // clang-format off
   const PixelRow rows[] = {
-      {"src alpha", Blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA), kDst, kSrc, 0x70585060},
       {"one, one", Blend(D3DBLEND_ONE, D3DBLEND_ONE), kDst, kSrc, 0xC0FFC080},
       {"zero, src colour", Blend(D3DBLEND_ZERO, D3DBLEND_SRCCOLOR), kDst, kSrc, 0x20202000},
       {"dest colour", Blend(D3DBLEND_DESTCOLOR, D3DBLEND_ZERO), kDst, kSrc, 0x20202000},
@@ -350,7 +347,6 @@ TEST(PixelStage, RulesOnAFullScreenQuad) {
       // ambient light times an ambient taken from the vertex colour.
       {"lit without lights", {}, ~0u, 0x80FF8040, 0x80000000, D3DFMT_A8R8G8B8, true},
       {"ambient from the colour", {{D3DRS_AMBIENT, 0x00808080}, {D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1}}, ~0u, 0x80FF8040, 0x80804020, D3DFMT_A8R8G8B8, true},
-      {"lighting off", {{D3DRS_LIGHTING, 0}}, ~0u, 0x80FF8040, 0x80FF8040, D3DFMT_A8R8G8B8, true},
       // Under a perspective projection table fog is on the eye depth, w.
       {"linear fog halfway", Fog(D3DFOG_LINEAR, 4, 6), 0, 0xFF000000, 0xFF7F7F7F, D3DFMT_A8R8G8B8, true, 0, 5},
       {"before the fog", Fog(D3DFOG_LINEAR, 4, 6), 0, 0xFF000000, 0xFF000000, D3DFMT_A8R8G8B8, true, 0, 3},
