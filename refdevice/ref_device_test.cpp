@@ -204,9 +204,7 @@ TEST(RefDirect3D8, PresentsReachTheHost) {
   FakeHost host;
   RefDirect3D8 d3d(&host);
   auto first = [](const FrameView& f) {
-    std::uint32_t px;
-    std::memcpy(&px, f.pixels, 4);
-    return px & 0xFFFFFFu;
+    return *static_cast<const std::uint32_t*>(f.pixels) & 0xFFFFFFu;
   };
   for (auto swap : {D3DSWAPEFFECT_FLIP, D3DSWAPEFFECT_DISCARD, D3DSWAPEFFECT_COPY}) {
     Ref<Direct3DDevice8> dev;

@@ -38,6 +38,12 @@ struct XyzVertex {
 };
 constexpr DWORD kXyzFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
 
+// Pre-transformed vertex with diffuse colour and one coordinate set.
+struct TexVertex {
+  TlVertex v;
+  float u, w;
+};
+
 inline TlVertex V(float x, float y, D3DCOLOR c = 0xFFFFFFFF, float z = 0.5f, float rhw = 1.0f) {
   return TlVertex{x, y, z, rhw, c};
 }

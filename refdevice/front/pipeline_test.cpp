@@ -112,14 +112,11 @@ std::uint16_t PlaneDepth16(const TlVertex* v, int x, int y) {
 // value passes against the first's; without the first's depth writes it
 // wins against the cleared 65535.
 TEST(Rasterizer, DepthIsThePlaneAtThePixelCentreUnderEveryCompareFunction) {
-  const TlVertex p{21.37f, 33.91f, 0.1234f, 1, 0xFF0000},
-      q{611.05f, 97.5f, 0.7771f, 0.5f, 0xFF0000}, r{140.26f, 466.63f, 0.4242f, 0.25f, 0xFF0000};
-  const std::vector<TlVertex> first = {{30.2f, 40.7f, 0.40042f, 1, 0xFF0000},
-                                       {600.4f, 60.1f, 0.40618f, 1, 0xFF0000},
-                                       {90.6f, 450.3f, 0.40226f, 1, 0xFF0000}};
-  const std::vector<TlVertex> second = {{20.9f, 420.2f, 0.40705f, 1, 0x00FF00},
-                                        {580.3f, 20.8f, 0.40026f, 1, 0x00FF00},
-                                        {610.1f, 440.6f, 0.40122f, 1, 0x00FF00}};
+  // clang-format off
+  const TlVertex p{21.37f, 33.91f, 0.1234f, 1, 0xFF0000}, q{611.05f, 97.5f, 0.7771f, 0.5f, 0xFF0000}, r{140.26f, 466.63f, 0.4242f, 0.25f, 0xFF0000};
+  const std::vector<TlVertex> first = {{30.2f, 40.7f, 0.40042f, 1, 0xFF0000}, {600.4f, 60.1f, 0.40618f, 1, 0xFF0000}, {90.6f, 450.3f, 0.40226f, 1, 0xFF0000}};
+  const std::vector<TlVertex> second = {{20.9f, 420.2f, 0.40705f, 1, 0x00FF00}, {580.3f, 20.8f, 0.40026f, 1, 0x00FF00}, {610.1f, 440.6f, 0.40122f, 1, 0x00FF00}};
+  // clang-format on
   // Draws the triangles, the first with ALWAYS, the others with `func`.
   auto draw = [](const std::vector<std::vector<TlVertex>>& draws, int func, bool writeFirst) {
     auto f = std::make_unique<Fixture>();
@@ -244,14 +241,13 @@ TEST(Clipping, NearAndFarPlanesAndTheGuardBand) {
     f.Draw(D3DPT_TRIANGLELIST, count, v, sizeof(XyzVertex), kXyzFvf);
     return 64 * 64 - f.Count(0);
   };
-  // Wholly behind the eye, wholly beyond the far plane: nothing.
-  const XyzVertex behind[3] = {{-1, -1, -2, ~0u}, {1, -1, -2, ~0u}, {0, 1, -2, ~0u}};
-  EXPECT_EQ(draw(behind, 1), 0);
-  const XyzVertex far[3] = {{-1, -1, 200, ~0u}, {1, -1, 200, ~0u}, {0, 1, 200, ~0u}};
-  EXPECT_EQ(draw(far, 1), 0);
-  // A triangle far wider than the guard band still covers the screen exactly.
-  const XyzVertex huge[3] = {{-1e5f, -1e5f, 10, ~0u}, {1e5f, -1e5f, 10, ~0u}, {0, 1e5f, 10, ~0u}};
-  EXPECT_EQ(draw(huge, 1), 64 * 64);
+  // Wholly behind the eye, wholly beyond the far plane: nothing; a triangle
+  // far wider than the guard band still covers the screen exactly.
+  for (const auto& [x, z, lit] :
+       {std::tuple{1.0f, -2.0f, 0}, {1.0f, 200.0f, 0}, {1e5f, 10.0f, 64 * 64}}) {
+    const XyzVertex v[3] = {{-x, -x, z, ~0u}, {x, -x, z, ~0u}, {0, x, z, ~0u}};
+    EXPECT_EQ(draw(v, 1), lit) << x << "," << z;
+  }
   // A floor under the eye reaching behind it: clipped at the near plane, it
   // fills the lower half of the screen and nothing above the horizon.
   const XyzVertex floor[6] = {{-500, -1, -5, ~0u}, {500, -1, -5, ~0u}, {-500, -1, 99, ~0u},
@@ -511,10 +507,6 @@ TEST(PixelStage, TextureStagesAddressingAndFilters) {
     if (r.texture >= 0) f.dev->SetTexture(0, tex);
     f.Set({{D3DRS_TEXTUREFACTOR, 0xFF123456}, {Tss(D3DTSS_COLORARG2), D3DTA_DIFFUSE}});
     f.Set(r.states);
-    struct TexVertex {
-      TlVertex v;
-      float u, v2;
-    };
     const float w = r.size, uv = r.uv;
     const D3DCOLOR c = t.diffuse;
     const TexVertex q[4] = {{V(0, 0, c, 0), 0, 0},

@@ -151,10 +151,6 @@ TEST(TiledRasterizer, RepeatedClearsAndRewrittenTexturesGiveTheBandRasterizersBy
       {{kBlue, 1, true}, {kBlue, 1}, {kBlue, 1, true}, {kBlue, 1}, {kBlue, 1}},
   };
   // clang-format on
-  struct Vertex {
-    TlVertex v;
-    float u, w;
-  };
   for (const D3DSWAPEFFECT swap : {D3DSWAPEFFECT_DISCARD, D3DSWAPEFFECT_COPY}) {
     D3DPRESENT_PARAMETERS p = Windowed(333, 201, D3DFMT_X8R8G8B8, D3DFMT_D16);
     p.SwapEffect = swap;
@@ -181,11 +177,11 @@ TEST(TiledRasterizer, RepeatedClearsAndRewrittenTexturesGiveTheBandRasterizersBy
               }
               for (int half = 0; fr.draw && half < 2; ++half) {
                 const float dx = 40.0f * half, z = 0.3f - 0.1f * half;
-                const Vertex tri[3] = {{V(dx, 0, 0xFFFF0000, z), 0, 0},
-                                       {V(dx + 160, 0, 0xFFFFFF00, z), 1, 0},
-                                       {V(dx, 200, 0xFF00FFFF, z + 0.3f), 0, 1}};
+                const TexVertex tri[3] = {{V(dx, 0, 0xFFFF0000, z), 0, 0},
+                                          {V(dx + 160, 0, 0xFFFFFF00, z), 1, 0},
+                                          {V(dx, 200, 0xFF00FFFF, z + 0.3f), 0, 1}};
                 fill(half ? 0xFF00FF00 : 0x80FF0000);
-                dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(Vertex));
+                dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(TexVertex));
               }
               dev.EndScene();
               if (f + 1 < frames.size()) dev.Present(nullptr, nullptr, 0, nullptr);
