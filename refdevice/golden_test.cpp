@@ -51,9 +51,9 @@ TEST_P(GoldenScene, ReplaysExactlyAsItsGoldenImage) {
   Image golden;
   ASSERT_TRUE(ReadPng((TestDataDir() / (name + ".png")).string(), golden, &error)) << error;
   if (const std::int64_t differing = CompareImages(golden, image)) {
-    // The actual picture beside the run, to look at.
-    WritePng(std::filesystem::absolute(name + ".actual.png").string(), image, nullptr);
-    ADD_FAILURE() << name << ": " << differing << " pixels differ; see " << name << ".actual.png";
+    const std::string actual = std::filesystem::absolute(name + ".actual.png").string();
+    WritePng(actual, image, nullptr);
+    ADD_FAILURE() << name << ": " << differing << " pixels differ; actual picture: " << actual;
   }
 }
 
