@@ -49,7 +49,7 @@ HRESULT Create(RefDirect3D8& d3d, D3DPRESENT_PARAMETERS p, HWND focus = kWindow,
 }
 
 D3DPRESENT_PARAMETERS FullScreen(UINT w, UINT h, std::int32_t fmt) {
-  D3DPRESENT_PARAMETERS p = Windowed(w, h, fmt, 0);
+  D3DPRESENT_PARAMETERS p = Windowed(w, h, fmt);
   p.Windowed = 0;
   p.SwapEffect = D3DSWAPEFFECT_FLIP;
   return p;
@@ -151,8 +151,6 @@ TEST(RefDirect3D8, CreateDeviceRefusesWhatThePublishedInterfaceRefuses) {
   // clang-format on
   for (const Case& c : cases) {
     D3DPRESENT_PARAMETERS p = FullScreen(640, 480, D3DFMT_R5G6B5);
-    p.EnableAutoDepthStencil = 1;
-    p.AutoDepthStencilFormat = D3DFMT_D16;
     c.change(p);
     EXPECT_EQ(Create(d3d, p, c.focus), c.want) << c.what;
   }
