@@ -175,7 +175,7 @@ TEST(RefDirect3D8, CreateDeviceFillsInWhatWasLeftOpen) {
     std::int32_t depth;
   };
   for (const Client& c : {Client{0, 0, 640, 480, 0}, Client{320, 240, 320, 240, D3DFMT_D16},
-                          Client{320, 1, 320, 1, 0}}) {
+                          Client{320, 1, 320, 1, 0}, Client{0, 200, 640, 480, 0}}) {
     host.clientW = c.w;
     host.clientH = c.h;
     D3DPRESENT_PARAMETERS w = Windowed(0, 0, D3DFMT_UNKNOWN, c.depth);

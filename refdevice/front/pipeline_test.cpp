@@ -380,14 +380,18 @@ TEST(PixelStage, RulesOnAFullScreenQuad) {
 }
 
 TEST(PixelStage, DepthFormatsAndStencilOperations) {
-  // 16 bits cannot tell these depths apart (LESSEQUAL lets the second through).
-  for (auto depth : {D3DFMT_D16, D3DFMT_D24X8, D3DFMT_D24S8, D3DFMT_D32}) {
-    Fixture f(Windowed(8, 8, D3DFMT_X8R8G8B8, depth));
-    f.Clear(0, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER);
-    f.Rect(0, 0, 8, 8, 0xFFFF0000, 0.3f);
-    f.Rect(0, 0, 8, 8, 0xFF00FF00, 0.30001f);
-    EXPECT_EQ(f.Rgb(1, 1), depth == D3DFMT_D16 ? 0x00FF00u : 0xFF0000u) << depth;
-  }
+  // 16 bits cannot tell these depths apart (LESSEQUAL lets the second
+  // through); an alpha test moves the depth test after it.
+  for (auto depth : {D3DFMT_D16, D3DFMT_D24X8, D3DFMT_D24S8, D3DFMT_D32})
+    for (DWORD late : {0u, 1u}) {
+      Fixture f(Windowed(8, 8, D3DFMT_X8R8G8B8, depth));
+      f.Set({{D3DRS_ALPHATESTENABLE, late}});
+      f.Clear(0, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER);
+      f.Rect(0, 0, 8, 8, 0xFFFF0000, 0.3f);
+      f.Rect(0, 0, 8, 8, 0xFF00FF00, 0.30001f);
+      f.Rect(0, 0, 8, 8, 0xFF0000FF, 0.5f);  // behind both
+      EXPECT_EQ(f.Rgb(1, 1), depth == D3DFMT_D16 ? 0x00FF00u : 0xFF0000u) << depth << ", " << late;
+    }
   // The stencil after one operation on a stored value, and whether the
   // EQUAL test against `ref` passes.
   struct Row {
@@ -474,6 +478,7 @@ TEST(PixelStage, TextureStagesAddressingAndFilters) {
       {0, {op(D3DTOP_ADDSIGNED)}, 8, 2, 0, 0, 0xFF0000}, {0, {op(D3DTOP_MODULATE2X)}, 8, 2, 0, 0, 0xFF0000},
       {0, {op(D3DTOP_SELECTARG1), arg1(D3DTA_TEXTURE | D3DTA_COMPLEMENT)}, 8, 2, 0, 0, 0x00FFFF},
       {0, {op(D3DTOP_SELECTARG1), arg1(D3DTA_TFACTOR)}, 8, 2, 0, 0, 0x123456},
+      {0, {op(D3DTOP_DOTPRODUCT3), {Tss(D3DTSS_COLORARG2), D3DTA_TFACTOR}}, 8, 2, 0, 0, 0x121212},
       {0, {op(D3DTOP_BLENDTEXTUREALPHA)}, 8, 2, 0, 0, 0xFF0000}, {0, {op(D3DTOP_BLENDTEXTUREALPHA)}, 8, 2, 2, 0, 0x40C040},
       {0, {op(D3DTOP_BLENDTEXTUREALPHAPM)}, 8, 2, 2, 0, 0x40FF40},  // premultiplied
       {0, {{Tss(D3DTSS_COLOROP, 1), D3DTOP_ADD}, {Tss(D3DTSS_COLORARG1, 1), D3DTA_CURRENT},  // a second stage
