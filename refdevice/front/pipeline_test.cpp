@@ -331,6 +331,7 @@ TEST(PixelStage, RulesOnAFullScreenQuad) {
       // Dividing the sum once would give 0x80, 0x7F, 0x7F here.
       {"products rounded apart", Blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA), 0xFF7FFECC, 0x80800133, 0xBF7F8080},
       {"the sum saturates", Blend(D3DBLEND_ONE, D3DBLEND_ONE), 0xFF7FFECC, 0x80808080, 0xFFFFFFFF},
+      {"reverse subtraction", {{D3DRS_ALPHABLENDENABLE, 1}, {D3DRS_DESTBLEND, D3DBLEND_ONE}, {D3DRS_BLENDOP, D3DBLENDOP_REVSUBTRACT}}, kDst, kSrc, 0x40000080},
       {"colour writes of red and alpha", {{D3DRS_COLORWRITEENABLE, 9}}, kDst, kSrc, 0x40FF4080},
       {"alpha test fails at the reference", alphaTest, kDst, 0x40FFFFFF, kDst},
       {"alpha test passes above it", alphaTest, kDst, 0x41FFFFFF, 0x41FFFFFF},
