@@ -82,8 +82,8 @@ struct Fixture {
   }
 
   void Set(const std::vector<test_support::Set>& states) { SetStates(*dev, states); }
-  void Clear(D3DCOLOR c = 0, DWORD flags = D3DCLEAR_TARGET) {
-    EXPECT_EQ(dev->Clear(0, nullptr, flags, c, 1.0f, 0), D3D_OK);
+  void Clear(D3DCOLOR c = 0, DWORD flags = D3DCLEAR_TARGET, float z = 1.0f, DWORD stencil = 0) {
+    EXPECT_EQ(dev->Clear(0, nullptr, flags, c, z, stencil), D3D_OK);
   }
   // One scene drawing `count` primitives from `v` in format `fvf`.
   void Draw(D3DPRIMITIVETYPE type, UINT count, const void* v, UINT stride = sizeof(TlVertex),

@@ -361,9 +361,9 @@ TEST(PixelStage, RulesOnAFullScreenQuad) {
     f.Set(row.states);
     f.Clear(row.clear);
     if (row.eye) f.dev->SetTransform(D3DTS_PROJECTION, Perspective(1.0f, 1.0f, 1.0f, 100.0f));
+    const D3DCOLOR c = row.colour, s = row.specular;
     if (row.transformed) {
       const float d = row.eye ? row.eye : 1, z = row.eye ? row.eye : 0.5f;
-      const D3DCOLOR c = row.colour;
       const XyzVertex q[4] = {{-d, -d, z, c}, {-d, d, z, c}, {d, -d, z, c}, {d, d, z, c}};
       f.Draw(D3DPT_TRIANGLESTRIP, 2, q, sizeof(XyzVertex), kXyzFvf);
     } else {
@@ -371,7 +371,6 @@ TEST(PixelStage, RulesOnAFullScreenQuad) {
         TlVertex v;
         D3DCOLOR specular;
       };
-      const D3DCOLOR c = row.colour, s = row.specular;
       const SpecularVertex q[4] = {
           {V(0, 0, c), s}, {V(8, 0, c), s}, {V(0, 8, c), s}, {V(8, 8, c), s}};
       f.Draw(D3DPT_TRIANGLESTRIP, 2, q, sizeof(SpecularVertex), kTlFvf | D3DFVF_SPECULAR);
@@ -411,8 +410,7 @@ TEST(PixelStage, DepthFormatsAndStencilOperations) {
   // clang-format on
   for (const Row& r : rows) {
     Fixture f(Windowed(8, 8, D3DFMT_X8R8G8B8, D3DFMT_D24S8));
-    ASSERT_EQ(f.dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_STENCIL, 0, 1.0f, r.stored),
-              D3D_OK);
+    f.Clear(0, D3DCLEAR_TARGET | D3DCLEAR_STENCIL, 1.0f, r.stored);
     f.Set({{D3DRS_ZENABLE, 0},
            {D3DRS_STENCILENABLE, 1},
            {D3DRS_STENCILFUNC, D3DCMP_ALWAYS},
@@ -425,9 +423,7 @@ TEST(PixelStage, DepthFormatsAndStencilOperations) {
   // Depth-failing pixels take the z-fail operation; then only pixels whose
   // stencil equals the reference are drawn.
   Fixture f(Windowed(8, 8, D3DFMT_X8R8G8B8, D3DFMT_D24S8));
-  ASSERT_EQ(
-      f.dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 0.5f, 1),
-      D3D_OK);
+  f.Clear(0, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0.5f, 1);
   f.Set({{D3DRS_STENCILENABLE, 1}, {D3DRS_STENCILZFAIL, D3DSTENCILOP_INCRSAT}});
   f.Rect(4, 0, 8, 8, ~0u, 0.9f);
   f.Set({{D3DRS_ZENABLE, 0}, {D3DRS_STENCILFUNC, D3DCMP_EQUAL}, {D3DRS_STENCILREF, 2}});
