@@ -335,7 +335,6 @@ TEST(PixelStage, RulesOnAFullScreenQuad) {
       {"colour writes of red and alpha", {{D3DRS_COLORWRITEENABLE, 9}}, kDst, kSrc, 0x40FF4080},
       {"alpha test fails at the reference", alphaTest, kDst, 0x40FFFFFF, kDst},
       {"alpha test passes above it", alphaTest, kDst, 0x41FFFFFF, 0x41FFFFFF},
-      {"X8R8G8B8 reads opaque", {}, 0, 0x7F3080C0, 0xFF3080C0, D3DFMT_X8R8G8B8},
       {"R5G6B5 widened", {}, 0, 0x7F3080C0, 0xFF3182C6, D3DFMT_R5G6B5},
       {"X1R5G5B5 widened", {}, 0, 0x7F3080C0, 0xFF3184C6, D3DFMT_X1R5G5B5},
       {"specular off", {}, 0, 0xFF400000, 0xFF400000, D3DFMT_A8R8G8B8, false, 0xFF300080},

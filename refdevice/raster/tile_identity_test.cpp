@@ -160,9 +160,6 @@ TEST(TiledRasterizer, RepeatedClearsAndRewrittenTexturesGiveTheBandRasterizersBy
           [&](Direct3DDevice8& dev) {
             Ref<Direct3DTexture8> tex;
             ASSERT_EQ(dev.CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, tex), D3D_OK);
-            auto fill = [&tex](std::uint32_t argb) {
-              FillLevel(*tex, 0, [argb](UINT) { return argb; });
-            };
             dev.SetVertexShader(kTlFvf | D3DFVF_TEX1);
             dev.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
             dev.SetTexture(0, tex);
@@ -180,7 +177,7 @@ TEST(TiledRasterizer, RepeatedClearsAndRewrittenTexturesGiveTheBandRasterizersBy
                 const TexVertex tri[3] = {{V(dx, 0, 0xFFFF0000, z), 0, 0},
                                           {V(dx + 160, 0, 0xFFFFFF00, z), 1, 0},
                                           {V(dx, 200, 0xFF00FFFF, z + 0.3f), 0, 1}};
-                fill(half ? 0xFF00FF00 : 0x80FF0000);
+                FillLevel(*tex, 0, [half](UINT) { return half ? 0xFF00FF00u : 0x80FF0000u; });
                 dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(TexVertex));
               }
               dev.EndScene();
