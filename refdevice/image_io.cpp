@@ -332,48 +332,17 @@ bool ReadPng(const std::string& path, Image& image, std::string* error) {
   return true;
 }
 
-std::int64_t CompareImages(const Image& a, const Image& b, Image* diff) {
+std::int64_t CompareImages(const Image& a, const Image& b) {
   // Different sizes compare over the larger area; pixels that only one image
   // has count as different.
   const std::int32_t w = a.width > b.width ? a.width : b.width;
   const std::int32_t h = a.height > b.height ? a.height : b.height;
-  if (diff) {
-    diff->width = w;
-    diff->height = h;
-    diff->pixels.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
-  }
   std::int64_t count = 0;
   for (std::int32_t y = 0; y < h; ++y) {
     for (std::int32_t x = 0; x < w; ++x) {
       const bool inA = x < a.width && y < a.height;
       const bool inB = x < b.width && y < b.height;
-      std::uint32_t out;
-      if (inA && inB && a.At(x, y) == b.At(x, y)) {
-        // Same: the picture as dim grey (at most half brightness), so the scene stays
-        // recognisable behind the marks.
-        const std::uint32_t p = a.At(x, y);
-        const std::uint32_t grey = (((p >> 16) & 255u) + ((p >> 8) & 255u) + (p & 255u)) / 6;
-        out = Rgb(grey, grey, grey);
-      } else {
-        ++count;
-        // Different: magenta where only one image has the pixel, otherwise
-        // red-to-yellow by the largest channel difference (at least 128 so a
-        // difference of one is still easy to see).
-        if (!inA || !inB) {
-          out = Rgb(255, 0, 255);
-        } else {
-          const std::uint32_t p = a.At(x, y), q = b.At(x, y);
-          std::uint32_t d = 0;
-          for (int shift = 0; shift <= 16; shift += 8) {
-            const int cp = static_cast<int>((p >> shift) & 255u);
-            const int cq = static_cast<int>((q >> shift) & 255u);
-            const std::uint32_t dc = static_cast<std::uint32_t>(cp > cq ? cp - cq : cq - cp);
-            if (dc > d) d = dc;
-          }
-          out = Rgb(255, 128 + d / 2, 0);
-        }
-      }
-      if (diff) diff->pixels[static_cast<std::size_t>(y) * w + x] = out;
+      if (!inA || !inB || a.At(x, y) != b.At(x, y)) ++count;
     }
   }
   return count;

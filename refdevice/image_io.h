@@ -32,6 +32,5 @@ bool WritePng(const std::string& path, const Image& image, std::string* error);
 bool WritePpm(const std::string& path, const Image& image, std::string* error);
 bool ReadPng(const std::string& path, Image& image, std::string* error);
 
-// Number of differing pixels; when `diff` is given it receives a picture of
-// the differences (differing pixels bright, the rest dimmed).
-std::int64_t CompareImages(const Image& a, const Image& b, Image* diff);
+// Number of differing pixels.
+std::int64_t CompareImages(const Image& a, const Image& b);

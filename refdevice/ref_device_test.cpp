@@ -49,7 +49,7 @@ HRESULT Create(RefDirect3D8& d3d, D3DPRESENT_PARAMETERS p, HWND focus = kWindow,
 }
 
 D3DPRESENT_PARAMETERS FullScreen(UINT w, UINT h, std::int32_t fmt) {
-  D3DPRESENT_PARAMETERS p = Windowed(w, h, fmt, 0);
+  D3DPRESENT_PARAMETERS p = Windowed(w, h, fmt);
   p.Windowed = 0;
   p.SwapEffect = D3DSWAPEFFECT_FLIP;
   return p;
@@ -151,8 +151,6 @@ TEST(RefDirect3D8, CreateDeviceRefusesWhatThePublishedInterfaceRefuses) {
   // clang-format on
   for (const Case& c : cases) {
     D3DPRESENT_PARAMETERS p = FullScreen(640, 480, D3DFMT_R5G6B5);
-    p.EnableAutoDepthStencil = 1;
-    p.AutoDepthStencilFormat = D3DFMT_D16;
     c.change(p);
     EXPECT_EQ(Create(d3d, p, c.focus), c.want) << c.what;
   }
@@ -177,7 +175,7 @@ TEST(RefDirect3D8, CreateDeviceFillsInWhatWasLeftOpen) {
     std::int32_t depth;
   };
   for (const Client& c : {Client{0, 0, 640, 480, 0}, Client{320, 240, 320, 240, D3DFMT_D16},
-                          Client{320, 1, 320, 1, 0}}) {
+                          Client{320, 1, 320, 1, 0}, Client{0, 200, 640, 480, 0}}) {
     host.clientW = c.w;
     host.clientH = c.h;
     D3DPRESENT_PARAMETERS w = Windowed(0, 0, D3DFMT_UNKNOWN, c.depth);
@@ -204,9 +202,7 @@ TEST(RefDirect3D8, PresentsReachTheHost) {
   FakeHost host;
   RefDirect3D8 d3d(&host);
   auto first = [](const FrameView& f) {
-    std::uint32_t px;
-    std::memcpy(&px, f.pixels, 4);
-    return px & 0xFFFFFFu;
+    return *static_cast<const std::uint32_t*>(f.pixels) & 0xFFFFFFu;
   };
   for (auto swap : {D3DSWAPEFFECT_FLIP, D3DSWAPEFFECT_DISCARD, D3DSWAPEFFECT_COPY}) {
     Ref<Direct3DDevice8> dev;

@@ -28,16 +28,10 @@ using DrawFn = std::function<void(Direct3DDevice8&)>;
 // The colour buffer, then depth and stencil, as bytes.
 std::vector<std::uint8_t> Render(RasterizerKind kind, int threads,
                                  const D3DPRESENT_PARAMETERS& params, const DrawFn& draw) {
-  RefDirect3D8 d3d;
-  d3d.SetRasterizerKind(kind);
-  Ref<Direct3DDevice8> ref;
-  D3DPRESENT_PARAMETERS p = params;
-  EXPECT_EQ(
-      d3d.CreateDevice(0, D3DDEVTYPE_REF, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, p, ref),
-      D3D_OK);
+  Fixture fixture(params, kind);
   std::vector<std::uint8_t> out;
-  if (!ref) return out;
-  auto& dev = static_cast<RefDevice&>(*ref);
+  if (!fixture.dev) return out;
+  RefDevice& dev = *fixture.dev;
   dev.SetThreadCount(threads);
   draw(dev);
   const FrameView f = dev.BackBuffer();
@@ -54,9 +48,7 @@ std::vector<std::uint8_t> Render(RasterizerKind kind, int threads,
   return out;
 }
 
-// Compares the tiled back end on 1 thread and on many, with each instruction
-// set the kernels are compiled for that this processor runs, with the band
-// rasterizer; reports the first differing byte.
+// Reports the first byte that differs.
 void ExpectSameBytes(const D3DPRESENT_PARAMETERS& params, const DrawFn& draw,
                      const std::string& what) {
   const std::vector<std::uint8_t> want = Render(RasterizerKind::kBand, 1, params, draw);
@@ -159,10 +151,6 @@ TEST(TiledRasterizer, RepeatedClearsAndRewrittenTexturesGiveTheBandRasterizersBy
       {{kBlue, 1, true}, {kBlue, 1}, {kBlue, 1, true}, {kBlue, 1}, {kBlue, 1}},
   };
   // clang-format on
-  struct Vertex {
-    TlVertex v;
-    float u, w;
-  };
   for (const D3DSWAPEFFECT swap : {D3DSWAPEFFECT_DISCARD, D3DSWAPEFFECT_COPY}) {
     D3DPRESENT_PARAMETERS p = Windowed(333, 201, D3DFMT_X8R8G8B8, D3DFMT_D16);
     p.SwapEffect = swap;
@@ -172,9 +160,6 @@ TEST(TiledRasterizer, RepeatedClearsAndRewrittenTexturesGiveTheBandRasterizersBy
           [&](Direct3DDevice8& dev) {
             Ref<Direct3DTexture8> tex;
             ASSERT_EQ(dev.CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, tex), D3D_OK);
-            auto fill = [&tex](std::uint32_t argb) {
-              FillLevel(*tex, 0, [argb](UINT) { return argb; });
-            };
             dev.SetVertexShader(kTlFvf | D3DFVF_TEX1);
             dev.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
             dev.SetTexture(0, tex);
@@ -189,11 +174,11 @@ TEST(TiledRasterizer, RepeatedClearsAndRewrittenTexturesGiveTheBandRasterizersBy
               }
               for (int half = 0; fr.draw && half < 2; ++half) {
                 const float dx = 40.0f * half, z = 0.3f - 0.1f * half;
-                const Vertex tri[3] = {{V(dx, 0, 0xFFFF0000, z), 0, 0},
-                                       {V(dx + 160, 0, 0xFFFFFF00, z), 1, 0},
-                                       {V(dx, 200, 0xFF00FFFF, z + 0.3f), 0, 1}};
-                fill(half ? 0xFF00FF00 : 0x80FF0000);
-                dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(Vertex));
+                const TexVertex tri[3] = {{V(dx, 0, 0xFFFF0000, z), 0, 0},
+                                          {V(dx + 160, 0, 0xFFFFFF00, z), 1, 0},
+                                          {V(dx, 200, 0xFF00FFFF, z + 0.3f), 0, 1}};
+                FillLevel(*tex, 0, [half](UINT) { return half ? 0xFF00FF00u : 0x80FF0000u; });
+                dev.DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(TexVertex));
               }
               dev.EndScene();
               if (f + 1 < frames.size()) dev.Present(nullptr, nullptr, 0, nullptr);
@@ -204,12 +189,9 @@ TEST(TiledRasterizer, RepeatedClearsAndRewrittenTexturesGiveTheBandRasterizersBy
   }
 }
 
-// Random draws: triangles (lists, strips, fans), lines and points,
-// pre-transformed or through a perspective, from slivers to several times
-// the screen, some reaching to the guard band where edge values over a tile
-// overflow 32 bits, off the screen and culled; random depth, blend, alpha,
-// shading, fog, cull, colour write and texture states, viewports; clears of
-// the whole target and of rectangles between draws.
+// Random draws of every primitive type, from slivers to triangles reaching
+// the guard band (where edge values over a tile overflow 32 bits), under
+// random states and viewports, with clears of rectangles between them.
 void RandomScene(std::uint32_t seed, Direct3DDevice8& dev) {
   std::mt19937 rng(seed);
   auto uni = [&rng](float lo, float hi) {
@@ -273,8 +255,6 @@ void RandomScene(std::uint32_t seed, Direct3DDevice8& dev) {
     const UINT prims = many ? 128 + rng() % 200 : enormous ? 1 + rng() % 3 : 1 + rng() % 40;
     const auto verts = PrimitiveVertexCount(type, prims);
     const float size = enormous ? 16000.0f : std::pow(10.0f, uni(-1.0f, many ? 1.3f : 2.5f));
-    // Pre-transformed (x, y, z, rhw) or untransformed (x, y, z) vertices
-    // with a colour and one coordinate set.
     const bool pretransformed = enormous || rng() % 2;
     const float cx = uni(-50, 690), cy = uni(-50, 530), cz = uni(-5, 3), s = size / 100.0f;
     std::vector<std::uint32_t> v;
