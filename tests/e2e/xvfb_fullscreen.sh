@@ -88,10 +88,11 @@ start_quillon QUILLON_DRIVE_C="$WORK" QUILLON_VSYNC=0 QUILLON_LOG_LEVEL=info "${
 wait_for 30 form_window || fail "no window; output: $(cat "$WORK/quillon.out")"
 expected=reference
 [ "${E2E_DEVICE:-}" = hal ] && expected=hardware
-grep -q "^quillon: device: $expected" "$WORK/quillon.out" ||
+# The window can show before the device's line is written.
+wait_for 10 grep -q "^quillon: device: $expected" "$WORK/quillon.out" ||
   fail "not the $expected device: $(cat "$WORK/quillon.out")"
 note "$(grep '^quillon: device:' "$WORK/quillon.out")"
-grep -q "^quillon: frame-rate log: $WORK/FPS.TXT (rewritten at each start)$" "$WORK/quillon.out" ||
+wait_for 10 grep -q "^quillon: frame-rate log: $WORK/FPS.TXT (rewritten at each start)$" "$WORK/quillon.out" ||
   fail "info does not name the log: $(cat "$WORK/quillon.out")"
 wait_logged
 wait_for 10 form_geometry_is 1280x720+0+0 ||
