@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "runtime/open_outputs.h"
 
 namespace {
 
@@ -294,6 +295,7 @@ std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileN
   }
   if (::ftruncate(fd, 0) != 0) return refuse(WriteErrorNumber(errno), "it could not be emptied");
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  NoteOutputOpened(hostPath);
   open_.emplace(number, OpenFile{fd, std::move(hostPath), 0});
   fileNumber = number;
   return 0;
@@ -325,12 +327,16 @@ std::int32_t TextFiles::Close(std::int32_t fileNumber) {
   const auto it = open_.find(fileNumber);
   if (it == open_.end()) return 0;
   const int fd = it->second.fd;
+  NoteOutputClosed(it->second.hostPath);
   open_.erase(it);
   errno = 0;
   return ::close(fd) == 0 ? 0 : WriteErrorNumber(errno);
 }
 
 void TextFiles::CloseAll() {
-  for (auto& [number, f] : open_) ::close(f.fd);
+  for (auto& [number, f] : open_) {
+    NoteOutputClosed(f.hostPath);
+    ::close(f.fd);
+  }
   open_.clear();
 }

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "platform/error.h"
+#include "runtime/open_outputs.h"
 #include "winhost/win32_calls.h"
 
 std::string WinTextFiles::SystemPath(const std::string& programPath, const std::string& driveC) {
@@ -30,7 +31,8 @@ std::int32_t WinTextFiles::OpenForOutput(const std::string& path, std::int32_t& 
                                "; set QUILLON_DRIVE_C to a folder you can write");
     return error;
   }
-  open_[number] = file;
+  NoteOutputOpened(systemPath);
+  open_[number] = {file, systemPath};
   fileNumber = number;
   return 0;
 }
@@ -38,7 +40,7 @@ std::int32_t WinTextFiles::OpenForOutput(const std::string& path, std::int32_t& 
 std::int32_t WinTextFiles::PrintLine(std::int32_t fileNumber, const std::string& text) {
   auto found = open_.find(fileNumber);
   if (found == open_.end()) return ErrBadFileNameOrNumber;
-  std::FILE* file = found->second;
+  std::FILE* file = found->second.file;
   const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() &&
                        std::fwrite("\r\n", 1, 2, file) == 2 && std::fflush(file) == 0;
   return written ? 0 : ErrDeviceIOError;
@@ -47,12 +49,16 @@ std::int32_t WinTextFiles::PrintLine(std::int32_t fileNumber, const std::string&
 std::int32_t WinTextFiles::Close(std::int32_t fileNumber) {
   auto found = open_.find(fileNumber);
   if (found == open_.end()) return 0;
-  const bool closed = std::fclose(found->second) == 0;
+  const bool closed = std::fclose(found->second.file) == 0;
+  NoteOutputClosed(found->second.systemPath);
   open_.erase(found);
   return closed ? 0 : ErrDeviceIOError;
 }
 
 void WinTextFiles::CloseAll() {
-  for (auto& [number, file] : open_) std::fclose(file);
+  for (auto& [number, open] : open_) {
+    NoteOutputClosed(open.systemPath);
+    std::fclose(open.file);
+  }
   open_.clear();
 }

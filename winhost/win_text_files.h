@@ -28,5 +28,9 @@ class WinTextFiles {
   static constexpr std::int32_t kMaxFileNumber = 511;
 
  private:
-  std::map<std::int32_t, std::FILE*> open_;
+  struct OpenFile {
+    std::FILE* file;
+    std::string systemPath;
+  };
+  std::map<std::int32_t, OpenFile> open_;
 };
