@@ -26,8 +26,20 @@ add_subdirectory(input)
 add_subdirectory(timing)
 add_subdirectory(winhost)
 
+# The icon from the Linux window's picture, at the sizes Explorer shows, and
+# the version resource, both compiled into the program by windres.
+enable_language(RC)
+find_program(QUILLON_CONVERT convert REQUIRED)
+set(QUILLON_ICO ${CMAKE_BINARY_DIR}/quillon.ico)
+add_custom_command(OUTPUT ${QUILLON_ICO}
+  COMMAND ${QUILLON_CONVERT} ${PROJECT_SOURCE_DIR}/packaging/quillon.png
+          -define icon:auto-resize=128,64,48,32,16 ${QUILLON_ICO}
+  DEPENDS ${PROJECT_SOURCE_DIR}/packaging/quillon.png VERBATIM)
+configure_file(winhost/quillon.rc.in ${CMAKE_BINARY_DIR}/quillon.rc @ONLY)
+set_source_files_properties(${CMAKE_BINARY_DIR}/quillon.rc PROPERTIES OBJECT_DEPENDS ${QUILLON_ICO})
+
 # A GUI-subsystem program: no console window opens with it.
-add_executable(quillon WIN32 main/quillon_windows.cpp)
+add_executable(quillon WIN32 main/quillon_windows.cpp ${CMAKE_BINARY_DIR}/quillon.rc)
 target_link_libraries(quillon PRIVATE quillon_program quillon_winhost)
 
 install(TARGETS quillon RUNTIME DESTINATION .)

@@ -46,3 +46,7 @@ foreach(_script scripted_captures real_keys no_direct3d)
   set_tests_properties(windows.${_script} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK screen
     TIMEOUT 300 SKIP_RETURN_CODE 77 ENVIRONMENT "QUILLON_EXE=$<TARGET_FILE:quillon>;BUILD_DIR=${CMAKE_BINARY_DIR};QUILLON_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endforeach()
+
+# The icon and version resources, read from the file as Explorer reads them.
+add_test(NAME windows.resources COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/resources.sh
+         $<TARGET_FILE:quillon> ${PROJECT_VERSION})

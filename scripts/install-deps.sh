@@ -19,7 +19,7 @@ packages=(
 )
 case "${1:-}" in
   "") ;;
-  --windows) packages+=(mingw-w64 wine wine64) ;;
+  --windows) packages+=(mingw-w64 wine wine64 icoutils) ;;
   *) echo "usage: $0 [--windows]" >&2; exit 2 ;;
 esac
 

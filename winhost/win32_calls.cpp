@@ -34,6 +34,8 @@ Handle CreateFormWindow(const std::string& caption, int width, int height) {
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
   windowClass.lpfnWndProc = FormProc;
   windowClass.hInstance = instance;
+  // The program's own icon (resource 1), for the title bar and the task bar.
+  windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
   windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kFormClass;
