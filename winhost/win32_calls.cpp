@@ -9,12 +9,24 @@ namespace {
 
 constexpr const char* kFormClass = "QuillonForm";
 bool closeRequested = false;
+bool sessionEnding = false;
 
 LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CLOSE:
       // The program ends through its own shutdown; the window stays until then.
       closeRequested = true;
+      return 0;
+    case WM_QUERYENDSESSION:
+      // The user is logging off or shutting down: the program ends as on
+      // Escape, through its own shutdown, at its next keyboard poll.
+      closeRequested = sessionEnding = true;
+      return TRUE;
+    case WM_ENDSESSION:
+      // The session may end once this returns; a request not yet taken
+      // still stands, and one the query did not make (it was sent to
+      // another window first) is made now.
+      if (wParam) closeRequested = sessionEnding = true;
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -80,6 +92,8 @@ bool WaitAndPumpMessage(Handle form) {
   }
   return IsWindow(AsHwnd(form)) != FALSE;
 }
+
+bool SessionEnding() { return sessionEnding; }
 
 void ExitProcess(int exitCode) { ::ExitProcess(static_cast<UINT>(exitCode)); }
 

@@ -23,6 +23,8 @@ bool PumpMessages(Handle form);
 // Waits for the next message and dispatches it; false once the form's window
 // has gone.
 bool WaitAndPumpMessage(Handle form);
+// True once the system has said the session is ending (log-off, shutdown).
+bool SessionEnding();
 [[noreturn]] void ExitProcess(int exitCode);
 // The cursor's display counter, raised by one (true) or lowered; the new value.
 int ShowCursor(bool show);

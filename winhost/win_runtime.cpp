@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "hostcommon/host_log.h"
 #include "winhost/win32_calls.h"
 
 bool WinRuntime::Start(std::optional<double> fixedTime) {
@@ -32,7 +33,12 @@ void WinRuntime::CloseForm() {
   if (events_.OnClose) events_.OnClose();
 }
 
-bool WinRuntime::TakeCloseRequest() { return win32::PumpMessages(form_); }
+bool WinRuntime::TakeCloseRequest() {
+  const bool requested = win32::PumpMessages(form_);
+  if (requested && win32::SessionEnding())
+    HostLog(LogLevel::Info, "the session is ending: the program ends as on Escape");
+  return requested;
+}
 
 void WinRuntime::DoEvents() {
   if (win32::PumpMessages(form_)) CloseForm();
@@ -46,6 +52,7 @@ void WinRuntime::RunUntilFormClosed() {
 
 void WinRuntime::End(int exitCode) {
   files_.CloseAll();
+  HostLog(LogLevel::Info, "ended with status " + std::to_string(exitCode));
   win32::ExitProcess(exitCode);
 }
 
