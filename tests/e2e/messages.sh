@@ -19,6 +19,13 @@ grep -q -- '--drive-c DIR, QUILLON_DRIVE_C=DIR' out || fail "--help does not lis
 "$QUILLON" --version >out || fail "--version: status $?"
 grep -Eq '^quillon [0-9]+\.[0-9]+' out || fail "--version prints '$(cat out)'"
 "$REPLAY" --version | grep -Eq '^quillon-replay [0-9]+\.[0-9]+' || fail "replay --version"
+# Text that cannot be written is no success.
+for run in "$QUILLON --help" "$QUILLON --version" "$REPLAY --help" "$REPLAY --version"; do
+  status=0
+  $run >/dev/full 2>err || status=$?
+  [ "$status" = 1 ] && grep -Eq '^quillon(-replay)?: cannot write to standard output: No space' err ||
+    fail "$run >/dev/full: status $status: $(cat err)"
+done
 note "command line: usage and version as expected"
 printf '3\n1 ESCAPE\n' >"$WORK/keys"
 touch "$WORK/a-file"
@@ -58,6 +65,10 @@ rows=(
   "2|1|QUILLON_HUD \(--hud\) 'clock' $bad|-- --hud=clock"
   "2|1|unknown option '--frobnicate'; quillon --help lists the options$|-- --frobnicate"
   "2|1|--keys needs a value \(FILE\); quillon --help lists the options$|-- --keys"
+  "2|1|--drive-c= has an empty value: it takes DIR; quillon --help lists the options$|-- --drive-c="
+  "2|1|--threads= has an empty value|-- --threads="
+  "2|1|--device= has an empty value|-- --device="
+  "2|1|QUILLON_KERNELS 'banana' $bad 1, 0, true, false, yes, no, on or off$|QUILLON_KERNELS=banana"
 )
 for row in "${rows[@]}"; do
   IFS='|' read -r want lines pattern run <<<"$row"
