@@ -13,6 +13,7 @@
 
 #include "scene/user_files.h"
 #include "hostcommon/host_log.h"
+#include "hostcommon/shell.h"
 
 namespace {
 
@@ -340,7 +341,7 @@ void SdlHost::Shutdown() {
 }
 
 void SdlHost::EndProcess(int exitCode) {
-  if (exitCode == 0 && failAtEnd_) exitCode = 3;
+  if (exitCode == kEndedByUser && failAtEnd_) exitCode = kTraceFailed;
   if (exitCode == 0 && DisplayLost()) exitCode = 1;  // not an end the user chose
   Shutdown();
   std::fflush(stdout);
