@@ -13,6 +13,7 @@
 
 #include "scene/user_files.h"
 #include "hostcommon/host_log.h"
+#include "hostcommon/shell.h"
 
 namespace {
 
@@ -105,7 +106,7 @@ int OnXError(Display* display, XErrorEvent* error) {
   // that another program could destroy.
   if (g_xWindow != 0 && IsWindowError(*error)) {
     if (!g_xWindowGone)
-      std::fputs("quillon: the window was destroyed by another program; ending\n", stderr);
+      HostLog(LogLevel::Error, "the window was destroyed by another program; ending");
     g_xWindowGone = true;
     return 0;
   }
@@ -125,9 +126,9 @@ int OnXIOError(Display* display) {
   if (!g_xDisplayLost) {
     // The name is DISPLAY's value: shown quoted.
     const char* name = display ? DisplayString(display) : nullptr;
-    std::fprintf(stderr, "quillon: the connection to the display %s was lost; ending\n",
-                 name && *name ? scene::Printable(name).c_str() : "(unknown)");
-    std::fflush(stderr);
+    HostLog(LogLevel::Error, std::string("the connection to the display ") +
+                                 (name && *name ? scene::Printable(name) : "(unknown)") +
+                                 " was lost; ending");
   }
   g_xDisplayLost = true;
   if (display != g_xDisplay || g_inMessageBox) std::_Exit(1);
@@ -340,7 +341,7 @@ void SdlHost::Shutdown() {
 }
 
 void SdlHost::EndProcess(int exitCode) {
-  if (exitCode == 0 && failAtEnd_) exitCode = 3;
+  if (exitCode == kEndedByUser && failAtEnd_) exitCode = kTraceFailed;
   if (exitCode == 0 && DisplayLost()) exitCode = 1;  // not an end the user chose
   Shutdown();
   std::fflush(stdout);

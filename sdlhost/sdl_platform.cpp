@@ -9,12 +9,12 @@
 
 #include "d3dx/d3dx8_object.h"
 #include "gldevice/gl_direct3d.h"
-#include "hostcommon/captures.h"
 #include "hostcommon/host_log.h"
 #include "refdevice/raster/thread_pool.h"
 #include "refdevice/ref_direct3d.h"
 #include "scene/user_files.h"
 #include "sdlhost/direct3d_by_type.h"
+#include "sdlhost/sdl_config.h"
 #include "sdlhost/sdl_gl.h"
 #include "sdlhost/sdl_keyboard.h"
 #include "sdlhost/trace.h"
@@ -62,9 +62,23 @@ class SdlPlatformObjects final : public PlatformObjects {
 
 }  // namespace
 
+HostSettingList SdlPlatform::Settings() { return SdlSettings(); }
+
+HostUsage SdlPlatform::Usage() { return SdlUsage(); }
+
+bool SdlPlatform::Tell(bool error, const std::string& text) {
+  std::FILE* to = error ? stderr : stdout;
+  return std::fputs(text.c_str(), to) >= 0 && std::fflush(to) == 0 && !std::ferror(to);
+}
+
+void SdlPlatform::SetVariable(const char* name, const std::string& value) {
+  ::setenv(name, value.c_str(), 1);
+}
+
+const char* SdlPlatform::GetVariable(const char* name) { return std::getenv(name); }
+
 bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
   config_ = config;
-  SetLogLevel(config.logLevel);
   // Under a tight memory or process limit the reference device draws with
   // the threads the system lets it start, down to the program's own.
   refdev::SetThreadShortfallReport([](int wanted, int started) {
@@ -74,13 +88,7 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
                                   std::to_string(wanted) +
                                   " threads (the system would start no more)");
   });
-  std::string captureFolder;
-  if (!config.keysPath.empty()) {
-    KeyScript script;
-    if (!ReadKeyScript(config.keysPath, script, error)) return false;
-    script_ = std::make_unique<KeyScriptPlayer>(std::move(script));
-    captureFolder = CaptureFolder(config.keysPath);
-  }
+  if (!LoadKeyScript(config, script_, error)) return false;
   // The hardware device is tried first; on a screen it draws into the form's
   // window, which must then be made as an OpenGL window.
   auto probeHardware = [this](const std::string& videoDriver, bool hasScreen) {
@@ -112,8 +120,8 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
   DisplayOptions options;
   options.windowed = config.windowed;
   options.vsync = config.vsync;
-  options.captures = script_.get();
-  options.captureFolder = captureFolder;
+  options.captures = script_ ? &script_->player : nullptr;
+  options.captureFolder = script_ ? script_->captureFolder : "";
   options.linearScaling = config.linearScaling;
   options.hud = {config.hudFps, config.hudFrameTime, config.hudDevice};
   options.deviceName = deviceName_;
@@ -132,7 +140,9 @@ Ref<Direct3D8> SdlPlatform::NewDirect3D() {
   // makes their devices; the first also answers for the adapter. Without a
   // hardware device the reference object refuses that type itself.
   std::vector<Direct3DByDeviceType::DeviceType> types;
-  types.emplace_back(D3DDEVTYPE_REF, std::make_shared<RefDirect3D8>(display_.get(), false));
+  auto ref = std::make_shared<RefDirect3D8>(display_.get(), false);
+  ref->SetRasterizerOptions({config_.threads, config_.kernels});
+  types.emplace_back(D3DDEVTYPE_REF, std::move(ref));
   if (hardware_) types.emplace_back(D3DDEVTYPE_HAL, MakeGlDirect3D8(display_.get(), hardware_));
   Ref<Direct3D8> d3d = std::make_shared<Direct3DByDeviceType>(std::move(types));
   if (!config_.tracePath.empty())
@@ -145,7 +155,7 @@ Ref<Direct3D8> SdlPlatform::NewDirect3D() {
 }
 
 Ref<DirectInput8> SdlPlatform::NewDirectInput() {
-  return std::make_shared<SdlDirectInput8>(host_, script_.get());
+  return std::make_shared<SdlDirectInput8>(host_, script_ ? &script_->player : nullptr);
 }
 
 Platform SdlPlatform::GetPlatform() {

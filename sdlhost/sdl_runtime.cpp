@@ -1,9 +1,9 @@
 #include "sdlhost/sdl_runtime.h"
 
 #include <chrono>
-#include <cstdio>
 #include <ctime>
 
+#include "hostcommon/host_log.h"
 #include "scene/user_files.h"
 #include "sdlhost/sdl_host.h"
 
@@ -59,8 +59,7 @@ HRESULT SdlRuntime::Form_Font(Ref<IFont>& font) {
 HRESULT SdlRuntime::MsgBox(const std::string& text) {
   // Every message reaches standard error, so nothing is lost where no box
   // can be shown (no display, or SDL cannot make one).
-  std::fprintf(stderr, "quillon: %s\n", OneLine(text).c_str());
-  std::fflush(stderr);
+  HostLog(LogLevel::Error, OneLine(text));
   if (!host_.HasScreen() || host_.DisplayLost()) return 0;
   // Where SDL cannot show a box (no usable font, say) the line above is all
   // there is, and the program goes on.

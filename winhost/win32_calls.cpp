@@ -118,12 +118,17 @@ void SetEnvironment(const char* name, const std::string& value) {
   SetEnvironmentVariableA(name, value.c_str());
 }
 
-bool WriteStandard(bool error, const std::string& text) {
+bool HasStandard(bool error) {
   HANDLE out = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-  if (out == nullptr || out == INVALID_HANDLE_VALUE || GetFileType(out) == FILE_TYPE_UNKNOWN)
-    return false;
+  return out != nullptr && out != INVALID_HANDLE_VALUE && GetFileType(out) != FILE_TYPE_UNKNOWN;
+}
+
+bool WriteStandard(bool error, const std::string& text) {
+  if (!HasStandard(error)) return false;
+  HANDLE out = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
   DWORD written = 0;
-  return WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) != FALSE;
+  return WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) != FALSE &&
+         written == text.size();
 }
 
 std::int32_t DefaultFontHandle() {

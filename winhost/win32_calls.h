@@ -35,9 +35,11 @@ double SecondsSinceMidnight();
 std::string GetEnvironment(const char* name);
 // Sets an environment variable for this process (and what it starts).
 void SetEnvironment(const char* name, const std::string& value);
-// Writes `text` to standard output (or error) when the process has one (a
-// console, a pipe or a file: under Wine, the terminal it was started from);
-// false when it has none, as a program started from the desktop.
+// Whether the process has a standard output (or error): a console, a pipe or
+// a file (under Wine, the terminal it was started from); a program started
+// from the desktop has none.
+bool HasStandard(bool error);
+// Writes `text` there whole; false when it has none or the write failed.
 bool WriteStandard(bool error, const std::string& text);
 // The system's font handle for the form's font (the GUI font).
 std::int32_t DefaultFontHandle();

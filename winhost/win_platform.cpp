@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "d3dx/d3dx8_object.h"
-#include "hostcommon/captures.h"
+#include "winhost/win32_calls.h"
 #include "winhost/win32_dinput.h"
 #include "winhost/win_dinput.h"
 #include "winhost/win_direct3d.h"
@@ -59,14 +59,31 @@ class WinPlatformObjects final : public PlatformObjects {
 
 }  // namespace
 
-bool WinPlatform::Start(const CommonConfig& config, std::string& error) {
-  SetLogLevel(config.logLevel);
-  if (!config.keysPath.empty()) {
-    KeyScript script;
-    if (!ReadKeyScript(config.keysPath, script, error)) return false;
-    script_ = std::make_unique<WinKeyScript>(
-        WinKeyScript{KeyScriptPlayer(std::move(script)), CaptureFolder(config.keysPath)});
-  }
+HostUsage WinPlatform::Usage() {
+  HostUsage usage;
+  usage.notes =
+      "Without a console (started from the desktop) this text and the settings'\n"
+      "refusals are shown in a message box.\n";
+  return usage;
+}
+
+bool WinPlatform::Tell(bool error, const std::string& text) {
+  if (win32::HasStandard(error)) return win32::WriteStandard(error, text);
+  win32::ShowMessageBox(0, text, "Quillon");
+  return true;
+}
+
+void WinPlatform::SetVariable(const char* name, const std::string& value) {
+  win32::SetEnvironment(name, value);
+}
+
+const char* WinPlatform::GetVariable(const char* name) {
+  values_.push_back(win32::GetEnvironment(name));
+  return values_.back().empty() ? nullptr : values_.back().c_str();
+}
+
+bool WinPlatform::Start(const HostConfig& config, std::string& error) {
+  if (!LoadKeyScript(config, script_, error)) return false;
   if (!runtime_.Start(config.fixedTime)) {
     error = "the form's window cannot be created";
     return false;

@@ -145,17 +145,10 @@ void ThreadPool::WorkerLoop(int thread) {
   }
 }
 
-int ThreadCountFrom(const char* setting, unsigned hardwareThreads) {
-  if (setting && *setting) {
-    char* end = nullptr;
-    const long n = std::strtol(setting, &end, 10);
-    if (*end == '\0' && n >= 1 && n <= kMaxThreads) return static_cast<int>(n);
-  }
+int DefaultThreadCount(unsigned hardwareThreads) {
   return std::clamp(static_cast<int>(hardwareThreads), 1, kMaxDefaultThreads);
 }
 
-int DefaultThreadCount() {
-  return ThreadCountFrom(std::getenv("QUILLON_THREADS"), std::thread::hardware_concurrency());
-}
+int DefaultThreadCount() { return DefaultThreadCount(std::thread::hardware_concurrency()); }
 
 }  // namespace refdev

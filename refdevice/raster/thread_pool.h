@@ -87,9 +87,9 @@ class ThreadPool {
   Slot slots_[kSlots];
 };
 
-// The number of threads a device uses: QUILLON_THREADS when it holds a number
-// from 1 to kMaxThreads, else the processor count up to kMaxDefaultThreads.
-int ThreadCountFrom(const char* setting, unsigned hardwareThreads);
+// The number of threads a device uses unless told: the processor count up to
+// kMaxDefaultThreads (the host hands over a count the user chose).
+int DefaultThreadCount(unsigned hardwareThreads);
 int DefaultThreadCount();
 
 }  // namespace refdev

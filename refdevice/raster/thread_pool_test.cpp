@@ -41,23 +41,10 @@ TEST(ThreadPool, ThreadsTheSystemRefusesLeaveAPoolOfThoseStartedAndAreReported) 
   SetThreadShortfallReport(nullptr);
 }
 
-TEST(ThreadPool, ThreadCountSetting) {
-  struct Case {
-    const char* setting;
-    int processors, threads;
-  };
-  // clang-format off
-  const Case cases[] = {
-      {nullptr, 2, 2}, {"", 6, 6},
-      {nullptr, 0, 1},                     // unknown processor count
-      {nullptr, 96, kMaxDefaultThreads},
-      {"1", 8, 1}, {"12", 2, 12},          // an explicit count may exceed the cores
-      {"0", 4, 4}, {"-3", 4, 4}, {"4x", 2, 2}, {"1000", 2, 2},
-  };
-  // clang-format on
-  for (const Case& c : cases)
-    EXPECT_EQ(ThreadCountFrom(c.setting, c.processors), c.threads)
-        << (c.setting ? c.setting : "unset") << ", " << c.processors;
+TEST(ThreadPool, DefaultThreadCount) {
+  // An unknown processor count (0) is one thread.
+  const int cases[][2] = {{2, 2}, {6, 6}, {0, 1}, {96, kMaxDefaultThreads}};
+  for (const auto& c : cases) EXPECT_EQ(DefaultThreadCount(c[0]), c[1]) << c[0];
 }
 
 }  // namespace

@@ -3,8 +3,19 @@
 # cloud at the start, after turning and after moving the eye; each capture
 # matches the Linux program's capture of the same script and time on its
 # reference device in at least 99% of the pixels not of the clear blue,
-# within 4 levels a channel (the two devices round differently).
+# within 4 levels a channel (the two devices round differently). Before it,
+# the shell's entry as the Linux program has it: an option's empty value is
+# refused (status 2), and --help that cannot be written fails (status 1).
 source "$(dirname "$0")/lib.sh"
+
+for row in "2|--drive-c=|quillon: --drive-c= has an empty value: it takes DIR;" \
+  "1|--help|quillon: cannot write to standard output"; do
+  IFS='|' read -r want option said <<<"$row"
+  status=0
+  QUILLON_DRIVE_C="$(windows_path "$WORK")" "$QUILLON" "$option" >/dev/full 2>"$WORK/err" || status=$?
+  [ "$status" = "$want" ] && grep -q "^$said" "$WORK/err" ||
+    fail "$option: status $status, not $want: $(cat "$WORK/err")"
+done
 
 keys='capture start.png\n40 LEFT\ncapture turned.png\n40 UP\ncapture moved.png\n1 ESCAPE\n'
 QUILLON=$QUILLON_LINUX run_headless linux "$keys" SDL_VIDEODRIVER=offscreen QUILLON_DEVICE=ref \
