@@ -1,4 +1,4 @@
-#include "sdlhost/trace.h"
+#include "hostcommon/trace.h"
 
 #include <cstdio>
 #include <filesystem>

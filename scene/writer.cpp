@@ -100,8 +100,12 @@ bool SceneFileWriter::WriteFile(const std::string& file, std::string_view bytes,
   // and emptied only once it is known to be a plain file. A link is not
   // followed: one planted where a vertex file goes would have the trace
   // overwrite whatever it names.
-  const int fd = ::open(file.c_str(),
-                        O_WRONLY | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+#ifdef _WIN32
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_BINARY;
+#else
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
+#endif
+  const int fd = ::open(file.c_str(), kFlags, 0666);
   if (fd < 0 && errno == ELOOP) return fail("it is a symbolic link, which is never followed");
   if (fd < 0) return fail(errno == ENXIO ? "it is not a regular file" : std::strerror(errno));
   struct stat st {};

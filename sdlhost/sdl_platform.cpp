@@ -10,14 +10,14 @@
 #include "d3dx/d3dx8_object.h"
 #include "gldevice/gl_direct3d.h"
 #include "hostcommon/captures.h"
+#include "hostcommon/direct3d_by_type.h"
 #include "hostcommon/host_log.h"
+#include "hostcommon/trace.h"
 #include "refdevice/raster/thread_pool.h"
 #include "refdevice/ref_direct3d.h"
 #include "scene/user_files.h"
-#include "sdlhost/direct3d_by_type.h"
 #include "sdlhost/sdl_gl.h"
 #include "sdlhost/sdl_keyboard.h"
-#include "sdlhost/trace.h"
 #include "sdlhost/window_icon.h"
 
 namespace {
