@@ -18,6 +18,7 @@ target_link_libraries(quillon_winhost PUBLIC quillon_hostcommon quillon_runtime 
 include(cmake/windows_tests.cmake)
 add_subdirectory(formats)
 add_subdirectory(math)
+add_subdirectory(presentation)
 add_subdirectory(runtime)
 add_subdirectory(hostcommon)
 add_subdirectory(d3dx)

@@ -1,7 +1,7 @@
 // The host as the program gets it (SdlPlatform) on SDL's offscreen driver, for
 // what the end-to-end tests (tests/e2e/) cannot reach: signals, the keyboard
 // device's rules, the cursor's count, the display's refusals and scaling, the
-// screenshot folder, the overlay's graph.
+// screenshot folder.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -258,37 +258,4 @@ TEST_F(OffscreenHost, LinearScalingBlendsInsideThePicture) {
   for (int x = p.x; x <= right; ++x)
     blended += At(s, x, 250) != 0xFF0000u && At(s, x, 250) != 0x00FF00u;
   EXPECT_GT(blended, 0);
-}
-
-// The overlay's graph: a bar for each of the last frames shown (up to three
-// seconds back), as high as the frame took against 50 ms over 40 rows, at
-// least one row.
-TEST(Hud, GraphHasABarPerFrameOfTheLastSeconds) {
-  using std::chrono::microseconds;
-  // clang-format off
-  const struct { microseconds first, step; int frames, bars, height; } cases[] = {
-      {microseconds(0),         microseconds(20'000), 100, 99, 16},
-      {microseconds(0),         microseconds(1'000),  30,  29, 1},
-      {microseconds(-4'000'000), microseconds(25'000), 60, 58, 20},  // the first frame is too old
-  };
-  // clang-format on
-  for (const auto& c : cases) {
-    Hud hud({.frameTime = true}, "reference");
-    const Hud::Clock::time_point start{std::chrono::seconds(10)};
-    hud.FrameShown(start + c.first);
-    for (int i = 1; i < c.frames; ++i) hud.FrameShown(start + c.step * i);
-    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, 200, 60, 32, SDL_PIXELFORMAT_XRGB8888);
-    hud.Draw(s);
-    const Uint32 bar = SDL_MapRGB(s->format, 255, 224, 64);
-    const auto at = [&](int x, int y) {
-      return static_cast<Uint32*>(s->pixels)[y * s->pitch / 4 + x];
-    };
-    int bars = 0, top = 6;  // the panel's bottom row holds every bar; the last one is at its right
-    for (int x = 0; x < s->w; ++x) bars += at(x, 6 + 39) == bar;
-    while (top < 6 + 40 && at(6 + 180 - 1, top) != bar) ++top;
-    const int height = 6 + 40 - top;
-    EXPECT_EQ(bars, c.bars) << c.step.count();
-    EXPECT_EQ(height, c.height) << c.step.count();
-    SDL_FreeSurface(s);
-  }
 }
