@@ -19,6 +19,10 @@ class WinPlatform {
   WinRuntime& Runtime() { return runtime_; }
 
  private:
+  // "new DirectX8" asks for these afresh each time.
+  HRESULT NewDirect3D(Ref<Direct3D8>& d3d);
+  HRESULT NewDirectInput(Ref<DirectInput8>& di);
+
   std::unique_ptr<WinKeyScript> script_;
   WinRuntime runtime_;
   WinWindowSystem windows_;
