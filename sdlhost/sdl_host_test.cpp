@@ -120,6 +120,31 @@ TEST_F(OffscreenHost, KeyboardDeviceFollowsTheDirectInputRules) {
   EXPECT_EQ(kb->GetDeviceStateKeyboard(state), DIERR_NOTACQUIRED);
 }
 
+// Each press of the host's keys is one action however quickly they come
+// (F12 a picture, Alt+Enter a switch, each taken at a present of its own);
+// a key's repeat is no press, Enter alone no switch.
+TEST_F(OffscreenHost, EachPressOfTheHostsKeysIsOneRequest) {
+  Start();
+  // clang-format off
+  const struct { SDL_Keycode key; Uint16 mod; bool repeat; int times; } presses[] = {
+      {SDLK_F12, 0, false, 20}, {SDLK_F12, 0, true, 3}, {SDLK_RETURN, KMOD_LALT, false, 2},
+      {SDLK_KP_ENTER, KMOD_RALT, false, 1}, {SDLK_RETURN, 0, false, 1}};
+  // clang-format on
+  for (const auto& p : presses)
+    for (int i = 0; i < p.times; ++i) {
+      SDL_Event e{};
+      e.key = {SDL_KEYDOWN, 0, SDL_GetWindowID(Window()), SDL_PRESSED, p.repeat, 0, 0, {}};
+      e.key.keysym.sym = p.key;
+      e.key.keysym.mod = p.mod;
+      ASSERT_EQ(SDL_PushEvent(&e), 1);
+    }
+  int pictures = 0, switches = 0;
+  while (platform_.Host().TakeScreenshotRequest()) ++pictures;
+  while (platform_.Host().TakeFullScreenToggle()) ++switches;
+  EXPECT_EQ(pictures, 20);
+  EXPECT_EQ(switches, 3);
+}
+
 // The count moves by one per call; SDL's cursor changes only when zero is
 // crossed, and any non-zero argument shows.
 TEST_F(OffscreenHost, CursorCounterDrivesSdlsCursor) {
