@@ -12,6 +12,7 @@
 #include "presentation/screenshots.h"
 #include "refdevice/image_io.h"
 #include "refdevice/raster/simd_kernels.h"
+#include "runtime/user_home.h"
 #include "scene/user_files.h"
 #include "sdlhost/sdl_host.h"
 
@@ -164,10 +165,7 @@ void SdlDisplayHost::SaveCaptures(const FrameView& frame) {
                   {image.width, image.height, image.pixels});
 }
 
-std::string ScreenshotFolder() {
-  const char* home = std::getenv("HOME");
-  return XdgScreenshotFolder(home && *home ? home : ".");
-}
+std::string ScreenshotFolder() { return XdgScreenshotFolder(UserHome()); }
 
 namespace {
 
@@ -196,6 +194,11 @@ void SdlDisplayHost::SaveScreenshot(const Image& image) {
   // The folder comes from the environment or the user's settings: quoted.
   const std::string folder = ScreenshotFolder();
   const std::string hint = "; set XDG_PICTURES_DIR to a folder you can write";
+  if (folder.empty()) {
+    const std::string why = "no home folder is known (HOME is unset and the user has none)";
+    HostLog(LogLevel::Error, "cannot save the screenshot: " + why + hint);
+    return;
+  }
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec) {

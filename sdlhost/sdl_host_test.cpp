@@ -4,6 +4,7 @@
 // screenshot folder.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -220,10 +221,12 @@ TEST_F(OffscreenHost, WindowedDeviceStretchesIntoTheForm) {
 
 // F12's folder: XDG_PICTURES_DIR (tests/e2e/xvfb_fullscreen.sh), else the user's
 // user-dirs.dirs (in XDG_CONFIG_HOME, else ~/.config), else ~/Pictures;
-// "quillon" inside. One that cannot be made or looked into gives one line with
+// "quillon" inside; without HOME the home is the password database's, as
+// for drive C. One that cannot be made or looked into gives one line with
 // the reason and what to do, and the program goes on.
 TEST_F(OffscreenHost, F12sFolderFollowsTheUsersDirectoriesOrSaysWhy) {
   const std::string home = dir_.string(), savedHome = ::getenv("HOME");
+  const std::string userHome = ::getpwuid(::getuid())->pw_dir;
   fs::create_directories(home + "/config");
   std::ofstream(home + "/config/user-dirs.dirs") << "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n";
   std::ofstream(home + "/file").flush();
@@ -232,8 +235,9 @@ TEST_F(OffscreenHost, F12sFolderFollowsTheUsersDirectoriesOrSaysWhy) {
   ::setenv("HOME", home.c_str(), 1);
   Start();
   // clang-format off
-  const struct { std::string pictures, config, said; } cases[] = {
+  const struct { std::string pictures, config, said; bool noHome = false; } cases[] = {
       {"", home + "/config", home + "/Bilder/quillon"}, {"", "relative", home + "/Pictures/quillon"},
+      {"", home + "/config", userHome + "/Bilder/quillon", true},
       {home + "/file/pics", "", "Not a directory"},
       {home + "/locked", "", "Permission denied"},  // its quillon folder cannot be made
   };
@@ -242,6 +246,10 @@ TEST_F(OffscreenHost, F12sFolderFollowsTheUsersDirectoriesOrSaysWhy) {
     SCOPED_TRACE(c.said);
     ::setenv("XDG_PICTURES_DIR", c.pictures.c_str(), 1);  // "" is not a folder: unset
     ::setenv("XDG_CONFIG_HOME", c.config.c_str(), 1);
+    if (c.noHome)
+      ::unsetenv("HOME");
+    else
+      ::setenv("HOME", home.c_str(), 1);
     if (c.said.starts_with("/")) {
       EXPECT_EQ(ScreenshotFolder(), c.said);
       continue;
