@@ -8,11 +8,14 @@
 
 TraceRecorder::TraceRecorder(std::string path, int frames)
     : path_(std::move(path)), frames_(frames), files_(path_) {
-  // The trace's folder is made as needed; if it cannot be, the first frame's
-  // write says why.
+  // The trace's folder is made as needed. If it cannot be, the first frame
+  // fails with the reason: each write would give one of its own ("no such
+  // file") that hides it.
   const std::filesystem::path folder = std::filesystem::path(path_).parent_path();
-  std::error_code ignored;
-  if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
+  std::error_code made;
+  if (!folder.empty()) std::filesystem::create_directories(folder, made);
+  if (made)
+    error_ = "cannot write " + path_ + ": the folder cannot be made (" + made.message() + ")";
 }
 
 std::string TraceRecorder::ScenePath(int frame) const {
