@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <vector>
 
 #include "presentation/overlay.h"
 #include "presentation/pacing.h"
@@ -15,6 +16,7 @@ TEST(Placement, FitKeepsTheAspectWithBars) {
       {640, 480, 1920, 1080, 240, 0, 1440, 1080},  // bars left and right
       {640, 480, 1280, 1024, 0, 32, 1280, 960},    // bars above and below
       {640, 480, 1024, 768, 0, 0, 1024, 768},
+      {640, 360, 1000, 1000, 0, 218, 1000, 563},   // 562.5 rows: a half rounds up
       {0, 480, 1024, 768, 0, 0, 0, 0},
   };
   // clang-format on
@@ -71,5 +73,33 @@ TEST(Overlay, GraphHasABarPerFrameOfTheLastSeconds) {
     EXPECT_EQ(bars, c.bars) << c.step.count();
     EXPECT_EQ(last->height, c.height) << c.step.count();
     EXPECT_EQ((std::array{last->x, last->y + last->height}), (std::array{6 + 180 - 1, 6 + 40}));
+  }
+}
+
+// The overlay's texts, in the items asked for only, one under the other; the
+// graph's labels beside it, the 60 Hz one centred on its line but inside the
+// panel. (Texts here are 7 pixels a letter and 10 high.)
+TEST(Overlay, TextsOfTheItemsAskedForOnly) {
+  using Slot = OverlayModel::TextSlot;
+  using Texts = std::vector<std::array<int, 3>>;  // slot, x, y
+  // clang-format off
+  const struct { OverlayItems items; Texts texts; } cases[] = {
+      {{.fps = true}, {{Slot::kFps, 6, 6}}},
+      {{.device = true}, {{Slot::kDevice, 6, 6}}},
+      {{.frameTime = true, .device = true},
+       {{Slot::kScaleTop, 188, 6}, {Slot::kScaleLine, 188, 28}, {Slot::kDevice, 6, 48}}},
+      {{.fps = true, .frameTime = true},
+       {{Slot::kFps, 6, 6}, {Slot::kScaleTop, 188, 18}, {Slot::kScaleLine, 188, 40}}},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    OverlayModel overlay(c.items, "reference");
+    Texts texts;
+    for (const OverlayShape& s : overlay.Layout([](int, const std::string&text, int&w, int&h) {
+           w = 7 * static_cast<int>(text.size()), h = 10;
+           return true;
+         }))
+      if (s.text >= 0) texts.push_back({s.text, s.x, s.y});
+    EXPECT_EQ(texts, c.texts) << c.items.fps << c.items.frameTime << c.items.device;
   }
 }
