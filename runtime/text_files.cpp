@@ -1,7 +1,6 @@
 #include "runtime/text_files.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +13,7 @@
 
 #include "platform/error.h"
 #include "runtime/open_outputs.h"
+#include "runtime/user_home.h"
 
 namespace {
 
@@ -130,16 +130,8 @@ std::string TextFiles::DefaultDriveC() {
   if (data != nullptr && data[0] == '/') {
     base = data;
   } else {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/') {
-      base = home;
-    } else {
-      // Without HOME the password database knows the user's home; never the
-      // current folder, which would scatter drives wherever the program starts.
-      const passwd* user = ::getpwuid(::getuid());
-      if (user == nullptr || user->pw_dir == nullptr || user->pw_dir[0] != '/') return {};
-      base = user->pw_dir;
-    }
+    base = UserHome();
+    if (base.empty()) return {};
     base += "/.local/share";
   }
   return base + "/quillon/drive_c";

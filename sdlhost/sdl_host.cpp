@@ -250,7 +250,7 @@ int SdlHost::WatchEvent(void* host, SDL_Event* event) {
       (ours && alt && e.key.keysym.sym == SDLK_F4))
     self.closeWanted_ = true;
   if (ours && alt && (e.key.keysym.sym == SDLK_RETURN || e.key.keysym.sym == SDLK_KP_ENTER))
-    self.toggleWanted_ = true;
+    ++self.togglesWanted_;
   return 0;
 }
 
@@ -265,7 +265,7 @@ void SdlHost::ProcessEvents() {
     if (e.type == SDL_WINDOWEVENT && e.window.windowID == windowId_) {
       if (e.window.event == SDL_WINDOWEVENT_EXPOSED && events_.exposed) events_.exposed();
     } else if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_F12 && !e.key.repeat) {
-      screenshotWanted_ = true;
+      ++screenshotsWanted_;
     }
   }
   // Every close request WatchEvent saw, handled here as the form's close.
@@ -280,8 +280,8 @@ bool SdlHost::TakeScreenshotRequest() {
   int n = 0;
   while ((n = SDL_PeepEvents(events, 16, SDL_GETEVENT, SDL_KEYDOWN, SDL_KEYDOWN)) > 0)
     for (int i = 0; i < n; ++i)
-      if (events[i].key.keysym.sym == SDLK_F12 && !events[i].key.repeat) screenshotWanted_ = true;
-  return std::exchange(screenshotWanted_, false);
+      if (events[i].key.keysym.sym == SDLK_F12 && !events[i].key.repeat) ++screenshotsWanted_;
+  return TakeOne(screenshotsWanted_);
 }
 
 void SdlHost::WaitForEvents(int timeoutMs) {

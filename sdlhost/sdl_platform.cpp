@@ -5,62 +5,19 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 
-#include "d3dx/d3dx8_object.h"
 #include "gldevice/gl_direct3d.h"
+#include "hostcommon/direct3d_by_type.h"
 #include "hostcommon/host_log.h"
+#include "hostcommon/platform_objects.h"
+#include "hostcommon/trace.h"
 #include "refdevice/raster/thread_pool.h"
 #include "refdevice/ref_direct3d.h"
 #include "scene/user_files.h"
-#include "sdlhost/direct3d_by_type.h"
 #include "sdlhost/sdl_config.h"
 #include "sdlhost/sdl_gl.h"
 #include "sdlhost/sdl_keyboard.h"
-#include "sdlhost/trace.h"
 #include "sdlhost/window_icon.h"
-
-namespace {
-
-// What "new DirectX8" creates: each call a fresh object.
-struct DirectXFactories {
-  std::function<Ref<Direct3D8>()> direct3d;
-  std::function<Ref<DirectInput8>()> directInput;
-};
-
-class SdlDirectX8 final : public DirectX8 {
- public:
-  explicit SdlDirectX8(DirectXFactories factories) : factories_(std::move(factories)) {}
-  HRESULT Direct3DCreate(Ref<Direct3D8>& d3d) override {
-    d3d = factories_.direct3d();
-    return 0;
-  }
-  HRESULT DirectInputCreate(Ref<DirectInput8>& di) override {
-    di = factories_.directInput();
-    return 0;
-  }
-
- private:
-  DirectXFactories factories_;
-};
-
-class SdlPlatformObjects final : public PlatformObjects {
- public:
-  explicit SdlPlatformObjects(DirectXFactories factories) : factories_(std::move(factories)) {}
-  HRESULT NewDirectX8(Ref<DirectX8>& dx) override {
-    dx = std::make_shared<SdlDirectX8>(factories_);
-    return 0;
-  }
-  HRESULT NewD3DX8(Ref<D3DX8>& d3dx) override {
-    d3dx = std::make_shared<RuntimeD3DX8>();
-    return 0;
-  }
-
- private:
-  DirectXFactories factories_;
-};
-
-}  // namespace
 
 HostSettingList SdlPlatform::Settings() { return SdlSettings(); }
 
@@ -130,8 +87,15 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
   display_ = std::make_unique<SdlDisplayHost>(host_, std::move(options));
   if (hardware_) ConnectCaptures(*hardware_, *display_);
   host_.SetEventHandlers({[this] { runtime_->CloseForm(); }, [this] { display_->Refresh(); }});
-  objects_ = std::make_unique<SdlPlatformObjects>(
-      DirectXFactories{[this] { return NewDirect3D(); }, [this] { return NewDirectInput(); }});
+  objects_ = MakePlatformObjects({[this](Ref<Direct3D8>& d3d) {
+                                    d3d = NewDirect3D();
+                                    return D3D_OK;
+                                  },
+                                  [this](Ref<DirectInput8>& di) {
+                                    di = std::make_shared<SdlDirectInput8>(
+                                        host_, script_ ? &script_->player : nullptr);
+                                    return DI_OK;
+                                  }});
   return true;
 }
 
@@ -152,10 +116,6 @@ Ref<Direct3D8> SdlPlatform::NewDirect3D() {
                                                host_.FailAtEnd();
                                              });
   return d3d;
-}
-
-Ref<DirectInput8> SdlPlatform::NewDirectInput() {
-  return std::make_shared<SdlDirectInput8>(host_, script_ ? &script_->player : nullptr);
 }
 
 Platform SdlPlatform::GetPlatform() {

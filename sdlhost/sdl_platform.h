@@ -37,9 +37,8 @@ class SdlPlatform final : public ShellHost {
   SdlDisplayHost& Display() { return *display_; }
 
  private:
-  // "new DirectX8" asks for these afresh each time.
+  // "new DirectX8" asks for one afresh each time.
   Ref<Direct3D8> NewDirect3D();
-  Ref<DirectInput8> NewDirectInput();
 
   HostConfig config_;
   std::string deviceName_;  // for the overlay

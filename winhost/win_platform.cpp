@@ -2,62 +2,11 @@
 
 #include <memory>
 
-#include "d3dx/d3dx8_object.h"
+#include "hostcommon/platform_objects.h"
 #include "winhost/win32_calls.h"
 #include "winhost/win32_dinput.h"
 #include "winhost/win_dinput.h"
 #include "winhost/win_direct3d.h"
-
-namespace {
-
-class WinDirectX8 final : public DirectX8 {
- public:
-  WinDirectX8(WinKeyScript* script, CloseRequestCheck closeRequested)
-      : script_(script), closeRequested_(std::move(closeRequested)) {}
-  HRESULT Direct3DCreate(Ref<Direct3D8>& d3d) override {
-    win32::ComObject created = win32::Direct3DCreate8();
-    if (created == nullptr) {
-      // Direct3DCreate8 gives no status: a missing d3d8.dll (or an older
-      // one) is told in words.
-      NoteErrorDetail(E_FAIL, "d3d8.dll or its Direct3DCreate8 cannot be loaded");
-      return E_FAIL;
-    }
-    d3d = std::make_shared<WinDirect3D8>(created, script_);
-    return 0;
-  }
-  HRESULT DirectInputCreate(Ref<DirectInput8>& di) override {
-    win32::ComObject created = nullptr;
-    const HRESULT status = win32::DirectInput8Create(created);
-    if (created != nullptr)
-      di = std::make_shared<WinDirectInput8>(created, script_, closeRequested_);
-    return status;
-  }
-
- private:
-  WinKeyScript* script_;
-  CloseRequestCheck closeRequested_;
-};
-
-class WinPlatformObjects final : public PlatformObjects {
- public:
-  WinPlatformObjects(WinKeyScript* script, CloseRequestCheck closeRequested)
-      : script_(script), closeRequested_(std::move(closeRequested)) {}
-  HRESULT NewDirectX8(Ref<DirectX8>& dx) override {
-    dx = std::make_shared<WinDirectX8>(script_, closeRequested_);
-    return 0;
-  }
-  // D3DX 8 is the project's own, over the system's device.
-  HRESULT NewD3DX8(Ref<D3DX8>& d3dx) override {
-    d3dx = std::make_shared<RuntimeD3DX8>();
-    return 0;
-  }
-
- private:
-  WinKeyScript* script_;
-  CloseRequestCheck closeRequested_;
-};
-
-}  // namespace
 
 HostUsage WinPlatform::Usage() {
   HostUsage usage;
@@ -91,9 +40,30 @@ bool WinPlatform::Start(const HostConfig& config, std::string& error) {
   return true;
 }
 
+HRESULT WinPlatform::NewDirect3D(Ref<Direct3D8>& d3d) {
+  win32::ComObject created = win32::Direct3DCreate8();
+  if (created == nullptr) {
+    // Direct3DCreate8 gives no status: a missing d3d8.dll (or an older one)
+    // is told in words.
+    NoteErrorDetail(E_FAIL, "d3d8.dll or its Direct3DCreate8 cannot be loaded");
+    return E_FAIL;
+  }
+  d3d = std::make_shared<WinDirect3D8>(created, script_.get());
+  return 0;
+}
+
+HRESULT WinPlatform::NewDirectInput(Ref<DirectInput8>& di) {
+  win32::ComObject created = nullptr;
+  const HRESULT status = win32::DirectInput8Create(created);
+  if (created != nullptr)
+    di = std::make_shared<WinDirectInput8>(created, script_.get(),
+                                           [this] { return runtime_.TakeCloseRequest(); });
+  return status;
+}
+
 Platform WinPlatform::GetPlatform() {
   if (!objects_)
-    objects_ = std::make_unique<WinPlatformObjects>(script_.get(),
-                                                    [this] { return runtime_.TakeCloseRequest(); });
+    objects_ = MakePlatformObjects({[this](Ref<Direct3D8>& d3d) { return NewDirect3D(d3d); },
+                                    [this](Ref<DirectInput8>& di) { return NewDirectInput(di); }});
   return Platform{objects_.get(), &windows_, &runtime_};
 }

@@ -29,6 +29,10 @@ class WinPlatform final : public ShellHost {
   WinRuntime& Runtime() { return runtime_; }
 
  private:
+  // "new DirectX8" asks for these afresh each time.
+  HRESULT NewDirect3D(Ref<Direct3D8>& d3d);
+  HRESULT NewDirectInput(Ref<DirectInput8>& di);
+
   std::deque<std::string> values_;  // what GetVariable returned, kept alive
   std::unique_ptr<WinKeyScript> script_;
   WinRuntime runtime_;

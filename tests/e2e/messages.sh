@@ -55,6 +55,8 @@ rows=(
   "3|1|trace: .*$WORK/taken.*Is a directory; tracing stopped$|QUILLON_LOG_LEVEL=error QUILLON_TRACE=$WORK/taken"
   "3|1|trace: .*$WORK/traces/fifo.*not a regular file; tracing stopped$|QUILLON_LOG_LEVEL=error QUILLON_TRACE=$WORK/traces/fifo"
   "3|1|trace: .*$WORK/a-file/\\\\x1b\[31m.*; tracing stopped$|QUILLON_LOG_LEVEL=error QUILLON_TRACE=$WORK/a-file/\e[31m.scene"
+  "3|1|trace: cannot write $WORK/FPS.TXT: it is the program's log; tracing stopped$|QUILLON_LOG_LEVEL=error QUILLON_TRACE=$WORK/FPS.TXT"
+  "3|1|trace: cannot write /sys/quillon-trace/s.scene: the folder cannot be made \((Operation not permitted)?(Permission denied)?\); tracing stopped$|QUILLON_LOG_LEVEL=error QUILLON_TRACE=/sys/quillon-trace/s.scene"
   "2|1|QUILLON_THREADS \(--threads\) '0' $bad a count of threads from 1 to 64$|QUILLON_THREADS=0"
   "2|1|QUILLON_THREADS \(--threads\) '-1' $bad|QUILLON_THREADS=-1"
   "2|1|QUILLON_THREADS \(--threads\) '65' $bad|QUILLON_THREADS=2 -- --threads=65"

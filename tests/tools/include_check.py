@@ -12,7 +12,7 @@ import sys
 
 # Every top-level folder with sources, by layer. A new folder must be placed
 # here before it builds into the house.
-LAYERS = {"platform interface": "platform", "shared module": "formats scene math",
+LAYERS = {"platform interface": "platform", "shared module": "formats scene math presentation",
           "program": "app graphics input timing",
           "stand-in": "runtime d3dx d3dfront refdevice gldevice sdlhost testplatform winhost "
                       "hostcommon",
