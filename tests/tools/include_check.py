@@ -30,7 +30,7 @@ SEES = {"platform interface": (), "shared module": ("platform interface",),
 # is no part of them.
 DEVICES = ("refdevice", "gldevice")
 NOT_FOR_DEVICES = ("scene", "hostcommon", "sdlhost", "winhost")
-PICTURE_LIBRARY = re.compile(r"\s*#\s*include\s*<((png|stb_image[a-z_]*)\.h)>")
+PICTURE_LIBRARY = re.compile(r"\s*#\s*include\s*<((?:stb/)?(?:png|stb_image[a-z_]*)\.h)>")
 # The device's picture files, on their way to a room of their own.
 PICTURES_LEAVING = ("refdevice/image_io.cpp",)
 # The reference device's stages, from the bottom: a stage includes only itself
@@ -69,6 +69,7 @@ def check(root):
                 problems.append(f"{rel}: folder '{top}' has no layer; add it to the include check")
                 continue
             decoded = top == "gldevice" and not is_test and len(parts) == 2
+            device = top in DEVICES and not is_test
             source = open(os.path.join(folder, name), encoding="utf-8", errors="replace")
             for number, line in enumerate(source, 1):
                 at = f"{rel}:{number}: "
@@ -76,7 +77,6 @@ def check(root):
                 if state:
                     problems.append(f"{at}names {state.group()}; "
                                     "the hardware device reads the decoded state (d3dfront/)")
-                device = top in DEVICES and not is_test
                 library = PICTURE_LIBRARY.match(line) if device else None
                 if library and rel not in PICTURES_LEAVING:
                     problems.append(f"{at}includes <{library.group(1)}>; a device writes no pictures")
