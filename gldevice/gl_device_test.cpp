@@ -13,10 +13,10 @@
 
 #include "gldevice/gl_direct3d.h"
 #include "gldevice/gl_test_util.h"
-#include "gldevice/image_agreement.h"
 #include "platform/d3dx8.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/test_support.h"
+#include "replay/image_agreement.h"
 
 namespace {
 

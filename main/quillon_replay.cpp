@@ -12,9 +12,9 @@
 #include <string>
 #include <thread>
 
-#include "gldevice/gl_replay.h"
 #include "refdevice/image_io.h"
-#include "refdevice/scene_replay.h"
+#include "replay/gl_replay.h"
+#include "replay/ref_replay.h"
 #include "runtime/process_start.h"
 #include "scene/format.h"
 #include "scene/user_files.h"

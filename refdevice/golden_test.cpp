@@ -19,7 +19,7 @@
 #include <iterator>
 
 #include "refdevice/image_io.h"
-#include "refdevice/scene_replay.h"
+#include "replay/ref_replay.h"
 #include "scene/test_folder.h"
 #include "tests/harness/file_size_limit.h"
 

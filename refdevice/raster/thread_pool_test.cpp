@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -39,6 +41,33 @@ TEST(ThreadPool, ThreadsTheSystemRefusesLeaveAPoolOfThoseStartedAndAreReported) 
     EXPECT_EQ(sum.load(), 4950) << c.allowed << " threads allowed";
   }
   SetThreadShortfallReport(nullptr);
+}
+
+// Memory that runs out in a job on any thread reaches the caller of Run as it
+// does with no helpers (an exception left on a helper's thread ends the
+// process), and the pool goes on working.
+TEST(ThreadPool, AJobsExceptionOnAnyThreadIsThrownOnTheCallersThread) {
+  for (const int threads : {1, 2, 4, kMaxThreads}) {
+    ThreadPool pool(threads);
+    std::atomic<bool> thrown{false};
+    std::atomic<int> ran{0};
+    auto job = [&](int, int thread) {
+      ++ran;
+      // The caller waits for a helper's failure, so that one is a helper's.
+      if (thread == 0 && pool.Size() > 1) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!thrown && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+        return;
+      }
+      thrown = true;
+      throw std::bad_alloc();
+    };
+    EXPECT_THROW(pool.Run(1000, threads, job), std::bad_alloc) << threads << " threads";
+    EXPECT_LT(ran.load(), 1000) << "the jobs after a failure are skipped";
+    std::atomic<int> sum{0};
+    pool.Run(100, threads, [&](int j, int) { sum += j; });
+    EXPECT_EQ(sum.load(), 4950) << threads << " threads";
+  }
 }
 
 TEST(ThreadPool, DefaultThreadCount) {

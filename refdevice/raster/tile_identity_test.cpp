@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "platform/d3d8_defaults.h"
-#include "refdevice/program_scenes.h"
 #include "refdevice/raster/simd_kernels.h"
 #include "refdevice/test_support.h"
+#include "replay/program_scenes.h"
 
 namespace {
 

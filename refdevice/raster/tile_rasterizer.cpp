@@ -247,8 +247,8 @@ struct TileRasterizer::Impl {
     g = Z16LessEqualSrcAlpha32Draw{};
     if (!kernels || !PrepareZ16LessEqualSrcAlpha32(draws.items[index], g)) g.d = nullptr;
     texturedDraw = false;
-    for (int st = 0; st < draw.pixel.stageCount; ++st)
-      texturedDraw |= draw.pixel.stages[st].texture != nullptr;
+    for (int st = 0; st < draw.pixel.ff.stageCount; ++st)
+      texturedDraw |= draw.pixel.bound[st].texture != nullptr;
   }
 
   // A texture may be rewritten between two draws of a scene while it stays
@@ -360,7 +360,7 @@ struct TileRasterizer::Impl {
               FarthestDepths(g->depth, g->depthWidth, kernelTile, tile.blockFar.data());
               tile.boundsOf = px.depth;
             }
-          } else if (d->pixel.depth && (d->pixel.depthWrite || d->pixel.stencil.enabled)) {
+          } else if (d->pixel.depth && (d->pixel.ff.depthWrite || d->pixel.ff.stencil.enabled)) {
             tile.boundsOf = nullptr;  // the plain code may write any depth
           }
           break;

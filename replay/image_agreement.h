@@ -29,3 +29,6 @@ constexpr double kMaxDifferingPercent = 0.5;
 constexpr int kMaxOffEdge = 8;
 Agreement CompareAgreement(const Image& reference, const Image& other, int edgeStep = 8,
                            int rounding = kBlendRounding);
+inline bool WithinLimits(const Agreement& a) {
+  return a.differingPercent <= kMaxDifferingPercent && a.maxAwayFromEdges <= kMaxOffEdge;
+}
