@@ -7,7 +7,7 @@
 # captures, the settings, the host's log), with the one piece of the scene
 # format it reads key scripts by.
 add_library(quillon_hostcommon STATIC ${PROJECT_SOURCE_DIR}/scene/user_files.cpp)
-target_link_libraries(quillon_hostcommon PUBLIC quillon_runtime quillon_formats)
+target_link_libraries(quillon_hostcommon PUBLIC quillon_runtime quillon_formats quillon_picture_files)
 # The Windows host: the system's windows, Direct3D 8 (d3d8.dll, loaded at run
 # time: there is no import library for it) and DirectInput 8.
 add_library(quillon_winhost STATIC)
@@ -17,6 +17,7 @@ target_link_libraries(quillon_winhost PUBLIC quillon_hostcommon quillon_runtime 
 include(cmake/windows_tests.cmake)
 add_subdirectory(formats)
 add_subdirectory(math)
+add_subdirectory(pictures)
 add_subdirectory(runtime)
 add_subdirectory(hostcommon)
 add_subdirectory(d3dx)

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "gldevice/gl_replay.h"
-#include "refdevice/image_io.h"
+#include "pictures/picture_files.h"
 #include "refdevice/scene_replay.h"
 #include "runtime/process_start.h"
 #include "scene/format.h"

@@ -29,7 +29,8 @@ std::string UsageText() {
          "\n"
          "Without a console (started from the desktop) this text and the settings'\n"
          "refusals are shown in a message box; messages of a run go to stderr.\n"
-         "Exit status: 0 ended by the user, 1 after an error report, 2 bad settings.\n";
+         "Exit status: 0 ended by the user, 1 after an error report, 2 bad settings,\n"
+         "4 ended by the user but a key script's capture could not be written.\n";
 }
 
 // To the console, pipe or file the program was started with, else in a box:

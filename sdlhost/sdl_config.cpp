@@ -124,6 +124,7 @@ std::string UsageText() {
       "come from a key script (--keys, QUILLON_KEYS) only: without one it says\n"
       "that there is no keyboard and ends.\n"
       "Exit status: 0 ended by the user, 1 after an error report, 2 bad settings,\n"
-      "3 ended by the user but a trace could not be written.\n";
+      "3 ended by the user but a trace could not be written, 4 ended by the user\n"
+      "but a key script's capture could not be written.\n";
   return text;
 }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/display_host.h"
-#include "refdevice/image_io.h"
+#include "pictures/image.h"
 #include "sdlhost/display_modes.h"
 #include "sdlhost/hud.h"
 #include "hostcommon/key_script.h"

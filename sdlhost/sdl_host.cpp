@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "scene/user_files.h"
+#include "hostcommon/captures.h"
 #include "hostcommon/host_log.h"
 
 namespace {
@@ -341,6 +342,7 @@ void SdlHost::Shutdown() {
 
 void SdlHost::EndProcess(int exitCode) {
   if (exitCode == 0 && failAtEnd_) exitCode = 3;
+  exitCode = StatusAfterCaptures(exitCode);
   if (exitCode == 0 && DisplayLost()) exitCode = 1;  // not an end the user chose
   Shutdown();
   std::fflush(stdout);

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "refdevice/image_io.h"
+#include "pictures/picture_files.h"
 #include "sdlhost/sdl_platform.h"
 
 namespace fs = std::filesystem;

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "hostcommon/captures.h"
 #include "winhost/win32_calls.h"
 
 bool WinRuntime::Start(std::optional<double> fixedTime) {
@@ -46,7 +47,7 @@ void WinRuntime::RunUntilFormClosed() {
 
 void WinRuntime::End(int exitCode) {
   files_.CloseAll();
-  win32::ExitProcess(exitCode);
+  win32::ExitProcess(StatusAfterCaptures(exitCode));
 }
 
 float WinRuntime::Timer() {

@@ -5,14 +5,16 @@ Checks from every source file's `#include "folder/name.h"` lines that the
 folders' layers point one way and no folders include each other in a circle;
 also that the hardware device's product sources name no render or
 texture-stage state: it draws from the state as d3dfront/ decodes it for both
-devices, and a state read of its own is a second set of rules to drift."""
+devices, and a state read of its own is a second set of rules to drift; and
+that only pictures/ includes a PNG library and no device's product source
+the picture files, so no device holds a PNG encoder."""
 import os
 import re
 import sys
 
 # Every top-level folder with sources, by layer. A new folder must be placed
 # here before it builds into the house.
-LAYERS = {"platform interface": "platform", "shared module": "formats scene math",
+LAYERS = {"platform interface": "platform", "shared module": "formats scene math pictures",
           "program": "app graphics input timing",
           "stand-in": "runtime d3dx d3dfront refdevice gldevice sdlhost testplatform winhost "
                       "hostcommon",
@@ -29,6 +31,8 @@ STAGES = ["resources", "draw", "pixel", "raster", "front"]
 INCLUDE = re.compile(r'\s*#\s*include\s*"(([^"/]+)/[^"]+)"')
 TEST_NAME = re.compile(r"(_test\.cpp|_test_util\.h|^test_support\.h|^test_helpers\.h)$")
 STATE_NAME = re.compile(r"\bD3D(RS|TSS)_[A-Z0-9_]+")
+DEVICES = ("refdevice", "gldevice")
+PNG_LIBRARY = re.compile(r"\s*#\s*include\s*<(png\.h|(stb/)?stb_image[a-z_]*\.h)>")
 
 
 def allowed(source, is_test, target):
@@ -66,10 +70,15 @@ def check(root):
                 if state:
                     problems.append(f"{at}names {state.group()}; "
                                     "the hardware device reads the decoded state (d3dfront/)")
+                png = PNG_LIBRARY.match(line)
+                if png and top != "pictures":
+                    problems.append(f"{at}includes <{png.group(1)}>; pictures are pictures/'s")
                 m = INCLUDE.match(line)
                 if not m:
                     continue
                 target = m.group(2)
+                if m.group(1) == "pictures/picture_files.h" and top in DEVICES and not is_test:
+                    problems.append(f"{at}includes {m.group(1)}; a device writes no files")
                 if target == top:
                     own, to = stage_rank(parts), stage_rank(m.group(1).split("/"))
                     if not is_test and own >= 0 and to > own:

@@ -18,7 +18,7 @@
 #include <string>
 
 #include "gldevice/image_agreement.h"
-#include "refdevice/image_io.h"
+#include "pictures/picture_files.h"
 
 namespace {
 
