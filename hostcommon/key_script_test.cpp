@@ -1,18 +1,15 @@
-// The key scripts' lines and playing, the key names they use, and their captures.
+// The key scripts' lines and playing, and the key names they use.
 #include "hostcommon/key_script.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 
-#include "hostcommon/captures.h"
 #include "hostcommon/key_table.h"
 #include "platform/dinput8.h"
-#include "runtime/open_outputs.h"
 
 // A malformed line is named by its number; bytes of a hostile script are
 // shown escaped, never passed to the terminal raw nor allowed to cut the
@@ -135,35 +132,4 @@ TEST(KeyTable, NamesGiveThePublishedCodes) {
   for (const auto& k : KeyNameTable())
     EXPECT_TRUE(k.dik != 0 && codes.insert(k.dik).second && known.insert(k.name).second) << k.name;
   EXPECT_GE(codes.size(), 104u);
-}
-
-// Captures land beside the script; one that would replace the program's open
-// log (under any spelling) or cannot be written is refused, leaves the log
-// whole, and makes a run that would end with 0 end with its own status.
-TEST(Captures, RefuseTheOpenLogAndMarkTheRunFailed) {
-  namespace fs = std::filesystem;
-  const fs::path dir = fs::path(::testing::TempDir()) / "quillon_captures";
-  fs::remove_all(dir);
-  fs::create_directories(dir / "c");
-  const std::string folder = CaptureFolder((dir / "run.keys").string());
-  std::ofstream(dir / "c" / "FPS.TXT") << "1\r\n";
-  NoteOutputOpened((dir / "c" / "FPS.TXT").string());
-  KeyScript script;
-  std::string error;
-  ASSERT_TRUE(ParseKeyScript("capture ok.png\n1\ncapture c/../c/FPS.TXT\ncapture no/x.png\n",
-                             script, error));
-  KeyScriptPlayer player(script);
-  const Image frame{2, 1, {0xFF0000, 0x0000FF}};
-  EXPECT_TRUE(SaveDueCaptures(player, folder, frame));
-  EXPECT_EQ(StatusAfterCaptures(0), 0);
-  DIKEYBOARDSTATE state;
-  player.Poll(state);
-  EXPECT_FALSE(SaveDueCaptures(player, folder, frame));
-  NoteOutputClosed((dir / "c" / "FPS.TXT").string());
-  std::ifstream log(dir / "c" / "FPS.TXT", std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(log), {}), "1\r\n");
-  EXPECT_TRUE(fs::is_regular_file(dir / "ok.png"));
-  EXPECT_EQ(StatusAfterCaptures(0), kStatusPictureNotWritten);
-  EXPECT_EQ(StatusAfterCaptures(1), 1);
-  fs::remove_all(dir);
 }

@@ -54,7 +54,7 @@ void Append(void* context, void* data, int size) {
 bool Written(const std::string& path, std::span<const std::uint8_t> bytes, Durability durability,
              std::string* error) {
   std::string why;
-  if (ReplaceFile(path, bytes, durability, why)) return true;
+  if (WriteWholeFile(path, bytes, durability, why)) return true;
   if (error) *error = path + ": " + why;
   return false;
 }

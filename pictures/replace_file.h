@@ -14,7 +14,8 @@ enum class Durability {
   kSynced,  // on the disk before it takes the name
 };
 
-// `path` is UTF-8 on every system. False, with the system's reason in
-// `error`, when the file cannot be written.
-bool ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
-                 Durability durability, std::string& error);
+// (Not ReplaceFile: <windows.h> makes that name a macro.) `path` is UTF-8
+// on every system. False, with the system's reason in `error`, when the
+// file cannot be written.
+bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes,
+                    Durability durability, std::string& error);

@@ -7,8 +7,8 @@
 
 #include "pictures/replace_file.h"
 
-bool ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
-                 Durability durability, std::string& error) {
+bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes,
+                    Durability durability, std::string& error) {
   const std::size_t slash = path.find_last_of('/');
   const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);

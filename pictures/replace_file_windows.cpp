@@ -1,4 +1,4 @@
-// The Windows side of ReplaceFile: the system's wide-character calls, so that
+// The Windows side of WriteWholeFile: the system's wide-character calls, so that
 // a UTF-8 name is the file's own name rather than one read in the ANSI code
 // page.
 #include <windows.h>
@@ -50,8 +50,8 @@ bool Fail(std::string& error, DWORD code) {
 
 }  // namespace
 
-bool ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
-                 Durability durability, std::string& error) {
+bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes,
+                    Durability durability, std::string& error) {
   const std::wstring target = Wide(path);
   if (target.empty()) {
     error = "the name is not UTF-8";
