@@ -19,7 +19,7 @@ struct Image {
     return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
                   static_cast<std::size_t>(x)];
   }
-  // Pixels for every place of width x height, and some.
+  // Both sides positive, and a pixel for each place.
   bool Whole() const {
     return width > 0 && height > 0 &&
            pixels.size() == static_cast<std::size_t>(width) * static_cast<std::size_t>(height);

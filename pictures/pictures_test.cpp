@@ -66,7 +66,9 @@ TEST(FrameToXrgb, ConvertsEveryKindOfRowThroughBothPitches) {
             (std::vector<std::uint32_t>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
   std::uint32_t untouched = 7;
   EXPECT_FALSE(FrameToXrgb({r565, 2, 2, 8, D3DFMT_D16}, &untouched, 8));
+  EXPECT_FALSE(FrameToXrgb({r565, 2, 0, 8, D3DFMT_R5G6B5}, &untouched, 8));
   EXPECT_EQ(untouched, 7u);
+  EXPECT_EQ(ImageFromFrame({argb, 3, 1, 12, D3DFMT_X8R8G8B8}).pixels.size(), 3u);
   EXPECT_FALSE(ImageFromFrame({r565, 2, 2, 8, D3DFMT_D16}).Whole());
   // Differences are counted, and sizes that differ count the missing pixels.
   Image a = Noise(8, 4), b = a;
