@@ -8,7 +8,8 @@
 # scene format it reads key scripts and writes traces by.
 add_library(quillon_hostcommon STATIC ${PROJECT_SOURCE_DIR}/scene/user_files.cpp
             ${PROJECT_SOURCE_DIR}/scene/writer.cpp ${PROJECT_SOURCE_DIR}/scene/format.cpp)
-target_link_libraries(quillon_hostcommon PUBLIC quillon_runtime quillon_d3dx quillon_formats)
+target_link_libraries(quillon_hostcommon PUBLIC quillon_runtime quillon_d3dx quillon_formats
+                      quillon_picture_files)
 # The Windows host: the system's windows, Direct3D 8 (d3d8.dll, loaded at run
 # time: there is no import library for it) and DirectInput 8.
 add_library(quillon_winhost STATIC)
@@ -19,6 +20,7 @@ include(cmake/windows_tests.cmake)
 add_subdirectory(formats)
 add_subdirectory(math)
 add_subdirectory(presentation)
+add_subdirectory(pictures)
 add_subdirectory(runtime)
 add_subdirectory(hostcommon)
 add_subdirectory(d3dx)

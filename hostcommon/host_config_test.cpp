@@ -117,12 +117,13 @@ TEST(HostConfig, UsageText) {
   EXPECT_NE(all.find("      threads the reference device draws with, 1 to 64 (the processors, at\n"
                      "      most 8)\n"),
             std::string::npos);
-  EXPECT_NE(all.find("3 ended by the user but a trace could not be written.\n"), std::string::npos);
+  EXPECT_NE(all.find("3 ended by the user but a trace could not be written,\n"), std::string::npos);
   const std::string common = UsageText(CommonSettings(), {"  F12  save\n", "No screen.\n"});
   EXPECT_EQ(common.find("QUILLON_THREADS"), std::string::npos);
   EXPECT_NE(common.find("the others are the host's, taken from the window):\n"), std::string::npos);
   EXPECT_NE(common.find("button)\n  F12  save\n"), std::string::npos);
   EXPECT_NE(common.find("\"quillon:\".\nNo screen.\nExit status: 0 ended by the user, 1 after an "
-                        "error report, 2 bad settings.\n"),
+                        "error report, 2 bad settings,\n4 ended by the user but a key script's "
+                        "capture could not be written.\n"),
             std::string::npos);
 }

@@ -37,10 +37,10 @@ std::string UsageText(HostSettingList settings, const HostUsage& usage) {
   text += SettingsUsage(settings);
   text += "\nMessages go to stderr, each line starting with \"" + std::string(kLogPrefix) + "\".\n";
   text += usage.notes;
-  text += "Exit status: 0 ended by the user, 1 after an error report, 2 bad settings";
-  text += Takes(settings, "QUILLON_TRACE")
-              ? ",\n3 ended by the user but a trace could not be written.\n"
-              : ".\n";
+  text += "Exit status: 0 ended by the user, 1 after an error report, 2 bad settings,\n";
+  if (Takes(settings, "QUILLON_TRACE"))
+    text += "3 ended by the user but a trace could not be written,\n";
+  text += "4 ended by the user but a key script's capture could not be written.\n";
   return text;
 }
 

@@ -7,18 +7,12 @@
 #include <memory>
 #include <string>
 
+#include "hostcommon/exit_status.h"
 #include "hostcommon/host_config.h"
 #include "hostcommon/key_script.h"
 #include "platform/platform.h"
 #include "platform/runtime.h"
 
-// The process's exit statuses, as --help and the README give them.
-enum ExitStatus : int {
-  kEndedByUser = 0,
-  kErrorReported = 1,  // after the program's error report, or a failed write of --help
-  kBadSetting = 2,     // a setting or option refused before the program starts
-  kTraceFailed = 3,    // ended by the user, but a trace could not be written
-};
 
 // What a host's --help says of itself beside the shell's text.
 struct HostUsage {

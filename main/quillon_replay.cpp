@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "refdevice/image_io.h"
+#include "pictures/picture_files.h"
 #include "replay/gl_replay.h"
 #include "replay/ref_replay.h"
 #include "runtime/process_start.h"

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "refdevice/image_io.h"
+#include "pictures/image.h"
 
 struct Agreement {
   double differingPercent = 0.0;  // pixels with a channel off by more than the rounding, in %

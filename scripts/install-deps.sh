@@ -10,7 +10,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
   libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core libx11-dev libgl-dev libegl-dev libepoxy-dev
   libxfixes-dev libhwy-dev
   xvfb xdotool x11-utils x11-xserver-utils x11-apps xfonts-base imagemagick

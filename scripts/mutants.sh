@@ -42,6 +42,7 @@ declare -A e2e=(
   [hostcommon]='^(FaultSweep\.|HostConfig\.|e2e\.(messages|headless_script)$)'
   [scene]='^(FaultSweep\.|e2e\.headless_script$)'
   [presentation]='^(FaultSweep\.|OffscreenHost\.F12|e2e\.(headless_script|xvfb_fullscreen(_hardware)?)$)'
+  [pictures]='^(ProgramScenes/GoldenScene\.|ReplayTool\.|e2e\.headless_script$)'
   [refdevice]='^(FaultSweep|ArgumentChecks)\.'
   [gldevice]='^(FaultSweep|ArgumentChecks|GoldenOnHardware)\.'
 )
@@ -54,6 +55,7 @@ declare -A programs=([graphics]=app_tests [input]=app_tests [timing]=app_tests
                      [hostcommon]='quillon quillon-replay picture_tool sdlhost_tests'
                      [scene]='quillon quillon-replay picture_tool'
                      [presentation]='quillon quillon-replay picture_tool x_tool sdlhost_tests'
+                     [pictures]='quillon quillon-replay picture_tool refdevice_tests'
                      [refdevice]='front_tests' [gldevice]='front_tests device-agreement')
 
 # universalmutator when it can be had (Debian's pip refuses system installs).

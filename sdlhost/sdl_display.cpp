@@ -8,10 +8,9 @@
 #include "formats/pixel_format.h"
 #include "hostcommon/captures.h"
 #include "hostcommon/host_log.h"
+#include "pictures/picture_files.h"
 #include "presentation/present_order.h"
 #include "presentation/screenshots.h"
-#include "refdevice/image_io.h"
-#include "refdevice/raster/simd_kernels.h"
 #include "runtime/user_home.h"
 #include "scene/user_files.h"
 #include "sdlhost/sdl_host.h"
@@ -160,9 +159,7 @@ void SdlDisplayHost::Refresh() {
 
 void SdlDisplayHost::SaveCaptures(const FrameView& frame) {
   if (!options_.captures || !options_.captures->CapturesDue()) return;
-  const Image image = ImageFromFrame(frame);
-  SaveDueCaptures(*options_.captures, options_.captureFolder,
-                  {image.width, image.height, image.pixels});
+  SaveDueCaptures(*options_.captures, options_.captureFolder, ImageFromFrame(frame));
 }
 
 std::string ScreenshotFolder() { return XdgScreenshotFolder(UserHome()); }
@@ -174,18 +171,8 @@ bool SurfaceImage(SDL_Surface* surface, Image& image) {
   std::unique_ptr<SDL_Surface, void (*)(SDL_Surface*)> copy(
       SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_RGB888, 0), SDL_FreeSurface);
   if (!copy) return false;
-  image.width = copy->w;
-  image.height = copy->h;
-  image.pixels.resize(static_cast<std::size_t>(copy->w) * static_cast<std::size_t>(copy->h));
-  for (int y = 0; y < copy->h; ++y) {
-    const auto* row =
-        reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(copy->pixels) +
-                                               static_cast<std::ptrdiff_t>(y) * copy->pitch);
-    for (int x = 0; x < copy->w; ++x)
-      image.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(copy->w) +
-                   static_cast<std::size_t>(x)] = row[x] & 0x00FFFFFFu;
-  }
-  return true;
+  image = ImageFromFrame({copy->pixels, copy->w, copy->h, copy->pitch, D3DFMT_X8R8G8B8});
+  return image.Whole();
 }
 
 }  // namespace
@@ -214,7 +201,8 @@ void SdlDisplayHost::SaveScreenshot(const Image& image) {
     return;
   }
   std::string error;
-  if (WriteImage(path, image, &error))
+  // What the user chose to keep survives a crash.
+  if (WriteHostPicture(path, image, Durability::kSynced, error))
     HostLog(LogLevel::Warn, "screenshot written to " + scene::Printable(path));
   else
     HostLog(LogLevel::Error, "cannot write the screenshot " + scene::Printable(error) + hint);
@@ -222,10 +210,9 @@ void SdlDisplayHost::SaveScreenshot(const Image& image) {
 
 namespace {
 
-// A 32-bit frame shown at its own size on a 32-bit XRGB surface is converted
+// A frame shown at its own size on a 32-bit XRGB surface is converted
 // straight into the surface's rows, one pass and no copy of our own.
 bool ConvertIntoSurface(const FrameView& frame, SDL_Surface* surface) {
-  if (frame.format != D3DFMT_X8R8G8B8 && frame.format != D3DFMT_A8R8G8B8) return false;
   if (surface->w != frame.width || surface->h != frame.height) return false;
   std::uint32_t alpha = 0;
   if (surface->format->format == SDL_PIXELFORMAT_ARGB8888)
@@ -233,23 +220,10 @@ bool ConvertIntoSurface(const FrameView& frame, SDL_Surface* surface) {
   else if (surface->format->format != SDL_PIXELFORMAT_RGB888)
     return false;
   if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return false;
-  const auto* src = static_cast<const std::uint8_t*>(frame.pixels);
-  auto* dst = static_cast<std::uint8_t*>(surface->pixels);
-  const auto width = static_cast<std::size_t>(frame.width);
-  if (frame.pitch == surface->pitch && static_cast<std::size_t>(frame.pitch) == width * 4) {
-    refdev::simd::XrgbRow(reinterpret_cast<const std::uint32_t*>(src),
-                          reinterpret_cast<std::uint32_t*>(dst),
-                          width * static_cast<std::size_t>(frame.height), alpha);
-  } else {
-    for (int y = 0; y < frame.height; ++y)
-      refdev::simd::XrgbRow(
-          reinterpret_cast<const std::uint32_t*>(src +
-                                                 static_cast<std::ptrdiff_t>(y) * frame.pitch),
-          reinterpret_cast<std::uint32_t*>(dst + static_cast<std::ptrdiff_t>(y) * surface->pitch),
-          width, alpha);
-  }
+  const bool converted =
+      FrameToXrgb(frame, static_cast<std::uint32_t*>(surface->pixels), surface->pitch, alpha);
   if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-  return true;
+  return converted;
 }
 
 }  // namespace
@@ -261,15 +235,8 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
         SDL_CreateRGBSurfaceWithFormat(0, frame.width, frame.height, 32, SDL_PIXELFORMAT_RGB888));
     if (!frame_) return false;
   }
-  auto* rows = static_cast<std::uint8_t*>(frame_->pixels);
-  for (int y = 0; y < frame.height; ++y)
-    if (!ConvertRowToXrgb(
-            frame.format,
-            static_cast<const std::uint8_t*>(frame.pixels) +
-                static_cast<std::ptrdiff_t>(y) * frame.pitch,
-            reinterpret_cast<std::uint32_t*>(rows + static_cast<std::ptrdiff_t>(y) * frame_->pitch),
-            frame.width))
-      return false;
+  if (!FrameToXrgb(frame, static_cast<std::uint32_t*>(frame_->pixels), frame_->pitch))
+    return false;
 
   // A screen or window of another size shows the whole frame with its shape
   // kept and black bars, placed as the OpenGL device places it.

@@ -13,9 +13,9 @@
 
 #include "hostcommon/key_script.h"
 #include "platform/display_host.h"
+#include "pictures/image.h"
 #include "presentation/pacing.h"
 #include "presentation/placement.h"
-#include "refdevice/image_io.h"
 #include "sdlhost/display_modes.h"
 #include "sdlhost/hud.h"
 

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "scene/user_files.h"
+#include "hostcommon/captures.h"
 #include "hostcommon/host_log.h"
 #include "hostcommon/shell.h"
 
@@ -342,6 +343,7 @@ void SdlHost::Shutdown() {
 
 void SdlHost::EndProcess(int exitCode) {
   if (exitCode == kEndedByUser && failAtEnd_) exitCode = kTraceFailed;
+  exitCode = StatusAfterCaptures(exitCode);
   if (exitCode == 0 && DisplayLost()) exitCode = 1;  // not an end the user chose
   Shutdown();
   std::fflush(stdout);

@@ -80,7 +80,7 @@ class SdlHost {
   // a run the user ends normally still ends with status 3.
   void FailAtEnd() { failAtEnd_ = true; }
   // Shuts down and ends the process with `exitCode` (3 instead of 0 after
-  // FailAtEnd).
+  // FailAtEnd, else 4 after a capture not written).
   [[noreturn]] void EndProcess(int exitCode);
 
  private:

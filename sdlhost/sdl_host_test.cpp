@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "refdevice/image_io.h"
+#include "pictures/picture_files.h"
 #include "sdlhost/sdl_platform.h"
 
 namespace fs = std::filesystem;

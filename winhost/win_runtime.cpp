@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "hostcommon/captures.h"
 #include "hostcommon/host_log.h"
 #include "winhost/win32_calls.h"
 
@@ -52,6 +53,7 @@ void WinRuntime::RunUntilFormClosed() {
 
 void WinRuntime::End(int exitCode) {
   files_.CloseAll();
+  exitCode = StatusAfterCaptures(exitCode);
   HostLog(LogLevel::Info, "ended with status " + std::to_string(exitCode));
   win32::ExitProcess(exitCode);
 }

@@ -17,7 +17,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "refdevice/image_io.h"
+#include "pictures/picture_files.h"
 #include "replay/image_agreement.h"
 
 namespace {
