@@ -22,7 +22,7 @@ set(_wine_env WINEPREFIX=${CMAKE_BINARY_DIR}/test-prefix WINEDEBUG=-all
 
 add_library(quillon_d3dfront STATIC)
 target_link_libraries(quillon_d3dfront PUBLIC quillon_runtime quillon_d3dx quillon_formats)
-add_library(quillon_testplatform STATIC tests/windows/text_files.cpp)
+add_library(quillon_testplatform STATIC)
 target_link_libraries(quillon_testplatform PUBLIC quillon_d3dfront quillon_runtime quillon_d3dx
                       quillon_formats)
 add_library(quillon_program_harness STATIC tests/harness/program_platform.cpp)
