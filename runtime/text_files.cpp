@@ -172,7 +172,8 @@ std::string TextFiles::JoinHostPath(const std::string& driveC,
                                     const std::vector<std::string>& parts) {
   std::string out = driveC.empty() ? std::string(".") : driveC;
   for (const std::string& part : parts) {
-    if (!IsSeparator(out.back())) out += system_files::Separator();
+    if (out.back() != '/' && out.back() != system_files::Separator())
+      out += system_files::Separator();
     out.append(part);
   }
   return out;

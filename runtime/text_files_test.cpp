@@ -62,6 +62,7 @@ TEST(TextFilePaths, MapBelowDriveCOrAreRefused) {
       {"C:\\logs\\..\\FPS.TXT", "", ErrPathFileAccess},
       {"..", "", ErrPathFileAccess},
       {"C:\\", "", ErrPathFileAccess},
+      {"C:", "", ErrPathFileAccess},
       {"C:\\logs\\", "", ErrPathFileAccess},
       {"", "", ErrBadFileName},
       {"C:\\a?.txt", "", ErrBadFileName},
