@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "runtime/system_files.h"
+
 namespace win32 {
 namespace {
 
@@ -65,7 +67,8 @@ Handle CreateFormWindow(const std::string& caption, int width, int height) {
 }
 
 void ShowMessageBox(Handle owner, const std::string& text, const std::string& caption) {
-  MessageBoxA(AsHwnd(owner), text.c_str(), caption.c_str(), MB_OK);
+  MessageBoxW(AsHwnd(owner), system_files::Utf16(text).c_str(),
+              system_files::Utf16(caption).c_str(), MB_OK);
 }
 
 bool PumpMessages(Handle form) {
@@ -107,15 +110,10 @@ double SecondsSinceMidnight() {
   return now.wHour * 3600.0 + now.wMinute * 60.0 + now.wSecond + now.wMilliseconds / 1000.0;
 }
 
-std::string GetEnvironment(const char* name) {
-  char value[1024];
-  const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-  if (length == 0 || length >= sizeof value) return {};
-  return std::string(value, length);
-}
+std::string GetEnvironment(const char* name) { return system_files::Setting(name); }
 
 void SetEnvironment(const char* name, const std::string& value) {
-  SetEnvironmentVariableA(name, value.c_str());
+  SetEnvironmentVariableW(system_files::Utf16(name).c_str(), system_files::Utf16(value).c_str());
 }
 
 bool HasStandard(bool error) {

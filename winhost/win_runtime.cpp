@@ -24,6 +24,12 @@ HRESULT WinRuntime::Form_Font(Ref<IFont>& font) {
 }
 
 HRESULT WinRuntime::MsgBox(const std::string& text) {
+  // The line also goes to standard error, as on every host: a scripted run
+  // learns why it ended, and one started from the desktop sees the box.
+  std::string line = text;
+  for (char& c : line)
+    if (c == '\n' || c == '\r') c = ' ';
+  HostLog(LogLevel::Error, line);
   win32::ShowMessageBox(form_, text, "Quillon");
   return 0;
 }
