@@ -13,8 +13,8 @@ target_link_libraries(quillon_hostcommon PUBLIC quillon_runtime quillon_d3dx qui
 # The Windows host: the system's windows, Direct3D 8 (d3d8.dll, loaded at run
 # time: there is no import library for it) and DirectInput 8.
 add_library(quillon_winhost STATIC)
-target_link_libraries(quillon_winhost PUBLIC quillon_hostcommon quillon_runtime quillon_d3dx dinput8 dxguid
-                      user32 gdi32)
+target_link_libraries(quillon_winhost PUBLIC quillon_hostcommon quillon_presentation quillon_runtime
+                      quillon_d3dx dinput8 dxguid user32 gdi32 shell32 ole32 uuid)
 
 include(cmake/windows_tests.cmake)
 add_subdirectory(formats)

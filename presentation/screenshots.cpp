@@ -42,19 +42,22 @@ std::string FreeScreenshotPath(const std::string& folder, std::time_t now, std::
   std::tm local{};
 #ifdef _WIN32
   localtime_s(&local, &now);
+  const std::string prefix = folder + "\\quillon-";
 #else
   localtime_r(&now, &local);
+  const std::string prefix = folder + "/quillon-";
 #endif
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
-  std::string path = folder + "/quillon-" + stamp + ".png";
+  std::string path = prefix + stamp + ".png";
   for (int n = 2;; ++n) {
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
+    // The name is UTF-8 on every system (not the ANSI code page on Windows).
+    if (!std::filesystem::exists(std::u8string(path.begin(), path.end()), ec)) {
       if (!ec) return path;
       reason = ec.message();
       return {};
     }
-    path = folder + "/quillon-" + stamp + "-" + std::to_string(n) + ".png";
+    path = prefix + stamp + "-" + std::to_string(n) + ".png";
   }
 }

@@ -13,7 +13,8 @@
 std::string XdgScreenshotFolder(const std::string& home);
 
 // A free name in `folder` for a picture taken at `now`, by the local time
-// ("quillon-2024-05-01_12-00-00.png"); a second picture within the same
-// second gets a number ("...-2.png"). Empty, with the reason, when the folder
+// ("quillon-2024-05-01_12-00-00.png", after the system's separator); a
+// second picture within the same second gets a number ("...-2.png"). The
+// names are UTF-8. Empty, with the reason, when the folder
 // cannot be looked into.
 std::string FreeScreenshotPath(const std::string& folder, std::time_t now, std::string& reason);

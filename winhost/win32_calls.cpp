@@ -12,6 +12,7 @@ namespace {
 constexpr const char* kFormClass = "QuillonForm";
 bool closeRequested = false;
 bool sessionEnding = false;
+int screenshotPresses = 0;
 
 LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -29,6 +30,11 @@ LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       // still stands, and one the query did not make (it was sent to
       // another window first) is made now.
       if (wParam) closeRequested = sessionEnding = true;
+      return 0;
+    case WM_KEYDOWN:
+      // A key held repeats with bit 30 set: each press is one picture.
+      if (wParam != VK_F12) return DefWindowProcA(window, message, wParam, lParam);
+      if ((lParam & (1 << 30)) == 0) ++screenshotPresses;
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -97,6 +103,12 @@ bool WaitAndPumpMessage(Handle form) {
 }
 
 bool SessionEnding() { return sessionEnding; }
+
+bool TakeScreenshotPress() {
+  if (screenshotPresses == 0) return false;
+  --screenshotPresses;
+  return true;
+}
 
 void ExitProcess(int exitCode) { ::ExitProcess(static_cast<UINT>(exitCode)); }
 

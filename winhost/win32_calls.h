@@ -25,6 +25,8 @@ bool PumpMessages(Handle form);
 bool WaitAndPumpMessage(Handle form);
 // True once the system has said the session is ending (log-off, shutdown).
 bool SessionEnding();
+// True once for each press of F12 that PumpMessages handled.
+bool TakeScreenshotPress();
 [[noreturn]] void ExitProcess(int exitCode);
 // The cursor's display counter, raised by one (true) or lowered; the new value.
 int ShowCursor(bool show);

@@ -3,6 +3,8 @@
 #include <d3d8.h>
 #include <windows.h>
 
+#include <cstring>
+
 namespace win32 {
 namespace {
 
@@ -39,6 +41,11 @@ ComObject Direct3DCreate8() {
 }
 
 std::uint32_t D3DAdapterCount(ComObject d3d) { return D3D(d3d)->GetAdapterCount(); }
+std::string D3DAdapterDescription(ComObject d3d, std::uint32_t adapter) {
+  D3DADAPTER_IDENTIFIER8 identifier{};
+  if (FAILED(D3D(d3d)->GetAdapterIdentifier(adapter, 0, &identifier))) return {};
+  return {identifier.Description, strnlen(identifier.Description, sizeof identifier.Description)};
+}
 std::uint32_t D3DAdapterModeCount(ComObject d3d, std::uint32_t adapter) {
   return D3D(d3d)->GetAdapterModeCount(adapter);
 }

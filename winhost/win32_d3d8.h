@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace win32 {
 
@@ -37,6 +38,8 @@ void Release(ComObject object);
 // Direct3DCreate8 from d3d8.dll, loaded now; null when either is missing.
 ComObject Direct3DCreate8();
 std::uint32_t D3DAdapterCount(ComObject d3d);
+// The adapter's name as its driver gives it; empty when it gives none.
+std::string D3DAdapterDescription(ComObject d3d, std::uint32_t adapter);
 std::uint32_t D3DAdapterModeCount(ComObject d3d, std::uint32_t adapter);
 Status D3DEnumAdapterModes(ComObject d3d, std::uint32_t adapter, std::uint32_t mode,
                            void* displayMode);

@@ -4,6 +4,11 @@
 #include <vector>
 
 #include "hostcommon/captures.h"
+#include "hostcommon/host_log.h"
+#include "presentation/placement.h"
+#include "presentation/present_order.h"
+#include "winhost/win32_calls.h"
+#include "winhost/win32_present.h"
 
 // The project's structures cross as bytes in the published layout.
 static_assert(sizeof(D3DDISPLAYMODE) == win32::kDisplayModeBytes);
@@ -87,8 +92,8 @@ namespace {
 
 // Converts the frame a win32::FrameReader hands over; an empty image for a
 // format without a layout.
-void ReadFrame(void* context, const void* rows, std::int32_t pitch, std::int32_t format,
-               std::uint32_t width, std::uint32_t height) {
+void ConvertFrame(void* context, const void* rows, std::int32_t pitch, std::int32_t format,
+                  std::uint32_t width, std::uint32_t height) {
   *static_cast<Image*>(context) =
       ImageFromFrame({rows, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height),
                       pitch, static_cast<D3DFORMAT>(format)});
@@ -96,26 +101,77 @@ void ReadFrame(void* context, const void* rows, std::int32_t pitch, std::int32_t
 
 }  // namespace
 
+bool WinDevice8::ReadFrame(win32::Status (*read)(win32::ComObject, win32::FrameReader, void*),
+                           Image& frame) {
+  return read(device_.get(), &ConvertFrame, &frame) >= 0 && frame.Whole();
+}
+
 bool WinDevice8::SaveCaptures(win32::Status (*read)(win32::ComObject, win32::FrameReader, void*)) {
   Image frame;
-  if (read(device_.get(), &ReadFrame, &frame) < 0 || !frame.Whole()) return false;
+  if (!ReadFrame(read, frame)) return false;
   SaveDueCaptures(script_->player, script_->captureFolder, frame);
   return true;
 }
 
+// One present's steps on the system's device: the frame is already in its
+// back buffer, which the system shows and paces by the presentation
+// interval; the host reads it before drawing the overlay into it.
+class WinDevice8::Steps final : public PresentSteps {
+ public:
+  Steps(WinDevice8& device, const RECT* sourceRect, const RECT* destRect, HWND destWindow,
+        const void* dirtyRegion)
+      : d_(device),
+        sourceRect_(sourceRect),
+        destRect_(destRect),
+        destWindow_(destWindow),
+        dirtyRegion_(dirtyRegion) {}
+
+  // The frame is read where it is whole: in the back buffer before the
+  // present (its content is undefined after it), else from the screen after
+  // (Wine 8 answers GetFrontBuffer with a black picture, so the back buffer
+  // is made lockable).
+  void SaveCaptures() override {
+    capture_ = d_.script_ && d_.script_->player.CapturesDue();
+    saved_ = capture_ && d_.lockableBackBuffer_ && d_.SaveCaptures(win32::ReadBackBuffer);
+  }
+  bool TakeScreenshotRequest() override { return win32::TakeScreenshotPress(); }
+  bool Seen() override { return true; }
+  HRESULT CheckUnshown() override { return D3D_OK; }
+  HRESULT Show() override { return D3D_OK; }
+  void SaveScreenshot() override {
+    Image frame;
+    if (d_.lockableBackBuffer_ && d_.ReadFrame(win32::ReadBackBuffer, frame))
+      ::SaveScreenshot(frame);
+    else
+      HostLog(LogLevel::Error, "cannot take the screenshot: the frame cannot be read");
+  }
+  void DrawOverlay() override {
+    if (d_.overlay_) d_.overlay_->Draw(d_.device_.get());
+  }
+  void WaitForRetrace() override {}
+  HRESULT Flip() override {
+    const HRESULT status = win32::Present(d_.device_.get(), sourceRect_, destRect_,
+                                          SystemWindow(destWindow_), dirtyRegion_);
+    if (capture_ && !saved_ && !d_.SaveCaptures(win32::ReadFrontBuffer))
+      FailDueCaptures(d_.script_->player, d_.script_->captureFolder, "the frame cannot be read");
+    return status;
+  }
+  void ToggleOnRequest() override {}
+
+ private:
+  WinDevice8& d_;
+  const RECT* sourceRect_;
+  const RECT* destRect_;
+  HWND destWindow_;
+  const void* dirtyRegion_;
+  bool capture_ = false, saved_ = false;
+};
+
 HRESULT WinDevice8::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindow,
                             const void* dirtyRegion) {
-  // The frame is read where it is whole: in the back buffer before the
-  // present (its content is undefined after it), else from the screen after.
-  // Wine 8 answers GetFrontBuffer with a black picture, so the back buffer
-  // is made lockable whenever a key script holds captures.
-  const bool capture = script_ && script_->player.CapturesDue();
-  const bool saved = capture && lockableBackBuffer_ && SaveCaptures(win32::ReadBackBuffer);
-  const HRESULT status =
-      win32::Present(device_.get(), sourceRect, destRect, SystemWindow(destWindow), dirtyRegion);
-  if (capture && !saved && !SaveCaptures(win32::ReadFrontBuffer))
-    FailDueCaptures(script_->player, script_->captureFolder, "the frame cannot be read");
-  return status;
+  Steps steps(*this, sourceRect, destRect, destWindow, dirtyRegion);
+  // The system's status comes back unchanged.
+  return PresentInOrder(steps);
 }
 
 HRESULT WinDevice8::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
@@ -205,18 +261,61 @@ HRESULT WinDirect3D8::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWind
                                   params.Flags,
                                   params.FullScreen_RefreshRateInHz,
                                   params.FullScreen_PresentationInterval};
-  // Captures read the back buffer itself, which must then be lockable; a
-  // run without them keeps the device as the program asked for it.
-  const bool lockable = script_ != nullptr && script_->player.CapturesAhead();
-  if (lockable) system.Flags |= D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
+  // Captures and F12's pictures read the back buffer itself, which must then
+  // be lockable.
+  system.Flags |= D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
+  const std::intptr_t window =
+      SystemWindow(params.hDeviceWindow ? params.hDeviceWindow : focusWindow);
+  if (!params.Windowed && options_.windowed) ShowInWindow(system, window);
+  if (!system.Windowed && !options_.vsync)
+    system.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
   win32::ComObject created = nullptr;
-  const HRESULT status =
+  HRESULT status =
       win32::D3DCreateDevice(d3d_.get(), adapter, static_cast<std::int32_t>(type),
                              SystemWindow(focusWindow), behaviorFlags, system, created);
+  if (status < 0 && system.Windowed && !params.Windowed) {
+    // A window shows what the desktop's format holds, where the system
+    // does not convert the device's own.
+    D3DDISPLAYMODE desktop{};
+    if (GetAdapterDisplayMode(adapter, desktop) == D3D_OK &&
+        system.BackBufferFormat != desktop.Format) {
+      system.BackBufferFormat = desktop.Format;
+      status = win32::D3DCreateDevice(d3d_.get(), adapter, static_cast<std::int32_t>(type),
+                                      SystemWindow(focusWindow), behaviorFlags, system, created);
+    }
+  }
   params.BackBufferWidth = system.BackBufferWidth;
   params.BackBufferHeight = system.BackBufferHeight;
-  params.BackBufferFormat = system.BackBufferFormat;
+  // A format the host chose for its window is not the program's.
+  if (system.Windowed == params.Windowed) params.BackBufferFormat = system.BackBufferFormat;
   params.BackBufferCount = system.BackBufferCount;
-  if (created != nullptr) device = std::make_shared<WinDevice8>(created, script_, lockable);
+  if (created != nullptr) {
+    std::unique_ptr<WinOverlay> overlay;
+    if (options_.hud.Any()) {
+      const std::string name = win32::D3DAdapterDescription(d3d_.get(), adapter);
+      overlay = std::make_unique<WinOverlay>(
+          options_.hud, std::string("Direct3D 8 ") + (type == D3DDEVTYPE_REF ? "REF" : "HAL") +
+                            (name.empty() ? "" : ", " + name));
+    }
+    device = std::make_shared<WinDevice8>(created, script_, true, std::move(overlay));
+  }
   return status;
+}
+
+void WinDirect3D8::ShowInWindow(win32::PresentParameters& system, std::intptr_t window) {
+  system.Windowed = 1;
+  system.FullScreen_RefreshRateInHz = 0;
+  system.FullScreen_PresentationInterval = 0;
+  int roomWidth = 0, roomHeight = 0;
+  if (!win32::FormClientRoom(window, roomWidth, roomHeight)) return;
+  // At its own size where that fits, else scaled with its shape kept.
+  const int width = static_cast<int>(system.BackBufferWidth);
+  const int height = static_cast<int>(system.BackBufferHeight);
+  Placement p{0, 0, width, height};
+  if (width > roomWidth || height > roomHeight)
+    p = FitWithAspect(width, height, roomWidth, roomHeight);
+  if (win32::PlaceFormWindow(window, p.width, p.height))
+    HostLog(LogLevel::Info, "windowed: the " + std::to_string(width) + "x" +
+                                std::to_string(height) + " picture in a window of " +
+                                std::to_string(p.width) + "x" + std::to_string(p.height));
 }

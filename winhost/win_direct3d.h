@@ -2,9 +2,12 @@
 // the matching system call and its status comes back unchanged.
 #pragma once
 
+#include <memory>
+
 #include "platform/d3d8.h"
 #include "winhost/win32_d3d8.h"
 #include "winhost/win_key_script.h"
+#include "winhost/win_presentation.h"
 
 // Holds one reference to a system COM object and releases it with itself.
 class ComHandle {
@@ -47,9 +50,14 @@ class WinTexture8 final : public Direct3DTexture8 {
 class WinDevice8 final : public Direct3DDevice8 {
  public:
   // `script`, when given, is a key script whose captures read this device's
-  // frames; `lockableBackBuffer` says the back buffer can be read directly.
-  WinDevice8(win32::ComObject device, WinKeyScript* script, bool lockableBackBuffer)
-      : script_(script), lockableBackBuffer_(lockableBackBuffer), device_(device) {}
+  // frames; `lockableBackBuffer` says the back buffer can be read directly
+  // (for them and F12); `overlay`, when given, is drawn over each frame.
+  WinDevice8(win32::ComObject device, WinKeyScript* script, bool lockableBackBuffer,
+             std::unique_ptr<WinOverlay> overlay)
+      : script_(script),
+        lockableBackBuffer_(lockableBackBuffer),
+        overlay_(std::move(overlay)),
+        device_(device) {}
 
   HRESULT GetDeviceCaps(D3DCAPS8& caps) override;
   HRESULT GetDisplayMode(D3DDISPLAYMODE& mode) override;
@@ -81,12 +89,16 @@ class WinDevice8 final : public Direct3DDevice8 {
                           UINT stride) override;
 
  private:
+  class Steps;
+  // Reads the frame with `read`; false when it cannot be read.
+  bool ReadFrame(win32::Status (*read)(win32::ComObject, win32::FrameReader, void*), Image& frame);
   // Reads the frame with `read` and saves it as the captures due; false when
   // it cannot be read.
   bool SaveCaptures(win32::Status (*read)(win32::ComObject, win32::FrameReader, void*));
 
   WinKeyScript* script_;
   bool lockableBackBuffer_;
+  std::unique_ptr<WinOverlay> overlay_;
   // The system device holds its own references to bound resources; these
   // keep the adapters alive for as long as they are bound.
   Ref<Direct3DVertexBuffer8> stream0_;
@@ -96,8 +108,10 @@ class WinDevice8 final : public Direct3DDevice8 {
 
 class WinDirect3D8 final : public Direct3D8 {
  public:
-  // Takes the reference Direct3DCreate8 returned; `script` as for WinDevice8.
-  WinDirect3D8(win32::ComObject d3d, WinKeyScript* script) : script_(script), d3d_(d3d) {}
+  // Takes the reference Direct3DCreate8 returned; `script` as for WinDevice8;
+  // `options` say how its devices' frames are shown.
+  WinDirect3D8(win32::ComObject d3d, WinKeyScript* script, WinPresentOptions options)
+      : script_(script), options_(options), d3d_(d3d) {}
 
   UINT GetAdapterCount() override;
   UINT GetAdapterModeCount(UINT adapter) override;
@@ -110,6 +124,12 @@ class WinDirect3D8 final : public Direct3D8 {
                        D3DPRESENT_PARAMETERS& params, Ref<Direct3DDevice8>& device) override;
 
  private:
+  // Shows a full-screen device in the form's window: the parameters become a
+  // windowed device's, and the window is sized to the largest picture of the
+  // frame's shape that the desktop's work area holds.
+  void ShowInWindow(win32::PresentParameters& system, std::intptr_t window);
+
   WinKeyScript* script_;
+  WinPresentOptions options_;
   ComHandle d3d_;
 };

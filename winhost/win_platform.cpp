@@ -1,6 +1,7 @@
 #include "winhost/win_platform.h"
 
 #include <memory>
+#include <vector>
 
 #include "hostcommon/platform_objects.h"
 #include "winhost/win32_calls.h"
@@ -8,8 +9,16 @@
 #include "winhost/win_dinput.h"
 #include "winhost/win_direct3d.h"
 
+HostSettingList WinPlatform::Settings() {
+  static const std::vector<HostSetting> taken =
+      SettingsTaken({"QUILLON_DRIVE_C", "QUILLON_KEYS", "QUILLON_LOG_LEVEL", "QUILLON_TIME",
+                     "QUILLON_WINDOWED", "QUILLON_HUD", "QUILLON_VSYNC"});
+  return taken;
+}
+
 HostUsage WinPlatform::Usage() {
   HostUsage usage;
+  usage.keys = "  F12           save the picture on screen as PNG in Pictures\\Quillon\n";
   usage.notes =
       "Without a console (started from the desktop) this text and the settings'\n"
       "refusals are shown in a message box.\n";
@@ -33,6 +42,8 @@ const char* WinPlatform::GetVariable(const char* name) {
 
 bool WinPlatform::Start(const HostConfig& config, std::string& error) {
   if (!LoadKeyScript(config, script_, error)) return false;
+  present_ = {
+      config.windowed, config.vsync, {config.hudFps, config.hudFrameTime, config.hudDevice}};
   if (!runtime_.Start(config.fixedTime)) {
     error = "the form's window cannot be created";
     return false;
@@ -48,7 +59,7 @@ HRESULT WinPlatform::NewDirect3D(Ref<Direct3D8>& d3d) {
     NoteErrorDetail(E_FAIL, "d3d8.dll or its Direct3DCreate8 cannot be loaded");
     return E_FAIL;
   }
-  d3d = std::make_shared<WinDirect3D8>(created, script_.get());
+  d3d = std::make_shared<WinDirect3D8>(created, script_.get(), present_);
   return 0;
 }
 

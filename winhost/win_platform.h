@@ -10,12 +10,13 @@
 #include "hostcommon/shell.h"
 #include "platform/platform.h"
 #include "winhost/win_key_script.h"
+#include "winhost/win_presentation.h"
 #include "winhost/win_runtime.h"
 
 class WinPlatform final : public ShellHost {
  public:
-  // The settings every host takes; the others are not read yet.
-  HostSettingList Settings() override { return CommonSettings(); }
+  // The settings every host takes, and the presentation's.
+  HostSettingList Settings() override;
   HostUsage Usage() override;
   // To the console, pipe or file the program was started with, else in a
   // box: a program started from the desktop has none.
@@ -35,6 +36,7 @@ class WinPlatform final : public ShellHost {
 
   std::deque<std::string> values_;  // what GetVariable returned, kept alive
   std::unique_ptr<WinKeyScript> script_;
+  WinPresentOptions present_;
   WinRuntime runtime_;
   WinWindowSystem windows_;
   std::unique_ptr<PlatformObjects> objects_;
