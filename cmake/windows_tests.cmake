@@ -20,15 +20,12 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE})
 set(_wine_env WINEPREFIX=${CMAKE_BINARY_DIR}/test-prefix WINEDEBUG=-all
               "WINEDLLOVERRIDES=mscoree,mshtml=")
 
-add_library(quillon_d3dfront STATIC)
-target_link_libraries(quillon_d3dfront PUBLIC quillon_runtime quillon_d3dx quillon_formats)
 add_library(quillon_testplatform STATIC)
 target_link_libraries(quillon_testplatform PUBLIC quillon_d3dfront quillon_runtime quillon_d3dx
                       quillon_formats)
 add_library(quillon_program_harness STATIC tests/harness/program_platform.cpp)
 target_link_libraries(quillon_program_harness PUBLIC quillon_program quillon_testplatform
                       GTest::gtest)
-add_subdirectory(d3dfront)
 add_subdirectory(testplatform)
 
 # The fixture: a fresh prefix and one X server of 640x480 (full screen needs
