@@ -27,6 +27,12 @@ add_library(quillon_program_harness STATIC tests/harness/program_platform.cpp)
 target_link_libraries(quillon_program_harness PUBLIC quillon_program quillon_testplatform
                       GTest::gtest)
 add_subdirectory(testplatform)
+# The reference device's thread pool over mingw's threads and atomics.
+add_executable(thread_pool_tests refdevice/raster/thread_pool_test.cpp)
+target_link_libraries(thread_pool_tests PRIVATE quillon_refdevice GTest::gtest GTest::gtest_main)
+add_test(NAME windows.thread_pool_tests COMMAND thread_pool_tests)
+set_tests_properties(windows.thread_pool_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120
+                     ENVIRONMENT "${_wine_env}")
 
 # The fixture: a fresh prefix and one X server of 640x480 (full screen needs
 # that mode on the screen), both ended after the last test.
