@@ -43,7 +43,7 @@ set_tests_properties(windows.session_start PROPERTIES FIXTURES_SETUP wine TIMEOU
 set_tests_properties(windows.session_end PROPERTIES FIXTURES_CLEANUP wine)
 # The end-to-end scripts: one at a time, as they share the screen. They take
 # the Linux build's program and picture tool from the default preset's build.
-foreach(_script scripted_captures real_keys no_direct3d hostile_log log_off)
+foreach(_script scripted_captures reference_device real_keys no_direct3d hostile_log log_off)
   add_test(NAME windows.${_script}
            COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/${_script}.sh)
   set_tests_properties(windows.${_script} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK screen
