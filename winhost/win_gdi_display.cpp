@@ -54,6 +54,10 @@ HRESULT WinGdiDisplay::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETER
   }
   window_ = target;
   fullScreen_ = !params.Windowed;
+  pacing_.Stop();
+  if (fullScreen_)
+    pacing_.Start(static_cast<int>(DesktopMode().RefreshRate),
+                  params.FullScreen_PresentationInterval, RetracePacing::Clock::now());
   return D3D_OK;
 }
 
@@ -61,6 +65,7 @@ void WinGdiDisplay::DetachDevice() {
   if (window_ != 0 && fullScreen_) win32::RestoreWindow(window_, 640, 480);
   window_ = 0;
   fullScreen_ = false;
+  pacing_.Stop();
 }
 
 HRESULT WinGdiDisplay::Present(const FrameView& frame, HWND destWindow) {
@@ -81,6 +86,7 @@ HRESULT WinGdiDisplay::Present(const FrameView& frame, HWND destWindow) {
   int w = 0, h = 0;
   if (!win32::ClientSize(window, w, h)) return D3DERR_INVALIDCALL;
   if (w <= 0 || h <= 0) return D3D_OK;  // minimised: nothing to draw into
+  pacing_.Wait();
   const Placement at = FitWithAspect(frame.width, frame.height, w, h);
   win32::DrawFrame(window, pixels_.data(), frame.width, frame.height, at.x, at.y, at.width,
                    at.height);

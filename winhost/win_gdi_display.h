@@ -9,6 +9,7 @@
 
 #include "hostcommon/shell.h"
 #include "platform/display_host.h"
+#include "presentation/pacing.h"
 
 class WinGdiDisplay final : public DisplayHost {
  public:
@@ -29,5 +30,6 @@ class WinGdiDisplay final : public DisplayHost {
   std::vector<D3DDISPLAYMODE> modes_;
   HWND window_ = 0;
   bool fullScreen_ = false;
+  RetracePacing pacing_;               // full screen, as the presentation interval asks
   std::vector<std::uint32_t> pixels_;  // the frame as 32-bit pixels, kept between frames
 };
