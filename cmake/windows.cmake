@@ -10,11 +10,28 @@ add_library(quillon_hostcommon STATIC ${PROJECT_SOURCE_DIR}/scene/user_files.cpp
             ${PROJECT_SOURCE_DIR}/scene/writer.cpp ${PROJECT_SOURCE_DIR}/scene/format.cpp)
 target_link_libraries(quillon_hostcommon PUBLIC quillon_runtime quillon_d3dx quillon_formats
                       quillon_picture_files)
+# Highway without its library (not built for mingw-w64): its headers alone,
+# copied into the build so that mingw never sees the host's /usr/include, and
+# the kernels compiled for the one baseline target. The reference device's
+# pictures never depend on the instruction set, so they are the Linux ones.
+file(COPY /usr/include/hwy DESTINATION ${CMAKE_BINARY_DIR}/include)
+add_library(hwy::hwy INTERFACE IMPORTED)
+target_include_directories(hwy::hwy SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/include)
+target_compile_definitions(hwy::hwy INTERFACE HWY_COMPILE_ONLY_STATIC)
+# The Direct3D front the reference device and the test platform share.
+add_library(quillon_d3dfront STATIC)
+target_link_libraries(quillon_d3dfront PUBLIC quillon_runtime quillon_d3dx quillon_formats)
+# The reference device (QUILLON_DEVICE=ref), drawing with std::thread
+# (mingw's posix threads) and presenting through GDI.
+add_library(quillon_refdevice STATIC)
+target_link_libraries(quillon_refdevice PUBLIC quillon_d3dfront quillon_runtime quillon_d3dx
+                      quillon_formats quillon_math PRIVATE hwy::hwy)
 # The Windows host: the system's windows, Direct3D 8 (d3d8.dll, loaded at run
 # time: there is no import library for it) and DirectInput 8.
 add_library(quillon_winhost STATIC)
-target_link_libraries(quillon_winhost PUBLIC quillon_hostcommon quillon_presentation quillon_runtime
-                      quillon_d3dx dinput8 dxguid user32 gdi32 shell32 ole32 uuid)
+target_link_libraries(quillon_winhost PUBLIC quillon_hostcommon quillon_runtime quillon_d3dx
+                      quillon_refdevice quillon_presentation quillon_pictures dinput8 dxguid
+                      user32 gdi32 shell32 ole32 uuid)
 
 include(cmake/windows_tests.cmake)
 add_subdirectory(formats)
@@ -28,6 +45,8 @@ add_subdirectory(app)
 add_subdirectory(graphics)
 add_subdirectory(input)
 add_subdirectory(timing)
+add_subdirectory(d3dfront)
+add_subdirectory(refdevice)
 add_subdirectory(winhost)
 
 # The icon from the Linux window's picture, at the sizes Explorer shows, and

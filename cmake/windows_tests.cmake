@@ -20,16 +20,19 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE})
 set(_wine_env WINEPREFIX=${CMAKE_BINARY_DIR}/test-prefix WINEDEBUG=-all
               "WINEDLLOVERRIDES=mscoree,mshtml=")
 
-add_library(quillon_d3dfront STATIC)
-target_link_libraries(quillon_d3dfront PUBLIC quillon_runtime quillon_d3dx quillon_formats)
 add_library(quillon_testplatform STATIC)
 target_link_libraries(quillon_testplatform PUBLIC quillon_d3dfront quillon_runtime quillon_d3dx
                       quillon_formats)
 add_library(quillon_program_harness STATIC tests/harness/program_platform.cpp)
 target_link_libraries(quillon_program_harness PUBLIC quillon_program quillon_testplatform
                       GTest::gtest)
-add_subdirectory(d3dfront)
 add_subdirectory(testplatform)
+# The reference device's thread pool over mingw's threads and atomics.
+add_executable(thread_pool_tests refdevice/raster/thread_pool_test.cpp)
+target_link_libraries(thread_pool_tests PRIVATE quillon_refdevice GTest::gtest GTest::gtest_main)
+add_test(NAME windows.thread_pool_tests COMMAND thread_pool_tests)
+set_tests_properties(windows.thread_pool_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120
+                     ENVIRONMENT "${_wine_env}")
 
 # The fixture: a fresh prefix and one X server of 640x480 (full screen needs
 # that mode on the screen), both ended after the last test.
@@ -40,7 +43,7 @@ set_tests_properties(windows.session_start PROPERTIES FIXTURES_SETUP wine TIMEOU
 set_tests_properties(windows.session_end PROPERTIES FIXTURES_CLEANUP wine)
 # The end-to-end scripts: one at a time, as they share the screen. They take
 # the Linux build's program and picture tool from the default preset's build.
-foreach(_script scripted_captures real_keys no_direct3d hostile_log log_off presentation)
+foreach(_script scripted_captures reference_device real_keys no_direct3d hostile_log log_off presentation)
   add_test(NAME windows.${_script}
            COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/${_script}.sh)
   set_tests_properties(windows.${_script} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK screen

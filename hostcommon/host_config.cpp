@@ -99,7 +99,8 @@ constexpr int kMaxThreads = 64;
 const HostSetting kSettings[] = {
     {"QUILLON_DEVICE", "--device", "hal|ref",
      "force the hardware or the reference (software) device (default: the host's choice; on "
-     "Linux hardware on a non-software OpenGL renderer, else reference)",
+     "Linux hardware on a non-software OpenGL renderer, else reference; on Windows the system's "
+     "Direct3D 8, ref the reference device shown through GDI)",
      ReadDevice, "hal or ref"},
     {"QUILLON_WINDOWED", "--windowed", "[=0|1]",
      "show the full-screen picture in a resizable window (0)", ReadSwitch<&HostConfig::windowed>,

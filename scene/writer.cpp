@@ -65,8 +65,18 @@ std::string UserPointerLine(UINT stride, D3DPRIMITIVETYPE type, UINT count, std:
 
 std::string CommentLine(std::string_view text) { return "# " + std::string(text) + "\n"; }
 
+namespace {
+// What ends a folder's name in a path: on Windows a backslash too, so that a
+// vertex file is named beside its scene (not by its whole path) there also.
+#ifdef _WIN32
+constexpr const char* kSeparators = "/\\";
+#else
+constexpr const char* kSeparators = "/";
+#endif
+}  // namespace
+
 std::pair<std::string, std::string> SplitExtension(const std::string& path) {
-  const auto slash = path.find_last_of('/');
+  const auto slash = path.find_last_of(kSeparators);
   const auto dot = path.find_last_of('.');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {path, ""};
   return {path.substr(0, dot), path.substr(dot)};
@@ -77,7 +87,7 @@ std::string SceneFileWriter::WriteVertexFile(const void* data, std::size_t bytes
   const std::string file =
       SplitExtension(path_).first + "-vb" + std::to_string(vertexFiles_++) + ".bin";
   if (!WriteFile(file, std::string_view(static_cast<const char*>(data), bytes), error)) return file;
-  const auto slash = file.find_last_of('/');
+  const auto slash = file.find_last_of(kSeparators);
   return slash == std::string::npos ? file : file.substr(slash + 1);
 }
 

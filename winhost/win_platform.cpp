@@ -3,16 +3,22 @@
 #include <memory>
 #include <vector>
 
+#include "hostcommon/direct3d_by_type.h"
+#include "hostcommon/host_log.h"
 #include "hostcommon/platform_objects.h"
+#include "hostcommon/trace.h"
+#include "refdevice/ref_direct3d.h"
 #include "winhost/win32_calls.h"
 #include "winhost/win32_dinput.h"
 #include "winhost/win_dinput.h"
 #include "winhost/win_direct3d.h"
+#include "winhost/win_gdi_display.h"
 
 HostSettingList WinPlatform::Settings() {
-  static const std::vector<HostSetting> taken =
-      SettingsTaken({"QUILLON_DRIVE_C", "QUILLON_KEYS", "QUILLON_LOG_LEVEL", "QUILLON_TIME",
-                     "QUILLON_WINDOWED", "QUILLON_HUD", "QUILLON_VSYNC"});
+  static const std::vector<HostSetting> taken = SettingsTaken(
+      {"QUILLON_DRIVE_C", "QUILLON_KEYS", "QUILLON_LOG_LEVEL", "QUILLON_TIME", "QUILLON_DEVICE",
+       "QUILLON_THREADS", "QUILLON_KERNELS", "QUILLON_TRACE", "QUILLON_TRACE_FRAMES",
+       "QUILLON_WINDOWED", "QUILLON_HUD", "QUILLON_VSYNC"});
   return taken;
 }
 
@@ -41,6 +47,7 @@ const char* WinPlatform::GetVariable(const char* name) {
 }
 
 bool WinPlatform::Start(const HostConfig& config, std::string& error) {
+  config_ = config;
   if (!LoadKeyScript(config, script_, error)) return false;
   present_ = {
       config.windowed, config.vsync, {config.hudFps, config.hudFrameTime, config.hudDevice}};
@@ -52,14 +59,31 @@ bool WinPlatform::Start(const HostConfig& config, std::string& error) {
 }
 
 HRESULT WinPlatform::NewDirect3D(Ref<Direct3D8>& d3d) {
-  win32::ComObject created = win32::Direct3DCreate8();
-  if (created == nullptr) {
-    // Direct3DCreate8 gives no status: a missing d3d8.dll (or an older one)
-    // is told in words.
-    NoteErrorDetail(E_FAIL, "d3d8.dll or its Direct3DCreate8 cannot be loaded");
-    return E_FAIL;
+  if (config_.device == DeviceChoice::Ref) {
+    // The project's own device, shown through GDI: it needs nothing of the
+    // system's Direct3D. Its HAL is refused, so the program takes REF.
+    if (!display_) display_ = std::make_unique<WinGdiDisplay>(script_.get());
+    auto ref = std::make_shared<RefDirect3D8>(display_.get(), false);
+    ref->SetRasterizerOptions({config_.threads, config_.kernels});
+    std::vector<Direct3DByDeviceType::DeviceType> types;
+    types.emplace_back(D3DDEVTYPE_REF, std::move(ref));
+    d3d = std::make_shared<Direct3DByDeviceType>(std::move(types));
+  } else {
+    win32::ComObject created = win32::Direct3DCreate8();
+    if (created == nullptr) {
+      // Direct3DCreate8 gives no status: a missing d3d8.dll (or an older one)
+      // is told in words.
+      NoteErrorDetail(E_FAIL, "d3d8.dll or its Direct3DCreate8 cannot be loaded");
+      return E_FAIL;
+    }
+    d3d = std::make_shared<WinDirect3D8>(created, script_.get(), present_);
   }
-  d3d = std::make_shared<WinDirect3D8>(created, script_.get(), present_);
+  if (!config_.tracePath.empty())
+    d3d = std::make_shared<TracingDirect3D8>(std::move(d3d), config_.tracePath, config_.traceFrames,
+                                             [this](const std::string& why) {
+                                               HostLog(LogLevel::Error, "trace: " + why);
+                                               ending_.TraceFailed();
+                                             });
   return 0;
 }
 
@@ -76,5 +100,5 @@ Platform WinPlatform::GetPlatform() {
   if (!objects_)
     objects_ = MakePlatformObjects({[this](Ref<Direct3D8>& d3d) { return NewDirect3D(d3d); },
                                     [this](Ref<DirectInput8>& di) { return NewDirectInput(di); }});
-  return Platform{objects_.get(), &windows_, &runtime_};
+  return Platform{objects_.get(), &windows_, &ending_};
 }

@@ -45,6 +45,37 @@ std::atomic<ThreadShortfallReport> shortfallReport{nullptr};
 
 }  // namespace
 
+// libstdc++ 12 without futexes (mingw-w64's) checks the value and then
+// sleeps on a condition variable that its notify signals without taking the
+// lock: a notify in between is lost and the waiter sleeps for good (GCC bug
+// 106183). There the pool checks and sleeps under a lock of its own, which
+// the waking thread takes between its store and the wake-up.
+#if defined(__GLIBCXX__) && !defined(_GLIBCXX_HAVE_PLATFORM_WAIT)
+constexpr bool kOwnSleep = true;
+#else
+constexpr bool kOwnSleep = false;
+#endif
+
+template <typename T>
+void ThreadPool::SleepWhile(const std::atomic<T>& word, T old) {
+  if constexpr (kOwnSleep) {
+    std::unique_lock<std::mutex> lock(sleepMutex_);
+    sleepers_.wait(lock, [&] { return word.load(std::memory_order_acquire) != old; });
+  } else {
+    word.wait(old, std::memory_order_acquire);
+  }
+}
+
+template <typename T>
+void ThreadPool::WakeAll(std::atomic<T>& word) {
+  if constexpr (kOwnSleep) {
+    { std::lock_guard<std::mutex> lock(sleepMutex_); }
+    sleepers_.notify_all();
+  } else {
+    word.notify_all();
+  }
+}
+
 void SetThreadShortfallReport(ThreadShortfallReport report) { shortfallReport.store(report); }
 
 ThreadPool::ThreadPool(int threads, ThreadStarter start) {
@@ -66,7 +97,7 @@ ThreadPool::ThreadPool(int threads, ThreadStarter start) {
 
 ThreadPool::~ThreadPool() {
   post_.store(kStop, std::memory_order_release);
-  post_.notify_all();
+  WakeAll(post_);
   for (auto& w : workers_) w.join();
 }
 
@@ -97,7 +128,7 @@ void ThreadPool::Dispatch(int jobs, int maxThreads, void* fn, Invoke invoke) {
   slot.failed.store(false, std::memory_order_relaxed);
   slot.run.store(run, std::memory_order_release);
   post_.store(run << 8 | static_cast<std::uint32_t>(helpers), std::memory_order_release);
-  post_.notify_all();
+  WakeAll(post_);
   Work(slot, 0);
   // Wait for the jobs, not for the helpers: one that has not woken yet by
   // the time the caller has taken every job has nothing to finish.
@@ -105,7 +136,7 @@ void ThreadPool::Dispatch(int jobs, int maxThreads, void* fn, Invoke invoke) {
     for (;;) {
       const int done = slot.done.load(std::memory_order_acquire);
       if (done == jobs) break;
-      slot.done.wait(done, std::memory_order_acquire);
+      SleepWhile(slot.done, done);
     }
   }
   // An exception must not end a helper's thread (that ends the process);
@@ -128,8 +159,7 @@ void ThreadPool::Work(Slot& slot, int thread) {
             slot.failure = std::current_exception();
         }
       }
-      if (slot.done.fetch_add(1, std::memory_order_acq_rel) + 1 == slot.jobs)
-        slot.done.notify_one();
+      if (slot.done.fetch_add(1, std::memory_order_acq_rel) + 1 == slot.jobs) WakeAll(slot.done);
     }
   }
 }
@@ -141,7 +171,7 @@ void ThreadPool::WorkerLoop(int thread) {
     if (post == seen &&
         !SpinFor([&] { return (post = post_.load(std::memory_order_acquire)) != seen; })) {
       while (post == seen) {
-        post_.wait(seen, std::memory_order_acquire);
+        SleepWhile(post_, seen);
         post = post_.load(std::memory_order_acquire);
       }
     }

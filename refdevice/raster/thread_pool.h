@@ -9,9 +9,11 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <mutex>
 #include <thread>
 #include <type_traits>
 #include <vector>
@@ -82,7 +84,7 @@ class ThreadPool {
   static constexpr int kSlots = 4;
 
   void Dispatch(int jobs, int maxThreads, void* fn, Invoke invoke);
-  static void Work(Slot& slot, int thread);
+  void Work(Slot& slot, int thread);
   void WorkerLoop(int thread);
 
   std::vector<std::thread> workers_;
@@ -90,6 +92,14 @@ class ThreadPool {
   // always sees a run's number and its helper count together.
   std::atomic<std::uint32_t> post_{0};
   std::uint32_t lastRun_ = 0;
+  // Where the C++ library's atomic wait can lose a wake-up, the pool sleeps
+  // on these instead (thread_pool.cpp says when).
+  template <typename T>
+  void SleepWhile(const std::atomic<T>& word, T old);
+  template <typename T>
+  void WakeAll(std::atomic<T>& word);
+  std::mutex sleepMutex_;
+  std::condition_variable sleepers_;
   Slot slots_[kSlots];
 };
 

@@ -43,6 +43,28 @@ TEST(ThreadPool, ThreadsTheSystemRefusesLeaveAPoolOfThoseStartedAndAreReported) 
   SetThreadShortfallReport(nullptr);
 }
 
+// Jobs and gaps between runs about as long as the pool spins before it
+// sleeps, so that the helper and the caller often go to sleep just as they
+// are woken: every wake-up must arrive (a lost one leaves the run waiting
+// for good, which the test's time limit reports).
+TEST(ThreadPool, HelpersAndCallersGoingToSleepAreWokenEveryRun) {
+  ThreadPool pool(2);
+  const auto busy = [](int microseconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(microseconds);
+    while (std::chrono::steady_clock::now() < until) {
+    }
+  };
+  std::atomic<int> ran{0};
+  for (int run = 0; run < 5000; ++run) {
+    pool.Run(2, 2, [&](int, int thread) {
+      if (thread != 0) busy(60 + run * 7 % 90);
+      ++ran;
+    });
+    busy(60 + run * 11 % 90);
+  }
+  EXPECT_EQ(ran.load(), 10000);
+}
+
 // Memory that runs out in a job on any thread reaches the caller of Run as it
 // does with no helpers (an exception left on a helper's thread ends the
 // process), and the pool goes on working.
