@@ -56,7 +56,7 @@ bool LoadKeyScript(const HostConfig& config, std::unique_ptr<PlayedKeyScript>& s
 }
 
 int RunShell(int argc, const char* const* argv, ShellHost& host,
-             const std::function<std::shared_ptr<void>()>& startForm) {
+             const std::function<void(Runtime&)>& startForm) {
   const HostSettingList settings = host.Settings();
   // What could not be written is said on stderr, and the run fails.
   const auto tell = [&host](bool error, const std::string& text) {
@@ -89,7 +89,7 @@ int RunShell(int argc, const char* const* argv, ShellHost& host,
   }
   const Platform platform = host.GetPlatform();
   InstallPlatform(platform);
-  const std::shared_ptr<void> form = startForm();
+  startForm(*platform.runtime);
   // The load event came back without ending the process (the vertex-buffer
   // fill failed): the form stays open until the user closes it.
   platform.runtime->RunUntilFormClosed();

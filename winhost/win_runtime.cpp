@@ -61,6 +61,9 @@ void WinRuntime::End(int exitCode) {
   files_.CloseAll();
   exitCode = StatusAfterCaptures(exitCode);
   HostLog(LogLevel::Info, "ended with status " + std::to_string(exitCode));
+  // Said first: at the session's end the system may stop the process while
+  // the device goes, and the log is whole by then.
+  form_object_.reset();
   win32::ExitProcess(exitCode);
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -50,6 +51,10 @@ class WinRuntime final : public Runtime {
   HRESULT MsgBox(const std::string& text) override;
   void DoEvents() override;
   void RunUntilFormClosed() override;
+  void KeepForm(std::shared_ptr<void> form) override { form_object_ = std::move(form); }
+  // Closes the files, then releases the form, whose objects hold the device:
+  // ended with the device alive, Wine's Direct3D thread races the process's
+  // own teardown (a crash after a clean run).
   [[noreturn]] void End(int exitCode) override;
   std::int32_t FileOpenForOutput(const std::string& path, std::int32_t& fileNumber) override {
     return files_.OpenForOutput(path, fileNumber);
@@ -66,6 +71,7 @@ class WinRuntime final : public Runtime {
   void CloseForm();
 
   std::intptr_t form_ = 0;
+  std::shared_ptr<void> form_object_;
   std::optional<double> fixedTime_;
   Ref<IFont> font_;
   FormEvents events_;
