@@ -20,6 +20,8 @@ struct HostUsage {
   const char* keys = "";
   // Lines on where messages go and what happens without a screen.
   const char* notes = "";
+  // Its system, named where a setting it does not take is refused.
+  const char* system = "";
 };
 
 // The pieces of the entry that differ between hosts.

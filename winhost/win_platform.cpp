@@ -1,6 +1,7 @@
 #include "winhost/win_platform.h"
 
 #include <memory>
+#include <vector>
 
 #include "hostcommon/platform_objects.h"
 #include "winhost/win32_calls.h"
@@ -8,11 +9,25 @@
 #include "winhost/win_dinput.h"
 #include "winhost/win_direct3d.h"
 
+HostSettingList WinPlatform::Settings() {
+  // One line each: a setting this host comes to honour is added here.
+  // clang-format off
+  static const std::vector<HostSetting> taken = SettingsTaken({
+      "QUILLON_DRIVE_C",
+      "QUILLON_KEYS",
+      "QUILLON_LOG_LEVEL",
+      "QUILLON_TIME",
+  });
+  // clang-format on
+  return taken;
+}
+
 HostUsage WinPlatform::Usage() {
   HostUsage usage;
   usage.notes =
       "Without a console (started from the desktop) this text and the settings'\n"
       "refusals are shown in a message box.\n";
+  usage.system = "Windows";
   return usage;
 }
 

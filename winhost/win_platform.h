@@ -14,8 +14,8 @@
 
 class WinPlatform final : public ShellHost {
  public:
-  // The settings every host takes; the others are not read yet.
-  HostSettingList Settings() override { return CommonSettings(); }
+  // The settings this host honours; the shell refuses the others when set.
+  HostSettingList Settings() override;
   HostUsage Usage() override;
   // To the console, pipe or file the program was started with, else in a
   // box: a program started from the desktop has none.

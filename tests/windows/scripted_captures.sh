@@ -7,9 +7,9 @@
 # is the picture's; captures not written (the log, no folder) end it with 4.
 # Before it, the shell's entry as the Linux program has it: an option's empty
 # value is refused (status 2), and --help that cannot be written fails
-# (status 1); and 20 short runs in a row under Wine's default settings end
-# with status 0 (ended with its device alive, about one in seven died as the
-# process ended).
+# (status 1); each setting is refused or taken (the table below); and 20
+# short runs in a row under Wine's default settings end with status 0 (ended
+# with its device alive, about one in seven died as the process ended).
 source "$(dirname "$0")/lib.sh"
 
 for row in "2|--drive-c=|quillon: --drive-c= has an empty value: it takes DIR;" \
@@ -20,6 +20,38 @@ for row in "2|--drive-c=|quillon: --drive-c= has an empty value: it takes DIR;" 
   [ "$status" = "$want" ] && grep -q "^$said" "$WORK/err" ||
     fail "$option: status $status, not $want: $(cat "$WORK/err")"
 done
+
+# Every setting, as a variable and as its option (- none): a bad value gives
+# status 2 and one line, its refusal, or for one this host does not take
+# (taken: no) that it is not taken, whatever the value. The accepted values
+# of those it takes run the scripts (keys, time, log level).
+while read -r variable option bad taken; do
+  said="quillon: $variable"
+  ways=("$variable=$bad")
+  [ "$option" = - ] || { said="$said ($option)" && ways+=("$option=$bad"); }
+  [ "$taken" = yes ] && said="$said '$bad' is refused" || said="$said is not taken by this host (Windows)"
+  for way in "${ways[@]}"; do
+    status=0
+    case $way in
+      -*) "$QUILLON" "$way" >"$WORK/err" 2>&1 || status=$? ;;
+      *) env "$way" "$QUILLON" >"$WORK/err" 2>&1 || status=$? ;;
+    esac
+    [ "$status" = 2 ] && [ "$(wc -l <"$WORK/err")" = 1 ] && grep -q "^$said" "$WORK/err" ||
+      fail "$way: status $status, not 2 with \"$said\": $(cat "$WORK/err")"
+  done
+done <<'END'
+QUILLON_LOG_LEVEL --log-level loud yes
+QUILLON_TIME - noon yes
+QUILLON_DEVICE --device bogus no
+QUILLON_WINDOWED --windowed 2 no
+QUILLON_HUD --hud clock no
+QUILLON_VSYNC --vsync 2 no
+QUILLON_SCALE --scale cubic no
+QUILLON_THREADS --threads 0 no
+QUILLON_TRACE - t.scene no
+QUILLON_TRACE_FRAMES - 0 no
+QUILLON_KERNELS - banana no
+END
 
 printf '3 UP\n1 ESCAPE\n' >"$WORK/short.keys"
 failed=0
