@@ -14,7 +14,7 @@ target_link_libraries(quillon_hostcommon PUBLIC quillon_runtime quillon_d3dx qui
 # time: there is no import library for it) and DirectInput 8.
 add_library(quillon_winhost STATIC)
 target_link_libraries(quillon_winhost PUBLIC quillon_hostcommon quillon_runtime quillon_d3dx dinput8 dxguid
-                      user32 gdi32)
+                      user32 gdi32 shell32 ole32 uuid)
 
 include(cmake/windows_tests.cmake)
 add_subdirectory(formats)

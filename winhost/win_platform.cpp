@@ -26,7 +26,9 @@ HostUsage WinPlatform::Usage() {
   HostUsage usage;
   usage.notes =
       "Without a console (started from the desktop) this text and the settings'\n"
-      "refusals are shown in a message box.\n";
+      "refusals are shown in a message box. The host's lines also go to\n"
+      "%LOCALAPPDATA%\\Quillon\\quillon.log, rewritten at each start and kept\n"
+      "under 1 MiB (a last line says when further ones were dropped).\n";
   usage.system = "Windows";
   return usage;
 }

@@ -7,6 +7,15 @@
 #include "winhost/win32_calls.h"
 
 bool WinRuntime::Start(std::optional<double> fixedTime) {
+  // Started from the desktop, the program has no console: its lines are
+  // kept in a file as well.
+  std::string why;
+  if (log_.Open(win32::LocalAppData(), why)) {
+    SetLogCopy([this](const std::string& line) { log_.Write(line); });
+    HostLog(LogLevel::Info, "the host's lines also go to " + log_.Path());
+  } else {
+    HostLog(LogLevel::Warn, "no log file: " + why);
+  }
   fixedTime_ = fixedTime;
   form_ = win32::CreateFormWindow("Form1", 640, 480);
   font_ = std::make_shared<WinFont>(win32::DefaultFontHandle());

@@ -13,6 +13,7 @@
 #include "platform/winsys.h"
 #include "runtime/random.h"
 #include "runtime/text_files.h"
+#include "winhost/win_log_file.h"
 
 class WinFont final : public IFont {
  public:
@@ -38,7 +39,8 @@ class WinFont final : public IFont {
 class WinRuntime final : public Runtime {
  public:
   // Makes the form's window; false when the system refuses it. `fixedTime`,
-  // when set, is the time of day Timer always reports.
+  // when set, is the time of day Timer always reports. From then on the
+  // host's lines also go to %LOCALAPPDATA%\Quillon\quillon.log.
   bool Start(std::optional<double> fixedTime);
   // Handles the form's waiting messages; true when one asked it to close
   // (the request is then the caller's to act on).
@@ -78,6 +80,7 @@ class WinRuntime final : public Runtime {
   bool closed_ = false;
   TextFiles files_;
   RandomGenerator random_;
+  WinLogFile log_;
 };
 
 class WinWindowSystem final : public WindowSystem {

@@ -7,9 +7,10 @@
 # is the picture's; captures not written (the log, no folder) end it with 4.
 # Before it, the shell's entry as the Linux program has it: an option's empty
 # value is refused (status 2), and --help that cannot be written fails
-# (status 1); each setting is refused or taken (the table below); and 20
-# short runs in a row under Wine's default settings end with status 0 (ended
-# with its device alive, about one in seven died as the process ended).
+# (status 1); each setting is refused or taken (the table below); 20 short
+# runs in a row under Wine's default settings end with status 0 (ended with
+# its device alive, about one in seven died as the process ended); and
+# without a console the lines are in the log file.
 source "$(dirname "$0")/lib.sh"
 
 for row in "2|--drive-c=|quillon: --drive-c= has an empty value: it takes DIR;" \
@@ -60,6 +61,15 @@ for run in $(seq 20); do
     { status=$? failed=$((failed + 1)); note "run $run: status $status: $(tail -n 2 "$WORK/short.out")"; }
 done
 [ "$failed" = 0 ] || fail "$failed of 20 short runs did not end with status 0"
+# Standard handles closed, as when started from the desktop: the lines are
+# in the log file in the user's local application data.
+log=$DRIVE_C/users/$(id -un)/AppData/Local/Quillon/quillon.log
+rm -f "$log"
+QUILLON_KEYS="$(windows_path "$WORK/short.keys")" QUILLON_LOG_LEVEL=info timeout -k 5 60 "$QUILLON" \
+  <&- >&- 2>&- || fail "no console: status $?"
+grep -q "also go to C:.*Quillon.quillon.log" "$log" && grep -q "ended with status 0" "$log" ||
+  fail "no console: the log file has: $(cat "$log")"
+
 keys='capture start.png\n40 LEFT\ncapture turned.png\n40 UP\ncapture moved.png\n1 ESCAPE\n'
 QUILLON=$QUILLON_LINUX run_headless linux "$keys" SDL_VIDEODRIVER=offscreen QUILLON_DEVICE=ref \
   QUILLON_TIME=45296 QUILLON_LOG_LEVEL=error
