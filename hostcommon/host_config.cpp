@@ -239,6 +239,20 @@ bool ParseCommandLine(int argc, const char* const* argv, HostSettingList all, Co
   return true;
 }
 
+bool RefuseUntaken(HostSettingList taken, const CommandLine& line, const SettingLookup& get,
+                   std::string_view host, std::string& error) {
+  for (const HostSetting& s : kSettings) {
+    if (Find(taken, s.variable)) continue;
+    bool set = get && IsSet(get(s.variable));
+    for (const auto& given : line.settings) set = set || given.first == s.variable;
+    if (!set) continue;
+    error = std::string(s.variable) + (*s.option ? std::string(" (") + s.option + ")" : "") +
+            " is not taken by this host (" + std::string(host) + ")";
+    return false;
+  }
+  return true;
+}
+
 std::string SettingsUsage(HostSettingList all) {
   std::string text;
   for (const auto& s : all) {

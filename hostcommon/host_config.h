@@ -93,5 +93,11 @@ struct CommandLine {
 // an empty one (which the variable would take for unset).
 bool ParseCommandLine(int argc, const char* const* argv, HostSettingList all, CommandLine& line,
                       std::string& error);
+// Refuses a setting some host takes but `taken` does not, when it is set: as
+// an option in `line`, or as a variable `get` finds (null: the options only).
+// False with one line in `error`: "QUILLON_HUD (--hud) is not taken by this
+// host (Windows)".
+bool RefuseUntaken(HostSettingList taken, const CommandLine& line, const SettingLookup& get,
+                   std::string_view host, std::string& error);
 // The lines --help gives the settings: the option and variable, then what it does.
 std::string SettingsUsage(HostSettingList all);

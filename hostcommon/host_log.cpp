@@ -4,7 +4,10 @@
 
 namespace {
 LogLevel g_level = LogLevel::Warn;
-}
+std::function<void(const std::string&)> g_copy;
+}  // namespace
+
+void SetLogCopy(std::function<void(const std::string& line)> copy) { g_copy = std::move(copy); }
 
 void SetLogLevel(LogLevel level) { g_level = level; }
 
@@ -14,6 +17,8 @@ std::string LogLine(const std::string& text) { return std::string(kLogPrefix) + 
 
 void HostLog(LogLevel level, const std::string& text) {
   if (!LogEnabled(level)) return;
-  std::fputs(LogLine(text).c_str(), stderr);
+  const std::string line = LogLine(text);
+  std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
+  if (g_copy) g_copy(line);
 }

@@ -2,6 +2,7 @@
 // QUILLON_LOG_LEVEL decides which are written (warn by default).
 #pragma once
 
+#include <functional>
 #include <string>
 
 enum class LogLevel { Error = 0, Warn = 1, Info = 2, Debug = 3 };
@@ -13,6 +14,9 @@ void SetLogLevel(LogLevel level);
 bool LogEnabled(LogLevel level);
 // kLogPrefix, a space, `text` and a line end: one whole line.
 std::string LogLine(const std::string& text);
-// Writes LogLine(text) to standard error when `level` is enabled (errors
-// always are).
+// Writes LogLine(text) to standard error, and to the copy, when `level` is
+// enabled (errors always are).
 void HostLog(LogLevel level, const std::string& text);
+// Where the written lines also go, each whole (the Windows host's log file);
+// none when empty.
+void SetLogCopy(std::function<void(const std::string& line)> copy);

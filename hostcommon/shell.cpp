@@ -56,7 +56,7 @@ bool LoadKeyScript(const HostConfig& config, std::unique_ptr<PlayedKeyScript>& s
 }
 
 int RunShell(int argc, const char* const* argv, ShellHost& host,
-             const std::function<std::shared_ptr<void>()>& startForm) {
+             const std::function<void(Runtime&)>& startForm) {
   const HostSettingList settings = host.Settings();
   // What could not be written is said on stderr, and the run fails.
   const auto tell = [&host](bool error, const std::string& text) {
@@ -69,16 +69,21 @@ int RunShell(int argc, const char* const* argv, ShellHost& host,
   // The program itself takes no command line; these belong to the host.
   CommandLine line;
   std::string error;
-  if (!ParseCommandLine(argc, argv, settings, line, error)) {
+  // Every host's options are known, and one this host does not take is
+  // refused as such; so is its variable, once --help has had its turn.
+  const HostUsage usage = host.Usage();
+  if (!ParseCommandLine(argc, argv, ShellSettings(), line, error) ||
+      !RefuseUntaken(settings, line, nullptr, usage.system, error)) {
     tell(true, LogLine(error));
     return kBadSetting;
   }
-  if (line.help) return tell(false, UsageText(settings, host.Usage()));
+  if (line.help) return tell(false, UsageText(settings, usage));
   if (line.version) return tell(false, std::string("quillon ") + QUILLON_VERSION + "\n");
   for (const auto& [variable, value] : line.settings) host.SetVariable(variable.c_str(), value);
   HostConfig config;
-  if (!ReadHostConfig([&host](const char* name) { return host.GetVariable(name); }, settings,
-                      config, error)) {
+  const SettingLookup get = [&host](const char* name) { return host.GetVariable(name); };
+  if (!RefuseUntaken(settings, line, get, usage.system, error) ||
+      !ReadHostConfig(get, settings, config, error)) {
     tell(true, LogLine(error));
     return kBadSetting;
   }
@@ -89,7 +94,7 @@ int RunShell(int argc, const char* const* argv, ShellHost& host,
   }
   const Platform platform = host.GetPlatform();
   InstallPlatform(platform);
-  const std::shared_ptr<void> form = startForm();
+  startForm(*platform.runtime);
   // The load event came back without ending the process (the vertex-buffer
   // fill failed): the form stays open until the user closes it.
   platform.runtime->RunUntilFormClosed();

@@ -20,6 +20,8 @@ struct HostUsage {
   const char* keys = "";
   // Lines on where messages go and what happens without a screen.
   const char* notes = "";
+  // Its system, named where a setting it does not take is refused.
+  const char* system = "";
 };
 
 // The pieces of the entry that differ between hosts.
@@ -44,20 +46,24 @@ class ShellHost {
   virtual Platform GetPlatform() = 0;
 };
 
-// The whole entry: `startForm` makes the form and raises its load event
-// (which runs the program and normally ends the process); what it returns is
-// kept until the form is closed and the process ends. The exit status of
-// what ended before the program started.
+// The whole entry: `startForm` makes the form, hands it to the runtime
+// (Runtime::KeepForm: the runtime owns it from then on, so that End releases
+// it and what it holds) and raises its load event, which runs the program
+// and normally ends the process. The exit status of what ended before the
+// program started.
 int RunShell(int argc, const char* const* argv, ShellHost& host,
-             const std::function<std::shared_ptr<void>()>& startForm);
+             const std::function<void(Runtime&)>& startForm);
 
 // RunShell for the form class `Form`.
 template <class Form>
 int RunForm(int argc, const char* const* argv, ShellHost& host) {
-  return RunShell(argc, argv, host, [] {
+  return RunShell(argc, argv, host, [](Runtime& runtime) {
     auto form = std::make_shared<Form>();
-    form->Form_Load();
-    return std::shared_ptr<void>(form);
+    Form& loaded = *form;
+    // No owner stays on this stack: End, called from inside the load event,
+    // destroys the form there.
+    runtime.KeepForm(std::move(form));
+    loaded.Form_Load();
   });
 }
 

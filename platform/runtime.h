@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/error.h"
@@ -45,8 +46,12 @@ class Runtime {
   // Runs the message loop until the form is closed (after the load event has
   // returned to the runtime).
   virtual void RunUntilFormClosed() = 0;
+  // Takes the start-up form from the program's entry, its only owner from
+  // then on: End releases it.
+  virtual void KeepForm(std::shared_ptr<void> form) = 0;
   // Ends the process: closes open files keeping what was written, releases
-  // what is still held. Does not return.
+  // what is still held (the form, whose fields hold the device's objects).
+  // Does not return.
   [[noreturn]] virtual void End(int exitCode) = 0;
 
   // Text-file output. Paths are the program's ("C:\FPS.TXT"); the runtime maps

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -37,6 +38,10 @@ class SdlRuntime final : public Runtime {
   HRESULT MsgBox(const std::string& text) override;
   void DoEvents() override;
   void RunUntilFormClosed() override;
+  // Kept, not released at End: the process's end gives back what the form's
+  // objects hold (memory, threads, the GL driver's objects) with nothing
+  // racing it, and their destructors would reach a display that may be gone.
+  void KeepForm(std::shared_ptr<void> form) override { form_ = std::move(form); }
   [[noreturn]] void End(int exitCode) override;
   std::int32_t FileOpenForOutput(const std::string& path, std::int32_t& fileNumber) override;
   std::int32_t FilePrintLine(std::int32_t fileNumber, const std::string& text) override;
@@ -55,6 +60,7 @@ class SdlRuntime final : public Runtime {
   Ref<IFont> font_;
   FormEvents events_;
   bool closed_ = false;
+  std::shared_ptr<void> form_;
   TextFiles files_;
   RandomGenerator random_;
 };

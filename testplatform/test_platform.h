@@ -207,6 +207,8 @@ class TestPlatform : public PlatformObjects, public WindowSystem, public Runtime
   HRESULT MsgBox(const std::string& text) override;
   void DoEvents() override;
   void RunUntilFormClosed() override;
+  // A test's End unwinds rather than ends: the form is kept to the platform's end.
+  void KeepForm(std::shared_ptr<void> form) override { form_ = std::move(form); }
   [[noreturn]] void End(int exitCode) override;
   std::int32_t FileOpenForOutput(const std::string& path, std::int32_t& fileNumber) override;
   std::int32_t FilePrintLine(std::int32_t fileNumber, const std::string& text) override;
@@ -221,6 +223,7 @@ class TestPlatform : public PlatformObjects, public WindowSystem, public Runtime
   std::string driveC_;
   std::unique_ptr<TextFiles> files_;
   Ref<IFont> formFont_;
+  std::shared_ptr<void> form_;
 };
 
 // Readable forms used in the log.

@@ -1,6 +1,9 @@
 #include "winhost/win32_calls.h"
 
 #include <windows.h>
+// After windows.h, which they need.
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include <cstdlib>
 
@@ -139,6 +142,15 @@ bool WriteStandard(bool error, const std::string& text) {
   DWORD written = 0;
   return WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) != FALSE &&
          written == text.size();
+}
+
+std::string LocalAppData() {
+  PWSTR path = nullptr;
+  std::string folder;
+  if (SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path) == S_OK)
+    folder = system_files::Utf8(path);
+  CoTaskMemFree(path);
+  return folder;
 }
 
 std::int32_t DefaultFontHandle() {

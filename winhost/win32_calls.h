@@ -44,6 +44,9 @@ void SetEnvironment(const char* name, const std::string& value);
 bool HasStandard(bool error);
 // Writes `text` there whole; false when it has none or the write failed.
 bool WriteStandard(bool error, const std::string& text);
+// The user's local application data folder (UTF-8); empty when the system
+// knows none.
+std::string LocalAppData();
 // The system's font handle for the form's font (the GUI font).
 std::int32_t DefaultFontHandle();
 

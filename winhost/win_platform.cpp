@@ -15,10 +15,23 @@
 #include "winhost/win_gdi_display.h"
 
 HostSettingList WinPlatform::Settings() {
-  static const std::vector<HostSetting> taken = SettingsTaken(
-      {"QUILLON_DRIVE_C", "QUILLON_KEYS", "QUILLON_LOG_LEVEL", "QUILLON_TIME", "QUILLON_DEVICE",
-       "QUILLON_THREADS", "QUILLON_KERNELS", "QUILLON_TRACE", "QUILLON_TRACE_FRAMES",
-       "QUILLON_WINDOWED", "QUILLON_HUD", "QUILLON_VSYNC"});
+  // One line each: a setting this host comes to honour is added here.
+  // clang-format off
+  static const std::vector<HostSetting> taken = SettingsTaken({
+      "QUILLON_DRIVE_C",
+      "QUILLON_KEYS",
+      "QUILLON_LOG_LEVEL",
+      "QUILLON_TIME",
+      "QUILLON_DEVICE",
+      "QUILLON_THREADS",
+      "QUILLON_KERNELS",
+      "QUILLON_TRACE",
+      "QUILLON_TRACE_FRAMES",
+      "QUILLON_WINDOWED",
+      "QUILLON_HUD",
+      "QUILLON_VSYNC",
+  });
+  // clang-format on
   return taken;
 }
 
@@ -27,7 +40,10 @@ HostUsage WinPlatform::Usage() {
   usage.keys = "  F12           save the picture on screen as PNG in Pictures\\Quillon\n";
   usage.notes =
       "Without a console (started from the desktop) this text and the settings'\n"
-      "refusals are shown in a message box.\n";
+      "refusals are shown in a message box. The host's lines also go to\n"
+      "%LOCALAPPDATA%\\Quillon\\quillon.log, rewritten at each start and kept\n"
+      "under 1 MiB (a last line says when further ones were dropped).\n";
+  usage.system = "Windows";
   return usage;
 }
 
@@ -82,7 +98,7 @@ HRESULT WinPlatform::NewDirect3D(Ref<Direct3D8>& d3d) {
     d3d = std::make_shared<TracingDirect3D8>(std::move(d3d), config_.tracePath, config_.traceFrames,
                                              [this](const std::string& why) {
                                                HostLog(LogLevel::Error, "trace: " + why);
-                                               ending_.TraceFailed();
+                                               runtime_.FailAtEnd();
                                              });
   return 0;
 }
@@ -100,5 +116,5 @@ Platform WinPlatform::GetPlatform() {
   if (!objects_)
     objects_ = MakePlatformObjects({[this](Ref<Direct3D8>& d3d) { return NewDirect3D(d3d); },
                                     [this](Ref<DirectInput8>& di) { return NewDirectInput(di); }});
-  return Platform{objects_.get(), &windows_, &ending_};
+  return Platform{objects_.get(), &windows_, &runtime_};
 }

@@ -16,7 +16,7 @@
 
 class WinPlatform final : public ShellHost {
  public:
-  // The settings every host takes, the device's, the trace's and the presentation's.
+  // The settings this host honours; the shell refuses the others when set.
   HostSettingList Settings() override;
   HostUsage Usage() override;
   // To the console, pipe or file the program was started with, else in a
@@ -35,46 +35,11 @@ class WinPlatform final : public ShellHost {
   HRESULT NewDirect3D(Ref<Direct3D8>& d3d);
   HRESULT NewDirectInput(Ref<DirectInput8>& di);
 
-  // The runtime the program sees: the Windows one, ending with kTraceFailed
-  // after a trace that could not be written.
-  class EndingRuntime final : public Runtime {
-   public:
-    explicit EndingRuntime(WinRuntime& inner) : inner_(inner) {}
-    void TraceFailed() { traceFailed_ = true; }
-    HRESULT Form_hWnd(std::int32_t& hWnd) override { return inner_.Form_hWnd(hWnd); }
-    HRESULT Form_Font(Ref<IFont>& font) override { return inner_.Form_Font(font); }
-    void SetFormEvents(FormEvents events) override { inner_.SetFormEvents(std::move(events)); }
-    bool FormClosed() override { return inner_.FormClosed(); }
-    HRESULT MsgBox(const std::string& text) override { return inner_.MsgBox(text); }
-    void DoEvents() override { inner_.DoEvents(); }
-    void RunUntilFormClosed() override { inner_.RunUntilFormClosed(); }
-    [[noreturn]] void End(int exitCode) override {
-      inner_.End(exitCode == kEndedByUser && traceFailed_ ? kTraceFailed : exitCode);
-    }
-    std::int32_t FileOpenForOutput(const std::string& path, std::int32_t& fileNumber) override {
-      return inner_.FileOpenForOutput(path, fileNumber);
-    }
-    std::int32_t FilePrintLine(std::int32_t fileNumber, const std::string& text) override {
-      return inner_.FilePrintLine(fileNumber, text);
-    }
-    std::int32_t FileClose(std::int32_t fileNumber) override {
-      return inner_.FileClose(fileNumber);
-    }
-    float Timer() override { return inner_.Timer(); }
-    void Randomize(double seed) override { inner_.Randomize(seed); }
-    float Rnd() override { return inner_.Rnd(); }
-
-   private:
-    WinRuntime& inner_;
-    bool traceFailed_ = false;
-  };
-
   HostConfig config_;
   std::deque<std::string> values_;  // what GetVariable returned, kept alive
   std::unique_ptr<WinKeyScript> script_;
   WinPresentOptions present_;
   WinRuntime runtime_;
-  EndingRuntime ending_{runtime_};
   WinWindowSystem windows_;
   std::unique_ptr<DisplayHost> display_;  // the reference device's, made when first asked for
   std::unique_ptr<PlatformObjects> objects_;

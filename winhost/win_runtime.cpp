@@ -7,6 +7,15 @@
 #include "winhost/win32_calls.h"
 
 bool WinRuntime::Start(std::optional<double> fixedTime) {
+  // Started from the desktop, the program has no console: its lines are
+  // kept in a file as well.
+  std::string why;
+  if (log_.Open(win32::LocalAppData(), why)) {
+    SetLogCopy([this](const std::string& line) { log_.Write(line); });
+    HostLog(LogLevel::Info, "the host's lines also go to " + log_.Path());
+  } else {
+    HostLog(LogLevel::Warn, "no log file: " + why);
+  }
   fixedTime_ = fixedTime;
   form_ = win32::CreateFormWindow("Form1", 640, 480);
   font_ = std::make_shared<WinFont>(win32::DefaultFontHandle());
@@ -59,8 +68,12 @@ void WinRuntime::RunUntilFormClosed() {
 
 void WinRuntime::End(int exitCode) {
   files_.CloseAll();
+  if (exitCode == kEndedByUser && traceFailed_) exitCode = kTraceFailed;
   exitCode = StatusAfterCaptures(exitCode);
   HostLog(LogLevel::Info, "ended with status " + std::to_string(exitCode));
+  // Said first: at the session's end the system may stop the process while
+  // the device goes, and the log is whole by then.
+  form_object_.reset();
   win32::ExitProcess(exitCode);
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "platform/winsys.h"
 #include "runtime/random.h"
 #include "runtime/text_files.h"
+#include "winhost/win_log_file.h"
 
 class WinFont final : public IFont {
  public:
@@ -37,7 +39,8 @@ class WinFont final : public IFont {
 class WinRuntime final : public Runtime {
  public:
   // Makes the form's window; false when the system refuses it. `fixedTime`,
-  // when set, is the time of day Timer always reports.
+  // when set, is the time of day Timer always reports. From then on the
+  // host's lines also go to %LOCALAPPDATA%\Quillon\quillon.log.
   bool Start(std::optional<double> fixedTime);
   // Handles the form's waiting messages; true when one asked it to close
   // (the request is then the caller's to act on).
@@ -50,7 +53,14 @@ class WinRuntime final : public Runtime {
   HRESULT MsgBox(const std::string& text) override;
   void DoEvents() override;
   void RunUntilFormClosed() override;
+  void KeepForm(std::shared_ptr<void> form) override { form_object_ = std::move(form); }
+  // Closes the files, then releases the form, whose objects hold the device:
+  // ended with the device alive, Wine's Direct3D thread races the process's
+  // own teardown (a crash after a clean run).
   [[noreturn]] void End(int exitCode) override;
+  // A run the user ended ends with kTraceFailed: the trace it asked for
+  // could not be written.
+  void FailAtEnd() { traceFailed_ = true; }
   std::int32_t FileOpenForOutput(const std::string& path, std::int32_t& fileNumber) override {
     return files_.OpenForOutput(path, fileNumber);
   }
@@ -66,12 +76,15 @@ class WinRuntime final : public Runtime {
   void CloseForm();
 
   std::intptr_t form_ = 0;
+  std::shared_ptr<void> form_object_;
   std::optional<double> fixedTime_;
   Ref<IFont> font_;
   FormEvents events_;
   bool closed_ = false;
+  bool traceFailed_ = false;
   TextFiles files_;
   RandomGenerator random_;
+  WinLogFile log_;
 };
 
 class WinWindowSystem final : public WindowSystem {

@@ -12,14 +12,12 @@ if [ ! -x "$PICTURE_TOOL" ] || [ ! -x "$QUILLON_LINUX" ]; then
   exit 77
 fi
 export WINEPREFIX=$BUILD_DIR/test-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# The program ends its process with its device alive, as it may (its form
-# keeps a font and a vertex buffer that hold it). Wine's Direct3D then still
-# has its command thread inside Mesa's OpenGL, and ending that thread races
-# with libglvnd's own teardown at exit: about one run in fifteen died with
-# SIGSEGV (status 139), or an assertion in GLdispatch.c, after the program
-# had ended in order. Without that thread (csmt=0) the OpenGL calls are made
-# by the exiting thread itself, and no run has failed so.
-export WINE_D3D_CONFIG=csmt=0
+# The program now releases its device before the process ends, which ended
+# Wine's crashes at exit (status 139) with its Direct3D's command thread on.
+# But under load a run still ends killed now and then (status 137, about one
+# in thirty) after its log and captures were written; until that is found,
+# the tests run without that thread.
+export WINE_D3D_CONFIG=${WINE_D3D_CONFIG:-csmt=0}
 export DISPLAY=":$(cat "$BUILD_DIR/session/display")"
 DRIVE_C=$WINEPREFIX/drive_c
 # start_quillon (tests/e2e/lib.sh) runs the exe through Wine, which ends with

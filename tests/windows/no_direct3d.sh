@@ -29,7 +29,7 @@ run_case() {  # NAME VAR=VALUE -- TEXTS...
   note "$name: $# boxes, status 1"
 }
 
-run_case no3d WINE_D3D_CONFIG="$WINE_D3D_CONFIG,renderer=no3d" -- "Unable to initialize the device" \
+run_case no3d WINE_D3D_CONFIG=renderer=no3d -- "Unable to initialize the device" \
   "(-2005530516) D3DERR_INVALIDCALL: the method call is invalid"
 run_case "d3d8 off" WINEDLLOVERRIDES="mscoree,mshtml=;d3d8=d" -- \
   "(-2147467259) E_FAIL: unspecified failure: d3d8.dll or its Direct3DCreate8 cannot be loaded"

@@ -1,0 +1,49 @@
+#include "winhost/win_log_file.h"
+
+#include "hostcommon/host_log.h"
+
+WinLogFile::~WinLogFile() {
+  system_files::Failure ignored;
+  if (open_) system_files::Close(file_, ignored);
+}
+
+bool WinLogFile::Open(const std::string& folder, std::string& error) {
+  if (folder.empty()) {
+    error = "the system names no local application data folder";
+    return false;
+  }
+  const char separator = system_files::Separator();
+  path_ = folder + separator + "Quillon" + separator + "quillon.log";
+  if (const std::string why = system_files::MakeFolders(folder + separator + "Quillon");
+      !why.empty()) {
+    error = "cannot make the folder of " + path_ + ": " + why;
+    return false;
+  }
+  // "Quillon" is opened as a part of the path, so a link there is refused too.
+  system_files::Failure failure;
+  if (!system_files::OpenForWriting(folder, {"Quillon", "quillon.log"}, file_, failure)) {
+    error = "cannot write " + path_ + ": " +
+            (failure.words.empty() ? "a link, not a regular file, or written by another program"
+                                   : failure.words);
+    return false;
+  }
+  open_ = true;
+  return true;
+}
+
+void WinLogFile::Write(const std::string& line) {
+  if (!open_ || full_) return;
+  const std::string last =
+      LogLine("the log has reached 1 MiB: the lines after this one are dropped");
+  const bool fits = size_ + static_cast<std::int64_t>(line.size() + last.size()) <= kLimit;
+  const std::string& text = fits ? line : last;
+  system_files::Failure failure;
+  if (!system_files::WriteAt(file_, text, size_, failure)) {
+    // No part of a line is left: a full disk keeps whole lines.
+    system_files::CutBack(file_, size_);
+    full_ = true;
+    return;
+  }
+  size_ += static_cast<std::int64_t>(text.size());
+  full_ = !fits;
+}
