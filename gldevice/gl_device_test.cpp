@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "d3dfront/front_state.h"
 #include "gldevice/gl_direct3d.h"
 #include "gldevice/gl_test_util.h"
 #include "platform/d3dx8.h"
@@ -20,6 +21,7 @@
 
 namespace {
 
+using d3dfront::AsBits;
 using test_support::SetStates;
 using test_support::Tss;
 
@@ -91,10 +93,10 @@ TEST(GlDevice, DrawingAgreesWithTheReferenceDevice) {
     D3DFORMAT format = D3DFMT_X8R8G8B8;
     bool exact = false;
   } cases[] = {
-      // Gouraud and flat strips, specular added, table fog on z, clockwise and
-      // counter-clockwise quads under each cull mode. The projection is a
-      // perspective one, which screen-space vertices must not heed: their fog
-      // depth is their z, whatever their RHW.
+      // Gouraud and flat strips, specular added, linear and exponential table
+      // fog on z, clockwise and counter-clockwise quads under each cull mode.
+      // The projection is a perspective one, which screen-space vertices must
+      // not heed: their fog depth is their z, whatever their RHW.
       {"shading, fog, specular and culling",
        [](Direct3DDevice8& d) {
          d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF203040u, 1.0f, 0);
@@ -114,7 +116,9 @@ TEST(GlDevice, DrawingAgreesWithTheReferenceDevice) {
                                          {30, 46, 0.6f, 0.5f, 0xFF00FFFFu, 0, 1, 1},
                                          {30, 24, 0.8f, 2.0f, 0xFFFF00FFu, 0, 1, 0}};
          EXPECT_EQ(d.DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, fogged, sizeof(ScreenVertex)), 0);
-         SetStates(d, {{D3DRS_FOGENABLE, 0}, {D3DRS_CULLMODE, D3DCULL_CW}});
+         SetStates(d, {{D3DRS_FOGTABLEMODE, D3DFOG_EXP},
+                       {D3DRS_FOGDENSITY, AsBits(3.0f)},
+                       {D3DRS_CULLMODE, D3DCULL_CW}});
          Quad(d, 34, 24, 62, 46, 0xFFFFFFFFu, 0xFF000000u);  // clockwise: culled now
          Quad(d, 62, 24, 34, 46, 0xFF00FF00u, 0xFF0000FFu);  // counter-clockwise: drawn
        }},
@@ -142,9 +146,12 @@ TEST(GlDevice, DrawingAgreesWithTheReferenceDevice) {
                        {D3DRS_DESTBLEND, D3DBLEND_INVSRCCOLOR}});
          Quad(d, 8, 8, 56, 44, 0x80C0A060u, 0x4060C0F0u);
        }},
-      {"a 16-bit back buffer, depth order, clears within rectangles and the viewport",
+      {"a 16-bit back buffer, depth order, squared fog, clears in rectangles and the viewport",
        [](Direct3DDevice8& d) {
          d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF4080C0u, 1.0f, 0);
+         SetStates(d, {{D3DRS_FOGENABLE, 1},
+                       {D3DRS_FOGTABLEMODE, D3DFOG_EXP2},
+                       {D3DRS_FOGDENSITY, AsBits(2.0f)}});
          Quad(d, 4, 4, 40, 40, 0xFFFF0000u, 0xFFFF0000u, 0.3f);
          Quad(d, 20, 10, 60, 44, 0xFF00FF00u, 0xFF00FF00u, 0.6f);  // behind: hidden where they meet
          const D3DRECT rects[2] = {{4, 4, 20, 12}, {50, 30, 80, 60}};  // the second runs off
@@ -154,7 +161,7 @@ TEST(GlDevice, DrawingAgreesWithTheReferenceDevice) {
          d.Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00u, 1.0f, 0);
        },
        D3DFMT_R5G6B5},
-      {"fans and vertex buffers of transformed vertices",
+      {"fans and vertex buffers of transformed vertices, linear vertex fog on w",
        [](Direct3DDevice8& d) {
          d.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
          D3DMATRIX proj{};
@@ -166,7 +173,12 @@ TEST(GlDevice, DrawingAgreesWithTheReferenceDevice) {
          d.SetTransform(D3DTS_PROJECTION, proj);
          SetStates(d, {{D3DRS_LIGHTING, 0},
                        {D3DRS_SHADEMODE, D3DSHADE_FLAT},
-                       {D3DRS_CULLMODE, D3DCULL_NONE}});
+                       {D3DRS_CULLMODE, D3DCULL_NONE},
+                       {D3DRS_FOGENABLE, 1},
+                       {D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR},
+                       {D3DRS_FOGSTART, AsBits(1.5f)},  // flat: the fan's fog is one
+                       {D3DRS_FOGEND, AsBits(3.5f)},    // vertex's, inside the range
+                       {D3DRS_FOGCOLOR, 0xFF808080u}});
          using V = test_support::XyzVertex;
          const V fan[6] = {{0, 0, 2, 0xFFFFFFFFu},  {-1, -1, 3, 0xFFFF0000u},
                            {1, -1, 3, 0xFF00FF00u}, {1.2f, 0.8f, 2.5f, 0xFF0000FFu},

@@ -1,15 +1,19 @@
 // The runtime's text-file output: path mapping onto drive C, creating,
-// printing, closing, and the error numbers of each refusal; the errors raised.
+// printing, closing, and the error numbers of each refusal; the errors raised,
+// and the checked arithmetic that raises overflow.
 #include "runtime/text_files.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 
+#include "platform/checked.h"
 #include "platform/error.h"
 #ifndef _WIN32
 #include <pwd.h>
@@ -258,6 +262,36 @@ TEST(Raise, MakesThePendingErrorWithItsDescription) {
     EXPECT_EQ(Err().Number, r.number);
     EXPECT_EQ(Err().Source, "Source");
     EXPECT_EQ(Err().Description, r.description);
+  }
+}
+
+// Each row: an operation at or just past a bound, and its result, or NaN for
+// the overflow error. Integer conversions round halves to even.
+TEST(CheckedArithmetic, OverflowJustPastEachBound) {
+  constexpr double kOverflow = NAN;
+  constexpr std::int32_t kMax = INT32_MAX, kMin = INT32_MIN;
+  // clang-format off
+  const struct { const char* what; std::function<double()> op; double want; } rows[] = {
+      {"add", [] { return AddChecked(kMax - 1, 1); }, kMax}, {"add", [] { return AddChecked(kMax, 1); }, kOverflow},
+      {"sub", [] { return SubChecked(kMin + 1, 1); }, kMin}, {"sub", [] { return SubChecked(kMin, 1); }, kOverflow},
+      {"mul", [] { return MulChecked(-65536, 32768); }, kMin}, {"mul", [] { return MulChecked(65536, 32768); }, kOverflow},
+      {"single", [] { return ToSingleChecked(0x1.fffffep127); }, 0x1.fffffep127}, {"single", [] { return ToSingleChecked(1e39); }, kOverflow},
+      {"single", [] { return ToSingleChecked(NAN); }, kOverflow},
+      {"int", [] { return CIntChecked(2.5); }, 2}, {"int", [] { return CIntChecked(-3.5); }, -4},
+      {"int", [] { return CIntChecked(32767.49); }, 32767}, {"int", [] { return CIntChecked(32767.5); }, kOverflow},
+      {"int", [] { return CIntChecked(-32768.5); }, -32768}, {"int", [] { return CIntChecked(-32768.51); }, kOverflow},
+      {"int", [] { return CIntChecked(NAN); }, kOverflow},
+      {"long", [] { return CLngChecked(2147483647.49); }, kMax}, {"long", [] { return CLngChecked(2147483647.5); }, kOverflow},
+      {"long", [] { return CLngChecked(-2147483648.5); }, kMin}, {"long", [] { return CLngChecked(-2147483648.51); }, kOverflow},
+  };
+  // clang-format on
+  for (const auto& r : rows) {
+    try {
+      const double got = r.op();
+      EXPECT_EQ(got, r.want) << r.what;  // NaN: none raised
+    } catch (const RuntimeError& e) {
+      EXPECT_TRUE(e.Number == ErrOverflow && std::isnan(r.want)) << r.what << " " << r.want;
+    }
   }
 }
 

@@ -4,7 +4,8 @@
     mutant_sample.py FOLDER COUNT SEED OUTDIR [MUTATE]
 
 Every candidate fault changes one line of one product file of FOLDER (its
-.cpp and .h files that are not tests or test helpers, in its sub-folders too). With MUTATE (universalmutator's
+.cpp and .h files that are not tests or test helpers, in its sub-folders too),
+or of the files MUTANTS_FILES names (space-separated) when it is set. With MUTATE (universalmutator's
 `mutate` command) the candidates are the ones it writes; without it they come
 from the rules below, which follow universalmutator's C++ rules (operators,
 constants, conditions, dropped statements) on text outside strings and
@@ -122,7 +123,7 @@ def main():
     folder, count, seed, outdir = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
     mutate = sys.argv[5] if len(sys.argv) > 5 else ""
     candidates, sources = [], {}
-    for path in product_files(folder):
+    for path in os.environ.get("MUTANTS_FILES", "").split() or product_files(folder):
         lines, found = tool_candidates(path, mutate) if mutate else rule_candidates(path)
         sources[path] = lines
         candidates += sorted({(path, n, text) for n, text in found})

@@ -5,6 +5,9 @@
 #   scripts/mutants.sh                     # the program's folders
 #   scripts/mutants.sh app timing          # some folders
 #   MUTANTS_PER_FOLDER=15 MUTANTS_SEED=1 MUTANT_TIMEOUT=300 scripts/mutants.sh
+#   MUTANTS_FILES="sdlhost/key_codes.cpp" scripts/mutants.sh sdlhost
+#                                          # faults in those files only, with
+#                                          # the folder's tests
 #
 # For each folder it draws a fixed, seeded sample of one-line faults
 # (scripts/mutant_sample.py: universalmutator's, installed into a venv under

@@ -2,12 +2,16 @@
 // modes, key codes.
 #include "sdlhost/display_modes.h"
 
+#include <SDL_keyboard.h>
 #include <SDL_pixels.h>
 #include <SDL_scancode.h>
 #include <gtest/gtest.h>
 
+#include <array>
+#include <string>
 #include <tuple>
 
+#include "hostcommon/key_table.h"
 #include "platform/dinput8.h"
 #include "sdlhost/key_codes.h"
 #include "sdlhost/sdl_display.h"
@@ -56,14 +60,30 @@ TEST(DisplayModes, DisplayOrderFirstThenMissingClassicModesScaled) {
 }
 
 // X keycodes are evdev's plus eight; codes past the tables are no key (0).
+// Keys up to F12 keep their evdev code, a key SDL names as DirectInput does
+// comes from SDL's scancode of that name, and no DirectInput key comes from
+// two keycodes or two scancodes.
 TEST(KeyCodes, XKeycodesAndSdlScancodes) {
   // clang-format off
   const std::pair<int, int> xKeycodes[] = {{9, DIK_ESCAPE}, {111, DIK_UP}, {116, DIK_DOWN},
       {113, DIK_LEFT}, {114, DIK_RIGHT}, {38, 0x1E}, {0, 0}, {100000, 0}};
-  const std::pair<int, int> sdlScancodes[] = {{SDL_SCANCODE_ESCAPE, DIK_ESCAPE},
-      {SDL_SCANCODE_UP, DIK_UP}, {SDL_SCANCODE_KP_ENTER, 0x9C}, {SDL_SCANCODE_RALT, 0xB8},
-      {SDL_SCANCODE_A, 0x1E}, {-1, 0}, {SDL_NUM_SCANCODES, 0}};
+  const std::pair<int, int> sdlScancodes[] = {{SDL_SCANCODE_KP_ENTER, 0x9C},
+      {SDL_SCANCODE_RALT, 0xB8}, {SDL_SCANCODE_PAGEUP, 0xC9}, {-1, 0}, {SDL_NUM_SCANCODES, 0}};
   // clang-format on
   for (const auto& [x, dik] : xKeycodes) EXPECT_EQ(DikFromXKeycode(x), dik) << x;
   for (const auto& [sdl, dik] : sdlScancodes) EXPECT_EQ(DikFromSdlScancode(sdl), dik) << sdl;
+  for (unsigned x = 9; x <= 96; ++x)
+    EXPECT_TRUE(DikFromXKeycode(x) == 0 || DikFromXKeycode(x) == x - 8) << x;
+  int named = 0;
+  for (const KeyName& k : KeyNameTable()) {
+    const SDL_Scancode s = SDL_GetScancodeFromName(std::string(k.name).c_str());
+    if (s == SDL_SCANCODE_UNKNOWN || k.name == "PRIOR") continue;  // SDL's Prior is another key
+    EXPECT_EQ(DikFromSdlScancode(s), k.dik) << k.name;
+    ++named;
+  }
+  EXPECT_GT(named, 60);
+  std::array<int, 256> fromX{}, fromSdl{};
+  for (unsigned x = 0; x < 512; ++x) ++fromX[DikFromXKeycode(x)];
+  for (int s = 0; s < SDL_NUM_SCANCODES; ++s) ++fromSdl[DikFromSdlScancode(s)];
+  for (int dik = 1; dik < 256; ++dik) EXPECT_TRUE(fromX[dik] <= 1 && fromSdl[dik] <= 1) << dik;
 }

@@ -348,7 +348,7 @@ TEST(PixelStage, RulesOnAFullScreenQuad) {
       {"before the fog", Fog(D3DFOG_LINEAR, 4, 6), 0, 0xFF000000, 0xFF000000, D3DFMT_A8R8G8B8, true, 0, 3},
       {"beyond the fog", Fog(D3DFOG_LINEAR, 4, 6), 0, 0xFF000000, 0xFFFFFFFF, D3DFMT_A8R8G8B8, true, 0, 7},
       {"exponential fog", Fog(D3DFOG_EXP, 0, 1, 0.5f), 0, 0xFF000000, 0xFFA1A1A1, D3DFMT_A8R8G8B8, true, 0, 2},  // 1 - e^-1
-      {"squared", Fog(D3DFOG_EXP2, 0, 1, 0.5f), 0, 0xFF000000, 0xFFA1A1A1, D3DFMT_A8R8G8B8, true, 0, 2},
+      {"squared", Fog(D3DFOG_EXP2, 0, 1, 0.25f), 0, 0xFF000000, 0xFF383838, D3DFMT_A8R8G8B8, true, 0, 2},  // 1 - e^-0.25
       {"vertex fog", Fog(D3DFOG_LINEAR, 4, 6, 1, D3DRS_FOGVERTEXMODE), 0, 0xFF000000, 0xFF7F7F7F, D3DFMT_A8R8G8B8, true, 0, 5},
       // Pre-transformed vertices take it from their z (0.5), whatever the projection.
       {"pre-transformed fog", Fog(D3DFOG_LINEAR, 0, 1), 0, 0xFF000000, 0xFF7F7F7F, D3DFMT_A8R8G8B8, false, 0, 5},
@@ -474,7 +474,8 @@ TEST(PixelStage, TextureStagesAddressingAndFilters) {
       {0, {op(D3DTOP_ADDSIGNED)}, 8, 2, 0, 0, 0xFF0000}, {0, {op(D3DTOP_MODULATE2X)}, 8, 2, 0, 0, 0xFF0000},
       {0, {op(D3DTOP_SELECTARG1), arg1(D3DTA_TEXTURE | D3DTA_COMPLEMENT)}, 8, 2, 0, 0, 0x00FFFF},
       {0, {op(D3DTOP_SELECTARG1), arg1(D3DTA_TFACTOR)}, 8, 2, 0, 0, 0x123456},
-      {0, {op(D3DTOP_DOTPRODUCT3), {Tss(D3DTSS_COLORARG2), D3DTA_TFACTOR}}, 8, 2, 0, 0, 0x121212},
+      {0, {op(D3DTOP_DOTPRODUCT3), {Tss(D3DTSS_COLORARG2), D3DTA_TFACTOR}}, 8, 2, 2, 0, 0x9A9A9A},  // 4 * 9804 / 255
+      {0, {op(D3DTOP_LERP), {Tss(D3DTSS_COLORARG0), D3DTA_TFACTOR}}, 8, 2, 0, 0, 0x896655},
       {0, {op(D3DTOP_BLENDTEXTUREALPHA)}, 8, 2, 0, 0, 0xFF0000}, {0, {op(D3DTOP_BLENDTEXTUREALPHA)}, 8, 2, 2, 0, 0x40C040},
       {0, {op(D3DTOP_BLENDTEXTUREALPHAPM)}, 8, 2, 2, 0, 0x40FF40},  // premultiplied
       {0, {{Tss(D3DTSS_COLOROP, 1), D3DTOP_ADD}, {Tss(D3DTSS_COLORARG1, 1), D3DTA_CURRENT},  // a second stage
@@ -489,7 +490,7 @@ TEST(PixelStage, TextureStagesAddressingAndFilters) {
       {2, {mipPoint}, 2, 1, 1, 1, 0x0000FF},  // 4 texels a pixel: level 2
       {2, {mipPoint}, 8, 1, 5, 5, 0xFF0000}, {2, {mipPoint}, 4, 1, 2, 2, 0x00FF00},
       {2, {mipPoint, {Tss(D3DTSS_MAXMIPLEVEL), 3}}, 8, 1, 5, 5, 0xFFFFFF}, {2, {mipLinear}, 2, 1, 1, 1, 0x0000FF},
-      {2, {mipLinear}, 2.8284271f, 1, 1, 1, 0x008080, 2},  // between levels 1 and 2: a mix
+      {2, {mipLinear, {Tss(D3DTSS_MIPMAPLODBIAS), refdev::AsBits(0.5f)}}, 4, 1, 2, 2, 0x008080},  // levels 1 and 2 halved
       // Under perspective (the bottom 8 times as far) u and v change fastest in
       // y near the bottom: 0.27 and 0.61 texels a pixel at (4, 5), 1.0 and 2.3 at (4, 7).
       {2, {mipPoint}, 8, 1, 4, 5, 0xFF0000, 0, 0.125f}, {2, {mipPoint}, 8, 1, 4, 7, 0x00FF00, 0, 0.125f},
