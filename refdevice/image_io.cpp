@@ -1,9 +1,22 @@
 #include "refdevice/image_io.h"
 
+#ifdef QUILLON_NO_LIBPNG
+// The browser build has no libpng: stb's PNG codec, compiled here only.
+#define STBI_ONLY_PNG
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STBI_WRITE_NO_STDIO
+#include <stb/stb_image.h>
+#include <stb/stb_image_write.h>
+#else
 #include <png.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -42,6 +55,7 @@ bool EndsWith(const std::string& s, const char* suffix) {
   return true;
 }
 
+#ifndef QUILLON_NO_LIBPNG
 // libpng reports errors by longjmp; these keep the message for the caller.
 struct PngErrorState {
   std::string message;
@@ -54,6 +68,7 @@ void PngError(png_structp png, png_const_charp message) {
 }
 
 void PngWarning(png_structp, png_const_charp) {}
+#endif
 
 }  // namespace
 
@@ -194,6 +209,7 @@ bool WritePpm(const std::string& path, const Image& image, std::string* error) {
   return out.Commit();
 }
 
+#ifndef QUILLON_NO_LIBPNG
 namespace {
 
 // libpng writes through the writer, so a failed write keeps its reason
@@ -331,6 +347,55 @@ bool ReadPng(const std::string& path, Image& image, std::string* error) {
   image = std::move(result);
   return true;
 }
+#else
+bool WritePng(const std::string& path, const Image& image, std::string* error) {
+  ImageFileWriter out(path, error);
+  if (!out.Open(image)) return false;
+  const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 3;
+  std::vector<std::uint8_t> rgb(rowBytes * static_cast<std::size_t>(image.height));
+  for (std::int32_t y = 0; y < image.height; ++y)
+    PackRgbRow(image, y, rgb.data() + rowBytes * static_cast<std::size_t>(y));
+  const auto write = [](void* context, void* data, int size) {
+    static_cast<ImageFileWriter*>(context)->Write(data, static_cast<std::size_t>(size));
+  };
+  const int ok = stbi_write_png_to_func(write, &out, image.width, image.height, 3, rgb.data(),
+                                        static_cast<int>(rowBytes));
+  if (out.WriteErrno() != 0) return out.FailErrno(out.WriteErrno());
+  if (!ok) return out.Fail("PNG write failed");
+  return out.Commit();
+}
+
+bool ReadPng(const std::string& path, Image& image, std::string* error) {
+  File f(std::fopen(path.c_str(), "rb"));
+  if (!f) {
+    if (error) *error = ErrnoText(path);
+    return false;
+  }
+  std::vector<std::uint8_t> bytes;
+  std::uint8_t buf[65536];
+  while (const std::size_t n = std::fread(buf, 1, sizeof buf, f.get()))
+    bytes.insert(bytes.end(), buf, buf + n);
+  static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (bytes.size() < 8 || !std::equal(kSignature, kSignature + 8, bytes.begin())) {
+    if (error) *error = path + ": not a PNG file";
+    return false;
+  }
+  int width = 0, height = 0, channels = 0;
+  std::uint8_t* rgb = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width,
+                                            &height, &channels, 3);
+  if (!rgb || width > 65536 || height > 65536) {
+    if (error) *error = path + ": " + (rgb ? "image size out of range" : stbi_failure_reason());
+    stbi_image_free(rgb);
+    return false;
+  }
+  Image result{width, height, std::vector<std::uint32_t>(static_cast<std::size_t>(width) * height)};
+  for (std::size_t i = 0; i < result.pixels.size(); ++i)
+    result.pixels[i] = Rgb(rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]);
+  stbi_image_free(rgb);
+  image = std::move(result);
+  return true;
+}
+#endif
 
 std::int64_t CompareImages(const Image& a, const Image& b) {
   // Different sizes compare over the larger area; pixels that only one image
