@@ -77,8 +77,10 @@ inline from_chars_result from_chars(const char* first, const char* last, float& 
   char* end = nullptr;
   const int saved = errno;
   errno = 0;
-  const float parsed = std::strtof(text, &end);
-  const bool range = errno == ERANGE;
+  float parsed = std::strtof(text, &end);
+  // A subnormal result is a value, not a range error; "-nan" keeps its sign.
+  const bool range = errno == ERANGE && (parsed == 0.0f || std::isinf(parsed));
+  if (std::isnan(parsed) && text[0] == '-') parsed = -std::fabs(parsed);
   errno = saved;
   if (hex) end = const_cast<char*>(start) + 1;  // "0" alone, as the standard reads it
   if (end == text) return {first, errc::invalid_argument};

@@ -16,7 +16,7 @@ LAYERS = {"platform interface": "platform", "shared module": "formats scene math
           "program": "app graphics input timing",
           "stand-in": "runtime d3dx d3dfront refdevice gldevice sdlhost testplatform winhost "
                       "hostcommon",
-          "top": "main tests bench fuzz"}
+          "top": "main tests bench fuzz cmake"}
 FOLDERS = {folder: layer for layer, folders in LAYERS.items() for folder in folders.split()}
 # What each layer may include besides itself. Tests sit beside what they test
 # but form their own node: a program's test may use the recording platform the

@@ -7,15 +7,18 @@ Chromium and exits with the program's status, its output on ours.
 The program's folder is served on the loopback with the headers that make the
 page cross-origin isolated (SharedArrayBuffer, and so WebAssembly threads).
 The browser is driven through its DevTools protocol (Debian's
-python3-websocket): the page's console lines are the program's output, and the
-page reports the exit status, an abort or an uncaught error. Everything this
-starts stops by the deadline, whatever the page does.
+python3-websocket). The page posts the program's whole output back with its
+exit status, an abort or an uncaught error (the console's events can be lost
+when a program prints fast); a page that posts nothing by the deadline gives
+what it printed so far. Everything this starts stops by the deadline,
+whatever the page does.
 """
 import argparse
 import functools
 import http.server
 import json
 import os
+import queue
 import shutil
 import signal
 import subprocess
@@ -30,8 +33,6 @@ import websocket
 
 BROWSER = "chromium-headless-shell"
 HERE = os.path.dirname(os.path.abspath(__file__))
-# Marks the page's own lines among the program's.
-EXIT, ABORT = "quillon-page-exit ", "quillon-page-abort "
 
 
 class IsolatedHandler(http.server.SimpleHTTPRequestHandler):
@@ -46,6 +47,13 @@ class IsolatedHandler(http.server.SimpleHTTPRequestHandler):
         self.send_header("Cache-Control", "no-store")
         super().end_headers()
 
+    def do_POST(self):
+        """The page's report: {"end": "exit" | "abort" | "error", "value", "output"}."""
+        body = self.rfile.read(int(self.headers.get("Content-Length", 0)))
+        self.send_response(204)
+        self.end_headers()
+        self.server.reports.put(json.loads(body))
+
     def translate_path(self, path):
         if urllib.parse.urlsplit(path).path == "/test_page.html":
             return os.path.join(HERE, "test_page.html")
@@ -59,6 +67,7 @@ def serve(folder):
     handler = functools.partial(IsolatedHandler, directory=folder)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
     server.daemon_threads = True
+    server.reports = queue.Queue()
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
 
@@ -85,10 +94,6 @@ def page_socket(port, deadline):
     raise RuntimeError("the browser has no page")
 
 
-def text_of(args):
-    return " ".join(str(a.get("value", a.get("description", ""))) for a in args)
-
-
 def run(program, program_args, timeout):
     deadline = time.monotonic() + timeout
     folder, name = os.path.split(os.path.abspath(program))
@@ -103,38 +108,28 @@ def run(program, program_args, timeout):
     try:
         ws = websocket.create_connection(page_socket(devtools_port(profile, browser, deadline),
                                                      deadline), timeout=5)
-        ids = iter(range(1, 1 << 30))
-
-        def send(method, **params):
-            ws.send(json.dumps({"id": next(ids), "method": method, "params": params}))
-
-        send("Runtime.enable")
-        send("Page.navigate", url=f"http://127.0.0.1:{server.server_address[1]}"
-                                  f"/test_page.html?{query}")
-        while time.monotonic() < deadline:
-            try:
-                message = json.loads(ws.recv())
-            except websocket.WebSocketTimeoutException:
-                continue
-            method = message.get("method")
-            if method == "Runtime.consoleAPICalled":
-                line = text_of(message["params"]["args"])
-                if line.startswith(EXIT):
-                    return int(line[len(EXIT):])
-                if line.startswith(ABORT):
-                    print(f"{program}: {line[len(ABORT):]}", flush=True)
-                    return 134
-                print(line, flush=True)
-            elif method == "Runtime.exceptionThrown":
-                details = message["params"]["exceptionDetails"]
-                print(f"{program}: uncaught: {text_of([details.get('exception', {})]) or details['text']}",
-                      flush=True)
-                return 134
-            elif method == "Inspector.targetCrashed":
-                print(f"{program}: the page crashed", flush=True)
-                return 134
-        print(f"{program}: no end after {timeout} s", flush=True)
-        return 124
+        ws.send(json.dumps({"id": 1, "method": "Page.navigate", "params": {
+            "url": f"http://127.0.0.1:{server.server_address[1]}/test_page.html?{query}"}}))
+        try:
+            report = server.reports.get(timeout=max(0, deadline - time.monotonic()))
+        except queue.Empty:
+            try:  # what it printed, unless the page is stuck too
+                ws.send(json.dumps({"id": 2, "method": "Runtime.evaluate",
+                                    "params": {"expression": "output.join('\\n')"}}))
+                message = {}
+                while message.get("id") != 2:
+                    message = json.loads(ws.recv())
+                print(message.get("result", {}).get("result", {}).get("value", ""), flush=True)
+            except websocket.WebSocketException:
+                pass
+            print(f"{program}: no end after {timeout} s", flush=True)
+            return 124
+        if report["output"]:
+            print(report["output"], flush=True)
+        if report["end"] == "exit":
+            return int(report["value"])
+        print(f"{program}: {report['end']}: {report['value']}", flush=True)
+        return 134
     finally:
         os.killpg(browser.pid, signal.SIGKILL)
         browser.wait()
