@@ -60,6 +60,9 @@ function(quillon_web_program name)
 endfunction()
 function(quillon_web_test name)
   quillon_web_program(${name})
+  # Linked without binaryen's slow whole-program passes: the objects are
+  # optimised already, and the links were most of the build's time.
+  target_link_options(${name} PRIVATE -O1)
   add_test(NAME web.${name}
            COMMAND ${QUILLON_PYTHON} ${PROJECT_SOURCE_DIR}/tests/web/run_page.py
                    $<TARGET_FILE:${name}> ${ARGN})
