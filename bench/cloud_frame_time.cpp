@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/d3dx8.h"
-#include "refdevice/program_scenes.h"
+#include "replay/program_scenes.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
 #include "scene/scene.h"

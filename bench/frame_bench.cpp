@@ -13,10 +13,10 @@
 #include "platform/d3d8_defaults.h"
 #include "platform/d3dx8.h"
 #include "refdevice/front/pipeline.h"
-#include "refdevice/program_scenes.h"
 #include "refdevice/raster/rasterizer.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
+#include "replay/program_scenes.h"
 #include "scene/scene.h"
 
 namespace {

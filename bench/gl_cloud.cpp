@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "math/matrix.h"
-#include "refdevice/program_scenes.h"
+#include "replay/program_scenes.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // What Present does to every frame before the host shows it: a 640x480 back
-// buffer converted row by row to 0x00RRGGBB. Argument: the back buffer's
+// buffer converted to 0x00RRGGBB rows (pictures/image.h). Argument: the back buffer's
 // format code (23 R5G6B5, 24 X1R5G5B5, 22 X8R8G8B8).
 #include <benchmark/benchmark.h>
 
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/pixel_format.h"
+#include "pictures/image.h"
 
 namespace {
 
@@ -18,13 +19,11 @@ void ConvertFrameToXrgb(benchmark::State& state) {
   const int pitch = kWidth * BytesPerPixel(format);
   std::vector<std::uint8_t> frame(static_cast<std::size_t>(pitch) * kHeight);
   for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<std::uint8_t>(i * 37 >> 3);
-  std::vector<std::uint32_t> row(kWidth);
+  std::vector<std::uint32_t> rows(static_cast<std::size_t>(kWidth) * kHeight);
+  const FrameView view{frame.data(), kWidth, kHeight, pitch, static_cast<D3DFORMAT>(format)};
   for (auto _ : state) {
-    for (int y = 0; y < kHeight; ++y) {
-      ConvertRowToXrgb(format, frame.data() + static_cast<std::size_t>(y) * pitch, row.data(),
-                       kWidth);
-      benchmark::DoNotOptimize(row.data());
-    }
+    FrameToXrgb(view, rows.data(), kWidth * 4);
+    benchmark::DoNotOptimize(rows.data());
     benchmark::ClobberMemory();
   }
   state.counters["frames/s"] =

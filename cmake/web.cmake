@@ -12,11 +12,6 @@ set(_web_include ${CMAKE_BINARY_DIR}/include)
 file(COPY /usr/include/hwy DESTINATION ${_web_include})
 add_library(hwy::hwy INTERFACE IMPORTED)
 target_include_directories(hwy::hwy SYSTEM INTERFACE ${_web_include})
-# The browser build has no libpng: the device's picture files go through
-# stb's PNG reader and writer (Debian's libstb-dev headers, copied likewise).
-file(COPY /usr/include/stb/stb_image.h /usr/include/stb/stb_image_write.h
-     DESTINATION ${_web_include}/stb)
-
 # Threads the page starts with the program, so that the device's workers (and
 # the tests' threads) start without waiting for the browser to load a worker.
 set(QUILLON_WEB_THREAD_POOL 8 CACHE STRING "WebAssembly threads started with the page")
@@ -34,9 +29,11 @@ add_library(quillon_d3dfront STATIC)
 target_link_libraries(quillon_d3dfront PUBLIC quillon_runtime quillon_d3dx quillon_formats)
 add_library(quillon_refdevice STATIC)
 target_link_libraries(quillon_refdevice PUBLIC quillon_d3dfront quillon_runtime quillon_d3dx
-                      quillon_formats quillon_math quillon_scene PRIVATE hwy::hwy)
-target_compile_definitions(quillon_refdevice PRIVATE QUILLON_NO_LIBPNG)
-target_include_directories(quillon_refdevice SYSTEM PRIVATE ${_web_include})
+                      quillon_formats quillon_math PRIVATE hwy::hwy)
+# The scenes on the reference device only: the browser has no OpenGL device.
+add_library(quillon_replay STATIC ${PROJECT_SOURCE_DIR}/replay/ref_replay.cpp
+            ${PROJECT_SOURCE_DIR}/replay/image_agreement.cpp)
+target_link_libraries(quillon_replay PUBLIC quillon_refdevice quillon_scene quillon_pictures)
 add_library(quillon_testplatform STATIC)
 target_link_libraries(quillon_testplatform PUBLIC quillon_d3dfront quillon_runtime quillon_d3dx
                       quillon_formats)
@@ -70,13 +67,16 @@ function(quillon_web_test name)
 endfunction()
 
 # Left out in the browser: tests of what its in-memory files do not have
-# (FIFOs, /proc/self/fd, a child process under a file size limit).
-set(QUILLON_WEB_TEST_ARGS_runtime_tests "--gtest_filter=-TextFilesTest.AtMost511FilesAreOpenAtOnceAndClosedHoldNoDescriptor:TextFilesTest.RefusesMissingFoldersLinksFifosAndAFileAnotherProgramWrites:TextFilesTest.ALineIsWrittenWholeOrNotAtAllWhenTheDiskFills")
+# (FIFOs, symbolic links planted by another writer, /proc/self/fd, locks
+# between programs, a child process under a file size limit).
+set(QUILLON_WEB_TEST_ARGS_runtime_tests "--gtest_filter=-TextFilesTest.AtMost511FilesAreOpenAtOnceAndClosedHoldNoDescriptor:TextFilesTest.RefusesMissingFoldersLinksAndFifos:TextFilesTest.ASecondWriterIsRefusedAndTheFirstOnesLinesStay:TextFilesTest.ALineIsWrittenWholeOrNotAtAllWhenTheDiskFills")
 set(QUILLON_WEB_TEST_ARGS_scene_tests "--gtest_filter=-SceneFiles.MalformedLinesAreRefusedWithTheirLineNumber:SceneWriter.FailedFilesSayWhyAndAreRemoved")
-set(QUILLON_WEB_TEST_ARGS_refdevice_tests "--gtest_filter=-ImageFiles.FailuresAreReportedAndKeepTheOldFile")
+set(QUILLON_WEB_TEST_ARGS_pictures_tests "--gtest_filter=-PictureFiles.KeepsTheOldFileAndNeverOpensWhatIsPlanted")
 
 add_subdirectory(formats)
 add_subdirectory(math)
+add_subdirectory(presentation)
+add_subdirectory(pictures)
 add_subdirectory(runtime)
 add_subdirectory(d3dx)
 add_subdirectory(app)
@@ -87,14 +87,17 @@ add_subdirectory(scene)
 add_subdirectory(d3dfront)
 add_subdirectory(refdevice)
 add_subdirectory(testplatform)
-if(TARGET refdevice_tests)
-  # Highway's target list for the identity test, over the one static target.
-  target_sources(refdevice_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/web/hwy_targets.cpp)
-endif()
+# Highway's target list for the tests that go through every target, over the
+# one static target.
+foreach(_tests refdevice_tests pictures_tests)
+  if(TARGET ${_tests})
+    target_sources(${_tests} PRIVATE ${PROJECT_SOURCE_DIR}/tests/web/hwy_targets.cpp)
+  endif()
+endforeach()
 
 # The cloud's frame time, to set beside the Linux build's:
 #   tests/web/run_page.py build/web/bench/cloud_frame_time.js THREADS FRAMES
 add_executable(cloud_frame_time bench/cloud_frame_time.cpp)
 set_target_properties(cloud_frame_time PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
-target_link_libraries(cloud_frame_time PRIVATE quillon_refdevice)
+target_link_libraries(cloud_frame_time PRIVATE quillon_refdevice quillon_scene)
 quillon_web_program(cloud_frame_time)

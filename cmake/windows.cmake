@@ -4,10 +4,12 @@
 # run under Wine (cmake/windows_tests.cmake). The Linux stand-ins, their
 # tests, benchmarks and fuzzing are left out.
 # What both hosts offer beyond the platform's interfaces (key scripts, their
-# captures, the settings, the host's log), with the one piece of the scene
-# format it reads key scripts by.
-add_library(quillon_hostcommon STATIC ${PROJECT_SOURCE_DIR}/scene/user_files.cpp)
-target_link_libraries(quillon_hostcommon PUBLIC quillon_runtime quillon_formats)
+# captures, the settings, the host's log, the trace), with the pieces of the
+# scene format it reads key scripts and writes traces by.
+add_library(quillon_hostcommon STATIC ${PROJECT_SOURCE_DIR}/scene/user_files.cpp
+            ${PROJECT_SOURCE_DIR}/scene/writer.cpp ${PROJECT_SOURCE_DIR}/scene/format.cpp)
+target_link_libraries(quillon_hostcommon PUBLIC quillon_runtime quillon_d3dx quillon_formats
+                      quillon_picture_files)
 # The Windows host: the system's windows, Direct3D 8 (d3d8.dll, loaded at run
 # time: there is no import library for it) and DirectInput 8.
 add_library(quillon_winhost STATIC)
@@ -17,6 +19,8 @@ target_link_libraries(quillon_winhost PUBLIC quillon_hostcommon quillon_runtime 
 include(cmake/windows_tests.cmake)
 add_subdirectory(formats)
 add_subdirectory(math)
+add_subdirectory(presentation)
+add_subdirectory(pictures)
 add_subdirectory(runtime)
 add_subdirectory(hostcommon)
 add_subdirectory(d3dx)

@@ -22,7 +22,7 @@ set(_wine_env WINEPREFIX=${CMAKE_BINARY_DIR}/test-prefix WINEDEBUG=-all
 
 add_library(quillon_d3dfront STATIC)
 target_link_libraries(quillon_d3dfront PUBLIC quillon_runtime quillon_d3dx quillon_formats)
-add_library(quillon_testplatform STATIC tests/windows/text_files.cpp)
+add_library(quillon_testplatform STATIC)
 target_link_libraries(quillon_testplatform PUBLIC quillon_d3dfront quillon_runtime quillon_d3dx
                       quillon_formats)
 add_library(quillon_program_harness STATIC tests/harness/program_platform.cpp)
@@ -40,7 +40,7 @@ set_tests_properties(windows.session_start PROPERTIES FIXTURES_SETUP wine TIMEOU
 set_tests_properties(windows.session_end PROPERTIES FIXTURES_CLEANUP wine)
 # The end-to-end scripts: one at a time, as they share the screen. They take
 # the Linux build's program and picture tool from the default preset's build.
-foreach(_script scripted_captures real_keys no_direct3d)
+foreach(_script scripted_captures real_keys no_direct3d hostile_log log_off)
   add_test(NAME windows.${_script}
            COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/${_script}.sh)
   set_tests_properties(windows.${_script} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK screen

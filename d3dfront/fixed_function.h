@@ -15,8 +15,8 @@
 
 namespace d3dfront {
 
-// Where the fog factor of a pixel comes from. The values are those of the
-// reference device's draw key.
+// Where the fog factor of a pixel comes from (one byte: the reference
+// device's draw key holds it as it is).
 enum class FogSource : std::uint8_t {
   Off = 0,
   Table = 1,   // per pixel, from the interpolated fog depth (table fog)

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "refdevice/scene_replay.h"
+#include "replay/ref_replay.h"
 #include "scene/scene.h"
 
 namespace {

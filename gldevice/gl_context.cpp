@@ -110,24 +110,6 @@ bool IsSoftwareRenderer(std::string_view renderer) {
   return false;
 }
 
-bool ParseDeviceChoice(const char* value, DeviceChoice& choice, std::string& error) {
-  if (value == nullptr || *value == '\0') {
-    choice = DeviceChoice::Auto;
-    return true;
-  }
-  if (std::strcmp(value, "hal") == 0) {
-    choice = DeviceChoice::Hal;
-    return true;
-  }
-  if (std::strcmp(value, "ref") == 0) {
-    choice = DeviceChoice::Ref;
-    return true;
-  }
-  error = std::string("QUILLON_DEVICE must be hal or ref, not '") + value + "'";
-  return false;
-}
-
-bool AcceptsContext(const GlInfo& info, DeviceChoice choice) {
-  if (choice == DeviceChoice::Ref || !info.core33) return false;
-  return choice == DeviceChoice::Hal || !info.software;
+bool AcceptsContext(const GlInfo& info, bool anyRenderer) {
+  return info.core33 && (anyRenderer || !info.software);
 }

@@ -53,11 +53,7 @@ GlInfo DescribeCurrentContext();
 // CPU renderers.
 bool IsSoftwareRenderer(std::string_view renderer);
 
-// QUILLON_DEVICE: unset or empty lets the probe decide; "hal" accepts any
-// 3.3 renderer, software included; "ref" refuses the hardware device.
-enum class DeviceChoice { Auto, Hal, Ref };
-// False for any other value, with a message in `error`.
-bool ParseDeviceChoice(const char* value, DeviceChoice& choice, std::string& error);
-
-// Whether a context described by `info` serves as the hardware device.
-bool AcceptsContext(const GlInfo& info, DeviceChoice choice);
+// Whether a context described by `info` serves as the hardware device: a 3.3
+// core one, and a software renderer only when `anyRenderer` (the hardware
+// device was asked for by name).
+bool AcceptsContext(const GlInfo& info, bool anyRenderer);

@@ -13,10 +13,10 @@
 
 #include "gldevice/gl_direct3d.h"
 #include "gldevice/gl_test_util.h"
-#include "gldevice/image_agreement.h"
 #include "platform/d3dx8.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/test_support.h"
+#include "replay/image_agreement.h"
 
 namespace {
 
@@ -268,16 +268,14 @@ TEST(GlContextRules, SoftwareRenderersNeedTheDeviceForced) {
   const char* const gpu = "AMD Radeon RX 580 (radeonsi, polaris10)";
   EXPECT_TRUE(IsSoftwareRenderer("softpipe"));
   // clang-format off
-  const struct { const char* renderer; bool core33; DeviceChoice choice; bool taken; } rows[] = {
-      {llvmpipe, true, DeviceChoice::Auto, false}, {llvmpipe, true, DeviceChoice::Hal, true},
-      {gpu, true, DeviceChoice::Auto, true}, {gpu, true, DeviceChoice::Ref, false},
-      {gpu, false, DeviceChoice::Hal, false}};
+  const struct { const char* renderer; bool core33; bool forced; bool taken; } rows[] = {
+      {llvmpipe, true, false, false}, {llvmpipe, true, true, true},
+      {gpu, true, false, true}, {gpu, false, true, false}};
   // clang-format on
   for (const auto& r : rows) {
     const GlInfo info{r.renderer, "4.5 (Core Profile) Mesa", r.core33,
                       IsSoftwareRenderer(r.renderer)};
-    EXPECT_EQ(AcceptsContext(info, r.choice), r.taken)
-        << r.renderer << " " << static_cast<int>(r.choice);
+    EXPECT_EQ(AcceptsContext(info, r.forced), r.taken) << r.renderer << " " << r.forced;
   }
 }
 

@@ -7,6 +7,7 @@
 #include "formats/pixel_format.h"
 #include "gldevice/gl_device.h"
 #include "gldevice/gl_state.h"
+#include "presentation/placement.h"
 
 HRESULT GlDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
                         DWORD stencil) {
@@ -91,15 +92,10 @@ HRESULT GlDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND des
     const int fw = static_cast<int>(params_.BackBufferWidth);
     const int fh = static_cast<int>(params_.BackBufferHeight);
     // The frame keeps its aspect on a screen or window of another size, the
-    // rest is black: placed, rounded and centred as the display host places
-    // frames drawn in software, so both devices show a frame alike.
-    const std::int64_t fw64 = fw, fh64 = fh, sw64 = sw, sh64 = sh;
-    int dw = sw, dh = sh;
-    if (fw64 * sh64 >= sw64 * fh64)
-      dh = std::min(sh, static_cast<int>((sw64 * fh64 + fw64 / 2) / fw64));
-    else
-      dw = std::min(sw, static_cast<int>((sh64 * fw64 + fh64 / 2) / fh64));
-    const int dx = (sw - dw) / 2, dy = (sh - dh) / 2;
+    // rest is black: placed as the display host places frames drawn in
+    // software, so both devices show a frame alike.
+    const Placement p = FitWithAspect(fw, fh, sw, sh);
+    const int dx = p.x, dy = p.y, dw = p.width, dh = p.height;
     if (c.WantsShownFrame()) c.ShownFrame(ReadBackBuffer());
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);

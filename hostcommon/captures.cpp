@@ -1,6 +1,10 @@
 #include "hostcommon/captures.h"
 
+#include <atomic>
+
 #include "hostcommon/host_log.h"
+#include "pictures/picture_files.h"
+#include "runtime/open_outputs.h"
 #include "scene/user_files.h"
 
 namespace {
@@ -21,6 +25,9 @@ bool IsAbsolute(const std::string& name) {
 #endif
 }
 
+// Set by any capture not written, read as the process ends.
+std::atomic<bool> captureFailed{false};
+
 }  // namespace
 
 std::string CaptureFolder(const std::string& keysPath) {
@@ -32,16 +39,42 @@ std::string CapturePath(const std::string& folder, const std::string& name) {
   return IsAbsolute(name) ? name : folder + name;
 }
 
-void SaveDueCaptures(KeyScriptPlayer& script, const std::string& folder, const FramePixels& frame) {
+bool WriteHostPicture(const std::string& path, const Image& image, Durability durability,
+                      std::string& error) {
+  if (IsOpenOutput(path)) {
+    error = path + ": the program's own log is written there";
+    return false;
+  }
+  return WritePng(path, image, &error, durability);
+}
+
+bool SaveDueCaptures(KeyScriptPlayer& script, const std::string& folder, const Image& frame) {
+  bool all = true;
   for (const auto& name : script.TakeDueCaptures()) {
     const std::string path = CapturePath(folder, name);
     std::string error;
     // The name comes from the key script: shown quoted.
-    const std::string shown = scene::Printable(path);
-    if (WritePngFile(path, frame, error))
-      HostLog(LogLevel::Warn, "picture written to " + shown);
-    else
-      HostLog(LogLevel::Error,
-              "cannot write the picture " + shown + ": " + scene::Printable(error));
+    // A capture is made again by running its script again: it need not wait
+    // for the disk.
+    if (WriteHostPicture(path, frame, Durability::kCached, error)) {
+      HostLog(LogLevel::Warn, "picture written to " + scene::Printable(path));
+    } else {
+      HostLog(LogLevel::Error, "cannot write the picture " + scene::Printable(error));
+      all = false;
+    }
   }
+  if (!all) captureFailed = true;
+  return all;
+}
+
+void FailDueCaptures(KeyScriptPlayer& script, const std::string& folder, const std::string& why) {
+  for (const auto& name : script.TakeDueCaptures()) {
+    HostLog(LogLevel::Error,
+            "cannot write the picture " + scene::Printable(CapturePath(folder, name)) + ": " + why);
+    captureFailed = true;
+  }
+}
+
+int StatusAfterCaptures(int exitCode) {
+  return exitCode == kEndedByUser && captureFailed ? kCaptureFailed : exitCode;
 }

@@ -3,6 +3,7 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -11,9 +12,9 @@
 #include <string>
 #include <thread>
 
-#include "gldevice/gl_replay.h"
-#include "refdevice/image_io.h"
-#include "refdevice/scene_replay.h"
+#include "pictures/picture_files.h"
+#include "replay/gl_replay.h"
+#include "replay/ref_replay.h"
 #include "runtime/process_start.h"
 #include "scene/format.h"
 #include "scene/user_files.h"
@@ -49,6 +50,15 @@ void PrintUsage(std::FILE* to) {
   std::fputs(kUsageStart, to);
   std::fwrite(scene::kFormatDescription.data(), 1, scene::kFormatDescription.size(), to);
   std::fputs(kUsageEnd, to);
+}
+
+// What --help and --version wrote reached standard output whole, or the run
+// fails saying why: a reader that got nothing must not see success.
+int Told() {
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+  std::fprintf(stderr, "quillon-replay: cannot write to standard output: %s\n",
+               std::strerror(errno));
+  return 1;
 }
 
 bool HasImageExtension(const std::string& path) {
@@ -136,11 +146,11 @@ int main(int argc, char** argv) {
     const char* arg = argv[i];
     if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
       PrintUsage(stdout);
-      return 0;
+      return Told();
     }
     if (std::strcmp(arg, "--version") == 0) {
       std::printf("quillon-replay %s\n", QUILLON_VERSION);
-      return 0;
+      return Told();
     }
     if (std::strcmp(arg, "--device") == 0) {
       if (i + 1 >= argc) {

@@ -1,6 +1,6 @@
 // The program's scenes replayed from the committed scene files and compared
 // exactly with their golden images (the device is deterministic), by the
-// library and by the quillon-replay executable; and the picture files.
+// library and by the quillon-replay executable.
 //
 // After a deliberate change of the device's output, write each picture again
 // with `quillon-replay refdevice/testdata/NAME.scene refdevice/testdata/NAME.png`
@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,10 +17,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "refdevice/image_io.h"
-#include "refdevice/scene_replay.h"
+#include "pictures/picture_files.h"
+#include "replay/ref_replay.h"
 #include "scene/test_folder.h"
-#include "tests/harness/file_size_limit.h"
 
 namespace {
 
@@ -110,60 +108,5 @@ TEST(ReplayTool, WritesTheBackBufferOrNothingAndSaysWhy) {
   EXPECT_EQ(bytes.substr(header.size(), 3), std::string("\0\0\xFF", 3));  // the blue corner
 }
 #endif
-
-// A frame becomes a picture row by row through its pitch (the formats
-// convert their rows as tested beside them); a depth format gives none.
-TEST(ImageFiles, FramesBecomePicturesRowByRow) {
-  const std::uint16_t r565[2 * 4] = {0xF800, 0x07E0, 0xDEAD, 0xBEEF, 0x001F, 0xFFFF, 0, 0};
-  EXPECT_EQ(ImageFromFrame({r565, 2, 2, 8, D3DFMT_R5G6B5}).pixels,
-            (std::vector<std::uint32_t>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
-  EXPECT_TRUE(ImageFromFrame({r565, 2, 2, 8, D3DFMT_D16}).pixels.empty());
-}
-
-// Noise compresses badly, so the PNG is as large as the pixels.
-Image Noise(std::int32_t w, std::int32_t h) {
-  Image image{w, h, {}};
-  std::uint32_t x = 12345;
-  for (std::int32_t i = 0; i < w * h; ++i)
-    image.pixels.push_back((x = x * 1664525u + 1013904223u) >> 8);
-  return image;
-}
-
-TEST(ImageFiles, FailuresAreReportedAndKeepTheOldFile) {
-  scene::TestFolder dir;
-  std::string error;
-  EXPECT_FALSE(WriteImage((dir.Path() / "x.bmp").string(), Noise(2, 2), &error));
-  EXPECT_THAT(error, HasSubstr("unknown image type"));
-  EXPECT_FALSE(WritePng((dir.Path() / "no" / "x.png").string(), Noise(2, 2), &error));
-  EXPECT_FALSE(WritePng((dir.Path() / "empty.png").string(), Image{}, &error));
-
-  // The disk fills part-way through a new picture: the old one stays, and
-  // nothing is left beside it.
-  const std::filesystem::path full = dir.Path() / "full";
-  std::filesystem::create_directory(full);
-  for (const char* name : {"out.png", "out.ppm"}) {
-    const std::string path = (full / name).string();
-    ASSERT_TRUE(WriteImage(path, Noise(4, 4), &error)) << error;
-    const std::string before = ReadAll(path);
-    error = test_helpers::UnderFileSizeLimit(before.size() + 100, [&] {
-      std::string why;
-      return WriteImage(path, Noise(64, 64), &why) ? std::string("written") : why;
-    });
-    EXPECT_EQ(error, path + ": " + std::strerror(EFBIG)) << name;
-    EXPECT_EQ(ReadAll(path), before) << name;
-  }
-  std::vector<std::string> left;
-  for (const auto& entry : std::filesystem::directory_iterator(full))
-    left.push_back(entry.path().filename());
-  std::sort(left.begin(), left.end());
-  EXPECT_EQ(left, (std::vector<std::string>{"out.png", "out.ppm"}));
-
-  // Differences are counted, and sizes that differ count the missing pixels.
-  Image a = Noise(8, 4), b = a;
-  b.pixels[3] ^= 1;
-  b.pixels[9] ^= 0xFFFFFF;
-  EXPECT_EQ(CompareImages(a, b), 2);
-  EXPECT_EQ(CompareImages(Noise(8, 2), a), 16);
-}
 
 }  // namespace

@@ -47,11 +47,12 @@ double DepthBuffer::Scale() const {
 }  // namespace refdev
 
 RefDevice::RefDevice(DisplayHost* host, D3DDEVTYPE type, const D3DPRESENT_PARAMETERS& params,
-                     const D3DDISPLAYMODE& displayMode, refdev::RasterizerKind rasterizer)
+                     const D3DDISPLAYMODE& displayMode, refdev::RasterizerKind rasterizer,
+                     const refdev::RasterizerOptions& options)
     : StateKeepingDevice(params, displayMode),
       host_(host),
       type_(type),
-      rasterizer_(refdev::MakeRasterizer(rasterizer)),
+      rasterizer_(refdev::MakeRasterizer(rasterizer, options)),
       pipeline_(std::make_unique<refdev::Pipeline>(*rasterizer_)) {
   const auto w = static_cast<std::int32_t>(params_.BackBufferWidth);
   const auto h = static_cast<std::int32_t>(params_.BackBufferHeight);

@@ -30,7 +30,8 @@ class RefDevice final
   // `params` must already be validated (RefDirect3D8::CreateDevice does so).
   RefDevice(DisplayHost* host, D3DDEVTYPE type, const D3DPRESENT_PARAMETERS& params,
             const D3DDISPLAYMODE& displayMode,
-            refdev::RasterizerKind rasterizer = refdev::DefaultRasterizerKind());
+            refdev::RasterizerKind rasterizer = refdev::DefaultRasterizerKind(),
+            const refdev::RasterizerOptions& options = {});
   ~RefDevice() override;
   RefDevice(const RefDevice&) = delete;
   RefDevice& operator=(const RefDevice&) = delete;

@@ -267,6 +267,6 @@ HRESULT RefDirect3D8::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWind
     if (hr != D3D_OK) return hr;
   }
   params = p;
-  device = std::make_shared<RefDevice>(host_, type, p, shown, rasterizer_);
+  device = std::make_shared<RefDevice>(host_, type, p, shown, rasterizer_, options_);
   return D3D_OK;
 }

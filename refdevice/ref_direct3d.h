@@ -38,8 +38,10 @@ class RefDirect3D8 final : public Direct3D8 {
                                 DWORD behaviorFlags, D3DPRESENT_PARAMETERS& params,
                                 HWND& deviceWindow, D3DDISPLAYMODE& shownMode);
 
-  // The rasterizer back end of the devices made from now on.
+  // The rasterizer back end of the devices made from now on, and what the
+  // host chose for it.
   void SetRasterizerKind(refdev::RasterizerKind kind) { rasterizer_ = kind; }
+  void SetRasterizerOptions(const refdev::RasterizerOptions& options) { options_ = options; }
 
   // Primitives a draw may ask for (the caps' MaxPrimitiveCount).
   static constexpr DWORD kMaxPrimitiveCount = d3dfront::kMaxPrimitiveCount;
@@ -57,4 +59,5 @@ class RefDirect3D8 final : public Direct3D8 {
   DisplayHost* host_;
   bool halAvailable_;
   refdev::RasterizerKind rasterizer_ = refdev::DefaultRasterizerKind();
+  refdev::RasterizerOptions options_;
 };

@@ -1,21 +1,12 @@
 #include "runtime/text_files.h"
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <vector>
-
 #include "platform/error.h"
 #include "runtime/open_outputs.h"
+#include "scene/user_files.h"
 
 namespace {
+
+using system_files::Fault;
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -37,78 +28,89 @@ bool IsInvalidNameChar(char c) {
   }
 }
 
-std::int32_t OpenErrorNumber(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
+std::int32_t OpenErrorNumber(Fault fault) {
+  switch (fault) {
+    case Fault::kNoSuchFolder:
+    case Fault::kNotAFolder:
+    case Fault::kNoNewFiles:
       return ErrPathNotFound;
-    case ENOSPC:
-    case EDQUOT:
+    case Fault::kDiskFull:
+    case Fault::kFileTooLarge:
       return ErrDiskFull;
-    case ENAMETOOLONG:
+    case Fault::kNameTooLong:
       return ErrBadFileName;
-    case EMFILE:
-    case ENFILE:
+    case Fault::kTooManyOpen:
       return ErrTooManyFiles;
-    default:  // EACCES, EPERM, EISDIR, EROFS, ETXTBSY, ...
+    case Fault::kBusy:
+      return ErrPermissionDenied;
+    case Fault::kNotEmptied:
+      return ErrDeviceIOError;
+    default:  // refused, a link, not a file, a read-only disk, ...
       return ErrPathFileAccess;
   }
 }
 
+// A file that may grow no further is as full as the disk.
+std::int32_t WriteErrorNumber(Fault fault) {
+  return fault == Fault::kDiskFull || fault == Fault::kFileTooLarge ? ErrDiskFull
+                                                                    : ErrDeviceIOError;
+}
+
+// The system's reason in the words every host gives for it.
+std::string Reason(const system_files::Failure& failure) {
+  switch (failure.fault) {
+    case Fault::kDiskFull:
+      return "No space left on device";
+    case Fault::kFileTooLarge:
+      return "File too large";
+    default:
+      return failure.words;
+  }
+}
+
 // Why a folder could not be opened, in plain words.
-std::string OpenFolderProblem(int error) {
-  switch (error) {
-    case ENOENT:
+std::string FolderReason(const system_files::Failure& failure) {
+  switch (failure.fault) {
+    case Fault::kNoSuchFolder:
       return "there is no such folder";
-    case ENOTDIR:
+    case Fault::kNotAFolder:
       return "a part of the path is a file, not a folder";
-    case EACCES:
-    case EPERM:
-      return "the folder may not be entered (" + std::string(std::strerror(error)) + ")";
+    case Fault::kDenied:
+      return "the folder may not be entered (" + failure.words + ")";
     default:
-      return std::strerror(error);
+      return Reason(failure);
   }
 }
 
-// Why a file could not be made in a folder that exists, in plain words.
-std::string CreateFileProblem(int error) {
-  switch (error) {
-    case ENOENT:  // /proc/self and the like
-      return "the folder takes no new files";
-    case EACCES:
-    case EPERM:
-      return "the folder may not be written (" + std::string(std::strerror(error)) + ")";
-    case EROFS:
-      return "the folder is on a read-only file system";
-    case ENXIO:
+// Why the file itself could not be opened, in plain words; `folder` is set
+// when another drive C would mend it.
+std::string FileProblem(const system_files::Failure& failure, bool& folder) {
+  folder = false;
+  switch (failure.fault) {
+    case Fault::kLink:
+      return "it is a symbolic link, which is never followed";
+    case Fault::kNotRegular:
       return "it is not a regular file";
+    case Fault::kFolder:
+      return "it is a folder, not a file";
+    case Fault::kBusy:
+      return "another program is writing it";
+    case Fault::kNotEmptied:
+      return "it could not be emptied (" + failure.words + ")";
     default:
-      return std::strerror(error);
+      break;
   }
-}
-
-std::int32_t WriteErrorNumber(int error) {
-  // A file that may grow no further is as full as the disk.
-  return (error == ENOSPC || error == EDQUOT || error == EFBIG) ? ErrDiskFull : ErrDeviceIOError;
-}
-
-// Writes all of `bytes` at `offset`; false with errno set when the system
-// takes only part of them.
-bool WriteAllAt(int fd, std::string_view bytes, off_t offset) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), offset);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) {
-      errno = ENOSPC;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-    offset += n;
+  folder = true;
+  switch (failure.fault) {
+    case Fault::kNoNewFiles:  // /proc/self and the like
+      return "the folder takes no new files";
+    case Fault::kDenied:
+      return "the folder may not be written (" + failure.words + ")";
+    case Fault::kReadOnly:
+      return "the folder is on a read-only file system";
+    default:
+      return Reason(failure);
   }
-  return true;
 }
 
 }  // namespace
@@ -119,36 +121,14 @@ TextFiles::~TextFiles() { CloseAll(); }
 
 std::string TextFiles::DriveC() const {
   if (!driveC_.empty()) return driveC_;
-  const char* env = std::getenv("QUILLON_DRIVE_C");
-  if (env != nullptr && *env != '\0') return env;
-  return DefaultDriveC();
-}
-
-std::string TextFiles::DefaultDriveC() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  std::string base;
-  if (data != nullptr && data[0] == '/') {
-    base = data;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/') {
-      base = home;
-    } else {
-      // Without HOME the password database knows the user's home; never the
-      // current folder, which would scatter drives wherever the program starts.
-      const passwd* user = ::getpwuid(::getuid());
-      if (user == nullptr || user->pw_dir == nullptr || user->pw_dir[0] != '/') return {};
-      base = user->pw_dir;
-    }
-    base += "/.local/share";
-  }
-  return base + "/quillon/drive_c";
+  std::string env = system_files::Setting("QUILLON_DRIVE_C");
+  return env.empty() ? DefaultDriveC() : env;
 }
 
 std::string TextFiles::DescribeDriveC() const {
   if (!driveC_.empty()) return driveC_;
-  const char* env = std::getenv("QUILLON_DRIVE_C");
-  if (env != nullptr && *env != '\0') return std::string("QUILLON_DRIVE_C=") + env;
+  const std::string env = system_files::Setting("QUILLON_DRIVE_C");
+  if (!env.empty()) return "QUILLON_DRIVE_C=" + env;
   return DefaultDriveC() + ", the default when QUILLON_DRIVE_C is unset";
 }
 
@@ -192,51 +172,31 @@ std::string TextFiles::JoinHostPath(const std::string& driveC,
                                     const std::vector<std::string>& parts) {
   std::string out = driveC.empty() ? std::string(".") : driveC;
   for (const std::string& part : parts) {
-    if (out.back() != '/') out += '/';
+    if (out.back() != '/' && out.back() != system_files::Separator())
+      out += system_files::Separator();
     out.append(part);
   }
   return out;
 }
 
-// Opens the folder `parts` name below drive C, one component at a time and
-// following no link, so a link planted inside drive C cannot lead the log
-// out of it. Drive C itself is the user's choice and may be a link.
-int TextFiles::OpenFolder(const std::string& driveC, const std::vector<std::string>& parts,
-                          std::int32_t& error) {
-  int dir = ::open(driveC.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir < 0) {
-    const int why = errno;
-    error = OpenErrorNumber(why);
-    problem_ = OpenFolderProblem(why);
+std::int32_t TextFiles::Refuse(const system_files::Failure& failure,
+                               const std::vector<std::string>& parts) {
+  const auto last = static_cast<int>(parts.size()) - 1;
+  if (failure.at < 0) {
+    problem_ = FolderReason(failure);
     folderProblem_ = true;
-    return -1;
+  } else if (failure.at < last) {
+    const std::string& folder = parts[static_cast<std::size_t>(failure.at)];
+    problem_ = failure.fault == Fault::kLink
+                   ? "the folder " + folder + " is a symbolic link, which is never followed"
+                   : folder + ": " + FolderReason(failure);
+  } else {
+    problem_ = FileProblem(failure, folderProblem_);
   }
-  for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-    const int next =
-        ::openat(dir, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    const int why = errno;
-    struct stat st {};
-    const bool link = next < 0 && ::fstatat(dir, parts[i].c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                      S_ISLNK(st.st_mode);
-    ::close(dir);
-    if (link) {
-      error = ErrPathFileAccess;
-      problem_ = "the folder " + parts[i] + " is a symbolic link, which is never followed";
-      return -1;
-    }
-    if (next < 0) {
-      error = OpenErrorNumber(why);
-      problem_ = parts[i] + ": " + OpenFolderProblem(why);
-      return -1;
-    }
-    dir = next;
-  }
-  return dir;
+  return OpenErrorNumber(failure.fault);
 }
 
-std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileNumber) {
-  problem_.clear();
-  folderProblem_ = false;
+std::int32_t TextFiles::Open(std::string_view path, std::int32_t& fileNumber) {
   const std::string driveC = DriveC();
   if (driveC.empty()) {
     problem_ = "no home folder is known (HOME is unset and the user has none)";
@@ -247,58 +207,51 @@ std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileN
   std::string hostPath = JoinHostPath(driveC, parts);
   // The per-user drive C is made when first needed; a drive C the user named
   // must already exist.
-  std::error_code made;
-  if (driveC_.empty() && driveC == DefaultDriveC())
-    std::filesystem::create_directories(driveC, made);
+  std::string notMade;
+  if (driveC_.empty() && driveC == DefaultDriveC()) notMade = system_files::MakeFolders(driveC);
   for (const auto& [number, f] : open_)
     if (f.hostPath == hostPath) return ErrFileAlreadyOpen;
   std::int32_t number = 1;
   while (number <= kMaxFileNumber && open_.count(number)) ++number;
   if (number > kMaxFileNumber) return ErrTooManyFiles;
 
-  std::int32_t error = 0;
-  const int dir = OpenFolder(driveC, parts, error);
-  if (dir < 0) {
+  system_files::File file = 0;
+  system_files::Failure failure;
+  if (!system_files::OpenForWriting(driveC, parts, file, failure)) {
+    const std::int32_t err = Refuse(failure, parts);
     // Making the per-user drive C failed first: that is the reason.
-    if (made && folderProblem_) problem_ = "the folder cannot be made (" + made.message() + ")";
-    return error;
-  }
-  // No O_TRUNC yet: the file is emptied only once it is known to be a plain
-  // file that no other program is writing. O_NONBLOCK keeps a FIFO without a
-  // reader from holding the open for ever.
-  const int fd = ::openat(dir, parts.back().c_str(),
-                          O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-  const int why = errno;
-  ::close(dir);
-  if (fd < 0) {
-    if (why == ELOOP) {
-      problem_ = "it is a symbolic link, which is never followed";
-      return ErrPathFileAccess;
-    }
-    problem_ = CreateFileProblem(why);
-    folderProblem_ = why != ENXIO && why != EISDIR;
-    return OpenErrorNumber(why);
-  }
-  const auto refuse = [&](std::int32_t err, const char* what) {
-    ::close(fd);
-    problem_ = what;
+    if (!notMade.empty() && failure.at < 0)
+      problem_ = "the folder cannot be made (" + notMade + ")";
     return err;
-  };
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-    return refuse(ErrPathFileAccess, "it is not a regular file");
-  // One writer per file: a second program would tear the first one's lines.
-  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EINTR) continue;
-    if (errno == EWOULDBLOCK) return refuse(ErrPermissionDenied, "another program is writing it");
-    break;  // a file system without locks: write as before
   }
-  if (::ftruncate(fd, 0) != 0) return refuse(WriteErrorNumber(errno), "it could not be emptied");
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   NoteOutputOpened(hostPath);
-  open_.emplace(number, OpenFile{fd, std::move(hostPath), 0});
+  open_.emplace(number, OpenFile{file, std::move(hostPath), 0});
   fileNumber = number;
   return 0;
+}
+
+// A refusal names the host's path and where drive C is, so the report says
+// what to fix: "(76) Path not found: /x/FPS.TXT: there is no such folder
+// (drive C is QUILLON_DRIVE_C=/x); make the folder, or set ...".
+std::int32_t TextFiles::OpenForOutput(std::string_view path, std::int32_t& fileNumber) {
+  problem_.clear();
+  folderProblem_ = false;
+  const std::int32_t err = Open(path, fileNumber);
+  if (err != 0) {
+    std::string hostPath;
+    if (MapPath(path, DriveC(), hostPath) != 0) hostPath = path;
+    // Paths come from the environment: shown quoted.
+    std::string detail = scene::Printable(hostPath);
+    if (!problem_.empty()) detail += ": " + scene::Printable(problem_);
+    detail += " (drive C is " + scene::Printable(DescribeDriveC()) + ")";
+    if (folderProblem_)
+      detail +=
+          std::string(problem_.starts_with("there is no such folder") ? "; make the folder, or set"
+                                                                      : "; set") +
+          " QUILLON_DRIVE_C (--drive-c) to a folder you can write";
+    NoteErrorDetail(err, detail);
+  }
+  return err;
 }
 
 std::int32_t TextFiles::PrintLine(std::int32_t fileNumber, std::string_view text) {
@@ -311,13 +264,14 @@ std::int32_t TextFiles::PrintLine(std::int32_t fileNumber, std::string_view text
   std::string line;
   line.reserve(text.size() + 2);
   line.append(text).append("\r\n");
-  errno = 0;
-  if (!WriteAllAt(f.fd, line, static_cast<off_t>(f.size))) {
-    const int error = errno;
-    problem_ = f.hostPath + ": " + std::strerror(error);
-    while (::ftruncate(f.fd, static_cast<off_t>(f.size)) != 0 && errno == EINTR) {
-    }
-    return WriteErrorNumber(error);
+  system_files::Failure failure;
+  if (!system_files::WriteAt(f.file, line, f.size, failure)) {
+    system_files::CutBack(f.file, f.size);
+    problem_ = f.hostPath + ": " + Reason(failure);
+    const std::int32_t err = WriteErrorNumber(failure.fault);
+    NoteErrorDetail(err, "writing " + scene::Printable(problem_) + " (drive C is " +
+                             scene::Printable(DescribeDriveC()) + ")");
+    return err;
   }
   f.size += static_cast<std::int64_t>(line.size());
   return 0;
@@ -326,17 +280,18 @@ std::int32_t TextFiles::PrintLine(std::int32_t fileNumber, std::string_view text
 std::int32_t TextFiles::Close(std::int32_t fileNumber) {
   const auto it = open_.find(fileNumber);
   if (it == open_.end()) return 0;
-  const int fd = it->second.fd;
+  const system_files::File file = it->second.file;
   NoteOutputClosed(it->second.hostPath);
   open_.erase(it);
-  errno = 0;
-  return ::close(fd) == 0 ? 0 : WriteErrorNumber(errno);
+  system_files::Failure failure;
+  return system_files::Close(file, failure) ? 0 : WriteErrorNumber(failure.fault);
 }
 
 void TextFiles::CloseAll() {
+  system_files::Failure ignored;
   for (auto& [number, f] : open_) {
     NoteOutputClosed(f.hostPath);
-    ::close(f.fd);
+    system_files::Close(f.file, ignored);
   }
   open_.clear();
 }

@@ -1,18 +1,22 @@
-// The runtime's text-file output, shared by every host.
+// The runtime's text-file output, the same rules on every host (the
+// system's side is runtime/system_files.h).
 //
 // The program names files by its own paths ("C:\FPS.TXT", "C:\LOGS\RUN.TXT").
-// Drive C is a directory of the host: the one named by QUILLON_DRIVE_C, by
-// default $XDG_DATA_HOME/quillon/drive_c (~/.local/share/quillon/drive_c),
-// a per-user folder made on first use. Paths on other drives, network
-// paths and ".." components are refused, so the program never writes outside
-// that directory; links inside it are never followed, and what is not a
-// plain file (a FIFO, a device) is refused. A file being written is locked,
-// so a second program refuses it rather than tear its lines. Every line reaches the file as it is written, so ending the
-// process (or a crash) keeps everything printed so far, and a line is written
-// whole or not at all: a write that fails part-way (a full disk) is taken
-// back, so the file never ends in a fragment.
+// Drive C is a folder of the host: the one named by QUILLON_DRIVE_C, by
+// default on POSIX $XDG_DATA_HOME/quillon/drive_c (~/.local/share/quillon/drive_c),
+// a per-user folder made on first use, and on Windows C:\ itself. Paths on
+// other drives, network paths and ".." components are refused, so the program
+// never writes outside that folder; links inside it are never followed, and
+// what is not a plain file (a FIFO, a device) is refused. A file being
+// written is kept from other writers, so a second program refuses it rather
+// than tear its lines. Every line reaches the file as it is written, so
+// ending the process (or a crash) keeps everything printed so far, and a line
+// is written whole or not at all: a write that fails part-way (a full disk)
+// is taken back, so the file never ends in a fragment.
 //
-// Failures come back as the runtime's error numbers (0 = done).
+// Failures come back as the runtime's error numbers (0 = done), with the
+// report's detail noted for them (NoteErrorDetail): the host path, why, and
+// where drive C is.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +24,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "runtime/system_files.h"
 
 class TextFiles {
  public:
@@ -50,11 +56,11 @@ class TextFiles {
 
   bool IsOpen(std::int32_t fileNumber) const { return open_.count(fileNumber) != 0; }
   std::string DriveC() const;
-  // The per-user drive C: $XDG_DATA_HOME/quillon/drive_c, XDG_DATA_HOME
-  // being ~/.local/share when unset or not absolute, the home being HOME or
-  // else the user's entry in the password database; empty when neither
-  // names one.
-  static std::string DefaultDriveC();
+  // Drive C when QUILLON_DRIVE_C is unset: on POSIX the per-user
+  // $XDG_DATA_HOME/quillon/drive_c, XDG_DATA_HOME being ~/.local/share when
+  // unset or not absolute, the home being HOME or else the user's entry in
+  // the password database (empty when neither names one); on Windows C:\.
+  static std::string DefaultDriveC() { return system_files::DefaultDriveC(); }
   // Where drive C is and what chose it, for messages: "QUILLON_DRIVE_C=DIR",
   // or "DIR, the default when QUILLON_DRIVE_C is unset".
   std::string DescribeDriveC() const;
@@ -67,7 +73,7 @@ class TextFiles {
 
  private:
   struct OpenFile {
-    int fd;
+    system_files::File file;
     std::string hostPath;
     std::int64_t size;  // bytes of whole lines written
   };
@@ -75,8 +81,9 @@ class TextFiles {
   // error number.
   static std::int32_t PathParts(std::string_view programPath, std::vector<std::string>& parts);
   static std::string JoinHostPath(const std::string& driveC, const std::vector<std::string>& parts);
-  int OpenFolder(const std::string& driveC, const std::vector<std::string>& parts,
-                 std::int32_t& error);
+  std::int32_t Open(std::string_view path, std::int32_t& fileNumber);
+  // The error number of a failed open, with Problem() and FolderProblem().
+  std::int32_t Refuse(const system_files::Failure& failure, const std::vector<std::string>& parts);
 
   std::string driveC_;
   std::string problem_;

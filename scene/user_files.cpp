@@ -88,29 +88,4 @@ bool ReadUserFile(const std::string& path, std::uint64_t limit, std::vector<std:
   return true;
 }
 
-// Windows paths are made of backslashes: escaped, every path in a message
-// would read C:\x5cUsers\x5c...; there a backslash stands as itself.
-#ifdef _WIN32
-constexpr bool kBackslashSeparates = true;
-#else
-constexpr bool kBackslashSeparates = false;
-#endif
-
-std::string Printable(std::string_view text) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(text.size());
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c >= 0x20 && c < 0x7F && (c != '\\' || kBackslashSeparates)) {
-      out.push_back(ch);
-    } else {
-      out += "\\x";
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 15]);
-    }
-  }
-  return out;
-}
-
 }  // namespace scene

@@ -20,6 +20,30 @@ bool ReadUserFile(const std::string& path, std::uint64_t limit, std::vector<std:
 // `text` with every byte outside printable ASCII, and the backslash (except
 // on Windows, where it separates a path's folders), written as \xNN, so that
 // a NUL cannot cut a message and escape sequences do not reach the terminal.
-std::string Printable(std::string_view text);
+// (Inline: the runtime's text files quote their paths so too, without the
+// scene library.)
+inline std::string Printable(std::string_view text) {
+  // Windows paths are made of backslashes: escaped, every path in a message
+  // would read C:\x5cUsers\x5c...; there a backslash stands as itself.
+#ifdef _WIN32
+  constexpr bool kBackslashSeparates = true;
+#else
+  constexpr bool kBackslashSeparates = false;
+#endif
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c >= 0x20 && c < 0x7F && (c != '\\' || kBackslashSeparates)) {
+      out.push_back(ch);
+    } else {
+      out += "\\x";
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 15]);
+    }
+  }
+  return out;
+}
 
 }  // namespace scene

@@ -96,12 +96,17 @@ bool SceneFileWriter::WriteFile(const std::string& file, std::string_view bytes,
     if (error) *error = "cannot write " + file + ": " + why;
     return false;
   };
+  if (const char* refused = guard_ ? guard_(file) : nullptr) return fail(refused);
+#ifdef _WIN32
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_BINARY;
+#else
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
+#endif
   // Opened without blocking (a FIFO without a reader would hold the program)
   // and emptied only once it is known to be a plain file. A link is not
   // followed: one planted where a vertex file goes would have the trace
   // overwrite whatever it names.
-  const int fd = ::open(file.c_str(),
-                        O_WRONLY | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+  const int fd = ::open(file.c_str(), kFlags, 0666);
   if (fd < 0 && errno == ELOOP) return fail("it is a symbolic link, which is never followed");
   if (fd < 0) return fail(errno == ENXIO ? "it is not a regular file" : std::strerror(errno));
   struct stat st {};

@@ -28,10 +28,15 @@ std::string CommentLine(std::string_view text);
 // has none; a dot in a folder's name is no extension).
 std::pair<std::string, std::string> SplitExtension(const std::string& path);
 
+// Why a file must not be written (it is one the program is writing already),
+// or null.
+using OutputGuard = const char* (*)(const std::string& path);
+
 // One scene file and the vertex files beside it.
 class SceneFileWriter {
  public:
-  explicit SceneFileWriter(std::string scenePath) : path_(std::move(scenePath)) {}
+  explicit SceneFileWriter(std::string scenePath, OutputGuard guard = nullptr)
+      : path_(std::move(scenePath)), guard_(guard) {}
 
   const std::string& ScenePath() const { return path_; }
   // Writes `bytes` to the scene's next vertex file, "STEM-vbN.bin" with N
@@ -46,11 +51,13 @@ class SceneFileWriter {
   void RemoveFiles();
 
  private:
-  // Writes `bytes` to `file`, a regular file or a new one; false with `error`
-  // ("cannot write FILE: the system's reason") when it cannot.
+  // Writes `bytes` to `file`, a regular file or a new one the guard allows;
+  // false with `error` ("cannot write FILE: the system's reason") when it
+  // cannot.
   bool WriteFile(const std::string& file, std::string_view bytes, std::string* error);
 
   std::string path_;
+  OutputGuard guard_;
   int vertexFiles_ = 0;
   std::vector<std::string> made_;
 };

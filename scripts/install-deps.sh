@@ -14,7 +14,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
   libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core libx11-dev libgl-dev libegl-dev libepoxy-dev
   libxfixes-dev libhwy-dev
   xvfb xdotool x11-utils x11-xserver-utils x11-apps xfonts-base imagemagick
@@ -27,7 +27,7 @@ for option in "$@"; do
     # Debian's emscripten brings its compiler, binaryen and a prebuilt C
     # library: the build downloads nothing. The tests drive the browser from
     # Debian's Python (python3-websocket).
-    --web) packages+=(emscripten googletest libstb-dev chromium-headless-shell python3-websocket) ;;
+    --web) packages+=(emscripten googletest chromium-headless-shell python3-websocket) ;;
     *) echo "usage: $0 [--windows] [--web]" >&2; exit 2 ;;
   esac
 done

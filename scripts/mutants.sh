@@ -41,6 +41,8 @@ declare -A e2e=(
   [sdlhost]='^(FaultSweep\.|e2e\.(messages|headless_script|device_choice|xvfb_(fullscreen|losses)(_hardware)?)$)'
   [hostcommon]='^(FaultSweep\.|HostConfig\.|e2e\.(messages|headless_script)$)'
   [scene]='^(FaultSweep\.|e2e\.headless_script$)'
+  [presentation]='^(FaultSweep\.|OffscreenHost\.F12|e2e\.(headless_script|xvfb_fullscreen(_hardware)?)$)'
+  [pictures]='^(ProgramScenes/GoldenScene\.|ReplayTool\.|e2e\.headless_script$)'
   [refdevice]='^(FaultSweep|ArgumentChecks)\.'
   [gldevice]='^(FaultSweep|ArgumentChecks|GoldenOnHardware)\.'
 )
@@ -52,6 +54,8 @@ declare -A programs=([graphics]=app_tests [input]=app_tests [timing]=app_tests
                      [sdlhost]='quillon quillon-replay picture_tool x_tool'
                      [hostcommon]='quillon quillon-replay picture_tool sdlhost_tests'
                      [scene]='quillon quillon-replay picture_tool'
+                     [presentation]='quillon quillon-replay picture_tool x_tool sdlhost_tests'
+                     [pictures]='quillon quillon-replay picture_tool refdevice_tests'
                      [refdevice]='front_tests' [gldevice]='front_tests device-agreement')
 
 # universalmutator when it can be had (Debian's pip refuses system installs).

@@ -1,5 +1,4 @@
-// The adapter's mode list as the SDL host builds it, and the placement of a
-// frame on a screen of another size.
+// The adapter's mode list as the SDL host builds it.
 #pragma once
 
 #include <cstdint>
@@ -32,11 +31,3 @@ D3DFORMAT D3DFormatFromSdl(std::uint32_t sdlFormat);
 // does not list. Modes whose format has no Direct3D code are left out.
 std::vector<HostMode> BuildAdapterModes(const std::vector<SdlModeInfo>& displayModes,
                                         const SdlModeInfo& desktop);
-
-struct Placement {
-  int x = 0, y = 0, width = 0, height = 0;
-};
-
-// The largest rectangle of the frame's aspect that fits the screen, centred;
-// the rest of the screen is bars.
-Placement FitWithAspect(int frameWidth, int frameHeight, int screenWidth, int screenHeight);

@@ -1,12 +1,11 @@
 // What SDL and X report, in Direct3D's and DirectInput's terms: formats,
-// modes, key codes; and the frame's place on the screen.
+// modes, key codes.
 #include "sdlhost/display_modes.h"
 
 #include <SDL_pixels.h>
 #include <SDL_scancode.h>
 #include <gtest/gtest.h>
 
-#include <array>
 #include <tuple>
 
 #include "platform/dinput8.h"
@@ -54,23 +53,6 @@ TEST(DisplayModes, DisplayOrderFirstThenMissingClassicModesScaled) {
   modes = BuildAdapterModes({}, {1280, 1024, 0, SDL_PIXELFORMAT_RGB888});
   ASSERT_EQ(modes.size(), 3u);
   for (const auto& m : modes) EXPECT_TRUE(m.scaled && m.mode.RefreshRate == 0);
-}
-
-// The frame keeps its aspect inside the screen, centred between bars.
-TEST(DisplayModes, FitKeepsTheAspectWithBars) {
-  // clang-format off
-  const struct { int frameW, frameH, screenW, screenH, x, y, width, height; } cases[] = {
-      {640, 480, 1920, 1080, 240, 0, 1440, 1080},  // bars left and right
-      {640, 480, 1280, 1024, 0, 32, 1280, 960},    // bars above and below
-      {640, 480, 1024, 768, 0, 0, 1024, 768},
-      {0, 480, 1024, 768, 0, 0, 0, 0},
-  };
-  // clang-format on
-  for (const auto& c : cases) {
-    const Placement p = FitWithAspect(c.frameW, c.frameH, c.screenW, c.screenH);
-    EXPECT_EQ((std::array{p.x, p.y, p.width, p.height}), (std::array{c.x, c.y, c.width, c.height}))
-        << c.frameW << "x" << c.frameH << " on " << c.screenW << "x" << c.screenH;
-  }
 }
 
 // X keycodes are evdev's plus eight; codes past the tables are no key (0).

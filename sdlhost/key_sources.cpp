@@ -45,17 +45,13 @@ class SdlKeyboardSource final : public KeyStateSource {
   }
 };
 
-class ScriptSource final : public KeyStateSource {
+class EventPumpSource final : public KeyStateSource {
  public:
-  explicit ScriptSource(KeyScriptPlayer& script) : script_(script) {}
   void Read(DIKEYBOARDSTATE& state) override {
+    state.fill(0);
     // Keep the window system's queue moving; nothing is dispatched here.
     SDL_PumpEvents();
-    script_.Poll(state);
   }
-
- private:
-  KeyScriptPlayer& script_;
 };
 
 }  // namespace
@@ -66,6 +62,6 @@ std::unique_ptr<KeyStateSource> MakeXKeymapSource(void* xDisplay) {
 std::unique_ptr<KeyStateSource> MakeSdlKeyboardSource() {
   return std::make_unique<SdlKeyboardSource>();
 }
-std::unique_ptr<KeyStateSource> MakeScriptSource(KeyScriptPlayer& script) {
-  return std::make_unique<ScriptSource>(script);
+std::unique_ptr<KeyStateSource> MakeEventPumpSource() {
+  return std::make_unique<EventPumpSource>();
 }

@@ -1,11 +1,10 @@
 // Where a poll of the keyboard comes from: the X server's global key map,
-// SDL's keyboard state, or a key script.
+// SDL's keyboard state, or nothing while a key script plays.
 #pragma once
 
 #include <memory>
 
 #include "platform/dinput8.h"
-#include "hostcommon/key_script.h"
 
 class KeyStateSource {
  public:
@@ -19,5 +18,6 @@ class KeyStateSource {
 std::unique_ptr<KeyStateSource> MakeXKeymapSource(void* xDisplay);
 // Keys seen by SDL's windows while one of them has the focus.
 std::unique_ptr<KeyStateSource> MakeSdlKeyboardSource();
-// The script's next poll; `script` must outlive the source.
-std::unique_ptr<KeyStateSource> MakeScriptSource(KeyScriptPlayer& script);
+// No keys, only the window system's queue kept moving: a key script's keys
+// replace the poll (hostcommon/keyboard_rules.h).
+std::unique_ptr<KeyStateSource> MakeEventPumpSource();

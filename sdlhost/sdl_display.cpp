@@ -4,14 +4,14 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <thread>
 
 #include "formats/pixel_format.h"
 #include "hostcommon/captures.h"
 #include "hostcommon/host_log.h"
-#include "refdevice/image_io.h"
-#include "refdevice/raster/simd_kernels.h"
+#include "pictures/picture_files.h"
+#include "presentation/present_order.h"
+#include "presentation/screenshots.h"
+#include "runtime/user_home.h"
 #include "scene/user_files.h"
 #include "sdlhost/sdl_host.h"
 
@@ -57,8 +57,7 @@ HRESULT SdlDisplayHost::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETE
   if (!window || target != host_.WindowHandle()) return D3DERR_INVALIDCALL;
 
   fullScreen_ = !params.Windowed;
-  retrace_ = {};
-  interval_ = params.FullScreen_PresentationInterval;
+  pacing_.Stop();
   if (!fullScreen_) {
     SDL_ShowWindow(window);
     attached_ = true;
@@ -67,10 +66,7 @@ HRESULT SdlDisplayHost::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETE
 
   const HostMode* chosen = nullptr;
   for (const auto& m : modes_) {
-    if (m.mode.Width == params.BackBufferWidth && m.mode.Height == params.BackBufferHeight &&
-        m.mode.Format == params.BackBufferFormat &&
-        (params.FullScreen_RefreshRateInHz == 0 ||
-         m.mode.RefreshRate == params.FullScreen_RefreshRateInHz)) {
+    if (ModeMatches(m.mode, params)) {
       chosen = &m;
       break;
     }
@@ -92,15 +88,8 @@ HRESULT SdlDisplayHost::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETE
     return D3DERR_INVALIDCALL;
   }
   SDL_RaiseWindow(window);
-  if (options_.vsync && refresh > 0 && interval_ != D3DPRESENT_INTERVAL_IMMEDIATE) {
-    int every = interval_ == D3DPRESENT_INTERVAL_TWO     ? 2
-                : interval_ == D3DPRESENT_INTERVAL_THREE ? 3
-                : interval_ == D3DPRESENT_INTERVAL_FOUR  ? 4
-                                                         : 1;
-    retrace_ = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-        std::chrono::duration<double>(every / static_cast<double>(refresh)));
-    retraceOrigin_ = std::chrono::steady_clock::now();
-  }
+  if (options_.vsync)
+    pacing_.Start(refresh, params.FullScreen_PresentationInterval, RetracePacing::Clock::now());
   attached_ = true;
   return D3D_OK;
 }
@@ -168,53 +157,12 @@ void SdlDisplayHost::Refresh() {
   if (presented_ && host_.Window() && !host_.DisplayLost()) SDL_UpdateWindowSurface(host_.Window());
 }
 
-void SdlDisplayHost::WaitForRetrace() {
-  // Presents are paced to the display's refresh: the next retrace on the grid
-  // that starts when the device took the screen.
-  auto now = std::chrono::steady_clock::now();
-  auto passed = now - retraceOrigin_;
-  auto next = retraceOrigin_ + (passed / retrace_ + 1) * retrace_;
-  std::this_thread::sleep_until(next);
-}
-
 void SdlDisplayHost::SaveCaptures(const FrameView& frame) {
   if (!options_.captures || !options_.captures->CapturesDue()) return;
-  const Image image = ImageFromFrame(frame);
-  SaveDueCaptures(*options_.captures, options_.captureFolder,
-                  {image.width, image.height, image.pixels});
+  SaveDueCaptures(*options_.captures, options_.captureFolder, ImageFromFrame(frame));
 }
 
-namespace {
-
-// XDG_PICTURES_DIR from the user's user-dirs.dirs ("$HOME/Pictures" style).
-std::string PicturesFromUserDirs(const std::string& home) {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  const std::string file =
-      (config && config[0] == '/' ? std::string(config) : home + "/.config") + "/user-dirs.dirs";
-  std::ifstream in(file);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.starts_with("XDG_PICTURES_DIR=")) continue;
-    std::string value = line.substr(17);
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-      value = value.substr(1, value.size() - 2);
-    if (value.starts_with("$HOME")) value = home + value.substr(5);
-    if (value.starts_with("/")) return value;
-  }
-  return {};
-}
-
-}  // namespace
-
-std::string ScreenshotFolder() {
-  const char* home = std::getenv("HOME");
-  const std::string homeDir = home && *home ? home : ".";
-  std::string pictures;
-  if (const char* env = std::getenv("XDG_PICTURES_DIR"); env && env[0] == '/') pictures = env;
-  if (pictures.empty()) pictures = PicturesFromUserDirs(homeDir);
-  if (pictures.empty()) pictures = homeDir + "/Pictures";
-  return pictures + "/quillon";
-}
+std::string ScreenshotFolder() { return XdgScreenshotFolder(UserHome()); }
 
 namespace {
 
@@ -223,39 +171,8 @@ bool SurfaceImage(SDL_Surface* surface, Image& image) {
   std::unique_ptr<SDL_Surface, void (*)(SDL_Surface*)> copy(
       SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_RGB888, 0), SDL_FreeSurface);
   if (!copy) return false;
-  image.width = copy->w;
-  image.height = copy->h;
-  image.pixels.resize(static_cast<std::size_t>(copy->w) * static_cast<std::size_t>(copy->h));
-  for (int y = 0; y < copy->h; ++y) {
-    const auto* row =
-        reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(copy->pixels) +
-                                               static_cast<std::ptrdiff_t>(y) * copy->pitch);
-    for (int x = 0; x < copy->w; ++x)
-      image.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(copy->w) +
-                   static_cast<std::size_t>(x)] = row[x] & 0x00FFFFFFu;
-  }
-  return true;
-}
-
-// A free name in `folder` by the local time; a second picture within the same
-// second gets a number. Empty, with the reason, when the folder cannot be
-// looked into.
-std::string ScreenshotPath(const std::string& folder, std::string& reason) {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
-  std::string path = folder + "/quillon-" + stamp + ".png";
-  for (int n = 2;; ++n) {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
-      if (!ec) return path;
-      reason = ec.message();
-      return {};
-    }
-    path = folder + "/quillon-" + stamp + "-" + std::to_string(n) + ".png";
-  }
+  image = ImageFromFrame({copy->pixels, copy->w, copy->h, copy->pitch, D3DFMT_X8R8G8B8});
+  return image.Whole();
 }
 
 }  // namespace
@@ -264,6 +181,11 @@ void SdlDisplayHost::SaveScreenshot(const Image& image) {
   // The folder comes from the environment or the user's settings: quoted.
   const std::string folder = ScreenshotFolder();
   const std::string hint = "; set XDG_PICTURES_DIR to a folder you can write";
+  if (folder.empty()) {
+    const std::string why = "no home folder is known (HOME is unset and the user has none)";
+    HostLog(LogLevel::Error, "cannot save the screenshot: " + why + hint);
+    return;
+  }
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec) {
@@ -272,14 +194,15 @@ void SdlDisplayHost::SaveScreenshot(const Image& image) {
     return;
   }
   std::string reason;
-  const std::string path = ScreenshotPath(folder, reason);
+  const std::string path = FreeScreenshotPath(folder, std::time(nullptr), reason);
   if (path.empty()) {
     HostLog(LogLevel::Error,
             "cannot save the screenshot in " + scene::Printable(folder) + ": " + reason + hint);
     return;
   }
   std::string error;
-  if (WriteImage(path, image, &error))
+  // What the user chose to keep survives a crash.
+  if (WriteHostPicture(path, image, Durability::kSynced, error))
     HostLog(LogLevel::Warn, "screenshot written to " + scene::Printable(path));
   else
     HostLog(LogLevel::Error, "cannot write the screenshot " + scene::Printable(error) + hint);
@@ -287,10 +210,9 @@ void SdlDisplayHost::SaveScreenshot(const Image& image) {
 
 namespace {
 
-// A 32-bit frame shown at its own size on a 32-bit XRGB surface is converted
+// A frame shown at its own size on a 32-bit XRGB surface is converted
 // straight into the surface's rows, one pass and no copy of our own.
 bool ConvertIntoSurface(const FrameView& frame, SDL_Surface* surface) {
-  if (frame.format != D3DFMT_X8R8G8B8 && frame.format != D3DFMT_A8R8G8B8) return false;
   if (surface->w != frame.width || surface->h != frame.height) return false;
   std::uint32_t alpha = 0;
   if (surface->format->format == SDL_PIXELFORMAT_ARGB8888)
@@ -298,23 +220,10 @@ bool ConvertIntoSurface(const FrameView& frame, SDL_Surface* surface) {
   else if (surface->format->format != SDL_PIXELFORMAT_RGB888)
     return false;
   if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return false;
-  const auto* src = static_cast<const std::uint8_t*>(frame.pixels);
-  auto* dst = static_cast<std::uint8_t*>(surface->pixels);
-  const auto width = static_cast<std::size_t>(frame.width);
-  if (frame.pitch == surface->pitch && static_cast<std::size_t>(frame.pitch) == width * 4) {
-    refdev::simd::XrgbRow(reinterpret_cast<const std::uint32_t*>(src),
-                          reinterpret_cast<std::uint32_t*>(dst),
-                          width * static_cast<std::size_t>(frame.height), alpha);
-  } else {
-    for (int y = 0; y < frame.height; ++y)
-      refdev::simd::XrgbRow(
-          reinterpret_cast<const std::uint32_t*>(src +
-                                                 static_cast<std::ptrdiff_t>(y) * frame.pitch),
-          reinterpret_cast<std::uint32_t*>(dst + static_cast<std::ptrdiff_t>(y) * surface->pitch),
-          width, alpha);
-  }
+  const bool converted =
+      FrameToXrgb(frame, static_cast<std::uint32_t*>(surface->pixels), surface->pitch, alpha);
   if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-  return true;
+  return converted;
 }
 
 }  // namespace
@@ -326,15 +235,8 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
         SDL_CreateRGBSurfaceWithFormat(0, frame.width, frame.height, 32, SDL_PIXELFORMAT_RGB888));
     if (!frame_) return false;
   }
-  auto* rows = static_cast<std::uint8_t*>(frame_->pixels);
-  for (int y = 0; y < frame.height; ++y)
-    if (!ConvertRowToXrgb(
-            frame.format,
-            static_cast<const std::uint8_t*>(frame.pixels) +
-                static_cast<std::ptrdiff_t>(y) * frame.pitch,
-            reinterpret_cast<std::uint32_t*>(rows + static_cast<std::ptrdiff_t>(y) * frame_->pitch),
-            frame.width))
-      return false;
+  if (!FrameToXrgb(frame, static_cast<std::uint32_t*>(frame_->pixels), frame_->pitch))
+    return false;
 
   // A screen or window of another size shows the whole frame with its shape
   // kept and black bars, placed as the OpenGL device places it.
@@ -353,6 +255,55 @@ bool SdlDisplayHost::TakeScreenshotRequest() { return host_.TakeScreenshotReques
 
 bool SdlDisplayHost::WantsFramePixels() { return host_.HasScreen() || CapturesDue(); }
 
+// One present's steps on the window's surface.
+class SdlDisplayHost::Steps final : public PresentSteps {
+ public:
+  Steps(SdlDisplayHost& display, const FrameView& frame, SDL_Window* window)
+      : d_(display), frame_(frame), window_(window) {}
+
+  void SaveCaptures() override { d_.SaveCaptures(frame_); }
+  bool TakeScreenshotRequest() override { return d_.host_.TakeScreenshotRequest(); }
+  bool Seen() override { return d_.host_.HasScreen() || d_.options_.drawUnseen; }
+  HRESULT CheckUnshown() override {
+    // The window's surface would be converted (and scaled) for nobody.
+    return pixel_layout::WithLayout(frame_.format, [](auto) {}) ? D3D_OK : D3DERR_INVALIDCALL;
+  }
+  HRESULT Show() override {
+    surface_ = SDL_GetWindowSurface(window_);
+    if (!surface_) return D3DERR_DRIVERINTERNALERROR;
+    return d_.Blit(frame_, surface_) ? D3D_OK : D3DERR_INVALIDCALL;
+  }
+  void SaveScreenshot() override {
+    Image image;
+    if (SurfaceImage(surface_, image))
+      d_.SaveScreenshot(image);
+    else
+      HostLog(LogLevel::Error, std::string("cannot take the screenshot: ") + SDL_GetError());
+  }
+  void DrawOverlay() override {
+    if (!d_.hud_.Enabled()) return;
+    d_.hud_.FrameShown(Hud::Clock::now());
+    d_.hud_.Draw(surface_);
+  }
+  void WaitForRetrace() override {
+    if (d_.fullScreen_) d_.pacing_.Wait();
+  }
+  HRESULT Flip() override {
+    SDL_UpdateWindowSurface(window_);
+    // The frame went to a window or a display that is gone: it was not shown.
+    if (d_.host_.DisplayLost()) return D3DERR_DEVICELOST;
+    d_.presented_ = true;
+    return D3D_OK;
+  }
+  void ToggleOnRequest() override { d_.ToggleFullScreenOnRequest(); }
+
+ private:
+  SdlDisplayHost& d_;
+  const FrameView& frame_;
+  SDL_Window* window_;
+  SDL_Surface* surface_ = nullptr;
+};
+
 HRESULT SdlDisplayHost::Present(const FrameView& frame, HWND destWindow) {
   host_.CheckSignals();
   // The window or the whole display went away: the device has lost its
@@ -362,37 +313,6 @@ HRESULT SdlDisplayHost::Present(const FrameView& frame, HWND destWindow) {
   if (!window || (destWindow != 0 && destWindow != host_.WindowHandle())) return D3DERR_INVALIDCALL;
   if (!frame.pixels || frame.width <= 0 || frame.height <= 0) return D3DERR_INVALIDCALL;
 
-  // Captures are the frame itself, taken before the overlay is drawn.
-  SaveCaptures(frame);
-
-  const bool screenshot = host_.TakeScreenshotRequest();
-  if (!host_.HasScreen() && !options_.drawUnseen && !screenshot) {
-    // The window's surface would be converted (and scaled) for nobody.
-    if (!pixel_layout::WithLayout(frame.format, [](auto) {})) return D3DERR_INVALIDCALL;
-    if (fullScreen_ && retrace_.count() > 0) WaitForRetrace();
-    return D3D_OK;
-  }
-
-  SDL_Surface* surface = SDL_GetWindowSurface(window);
-  if (!surface) return D3DERR_DRIVERINTERNALERROR;
-  if (!Blit(frame, surface)) return D3DERR_INVALIDCALL;
-  // F12 saves what is shown, without the overlay.
-  if (screenshot) {
-    Image image;
-    if (SurfaceImage(surface, image))
-      SaveScreenshot(image);
-    else
-      HostLog(LogLevel::Error, std::string("cannot take the screenshot: ") + SDL_GetError());
-  }
-  if (hud_.Enabled()) {
-    hud_.FrameShown(std::chrono::steady_clock::now());
-    hud_.Draw(surface);
-  }
-  if (fullScreen_ && retrace_.count() > 0) WaitForRetrace();
-  SDL_UpdateWindowSurface(window);
-  // The frame went to a window or a display that is gone: it was not shown.
-  if (host_.DisplayLost()) return D3DERR_DEVICELOST;
-  presented_ = true;
-  ToggleFullScreenOnRequest();
-  return D3D_OK;
+  Steps steps(*this, frame, window);
+  return PresentInOrder(steps);
 }

@@ -11,11 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "hostcommon/key_script.h"
 #include "platform/display_host.h"
-#include "refdevice/image_io.h"
+#include "pictures/image.h"
+#include "presentation/pacing.h"
+#include "presentation/placement.h"
 #include "sdlhost/display_modes.h"
 #include "sdlhost/hud.h"
-#include "hostcommon/key_script.h"
 
 class SdlHost;
 
@@ -27,7 +29,7 @@ struct DisplayOptions {
   KeyScriptPlayer* captures = nullptr;
   std::string captureFolder;
   bool linearScaling = false;  // a scaled frame is filtered, not repeated
-  HudItems hud;                // the overlay's parts
+  OverlayItems hud;            // the overlay's parts
   std::string deviceName;      // what the overlay names as the device
   // Without a screen nobody sees the window, so frames are not drawn into
   // its surface; true draws them anyway, for whoever reads that surface.
@@ -35,7 +37,8 @@ struct DisplayOptions {
 };
 
 // Where F12 saves pictures: $XDG_PICTURES_DIR/quillon (from the environment
-// or the user's user-dirs.dirs), by default ~/Pictures/quillon.
+// or the user's user-dirs.dirs), by default ~/Pictures/quillon; empty when
+// no home is known.
 std::string ScreenshotFolder();
 
 class SdlDisplayHost final : public DisplayHost {
@@ -73,7 +76,7 @@ class SdlDisplayHost final : public DisplayHost {
   const std::vector<HostMode>& Modes() const { return modes_; }
 
  private:
-  void WaitForRetrace();
+  class Steps;
   // The window covers the screen in `mode` (or the desktop, scaled).
   bool TakeScreen(SDL_Window* window, const HostMode& mode);
   bool Blit(const FrameView& frame, SDL_Surface* surface);
@@ -89,9 +92,7 @@ class SdlDisplayHost final : public DisplayHost {
   // a window (QUILLON_WINDOWED, or after Alt+Enter).
   HostMode screenMode_{};
   bool inWindow_ = false;
-  DWORD interval_ = 0;
-  std::chrono::steady_clock::duration retrace_{};  // zero: the display has no known rate
-  std::chrono::steady_clock::time_point retraceOrigin_{};
+  RetracePacing pacing_;  // full-screen presents on the screen
   // The frame in the window surface's usual format, which SDL scales.
   std::unique_ptr<SDL_Surface, void (*)(SDL_Surface*)> frame_{nullptr, SDL_FreeSurface};
   Hud hud_;

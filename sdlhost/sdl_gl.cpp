@@ -109,7 +109,7 @@ HardwareProbe ProbeHardwareDevice(const HostConfig& config, const SdlHost& host,
     const GlInfo info = DescribeCurrentContext();
     probe.renderer = info.renderer;
     probe.version = info.version;
-    if (!AcceptsContext(info, config.device)) {
+    if (!AcceptsContext(info, config.device == DeviceChoice::Hal)) {
       probe.reason = info.software ? "software renderer " + Describe(info) : "no OpenGL 3.3 core";
       return probe;
     }
@@ -139,7 +139,7 @@ HardwareProbe ProbeHardwareDevice(const HostConfig& config, const SdlHost& host,
   const GlInfo info = DescribeCurrentContext();
   probe.renderer = info.renderer;
   probe.version = info.version;
-  if (!AcceptsContext(info, config.device)) {
+  if (!AcceptsContext(info, config.device == DeviceChoice::Hal)) {
     probe.reason = info.software ? "software renderer " + Describe(info) : "no OpenGL 3.3 core";
     SDL_GL_DeleteContext(context);
     SDL_DestroyWindow(window);

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "gldevice/gl_context.h"
-#include "sdlhost/sdl_config.h"
+#include "hostcommon/host_config.h"
 #include "sdlhost/sdl_display.h"
 
 struct HardwareProbe {

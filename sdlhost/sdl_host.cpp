@@ -12,7 +12,9 @@
 #include <utility>
 
 #include "scene/user_files.h"
+#include "hostcommon/captures.h"
 #include "hostcommon/host_log.h"
+#include "hostcommon/shell.h"
 
 namespace {
 
@@ -105,7 +107,7 @@ int OnXError(Display* display, XErrorEvent* error) {
   // that another program could destroy.
   if (g_xWindow != 0 && IsWindowError(*error)) {
     if (!g_xWindowGone)
-      std::fputs("quillon: the window was destroyed by another program; ending\n", stderr);
+      HostLog(LogLevel::Error, "the window was destroyed by another program; ending");
     g_xWindowGone = true;
     return 0;
   }
@@ -125,9 +127,9 @@ int OnXIOError(Display* display) {
   if (!g_xDisplayLost) {
     // The name is DISPLAY's value: shown quoted.
     const char* name = display ? DisplayString(display) : nullptr;
-    std::fprintf(stderr, "quillon: the connection to the display %s was lost; ending\n",
-                 name && *name ? scene::Printable(name).c_str() : "(unknown)");
-    std::fflush(stderr);
+    HostLog(LogLevel::Error, std::string("the connection to the display ") +
+                                 (name && *name ? scene::Printable(name) : "(unknown)") +
+                                 " was lost; ending");
   }
   g_xDisplayLost = true;
   if (display != g_xDisplay || g_inMessageBox) std::_Exit(1);
@@ -249,7 +251,7 @@ int SdlHost::WatchEvent(void* host, SDL_Event* event) {
       (ours && alt && e.key.keysym.sym == SDLK_F4))
     self.closeWanted_ = true;
   if (ours && alt && (e.key.keysym.sym == SDLK_RETURN || e.key.keysym.sym == SDLK_KP_ENTER))
-    self.toggleWanted_ = true;
+    ++self.togglesWanted_;
   return 0;
 }
 
@@ -264,7 +266,7 @@ void SdlHost::ProcessEvents() {
     if (e.type == SDL_WINDOWEVENT && e.window.windowID == windowId_) {
       if (e.window.event == SDL_WINDOWEVENT_EXPOSED && events_.exposed) events_.exposed();
     } else if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_F12 && !e.key.repeat) {
-      screenshotWanted_ = true;
+      ++screenshotsWanted_;
     }
   }
   // Every close request WatchEvent saw, handled here as the form's close.
@@ -279,8 +281,8 @@ bool SdlHost::TakeScreenshotRequest() {
   int n = 0;
   while ((n = SDL_PeepEvents(events, 16, SDL_GETEVENT, SDL_KEYDOWN, SDL_KEYDOWN)) > 0)
     for (int i = 0; i < n; ++i)
-      if (events[i].key.keysym.sym == SDLK_F12 && !events[i].key.repeat) screenshotWanted_ = true;
-  return std::exchange(screenshotWanted_, false);
+      if (events[i].key.keysym.sym == SDLK_F12 && !events[i].key.repeat) ++screenshotsWanted_;
+  return TakeOne(screenshotsWanted_);
 }
 
 void SdlHost::WaitForEvents(int timeoutMs) {
@@ -340,7 +342,8 @@ void SdlHost::Shutdown() {
 }
 
 void SdlHost::EndProcess(int exitCode) {
-  if (exitCode == 0 && failAtEnd_) exitCode = 3;
+  if (exitCode == kEndedByUser && failAtEnd_) exitCode = kTraceFailed;
+  exitCode = StatusAfterCaptures(exitCode);
   if (exitCode == 0 && DisplayLost()) exitCode = 1;  // not an end the user chose
   Shutdown();
   std::fflush(stdout);

@@ -48,7 +48,7 @@ class SdlHost {
   void ProcessEvents();
   // Waits up to `timeoutMs` for an event to arrive (without handling it).
   void WaitForEvents(int timeoutMs);
-  // True once after F12 was pressed in the form's window (the host's
+  // True once for each press of F12 in the form's window (the host's
   // screenshot key; the program never sees it).
   bool TakeScreenshotRequest();
   // True once after the user asked to close the form's window (its close
@@ -56,9 +56,9 @@ class SdlHost {
   // event pass has handled it: the spinning loop handles no window events,
   // so the keyboard turns it into Escape.
   bool TakeCloseRequest() { return std::exchange(closeWanted_, false); }
-  // True once after Alt+Enter in the form's window: the host's presentation
-  // switches between full screen and a window.
-  bool TakeFullScreenToggle() { return std::exchange(toggleWanted_, false); }
+  // True once for each Alt+Enter in the form's window: the host's
+  // presentation switches between full screen and a window.
+  bool TakeFullScreenToggle() { return TakeOne(togglesWanted_); }
   // Shows the form's window.
   void ShowWindow();
   // A modal box over the form's window when it is shown. A termination signal
@@ -80,7 +80,7 @@ class SdlHost {
   // a run the user ends normally still ends with status 3.
   void FailAtEnd() { failAtEnd_ = true; }
   // Shuts down and ends the process with `exitCode` (3 instead of 0 after
-  // FailAtEnd).
+  // FailAtEnd, else 4 after a capture not written).
   [[noreturn]] void EndProcess(int exitCode);
 
  private:
@@ -90,11 +90,17 @@ class SdlHost {
   std::uint32_t windowId_ = 0;
   void* xDisplay_ = nullptr;
   bool failAtEnd_ = false;
-  bool screenshotWanted_ = false;
+  // Presses not yet taken: each is one action, however quickly they come.
+  int screenshotsWanted_ = 0;
   bool closeWanted_ = false;
-  bool toggleWanted_ = false;
+  int togglesWanted_ = 0;
   HostEvents events_;
 
+  static bool TakeOne(int& wanted) {
+    if (wanted == 0) return false;
+    --wanted;
+    return true;
+  }
   // Sees every event as SDL queues it, whoever reads the queue.
   static int WatchEvent(void* host, SDL_Event* event);
 };

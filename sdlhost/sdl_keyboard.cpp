@@ -2,8 +2,9 @@
 
 #include <SDL.h>
 
-#include "platform/d3d8types.h"  // E_NOTIMPL
 #include "hostcommon/host_log.h"
+#include "hostcommon/keyboard_rules.h"
+#include "platform/d3d8types.h"  // E_NOTIMPL
 #include "sdlhost/sdl_host.h"
 
 SdlKeyboardDevice::SdlKeyboardDevice(SdlHost& host, KeyScriptPlayer* script)
@@ -11,7 +12,7 @@ SdlKeyboardDevice::SdlKeyboardDevice(SdlHost& host, KeyScriptPlayer* script)
 
 HRESULT SdlKeyboardDevice::SetCommonDataFormat(std::int32_t format) {
   if (acquired_) return DIERR_INVALIDPARAM;  // the format is fixed while acquired
-  if (format != DIFORMAT_KEYBOARD) return DIERR_INVALIDPARAM;
+  if (const HRESULT refused = CheckKeyboardDataFormat(format)) return refused;
   formatSet_ = true;
   return DI_OK;
 }
@@ -34,7 +35,7 @@ HRESULT SdlKeyboardDevice::Acquire() {
   if (!formatSet_) return DIERR_INVALIDPARAM;
   if (acquired_) return DI_OK;
   if (script_)
-    source_ = MakeScriptSource(*script_);
+    source_ = MakeEventPumpSource();
   else if (background_ && host_.XDisplay())
     source_ = MakeXKeymapSource(host_.XDisplay());
   else
@@ -64,14 +65,12 @@ HRESULT SdlKeyboardDevice::GetDeviceStateKeyboard(DIKEYBOARDSTATE& state) {
     state.fill(0);
   else if (host_.DisplayLost())
     return DIERR_INPUTLOST;  // lost during this read
-  // The spinning loop handles no window events: a request to close the
-  // window reaches the program as the key it ends on.
-  if (host_.TakeCloseRequest()) state[DIK_ESCAPE] = 0x80;
+  FinishKeyboardPoll(state, script_, host_.TakeCloseRequest());
   return DI_OK;
 }
 
 HRESULT SdlDirectInput8::CreateDevice(const std::string& guid, Ref<DirectInputDevice8>& device) {
-  if (guid != "GUID_SysKeyboard") return DIERR_DEVICENOTREG;
+  if (const HRESULT refused = CheckKeyboardDevice(guid)) return refused;
   // Without a display nothing can press a key, and a run that Escape can
   // never end would only end by a signal: the keyboard is missing, as
   // DirectInput answers on a machine without one. The report says why.

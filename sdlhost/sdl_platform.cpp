@@ -5,66 +5,37 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 
-#include "d3dx/d3dx8_object.h"
 #include "gldevice/gl_direct3d.h"
-#include "hostcommon/captures.h"
+#include "hostcommon/direct3d_by_type.h"
 #include "hostcommon/host_log.h"
+#include "hostcommon/platform_objects.h"
+#include "hostcommon/trace.h"
 #include "refdevice/raster/thread_pool.h"
 #include "refdevice/ref_direct3d.h"
 #include "scene/user_files.h"
-#include "sdlhost/direct3d_by_type.h"
+#include "sdlhost/sdl_config.h"
 #include "sdlhost/sdl_gl.h"
 #include "sdlhost/sdl_keyboard.h"
-#include "sdlhost/trace.h"
 #include "sdlhost/window_icon.h"
 
-namespace {
+HostSettingList SdlPlatform::Settings() { return SdlSettings(); }
 
-// What "new DirectX8" creates: each call a fresh object.
-struct DirectXFactories {
-  std::function<Ref<Direct3D8>()> direct3d;
-  std::function<Ref<DirectInput8>()> directInput;
-};
+HostUsage SdlPlatform::Usage() { return SdlUsage(); }
 
-class SdlDirectX8 final : public DirectX8 {
- public:
-  explicit SdlDirectX8(DirectXFactories factories) : factories_(std::move(factories)) {}
-  HRESULT Direct3DCreate(Ref<Direct3D8>& d3d) override {
-    d3d = factories_.direct3d();
-    return 0;
-  }
-  HRESULT DirectInputCreate(Ref<DirectInput8>& di) override {
-    di = factories_.directInput();
-    return 0;
-  }
+bool SdlPlatform::Tell(bool error, const std::string& text) {
+  std::FILE* to = error ? stderr : stdout;
+  return std::fputs(text.c_str(), to) >= 0 && std::fflush(to) == 0 && !std::ferror(to);
+}
 
- private:
-  DirectXFactories factories_;
-};
+void SdlPlatform::SetVariable(const char* name, const std::string& value) {
+  ::setenv(name, value.c_str(), 1);
+}
 
-class SdlPlatformObjects final : public PlatformObjects {
- public:
-  explicit SdlPlatformObjects(DirectXFactories factories) : factories_(std::move(factories)) {}
-  HRESULT NewDirectX8(Ref<DirectX8>& dx) override {
-    dx = std::make_shared<SdlDirectX8>(factories_);
-    return 0;
-  }
-  HRESULT NewD3DX8(Ref<D3DX8>& d3dx) override {
-    d3dx = std::make_shared<RuntimeD3DX8>();
-    return 0;
-  }
-
- private:
-  DirectXFactories factories_;
-};
-
-}  // namespace
+const char* SdlPlatform::GetVariable(const char* name) { return std::getenv(name); }
 
 bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
   config_ = config;
-  SetLogLevel(config.logLevel);
   // Under a tight memory or process limit the reference device draws with
   // the threads the system lets it start, down to the program's own.
   refdev::SetThreadShortfallReport([](int wanted, int started) {
@@ -74,13 +45,7 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
                                   std::to_string(wanted) +
                                   " threads (the system would start no more)");
   });
-  std::string captureFolder;
-  if (!config.keysPath.empty()) {
-    KeyScript script;
-    if (!ReadKeyScript(config.keysPath, script, error)) return false;
-    script_ = std::make_unique<KeyScriptPlayer>(std::move(script));
-    captureFolder = CaptureFolder(config.keysPath);
-  }
+  if (!LoadKeyScript(config, script_, error)) return false;
   // The hardware device is tried first; on a screen it draws into the form's
   // window, which must then be made as an OpenGL window.
   auto probeHardware = [this](const std::string& videoDriver, bool hasScreen) {
@@ -112,8 +77,8 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
   DisplayOptions options;
   options.windowed = config.windowed;
   options.vsync = config.vsync;
-  options.captures = script_.get();
-  options.captureFolder = captureFolder;
+  options.captures = script_ ? &script_->player : nullptr;
+  options.captureFolder = script_ ? script_->captureFolder : "";
   options.linearScaling = config.linearScaling;
   options.hud = {config.hudFps, config.hudFrameTime, config.hudDevice};
   options.deviceName = deviceName_;
@@ -122,8 +87,15 @@ bool SdlPlatform::Start(const HostConfig& config, std::string& error) {
   display_ = std::make_unique<SdlDisplayHost>(host_, std::move(options));
   if (hardware_) ConnectCaptures(*hardware_, *display_);
   host_.SetEventHandlers({[this] { runtime_->CloseForm(); }, [this] { display_->Refresh(); }});
-  objects_ = std::make_unique<SdlPlatformObjects>(
-      DirectXFactories{[this] { return NewDirect3D(); }, [this] { return NewDirectInput(); }});
+  objects_ = MakePlatformObjects({[this](Ref<Direct3D8>& d3d) {
+                                    d3d = NewDirect3D();
+                                    return D3D_OK;
+                                  },
+                                  [this](Ref<DirectInput8>& di) {
+                                    di = std::make_shared<SdlDirectInput8>(
+                                        host_, script_ ? &script_->player : nullptr);
+                                    return DI_OK;
+                                  }});
   return true;
 }
 
@@ -132,7 +104,9 @@ Ref<Direct3D8> SdlPlatform::NewDirect3D() {
   // makes their devices; the first also answers for the adapter. Without a
   // hardware device the reference object refuses that type itself.
   std::vector<Direct3DByDeviceType::DeviceType> types;
-  types.emplace_back(D3DDEVTYPE_REF, std::make_shared<RefDirect3D8>(display_.get(), false));
+  auto ref = std::make_shared<RefDirect3D8>(display_.get(), false);
+  ref->SetRasterizerOptions({config_.threads, config_.kernels});
+  types.emplace_back(D3DDEVTYPE_REF, std::move(ref));
   if (hardware_) types.emplace_back(D3DDEVTYPE_HAL, MakeGlDirect3D8(display_.get(), hardware_));
   Ref<Direct3D8> d3d = std::make_shared<Direct3DByDeviceType>(std::move(types));
   if (!config_.tracePath.empty())
@@ -142,10 +116,6 @@ Ref<Direct3D8> SdlPlatform::NewDirect3D() {
                                                host_.FailAtEnd();
                                              });
   return d3d;
-}
-
-Ref<DirectInput8> SdlPlatform::NewDirectInput() {
-  return std::make_shared<SdlDirectInput8>(host_, script_.get());
 }
 
 Platform SdlPlatform::GetPlatform() {

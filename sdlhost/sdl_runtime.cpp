@@ -1,10 +1,9 @@
 #include "sdlhost/sdl_runtime.h"
 
 #include <chrono>
-#include <cstdio>
 #include <ctime>
 
-#include "scene/user_files.h"
+#include "hostcommon/host_log.h"
 #include "sdlhost/sdl_host.h"
 
 namespace {
@@ -59,8 +58,7 @@ HRESULT SdlRuntime::Form_Font(Ref<IFont>& font) {
 HRESULT SdlRuntime::MsgBox(const std::string& text) {
   // Every message reaches standard error, so nothing is lost where no box
   // can be shown (no display, or SDL cannot make one).
-  std::fprintf(stderr, "quillon: %s\n", OneLine(text).c_str());
-  std::fflush(stderr);
+  HostLog(LogLevel::Error, OneLine(text));
   if (!host_.HasScreen() || host_.DisplayLost()) return 0;
   // Where SDL cannot show a box (no usable font, say) the line above is all
   // there is, and the program goes on.
@@ -90,35 +88,12 @@ void SdlRuntime::End(int exitCode) {
   host_.EndProcess(exitCode);
 }
 
-// A file error names the host's path and where drive C is, so the report
-// says what to fix: "(76) Path not found: /x/FPS.TXT (drive C is
-// QUILLON_DRIVE_C=/x)".
+// The text files note a failure's detail for the report themselves.
 std::int32_t SdlRuntime::FileOpenForOutput(const std::string& path, std::int32_t& fileNumber) {
-  const std::int32_t err = files_.OpenForOutput(path, fileNumber);
-  if (err != 0) {
-    std::string hostPath;
-    if (TextFiles::MapPath(path, files_.DriveC(), hostPath) != 0) hostPath = path;
-    // Paths come from the environment: shown quoted.
-    std::string detail = scene::Printable(hostPath);
-    if (!files_.Problem().empty()) detail += ": " + scene::Printable(files_.Problem());
-    detail += " (drive C is " + scene::Printable(files_.DescribeDriveC()) + ")";
-    if (files_.FolderProblem())
-      detail += std::string(files_.Problem().starts_with("there is no such folder")
-                                ? "; make the folder, or set"
-                                : "; set") +
-                " QUILLON_DRIVE_C (--drive-c) to a folder you can write";
-    NoteErrorDetail(err, detail);
-  }
-  return err;
+  return files_.OpenForOutput(path, fileNumber);
 }
 std::int32_t SdlRuntime::FilePrintLine(std::int32_t fileNumber, const std::string& text) {
-  const std::int32_t err = files_.PrintLine(fileNumber, text);
-  if (err != 0)
-    NoteErrorDetail(err, "writing " +
-                             (files_.Problem().empty() ? std::string("to drive C")
-                                                       : scene::Printable(files_.Problem())) +
-                             " (drive C is " + scene::Printable(files_.DescribeDriveC()) + ")");
-  return err;
+  return files_.PrintLine(fileNumber, text);
 }
 std::int32_t SdlRuntime::FileClose(std::int32_t fileNumber) { return files_.Close(fileNumber); }
 

@@ -5,8 +5,8 @@
 #include <SDL.h>
 #include <time.h>
 
+#include "hostcommon/cursor_counter.h"
 #include "platform/winsys.h"
-#include "sdlhost/cursor_counter.h"
 #include "sdlhost/sdl_host.h"
 
 class SdlWindowSystem final : public WindowSystem {

@@ -4,17 +4,31 @@
 
 #include <cstdlib>
 
+#include "runtime/system_files.h"
+
 namespace win32 {
 namespace {
 
 constexpr const char* kFormClass = "QuillonForm";
 bool closeRequested = false;
+bool sessionEnding = false;
 
 LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CLOSE:
       // The program ends through its own shutdown; the window stays until then.
       closeRequested = true;
+      return 0;
+    case WM_QUERYENDSESSION:
+      // The user is logging off or shutting down: the program ends as on
+      // Escape, through its own shutdown, at its next keyboard poll.
+      closeRequested = sessionEnding = true;
+      return TRUE;
+    case WM_ENDSESSION:
+      // The session may end once this returns; a request not yet taken
+      // still stands, and one the query did not make (it was sent to
+      // another window first) is made now.
+      if (wParam) closeRequested = sessionEnding = true;
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -53,7 +67,8 @@ Handle CreateFormWindow(const std::string& caption, int width, int height) {
 }
 
 void ShowMessageBox(Handle owner, const std::string& text, const std::string& caption) {
-  MessageBoxA(AsHwnd(owner), text.c_str(), caption.c_str(), MB_OK);
+  MessageBoxW(AsHwnd(owner), system_files::Utf16(text).c_str(),
+              system_files::Utf16(caption).c_str(), MB_OK);
 }
 
 bool PumpMessages(Handle form) {
@@ -81,6 +96,8 @@ bool WaitAndPumpMessage(Handle form) {
   return IsWindow(AsHwnd(form)) != FALSE;
 }
 
+bool SessionEnding() { return sessionEnding; }
+
 void ExitProcess(int exitCode) { ::ExitProcess(static_cast<UINT>(exitCode)); }
 
 int ShowCursor(bool show) { return ::ShowCursor(show ? TRUE : FALSE); }
@@ -93,23 +110,23 @@ double SecondsSinceMidnight() {
   return now.wHour * 3600.0 + now.wMinute * 60.0 + now.wSecond + now.wMilliseconds / 1000.0;
 }
 
-std::string GetEnvironment(const char* name) {
-  char value[1024];
-  const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-  if (length == 0 || length >= sizeof value) return {};
-  return std::string(value, length);
-}
+std::string GetEnvironment(const char* name) { return system_files::Setting(name); }
 
 void SetEnvironment(const char* name, const std::string& value) {
-  SetEnvironmentVariableA(name, value.c_str());
+  SetEnvironmentVariableW(system_files::Utf16(name).c_str(), system_files::Utf16(value).c_str());
+}
+
+bool HasStandard(bool error) {
+  HANDLE out = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  return out != nullptr && out != INVALID_HANDLE_VALUE && GetFileType(out) != FILE_TYPE_UNKNOWN;
 }
 
 bool WriteStandard(bool error, const std::string& text) {
+  if (!HasStandard(error)) return false;
   HANDLE out = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-  if (out == nullptr || out == INVALID_HANDLE_VALUE || GetFileType(out) == FILE_TYPE_UNKNOWN)
-    return false;
   DWORD written = 0;
-  return WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) != FALSE;
+  return WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) != FALSE &&
+         written == text.size();
 }
 
 std::int32_t DefaultFontHandle() {

@@ -15,7 +15,7 @@ using Handle = std::intptr_t;
 // The form's window: a visible overlapped window with `caption` and a
 // client area of `width` x `height`; 0 on failure.
 Handle CreateFormWindow(const std::string& caption, int width, int height);
-// A modal box with an OK button only and no icon.
+// A modal box with an OK button only and no icon; the texts are UTF-8.
 void ShowMessageBox(Handle owner, const std::string& text, const std::string& caption);
 // Dispatches the waiting messages once; true when the form was asked to
 // close (its close button, Alt+F4, the session ending).
@@ -23,19 +23,24 @@ bool PumpMessages(Handle form);
 // Waits for the next message and dispatches it; false once the form's window
 // has gone.
 bool WaitAndPumpMessage(Handle form);
+// True once the system has said the session is ending (log-off, shutdown).
+bool SessionEnding();
 [[noreturn]] void ExitProcess(int exitCode);
 // The cursor's display counter, raised by one (true) or lowered; the new value.
 int ShowCursor(bool show);
 std::uint32_t GetTickCount();
 // Seconds since local midnight, to the millisecond.
 double SecondsSinceMidnight();
-// An environment variable's value; empty when unset.
+// An environment variable's value (UTF-8), whatever its length; empty when
+// unset.
 std::string GetEnvironment(const char* name);
-// Sets an environment variable for this process (and what it starts).
+// Sets an environment variable (UTF-8) for this process (and what it starts).
 void SetEnvironment(const char* name, const std::string& value);
-// Writes `text` to standard output (or error) when the process has one (a
-// console, a pipe or a file: under Wine, the terminal it was started from);
-// false when it has none, as a program started from the desktop.
+// Whether the process has a standard output (or error): a console, a pipe or
+// a file (under Wine, the terminal it was started from); a program started
+// from the desktop has none.
+bool HasStandard(bool error);
+// Writes `text` there whole; false when it has none or the write failed.
 bool WriteStandard(bool error, const std::string& text);
 // The system's font handle for the form's font (the GUI font).
 std::int32_t DefaultFontHandle();

@@ -2,11 +2,12 @@
 
 #include <memory>
 
+#include "hostcommon/keyboard_rules.h"
 #include "winhost/win32_dinput.h"
 
 HRESULT WinKeyboard8::SetCommonDataFormat(std::int32_t format) {
   // The keyboard's is the only common format the program names.
-  if (format != DIFORMAT_KEYBOARD) return DIERR_INVALIDPARAM;
+  if (const HRESULT refused = CheckKeyboardDataFormat(format)) return refused;
   return win32::SetKeyboardDataFormat(device_.get());
 }
 HRESULT WinKeyboard8::SetCooperativeLevel(std::int32_t hWnd, std::int32_t flags) {
@@ -19,15 +20,14 @@ HRESULT WinKeyboard8::Unacquire() { return win32::Unacquire(device_.get()); }
 HRESULT WinKeyboard8::GetDeviceStateKeyboard(DIKEYBOARDSTATE& state) {
   const HRESULT status = win32::KeyboardState(device_.get(), state.data());
   if (status < 0) return status;
-  if (script_) script_->player.Poll(state);
-  // The spinning loop handles no window messages: they are handled here, and
-  // a request to close the form reaches the program as the key it ends on.
-  if (closeRequested_ && closeRequested_()) state[DIK_ESCAPE] = 0x80;
+  // The spinning loop handles no window messages: they are handled here.
+  FinishKeyboardPoll(state, script_ ? &script_->player : nullptr,
+                     closeRequested_ && closeRequested_());
   return status;
 }
 
 HRESULT WinDirectInput8::CreateDevice(const std::string& guid, Ref<DirectInputDevice8>& device) {
-  if (guid != "GUID_SysKeyboard") return DIERR_DEVICENOTREG;
+  if (const HRESULT refused = CheckKeyboardDevice(guid)) return refused;
   win32::ComObject created = nullptr;
   const HRESULT status = win32::CreateSystemKeyboard(directInput_.get(), created);
   if (created != nullptr)

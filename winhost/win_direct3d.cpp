@@ -3,9 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "formats/pixel_format.h"
 #include "hostcommon/captures.h"
-#include "hostcommon/host_log.h"
 
 // The project's structures cross as bytes in the published layout.
 static_assert(sizeof(D3DDISPLAYMODE) == win32::kDisplayModeBytes);
@@ -87,32 +85,21 @@ HRESULT WinDevice8::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOL
 
 namespace {
 
-// The frame as 0x00RRGGBB rows, filled by a win32::FrameReader.
-struct ReadFrame {
-  std::vector<std::uint32_t> pixels;
-  std::int32_t width = 0, height = 0;
-  bool known = false;  // the format was one ConvertRowToXrgb knows
-
-  static void Read(void* context, const void* rows, std::int32_t pitch, std::int32_t format,
-                   std::uint32_t width, std::uint32_t height) {
-    auto& frame = *static_cast<ReadFrame*>(context);
-    frame.width = static_cast<std::int32_t>(width);
-    frame.height = static_cast<std::int32_t>(height);
-    frame.pixels.resize(std::size_t{width} * height);
-    frame.known = true;
-    for (std::uint32_t y = 0; y < height && frame.known; ++y)
-      frame.known = ConvertRowToXrgb(format, static_cast<const std::uint8_t*>(rows) + y * pitch,
-                                     frame.pixels.data() + std::size_t{y} * width, frame.width);
-  }
-};
+// Converts the frame a win32::FrameReader hands over; an empty image for a
+// format without a layout.
+void ReadFrame(void* context, const void* rows, std::int32_t pitch, std::int32_t format,
+               std::uint32_t width, std::uint32_t height) {
+  *static_cast<Image*>(context) =
+      ImageFromFrame({rows, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height),
+                      pitch, static_cast<D3DFORMAT>(format)});
+}
 
 }  // namespace
 
 bool WinDevice8::SaveCaptures(win32::Status (*read)(win32::ComObject, win32::FrameReader, void*)) {
-  ReadFrame frame;
-  if (read(device_.get(), &ReadFrame::Read, &frame) < 0 || !frame.known) return false;
-  SaveDueCaptures(script_->player, script_->captureFolder,
-                  {frame.width, frame.height, frame.pixels});
+  Image frame;
+  if (read(device_.get(), &ReadFrame, &frame) < 0 || !frame.Whole()) return false;
+  SaveDueCaptures(script_->player, script_->captureFolder, frame);
   return true;
 }
 
@@ -126,11 +113,8 @@ HRESULT WinDevice8::Present(const RECT* sourceRect, const RECT* destRect, HWND d
   const bool saved = capture && lockableBackBuffer_ && SaveCaptures(win32::ReadBackBuffer);
   const HRESULT status =
       win32::Present(device_.get(), sourceRect, destRect, SystemWindow(destWindow), dirtyRegion);
-  if (capture && !saved && !SaveCaptures(win32::ReadFrontBuffer)) {
-    for (const auto& name : script_->player.TakeDueCaptures())
-      HostLog(LogLevel::Error,
-              "cannot read the frame for the picture " + CapturePath(script_->captureFolder, name));
-  }
+  if (capture && !saved && !SaveCaptures(win32::ReadFrontBuffer))
+    FailDueCaptures(script_->player, script_->captureFolder, "the frame cannot be read");
   return status;
 }
 

@@ -2,11 +2,6 @@
 // the frames its `capture` lines ask for are read from the device.
 #pragma once
 
-#include <string>
+#include "hostcommon/shell.h"
 
-#include "hostcommon/key_script.h"
-
-struct WinKeyScript {
-  KeyScriptPlayer player;
-  std::string captureFolder;  // where names that are not absolute go
-};
+using WinKeyScript = PlayedKeyScript;

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "hostcommon/captures.h"
+#include "hostcommon/host_log.h"
 #include "winhost/win32_calls.h"
 
 bool WinRuntime::Start(std::optional<double> fixedTime) {
@@ -22,6 +24,12 @@ HRESULT WinRuntime::Form_Font(Ref<IFont>& font) {
 }
 
 HRESULT WinRuntime::MsgBox(const std::string& text) {
+  // The line also goes to standard error, as on every host: a scripted run
+  // learns why it ended, and one started from the desktop sees the box.
+  std::string line = text;
+  for (char& c : line)
+    if (c == '\n' || c == '\r') c = ' ';
+  HostLog(LogLevel::Error, line);
   win32::ShowMessageBox(form_, text, "Quillon");
   return 0;
 }
@@ -32,7 +40,12 @@ void WinRuntime::CloseForm() {
   if (events_.OnClose) events_.OnClose();
 }
 
-bool WinRuntime::TakeCloseRequest() { return win32::PumpMessages(form_); }
+bool WinRuntime::TakeCloseRequest() {
+  const bool requested = win32::PumpMessages(form_);
+  if (requested && win32::SessionEnding())
+    HostLog(LogLevel::Info, "the session is ending: the program ends as on Escape");
+  return requested;
+}
 
 void WinRuntime::DoEvents() {
   if (win32::PumpMessages(form_)) CloseForm();
@@ -46,6 +59,8 @@ void WinRuntime::RunUntilFormClosed() {
 
 void WinRuntime::End(int exitCode) {
   files_.CloseAll();
+  exitCode = StatusAfterCaptures(exitCode);
+  HostLog(LogLevel::Info, "ended with status " + std::to_string(exitCode));
   win32::ExitProcess(exitCode);
 }
 

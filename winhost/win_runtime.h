@@ -1,6 +1,7 @@
 // The windowing runtime and the Windows calls on Windows itself: the form is
-// a system window captioned "Form1", message boxes are the system's, files
-// are written at their real paths.
+// a system window captioned "Form1", message boxes are the system's (their
+// text also goes to standard error), and C:\FPS.TXT is that file unless
+// QUILLON_DRIVE_C names a folder that stands for drive C.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,7 @@
 #include "platform/runtime.h"
 #include "platform/winsys.h"
 #include "runtime/random.h"
-#include "winhost/win_text_files.h"
+#include "runtime/text_files.h"
 
 class WinFont final : public IFont {
  public:
@@ -69,7 +70,7 @@ class WinRuntime final : public Runtime {
   Ref<IFont> font_;
   FormEvents events_;
   bool closed_ = false;
-  WinTextFiles files_;
+  TextFiles files_;
   RandomGenerator random_;
 };
 

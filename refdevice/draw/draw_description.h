@@ -13,60 +13,31 @@
 
 namespace refdev {
 
-using d3dfront::StencilTest;
-
 struct Rgba {
   int c[4];  // r, g, b, a
 };
 
-// One texture stage, as the pixel stage runs it.
-struct StageSetup {
-  DWORD colorOp, colorArg0, colorArg1, colorArg2;
-  DWORD alphaOp, alphaArg0, alphaArg1, alphaArg2;
-  DWORD resultArg;
+// What the reference device adds to a texture stage as it runs: the texture
+// itself, where its coordinates lie among the attributes, and the border
+// colour unpacked.
+struct StageBinding {
   const RefTexture* texture;  // or null
   int texAttr;                // attribute index of u, or -1 (coordinates 0)
-  DWORD addressU, addressV;
   Rgba border;
-  bool magLinear, minLinear;
-  DWORD mipFilter;    // D3DTEXF_NONE, POINT or LINEAR
-  DWORD maxMipLevel;  // largest level allowed, as an index
-  float lodBias;
-  bool needLod;  // the level of detail matters for this stage
 };
 
-// Where the pixel stage takes the fog factor from.
-enum FogSource : int {
-  kFogOff = 0,
-  kFogTable = 1,     // per pixel, from the interpolated fog depth (table fog)
-  kFogSpecular = 2,  // the interpolated specular alpha (vertex fog)
-};
-
-// The constants of the pixel stage.
+// The constants of the pixel stage: the draw's fixed-function state as the
+// front decoded it, and what this device derives from it once per draw.
 struct PixelContext {
-  int stageCount = 0;
-  StageSetup stages[D3D_MAX_TEXTURE_STAGES] = {};
+  d3dfront::FixedFunction ff;
+  StageBinding bound[D3D_MAX_TEXTURE_STAGES] = {};  // per stage of ff.stages
+  // ff's colours unpacked.
   Rgba tfactor{};
-  bool specularAdd = false;
-  int fogMode = kFogOff;  // a FogSource
-  int fogTableMode = 0;   // D3DFOG_*
-  float fogStart = 0, fogEnd = 1, fogDensity = 1;
   int fogColour[3] = {};
-  bool alphaTest = false;
-  DWORD alphaFunc = D3DCMP_ALWAYS;
-  int alphaRef = 0;
-  bool depthTest = false;
-  bool depthWrite = false;
   // The depth test runs before shading (DepthRejects): nothing that comes
   // before it in the pixel's order (alpha or stencil test) can discard it.
   bool earlyDepth = false;
-  DWORD depthFunc = D3DCMP_LESSEQUAL;
   double depthScale = 65535.0;
-  StencilTest stencil;  // on only with a depth buffer that has stencil bits
-  bool blend = false;
-  DWORD srcBlend = D3DBLEND_ONE, destBlend = D3DBLEND_ZERO, blendOp = D3DBLENDOP_ADD;
-  DWORD writeMask = 0xF;
-  bool flat = false;
   bool needDerivatives = false;  // some stage needs screen derivatives of its coordinates
 
   Surface* target = nullptr;
@@ -82,7 +53,7 @@ struct DrawKey {
   std::uint8_t stages = 0;        // 0: the texture stages pass the diffuse colour through
                                   // unchanged; otherwise how many stages run
   std::uint8_t specularAdd = 0;   // specular added to the colour
-  std::uint8_t fog = kFogOff;     // a FogSource
+  d3dfront::FogSource fog = d3dfront::FogSource::Off;
   std::uint8_t fogTableMode = 0;  // D3DFOG_* with table fog, else 0
   std::uint8_t alphaFunc = 0;     // D3DCMP_* with the alpha test, else 0
   std::uint8_t depthFunc = 0;     // D3DCMP_* with the depth test, else 0

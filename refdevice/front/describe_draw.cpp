@@ -38,63 +38,24 @@ bool StagesPassDiffuse(const d3dfront::FixedFunction& ff) {
   return true;
 }
 
-void BuildStage(const d3dfront::StageRun& run, const RefTexture* texture, const VertexStage& vs,
-                StageSetup& st) {
-  st.colorOp = run.colorOp;
-  st.colorArg0 = run.colorArg0;
-  st.colorArg1 = run.colorArg1;
-  st.colorArg2 = run.colorArg2;
-  st.alphaOp = run.alphaOp;
-  st.alphaArg0 = run.alphaArg0;
-  st.alphaArg1 = run.alphaArg1;
-  st.alphaArg2 = run.alphaArg2;
-  st.resultArg = run.resultTemp ? D3DTA_TEMP : D3DTA_CURRENT;
-  st.texture = texture;
-  st.magLinear = run.magLinear;
-  st.minLinear = run.minLinear;
-  st.mipFilter = run.mipFilter;
-  st.maxMipLevel = run.maxMipLevel;
-  st.lodBias = run.lodBias;
-  st.needLod = run.needLod;
-  st.texAttr = run.texSet >= 0 ? vs.texAttr[run.texSet] : -1;
-  st.addressU = run.addressU;
-  st.addressV = run.addressV;
-  st.border = Unpack(run.border);
-}
-
 void BuildPixelContext(const DeviceState& state, const d3dfront::FixedFunction& ff,
                        const VertexStage& vs, PixelContext& ctx) {
-  ctx.stageCount = ff.stageCount;
+  ctx.ff = ff;
   ctx.needDerivatives = false;
   for (int s = 0; s < ff.stageCount; ++s) {
-    BuildStage(ff.stages[s], state.texture[static_cast<std::size_t>(s)], vs, ctx.stages[s]);
-    ctx.needDerivatives = ctx.needDerivatives || ctx.stages[s].needLod;
+    const d3dfront::StageRun& run = ff.stages[s];
+    StageBinding& b = ctx.bound[s];
+    b.texture = state.texture[static_cast<std::size_t>(s)];
+    b.texAttr = run.texSet >= 0 ? vs.texAttr[run.texSet] : -1;
+    b.border = Unpack(run.border);
+    ctx.needDerivatives = ctx.needDerivatives || run.needLod;
   }
   ctx.tfactor = Unpack(ff.textureFactor);
-  ctx.specularAdd = ff.specularAdd;
-  ctx.fogMode = static_cast<int>(ff.fog);
-  ctx.fogTableMode = static_cast<int>(ff.fogTableMode);
-  ctx.fogStart = ff.fogStart;
-  ctx.fogEnd = ff.fogEnd;
-  ctx.fogDensity = ff.fogDensity;
   const Rgba fc = Unpack(ff.fogColour);
   for (int c = 0; c < 3; ++c) ctx.fogColour[c] = fc.c[c];
-  ctx.alphaTest = ff.alphaTest;
-  ctx.alphaFunc = ff.alphaFunc;
-  ctx.alphaRef = ff.alphaRef;
   ctx.depth = state.depth;
-  ctx.depthTest = ff.depthTest;
-  ctx.depthWrite = ff.depthWrite;
-  ctx.depthFunc = ff.depthFunc;
-  ctx.stencil = ff.stencil;
-  ctx.earlyDepth = ctx.depthTest && !ctx.alphaTest && !ctx.stencil.enabled;
+  ctx.earlyDepth = ff.depthTest && !ff.alphaTest && !ff.stencil.enabled;
   ctx.depthScale = state.depth ? state.depth->Scale() : 65535.0;
-  ctx.blend = ff.blend;
-  ctx.srcBlend = ff.srcBlend;
-  ctx.destBlend = ff.destBlend;
-  ctx.blendOp = ff.blendOp;
-  ctx.writeMask = ff.writeMask;
-  ctx.flat = ff.flat;
   ctx.target = state.target;
   ctx.bpp = state.target ? BytesPerPixel(state.target->format) : 4;
 }
@@ -102,25 +63,26 @@ void BuildPixelContext(const DeviceState& state, const d3dfront::FixedFunction& 
 std::uint8_t Byte(DWORD v) { return static_cast<std::uint8_t>(v); }
 
 DrawKey KeyOf(const PixelContext& px, bool stagesPassDiffuse, std::uint32_t attributes) {
+  const d3dfront::FixedFunction& ff = px.ff;
   DrawKey k;
-  k.flat = px.flat;
-  k.stages = stagesPassDiffuse ? 0 : Byte(static_cast<DWORD>(px.stageCount));
-  k.specularAdd = px.specularAdd;
-  k.fog = Byte(static_cast<DWORD>(px.fogMode));
-  k.fogTableMode = px.fogMode == kFogTable ? Byte(static_cast<DWORD>(px.fogTableMode)) : 0;
-  k.alphaFunc = px.alphaTest ? Byte(px.alphaFunc) : 0;
-  k.depthFunc = px.depthTest ? Byte(px.depthFunc) : 0;
-  k.depthWrite = px.depthWrite;
-  if (px.depthTest)
+  k.flat = ff.flat;
+  k.stages = stagesPassDiffuse ? 0 : Byte(static_cast<DWORD>(ff.stageCount));
+  k.specularAdd = ff.specularAdd;
+  k.fog = ff.fog;
+  k.fogTableMode = ff.fog == d3dfront::FogSource::Table ? Byte(ff.fogTableMode) : 0;
+  k.alphaFunc = ff.alphaTest ? Byte(ff.alphaFunc) : 0;
+  k.depthFunc = ff.depthTest ? Byte(ff.depthFunc) : 0;
+  k.depthWrite = ff.depthWrite;
+  if (ff.depthTest)
     k.depthBits = px.depthScale < 65536.0 ? 16 : px.depthScale < 16777216.0 ? 24 : 32;
-  k.stencil = px.stencil.enabled;
-  k.blend = px.blend;
-  if (px.blend) {
-    k.srcBlend = Byte(px.srcBlend);
-    k.destBlend = Byte(px.destBlend);
-    k.blendOp = Byte(px.blendOp);
+  k.stencil = ff.stencil.enabled;
+  k.blend = ff.blend;
+  if (ff.blend) {
+    k.srcBlend = Byte(ff.srcBlend);
+    k.destBlend = Byte(ff.destBlend);
+    k.blendOp = Byte(ff.blendOp);
   }
-  k.writeMask = Byte(px.writeMask);
+  k.writeMask = Byte(ff.writeMask);
   k.targetFormat = px.target ? Byte(static_cast<DWORD>(px.target->format)) : 0;
   k.derivatives = px.needDerivatives;
   k.attributes = attributes;
@@ -143,7 +105,7 @@ void BuildDrawDescription(const DeviceState& state, const d3dfront::FixedFunctio
     if (k >= kSpecR && k <= kSpecA && !ff.needSpecular) continue;
     if (k == kFogDepth && ff.fog != d3dfront::FogSource::Table) continue;
     // Flat shading takes both colours of the first vertex as they are.
-    d.perspective[d.interpCount] = !(px.flat && k >= kDiffR && k <= kSpecA);
+    d.perspective[d.interpCount] = !(ff.flat && k >= kDiffR && k <= kSpecA);
     d.interp[d.interpCount++] = k;
     attributes |= 1u << k;
   }

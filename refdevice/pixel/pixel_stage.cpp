@@ -72,19 +72,20 @@ int AddressIndex(DWORD mode, double i, int size) {
   }
 }
 
-Rgba Texel(const StageSetup& st, const Surface& s, int x, int y) {
-  if (x < 0 || y < 0) return st.border;
+Rgba Texel(const StageBinding& b, const Surface& s, int x, int y) {
+  if (x < 0 || y < 0) return b.border;
   return Unpack(
       DecodePixel(s.format, s.Row(y) + static_cast<std::size_t>(x) * BytesPerPixel(s.format)));
 }
 
 // One level, point or bilinear. Texel centres lie at half-integer texel
 // coordinates; bilinear weights are 8-bit fractions so results are exact.
-Rgba SampleLevel(const StageSetup& st, const Surface& s, bool linear, float u, float v) {
+Rgba SampleLevel(const d3dfront::StageRun& st, const StageBinding& b, const Surface& s, bool linear,
+                 float u, float v) {
   const double tu = static_cast<double>(u) * s.width;
   const double tv = static_cast<double>(v) * s.height;
   if (!linear)
-    return Texel(st, s, AddressIndex(st.addressU, std::floor(tu), s.width),
+    return Texel(b, s, AddressIndex(st.addressU, std::floor(tu), s.width),
                  AddressIndex(st.addressV, std::floor(tv), s.height));
   const double x = tu - 0.5, y = tv - 0.5;
   double x0 = std::floor(x), y0 = std::floor(y);
@@ -96,8 +97,8 @@ Rgba SampleLevel(const StageSetup& st, const Surface& s, bool linear, float u, f
   const int xb = AddressIndex(st.addressU, x0 + 1, s.width);
   const int ya = AddressIndex(st.addressV, y0, s.height);
   const int yb = AddressIndex(st.addressV, y0 + 1, s.height);
-  const Rgba t00 = Texel(st, s, xa, ya), t10 = Texel(st, s, xb, ya);
-  const Rgba t01 = Texel(st, s, xa, yb), t11 = Texel(st, s, xb, yb);
+  const Rgba t00 = Texel(b, s, xa, ya), t10 = Texel(b, s, xb, ya);
+  const Rgba t01 = Texel(b, s, xa, yb), t11 = Texel(b, s, xb, yb);
   Rgba out;
   for (int c = 0; c < 4; ++c) {
     const int top = t00.c[c] * (256 - fx) + t10.c[c] * fx;
@@ -107,19 +108,19 @@ Rgba SampleLevel(const StageSetup& st, const Surface& s, bool linear, float u, f
   return out;
 }
 
-Rgba Sample(const StageSetup& st, const float* attr) {
-  const float u = st.texAttr >= 0 ? attr[st.texAttr] : 0.0f;
-  const float v = st.texAttr >= 0 ? attr[st.texAttr + 1] : 0.0f;
-  const int levels = static_cast<int>(st.texture->GetLevelCount());
+Rgba Sample(const d3dfront::StageRun& st, const StageBinding& b, const float* attr) {
+  const float u = b.texAttr >= 0 ? attr[b.texAttr] : 0.0f;
+  const float v = b.texAttr >= 0 ? attr[b.texAttr + 1] : 0.0f;
+  const int levels = static_cast<int>(b.texture->GetLevelCount());
   const int base = std::min(static_cast<int>(st.maxMipLevel), levels - 1);
-  const Surface& top = st.texture->Level(static_cast<UINT>(base));
-  if (!st.needLod) return SampleLevel(st, top, st.magLinear, u, v);
+  const Surface& top = b.texture->Level(static_cast<UINT>(base));
+  if (!st.needLod) return SampleLevel(st, b, top, st.magLinear, u, v);
 
   // Level of detail from the screen derivatives of the coordinates, in
   // texels of the largest level in use.
   float lod = -1.0f;
-  if (st.texAttr >= 0) {
-    const float* d = attr + DerivativeSlot(st.texAttr);
+  if (b.texAttr >= 0) {
+    const float* d = attr + DerivativeSlot(b.texAttr);
     const double w = top.width, h = top.height;
     const double rx = std::hypot(d[0] * w, d[2] * h);  // du/dx, dv/dx
     const double ry = std::hypot(d[1] * w, d[3] * h);  // du/dy, dv/dy
@@ -128,20 +129,22 @@ Rgba Sample(const StageSetup& st, const float* attr) {
   }
   const bool minify = lod > 0.0f;
   const bool linear = minify ? st.minLinear : st.magLinear;
-  if (!minify || st.mipFilter == D3DTEXF_NONE) return SampleLevel(st, top, linear, u, v);
+  if (!minify || st.mipFilter == D3DTEXF_NONE) return SampleLevel(st, b, top, linear, u, v);
   const int last = levels - 1 - base;
   if (st.mipFilter == D3DTEXF_POINT) {
     const int level = std::min(last, static_cast<int>(std::floor(lod + 0.5f)));
-    return SampleLevel(st, st.texture->Level(static_cast<UINT>(base + level)), linear, u, v);
+    return SampleLevel(st, b, b.texture->Level(static_cast<UINT>(base + level)), linear, u, v);
   }
   // Linear between the two nearest levels.
   const int l0 = std::min(last, static_cast<int>(std::floor(lod)));
   const int l1 = std::min(last, l0 + 1);
   const int f = std::clamp(static_cast<int>((lod - std::floor(lod)) * 256.0f), 0, 256);
-  const Rgba a = SampleLevel(st, st.texture->Level(static_cast<UINT>(base + l0)), linear, u, v);
-  const Rgba b = SampleLevel(st, st.texture->Level(static_cast<UINT>(base + l1)), linear, u, v);
+  const Rgba fine =
+      SampleLevel(st, b, b.texture->Level(static_cast<UINT>(base + l0)), linear, u, v);
+  const Rgba coarse =
+      SampleLevel(st, b, b.texture->Level(static_cast<UINT>(base + l1)), linear, u, v);
   Rgba out;
-  for (int c = 0; c < 4; ++c) out.c[c] = (a.c[c] * (256 - f) + b.c[c] * f + 128) >> 8;
+  for (int c = 0; c < 4; ++c) out.c[c] = (fine.c[c] * (256 - f) + coarse.c[c] * f + 128) >> 8;
   return out;
 }
 
@@ -319,7 +322,7 @@ void ApplyStencilOp(const PixelContext& ctx, DWORD op, std::uint8_t& stored) {
       v = 0;
       break;
     case D3DSTENCILOP_REPLACE:
-      v = ctx.stencil.ref;
+      v = ctx.ff.stencil.ref;
       break;
     case D3DSTENCILOP_INCRSAT:
       v = v < 255 ? v + 1 : 255;
@@ -339,7 +342,7 @@ void ApplyStencilOp(const PixelContext& ctx, DWORD op, std::uint8_t& stored) {
     default:  // D3DSTENCILOP_KEEP
       return;
   }
-  const std::uint32_t mask = ctx.stencil.writeMask & 0xFFu;
+  const std::uint32_t mask = ctx.ff.stencil.writeMask & 0xFFu;
   stored = static_cast<std::uint8_t>((stored & ~mask) | (v & mask));
 }
 
@@ -395,7 +398,7 @@ void ShadeVertexPixel(const DrawDescription& d, const ScreenVertex* v, const flo
   if (px.needDerivatives)
     for (int k = kTex0; k < d.attrCount; ++k)
       scratch[DerivativeSlot(k)] = scratch[DerivativeSlot(k) + 1] = 0.0f;
-  if (flat != nullptr && px.flat)
+  if (flat != nullptr && px.ff.flat)
     for (int k = 0; k < 8; ++k) scratch[kDiffR + k] = flat[k];
   ShadePixel(px, x, y, z, scratch);
 }
@@ -405,7 +408,7 @@ bool DepthRejects(const PixelContext& ctx, int x, int y, float z) {
   const std::size_t index =
       static_cast<std::size_t>(y) * static_cast<std::size_t>(ctx.depth->width) +
       static_cast<std::size_t>(x);
-  return !Compare(ctx.depthFunc, QuantizeDepth(ctx.depthScale, z), StoredDepth(ctx, index));
+  return !Compare(ctx.ff.depthFunc, QuantizeDepth(ctx.depthScale, z), StoredDepth(ctx, index));
 }
 
 namespace {
@@ -416,11 +419,12 @@ Rgba RunTextureStages(const PixelContext& ctx, const float* attr, const Rgba& di
                       const Rgba& specular) {
   Rgba current = diffuse;
   Rgba temp{{0, 0, 0, 0}};
-  for (int s = 0; s < ctx.stageCount; ++s) {
-    const StageSetup& st = ctx.stages[s];
+  for (int s = 0; s < ctx.ff.stageCount; ++s) {
+    const d3dfront::StageRun& st = ctx.ff.stages[s];
+    const StageBinding& b = ctx.bound[s];
     Rgba texel;
-    const bool hasTexture = st.texture != nullptr;
-    if (hasTexture) texel = Sample(st, attr);
+    const bool hasTexture = b.texture != nullptr;
+    if (hasTexture) texel = Sample(st, b, attr);
     const StageInputs in{&diffuse,    &specular, &current, &temp, hasTexture ? &texel : nullptr,
                          &ctx.tfactor};
     Rgba result = current;
@@ -436,7 +440,7 @@ Rgba RunTextureStages(const PixelContext& ctx, const float* attr, const Rgba& di
       if (ReadArguments(st.alphaOp, st.alphaArg0, st.alphaArg1, st.alphaArg2, in, a0, a1, a2))
         result.c[3] = Combine(st.alphaOp, 3, a0, a1, a2, in);
     }
-    if ((st.resultArg & D3DTA_SELECTMASK) == D3DTA_TEMP)
+    if (st.resultTemp)
       temp = result;
     else
       current = result;
@@ -446,8 +450,10 @@ Rgba RunTextureStages(const PixelContext& ctx, const float* attr, const Rgba& di
 
 void ApplyFog(const PixelContext& ctx, const float* attr, Rgba& current) {
   float f;
-  if (ctx.fogMode == kFogTable)
-    f = d3dfront::FogFactor(ctx.fogTableMode, attr[kFogDepth], ctx.fogStart, ctx.fogEnd, ctx.fogDensity);
+  const d3dfront::FixedFunction& ff = ctx.ff;
+  if (ff.fog == d3dfront::FogSource::Table)
+    f = d3dfront::FogFactor(static_cast<int>(ff.fogTableMode), attr[kFogDepth], ff.fogStart,
+                            ff.fogEnd, ff.fogDensity);
   else
     f = attr[kSpecA] / 255.0f;
   if (!(f >= 0.0f)) f = 0.0f;
@@ -460,33 +466,34 @@ void ApplyFog(const PixelContext& ctx, const float* attr, Rgba& current) {
 // The stencil and depth tests with their writes; false when the pixel is
 // discarded.
 bool StencilAndDepthPass(const PixelContext& ctx, int x, int y, float z) {
+  const d3dfront::FixedFunction& ff = ctx.ff;
   std::uint32_t depthValue = 0;
-  if (ctx.depthTest) depthValue = QuantizeDepth(ctx.depthScale, z);
+  if (ff.depthTest) depthValue = QuantizeDepth(ctx.depthScale, z);
   const std::size_t index =
       static_cast<std::size_t>(y) * static_cast<std::size_t>(ctx.depth ? ctx.depth->width : 0) +
       static_cast<std::size_t>(x);
-  if (ctx.stencil.enabled) {
+  if (ff.stencil.enabled) {
     std::uint8_t& stored = ctx.depth->stencil[index];
-    if (!Compare(ctx.stencil.func, ctx.stencil.ref & ctx.stencil.mask, stored & ctx.stencil.mask)) {
-      ApplyStencilOp(ctx, ctx.stencil.fail, stored);
+    if (!Compare(ff.stencil.func, ff.stencil.ref & ff.stencil.mask, stored & ff.stencil.mask)) {
+      ApplyStencilOp(ctx, ff.stencil.fail, stored);
       return false;
     }
-    if (ctx.depthTest && !Compare(ctx.depthFunc, depthValue, StoredDepth(ctx, index))) {
-      ApplyStencilOp(ctx, ctx.stencil.zFail, stored);
+    if (ff.depthTest && !Compare(ff.depthFunc, depthValue, StoredDepth(ctx, index))) {
+      ApplyStencilOp(ctx, ff.stencil.zFail, stored);
       return false;
     }
-    ApplyStencilOp(ctx, ctx.stencil.pass, stored);
+    ApplyStencilOp(ctx, ff.stencil.pass, stored);
   }
-  if (ctx.depthTest) {
+  if (ff.depthTest) {
     DepthBuffer& d = *ctx.depth;
     // An early test has passed the pixel already, and nothing since has
     // written its depth.
     if (!d.d16.empty()) {
-      if (!ctx.earlyDepth && !Compare(ctx.depthFunc, depthValue, d.d16[index])) return false;
-      if (ctx.depthWrite) d.d16[index] = static_cast<std::uint16_t>(depthValue);
+      if (!ctx.earlyDepth && !Compare(ff.depthFunc, depthValue, d.d16[index])) return false;
+      if (ff.depthWrite) d.d16[index] = static_cast<std::uint16_t>(depthValue);
     } else {
-      if (!ctx.earlyDepth && !Compare(ctx.depthFunc, depthValue, d.d32[index])) return false;
-      if (ctx.depthWrite) d.d32[index] = depthValue;
+      if (!ctx.earlyDepth && !Compare(ff.depthFunc, depthValue, d.d32[index])) return false;
+      if (ff.depthWrite) d.d32[index] = depthValue;
     }
   }
   return true;
@@ -496,10 +503,10 @@ Rgba Blend(const PixelContext& ctx, const Rgba& current, const Rgba& dst) {
   Rgba out;
   for (int c = 0; c < 4; ++c) {
     // Each product is rounded to 8 bits on its own before they are combined.
-    const int s = BlendProduct(current.c[c] * BlendFactor(ctx.srcBlend, c, current, dst));
-    const int d = BlendProduct(dst.c[c] * BlendFactor(ctx.destBlend, c, current, dst));
+    const int s = BlendProduct(current.c[c] * BlendFactor(ctx.ff.srcBlend, c, current, dst));
+    const int d = BlendProduct(dst.c[c] * BlendFactor(ctx.ff.destBlend, c, current, dst));
     int v;
-    switch (ctx.blendOp) {
+    switch (ctx.ff.blendOp) {
       case D3DBLENDOP_SUBTRACT:
         v = s - d;
         break;
@@ -527,14 +534,14 @@ void WriteTarget(const PixelContext& ctx, int x, int y, const Rgba& current) {
   std::uint8_t* p = ctx.target->Row(y) + static_cast<std::size_t>(x) * ctx.bpp;
   Rgba out = current;
   Rgba dst{};
-  const bool needDest = ctx.blend || ctx.writeMask != 0xF;
+  const bool needDest = ctx.ff.blend || ctx.ff.writeMask != 0xF;
   if (needDest) dst = Unpack(DecodePixel(ctx.target->format, p));
-  if (ctx.blend) out = Blend(ctx, current, dst);
-  if (ctx.writeMask != 0xF) {
+  if (ctx.ff.blend) out = Blend(ctx, current, dst);
+  if (ctx.ff.writeMask != 0xF) {
     // Bits: 1 red, 2 green, 4 blue, 8 alpha.
     static constexpr int kBit[4] = {1, 2, 4, 8};
     for (int c = 0; c < 4; ++c)
-      if (!(ctx.writeMask & kBit[c])) out.c[c] = dst.c[c];
+      if (!(ctx.ff.writeMask & kBit[c])) out.c[c] = dst.c[c];
   }
   const std::uint32_t argb =
       (static_cast<std::uint32_t>(out.c[3]) << 24) | (static_cast<std::uint32_t>(out.c[0]) << 16) |
@@ -551,11 +558,12 @@ void ShadePixel(const PixelContext& ctx, int x, int y, float z, const float* att
     specular.c[c] = ToByte(attr[kSpecR + c]);
   }
   Rgba current = RunTextureStages(ctx, attr, diffuse, specular);
-  if (ctx.specularAdd)
+  const d3dfront::FixedFunction& ff = ctx.ff;
+  if (ff.specularAdd)
     for (int c = 0; c < 3; ++c) current.c[c] = Clamp255(current.c[c] + specular.c[c]);
-  if (ctx.fogMode != kFogOff) ApplyFog(ctx, attr, current);
-  if (ctx.alphaTest && !Compare(ctx.alphaFunc, static_cast<std::uint32_t>(current.c[3]),
-                                static_cast<std::uint32_t>(ctx.alphaRef)))
+  if (ff.fog != d3dfront::FogSource::Off) ApplyFog(ctx, attr, current);
+  if (ff.alphaTest && !Compare(ff.alphaFunc, static_cast<std::uint32_t>(current.c[3]),
+                               static_cast<std::uint32_t>(ff.alphaRef)))
     return;
   if (!StencilAndDepthPass(ctx, x, y, z)) return;
   WriteTarget(ctx, x, y, current);

@@ -107,8 +107,10 @@ struct BandRasterizer::Impl {
   const SetupLine* lines = nullptr;
   const SetupPoint* points = nullptr;
   std::size_t count = 0;
-  ThreadPool pool{DefaultThreadCount()};
-  int threads = pool.Size();
+  explicit Impl(int n) : pool(n > 0 ? n : DefaultThreadCount()), threads(pool.Size()) {}
+
+  ThreadPool pool;
+  int threads;
 
   void DrawBand(const PixelRect& clip) {
     float scratch[kPixelAttrs] = {};
@@ -134,7 +136,7 @@ struct BandRasterizer::Impl {
   }
 };
 
-BandRasterizer::BandRasterizer() : impl_(std::make_unique<Impl>()) {}
+BandRasterizer::BandRasterizer(int threads) : impl_(std::make_unique<Impl>(threads)) {}
 BandRasterizer::~BandRasterizer() = default;
 
 void BandRasterizer::Clear(const ClearCommand& clear) { ClearRect(clear, clear.rect); }

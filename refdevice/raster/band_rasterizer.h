@@ -26,7 +26,8 @@ void ClearRect(const ClearCommand& clear, const PixelRect& clip);
 
 class BandRasterizer final : public Rasterizer {
  public:
-  BandRasterizer();
+  // `threads` 0: DefaultThreadCount().
+  explicit BandRasterizer(int threads = 0);
   ~BandRasterizer() override;
   BandRasterizer(const BandRasterizer&) = delete;
   BandRasterizer& operator=(const BandRasterizer&) = delete;

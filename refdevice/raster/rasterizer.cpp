@@ -7,14 +7,14 @@ namespace refdev {
 
 RasterizerKind DefaultRasterizerKind() { return RasterizerKind::kTiled; }
 
-std::unique_ptr<Rasterizer> MakeRasterizer(RasterizerKind kind) {
+std::unique_ptr<Rasterizer> MakeRasterizer(RasterizerKind kind, const RasterizerOptions& options) {
   switch (kind) {
     case RasterizerKind::kBand:
       break;
     case RasterizerKind::kTiled:
-      return std::make_unique<TileRasterizer>();
+      return std::make_unique<TileRasterizer>(options.threads, options.kernels);
   }
-  return std::make_unique<BandRasterizer>();
+  return std::make_unique<BandRasterizer>(options.threads);
 }
 
 }  // namespace refdev

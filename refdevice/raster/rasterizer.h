@@ -75,8 +75,15 @@ enum class RasterizerKind {
   kTiled,  // tiles on a thread pool with vectorised kernels: the same bytes, faster
 };
 
+// What the host chose for a device's back end (the user's settings).
+struct RasterizerOptions {
+  int threads = 0;      // 0: DefaultThreadCount()
+  bool kernels = true;  // false: every draw through the plain per-pixel code
+};
+
 // The back end a device uses unless told otherwise.
 RasterizerKind DefaultRasterizerKind();
-std::unique_ptr<Rasterizer> MakeRasterizer(RasterizerKind kind);
+std::unique_ptr<Rasterizer> MakeRasterizer(RasterizerKind kind,
+                                           const RasterizerOptions& options = {});
 
 }  // namespace refdev

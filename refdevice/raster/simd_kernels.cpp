@@ -37,18 +37,6 @@ void Fill16Impl(std::uint16_t* dst, std::size_t n, std::uint16_t value, std::siz
   FillRows(dst, n, value, rows, pitchBytes);
 }
 
-void XrgbRowImpl(const std::uint32_t* src, std::uint32_t* dst, std::size_t n,
-                 std::uint32_t orBits) {
-  const hn::ScalableTag<std::uint32_t> d;
-  const std::size_t N = hn::Lanes(d);
-  const auto keep = hn::Set(d, 0x00FFFFFFu);
-  const auto add = hn::Set(d, orBits);
-  std::size_t i = 0;
-  for (; i + N <= n; i += N)
-    hn::StoreU(hn::Or(hn::And(hn::LoadU(d, src + i), keep), add), d, dst + i);
-  for (; i < n; ++i) dst[i] = (src[i] & 0x00FFFFFFu) | orBits;
-}
-
 void ClassifyBlocksImpl(const std::int64_t at[3], const std::int64_t stepX[3],
                         const std::int64_t stepY[3], int bw, int bh, int blocksX, int blocksY,
                         std::uint8_t* out) {
@@ -64,7 +52,6 @@ namespace refdev::simd {
 
 HWY_EXPORT(Fill32Impl);
 HWY_EXPORT(Fill16Impl);
-HWY_EXPORT(XrgbRowImpl);
 HWY_EXPORT(ClassifyBlocksImpl);
 
 void Fill32(std::uint32_t* dst, std::size_t n, std::uint32_t value, std::size_t rows,
@@ -74,9 +61,6 @@ void Fill32(std::uint32_t* dst, std::size_t n, std::uint32_t value, std::size_t 
 void Fill16(std::uint16_t* dst, std::size_t n, std::uint16_t value, std::size_t rows,
             std::size_t pitchBytes) {
   HWY_DYNAMIC_DISPATCH(Fill16Impl)(dst, n, value, rows, pitchBytes);
-}
-void XrgbRow(const std::uint32_t* src, std::uint32_t* dst, std::size_t n, std::uint32_t orBits) {
-  HWY_DYNAMIC_DISPATCH(XrgbRowImpl)(src, dst, n, orBits);
 }
 void ClassifyBlocks(const std::int64_t at[3], const std::int64_t stepX[3],
                     const std::int64_t stepY[3], int bw, int bh, int blocksX, int blocksY,

@@ -1,7 +1,6 @@
-// Vectorised building blocks of the fast rasterizer and of the frame around
-// it. Each is compiled for several instruction sets (SSE2 as the baseline,
-// SSE4, AVX2 and AVX-512) and the best one the processor has is chosen when
-// first called. Every result is bit for bit what the scalar rule gives.
+// Vectorised building blocks of the fast rasterizer. Each is compiled for
+// several instruction sets (SSE2 as the baseline, SSE4, AVX2 and AVX-512) and
+// the best one the processor has is chosen when first called. Every result is bit for bit what the scalar rule gives.
 #pragma once
 
 #include <cstddef>
@@ -14,9 +13,6 @@ void Fill32(std::uint32_t* dst, std::size_t n, std::uint32_t value, std::size_t 
             std::size_t pitchBytes = 0);
 void Fill16(std::uint16_t* dst, std::size_t n, std::uint16_t value, std::size_t rows = 1,
             std::size_t pitchBytes = 0);
-
-// A 32-bit pixel row handed to a host: dst = (src & 0x00FFFFFF) | orBits.
-void XrgbRow(const std::uint32_t* src, std::uint32_t* dst, std::size_t n, std::uint32_t orBits);
 
 // Block classification against three edges. Edge k has value at[k] at the
 // first pixel centre of block (0, 0) and changes by stepX[k] / stepY[k] per

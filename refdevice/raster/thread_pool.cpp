@@ -94,18 +94,23 @@ void ThreadPool::Dispatch(int jobs, int maxThreads, void* fn, Invoke invoke) {
     slot.ranges[p].end = jobs * (p + 1) / slot.parts;
   }
   slot.done.store(0, std::memory_order_relaxed);
+  slot.failed.store(false, std::memory_order_relaxed);
   slot.run.store(run, std::memory_order_release);
   post_.store(run << 8 | static_cast<std::uint32_t>(helpers), std::memory_order_release);
   post_.notify_all();
   Work(slot, 0);
   // Wait for the jobs, not for the helpers: one that has not woken yet by
   // the time the caller has taken every job has nothing to finish.
-  if (SpinFor([&] { return slot.done.load(std::memory_order_acquire) == jobs; })) return;
-  for (;;) {
-    const int done = slot.done.load(std::memory_order_acquire);
-    if (done == jobs) break;
-    slot.done.wait(done, std::memory_order_acquire);
+  if (!SpinFor([&] { return slot.done.load(std::memory_order_acquire) == jobs; })) {
+    for (;;) {
+      const int done = slot.done.load(std::memory_order_acquire);
+      if (done == jobs) break;
+      slot.done.wait(done, std::memory_order_acquire);
+    }
   }
+  // An exception must not end a helper's thread (that ends the process);
+  // it is the caller's, as it would be with no helpers.
+  if (slot.failed.load(std::memory_order_relaxed)) std::rethrow_exception(std::move(slot.failure));
 }
 
 void ThreadPool::Work(Slot& slot, int thread) {
@@ -115,7 +120,14 @@ void ThreadPool::Work(Slot& slot, int thread) {
     for (;;) {
       const int job = range.next.fetch_add(1, std::memory_order_relaxed);
       if (job >= range.end) break;
-      slot.invoke(slot.fn, job, thread);
+      if (!slot.failed.load(std::memory_order_relaxed)) {
+        try {
+          slot.invoke(slot.fn, job, thread);
+        } catch (...) {
+          if (!slot.failed.exchange(true, std::memory_order_relaxed))
+            slot.failure = std::current_exception();
+        }
+      }
       if (slot.done.fetch_add(1, std::memory_order_acq_rel) + 1 == slot.jobs)
         slot.done.notify_one();
     }
@@ -145,17 +157,10 @@ void ThreadPool::WorkerLoop(int thread) {
   }
 }
 
-int ThreadCountFrom(const char* setting, unsigned hardwareThreads) {
-  if (setting && *setting) {
-    char* end = nullptr;
-    const long n = std::strtol(setting, &end, 10);
-    if (*end == '\0' && n >= 1 && n <= kMaxThreads) return static_cast<int>(n);
-  }
+int DefaultThreadCount(unsigned hardwareThreads) {
   return std::clamp(static_cast<int>(hardwareThreads), 1, kMaxDefaultThreads);
 }
 
-int DefaultThreadCount() {
-  return ThreadCountFrom(std::getenv("QUILLON_THREADS"), std::thread::hardware_concurrency());
-}
+int DefaultThreadCount() { return DefaultThreadCount(std::thread::hardware_concurrency()); }
 
 }  // namespace refdev

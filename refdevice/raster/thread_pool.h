@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <thread>
 #include <type_traits>
@@ -44,6 +45,9 @@ class ThreadPool {
 
   // Calls fn(job, thread) for every job in [0, jobs) on at most `maxThreads`
   // threads (the caller is thread 0) and returns when all have finished.
+  // A job that throws (memory running out, say) ends the run: the jobs not
+  // yet begun are skipped, and Run throws the first failure on the caller's
+  // thread once every thread has let go of the run.
   // One run at a time: Run is not reentrant and not for concurrent callers.
   template <typename Fn>
   void Run(int jobs, int maxThreads, Fn&& fn) {
@@ -67,6 +71,8 @@ class ThreadPool {
     std::atomic<std::uint32_t> run{0};  // the run it serves, 0 while being set
     std::atomic<int> users{0};          // helpers looking at it
     std::atomic<int> done{0};           // jobs finished
+    std::atomic<bool> failed{false};    // a job threw: the rest are skipped
+    std::exception_ptr failure;         // the first job's exception, set before its done
     int jobs = 0;
     int parts = 0;  // threads taking part, and ranges
     void* fn = nullptr;
@@ -87,9 +93,9 @@ class ThreadPool {
   Slot slots_[kSlots];
 };
 
-// The number of threads a device uses: QUILLON_THREADS when it holds a number
-// from 1 to kMaxThreads, else the processor count up to kMaxDefaultThreads.
-int ThreadCountFrom(const char* setting, unsigned hardwareThreads);
+// The number of threads a device uses unless told: the processor count up to
+// kMaxDefaultThreads (the host hands over a count the user chose).
+int DefaultThreadCount(unsigned hardwareThreads);
 int DefaultThreadCount();
 
 }  // namespace refdev

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -41,23 +43,37 @@ TEST(ThreadPool, ThreadsTheSystemRefusesLeaveAPoolOfThoseStartedAndAreReported) 
   SetThreadShortfallReport(nullptr);
 }
 
-TEST(ThreadPool, ThreadCountSetting) {
-  struct Case {
-    const char* setting;
-    int processors, threads;
-  };
-  // clang-format off
-  const Case cases[] = {
-      {nullptr, 2, 2}, {"", 6, 6},
-      {nullptr, 0, 1},                     // unknown processor count
-      {nullptr, 96, kMaxDefaultThreads},
-      {"1", 8, 1}, {"12", 2, 12},          // an explicit count may exceed the cores
-      {"0", 4, 4}, {"-3", 4, 4}, {"4x", 2, 2}, {"1000", 2, 2},
-  };
-  // clang-format on
-  for (const Case& c : cases)
-    EXPECT_EQ(ThreadCountFrom(c.setting, c.processors), c.threads)
-        << (c.setting ? c.setting : "unset") << ", " << c.processors;
+// Memory that runs out in a job on any thread reaches the caller of Run as it
+// does with no helpers (an exception left on a helper's thread ends the
+// process), and the pool goes on working.
+TEST(ThreadPool, AJobsExceptionOnAnyThreadIsThrownOnTheCallersThread) {
+  for (const int threads : {1, 2, 4, kMaxThreads}) {
+    ThreadPool pool(threads);
+    std::atomic<bool> thrown{false};
+    std::atomic<int> ran{0};
+    auto job = [&](int, int thread) {
+      ++ran;
+      // The caller waits for a helper's failure, so that one is a helper's.
+      if (thread == 0 && pool.Size() > 1) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!thrown && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+        return;
+      }
+      thrown = true;
+      throw std::bad_alloc();
+    };
+    EXPECT_THROW(pool.Run(1000, threads, job), std::bad_alloc) << threads << " threads";
+    EXPECT_LT(ran.load(), 1000) << "the jobs after a failure are skipped";
+    std::atomic<int> sum{0};
+    pool.Run(100, threads, [&](int j, int) { sum += j; });
+    EXPECT_EQ(sum.load(), 4950) << threads << " threads";
+  }
+}
+
+TEST(ThreadPool, DefaultThreadCount) {
+  // An unknown processor count (0) is one thread.
+  const int cases[][2] = {{2, 2}, {6, 6}, {0, 1}, {96, kMaxDefaultThreads}};
+  for (const auto& c : cases) EXPECT_EQ(DefaultThreadCount(c[0]), c[1]) << c[0];
 }
 
 }  // namespace

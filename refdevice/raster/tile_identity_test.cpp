@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "platform/d3d8_defaults.h"
-#include "refdevice/program_scenes.h"
 #include "refdevice/raster/simd_kernels.h"
 #include "refdevice/test_support.h"
+#include "replay/program_scenes.h"
 
 namespace {
 
@@ -296,25 +296,6 @@ TEST(TiledRasterizer, RandomScenesGiveTheBandRasterizersBytes) {
         [seed](Direct3DDevice8& dev) { RandomScene(seed, dev); },
         "random scene " + std::to_string(seed));
   }
-}
-
-// Every remainder after whole vectors: the scalar loop's pixels, and nothing
-// written past the row.
-TEST(SimdKernels, PresentRowsMatchTheScalarLoopAndStayInBounds) {
-  for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
-    hwy::SetSupportedTargetsForTest(target);
-    for (std::size_t n : {0u, 1u, 3u, 7u, 8u, 15u, 16u, 17u, 31u, 33u, 64u, 100u}) {
-      std::vector<std::uint32_t> src(n), dst(n + 1, 0xDEADBEEFu);
-      for (std::size_t i = 0; i < n; ++i)
-        src[i] = 0x80000000u * (i & 1) + 0x00123456u * static_cast<std::uint32_t>(i);
-      refdev::simd::XrgbRow(src.data(), dst.data(), n, 0xFF000000u);
-      for (std::size_t i = 0; i < n; ++i)
-        EXPECT_EQ(dst[i], (src[i] & 0xFFFFFFu) | 0xFF000000u)
-            << hwy::TargetName(target) << " " << n;
-      EXPECT_EQ(dst[n], 0xDEADBEEFu) << hwy::TargetName(target) << " " << n;
-    }
-  }
-  hwy::SetSupportedTargetsForTest(0);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
 #include <type_traits>
 #include <vector>
@@ -22,13 +21,6 @@ namespace {
 enum Kind : std::uint32_t { kDraw = 0, kTriangle = 1, kLine = 2, kPoint = 3, kClear = 4 };
 constexpr int kKindShift = 29;
 constexpr std::uint32_t kIndexMask = (1u << kKindShift) - 1;
-
-// QUILLON_KERNELS=0 sends every draw through the plain per-pixel code, for
-// debugging the kernels against it.
-bool KernelsWanted() {
-  const char* v = std::getenv("QUILLON_KERNELS");
-  return !(v && std::strcmp(v, "0") == 0);
-}
 
 // Below this many pixels of work a frame is drawn on the calling thread: a
 // wake-up would cost more than it saves.
@@ -129,11 +121,11 @@ struct TileRasterizer::Impl {
   std::vector<PartBin> partBins;
   std::vector<std::size_t> partFirst;  // each part's first triangle record
 
-  explicit Impl(int n)
+  Impl(int n, bool withKernels)
       : pool(n > 0 ? n : DefaultThreadCount()),
         threads(pool.Size()),
         scratch(static_cast<std::size_t>(pool.Size())),
-        kernels(KernelsWanted()) {
+        kernels(withKernels) {
     for (auto& s : scratch) s = std::make_unique<KernelScratch>();
   }
 
@@ -255,8 +247,8 @@ struct TileRasterizer::Impl {
     g = Z16LessEqualSrcAlpha32Draw{};
     if (!kernels || !PrepareZ16LessEqualSrcAlpha32(draws.items[index], g)) g.d = nullptr;
     texturedDraw = false;
-    for (int st = 0; st < draw.pixel.stageCount; ++st)
-      texturedDraw |= draw.pixel.stages[st].texture != nullptr;
+    for (int st = 0; st < draw.pixel.ff.stageCount; ++st)
+      texturedDraw |= draw.pixel.bound[st].texture != nullptr;
   }
 
   // A texture may be rewritten between two draws of a scene while it stays
@@ -368,7 +360,7 @@ struct TileRasterizer::Impl {
               FarthestDepths(g->depth, g->depthWidth, kernelTile, tile.blockFar.data());
               tile.boundsOf = px.depth;
             }
-          } else if (d->pixel.depth && (d->pixel.depthWrite || d->pixel.stencil.enabled)) {
+          } else if (d->pixel.depth && (d->pixel.ff.depthWrite || d->pixel.ff.stencil.enabled)) {
             tile.boundsOf = nullptr;  // the plain code may write any depth
           }
           break;
@@ -404,7 +396,8 @@ struct TileRasterizer::Impl {
   }
 };
 
-TileRasterizer::TileRasterizer(int threads) : impl_(std::make_unique<Impl>(threads)) {}
+TileRasterizer::TileRasterizer(int threads, bool kernels)
+    : impl_(std::make_unique<Impl>(threads, kernels)) {}
 TileRasterizer::~TileRasterizer() = default;
 
 void TileRasterizer::Clear(const ClearCommand& clear) {

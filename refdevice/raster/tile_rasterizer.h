@@ -16,8 +16,9 @@ namespace refdev {
 
 class TileRasterizer final : public Rasterizer {
  public:
-  // `threads` 0: the default count (QUILLON_THREADS or the processors).
-  explicit TileRasterizer(int threads = 0);
+  // `threads` 0: DefaultThreadCount(). Without `kernels` every draw runs the
+  // plain per-pixel code (the same pixels: for debugging the kernels).
+  explicit TileRasterizer(int threads = 0, bool kernels = true);
   ~TileRasterizer() override;
   TileRasterizer(const TileRasterizer&) = delete;
   TileRasterizer& operator=(const TileRasterizer&) = delete;

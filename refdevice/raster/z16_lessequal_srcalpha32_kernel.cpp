@@ -495,11 +495,11 @@ bool TakesZ16LessEqualSrcAlpha32(const DrawDescription& d) {
                    k.blendOp == D3DBLENDOP_ADD);
   const bool formatOk = k.targetFormat == D3DFMT_X8R8G8B8 || k.targetFormat == D3DFMT_A8R8G8B8;
   int slot[4];
-  return !k.flat && !k.stages && !k.specularAdd && k.fog == kFogOff && !k.alphaFunc &&
-         k.depthFunc == D3DCMP_LESSEQUAL && k.depthWrite && k.depthBits == 16 && !k.stencil &&
-         blendOk && k.writeMask == 0xF && formatOk && !k.derivatives && px.depthTest &&
-         px.earlyDepth && px.depth && !px.depth->d16.empty() && px.target && px.bpp == 4 &&
-         DiffuseSlots(d, slot);
+  return !k.flat && !k.stages && !k.specularAdd && k.fog == d3dfront::FogSource::Off &&
+         !k.alphaFunc && k.depthFunc == D3DCMP_LESSEQUAL && k.depthWrite && k.depthBits == 16 &&
+         !k.stencil && blendOk && k.writeMask == 0xF && formatOk && !k.derivatives &&
+         px.ff.depthTest && px.earlyDepth && px.depth && !px.depth->d16.empty() && px.target &&
+         px.bpp == 4 && DiffuseSlots(d, slot);
 }
 
 bool PrepareZ16LessEqualSrcAlpha32(const DrawDescription& d, Z16LessEqualSrcAlpha32Draw& g) {

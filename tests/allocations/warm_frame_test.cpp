@@ -77,12 +77,12 @@ class CountingWindows final : public WindowSystem {
 // cloud turning into more clipped triangles than before still grows them; the
 // eye moving away keeps each frame's work within the last one's.)
 void RunProgram(int threads, bool drawUnseen, const fs::path& dir) {
-  ::setenv("QUILLON_THREADS", std::to_string(threads).c_str(), 1);
   std::ofstream(dir / "k.keys") << "100 UP\n1 ESCAPE\n";
   HostConfig config;
   config.keysPath = (dir / "k.keys").string();
   config.vsync = false;
   config.device = DeviceChoice::Ref;
+  config.threads = threads;
   config.drawUnseen = drawUnseen;
   config.fixedTime = 45296.25;
   SdlPlatform host;

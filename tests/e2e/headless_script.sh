@@ -25,6 +25,20 @@ expect_log_lines "$WORK/second/FPS.TXT" 46
 expect_cloud "$WORK/first/start.png" 2000
 note "start: ${w}x${h} blue $blue cloud $cloud centre $cx,$cy"
 [ "$w" = 640 ] && [ "$h" = 480 ] || fail "picture size ${w}x${h}"
+bytes=$(stat -c %s "$WORK/first/start.png") && note "start.png: $bytes bytes"
+[ "$bytes" -lt 150000 ] || fail "start.png is not compressed ($bytes bytes)"
+
+# Captures that cannot be written (the program's own log, a folder that is
+# not there) are said, leave the log whole, and end the run with status 4.
+dir="$WORK/refused"
+mkdir -p "$dir" && printf '1\ncapture FPS.TXT\ncapture ./FPS.TXT\ncapture no/a.png\n1 ESCAPE\n' >"$dir/keys"
+QUILLON_DRIVE_C="$dir" QUILLON_KEYS="$dir/keys" timeout -k 5 120 "$QUILLON" >"$dir/out" 2>&1
+rc=$?
+[ "$rc" = 4 ] && [ "$(grep -c "cannot write the picture" "$dir/out")" = 3 ] &&
+  grep -q "FPS.TXT: the program's own log is written there" "$dir/out" ||
+  fail "status $rc after captures not written: $(cat "$dir/out")"
+check_log "$dir/FPS.TXT"
+expect_log_lines "$dir/FPS.TXT" 2
 
 run down '30 DOWN\ncapture near.png\n1 ESCAPE\n'
 run up '30 UP\ncapture far.png\n1 ESCAPE\n'

@@ -73,6 +73,13 @@ status=0
 [ "$status" = 1 ] && grep -qx 'quillon-replay: big.scene: out of memory' err ||
   fail "out of memory: status $status: $(cat err)"
 note "out of memory: $(cat err)"
+# ...and while the cloud is drawn on 64 threads: a helper's failure is the
+# program's one report, as with one thread.
+status=0
+(ulimit -v 200000 && exec env QUILLON_DRIVE_C="$WORK" QUILLON_KEYS=keys QUILLON_THREADS=64 \
+  QUILLON_DEVICE=ref QUILLON_LOG_LEVEL=error "$QUILLON") >out 2>err || status=$?
+[ "$status" = 1 ] && grep -qx 'quillon: (7) Out of memory' err ||
+  fail "out of memory on 64 threads: status $status: $(cat err)"
 
 # One signal ends the program even while it is blocked: here in writing its
 # report to a pipe that is full and never read (and with SIGALRM ignored by

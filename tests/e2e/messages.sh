@@ -19,6 +19,13 @@ grep -q -- '--drive-c DIR, QUILLON_DRIVE_C=DIR' out || fail "--help does not lis
 "$QUILLON" --version >out || fail "--version: status $?"
 grep -Eq '^quillon [0-9]+\.[0-9]+' out || fail "--version prints '$(cat out)'"
 "$REPLAY" --version | grep -Eq '^quillon-replay [0-9]+\.[0-9]+' || fail "replay --version"
+# Text that cannot be written is no success.
+for run in "$QUILLON --help" "$QUILLON --version" "$REPLAY --help" "$REPLAY --version"; do
+  status=0
+  $run >/dev/full 2>err || status=$?
+  [ "$status" = 1 ] && grep -Eq '^quillon(-replay)?: cannot write to standard output: No space' err ||
+    fail "$run >/dev/full: status $status: $(cat err)"
+done
 note "command line: usage and version as expected"
 printf '3\n1 ESCAPE\n' >"$WORK/keys"
 touch "$WORK/a-file"
@@ -48,6 +55,8 @@ rows=(
   "3|1|trace: .*$WORK/taken.*Is a directory; tracing stopped$|QUILLON_LOG_LEVEL=error QUILLON_TRACE=$WORK/taken"
   "3|1|trace: .*$WORK/traces/fifo.*not a regular file; tracing stopped$|QUILLON_LOG_LEVEL=error QUILLON_TRACE=$WORK/traces/fifo"
   "3|1|trace: .*$WORK/a-file/\\\\x1b\[31m.*; tracing stopped$|QUILLON_LOG_LEVEL=error QUILLON_TRACE=$WORK/a-file/\e[31m.scene"
+  "3|1|trace: cannot write $WORK/FPS.TXT: it is the program's log; tracing stopped$|QUILLON_LOG_LEVEL=error QUILLON_TRACE=$WORK/FPS.TXT"
+  "3|1|trace: cannot write /sys/quillon-trace/s.scene: the folder cannot be made \((Operation not permitted)?(Permission denied)?\); tracing stopped$|QUILLON_LOG_LEVEL=error QUILLON_TRACE=/sys/quillon-trace/s.scene"
   "2|1|QUILLON_THREADS \(--threads\) '0' $bad a count of threads from 1 to 64$|QUILLON_THREADS=0"
   "2|1|QUILLON_THREADS \(--threads\) '-1' $bad|QUILLON_THREADS=-1"
   "2|1|QUILLON_THREADS \(--threads\) '65' $bad|QUILLON_THREADS=2 -- --threads=65"
@@ -58,6 +67,10 @@ rows=(
   "2|1|QUILLON_HUD \(--hud\) 'clock' $bad|-- --hud=clock"
   "2|1|unknown option '--frobnicate'; quillon --help lists the options$|-- --frobnicate"
   "2|1|--keys needs a value \(FILE\); quillon --help lists the options$|-- --keys"
+  "2|1|--drive-c= has an empty value: it takes DIR; quillon --help lists the options$|-- --drive-c="
+  "2|1|--threads= has an empty value|-- --threads="
+  "2|1|--device= has an empty value|-- --device="
+  "2|1|QUILLON_KERNELS 'banana' $bad 1, 0, true, false, yes, no, on or off$|QUILLON_KERNELS=banana"
 )
 for row in "${rows[@]}"; do
   IFS='|' read -r want lines pattern run <<<"$row"
@@ -91,6 +104,9 @@ status=0
 "$REPLAY" "$WORK/keys" "$WORK/out${esc}[2J.txt" 2>"$WORK/err" || status=$?
 [ "$status" = 2 ] && grep -q 'out\\x1b\[2J.txt: OUT must end in .png or .ppm$' "$WORK/err" ||
   fail "replay: status $status: $(cat "$WORK/err")"
+# A user's install elsewhere stays the build's to take back, whatever it
+# installed since.
+cmake --install "$BUILD_DIR" --prefix "$WORK/user" >/dev/null || fail "cmake --install (user)"
 cmake --install "$BUILD_DIR" --prefix "$WORK/prefix" >"$WORK/install.log" 2>&1 ||
   fail "cmake --install failed: $(cat "$WORK/install.log")"
 cd "$WORK" || fail "no work folder"
@@ -104,8 +120,11 @@ desktop-file-validate prefix/share/applications/quillon.desktop || fail "the des
 "prefix/bin/quillon" --version >/dev/null || fail "the installed program does not run"
 file -L prefix/bin/quillon prefix/bin/quillon-replay | grep -q 'not stripped' && fail "not stripped"
 note "cmake --install: programs (stripped), manual pages, desktop entry, icon and licence"
-cmake --build "$BUILD_DIR" --target uninstall >uninstall.log 2>&1 || fail "uninstall: $(cat uninstall.log)"
-left=$(find prefix -type f)
-[ -z "$left" ] || fail "uninstall left $left"
-note "uninstall: $(grep -c 'Removed:' uninstall.log) files removed, none left"
+uninstall() { (cd "$BUILD_DIR" && cmake -D PREFIX="$1" -P "$SOURCE_DIR/packaging/uninstall.cmake"); }
+uninstall "$WORK/prefix" >uninstall.log 2>&1 || fail "uninstall: $(cat uninstall.log)"
+[ ! -e prefix ] || fail "uninstall left $(find prefix)"
+uninstall "$WORK/user" >user.log 2>&1 || fail "uninstall (user): $(cat user.log)"
+[ ! -e user ] || fail "uninstall left the user's $(find user)"
+uninstall "$WORK/user" >/dev/null 2>&1 && fail "a second uninstall found something to remove"
+note "uninstall: $(grep -c 'Removed:' uninstall.log) files and the folders made removed, none left"
 echo PASS

@@ -8,7 +8,7 @@
 //   picture_tool notblue FILE X Y W H   pixels of the rectangle not of the blue
 //   picture_tool same A B        exit status 0 when the pixels are identical
 //   picture_tool agree A B       differing% max-off-edge of B against A (see
-//       image_agreement.h); exit status 0 within 0.5% and 8 levels
+//       replay/image_agreement.h); exit status 0 within its limits
 //   picture_tool match A B       foreground close percent: the pixels not of
 //       the clear blue in A or B, those within 4 levels a channel in both;
 //       exit status 0 from 99%
@@ -17,8 +17,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "gldevice/image_agreement.h"
-#include "refdevice/image_io.h"
+#include "pictures/picture_files.h"
+#include "replay/image_agreement.h"
 
 namespace {
 
@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
       return agreement.anyDifferencePercent == 0 ? 0 : 1;
     }
     std::printf("%.3f %d\n", agreement.differingPercent, agreement.maxAwayFromEdges);
-    return agreement.differingPercent <= 0.5 && agreement.maxAwayFromEdges <= 8 ? 0 : 1;
+    return WithinLimits(agreement) ? 0 : 1;
   }
   std::fprintf(stderr, "usage: picture_tool stats|pixel|notblue FILE ... | same|agree|match A B\n");
   return 2;

@@ -1,18 +1,31 @@
-#include "sdlhost/trace.h"
+#include "hostcommon/trace.h"
 
 #include <cstdio>
 #include <filesystem>
 
 #include "platform/d3d8_defaults.h"
+#include "runtime/open_outputs.h"
 #include "scene/user_files.h"
 
+namespace {
+
+// The trace never replaces a file the program is writing (its log).
+const char* RefuseOpenOutputs(const std::string& path) {
+  return IsOpenOutput(path) ? "it is the program's log" : nullptr;
+}
+
+}  // namespace
+
 TraceRecorder::TraceRecorder(std::string path, int frames)
-    : path_(std::move(path)), frames_(frames), files_(path_) {
-  // The trace's folder is made as needed; if it cannot be, the first frame's
-  // write says why.
+    : path_(std::move(path)), frames_(frames), files_(path_, RefuseOpenOutputs) {
+  // The trace's folder is made as needed. If it cannot be, the first frame
+  // fails with the reason: each write would give one of its own ("no such
+  // file") that hides it.
   const std::filesystem::path folder = std::filesystem::path(path_).parent_path();
-  std::error_code ignored;
-  if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
+  std::error_code made;
+  if (!folder.empty()) std::filesystem::create_directories(folder, made);
+  if (made)
+    error_ = "cannot write " + path_ + ": the folder cannot be made (" + made.message() + ")";
 }
 
 std::string TraceRecorder::ScenePath(int frame) const {
@@ -109,7 +122,7 @@ bool TraceRecorder::EndFrame() {
     return false;
   }
   ++frame_;
-  files_ = scene::SceneFileWriter(ScenePath(frame_));
+  files_ = scene::SceneFileWriter(ScenePath(frame_), RefuseOpenOutputs);
   preambleAtFrameStart_ = Active() ? Preamble() : std::string();
   return ok;
 }

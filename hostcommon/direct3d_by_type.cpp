@@ -1,4 +1,4 @@
-#include "sdlhost/direct3d_by_type.h"
+#include "hostcommon/direct3d_by_type.h"
 
 Direct3DByDeviceType::Direct3DByDeviceType(std::vector<DeviceType> types)
     : types_(std::move(types)) {}

@@ -5,19 +5,20 @@
 // all, and the largest channel difference away from triangle edges.
 //
 //   device-agreement SCENE...
-//   device-agreement refdevice/testdata/*.scene gldevice/tool/scenes/*.scene
+//   device-agreement refdevice/testdata/*.scene replay/tool/scenes/*.scene
 //
 // The scenes beside this tool hold cases where the two devices once drifted
 // apart (fog of pre-transformed vertices under a perspective projection).
 //
-// Exit status: 0 when every scene is within 0.5% and 8 levels, 1 when one is
-// not, 2 when a scene cannot be read or replayed.
+// Exit status: 0 when every scene is within the limits of image_agreement.h
+// (0.5% and 8 levels), 1 when one is not, 2 when a scene cannot be read or
+// replayed.
 #include <cstdio>
 #include <string>
 
-#include "gldevice/gl_replay.h"
-#include "gldevice/image_agreement.h"
-#include "refdevice/scene_replay.h"
+#include "replay/gl_replay.h"
+#include "replay/image_agreement.h"
+#include "replay/ref_replay.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -40,7 +41,7 @@ int main(int argc, char** argv) {
       return 2;
     }
     const Agreement a = CompareAgreement(ref, hal);
-    const bool ok = a.differingPercent <= kMaxDifferingPercent && a.maxAwayFromEdges <= kMaxOffEdge;
+    const bool ok = WithinLimits(a);
     std::printf("%-40s %10.3f %10.3f %12d%s\n", argv[i], a.differingPercent, a.anyDifferencePercent,
                 a.maxAwayFromEdges, ok ? "" : "  OUT OF BOUNDS");
     if (!ok) status = 1;

@@ -1,4 +1,4 @@
-#include "refdevice/scene_replay.h"
+#include "replay/ref_replay.h"
 
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"

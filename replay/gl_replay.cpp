@@ -1,4 +1,4 @@
-#include "gldevice/gl_replay.h"
+#include "replay/gl_replay.h"
 
 #include "gldevice/gl_device.h"
 #include "gldevice/gl_direct3d.h"

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "refdevice/image_io.h"
+#include "pictures/image.h"
 
 struct Agreement {
   double differingPercent = 0.0;  // pixels with a channel off by more than the rounding, in %
@@ -29,3 +29,6 @@ constexpr double kMaxDifferingPercent = 0.5;
 constexpr int kMaxOffEdge = 8;
 Agreement CompareAgreement(const Image& reference, const Image& other, int edgeStep = 8,
                            int rounding = kBlendRounding);
+inline bool WithinLimits(const Agreement& a) {
+  return a.differingPercent <= kMaxDifferingPercent && a.maxAwayFromEdges <= kMaxOffEdge;
+}

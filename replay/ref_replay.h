@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "refdevice/image_io.h"
+#include "pictures/image.h"
 #include "scene/scene.h"
 
 namespace scene {

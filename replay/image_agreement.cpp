@@ -1,4 +1,4 @@
-#include "gldevice/image_agreement.h"
+#include "replay/image_agreement.h"
 
 #include <algorithm>
 #include <cstdlib>
