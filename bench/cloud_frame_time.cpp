@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "platform/d3dx8.h"
-#include "replay/program_scenes.h"
 #include "refdevice/ref_device.h"
 #include "refdevice/ref_direct3d.h"
+#include "replay/program_scenes.h"
 #include "scene/scene.h"
 
 namespace {
