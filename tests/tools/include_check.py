@@ -20,7 +20,7 @@ LAYERS = {"platform interface": "platform",
           "shared module": "formats scene math presentation pictures",
           "program": "app graphics input timing",
           "stand-in": "runtime d3dx d3dfront refdevice gldevice sdlhost testplatform winhost "
-                      "hostcommon",
+                      "hostcommon webhost",
           "tooling": "replay", "top": "main tests bench fuzz cmake"}
 FOLDERS = {folder: layer for layer, folders in LAYERS.items() for folder in folders.split()}
 # What each layer may include besides itself. Tests sit beside what they test
