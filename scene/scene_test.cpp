@@ -50,14 +50,14 @@ class SceneFiles : public ::testing::Test {
 };
 
 // What the writer writes reads back to the same calls, with values a careless
-// format would lose (the top bit, odd floats, extremes); hand-written lines
+// format would lose (the top bit, odd floats, extremes, subnormals); hand-written lines
 // may add comments, blanks, tabs, CR LF, a hex float's bit pattern, a default
 // stencil and no final newline.
 TEST_F(SceneFiles, EveryLineReadsBackToItsCall) {
   folder_.Write("v.bin", std::string(72, 'v'));
   D3DMATRIX m{};
-  const float odd[4] = {0.1f, -1.0f / 3.0f, 3.4028235e38f, 1.17549435e-38f};
-  for (int i = 0; i < 16; ++i) m.m[i / 4][i % 4] = odd[i % 4] * static_cast<float>(i + 1);
+  const float odd[5] = {0.1f, -1.0f / 3.0f, 3.4028235e38f, 1.17549435e-38f, 1e-40f};
+  for (int i = 0; i < 16; ++i) m.m[i / 4][i % 4] = odd[i % 5] * static_cast<float>(i + 1);
   const std::string text =
       scene::CommentLine("written by a test") + scene::ClearLine(7, 0x80FF00FFu, 0.1f, ~0u) +
       scene::RenderStateLine(27, ~0u) + scene::TextureStageStateLine(1, 4, 0x80000000u) +

@@ -5,6 +5,10 @@
 #   scripts/install-deps.sh            the Linux build, tests and program
 #   scripts/install-deps.sh --windows  also the cross compiler for quillon.exe
 #                                      and Wine to run it (a few minutes more)
+#   scripts/install-deps.sh --web      also emscripten for the browser build, and
+#                                      headless Chromium with the DevTools
+#                                      protocol's client to test it
+# The options combine: scripts/install-deps.sh --windows --web.
 set -euo pipefail
 
 packages=(
@@ -17,11 +21,16 @@ packages=(
   desktop-file-utils
   python3-venv
 )
-case "${1:-}" in
-  "") ;;
-  --windows) packages+=(mingw-w64 wine wine64 icoutils) ;;
-  *) echo "usage: $0 [--windows]" >&2; exit 2 ;;
-esac
+for option in "$@"; do
+  case "$option" in
+    --windows) packages+=(mingw-w64 wine wine64 icoutils) ;;
+    # Debian's emscripten brings its compiler, binaryen and a prebuilt C
+    # library: the build downloads nothing. The tests drive the browser from
+    # Debian's Python (python3-websocket).
+    --web) packages+=(emscripten googletest chromium-headless-shell python3-websocket) ;;
+    *) echo "usage: $0 [--windows] [--web]" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -7,13 +7,14 @@
 # bounded time after replaying every input that ever made one fail, and
 # quillon.exe cross-compiled for Windows with its unit and end-to-end tests
 # under Wine (after the default build, whose program and picture tool its
-# end-to-end tests compare with). Ends with the lines of tests against the
+# end-to-end tests compare with), and the browser build with its unit tests
+# as pages in headless Chromium. Ends with the lines of tests against the
 # lines of product (a report, never a failure).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh --windows
-for preset in default asan tsan fuzz windows; do
+scripts/install-deps.sh --windows --web
+for preset in default asan tsan fuzz windows web; do
   cmake --preset "$preset" >/dev/null
   # As many compile jobs as the machine has cores.
   cmake --build --preset "$preset" --parallel "$(nproc)"

@@ -54,6 +54,21 @@ struct DepthBound {
 // conversion: for v >= 0 and whole n, floor(v) >= n exactly when v >= n.
 HWY_INLINE std::uint32_t BehindBlocks(const DepthBound& bound, const std::uint16_t* blockFar,
                                       const PixelRect& tile, const PixelRect& r, int by0, int by1) {
+#if !HWY_HAVE_FLOAT64
+  // No double lanes (WebAssembly's in this Highway): the same operations
+  // block by block, the minimum as the vectors' (1 unless `low` is less or
+  // NaN).
+  std::uint32_t behind = 0;
+  for (int j = by0 * kTileBlocksX; j < (by1 + 1) * kTileBlocksX; ++j) {
+    const int left = tile.x0 + (j & 3) * kBlockW, top = tile.y0 + (j >> 2) * kBlockH;
+    const int column = bound.ddx < 0 ? std::min(left + kBlockW, r.x1) - 1 : std::max(left, r.x0);
+    const int row = bound.ddy < 0 ? std::min(top + kBlockH, r.y1) - 1 : std::max(top, r.y0);
+    const double low = bound.base + bound.ddx * column + bound.ddy * row - bound.margin;
+    const double nearest = (1.0 < low ? 1.0 : low) * 65535.0 + 0.5;
+    if (nearest >= blockFar[j] + 1.0) behind |= 1u << j;
+  }
+  return behind;
+#else
   const hn::ScalableTag<double> dd;
   const hn::Rebind<std::int32_t, decltype(dd)> di;
   const hn::Rebind<std::uint16_t, decltype(dd)> d16;
@@ -92,6 +107,7 @@ HWY_INLINE std::uint32_t BehindBlocks(const DepthBound& bound, const std::uint16
     behind |= static_cast<std::uint32_t>(bits[0]) << j0;
   }
   return behind;
+#endif
 }
 
 // The farthest of the depths of a block's whole width, `rows` rows from

@@ -20,8 +20,8 @@ LAYERS = {"platform interface": "platform",
           "shared module": "formats scene math presentation pictures",
           "program": "app graphics input timing",
           "stand-in": "runtime d3dx d3dfront refdevice gldevice sdlhost testplatform winhost "
-                      "hostcommon",
-          "tooling": "replay", "top": "main tests bench fuzz"}
+                      "hostcommon webhost",
+          "tooling": "replay", "top": "main tests bench fuzz cmake"}
 FOLDERS = {folder: layer for layer, folders in LAYERS.items() for folder in folders.split()}
 # What each layer may include besides itself. Tests sit beside what they test
 # but form their own node: a program's test may use the recording platform the
