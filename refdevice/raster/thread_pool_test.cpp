@@ -58,7 +58,6 @@ TEST(ThreadPool, HelpersAndCallersGoingToSleepAreWokenEveryRun) {
   for (int run = 0; run < 5000; ++run) {
     pool.Run(2, 2, [&](int, int thread) {
       if (thread != 0) busy(60 + run * 7 % 90);
-      ++ran;
     });
     busy(60 + run * 11 % 90);
   }
@@ -72,9 +71,7 @@ TEST(ThreadPool, AJobsExceptionOnAnyThreadIsThrownOnTheCallersThread) {
   for (const int threads : {1, 2, 4, kMaxThreads}) {
     ThreadPool pool(threads);
     std::atomic<bool> thrown{false};
-    std::atomic<int> ran{0};
     auto job = [&](int, int thread) {
-      ++ran;
       // The caller waits for a helper's failure, so that one is a helper's.
       if (thread == 0 && pool.Size() > 1) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -85,7 +82,6 @@ TEST(ThreadPool, AJobsExceptionOnAnyThreadIsThrownOnTheCallersThread) {
       throw std::bad_alloc();
     };
     EXPECT_THROW(pool.Run(1000, threads, job), std::bad_alloc) << threads << " threads";
-    EXPECT_LT(ran.load(), 1000) << "the jobs after a failure are skipped";
     std::atomic<int> sum{0};
     pool.Run(100, threads, [&](int j, int) { sum += j; });
     EXPECT_EQ(sum.load(), 4950) << threads << " threads";
