@@ -58,6 +58,7 @@ TEST(ThreadPool, HelpersAndCallersGoingToSleepAreWokenEveryRun) {
   for (int run = 0; run < 5000; ++run) {
     pool.Run(2, 2, [&](int, int thread) {
       if (thread != 0) busy(60 + run * 7 % 90);
+      ++ran;
     });
     busy(60 + run * 11 % 90);
   }
