@@ -1,6 +1,9 @@
 #include "hostcommon/shell.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <cstring>
 
 #include "hostcommon/captures.h"
@@ -94,7 +97,16 @@ int RunShell(int argc, const char* const* argv, ShellHost& host,
   }
   const Platform platform = host.GetPlatform();
   InstallPlatform(platform);
-  startForm(*platform.runtime);
+  try {
+    startForm(*platform.runtime);
+  } catch (const std::bad_alloc&) {
+    // The program reports a shortage its platform calls return; one that
+    // escapes elsewhere (a host's own step, a buffer a thread grew) still
+    // ends the run with that one report, not an abort.
+    HostLog(LogLevel::Error, "(7) Out of memory");
+    std::fflush(nullptr);
+    std::_Exit(kErrorReported);
+  }
   // The load event came back without ending the process (the vertex-buffer
   // fill failed): the form stays open until the user closes it.
   platform.runtime->RunUntilFormClosed();
