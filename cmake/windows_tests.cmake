@@ -41,13 +41,15 @@ add_test(NAME windows.session_start COMMAND ${_run} start)
 add_test(NAME windows.session_end COMMAND ${_run} end)
 set_tests_properties(windows.session_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 180)
 set_tests_properties(windows.session_end PROPERTIES FIXTURES_CLEANUP wine)
+# The system's part at a session's end, for windows.log_off.
+add_executable(end_session_now tests/windows/end_session_now.cpp)
 # The end-to-end scripts: one at a time, as they share the screen. They take
 # the Linux build's program and picture tool from the default preset's build.
 foreach(_script scripted_captures reference_device real_keys no_direct3d hostile_log log_off presentation)
   add_test(NAME windows.${_script}
            COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/${_script}.sh)
   set_tests_properties(windows.${_script} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK screen
-    TIMEOUT 300 SKIP_RETURN_CODE 77 ENVIRONMENT "QUILLON_EXE=$<TARGET_FILE:quillon>;BUILD_DIR=${CMAKE_BINARY_DIR};QUILLON_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+    TIMEOUT 300 SKIP_RETURN_CODE 77 ENVIRONMENT "QUILLON_EXE=$<TARGET_FILE:quillon>;END_SESSION_NOW=$<TARGET_FILE:end_session_now>;BUILD_DIR=${CMAKE_BINARY_DIR};QUILLON_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endforeach()
 
 # The icon and version resources, read from the file as Explorer reads them.

@@ -6,6 +6,8 @@
 #include <shlobj.h>
 
 #include <cstdlib>
+#include <functional>
+#include <utility>
 
 #include "runtime/system_files.h"
 
@@ -16,6 +18,7 @@ constexpr const char* kFormClass = "QuillonForm";
 bool closeRequested = false;
 bool sessionEnding = false;
 int screenshotPresses = 0;
+std::function<void()> endSessionNow;
 
 LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -25,14 +28,18 @@ LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       return 0;
     case WM_QUERYENDSESSION:
       // The user is logging off or shutting down: the program ends as on
-      // Escape, through its own shutdown, at its next keyboard poll.
+      // Escape, through its own shutdown, at its next keyboard poll. No
+      // message is taken after this one (see PumpMessages), so the system's
+      // WM_ENDSESSION waits until the process has ended.
       closeRequested = sessionEnding = true;
       return TRUE;
     case WM_ENDSESSION:
-      // The session may end once this returns; a request not yet taken
-      // still stands, and one the query did not make (it was sent to
-      // another window first) is made now.
-      if (wParam) closeRequested = sessionEnding = true;
+      // The system ends the process as soon as this returns, whatever the
+      // program was doing: it must not return with the log still open.
+      if (wParam) {
+        closeRequested = sessionEnding = true;
+        if (endSessionNow) endSessionNow();
+      }
       return 0;
     case WM_KEYDOWN:
       // A key held repeats with bit 30 set: each press is one picture.
@@ -83,7 +90,9 @@ void ShowMessageBox(Handle owner, const std::string& text, const std::string& ca
 bool PumpMessages(Handle form) {
   (void)form;
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  // Once the session is ending, the next message taken could be the
+  // system's WM_ENDSESSION, after which the process may be ended at once.
+  while (!sessionEnding && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
@@ -106,6 +115,13 @@ bool WaitAndPumpMessage(Handle form) {
 }
 
 bool SessionEnding() { return sessionEnding; }
+
+void OnSessionEnd(std::function<void()> endNow) { endSessionNow = std::move(endNow); }
+
+void TerminateNow(int exitCode) {
+  ::TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
+  ::ExitProcess(static_cast<UINT>(exitCode));
+}
 
 bool TakeScreenshotPress() {
   if (screenshotPresses == 0) return false;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace win32 {
@@ -25,6 +26,13 @@ bool PumpMessages(Handle form);
 bool WaitAndPumpMessage(Handle form);
 // True once the system has said the session is ending (log-off, shutdown).
 bool SessionEnding();
+// What the form's window runs when the system says the session ends now
+// (WM_ENDSESSION taken by some wait before the program's own end): it must
+// not return, since the system ends the process once the message returns.
+void OnSessionEnd(std::function<void()> endNow);
+// Ends the process at once, its other threads with it, as the system ends
+// it at the session's end: no library's teardown runs after this.
+[[noreturn]] void TerminateNow(int exitCode);
 // True once for each press of F12 that PumpMessages handled.
 bool TakeScreenshotPress();
 [[noreturn]] void ExitProcess(int exitCode);

@@ -17,6 +17,9 @@ bool WinRuntime::Start(std::optional<double> fixedTime) {
     HostLog(LogLevel::Warn, "no log file: " + why);
   }
   fixedTime_ = fixedTime;
+  // Reached only from inside some wait of the program's own shutdown: what
+  // is left of it is given up, but not the log or the status.
+  win32::OnSessionEnd([this] { win32::TerminateNow(SayEnd(kEndedByUser)); });
   form_ = win32::CreateFormWindow("Form1", 640, 480);
   font_ = std::make_shared<WinFont>(win32::DefaultFontHandle());
   return form_ != 0;
@@ -66,13 +69,20 @@ void WinRuntime::RunUntilFormClosed() {
   CloseForm();
 }
 
-void WinRuntime::End(int exitCode) {
+int WinRuntime::SayEnd(int exitCode) {
+  // The session's end can come while the device is being released.
+  if (endStatus_) return *endStatus_;
   files_.CloseAll();
   if (exitCode == kEndedByUser && traceFailed_) exitCode = kTraceFailed;
   exitCode = StatusAfterCaptures(exitCode);
   HostLog(LogLevel::Info, "ended with status " + std::to_string(exitCode));
-  // Said first: at the session's end the system may stop the process while
-  // the device goes, and the log is whole by then.
+  endStatus_ = exitCode;
+  return exitCode;
+}
+
+void WinRuntime::End(int exitCode) {
+  // Said first: the log is whole whatever the device's release does.
+  exitCode = SayEnd(exitCode);
   form_object_.reset();
   win32::ExitProcess(exitCode);
 }

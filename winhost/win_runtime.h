@@ -74,6 +74,8 @@ class WinRuntime final : public Runtime {
 
  private:
   void CloseForm();
+  // Closes the files and logs the final status, which it returns.
+  int SayEnd(int exitCode);
 
   std::intptr_t form_ = 0;
   std::shared_ptr<void> form_object_;
@@ -82,6 +84,7 @@ class WinRuntime final : public Runtime {
   FormEvents events_;
   bool closed_ = false;
   bool traceFailed_ = false;
+  std::optional<int> endStatus_;
   TextFiles files_;
   RandomGenerator random_;
   WinLogFile log_;
