@@ -19,7 +19,10 @@ bool WinRuntime::Start(std::optional<double> fixedTime) {
   fixedTime_ = fixedTime;
   // Reached only from inside some wait of the program's own shutdown: what
   // is left of it is given up, but not the log or the status.
-  win32::OnSessionEnd([this] { win32::TerminateNow(SayEnd(kEndedByUser)); });
+  win32::OnSessionEnd([this] {
+    HostLog(LogLevel::Info, "the session is ending: the program ends at once");
+    win32::TerminateNow(SayEnd(kEndedByUser));
+  });
   form_ = win32::CreateFormWindow("Form1", 640, 480);
   font_ = std::make_shared<WinFont>(win32::DefaultFontHandle());
   return form_ != 0;
