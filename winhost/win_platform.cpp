@@ -78,7 +78,7 @@ HRESULT WinPlatform::NewDirect3D(Ref<Direct3D8>& d3d) {
   if (config_.device == DeviceChoice::Ref) {
     // The project's own device, shown through GDI: it needs nothing of the
     // system's Direct3D. Its HAL is refused, so the program takes REF.
-    if (!display_) display_ = std::make_unique<WinGdiDisplay>(script_.get());
+    if (!display_) display_ = std::make_unique<WinGdiDisplay>(script_.get(), present_);
     auto ref = std::make_shared<RefDirect3D8>(display_.get(), false);
     ref->SetRasterizerOptions({config_.threads, config_.kernels});
     std::vector<Direct3DByDeviceType::DeviceType> types;
