@@ -24,10 +24,11 @@ in_window() {
 }
 taken() { [ "$(ls "$pictures/Quillon" | grep -c '^quillon-.*\.png$')" = "$1" ]; }
 # Each device: the system's Direct3D 8 (presenting at once), and the
-# reference device through GDI with the system's d3d8.dll switched off.
+# reference device through GDI with the system's d3d8.dll switched off (its
+# picture smoothed where it is scaled).
 for device in system ref; do
   with=(QUILLON_VSYNC=0)
-  [ $device = ref ] && with=(QUILLON_DEVICE=ref "WINEDLLOVERRIDES=mscoree,mshtml=;d3d8=d")
+  [ $device = ref ] && with=(QUILLON_DEVICE=ref QUILLON_SCALE=linear "WINEDLLOVERRIDES=mscoree,mshtml=;d3d8=d")
   rm -rf "$pictures/Quillon"
   start_quillon "${with[@]}" QUILLON_HUD=1 QUILLON_KEYS="$(windows_path "$WORK/hold.keys")"
   wait_for 60 test -s "$WORK/cap.png" || fail "$device: no capture: $(cat "$WORK/quillon.out")"

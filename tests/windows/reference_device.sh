@@ -2,10 +2,10 @@
 # With QUILLON_DEVICE=ref quillon.exe draws on the project's reference device
 # and shows it through GDI, needing no Direct3D 8 of the system (its
 # d3d8.dll is switched off here). Steered by a key script at a fixed time of
-# day, its captures are the Linux reference device's, byte for byte, and its
-# trace of device calls replays with the Linux quillon-replay to the pictures
-# the Linux program's own trace of the same script gives. A trace that cannot
-# be written ends the run with 3.
+# day (a scaling choice taken), its captures are the Linux reference
+# device's, byte for byte, and its trace of device calls replays with the
+# Linux quillon-replay to the pictures the Linux program's own trace of the
+# same script gives. A trace that cannot be written ends the run with 3.
 source "$(dirname "$0")/lib.sh"
 REPLAY=$linux_build/main/quillon-replay
 
@@ -15,7 +15,7 @@ QUILLON=$QUILLON_LINUX run_headless linux "$keys" SDL_VIDEODRIVER=offscreen QUIL
   QUILLON_TRACE_FRAMES=2
 mkdir -p "$WORK/windows"
 printf '%b' "$keys" >"$WORK/windows/run.keys"
-start_quillon WINEDLLOVERRIDES="mscoree,mshtml=;d3d8=d" QUILLON_DEVICE=ref \
+start_quillon WINEDLLOVERRIDES="mscoree,mshtml=;d3d8=d" QUILLON_DEVICE=ref QUILLON_SCALE=nearest \
   QUILLON_KEYS="$(windows_path "$WORK/windows/run.keys")" QUILLON_TIME=45296 \
   QUILLON_TRACE="$(windows_path "$WORK/windows/trace.scene")" QUILLON_TRACE_FRAMES=2
 expect_ended 0 120
