@@ -23,9 +23,10 @@ for row in "2|--drive-c=|quillon: --drive-c= has an empty value: it takes DIR;" 
 done
 
 # Every setting, as a variable and as its option (- none): a bad value gives
-# status 2 and one line, its refusal; a scaling choice is one only where
-# this host scales, on the reference device. The accepted values run the
-# scripts (keys, time, log level; the others in presentation.sh).
+# status 2 and one line, its refusal; so does a good scaling choice where
+# this host does not scale (the system's device, not QUILLON_DEVICE=ref).
+# The accepted values run the scripts (keys, time, log level; the others in
+# presentation.sh and reference_device.sh).
 while read -r variable option bad; do
   said="quillon: $variable"
   ways=("$variable=$bad")
