@@ -75,6 +75,10 @@ HRESULT WinGdiDisplay::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETER
   }
   window_ = target;
   fullScreen_ = !params.Windowed;
+  HostLog(LogLevel::Info, std::string("device: reference, shown through GDI ") +
+                              (!covered_         ? "in a window"
+                               : pacing_.Paced() ? "over the screen, paced to its refresh"
+                                                 : "over the screen, presenting at once"));
   return D3D_OK;
 }
 
