@@ -78,7 +78,8 @@ HRESULT WinGdiDisplay::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETER
   HostLog(LogLevel::Info, std::string("device: reference, shown through GDI ") +
                               (!covered_         ? "in a window"
                                : pacing_.Paced() ? "over the screen, paced to its refresh"
-                                                 : "over the screen, presenting at once"));
+                                                 : "over the screen, presenting at once") +
+                              (options_.smoothScaling ? ", smoothed where scaled" : ""));
   return D3D_OK;
 }
 
