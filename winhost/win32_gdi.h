@@ -19,11 +19,42 @@ bool CoverScreen(Handle window);
 void RestoreWindow(Handle window, int width, int height);
 // Shows the window (a windowed device's).
 void ShowWindow(Handle window);
-// Draws a frame of 32-bit pixels (top row first, `width` pixels a row, none
-// between rows) into the rectangle at (x, y) of `window`'s client area,
-// scaled to `drawWidth` x `drawHeight`; the rest of the client area is
-// black. False when the window cannot be drawn into.
-bool DrawFrame(Handle window, const std::uint32_t* pixels, int width, int height, int x, int y,
-               int drawWidth, int drawHeight);
+
+// A picture of a window's client area, composed in memory and then shown
+// whole, so the window never shows it half drawn. Its pixels are 0x00RRGGBB,
+// top row first, `Width()` a row with none between rows.
+class ShownPicture {
+ public:
+  ShownPicture() = default;
+  ~ShownPicture();
+  ShownPicture(const ShownPicture&) = delete;
+  ShownPicture& operator=(const ShownPicture&) = delete;
+
+  // Makes it `width` x `height` (kept while the size stays the same); false
+  // when GDI has no room for it.
+  bool Resize(int width, int height);
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  // Valid after a Resize that succeeded, and once GDI's drawing is done.
+  std::uint32_t* Pixels() { return pixels_; }
+  // Draws a frame of 32-bit pixels (top row first, `width` pixels a row, none
+  // between rows) scaled into the rectangle at (x, y), `drawWidth` x
+  // `drawHeight`: its pixels repeated, or smoothed (`smooth`). The rest is
+  // black. False when GDI draws nothing.
+  bool DrawFrame(const std::uint32_t* pixels, int width, int height, int x, int y, int drawWidth,
+                 int drawHeight, bool smooth);
+  // Copies the picture into `window`'s client area, from its top left
+  // corner; false when the window cannot be drawn into.
+  bool ShowIn(Handle window);
+
+ private:
+  void Free();
+
+  void* dc_ = nullptr;      // a memory device context holding bitmap_
+  void* bitmap_ = nullptr;  // the DIB section of pixels_
+  void* selected_ = nullptr;
+  std::uint32_t* pixels_ = nullptr;
+  int width_ = 0, height_ = 0;
+};
 
 }  // namespace win32

@@ -1,11 +1,15 @@
 #include "winhost/win_gdi_display.h"
 
+#include "formats/pixel_format.h"
 #include "hostcommon/captures.h"
+#include "hostcommon/host_log.h"
 #include "pictures/image.h"
 #include "presentation/placement.h"
-#include "winhost/win32_gdi.h"
+#include "presentation/present_order.h"
+#include "winhost/win32_present.h"
 
-WinGdiDisplay::WinGdiDisplay(PlayedKeyScript* script) : script_(script) {
+WinGdiDisplay::WinGdiDisplay(PlayedKeyScript* script, const WinPresentOptions& options)
+    : script_(script), options_(options) {
   // Every mode is shown by scaling onto the screen as it is, in the
   // screen's own format: the classic sizes, and the screen's.
   const D3DDISPLAYMODE desktop = DesktopMode();
@@ -16,6 +20,8 @@ WinGdiDisplay::WinGdiDisplay(PlayedKeyScript* script) : script_(script) {
   for (const auto& mode : modes_)
     listed = listed || (mode.Width == desktop.Width && mode.Height == desktop.Height);
   if (!listed) modes_.push_back(desktop);
+  if (options_.hud.Any())
+    overlay_ = std::make_unique<WinOverlay>(options_.hud, "reference rasterizer, GDI");
 }
 
 UINT WinGdiDisplay::ModeCount() { return static_cast<UINT>(modes_.size()); }
@@ -45,50 +51,114 @@ HRESULT WinGdiDisplay::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETER
   const HWND target = params.hDeviceWindow ? params.hDeviceWindow : focusWindow;
   int w = 0, h = 0;
   if (!win32::ClientSize(target, w, h)) return D3DERR_INVALIDCALL;
+  covered_ = false;
+  pacing_.Stop();
   if (!params.Windowed) {
     bool listed = false;
     for (const auto& mode : modes_) listed = listed || ModeMatches(mode, params);
-    if (!listed || !win32::CoverScreen(target)) return D3DERR_INVALIDCALL;
+    if (!listed) return D3DERR_INVALIDCALL;
+    if (options_.windowed) {
+      // The device believes it has the screen; its frames go to a window,
+      // which presents as it is drawn, with no retrace to wait for.
+      PlaceInWindow(target, static_cast<int>(params.BackBufferWidth),
+                    static_cast<int>(params.BackBufferHeight));
+      win32::ShowWindow(target);
+    } else {
+      if (!win32::CoverScreen(target)) return D3DERR_INVALIDCALL;
+      covered_ = true;
+      if (options_.vsync)
+        pacing_.Start(static_cast<int>(DesktopMode().RefreshRate),
+                      params.FullScreen_PresentationInterval, RetracePacing::Clock::now());
+    }
   } else {
     win32::ShowWindow(target);
   }
   window_ = target;
   fullScreen_ = !params.Windowed;
-  pacing_.Stop();
-  if (fullScreen_)
-    pacing_.Start(static_cast<int>(DesktopMode().RefreshRate),
-                  params.FullScreen_PresentationInterval, RetracePacing::Clock::now());
+  HostLog(LogLevel::Info, std::string("device: reference, shown through GDI ") +
+                              (!covered_         ? "in a window"
+                               : pacing_.Paced() ? "over the screen, paced to its refresh"
+                                                 : "over the screen, presenting at once") +
+                              (options_.smoothScaling ? ", smoothed where scaled" : ""));
   return D3D_OK;
 }
 
 void WinGdiDisplay::DetachDevice() {
-  if (window_ != 0 && fullScreen_) win32::RestoreWindow(window_, 640, 480);
+  if (window_ != 0 && covered_) win32::RestoreWindow(window_, 640, 480);
   window_ = 0;
-  fullScreen_ = false;
+  fullScreen_ = covered_ = false;
   pacing_.Stop();
 }
+
+// One present's steps: the frame is converted and scaled into the window's
+// picture in memory, the overlay drawn over it, and the picture shown.
+class WinGdiDisplay::Steps final : public PresentSteps {
+ public:
+  Steps(WinGdiDisplay& display, const FrameView& frame, HWND window, int width, int height)
+      : d_(display), frame_(frame), window_(window), width_(width), height_(height) {}
+
+  // Captures are the frame itself, taken before it is shown.
+  void SaveCaptures() override {
+    PlayedKeyScript* script = d_.script_;
+    if (!script || !script->player.CapturesDue()) return;
+    const Image image = ImageFromFrame(frame_);
+    if (image.Whole())
+      SaveDueCaptures(script->player, script->captureFolder, image);
+    else
+      FailDueCaptures(script->player, script->captureFolder, "the frame's format has no layout");
+  }
+  bool TakeScreenshotRequest() override { return win32::TakeScreenshotPress(); }
+  // A minimised window has no client area to draw into.
+  bool Seen() override { return width_ > 0 && height_ > 0; }
+  HRESULT CheckUnshown() override {
+    return pixel_layout::WithLayout(frame_.format, [](auto) {}) ? D3D_OK : D3DERR_INVALIDCALL;
+  }
+  HRESULT Show() override {
+    const std::size_t count = static_cast<std::size_t>(frame_.width) * frame_.height;
+    if (d_.pixels_.size() != count) d_.pixels_.resize(count);
+    if (!FrameToXrgb(frame_, d_.pixels_.data(), frame_.width * 4)) return D3DERR_INVALIDCALL;
+    if (!Seen()) return D3D_OK;  // only F12 asked for it: the last picture shown stands
+    if (!d_.shown_.Resize(width_, height_)) return D3DERR_OUTOFVIDEOMEMORY;
+    const Placement at = FitWithAspect(frame_.width, frame_.height, width_, height_);
+    d_.shown_.DrawFrame(d_.pixels_.data(), frame_.width, frame_.height, at.x, at.y, at.width,
+                        at.height, d_.options_.smoothScaling);
+    return D3D_OK;
+  }
+  // What the window shows, bars and all, without the overlay.
+  void SaveScreenshot() override {
+    win32::ShownPicture& shown = d_.shown_;
+    if (shown.Pixels() == nullptr) {
+      HostLog(LogLevel::Error, "cannot take the screenshot: the window shows no picture yet");
+      return;
+    }
+    ::SaveScreenshot(ImageFromFrame(
+        {shown.Pixels(), shown.Width(), shown.Height(), shown.Width() * 4, D3DFMT_X8R8G8B8}));
+  }
+  void DrawOverlay() override {
+    if (!d_.overlay_ || !Seen()) return;
+    PixelCanvas canvas(d_.shown_.Pixels(), d_.shown_.Width(), d_.shown_.Height());
+    d_.overlay_->Draw(canvas);
+  }
+  void WaitForRetrace() override { d_.pacing_.Wait(); }
+  HRESULT Flip() override {
+    if (Seen()) d_.shown_.ShowIn(window_);
+    return D3D_OK;
+  }
+  void ToggleOnRequest() override {}
+
+ private:
+  WinGdiDisplay& d_;
+  const FrameView& frame_;
+  HWND window_;
+  int width_, height_;
+};
 
 HRESULT WinGdiDisplay::Present(const FrameView& frame, HWND destWindow) {
   const HWND window = destWindow ? destWindow : window_;
   if (window == 0 || frame.pixels == nullptr || frame.width <= 0 || frame.height <= 0)
     return D3DERR_INVALIDCALL;
-  // Captures are the frame itself, taken before it is shown.
-  if (script_ && script_->player.CapturesDue()) {
-    const Image image = ImageFromFrame(frame);
-    if (image.Whole())
-      SaveDueCaptures(script_->player, script_->captureFolder, image);
-    else
-      FailDueCaptures(script_->player, script_->captureFolder, "the frame's format has no layout");
-  }
-  const std::size_t count = static_cast<std::size_t>(frame.width) * frame.height;
-  if (pixels_.size() != count) pixels_.resize(count);
-  if (!FrameToXrgb(frame, pixels_.data(), frame.width * 4)) return D3DERR_INVALIDCALL;
   int w = 0, h = 0;
   if (!win32::ClientSize(window, w, h)) return D3DERR_INVALIDCALL;
-  if (w <= 0 || h <= 0) return D3D_OK;  // minimised: nothing to draw into
-  pacing_.Wait();
-  const Placement at = FitWithAspect(frame.width, frame.height, w, h);
-  win32::DrawFrame(window, pixels_.data(), frame.width, frame.height, at.x, at.y, at.width,
-                   at.height);
-  return D3D_OK;
+  Steps steps(*this, frame, window, w, h);
+  return PresentInOrder(steps);
 }

@@ -30,6 +30,7 @@ HostSettingList WinPlatform::Settings() {
       "QUILLON_WINDOWED",
       "QUILLON_HUD",
       "QUILLON_VSYNC",
+      "QUILLON_SCALE",
   });
   // clang-format on
   return taken;
@@ -39,6 +40,8 @@ HostUsage WinPlatform::Usage() {
   HostUsage usage;
   usage.keys = "  F12           save the picture on screen as PNG in Pictures\\Quillon\n";
   usage.notes =
+      "QUILLON_SCALE is taken with QUILLON_DEVICE=ref, whose pictures this host\n"
+      "scales (linear: GDI's smoothing); the system's Direct3D 8 scales its own.\n"
       "Without a console (started from the desktop) this text and the settings'\n"
       "refusals are shown in a message box. The host's lines also go to\n"
       "%LOCALAPPDATA%\\Quillon\\quillon.log, rewritten at each start and kept\n"
@@ -64,9 +67,17 @@ const char* WinPlatform::GetVariable(const char* name) {
 
 bool WinPlatform::Start(const HostConfig& config, std::string& error) {
   config_ = config;
+  // Only the reference device's pictures are scaled here: a choice the
+  // system's device would not follow is refused rather than ignored.
+  if (const char* scale = GetVariable("QUILLON_SCALE"); scale && config.device != DeviceChoice::Ref)
+    return RefuseSetting(Settings(), error, "QUILLON_SCALE", scale,
+                         "unset unless QUILLON_DEVICE is ref: the system's Direct3D 8 scales "
+                         "its pictures itself");
   if (!LoadKeyScript(config, script_, error)) return false;
-  present_ = {
-      config.windowed, config.vsync, {config.hudFps, config.hudFrameTime, config.hudDevice}};
+  present_ = {config.windowed,
+              config.vsync,
+              {config.hudFps, config.hudFrameTime, config.hudDevice},
+              config.linearScaling};
   if (!runtime_.Start(config.fixedTime)) {
     error = "the form's window cannot be created";
     return false;
@@ -78,7 +89,7 @@ HRESULT WinPlatform::NewDirect3D(Ref<Direct3D8>& d3d) {
   if (config_.device == DeviceChoice::Ref) {
     // The project's own device, shown through GDI: it needs nothing of the
     // system's Direct3D. Its HAL is refused, so the program takes REF.
-    if (!display_) display_ = std::make_unique<WinGdiDisplay>(script_.get());
+    if (!display_) display_ = std::make_unique<WinGdiDisplay>(script_.get(), present_);
     auto ref = std::make_shared<RefDirect3D8>(display_.get(), false);
     ref->SetRasterizerOptions({config_.threads, config_.kernels});
     std::vector<Direct3DByDeviceType::DeviceType> types;

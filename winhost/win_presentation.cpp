@@ -1,9 +1,12 @@
 #include "winhost/win_presentation.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <ctime>
 
 #include "hostcommon/captures.h"
 #include "hostcommon/host_log.h"
+#include "presentation/placement.h"
 #include "presentation/screenshots.h"
 #include "scene/user_files.h"
 #include "winhost/win32_present.h"
@@ -24,14 +27,36 @@ const WinOverlay::Text& WinOverlay::TextOf(int slot, const std::string& text) {
   return t;
 }
 
-void WinOverlay::Flush(win32::ComObject device, std::uint32_t rgb) {
+void PixelCanvas::Fill(std::uint32_t rgb, const D3DRECT* rects, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const int x1 = std::max(0, static_cast<int>(rects[i].x1));
+    const int x2 = std::min(width_, static_cast<int>(rects[i].x2));
+    const int y2 = std::min(height_, static_cast<int>(rects[i].y2));
+    if (x2 <= x1) continue;
+    for (int y = std::max(0, static_cast<int>(rects[i].y1)); y < y2; ++y)
+      std::fill_n(pixels_ + static_cast<std::ptrdiff_t>(y) * width_ + x1, x2 - x1, rgb);
+  }
+}
+
+void WinOverlay::Flush(OverlayCanvas& canvas, std::uint32_t rgb) {
   if (rects_.empty()) return;
-  win32::Clear(device, static_cast<std::uint32_t>(rects_.size()), rects_.data(), D3DCLEAR_TARGET,
-               0xFF000000u | rgb, 0.0f, 0);
+  canvas.Fill(rgb, rects_.data(), rects_.size());
   rects_.clear();
 }
 
 void WinOverlay::Draw(win32::ComObject device) {
+  struct Cleared final : OverlayCanvas {
+    win32::ComObject device;
+    explicit Cleared(win32::ComObject d) : device(d) {}
+    void Fill(std::uint32_t rgb, const D3DRECT* rects, std::size_t count) override {
+      win32::Clear(device, static_cast<std::uint32_t>(count), rects, D3DCLEAR_TARGET,
+                   0xFF000000u | rgb, 0.0f, 0);
+    }
+  } canvas(device);
+  Draw(canvas);
+}
+
+void WinOverlay::Draw(OverlayCanvas& canvas) {
   if (!Enabled()) return;
   model_.FrameShown(OverlayModel::Clock::now());
   const auto measure = [this](int slot, const std::string& text, int& width, int& height) {
@@ -44,7 +69,7 @@ void WinOverlay::Draw(win32::ComObject device) {
   std::uint32_t colour = 0;
   for (const OverlayShape& s : model_.Layout(measure)) {
     const std::uint32_t rgb = s.text >= 0 ? OverlayModel::kPanelRgb : s.rgb;
-    if (rgb != colour) Flush(device, colour);
+    if (rgb != colour) Flush(canvas, colour);
     colour = rgb;
     rects_.push_back({s.x, s.y, s.x + s.width, s.y + s.height});
     if (s.text < 0) continue;
@@ -61,9 +86,9 @@ void WinOverlay::Draw(win32::ComObject device) {
         glyphs_.push_back({s.x + start, s.y + y, s.x + x, s.y + y + 1});
       }
   }
-  Flush(device, colour);
+  Flush(canvas, colour);
   rects_.swap(glyphs_);
-  Flush(device, OverlayModel::kTextRgb);
+  Flush(canvas, OverlayModel::kTextRgb);
   rects_.swap(glyphs_);
 }
 
@@ -92,4 +117,17 @@ void SaveScreenshot(const Image& image) {
     HostLog(LogLevel::Warn, "screenshot written to " + scene::Printable(path));
   else
     HostLog(LogLevel::Error, "cannot write the screenshot " + scene::Printable(error) + hint);
+}
+
+bool PlaceInWindow(std::intptr_t window, int width, int height) {
+  int roomWidth = 0, roomHeight = 0;
+  if (!win32::FormClientRoom(window, roomWidth, roomHeight)) return false;
+  Placement p{0, 0, width, height};
+  if (width > roomWidth || height > roomHeight)
+    p = FitWithAspect(width, height, roomWidth, roomHeight);
+  if (!win32::PlaceFormWindow(window, p.width, p.height)) return false;
+  HostLog(LogLevel::Info, "windowed: the " + std::to_string(width) + "x" + std::to_string(height) +
+                              " picture in a window of " + std::to_string(p.width) + "x" +
+                              std::to_string(p.height));
+  return true;
 }
