@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <sstream>
+#include <string_view>
 
 #include "hostcommon/key_table.h"
 #include "scene/user_files.h"
@@ -19,7 +20,9 @@ std::vector<std::string> Words(const std::string& line) {
 
 bool ParseKeyScript(const std::string& text, KeyScript& script, std::string& error) {
   script = KeyScript{};
-  std::istringstream in(text);
+  // Editors on Windows may begin a UTF-8 file with a byte-order mark.
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  std::istringstream in(text.starts_with(kBom) ? text.substr(kBom.size()) : text);
   std::string line;
   int number = 0;
   while (std::getline(in, line)) {
