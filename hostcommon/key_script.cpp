@@ -3,6 +3,7 @@
 #include <charconv>
 #include <sstream>
 #include <string_view>
+#include <utility>
 
 #include "hostcommon/key_table.h"
 #include "scene/user_files.h"
@@ -100,6 +101,13 @@ bool KeyScriptPlayer::CapturesAhead() const {
   for (std::size_t i = step_; i < script_.steps.size(); ++i)
     if (!script_.steps[i].captures.empty()) return true;
   return false;
+}
+
+std::vector<std::string> KeyScriptPlayer::TakeCapturesAhead() {
+  std::vector<std::string> out = TakeDueCaptures();
+  for (std::size_t i = step_; i < script_.steps.size(); ++i)
+    for (auto& c : std::exchange(script_.steps[i].captures, {})) out.push_back(std::move(c));
+  return out;
 }
 
 std::vector<std::string> KeyScriptPlayer::TakeDueCaptures() {
