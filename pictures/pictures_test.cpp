@@ -170,8 +170,10 @@ TEST(PictureFiles, KeepsTheOldFileAndNeverOpensWhatIsPlanted) {
     ASSERT_TRUE(ReadPng(dir / p.picture, back, &error)) << error;
     EXPECT_EQ(back.pixels, Noise(8, 8).pixels) << p.picture;
   }
-  // out.ppm, out.png, victim, a.png to d.png and the two planted there.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 9);
+  // 255 bytes, the most a name takes.
+  EXPECT_TRUE(WritePng(dir / std::string(255, 'n'), Noise(8, 8), &error)) << error;
+  // out.ppm, out.png, victim, a.png to d.png, the two planted there, the longest.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 10);
 }
 #endif
 
