@@ -1,10 +1,13 @@
 #include "winhost/win_log_file.h"
 
 #include "hostcommon/host_log.h"
+#include "runtime/open_outputs.h"
 
 WinLogFile::~WinLogFile() {
   system_files::Failure ignored;
-  if (open_) system_files::Close(file_, ignored);
+  if (!open_) return;
+  system_files::Close(file_, ignored);
+  NoteOutputClosed(path_);
 }
 
 bool WinLogFile::Open(const std::string& folder, std::string& error) {
@@ -28,6 +31,8 @@ bool WinLogFile::Open(const std::string& folder, std::string& error) {
     return false;
   }
   open_ = true;
+  // A capture or trace named after it is refused as the log it is.
+  NoteOutputOpened(path_);
   return true;
 }
 

@@ -4,7 +4,7 @@
 # matches the Linux program's capture of the same script and time on its
 # reference device in at least 99% of the pixels not of the clear blue,
 # within 4 levels a channel (the two devices round differently). A UTF-8 name
-# is the picture's; captures not written (the log, no folder) end it with 4.
+# is the picture's; captures not written (the logs, no folder) end it with 4.
 # Before it, the shell's entry as the Linux program has it: an option's empty
 # value is refused (status 2), and --help that cannot be written fails
 # (status 1); each setting is refused or taken (the table below); 20 short
@@ -76,11 +76,15 @@ keys='capture start.png\n40 LEFT\ncapture turned.png\n40 UP\ncapture moved.png\n
 QUILLON=$QUILLON_LINUX run_headless linux "$keys" SDL_VIDEODRIVER=offscreen QUILLON_DEVICE=ref \
   QUILLON_TIME=45296 QUILLON_LOG_LEVEL=error
 mkdir -p "$WORK/windows"
-printf '%b' "capture caf\xc3\xa9.png\ncapture C:\\\\FPS.TXT\ncapture no\\\\a.png\n$keys" >"$WORK/windows/run.keys"
+host_log='C:\\users\\'$(id -un)'\\AppData\\Local\\Quillon\\quillon.log'
+printf '%b' "capture caf\xc3\xa9.png\ncapture C:\\\\FPS.TXT\ncapture no\\\\a.png\ncapture $host_log\n$keys" \
+  >"$WORK/windows/run.keys"
 start_quillon QUILLON_KEYS="$(windows_path "$WORK/windows/run.keys")" QUILLON_TIME=45296
 expect_ended 4 120
 check_log "$DRIVE_C/FPS.TXT"
-[ "$(grep -c "cannot write the picture" "$WORK/quillon.out")" = 2 ] || fail "$(cat "$WORK/quillon.out")"
+[ "$(grep -c "cannot write the picture" "$WORK/quillon.out")" = 3 ] &&
+  grep -q "quillon.log: the program's own log is written there" "$WORK/quillon.out" ||
+  fail "$(cat "$WORK/quillon.out")"
 "$PICTURE_TOOL" same "$WORK/windows/start.png" "$WORK/windows/café.png" ||
   fail "no café.png like start.png: $(ls "$WORK/windows")"
 for shot in start turned moved; do
