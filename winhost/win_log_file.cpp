@@ -1,7 +1,10 @@
 #include "winhost/win_log_file.h"
 
+#include <vector>
+
 #include "hostcommon/host_log.h"
 #include "runtime/open_outputs.h"
+#include "runtime/text_files.h"
 
 WinLogFile::~WinLogFile() {
   system_files::Failure ignored;
@@ -24,10 +27,10 @@ bool WinLogFile::Open(const std::string& folder, std::string& error) {
   }
   // "Quillon" is opened as a part of the path, so a link there is refused too.
   system_files::Failure failure;
-  if (!system_files::OpenForWriting(folder, {"Quillon", "quillon.log"}, file_, failure)) {
-    error = "cannot write " + path_ + ": " +
-            (failure.words.empty() ? "a link, not a regular file, or written by another program"
-                                   : failure.words);
+  const std::vector<std::string> parts{"Quillon", "quillon.log"};
+  if (!system_files::OpenForWriting(folder, parts, file_, failure)) {
+    bool otherFolder = false;
+    error = "cannot write " + path_ + ": " + OpenProblem(failure, parts, otherFolder);
     return false;
   }
   open_ = true;

@@ -61,4 +61,12 @@ QUILLON=$full refused "full disk" "(61) Disk full: writing .*FPS.TXT: No space l
   QUILLON_KEYS="$(windows_path "$WORK/hold.keys")"
 check_log "$drive/FPS.TXT"
 note "full disk: the log keeps $(log_lines "$drive/FPS.TXT") whole lines"
+
+# The host's own log file is refused by the same rules and words; the run goes on.
+host_log=$DRIVE_C/users/$(id -un)/AppData/Local/Quillon/quillon.log
+rm -rf "$host_log" && mkdir -p "$host_log"
+out=$(QUILLON_KEYS="$(windows_path "$WORK/end.keys")" timeout 60 wine "$QUILLON_EXE" 2>&1) &&
+  grep -q "no log file: cannot write .*quillon.log: it is a folder, not a file" <<<"$out" ||
+  fail "a folder as the host's log: $out"
+rmdir "$host_log"
 echo PASS
