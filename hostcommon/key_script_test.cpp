@@ -104,6 +104,10 @@ TEST(KeyScript, RefusesDirectoriesEndlessHugeAndMissingFiles) {
     EXPECT_FALSE(ReadKeyScript(path, script, error)) << path;
     EXPECT_NE(error.find(said), std::string::npos) << error;
   }
+  // A UTF-8 name is the file's own on every system.
+  const std::u8string cafe = (dir / fs::path(u8"caf\u00e9.keys")).u8string();
+  std::ofstream(fs::path(cafe)) << "1 UP\n";
+  EXPECT_TRUE(ReadKeyScript(std::string(cafe.begin(), cafe.end()), script, error)) << error;
   fs::remove_all(dir);
 }
 

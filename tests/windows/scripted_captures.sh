@@ -79,9 +79,11 @@ mkdir -p "$WORK/windows"
 host_log='C:\\users\\'$(id -un)'\\AppData\\Local\\Quillon\\quillon.log'
 printf '%b' "capture caf\xc3\xa9.png\ncapture C:\\\\FPS.TXT\ncapture no\\\\a.png\ncapture $host_log\n$keys" \
   >"$WORK/windows/run.keys"
-start_quillon QUILLON_KEYS="$(windows_path "$WORK/windows/run.keys")" QUILLON_TIME=45296
+start_quillon QUILLON_KEYS="$(windows_path "$WORK/windows/run.keys")" QUILLON_TIME=45296 \
+  QUILLON_TRACE="$(windows_path "$WORK/windows/tracé/t.scene")"
 expect_ended 4 120
 check_log "$DRIVE_C/FPS.TXT"
+[ -s "$WORK/windows/tracé/t.scene" ] || fail "no trace under its UTF-8 name: $(ls "$WORK/windows")"
 [ "$(grep -c "cannot write the picture" "$WORK/quillon.out")" = 3 ] &&
   grep -q "quillon.log: the program's own log is written there" "$WORK/quillon.out" ||
   fail "$(cat "$WORK/quillon.out")"
