@@ -4,10 +4,11 @@
 # matches the Linux program's capture of the same script and time on its
 # reference device in at least 99% of the pixels not of the clear blue,
 # within 4 levels a channel (the two devices round differently). A UTF-8 name
-# is the picture's; captures not written (the logs, no folder) end it with 4.
+# is the picture's and the trace's; captures not written (the logs, no folder)
+# end it with 4.
 # Before it, the shell's entry as the Linux program has it: an option's empty
-# value is refused (status 2), and --help that cannot be written fails
-# (status 1); each setting is refused or taken (the table below); 20 short
+# value is refused (status 2), one in UTF-8 is read as such, and --help that
+# cannot be written fails (status 1); each setting is refused or taken (the table below); 20 short
 # runs in a row under Wine's default settings end with status 0 (ended with
 # its device alive, about one in seven died as the process ended); and
 # without a console the lines are in the log file.
@@ -21,6 +22,10 @@ for row in "2|--drive-c=|quillon: --drive-c= has an empty value: it takes DIR;" 
   [ "$status" = "$want" ] && grep -q "^$said" "$WORK/err" ||
     fail "$option: status $status, not $want: $(cat "$WORK/err")"
 done
+# The arguments are the system's wide ones in UTF-8, not main's ANSI ones.
+said=$(LC_ALL=C.UTF-8 "$QUILLON" --log-level=ïnfo 2>&1)
+grep -q "^quillon: QUILLON_LOG_LEVEL (--log-level) '.xc3.xafnfo' is refused" <<<"$said" ||
+  fail "a UTF-8 argument: $said"
 
 # Every setting, as a variable and as its option (- none): a bad value gives
 # status 2 and one line, its refusal, or for one this host does not take
