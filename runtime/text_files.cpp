@@ -91,6 +91,8 @@ std::string FileProblem(const system_files::Failure& failure, bool& folder) {
       return "it is a symbolic link, which is never followed";
     case Fault::kNotRegular:
       return "it is not a regular file";
+    case Fault::kHardLinked:
+      return "it has other names (hard links), which emptying it would empty too";
     case Fault::kFolder:
       return "it is a folder, not a file";
     case Fault::kBusy:
