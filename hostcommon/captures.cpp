@@ -27,6 +27,8 @@ bool IsAbsolute(const std::string& name) {
 
 // Set by any capture not written, read as the process ends.
 std::atomic<bool> captureFailed{false};
+KeyScriptPlayer* played = nullptr;
+const std::string* playedFolder = nullptr;
 
 }  // namespace
 
@@ -75,6 +77,22 @@ void FailDueCaptures(KeyScriptPlayer& script, const std::string& folder, const s
   }
 }
 
+void PlayingScript(KeyScriptPlayer* script, const std::string* folder) {
+  played = script;
+  playedFolder = folder;
+}
+
+void PlayingScriptEnded(const KeyScriptPlayer* script) {
+  if (played == script) PlayingScript(nullptr, nullptr);
+}
+
 int StatusAfterCaptures(int exitCode) {
+  if (exitCode == kEndedByUser && played)
+    for (const auto& name : played->TakeCapturesAhead()) {
+      HostLog(LogLevel::Error, "cannot write the picture " +
+                                   scene::Printable(CapturePath(*playedFolder, name)) +
+                                   ": the run ended before that frame");
+      captureFailed = true;
+    }
   return exitCode == kEndedByUser && captureFailed ? kCaptureFailed : exitCode;
 }

@@ -29,6 +29,12 @@ void FailDueCaptures(KeyScriptPlayer& script, const std::string& folder, const s
 bool WriteHostPicture(const std::string& path, const Image& image, Durability durability,
                       std::string& error);
 
+// The script being played (null: none), whose captures still ahead when the
+// run ends were never written.
+void PlayingScript(KeyScriptPlayer* script, const std::string* folder);
+void PlayingScriptEnded(const KeyScriptPlayer* script);
+
 // `exitCode`, or kCaptureFailed in place of kEndedByUser after a failed
-// capture: what the script asked for was not all done.
+// capture, or with captures the run ended before (each said in the host's
+// log): what the script asked for was not all done.
 int StatusAfterCaptures(int exitCode);

@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 
 #include "scene/user_files.h"
 
@@ -46,11 +45,13 @@ bool ReadLevel(std::string_view v, HostConfig& c) {
   return level.has_value();
 }
 
+// A plain decimal number: strtod would take leading blanks, hex and the
+// locale's decimal mark, each C library its own way.
 bool ReadTime(std::string_view v, HostConfig& c) {
-  const std::string text(v);
-  char* end = nullptr;
-  const double t = std::strtod(text.c_str(), &end);
-  if (end == text.c_str() || *end != '\0' || !std::isfinite(t) || t < 0 || t >= 86400) return false;
+  double t = 0;
+  const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), t);
+  if (ec != std::errc() || end != v.data() + v.size() || !std::isfinite(t) || t < 0 || t >= 86400)
+    return false;
   c.fixedTime = t;
   return true;
 }

@@ -56,6 +56,8 @@ TEST(HostConfig, RefusesMalformedValues) {
       {"QUILLON_TIME", "noon", "QUILLON_TIME 'noon'"},
       {"QUILLON_TIME", "86400", "QUILLON_TIME '86400'"},
       {"QUILLON_TIME", "-1", "QUILLON_TIME '-1'"},
+      {"QUILLON_TIME", " 5", "QUILLON_TIME ' 5'"},
+      {"QUILLON_TIME", "0x10", "QUILLON_TIME '0x10'"},
       {"QUILLON_TRACE_FRAMES", "0", "QUILLON_TRACE_FRAMES '0'"},
       {"QUILLON_TRACE_FRAMES", "3x", "QUILLON_TRACE_FRAMES '3x'"},
       {"QUILLON_HUD", "fps,clock", "QUILLON_HUD (--hud) 'fps,clock'"},

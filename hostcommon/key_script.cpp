@@ -2,6 +2,8 @@
 
 #include <charconv>
 #include <sstream>
+#include <string_view>
+#include <utility>
 
 #include "hostcommon/key_table.h"
 #include "scene/user_files.h"
@@ -19,7 +21,9 @@ std::vector<std::string> Words(const std::string& line) {
 
 bool ParseKeyScript(const std::string& text, KeyScript& script, std::string& error) {
   script = KeyScript{};
-  std::istringstream in(text);
+  // Editors on Windows may begin a UTF-8 file with a byte-order mark.
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  std::istringstream in(text.starts_with(kBom) ? text.substr(kBom.size()) : text);
   std::string line;
   int number = 0;
   while (std::getline(in, line)) {
@@ -97,6 +101,13 @@ bool KeyScriptPlayer::CapturesAhead() const {
   for (std::size_t i = step_; i < script_.steps.size(); ++i)
     if (!script_.steps[i].captures.empty()) return true;
   return false;
+}
+
+std::vector<std::string> KeyScriptPlayer::TakeCapturesAhead() {
+  std::vector<std::string> out = TakeDueCaptures();
+  for (std::size_t i = step_; i < script_.steps.size(); ++i)
+    for (auto& c : std::exchange(script_.steps[i].captures, {})) out.push_back(std::move(c));
+  return out;
 }
 
 std::vector<std::string> KeyScriptPlayer::TakeDueCaptures() {

@@ -52,6 +52,9 @@ class KeyScriptPlayer {
   bool CapturesDue() const { return !due_.empty(); }
   // Whether any capture is due or still to come.
   bool CapturesAhead() const;
+  // Takes every capture due or still to come: what a run that ends now
+  // never shows.
+  std::vector<std::string> TakeCapturesAhead();
   bool Finished() const { return step_ >= script_.steps.size(); }
 
  private:

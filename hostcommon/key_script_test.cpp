@@ -36,14 +36,15 @@ TEST(KeyScript, MalformedLinesNameTheirLine) {
 
 // Poll by poll: the keys down (every other byte written 0) and the captures
 // due once the polls before them are made, each handed out once; after the
-// last step nothing is down. Comments, blank lines and any case are allowed.
+// last step nothing is down. Comments, blank lines, any case and the mark
+// some editors begin a UTF-8 file with are allowed.
 TEST(KeyScript, PlaysPollByPoll) {
   KeyScript script;
   std::string error;
-  ASSERT_TRUE(ParseKeyScript(
-      "# demo\n\ncapture start.png\n2\n1 up dik_left  # hold\n0 DOWN\ncapture after.png\n"
-      "2 ESCAPE\ncapture end.png\n",
-      script, error))
+  ASSERT_TRUE(
+      ParseKeyScript("\xEF\xBB\xBF# demo\n\ncapture start.png\n2\n1 up dik_left  # hold\n"
+                     "0 DOWN\ncapture after.png\n2 ESCAPE\ncapture end.png\n",
+                     script, error))
       << error;
   KeyScriptPlayer player(script);
   const struct {
@@ -103,6 +104,10 @@ TEST(KeyScript, RefusesDirectoriesEndlessHugeAndMissingFiles) {
     EXPECT_FALSE(ReadKeyScript(path, script, error)) << path;
     EXPECT_NE(error.find(said), std::string::npos) << error;
   }
+  // A UTF-8 name is the file's own on every system.
+  const std::u8string cafe = (dir / fs::path(u8"caf\u00e9.keys")).u8string();
+  std::ofstream(fs::path(cafe)) << "1 UP\n";
+  EXPECT_TRUE(ReadKeyScript(std::string(cafe.begin(), cafe.end()), script, error)) << error;
   fs::remove_all(dir);
 }
 

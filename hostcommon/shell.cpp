@@ -53,10 +53,17 @@ bool LoadKeyScript(const HostConfig& config, std::unique_ptr<PlayedKeyScript>& s
   if (config.keysPath.empty()) return true;
   KeyScript parsed;
   if (!ReadKeyScript(config.keysPath, parsed, error)) return false;
-  script = std::make_unique<PlayedKeyScript>(
-      PlayedKeyScript{KeyScriptPlayer(std::move(parsed)), CaptureFolder(config.keysPath)});
+  script = std::make_unique<PlayedKeyScript>(KeyScriptPlayer(std::move(parsed)),
+                                             CaptureFolder(config.keysPath));
   return true;
 }
+
+PlayedKeyScript::PlayedKeyScript(KeyScriptPlayer played, std::string folder)
+    : player(std::move(played)), captureFolder(std::move(folder)) {
+  PlayingScript(&player, &captureFolder);
+}
+
+PlayedKeyScript::~PlayedKeyScript() { PlayingScriptEnded(&player); }
 
 int RunShell(int argc, const char* const* argv, ShellHost& host,
              const std::function<void(Runtime&)>& startForm) {

@@ -71,7 +71,14 @@ int RunForm(int argc, const char* const* argv, ShellHost& host) {
 std::string UsageText(HostSettingList settings, const HostUsage& usage);
 
 // A key script as a host plays it: its polls, and where its captures go.
+// While it lives, the run's end takes the captures it never reached as not
+// written (StatusAfterCaptures).
 struct PlayedKeyScript {
+  PlayedKeyScript(KeyScriptPlayer played, std::string folder);
+  ~PlayedKeyScript();
+  PlayedKeyScript(const PlayedKeyScript&) = delete;
+  PlayedKeyScript& operator=(const PlayedKeyScript&) = delete;
+
   KeyScriptPlayer player;
   std::string captureFolder;  // where names that are not absolute go
 };

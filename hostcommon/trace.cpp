@@ -21,7 +21,9 @@ TraceRecorder::TraceRecorder(std::string path, int frames)
   // The trace's folder is made as needed. If it cannot be, the first frame
   // fails with the reason: each write would give one of its own ("no such
   // file") that hides it.
-  const std::filesystem::path folder = std::filesystem::path(path_).parent_path();
+  // UTF-8, not the ANSI code page's, on Windows too.
+  const std::filesystem::path folder =
+      std::filesystem::path(std::u8string(path_.begin(), path_.end())).parent_path();
   std::error_code made;
   if (!folder.empty()) std::filesystem::create_directories(folder, made);
   if (made)

@@ -1,5 +1,6 @@
 #include "pictures/picture_files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -64,6 +65,42 @@ bool Refused(const std::string& path, const char* why, std::string* error) {
   return false;
 }
 
+std::uint32_t BigEndian(std::span<const std::uint8_t> bytes, std::size_t at) {
+  return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 |
+         std::uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
+}
+
+// What the decoder cannot be given: it reserves what a chunk's length or the
+// header's size claims before it reads any of it (gigabytes for a file of a
+// few bytes), and an empty first data chunk takes it to undefined behaviour.
+// Null when the file's chunks are whole and its pixels no more than its data
+// can hold; a file that is no PNG at all is the decoder's to name.
+const char* Implausible(std::span<const std::uint8_t> bytes) {
+  constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (bytes.size() < 8 || !std::equal(kSignature, kSignature + 8, bytes.begin())) return nullptr;
+  bool data = false;
+  // Each chunk: its length, its type, its data, a checksum; the last is IEND.
+  for (std::size_t at = 8; at < bytes.size();) {
+    const std::uint32_t length = bytes.size() - at < 12 ? 0 : BigEndian(bytes, at);
+    if (bytes.size() - at < 12 || length > bytes.size() - at - 12)
+      return "a chunk runs past the end of the file";
+    const auto type = [&](const char* name) {
+      return std::equal(bytes.begin() + at + 4, bytes.begin() + at + 8, name);
+    };
+    if (type("IEND")) break;
+    if (type("IDAT")) {
+      if (length == 0 && !data) return "its first image data chunk is empty";
+      data = true;
+    }
+    at += 12 + std::size_t{length};
+  }
+  // Deflate makes at most 1032 bytes of a byte; a pixel takes a bit at least.
+  const std::uint64_t pixels =
+      bytes.size() < 24 ? 0 : std::uint64_t{BigEndian(bytes, 16)} * BigEndian(bytes, 20);
+  return pixels / 8 > bytes.size() * std::uint64_t{1032} ? "more pixels than its data can hold"
+                                                         : nullptr;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> EncodePng(const Image& image) {
@@ -104,6 +141,10 @@ bool WritePpm(const std::string& path, const Image& image, std::string* error,
 
 bool DecodePng(std::span<const std::uint8_t> bytes, Image& image, std::string* error, Alpha alpha) {
   const bool keep = alpha == Alpha::kKept;
+  if (const char* why = Implausible(bytes)) {
+    if (error) *error = std::string("not a PNG it can read: ") + why;
+    return false;
+  }
   int width = 0, height = 0, channels = 0;
   stbi_uc* pixels = bytes.size() > static_cast<std::size_t>(INT32_MAX)
                         ? nullptr

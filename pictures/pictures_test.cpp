@@ -120,6 +120,23 @@ TEST(PictureFiles, PngRoundTripsCompressedAndFailuresSayWhy) {
 
   const auto says = [&](bool done) { return done ? std::string("done") : error; };
   EXPECT_THAT(says(DecodePng(std::span(png).first(60), back, &error)), HasSubstr("not a PNG"));
+  // Sizes the decoder would reserve before reading any data are refused
+  // first: a header of 60000x60000, a data chunk (at 33) of 2 GiB, an empty one.
+  const struct {
+    std::size_t at;
+    std::vector<std::uint8_t> put;
+    bool insert;
+    const char* said;
+  } forged[] = {
+      {16, {0, 0, 0xEA, 0x60, 0, 0, 0xEA, 0x60}, false, "more pixels than its data can hold"},
+      {33, {0x7F, 0xFF, 0xFF, 0xFF}, false, "a chunk runs past the end of the file"},
+      {33, {0, 0, 0, 0, 'I', 'D', 'A', 'T', 0, 0, 0, 0}, true, "first image data chunk is empty"}};
+  for (const auto& f : forged) {
+    std::vector<std::uint8_t> bytes = png;
+    if (f.insert) bytes.insert(bytes.begin() + f.at, f.put.size(), 0);
+    std::copy(f.put.begin(), f.put.end(), bytes.begin() + f.at);
+    EXPECT_THAT(says(DecodePng(bytes, back, &error)), HasSubstr(f.said));
+  }
   EXPECT_THAT(says(ReadPng(dir / "none.png", back, &error)), HasSubstr("none.png"));
   EXPECT_THAT(says(WriteImage(dir / "x.bmp", noise, &error)), HasSubstr("unknown image type"));
   EXPECT_THAT(says(WritePng(dir / "empty.png", Image{}, &error)), HasSubstr("empty image"));
@@ -170,8 +187,10 @@ TEST(PictureFiles, KeepsTheOldFileAndNeverOpensWhatIsPlanted) {
     ASSERT_TRUE(ReadPng(dir / p.picture, back, &error)) << error;
     EXPECT_EQ(back.pixels, Noise(8, 8).pixels) << p.picture;
   }
-  // out.ppm, out.png, victim, a.png to d.png and the two planted there.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 9);
+  // 255 bytes, the most a name takes.
+  EXPECT_TRUE(WritePng(dir / std::string(255, 'n'), Noise(8, 8), &error)) << error;
+  // out.ppm, out.png, victim, a.png to d.png, the two planted there, the longest.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 10);
 }
 #endif
 

@@ -13,8 +13,9 @@ bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes
   const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   // mkstemp creates a name nobody has (O_CREAT | O_EXCL): it never opens
-  // what is there, link or FIFO.
-  std::string temp = dir + "." + name + ".XXXXXX";
+  // what is there, link or FIFO. The name's start only, so that a name as
+  // long as the system allows still has room beside it.
+  std::string temp = dir + "." + name.substr(0, 64) + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) {
     error = std::strerror(errno);

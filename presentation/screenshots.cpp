@@ -12,6 +12,11 @@ std::string PicturesFromUserDirs(const std::string& home) {
   if (!(config && config[0] == '/') && home.empty()) return {};
   const std::string file =
       (config && config[0] == '/' ? std::string(config) : home + "/.config") + "/user-dirs.dirs";
+  // Read only when it is a short plain file: a FIFO there would hold the
+  // press, and the frames after it, for ever.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec) || std::filesystem::file_size(file, ec) > 65536)
+    return {};
   std::ifstream in(file);
   std::string line;
   while (std::getline(in, line)) {

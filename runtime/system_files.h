@@ -23,6 +23,7 @@ enum class Fault {
   kReadOnly,      // a read-only file system
   kLink,          // a symbolic link (a reparse point), never followed
   kNotRegular,    // a FIFO, a pipe, a device
+  kHardLinked,    // the file has other names, which emptying it would empty too
   kFolder,        // a folder stands where the file should
   kBusy,          // another program is writing the file
   kNotEmptied,    // the file was opened but could not be emptied

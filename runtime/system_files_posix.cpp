@@ -100,6 +100,7 @@ bool OpenForWriting(const std::string& driveC, const std::vector<std::string>& p
   };
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return refuse(Fault::kNotRegular, 0);
+  if (st.st_nlink > 1) return refuse(Fault::kHardLinked, 0);
   // One writer per file: a second program would tear the first one's lines.
   while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;

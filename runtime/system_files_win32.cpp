@@ -200,6 +200,7 @@ bool OpenForWriting(const std::string& driveC, const std::vector<std::string>& p
   if (!GetFileInformationByHandle(opened.get(), &info)) return Fail(failure, last, GetLastError());
   if (ReachedThroughLink(opened.get(), info.dwFileAttributes, path))
     return Fail(failure, last, Fault::kLink);
+  if (info.nNumberOfLinks > 1) return Fail(failure, last, Fault::kHardLinked);
   if (!SetEndOfFile(opened.get())) {
     Fail(failure, last, GetLastError());
     failure.fault = Fault::kNotEmptied;

@@ -91,6 +91,8 @@ std::string FileProblem(const system_files::Failure& failure, bool& folder) {
       return "it is a symbolic link, which is never followed";
     case Fault::kNotRegular:
       return "it is not a regular file";
+    case Fault::kHardLinked:
+      return "it has other names (hard links), which emptying it would empty too";
     case Fault::kFolder:
       return "it is a folder, not a file";
     case Fault::kBusy:
@@ -114,6 +116,23 @@ std::string FileProblem(const system_files::Failure& failure, bool& folder) {
 }
 
 }  // namespace
+
+std::string OpenProblem(const system_files::Failure& failure, const std::vector<std::string>& parts,
+                        bool& folder) {
+  folder = false;
+  const auto last = static_cast<int>(parts.size()) - 1;
+  if (failure.at < 0) {
+    folder = true;
+    return FolderReason(failure);
+  }
+  if (failure.at < last) {
+    const std::string& name = parts[static_cast<std::size_t>(failure.at)];
+    return failure.fault == Fault::kLink
+               ? "the folder " + name + " is a symbolic link, which is never followed"
+               : name + ": " + FolderReason(failure);
+  }
+  return FileProblem(failure, folder);
+}
 
 TextFiles::TextFiles(std::string driveC) : driveC_(std::move(driveC)) {}
 
@@ -181,18 +200,7 @@ std::string TextFiles::JoinHostPath(const std::string& driveC,
 
 std::int32_t TextFiles::Refuse(const system_files::Failure& failure,
                                const std::vector<std::string>& parts) {
-  const auto last = static_cast<int>(parts.size()) - 1;
-  if (failure.at < 0) {
-    problem_ = FolderReason(failure);
-    folderProblem_ = true;
-  } else if (failure.at < last) {
-    const std::string& folder = parts[static_cast<std::size_t>(failure.at)];
-    problem_ = failure.fault == Fault::kLink
-                   ? "the folder " + folder + " is a symbolic link, which is never followed"
-                   : folder + ": " + FolderReason(failure);
-  } else {
-    problem_ = FileProblem(failure, folderProblem_);
-  }
+  problem_ = OpenProblem(failure, parts, folderProblem_);
   return OpenErrorNumber(failure.fault);
 }
 

@@ -27,6 +27,11 @@
 
 #include "runtime/system_files.h"
 
+// Why opening the file `parts` name (below a folder) failed, in the words of
+// the log's report; `folder` says whether another folder would mend it.
+std::string OpenProblem(const system_files::Failure& failure, const std::vector<std::string>& parts,
+                        bool& folder);
+
 class TextFiles {
  public:
   // An empty `driveC` reads QUILLON_DRIVE_C at each open (DefaultDriveC()

@@ -142,14 +142,17 @@ TEST_F(TextFilesTest, RefusesMissingFoldersLinksAndFifos) {
   fs::create_symlink(outside, drive / "LINK.TXT");
   fs::create_symlink(fs::path(root) / "nowhere", drive / "DANGLING.TXT");
   fs::create_directory_symlink(fs::path(root), drive / "up");
+  fs::create_hard_link(outside, drive / "HARD.TXT");
   ASSERT_EQ(::mkfifo((drive / "PIPE.TXT").c_str(), 0600), 0);
   TextFiles files(drive.string());
   // clang-format off
   const std::string link = "it is a symbolic link, which is never followed";
+  const std::string hard = "it has other names (hard links), which emptying it would empty too";
   const struct { const char* path; std::int32_t error; std::string problem; } rows[] = {
       {"C:\\missing\\FPS.TXT", ErrPathNotFound, ""}, {"C:\\real", ErrPathFileAccess, ""},
       {"C:\\LINK.TXT", ErrPathFileAccess, link}, {"C:\\DANGLING.TXT", ErrPathFileAccess, link},
-      {"C:\\up\\outside", ErrPathFileAccess, ""}, {"C:\\PIPE.TXT", ErrPathFileAccess, ""}};
+      {"C:\\up\\outside", ErrPathFileAccess, ""}, {"C:\\PIPE.TXT", ErrPathFileAccess, ""},
+      {"C:\\HARD.TXT", ErrPathFileAccess, hard}};
   // clang-format on
   for (const auto& r : rows) {
     std::int32_t n = -1;

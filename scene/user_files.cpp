@@ -6,9 +6,33 @@
 
 #include <cerrno>
 #include <cstring>
+#ifdef _WIN32
+#include <filesystem>
+#endif
 
 namespace scene {
 namespace {
+
+// Paths are UTF-8 on every host: Windows' narrow calls would read them in the
+// ANSI code page, so there the wide ones take them.
+#ifdef _WIN32
+using FileStatus = struct _stat64;
+std::wstring Wide(const std::string& utf8) {
+  try {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end())).wstring();
+  } catch (const std::exception&) {
+    return {};  // not UTF-8: no such file
+  }
+}
+int StatPath(const std::string& path, FileStatus& st) {
+  return ::_wstat64(Wide(path).c_str(), &st);
+}
+int StatFile(int fd, FileStatus& st) { return ::_fstat64(fd, &st); }
+#else
+using FileStatus = struct stat;
+int StatPath(const std::string& path, FileStatus& st) { return ::stat(path.c_str(), &st); }
+int StatFile(int fd, FileStatus& st) { return ::fstat(fd, &st); }
+#endif
 
 // Windows has none of these flags; its files are read in binary mode.
 #ifdef _WIN32
@@ -25,12 +49,28 @@ std::string TooLarge(const std::string& path, std::uint64_t limit) {
   return Printable(path) + " is larger than " + std::to_string(limit) + " bytes";
 }
 
-std::string NotAFile(const std::string& path, const struct stat& st) {
+std::string NotAFile(const std::string& path, const FileStatus& st) {
   return Printable(path) +
          (S_ISDIR(st.st_mode) ? " is a directory, not a file" : " is not a regular file");
 }
 
 }  // namespace
+
+int OpenFile(const std::string& path, int flags, int mode) {
+#ifdef _WIN32
+  return ::_wopen(Wide(path).c_str(), flags, mode);
+#else
+  return ::open(path.c_str(), flags, mode);
+#endif
+}
+
+int RemoveFile(const std::string& path) {
+#ifdef _WIN32
+  return ::_wunlink(Wide(path).c_str());
+#else
+  return ::unlink(path.c_str());
+#endif
+}
 
 bool ReadUserFile(const std::string& path, std::uint64_t limit, std::vector<std::uint8_t>& out,
                   std::string& reason) {
@@ -38,8 +78,8 @@ bool ReadUserFile(const std::string& path, std::uint64_t limit, std::vector<std:
   // The type is checked before opening, since opening a device or a pipe can
   // itself block or act, and again on what was opened, in case the path was
   // replaced in between.
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
+  FileStatus st{};
+  if (StatPath(path, st) != 0) {
     reason = Failed(path, errno);
     return false;
   }
@@ -47,12 +87,12 @@ bool ReadUserFile(const std::string& path, std::uint64_t limit, std::vector<std:
     reason = NotAFile(path, st);
     return false;
   }
-  const int fd = ::open(path.c_str(), kOpenFlags);
+  const int fd = OpenFile(path, kOpenFlags);
   if (fd < 0) {
     reason = Failed(path, errno);
     return false;
   }
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (StatFile(fd, st) != 0 || !S_ISREG(st.st_mode)) {
     reason = S_ISREG(st.st_mode) ? Failed(path, errno) : NotAFile(path, st);
     ::close(fd);
     return false;

@@ -17,6 +17,11 @@ namespace scene {
 bool ReadUserFile(const std::string& path, std::uint64_t limit, std::vector<std::uint8_t>& out,
                   std::string& reason);
 
+// open() and unlink() of a UTF-8 path on every system (Windows' narrow calls
+// would take it in the ANSI code page).
+int OpenFile(const std::string& path, int flags, int mode = 0);
+int RemoveFile(const std::string& path);
+
 // `text` with every byte outside printable ASCII, and the backslash (except
 // on Windows, where it separates a path's folders), written as \xNN, so that
 // a NUL cannot cut a message and escape sequences do not reach the terminal.

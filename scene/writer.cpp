@@ -9,6 +9,7 @@
 #include <initializer_list>
 
 #include "scene/format.h"
+#include "scene/user_files.h"
 
 namespace scene {
 namespace {
@@ -96,7 +97,7 @@ bool SceneFileWriter::WriteScene(std::string_view text, std::string* error) {
 }
 
 void SceneFileWriter::RemoveFiles() {
-  for (const std::string& file : made_) ::unlink(file.c_str());
+  for (const std::string& file : made_) RemoveFile(file);
   made_.clear();
 }
 
@@ -116,7 +117,7 @@ bool SceneFileWriter::WriteFile(const std::string& file, std::string_view bytes,
   // and emptied only once it is known to be a plain file. A link is not
   // followed: one planted where a vertex file goes would have the trace
   // overwrite whatever it names.
-  const int fd = ::open(file.c_str(), kFlags, 0666);
+  const int fd = OpenFile(file, kFlags, 0666);
   if (fd < 0 && errno == ELOOP) return fail("it is a symbolic link, which is never followed");
   if (fd < 0) return fail(errno == ENXIO ? "it is not a regular file" : std::strerror(errno));
   struct stat st {};
@@ -135,7 +136,7 @@ bool SceneFileWriter::WriteFile(const std::string& file, std::string_view bytes,
   if (::close(fd) != 0 && why == 0) why = errno;
   if (why == 0) return true;
   // A file cut short is no use to a replay.
-  ::unlink(file.c_str());
+  RemoveFile(file);
   made_.pop_back();
   return fail(std::strerror(why));
 }

@@ -2,14 +2,17 @@
 // what the end-to-end tests (tests/e2e/) cannot reach: signals, the keyboard
 // device's rules, the cursor's count, the display's refusals and scaling, the
 // screenshot folder.
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "pictures/picture_files.h"
 #include "sdlhost/sdl_platform.h"
@@ -262,7 +265,21 @@ TEST_F(OffscreenHost, F12sFolderFollowsTheUsersDirectoriesOrSaysWhy) {
     EXPECT_THAT(said, ::testing::HasSubstr(c.said));
     EXPECT_THAT(said, ::testing::EndsWith("set XDG_PICTURES_DIR to a folder you can write\n"));
   }
+  // A FIFO in its place is not opened: a writer finds no reader to take its line.
+  fs::create_directories(home + "/fifo");
+  ::mkfifo((home + "/fifo/user-dirs.dirs").c_str(), 0600);
   ::unsetenv("XDG_PICTURES_DIR");
+  ::setenv("XDG_CONFIG_HOME", (home + "/fifo").c_str(), 1);
+  std::thread writer([&] {
+    for (int i = 0; i < 50; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+      if (const int fd = ::open((home + "/fifo/user-dirs.dirs").c_str(), O_WRONLY | O_NONBLOCK);
+          fd >= 0) {
+        EXPECT_EQ(::write(fd, "XDG_PICTURES_DIR=/x\n", 20), 20);
+        ::close(fd);
+      }
+  });
+  EXPECT_EQ(ScreenshotFolder(), home + "/Pictures/quillon");
+  writer.join();
   ::unsetenv("XDG_CONFIG_HOME");
   ::setenv("HOME", savedHome.c_str(), 1);
   fs::permissions(home + "/locked", fs::perms::owner_all);

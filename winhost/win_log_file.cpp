@@ -1,10 +1,16 @@
 #include "winhost/win_log_file.h"
 
+#include <vector>
+
 #include "hostcommon/host_log.h"
+#include "runtime/open_outputs.h"
+#include "runtime/text_files.h"
 
 WinLogFile::~WinLogFile() {
   system_files::Failure ignored;
-  if (open_) system_files::Close(file_, ignored);
+  if (!open_) return;
+  system_files::Close(file_, ignored);
+  NoteOutputClosed(path_);
 }
 
 bool WinLogFile::Open(const std::string& folder, std::string& error) {
@@ -21,13 +27,15 @@ bool WinLogFile::Open(const std::string& folder, std::string& error) {
   }
   // "Quillon" is opened as a part of the path, so a link there is refused too.
   system_files::Failure failure;
-  if (!system_files::OpenForWriting(folder, {"Quillon", "quillon.log"}, file_, failure)) {
-    error = "cannot write " + path_ + ": " +
-            (failure.words.empty() ? "a link, not a regular file, or written by another program"
-                                   : failure.words);
+  const std::vector<std::string> parts{"Quillon", "quillon.log"};
+  if (!system_files::OpenForWriting(folder, parts, file_, failure)) {
+    bool otherFolder = false;
+    error = "cannot write " + path_ + ": " + OpenProblem(failure, parts, otherFolder);
     return false;
   }
   open_ = true;
+  // A capture or trace named after it is refused as the log it is.
+  NoteOutputOpened(path_);
   return true;
 }
 

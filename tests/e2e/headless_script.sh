@@ -29,12 +29,15 @@ bytes=$(stat -c %s "$WORK/first/start.png") && note "start.png: $bytes bytes"
 [ "$bytes" -lt 150000 ] || fail "start.png is not compressed ($bytes bytes)"
 
 # Captures that cannot be written (the program's own log, a folder that is
-# not there) are said, leave the log whole, and end the run with status 4.
+# not there, a frame after the end) are said, leave the log whole, and end
+# the run with status 4.
 dir="$WORK/refused"
-mkdir -p "$dir" && printf '1\ncapture FPS.TXT\ncapture ./FPS.TXT\ncapture no/a.png\n1 ESCAPE\n' >"$dir/keys"
+mkdir -p "$dir" &&
+  printf '1\ncapture FPS.TXT\ncapture ./FPS.TXT\ncapture no/a.png\n1 ESCAPE\n5\ncapture late.png\n' >"$dir/keys"
 QUILLON_DRIVE_C="$dir" QUILLON_KEYS="$dir/keys" timeout -k 5 120 "$QUILLON" >"$dir/out" 2>&1
 rc=$?
-[ "$rc" = 4 ] && [ "$(grep -c "cannot write the picture" "$dir/out")" = 3 ] &&
+[ "$rc" = 4 ] && [ "$(grep -c "cannot write the picture" "$dir/out")" = 4 ] &&
+  grep -q "late.png: the run ended before that frame" "$dir/out" &&
   grep -q "FPS.TXT: the program's own log is written there" "$dir/out" ||
   fail "status $rc after captures not written: $(cat "$dir/out")"
 check_log "$dir/FPS.TXT"

@@ -5,8 +5,9 @@
 # is closed (a bad setting: one line and status 2 at once):
 # - a QUILLON_LOG_LEVEL and a QUILLON_DRIVE_C longer than 1,024 bytes are
 #   read whole (the level refused, the missing folder reported);
-# - FPS.TXT a symbolic link (to a file, to nothing) is not followed, and a
-#   FIFO is refused without waiting for a reader;
+# - FPS.TXT a symbolic link (to a file, to nothing) is not followed, one
+#   with another name (a hard link) is not emptied, and a FIFO is refused
+#   without waiting for a reader;
 # - a disk that fills leaves the log's last line whole: "(61) Disk full".
 source "$(dirname "$0")/lib.sh"
 
@@ -49,6 +50,9 @@ refused "link to nothing" "(75) .*FPS.TXT: it is a symbolic link, which is never
 [ ! -e "$WORK/nowhere" ] || fail "the link's target was made"
 rm "$drive/FPS.TXT" && mkfifo "$drive/FPS.TXT"
 refused FIFO "(75) Path/file access error: .*FPS.TXT: it is not a regular file"
+rm "$drive/FPS.TXT" && ln "$WORK/outside" "$drive/FPS.TXT"
+refused "hard link" "(75) .*FPS.TXT: it has other names (hard links), which emptying it would empty too"
+[ "$(cat "$WORK/outside")" = keep ] || fail "the file's other name was emptied"
 rm "$drive/FPS.TXT"
 
 # A full disk: files of at most 128 bytes (the signal off, so a write is cut
@@ -61,4 +65,12 @@ QUILLON=$full refused "full disk" "(61) Disk full: writing .*FPS.TXT: No space l
   QUILLON_KEYS="$(windows_path "$WORK/hold.keys")"
 check_log "$drive/FPS.TXT"
 note "full disk: the log keeps $(log_lines "$drive/FPS.TXT") whole lines"
+
+# The host's own log file is refused by the same rules and words; the run goes on.
+host_log=$DRIVE_C/users/$(id -un)/AppData/Local/Quillon/quillon.log
+rm -rf "$host_log" && mkdir -p "$host_log"
+out=$(QUILLON_KEYS="$(windows_path "$WORK/end.keys")" timeout 60 wine "$QUILLON_EXE" 2>&1) &&
+  grep -q "no log file: cannot write .*quillon.log: it is a folder, not a file" <<<"$out" ||
+  fail "a folder as the host's log: $out"
+rmdir "$host_log"
 echo PASS

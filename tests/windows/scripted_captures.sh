@@ -4,10 +4,11 @@
 # matches the Linux program's capture of the same script and time on its
 # reference device in at least 99% of the pixels not of the clear blue,
 # within 4 levels a channel (the two devices round differently). A UTF-8 name
-# is the picture's; captures not written (the log, no folder) end it with 4.
+# is the picture's and the trace's; captures not written (the logs, no folder)
+# end it with 4.
 # Before it, the shell's entry as the Linux program has it: an option's empty
-# value is refused (status 2), and --help that cannot be written fails
-# (status 1); each setting is refused or taken (the table below); 20 short
+# value is refused (status 2), one in UTF-8 is read as such, and --help that
+# cannot be written fails (status 1); each setting is refused or taken (the table below); 20 short
 # runs in a row under Wine's default settings end with status 0 (ended with
 # its device alive, about one in seven died as the process ended); and
 # without a console the lines are in the log file.
@@ -21,6 +22,10 @@ for row in "2|--drive-c=|quillon: --drive-c= has an empty value: it takes DIR;" 
   [ "$status" = "$want" ] && grep -q "^$said" "$WORK/err" ||
     fail "$option: status $status, not $want: $(cat "$WORK/err")"
 done
+# The arguments are the system's wide ones in UTF-8, not main's ANSI ones.
+said=$(LC_ALL=C.UTF-8 "$QUILLON" --log-level=ïnfo 2>&1)
+grep -q "^quillon: QUILLON_LOG_LEVEL (--log-level) '.xc3.xafnfo' is refused" <<<"$said" ||
+  fail "a UTF-8 argument: $said"
 
 # Every setting, as a variable and as its option (- none): a bad value gives
 # status 2 and one line, its refusal; so does a good scaling choice where
@@ -78,11 +83,17 @@ keys='capture start.png\n40 LEFT\ncapture turned.png\n40 UP\ncapture moved.png\n
 QUILLON=$QUILLON_LINUX run_headless linux "$keys" SDL_VIDEODRIVER=offscreen QUILLON_DEVICE=ref \
   QUILLON_TIME=45296 QUILLON_LOG_LEVEL=error
 mkdir -p "$WORK/windows"
-printf '%b' "capture caf\xc3\xa9.png\ncapture C:\\\\FPS.TXT\ncapture no\\\\a.png\n$keys" >"$WORK/windows/run.keys"
-start_quillon QUILLON_KEYS="$(windows_path "$WORK/windows/run.keys")" QUILLON_TIME=45296
+host_log='C:\\users\\'$(id -un)'\\AppData\\Local\\Quillon\\quillon.log'
+printf '%b' "capture caf\xc3\xa9.png\ncapture C:\\\\FPS.TXT\ncapture no\\\\a.png\ncapture $host_log\n$keys" \
+  >"$WORK/windows/run.keys"
+start_quillon QUILLON_KEYS="$(windows_path "$WORK/windows/run.keys")" QUILLON_TIME=45296 \
+  QUILLON_TRACE="$(windows_path "$WORK/windows/tracé/t.scene")"
 expect_ended 4 120
 check_log "$DRIVE_C/FPS.TXT"
-[ "$(grep -c "cannot write the picture" "$WORK/quillon.out")" = 2 ] || fail "$(cat "$WORK/quillon.out")"
+[ -s "$WORK/windows/tracé/t.scene" ] || fail "no trace under its UTF-8 name: $(ls "$WORK/windows")"
+[ "$(grep -c "cannot write the picture" "$WORK/quillon.out")" = 3 ] &&
+  grep -q "quillon.log: the program's own log is written there" "$WORK/quillon.out" ||
+  fail "$(cat "$WORK/quillon.out")"
 "$PICTURE_TOOL" same "$WORK/windows/start.png" "$WORK/windows/café.png" ||
   fail "no café.png like start.png: $(ls "$WORK/windows")"
 for shot in start turned moved; do
