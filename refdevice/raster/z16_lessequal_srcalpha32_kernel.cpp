@@ -246,6 +246,9 @@ HWY_INLINE bool DepthRows(const Z16LessEqualSrcAlpha32Draw& g, const Part& p, co
   for (int y = b.r.y0; y < b.r.y1; ++y, depthRow += depthWidth, colourBytes += pitch) {
     auto* colourRow = reinterpret_cast<std::uint32_t*>(colourBytes);
     const auto zy = hn::Set(df, rows.zy[y - p.Y0]);
+    // Unrolled so that the block's lanes stay in registers: a loop over
+    // narrow vectors indexes them in memory.
+    HWY_UNROLL(kChunks)
     for (int ci = 0; ci < kChunks; ++ci) {
       const int i = ci * N;
       auto cover = b.inX[ci];
