@@ -65,15 +65,22 @@ bool Run(float eyeZ, int threads, int frames) {
     ok &= dev.DrawPrimitive(D3DPT_TRIANGLELIST, 0, program_scenes::kCloudTriangles) == D3D_OK;
     ok &= dev.SetRenderState(D3DRS_ALPHABLENDENABLE, 0) == D3D_OK;
     ok &= dev.EndScene() == D3D_OK;
-    const std::uint32_t hash = Hash(ref.BackBuffer());  // the frame before it is shown
+    // The frame before it is shown; hashing it byte by byte takes about as
+    // long as drawing it at the start, so the clock leaves it out.
+    const auto drawn = std::chrono::steady_clock::now();
+    const std::uint32_t hash = Hash(ref.BackBuffer());
+    const auto presenting = std::chrono::steady_clock::now();
     ok &= dev.Present(nullptr, nullptr, 0, nullptr) == D3D_OK;
     if (!ok) return false;
-    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+    const std::chrono::duration<double, std::milli> took =
+        (drawn - start) + (std::chrono::steady_clock::now() - presenting);
     if (i >= 3) ms.push_back(took.count());
     if (i == frames + 2) {
       std::sort(ms.begin(), ms.end());
-      std::printf("eye %.1f, %d threads: %.2f ms a frame (median of %d), frame %08x\n", eyeZ,
-                  threads, ms[ms.size() / 2], frames, hash);
+      // The fastest frame too: on a busy machine the median takes others' time.
+      std::printf(
+          "eye %.1f, %d threads: %.2f ms a frame (median of %d, fastest %.2f), frame %08x\n", eyeZ,
+          threads, ms[ms.size() / 2], frames, ms.front(), hash);
     }
   }
   return true;

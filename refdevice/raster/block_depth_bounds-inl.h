@@ -57,15 +57,25 @@ HWY_INLINE std::uint32_t BehindBlocks(const DepthBound& bound, const std::uint16
 #if !HWY_HAVE_FLOAT64
   // No double lanes (WebAssembly's in this Highway): the same operations
   // block by block, the minimum as the vectors' (1 unless `low` is less or
-  // NaN).
-  std::uint32_t behind = 0;
-  for (int j = by0 * kTileBlocksX; j < (by1 + 1) * kTileBlocksX; ++j) {
-    const int left = tile.x0 + (j & 3) * kBlockW, top = tile.y0 + (j >> 2) * kBlockH;
+  // NaN). A block's column and row terms depend on its column and row
+  // alone: each is formed once, and summed in the same order.
+  double atColumn[kTileBlocksX];
+  for (int c = 0; c < kTileBlocksX; ++c) {
+    const int left = tile.x0 + c * kBlockW;
     const int column = bound.ddx < 0 ? std::min(left + kBlockW, r.x1) - 1 : std::max(left, r.x0);
+    atColumn[c] = bound.base + bound.ddx * column;
+  }
+  std::uint32_t behind = 0;
+  for (int by = by0; by <= by1; ++by) {
+    const int top = tile.y0 + by * kBlockH;
     const int row = bound.ddy < 0 ? std::min(top + kBlockH, r.y1) - 1 : std::max(top, r.y0);
-    const double low = bound.base + bound.ddx * column + bound.ddy * row - bound.margin;
-    const double nearest = (1.0 < low ? 1.0 : low) * 65535.0 + 0.5;
-    if (nearest >= blockFar[j] + 1.0) behind |= 1u << j;
+    const double atRow = bound.ddy * row;
+    for (int c = 0; c < kTileBlocksX; ++c) {
+      const int j = by * kTileBlocksX + c;
+      const double low = atColumn[c] + atRow - bound.margin;
+      const double nearest = (1.0 < low ? 1.0 : low) * 65535.0 + 0.5;
+      if (nearest >= blockFar[j] + 1.0) behind |= 1u << j;
+    }
   }
   return behind;
 #else

@@ -129,6 +129,56 @@ HWY_INLINE void StoreExpanded(D d, hn::Mask<D> m, const hn::TFromD<D>* HWY_RESTR
 #endif
 }
 
+#if HWY_TARGET == HWY_WASM
+// Four 32-bit lanes on WebAssembly: a mask's lanes as bits in one
+// instruction (this library's version reads them back through memory each
+// time), and Compress and its inverse as one byte shuffle each, from tables
+// of the sixteen patterns of lanes.
+struct FourLanePatterns {
+  // For each pattern: the bytes that pack its lanes to the front, those that
+  // spread the front lanes out to its lanes, and its lanes as a mask.
+  alignas(16) std::uint8_t compress[16][16];
+  alignas(16) std::uint8_t expand[16][16];
+  alignas(16) std::uint8_t lanes[16][16];
+  constexpr FourLanePatterns() : compress{}, expand{}, lanes{} {
+    for (int bits = 0; bits < 16; ++bits)
+      for (int i = 0, below = 0; i < 4; ++i) {
+        const bool in = (bits >> i) & 1;
+        for (int b = 0; b < 4; ++b) {
+          if (in) compress[bits][4 * below + b] = static_cast<std::uint8_t>(4 * i + b);
+          expand[bits][4 * i + b] = static_cast<std::uint8_t>(4 * below + b);
+          lanes[bits][4 * i + b] = in ? 0xFF : 0;
+        }
+        below += in;
+      }
+  }
+};
+inline constexpr FourLanePatterns kFourLanes{};
+
+template <typename T>
+HWY_INLINE unsigned FourLaneBits(hn::Mask128<T> m) {
+  static_assert(sizeof(T) == 4);
+  return static_cast<unsigned>(wasm_i32x4_bitmask(m.raw));
+}
+
+// The lanes of `bits` packed to the front, in order; the others undefined.
+template <typename T>
+HWY_INLINE hn::Vec128<T> CompressFourLanes(hn::Vec128<T> v, unsigned bits) {
+  return hn::Vec128<T>{wasm_i8x16_swizzle(v.raw, wasm_v128_load(kFourLanes.compress[bits]))};
+}
+
+// StoreExpanded for four lanes given as bits.
+template <typename T>
+HWY_INLINE void StoreExpandedFourLanes(unsigned bits, const T* HWY_RESTRICT packed,
+                                       T* HWY_RESTRICT out) {
+  static_assert(sizeof(T) == 4);
+  const v128_t spread =
+      wasm_i8x16_swizzle(wasm_v128_load(packed), wasm_v128_load(kFourLanes.expand[bits]));
+  wasm_v128_store(out, wasm_v128_bitselect(spread, wasm_v128_load(out),
+                                           wasm_v128_load(kFourLanes.lanes[bits])));
+}
+#endif
+
 // Floats known to lie inside the int32 range, truncated towards zero. The
 // library's conversion also corrects values outside the range, which costs
 // three more instructions.

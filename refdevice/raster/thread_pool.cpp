@@ -10,6 +10,12 @@
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #endif
+#ifdef __EMSCRIPTEN__
+#include <emscripten/threading.h>
+
+#include <climits>
+#include <cmath>
+#endif
 
 namespace refdev {
 namespace {
@@ -51,29 +57,47 @@ std::atomic<ThreadShortfallReport> shortfallReport{nullptr};
 // 106183). There the pool checks and sleeps under a lock of its own, which
 // the waking thread takes between its store and the wake-up.
 #if defined(__GLIBCXX__) && !defined(_GLIBCXX_HAVE_PLATFORM_WAIT)
-constexpr bool kOwnSleep = true;
+[[maybe_unused]] constexpr bool kOwnSleep = true;
 #else
-constexpr bool kOwnSleep = false;
+[[maybe_unused]] constexpr bool kOwnSleep = false;
 #endif
+// Emscripten's C++ library has no wait on an address: its atomic wait polls,
+// sleeping for half the time it has waited so far between looks (8 ms once
+// it has waited long), so a helper idle for a millisecond between batches
+// saw the next one half a millisecond late, and the caller the end of one.
+// There the pool sleeps on the address through Emscripten's futex.
 
 template <typename T>
 void ThreadPool::SleepWhile(const std::atomic<T>& word, T old) {
+#ifdef __EMSCRIPTEN__
+  static_assert(sizeof(T) == 4 && std::atomic<T>::is_always_lock_free);
+  // The wait returns at once when the word no longer holds `old`, so a wake
+  // between the load and the wait is not lost.
+  while (word.load(std::memory_order_acquire) == old)
+    emscripten_futex_wait(const_cast<std::atomic<T>*>(&word), static_cast<std::uint32_t>(old),
+                          INFINITY);
+#else
   if constexpr (kOwnSleep) {
     std::unique_lock<std::mutex> lock(sleepMutex_);
     sleepers_.wait(lock, [&] { return word.load(std::memory_order_acquire) != old; });
   } else {
     word.wait(old, std::memory_order_acquire);
   }
+#endif
 }
 
 template <typename T>
 void ThreadPool::WakeAll(std::atomic<T>& word) {
+#ifdef __EMSCRIPTEN__
+  emscripten_futex_wake(&word, INT_MAX);
+#else
   if constexpr (kOwnSleep) {
     { std::lock_guard<std::mutex> lock(sleepMutex_); }
     sleepers_.notify_all();
   } else {
     word.notify_all();
   }
+#endif
 }
 
 void SetThreadShortfallReport(ThreadShortfallReport report) { shortfallReport.store(report); }

@@ -246,6 +246,9 @@ HWY_INLINE bool DepthRows(const Z16LessEqualSrcAlpha32Draw& g, const Part& p, co
   for (int y = b.r.y0; y < b.r.y1; ++y, depthRow += depthWidth, colourBytes += pitch) {
     auto* colourRow = reinterpret_cast<std::uint32_t*>(colourBytes);
     const auto zy = hn::Set(df, rows.zy[y - p.Y0]);
+    // Unrolled so that the block's lanes stay in registers: a loop over
+    // narrow vectors indexes them in memory.
+    HWY_UNROLL(kChunks)
     for (int ci = 0; ci < kChunks; ++ci) {
       const int i = ci * N;
       auto cover = b.inX[ci];
@@ -272,12 +275,31 @@ HWY_INLINE bool DepthRows(const Z16LessEqualSrcAlpha32Draw& g, const Part& p, co
 #else
       const auto q = QuantizeDepth16(df, z);
       const auto pass = hn::AndNot(q > stored, cover);
+#if HWY_TARGET == HWY_WASM
+      // The lanes as bits once, for the test, the packing and the count.
+      const unsigned bits = simd::HWY_NAMESPACE::FourLaneBits(pass);
+      if (bits == 0) continue;
+#else
       if (hn::AllFalse(di, pass)) continue;
+#endif
 #endif
       hn::StoreU(hn::DemoteTo(d16, hn::IfThenElse(pass, q, stored)), d16, depthRow + i);
       wrote = true;
 
       // Colour waits for the end of the part.
+#if HWY_TARGET == HWY_WASM
+      using simd::HWY_NAMESPACE::CompressFourLanes;
+      hn::StoreU(CompressFourLanes(b.dx[ci], bits), df, scratch.dx + pixels);
+      // The row's lanes are all alike: no need to compress them.
+      hn::StoreU(hn::Set(df, rows.dy[y - p.Y0]), df, scratch.dy + pixels);
+      if constexpr (kBlend)
+        hn::StoreU(CompressFourLanes(hn::LoadU(du, colourRow + i), bits), du,
+                   scratch.under + pixels);
+      KernelScratch::Step& s = scratch.steps[steps++];
+      s.at = colourRow + i;
+      s.lanes[0] = static_cast<std::uint8_t>(bits);
+      pixels += __builtin_popcount(bits);
+#else
       const auto passed = hn::RebindMask(du, pass);
       hn::StoreU(hn::Compress(b.dx[ci], hn::RebindMask(df, pass)), df, scratch.dx + pixels);
       // The row's lanes are all alike: no need to compress them.
@@ -288,6 +310,7 @@ HWY_INLINE bool DepthRows(const Z16LessEqualSrcAlpha32Draw& g, const Part& p, co
       s.at = colourRow + i;
       hn::StoreMaskBits(du, passed, s.lanes);
       pixels += static_cast<int>(hn::CountTrue(du, passed));
+#endif
     }
   }
   queue.pixels = pixels;
@@ -418,13 +441,18 @@ HWY_INLINE void ShadeQueue(const Z16LessEqualSrcAlpha32Draw& g, const SetupTrian
 // Phase 5, put-back: the colours back in their places, in the order they
 // were queued.
 HWY_INLINE void PutBack(const KernelScratch& scratch, int steps) {
-  const DU du;
+  [[maybe_unused]] const DU du;
   const std::uint32_t* next = scratch.colour;
   for (int k = 0; k < steps; ++k) {
     const KernelScratch::Step& step = scratch.steps[k];
+#if HWY_TARGET == HWY_WASM
+    simd::HWY_NAMESPACE::StoreExpandedFourLanes(step.lanes[0], next, step.at);
+    next += __builtin_popcount(step.lanes[0]);
+#else
     const auto lanes = hn::LoadMaskBits(du, step.lanes);
     simd::HWY_NAMESPACE::StoreExpanded(du, lanes, next, step.at);
     next += hn::CountTrue(du, lanes);
+#endif
   }
 }
 
