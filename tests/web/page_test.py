@@ -273,7 +273,7 @@ def main():
     page = Page(work, isolated, downloads, time.monotonic() + 120)
     try:
         run(page, work, shot) if shot else run(page, work)
-    except AssertionError as e:
+    except (AssertionError, websocket.WebSocketException) as e:
         print(f"FAIL {case}: {e}")
         return 1
     finally:
