@@ -171,6 +171,15 @@ def case_failure(page, work):
     assert status == "1", status
     lines = page.js("QuillonPage.lines")
     assert lines[-1] == "quillon: " + NO_FOLDER, lines
+    # A refused setting: its one line, and status 2 (the threads still
+    # loading as it ends say nothing on the page).
+    page.open("QUILLON_HUD=clock")
+    status = page.wait("QuillonPage.status !== null && String(QuillonPage.status)", "end")
+    time.sleep(1)
+    lines = page.js("QuillonPage.lines")
+    assert status == "2" and lines == ["quillon: QUILLON_HUD (--hud) 'clock' is refused: it must "
+                                       "be a list of fps, frametime and device, or 1 for all and "
+                                       "0 for none"], (status, lines)
 
 
 def decode_png(data):
