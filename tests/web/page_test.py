@@ -175,7 +175,7 @@ def case_failure(page, work):
     # loading as it ends say nothing on the page).
     page.open("QUILLON_HUD=clock")
     status = page.wait("QuillonPage.status !== null && String(QuillonPage.status)", "end")
-    time.sleep(1)
+    time.sleep(2.5)
     lines = page.js("QuillonPage.lines")
     assert status == "2" and lines == ["quillon: QUILLON_HUD (--hud) 'clock' is refused: it must "
                                        "be a list of fps, frametime and device, or 1 for all and "
