@@ -12,6 +12,7 @@ EM_ASYNC_JS(void, quillon_page_yield, (int untilFrame),
 EM_ASYNC_JS(void, quillon_page_sleep, (int ms), { await QuillonPage.sleep(ms); });
 EM_ASYNC_JS(void, quillon_page_message_box, (const char* text),
             { await QuillonPage.messageBox(UTF8ToString(text)); });
+EM_JS(int, quillon_page_box_open, (), { return document.getElementById("box").open ? 1 : 0; });
 EM_JS(void, quillon_page_show_frame, (const void* rgba, int width, int height),
       { QuillonPage.showFrame(HEAPU8, rgba, width, height); });
 EM_JS(void, quillon_page_fill, (int x, int y, int width, int height, unsigned rgb),
@@ -44,6 +45,7 @@ bool Isolated() { return quillon_page_isolated() != 0; }
 void Yield(bool untilFrame) { quillon_page_yield(untilFrame); }
 void Sleep(int ms) { quillon_page_sleep(ms); }
 void MessageBox(const std::string& text) { quillon_page_message_box(text.c_str()); }
+bool BoxOpen() { return quillon_page_box_open() != 0; }
 void ShowFrame(const std::uint32_t* rgba, int width, int height) {
   quillon_page_show_frame(rgba, width, height);
 }

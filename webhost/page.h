@@ -19,6 +19,8 @@ void Yield(bool untilFrame);
 void Sleep(int ms);
 // The modal box: OK only, captioned "Quillon"; returns once it is closed.
 void MessageBox(const std::string& text);
+// The box is open: its keys (Tab, Escape, Space) are its own.
+bool BoxOpen();
 
 // Shows `rgba` (width * height pixels, bytes R, G, B, A) on the canvas.
 void ShowFrame(const std::uint32_t* rgba, int width, int height);

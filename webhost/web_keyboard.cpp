@@ -7,6 +7,7 @@
 #include "hostcommon/keyboard_rules.h"
 #include "platform/d3d8types.h"  // E_NOTIMPL
 #include "webhost/key_codes.h"
+#include "webhost/page.h"
 #include "webhost/web_runtime.h"
 
 namespace {
@@ -46,7 +47,7 @@ PageKeys& PageKeys::Listen() {
 bool PageKeys::OnKey(const std::string& code, bool down, bool repeat) {
   if (down && !repeat && code == kScreenshotKey) ++screenshots_;
   if (const auto dik = DikFromKeyCode(code)) down_[*dik] = down ? 0x80 : 0;
-  return KeptFromBrowser(code);
+  return KeptFromBrowser(code) && !page::BoxOpen();
 }
 
 int PageKeys::TakeScreenshotPresses() {
