@@ -59,10 +59,15 @@ inline to_chars_result to_chars(char* first, char* last, float value) {
                 : quillon_compat::Copy(first, last, scientific, e);
 }
 
+namespace quillon_compat {
+
+inline float Parse(const char* text, char** end, float) { return std::strtof(text, end); }
+inline double Parse(const char* text, char** end, double) { return std::strtod(text, end); }
+
 // The general format: an optional '-', then digits with an optional point and
-// exponent, or inf or nan; no leading space, '+' or "0x" as strtof would take.
-inline from_chars_result from_chars(const char* first, const char* last, float& value,
-                                    chars_format = chars_format::general) {
+// exponent, or inf or nan; no leading space, '+' or "0x" as strtod would take.
+template <typename Float>
+from_chars_result FromChars(const char* first, const char* last, Float& value) {
   char text[128];
   const size_t n = static_cast<size_t>(last - first) < sizeof text - 1
                        ? static_cast<size_t>(last - first)
@@ -77,16 +82,28 @@ inline from_chars_result from_chars(const char* first, const char* last, float& 
   char* end = nullptr;
   const int saved = errno;
   errno = 0;
-  float parsed = std::strtof(text, &end);
+  Float parsed = Parse(text, &end, Float());
   // A subnormal result is a value, not a range error; "-nan" keeps its sign.
-  const bool range = errno == ERANGE && (parsed == 0.0f || std::isinf(parsed));
+  const bool range = errno == ERANGE && (parsed == 0 || std::isinf(parsed));
   if (std::isnan(parsed) && text[0] == '-') parsed = -std::fabs(parsed);
   errno = saved;
   if (hex) end = const_cast<char*>(start) + 1;  // "0" alone, as the standard reads it
   if (end == text) return {first, errc::invalid_argument};
   const from_chars_result result{first + (end - text), range ? errc::result_out_of_range : errc()};
-  if (!range) value = hex ? (text[0] == '-' ? -0.0f : 0.0f) : parsed;
+  if (!range) value = hex ? (text[0] == '-' ? -Float(0) : Float(0)) : parsed;
   return result;
+}
+
+}  // namespace quillon_compat
+
+inline from_chars_result from_chars(const char* first, const char* last, float& value,
+                                    chars_format = chars_format::general) {
+  return quillon_compat::FromChars(first, last, value);
+}
+
+inline from_chars_result from_chars(const char* first, const char* last, double& value,
+                                    chars_format = chars_format::general) {
+  return quillon_compat::FromChars(first, last, value);
 }
 
 }  // namespace std
