@@ -197,6 +197,19 @@ HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> TruncateInRange(DF /*df*/, hn::
   return hn::ConvertTo(hn::Rebind<std::int32_t, DF>(), v);
 }
 
+// Whole floats in [0, 2^23) as integers. WebAssembly's conversion saturates
+// and maps NaN to 0, which takes the processor several instructions; here
+// the sum with 2^23 is exact and holds the value in its low mantissa bits.
+template <class DF>
+HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> SmallWholeToInt(DF df, hn::Vec<DF> whole) {
+#if HWY_TARGET == HWY_WASM
+  const hn::Rebind<std::int32_t, DF> di;
+  return hn::And(hn::BitCast(di, hn::Add(whole, hn::Set(df, 8388608.0f))), hn::Set(di, 0x7FFFFF));
+#else
+  return TruncateInRange(df, whole);
+#endif
+}
+
 // z clamped to [0, 1], NaN to 0 (Max gives its second operand for NaN), as
 // the 16-bit depth takes it.
 template <class DF>
@@ -229,7 +242,7 @@ HWY_INLINE hn::Vec<hn::Rebind<std::int32_t, DF>> QuantizeClampedDepth16(DF df, h
   const auto half = hn::Set(df, 0.5f);
   const auto down = hn::RebindMask(di, hn::Add(f, half) < zc);
   const auto up = hn::RebindMask(di, hn::Sub(f, half) >= zc);
-  return hn::Sub(hn::Add(TruncateInRange(df, n), hn::VecFromMask(di, down)),
+  return hn::Sub(hn::Add(SmallWholeToInt(df, n), hn::VecFromMask(di, down)),
                  hn::VecFromMask(di, up));
 #endif
 }

@@ -32,7 +32,12 @@ HWY_INLINE hn::Vec<hn::Rebind<std::uint32_t, DF>> ChannelBits(DF df, hn::Vec<DF>
   const hn::Rebind<std::uint32_t, DF> du;
   const auto half = hn::Set(df, 0.5f);
   const auto n = hn::Min(hn::Max(hn::Add(v, half), half), hn::Set(df, 255.5f));
+#if HWY_TARGET == HWY_WASM
+  // n is positive: its truncation is its floor.
+  return hn::BitCast(du, simd::HWY_NAMESPACE::SmallWholeToInt(df, hn::Floor(n)));
+#else
   return hn::BitCast(du, simd::HWY_NAMESPACE::TruncateInRange(df, n));
+#endif
 }
 
 // Edge values of the rows of a rectangle fit 32-bit lanes when every value
