@@ -2,8 +2,12 @@
 
 #include <d3d8.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace win32 {
 namespace {
@@ -23,6 +27,28 @@ IDirect3DVertexBuffer8* Buffer(ComObject object) {
 }
 IDirect3DTexture8* Texture(ComObject object) { return static_cast<IDirect3DTexture8*>(object); }
 HWND Window(std::intptr_t handle) { return reinterpret_cast<HWND>(handle); }
+
+// The threads the devices started, held open until the process ends.
+std::vector<HANDLE> deviceThreads;
+
+std::vector<DWORD> ProcessThreads() {
+  std::vector<DWORD> ids;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return ids;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ids.push_back(entry.th32ThreadID);
+  CloseHandle(snapshot);
+  return ids;
+}
+
+void KeepThreadsStartedSince(const std::vector<DWORD>& before) {
+  for (DWORD id : ProcessThreads()) {
+    if (std::find(before.begin(), before.end(), id) != before.end()) continue;
+    if (HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id)) deviceThreads.push_back(thread);
+  }
+}
 
 }  // namespace
 
@@ -86,9 +112,11 @@ Status D3DCreateDevice(ComObject d3d, std::uint32_t adapter, std::int32_t type,
   system.FullScreen_RefreshRateInHz = params.FullScreen_RefreshRateInHz;
   system.FullScreen_PresentationInterval = params.FullScreen_PresentationInterval;
   IDirect3DDevice8* created = nullptr;
+  const std::vector<DWORD> before = ProcessThreads();
   const HRESULT status =
       D3D(d3d)->CreateDevice(adapter, static_cast<D3DDEVTYPE>(type), Window(focusWindow),
                              behaviorFlags, &system, &created);
+  if (created != nullptr) KeepThreadsStartedSince(before);
   // The system fills in what was asked as 0 (sizes, counts): handed back.
   params.BackBufferWidth = system.BackBufferWidth;
   params.BackBufferHeight = system.BackBufferHeight;
@@ -96,6 +124,20 @@ Status D3DCreateDevice(ComObject d3d, std::uint32_t adapter, std::int32_t type,
   params.BackBufferCount = system.BackBufferCount;
   device = created;
   return status;
+}
+
+bool AwaitDeviceThreads(std::uint32_t milliseconds) {
+  const DWORD start = GetTickCount();
+  bool ended = true;
+  for (HANDLE thread : deviceThreads) {
+    const DWORD spent = GetTickCount() - start;
+    ended = WaitForSingleObject(thread, spent < milliseconds ? milliseconds - spent : 0) ==
+                WAIT_OBJECT_0 &&
+            ended;
+    CloseHandle(thread);
+  }
+  deviceThreads.clear();
+  return ended;
 }
 
 Status DeviceCaps(ComObject device, void* caps) {

@@ -5,6 +5,7 @@
 #include "hostcommon/captures.h"
 #include "hostcommon/host_log.h"
 #include "winhost/win32_calls.h"
+#include "winhost/win32_d3d8.h"
 
 bool WinRuntime::Start(std::optional<double> fixedTime) {
   // Started from the desktop, the program has no console: its lines are
@@ -74,6 +75,8 @@ void WinRuntime::End(int exitCode) {
   // Said first: at the session's end the system may stop the process while
   // the device goes, and the log is whole by then.
   form_object_.reset();
+  if (!win32::AwaitDeviceThreads(5000))
+    HostLog(LogLevel::Warn, "the system's Direct3D thread still runs as the process ends");
   win32::ExitProcess(exitCode);
 }
 
