@@ -94,9 +94,9 @@ Status D3DCheckDeviceFormat(ComObject d3d, std::uint32_t adapter, std::int32_t t
       static_cast<D3DRESOURCETYPE>(resourceType), static_cast<D3DFORMAT>(checkFormat));
 }
 
-Status D3DCreateDevice(ComObject d3d, std::uint32_t adapter, std::int32_t type,
-                       std::intptr_t focusWindow, std::uint32_t behaviorFlags,
-                       PresentParameters& params, ComObject& device) {
+namespace {
+
+D3DPRESENT_PARAMETERS SystemParameters(const PresentParameters& params) {
   D3DPRESENT_PARAMETERS system{};
   system.BackBufferWidth = params.BackBufferWidth;
   system.BackBufferHeight = params.BackBufferHeight;
@@ -111,18 +111,38 @@ Status D3DCreateDevice(ComObject d3d, std::uint32_t adapter, std::int32_t type,
   system.Flags = params.Flags;
   system.FullScreen_RefreshRateInHz = params.FullScreen_RefreshRateInHz;
   system.FullScreen_PresentationInterval = params.FullScreen_PresentationInterval;
+  return system;
+}
+
+// The system fills in what was asked as 0 (sizes, counts): handed back.
+void HandBack(const D3DPRESENT_PARAMETERS& system, PresentParameters& params) {
+  params.BackBufferWidth = system.BackBufferWidth;
+  params.BackBufferHeight = system.BackBufferHeight;
+  params.BackBufferFormat = system.BackBufferFormat;
+  params.BackBufferCount = system.BackBufferCount;
+}
+
+}  // namespace
+
+Status D3DCreateDevice(ComObject d3d, std::uint32_t adapter, std::int32_t type,
+                       std::intptr_t focusWindow, std::uint32_t behaviorFlags,
+                       PresentParameters& params, ComObject& device) {
+  D3DPRESENT_PARAMETERS system = SystemParameters(params);
   IDirect3DDevice8* created = nullptr;
   const std::vector<DWORD> before = ProcessThreads();
   const HRESULT status =
       D3D(d3d)->CreateDevice(adapter, static_cast<D3DDEVTYPE>(type), Window(focusWindow),
                              behaviorFlags, &system, &created);
   if (created != nullptr) KeepThreadsStartedSince(before);
-  // The system fills in what was asked as 0 (sizes, counts): handed back.
-  params.BackBufferWidth = system.BackBufferWidth;
-  params.BackBufferHeight = system.BackBufferHeight;
-  params.BackBufferFormat = system.BackBufferFormat;
-  params.BackBufferCount = system.BackBufferCount;
+  HandBack(system, params);
   device = created;
+  return status;
+}
+
+Status D3DResetDevice(ComObject device, PresentParameters& params) {
+  D3DPRESENT_PARAMETERS system = SystemParameters(params);
+  const HRESULT status = Device(device)->Reset(&system);
+  HandBack(system, params);
   return status;
 }
 

@@ -53,6 +53,9 @@ Status D3DCheckDeviceFormat(ComObject d3d, std::uint32_t adapter, std::int32_t t
 Status D3DCreateDevice(ComObject d3d, std::uint32_t adapter, std::int32_t type,
                        std::intptr_t focusWindow, std::uint32_t behaviorFlags,
                        PresentParameters& params, ComObject& device);
+// IDirect3DDevice8::Reset: the device's buffers in the default pool must
+// have been released, and its states are the defaults after it.
+Status D3DResetDevice(ComObject device, PresentParameters& params);
 // Waits, at most `milliseconds` in all, for the threads the devices started
 // to end; false when one still runs. The last release of a device only asks
 // its thread to stop: a process ended while that thread unwinds can stop it
