@@ -286,8 +286,9 @@ void WinDevice8::Toggle() {
   if (!modes_) return;  // the program's own windowed device keeps its window
   DeviceStates set;
   set.Read(device_.get());
-  // The device's own references go first, else the buffers outlive the
-  // release and the reset refuses them.
+  // The device's own reference to a bound buffer goes first (Windows' holds
+  // one; Wine's does not), else the buffer outlives its release and the
+  // reset refuses it.
   win32::SetStreamSource(device_.get(), 0, nullptr, 0);
   std::vector<std::shared_ptr<WinVertexBuffer8>> lost;
   for (const auto& kept : defaultBuffers_)
