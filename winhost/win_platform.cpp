@@ -37,7 +37,9 @@ HostSettingList WinPlatform::Settings() {
 
 HostUsage WinPlatform::Usage() {
   HostUsage usage;
-  usage.keys = "  F12           save the picture on screen as PNG in Pictures\\Quillon\n";
+  usage.keys =
+      "  F12           save the picture on screen as PNG in Pictures\\Quillon\n"
+      "  Alt+Enter     show the picture in a window, and full screen again\n";
   usage.notes =
       "Without a console (started from the desktop) this text and the settings'\n"
       "refusals are shown in a message box. The host's lines also go to\n"
