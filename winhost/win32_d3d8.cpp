@@ -146,16 +146,20 @@ Status D3DResetDevice(ComObject device, PresentParameters& params) {
   return status;
 }
 
-bool AwaitDeviceThreads(std::uint32_t milliseconds) {
-  const DWORD start = GetTickCount();
-  bool ended = true;
-  for (HANDLE thread : deviceThreads) {
-    const DWORD spent = GetTickCount() - start;
-    ended = WaitForSingleObject(thread, spent < milliseconds ? milliseconds - spent : 0) ==
-                WAIT_OBJECT_0 &&
-            ended;
-    CloseHandle(thread);
+bool AwaitDeviceThreads(std::uint32_t quietMilliseconds) {
+  // Each thread that ends restarts the wait: one that lives as long as the
+  // process (a driver's own) costs the quiet time once.
+  while (!deviceThreads.empty()) {
+    const auto count =
+        static_cast<DWORD>(std::min<std::size_t>(deviceThreads.size(), MAXIMUM_WAIT_OBJECTS));
+    const DWORD woken =
+        WaitForMultipleObjects(count, deviceThreads.data(), FALSE, quietMilliseconds);
+    if (woken >= WAIT_OBJECT_0 + count) break;
+    CloseHandle(deviceThreads[woken - WAIT_OBJECT_0]);
+    deviceThreads.erase(deviceThreads.begin() + (woken - WAIT_OBJECT_0));
   }
+  const bool ended = deviceThreads.empty();
+  for (HANDLE thread : deviceThreads) CloseHandle(thread);
   deviceThreads.clear();
   return ended;
 }

@@ -56,11 +56,12 @@ Status D3DCreateDevice(ComObject d3d, std::uint32_t adapter, std::int32_t type,
 // IDirect3DDevice8::Reset: the device's buffers in the default pool must
 // have been released, and its states are the defaults after it.
 Status D3DResetDevice(ComObject device, PresentParameters& params);
-// Waits, at most `milliseconds` in all, for the threads the devices started
-// to end; false when one still runs. The last release of a device only asks
-// its thread to stop: a process ended while that thread unwinds can stop it
-// holding a lock the process's own end then waits for.
-bool AwaitDeviceThreads(std::uint32_t milliseconds);
+// Waits for the threads the devices started to end, while they do: it gives
+// up once none has ended for `quietMilliseconds`; false then. The last
+// release of a device only asks its thread to stop: a process ended while
+// that thread unwinds can stop it holding a lock the process's own end then
+// waits for.
+bool AwaitDeviceThreads(std::uint32_t quietMilliseconds);
 
 Status DeviceCaps(ComObject device, void* caps);
 Status DeviceDisplayMode(ComObject device, void* displayMode);

@@ -75,8 +75,8 @@ void WinRuntime::End(int exitCode) {
   // Said first: at the session's end the system may stop the process while
   // the device goes, and the log is whole by then.
   form_object_.reset();
-  if (!win32::AwaitDeviceThreads(5000))
-    HostLog(LogLevel::Warn, "the system's Direct3D thread still runs as the process ends");
+  if (!win32::AwaitDeviceThreads(500))
+    HostLog(LogLevel::Debug, "a thread the system's device started still runs as the process ends");
   win32::ExitProcess(exitCode);
 }
 
