@@ -293,8 +293,10 @@ void WinDevice8::Toggle() {
   std::vector<std::shared_ptr<WinVertexBuffer8>> lost;
   for (const auto& kept : defaultBuffers_)
     if (auto buffer = kept.lock()) {
-      if (!buffer->Lose()) HostLog(LogLevel::Warn, "Alt+Enter: a vertex buffer cannot be read");
-      lost.push_back(std::move(buffer));
+      if (buffer->Lose())
+        lost.push_back(std::move(buffer));
+      else
+        HostLog(LogLevel::Warn, "Alt+Enter: a vertex buffer cannot be read");
     }
   win32::PresentParameters next = modes_->windowedNow ? modes_->fullScreen : modes_->windowed;
   HRESULT status = win32::D3DResetDevice(device_.get(), next);
