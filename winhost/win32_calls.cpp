@@ -19,6 +19,7 @@ bool closeRequested = false;
 bool sessionEnding = false;
 int screenshotPresses = 0;
 std::function<void()> endSessionNow;
+int togglePresses = 0;
 
 LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -45,6 +46,13 @@ LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       // A key held repeats with bit 30 set: each press is one picture.
       if (wParam != VK_F12) return DefWindowProcA(window, message, wParam, lParam);
       if ((lParam & (1 << 30)) == 0) ++screenshotPresses;
+      return 0;
+    case WM_SYSKEYDOWN:
+      // Alt+Enter (Alt held: bit 29), once a press: the host switches the
+      // picture between the full screen and a window.
+      if (wParam != VK_RETURN || (lParam & (1 << 29)) == 0)
+        return DefWindowProcA(window, message, wParam, lParam);
+      if ((lParam & (1 << 30)) == 0) ++togglePresses;
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -126,6 +134,12 @@ void TerminateNow(int exitCode) {
 bool TakeScreenshotPress() {
   if (screenshotPresses == 0) return false;
   --screenshotPresses;
+  return true;
+}
+
+bool TakeFullScreenTogglePress() {
+  if (togglePresses == 0) return false;
+  --togglePresses;
   return true;
 }
 

@@ -35,6 +35,8 @@ void OnSessionEnd(std::function<void()> endNow);
 [[noreturn]] void TerminateNow(int exitCode);
 // True once for each press of F12 that PumpMessages handled.
 bool TakeScreenshotPress();
+// True once for each press of Alt+Enter on the form not yet taken.
+bool TakeFullScreenTogglePress();
 [[noreturn]] void ExitProcess(int exitCode);
 // The cursor's display counter, raised by one (true) or lowered; the new value.
 int ShowCursor(bool show);

@@ -2,8 +2,12 @@
 
 #include <d3d8.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace win32 {
 namespace {
@@ -23,6 +27,28 @@ IDirect3DVertexBuffer8* Buffer(ComObject object) {
 }
 IDirect3DTexture8* Texture(ComObject object) { return static_cast<IDirect3DTexture8*>(object); }
 HWND Window(std::intptr_t handle) { return reinterpret_cast<HWND>(handle); }
+
+// The threads the devices started, held open until the process ends.
+std::vector<HANDLE> deviceThreads;
+
+std::vector<DWORD> ProcessThreads() {
+  std::vector<DWORD> ids;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return ids;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ids.push_back(entry.th32ThreadID);
+  CloseHandle(snapshot);
+  return ids;
+}
+
+void KeepThreadsStartedSince(const std::vector<DWORD>& before) {
+  for (DWORD id : ProcessThreads()) {
+    if (std::find(before.begin(), before.end(), id) != before.end()) continue;
+    if (HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id)) deviceThreads.push_back(thread);
+  }
+}
 
 }  // namespace
 
@@ -68,9 +94,9 @@ Status D3DCheckDeviceFormat(ComObject d3d, std::uint32_t adapter, std::int32_t t
       static_cast<D3DRESOURCETYPE>(resourceType), static_cast<D3DFORMAT>(checkFormat));
 }
 
-Status D3DCreateDevice(ComObject d3d, std::uint32_t adapter, std::int32_t type,
-                       std::intptr_t focusWindow, std::uint32_t behaviorFlags,
-                       PresentParameters& params, ComObject& device) {
+namespace {
+
+D3DPRESENT_PARAMETERS SystemParameters(const PresentParameters& params) {
   D3DPRESENT_PARAMETERS system{};
   system.BackBufferWidth = params.BackBufferWidth;
   system.BackBufferHeight = params.BackBufferHeight;
@@ -85,17 +111,57 @@ Status D3DCreateDevice(ComObject d3d, std::uint32_t adapter, std::int32_t type,
   system.Flags = params.Flags;
   system.FullScreen_RefreshRateInHz = params.FullScreen_RefreshRateInHz;
   system.FullScreen_PresentationInterval = params.FullScreen_PresentationInterval;
-  IDirect3DDevice8* created = nullptr;
-  const HRESULT status =
-      D3D(d3d)->CreateDevice(adapter, static_cast<D3DDEVTYPE>(type), Window(focusWindow),
-                             behaviorFlags, &system, &created);
-  // The system fills in what was asked as 0 (sizes, counts): handed back.
+  return system;
+}
+
+// The system fills in what was asked as 0 (sizes, counts): handed back.
+void HandBack(const D3DPRESENT_PARAMETERS& system, PresentParameters& params) {
   params.BackBufferWidth = system.BackBufferWidth;
   params.BackBufferHeight = system.BackBufferHeight;
   params.BackBufferFormat = system.BackBufferFormat;
   params.BackBufferCount = system.BackBufferCount;
+}
+
+}  // namespace
+
+Status D3DCreateDevice(ComObject d3d, std::uint32_t adapter, std::int32_t type,
+                       std::intptr_t focusWindow, std::uint32_t behaviorFlags,
+                       PresentParameters& params, ComObject& device) {
+  D3DPRESENT_PARAMETERS system = SystemParameters(params);
+  IDirect3DDevice8* created = nullptr;
+  const std::vector<DWORD> before = ProcessThreads();
+  const HRESULT status =
+      D3D(d3d)->CreateDevice(adapter, static_cast<D3DDEVTYPE>(type), Window(focusWindow),
+                             behaviorFlags, &system, &created);
+  if (created != nullptr) KeepThreadsStartedSince(before);
+  HandBack(system, params);
   device = created;
   return status;
+}
+
+Status D3DResetDevice(ComObject device, PresentParameters& params) {
+  D3DPRESENT_PARAMETERS system = SystemParameters(params);
+  const HRESULT status = Device(device)->Reset(&system);
+  HandBack(system, params);
+  return status;
+}
+
+bool AwaitDeviceThreads(std::uint32_t quietMilliseconds) {
+  // Each thread that ends restarts the wait: one that lives as long as the
+  // process (a driver's own) costs the quiet time once.
+  while (!deviceThreads.empty()) {
+    const auto count =
+        static_cast<DWORD>(std::min<std::size_t>(deviceThreads.size(), MAXIMUM_WAIT_OBJECTS));
+    const DWORD woken =
+        WaitForMultipleObjects(count, deviceThreads.data(), FALSE, quietMilliseconds);
+    if (woken >= WAIT_OBJECT_0 + count) break;
+    CloseHandle(deviceThreads[woken - WAIT_OBJECT_0]);
+    deviceThreads.erase(deviceThreads.begin() + (woken - WAIT_OBJECT_0));
+  }
+  const bool ended = deviceThreads.empty();
+  for (HANDLE thread : deviceThreads) CloseHandle(thread);
+  deviceThreads.clear();
+  return ended;
 }
 
 Status DeviceCaps(ComObject device, void* caps) {

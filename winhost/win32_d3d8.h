@@ -48,9 +48,20 @@ Status D3DDeviceCaps(ComObject d3d, std::uint32_t adapter, std::int32_t type, vo
 Status D3DCheckDeviceFormat(ComObject d3d, std::uint32_t adapter, std::int32_t type,
                             std::int32_t adapterFormat, std::uint32_t usage,
                             std::int32_t resourceType, std::int32_t checkFormat);
+// Also notes the threads the system started for the device (Wine's Direct3D
+// has one that runs its commands), for AwaitDeviceThreads.
 Status D3DCreateDevice(ComObject d3d, std::uint32_t adapter, std::int32_t type,
                        std::intptr_t focusWindow, std::uint32_t behaviorFlags,
                        PresentParameters& params, ComObject& device);
+// IDirect3DDevice8::Reset: the device's buffers in the default pool must
+// have been released, and its states are the defaults after it.
+Status D3DResetDevice(ComObject device, PresentParameters& params);
+// Waits for the threads the devices started to end, while they do: it gives
+// up once none has ended for `quietMilliseconds`; false then. The last
+// release of a device only asks its thread to stop: a process ended while
+// that thread unwinds can stop it holding a lock the process's own end then
+// waits for.
+bool AwaitDeviceThreads(std::uint32_t quietMilliseconds);
 
 Status DeviceCaps(ComObject device, void* caps);
 Status DeviceDisplayMode(ComObject device, void* displayMode);

@@ -1,6 +1,10 @@
 #include "winhost/win_direct3d.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "hostcommon/captures.h"
@@ -24,14 +28,115 @@ namespace {
 // The program's window handles are the system's, sign-extended.
 std::intptr_t SystemWindow(HWND window) { return static_cast<std::intptr_t>(window); }
 
+// Sizes the form's window to the largest picture of the frame's shape that
+// the desktop's work area holds: at its own size where that fits.
+void PlaceForPicture(std::intptr_t window, int width, int height) {
+  int roomWidth = 0, roomHeight = 0;
+  if (!win32::FormClientRoom(window, roomWidth, roomHeight)) return;
+  Placement p{0, 0, width, height};
+  if (width > roomWidth || height > roomHeight)
+    p = FitWithAspect(width, height, roomWidth, roomHeight);
+  if (win32::PlaceFormWindow(window, p.width, p.height))
+    HostLog(LogLevel::Info, "windowed: the " + std::to_string(width) + "x" +
+                                std::to_string(height) + " picture in a window of " +
+                                std::to_string(p.width) + "x" + std::to_string(p.height));
+}
+
+// What the program can have set on a device, read back: a reset puts each
+// to its default.
+constexpr DWORD kRenderStates = 174;  // through D3DRS_NORMALORDER
+constexpr DWORD kStages = 8;
+constexpr D3DTRANSFORMSTATETYPE kTransforms[] = {
+    D3DTS_VIEW,
+    D3DTS_PROJECTION,
+    D3DTS_WORLD,
+    static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE0),
+    static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE0 + 1),
+    static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE0 + 2),
+    static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE0 + 3),
+    static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE0 + 4),
+    static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE0 + 5),
+    static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE0 + 6),
+    static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE7),
+};
+
+// Stage state 12 has no meaning in this interface (the system's table has
+// no entry for it).
+bool StageState(DWORD type) { return type != 12; }
+
+struct DeviceStates {
+  std::uint32_t render[kRenderStates] = {};
+  std::uint32_t stages[kStages][D3DTSS_MAX] = {};
+  D3DMATRIX transforms[std::size(kTransforms)] = {};
+  D3DVIEWPORT8 viewport{};
+  std::uint32_t shader = 0;
+
+  void Read(win32::ComObject device) {
+    for (DWORD state = 0; state < kRenderStates; ++state)
+      win32::GetRenderState(device, state, render[state]);
+    for (DWORD stage = 0; stage < kStages; ++stage)
+      for (DWORD type = 1; type < D3DTSS_MAX; ++type)
+        if (StageState(type)) win32::GetTextureStageState(device, stage, type, stages[stage][type]);
+    for (std::size_t i = 0; i < std::size(kTransforms); ++i)
+      win32::GetTransform(device, kTransforms[i], &transforms[i]);
+    win32::GetViewport(device, &viewport);
+    win32::GetVertexShader(device, shader);
+  }
+
+  // Sets on `device` each state that differs from `now`, its value after a
+  // reset.
+  void PutBack(win32::ComObject device, const DeviceStates& now) const {
+    for (DWORD state = 0; state < kRenderStates; ++state)
+      if (render[state] != now.render[state]) win32::SetRenderState(device, state, render[state]);
+    for (DWORD stage = 0; stage < kStages; ++stage)
+      for (DWORD type = 1; type < D3DTSS_MAX; ++type)
+        if (stages[stage][type] != now.stages[stage][type])
+          win32::SetTextureStageState(device, stage, type, stages[stage][type]);
+    for (std::size_t i = 0; i < std::size(kTransforms); ++i)
+      if (std::memcmp(&transforms[i], &now.transforms[i], sizeof(D3DMATRIX)) != 0)
+        win32::SetTransform(device, kTransforms[i], &transforms[i]);
+    if (std::memcmp(&viewport, &now.viewport, sizeof viewport) != 0)
+      win32::SetViewport(device, &viewport);
+    if (shader != now.shader) win32::SetVertexShader(device, shader);
+  }
+};
+
 }  // namespace
 
 HRESULT WinVertexBuffer8::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
+  // A buffer a failed reset could not remake has nothing to lock.
+  if (buffer_.get() == nullptr) return D3DERR_INVALIDCALL;
   return win32::LockVertexBuffer(buffer_.get(), offset, size, data, flags);
 }
 HRESULT WinVertexBuffer8::Unlock() { return win32::UnlockVertexBuffer(buffer_.get()); }
 HRESULT WinVertexBuffer8::GetDesc(D3DVERTEXBUFFER_DESC& desc) {
+  if (buffer_.get() == nullptr) return D3DERR_INVALIDCALL;
   return win32::VertexBufferDesc(buffer_.get(), &desc);
+}
+
+bool WinVertexBuffer8::Lose() {
+  BYTE* data = nullptr;
+  if (win32::VertexBufferDesc(buffer_.get(), &desc_) < 0 ||
+      win32::LockVertexBuffer(buffer_.get(), 0, 0, &data, D3DLOCK_READONLY) < 0)
+    return false;
+  kept_.assign(data, data + desc_.Size);
+  win32::UnlockVertexBuffer(buffer_.get());
+  buffer_.Reset(nullptr);
+  return true;
+}
+
+HRESULT WinVertexBuffer8::Restore(win32::ComObject device) {
+  win32::ComObject created = nullptr;
+  HRESULT status =
+      win32::CreateVertexBuffer(device, desc_.Size, desc_.Usage, desc_.FVF, desc_.Pool, created);
+  if (created == nullptr) return status;
+  buffer_.Reset(created);
+  BYTE* data = nullptr;
+  status = win32::LockVertexBuffer(created, 0, 0, &data, 0);
+  if (status < 0) return status;
+  std::copy(kept_.begin(), kept_.end(), data);
+  kept_ = {};
+  return win32::UnlockVertexBuffer(created);
 }
 
 DWORD WinTexture8::GetLevelCount() const { return win32::TextureLevelCount(texture_.get()); }
@@ -156,7 +261,10 @@ class WinDevice8::Steps final : public PresentSteps {
       FailDueCaptures(d_.script_->player, d_.script_->captureFolder, "the frame cannot be read");
     return status;
   }
-  void ToggleOnRequest() override {}
+  // One press a present, so two quick presses switch twice.
+  void ToggleOnRequest() override {
+    if (win32::TakeFullScreenTogglePress()) d_.Toggle();
+  }
 
  private:
   WinDevice8& d_;
@@ -174,12 +282,65 @@ HRESULT WinDevice8::Present(const RECT* sourceRect, const RECT* destRect, HWND d
   return PresentInOrder(steps);
 }
 
+void WinDevice8::Toggle() {
+  if (!modes_) return;  // the program's own windowed device keeps its window
+  DeviceStates set;
+  set.Read(device_.get());
+  // The device's own reference to a bound buffer goes first (Windows' holds
+  // one; Wine's does not), else the buffer outlives its release and the
+  // reset refuses it.
+  win32::SetStreamSource(device_.get(), 0, nullptr, 0);
+  std::vector<std::shared_ptr<WinVertexBuffer8>> lost;
+  for (const auto& kept : defaultBuffers_)
+    if (auto buffer = kept.lock()) {
+      if (buffer->Lose())
+        lost.push_back(std::move(buffer));
+      else
+        HostLog(LogLevel::Warn, "Alt+Enter: a vertex buffer cannot be read");
+    }
+  win32::PresentParameters next = modes_->windowedNow ? modes_->fullScreen : modes_->windowed;
+  HRESULT status = win32::D3DResetDevice(device_.get(), next);
+  if (status < 0) {
+    HostLog(LogLevel::Warn, "Alt+Enter: the device cannot be reset (" + std::to_string(status) +
+                                "): it stays as it was");
+    win32::PresentParameters same = modes_->windowedNow ? modes_->windowed : modes_->fullScreen;
+    status = win32::D3DResetDevice(device_.get(), same);
+  } else {
+    modes_->windowedNow = !modes_->windowedNow;
+  }
+  if (modes_->windowedNow)
+    PlaceForPicture(modes_->window, static_cast<int>(next.BackBufferWidth),
+                    static_cast<int>(next.BackBufferHeight));
+  for (const auto& buffer : lost)
+    if (buffer->Restore(device_.get()) < 0)
+      HostLog(LogLevel::Error, "Alt+Enter: a vertex buffer cannot be made again");
+  DeviceStates now;
+  now.Read(device_.get());
+  set.PutBack(device_.get(), now);
+  if (auto* ours = dynamic_cast<WinVertexBuffer8*>(stream0_.get()))
+    win32::SetStreamSource(device_.get(), 0, ours->System(), stream0Stride_);
+  for (DWORD stage = 0; stage < std::size(textures_); ++stage)
+    if (auto* ours = dynamic_cast<WinTexture8*>(textures_[stage].get()))
+      win32::SetTexture(device_.get(), stage, ours->System());
+  if (status >= 0)
+    HostLog(LogLevel::Info,
+            std::string("Alt+Enter: ") + (modes_->windowedNow ? "in a window" : "full screen"));
+}
+
 HRESULT WinDevice8::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                                        Ref<Direct3DVertexBuffer8>& buffer) {
   win32::ComObject created = nullptr;
   const HRESULT status = win32::CreateVertexBuffer(device_.get(), length, usage, fvf,
                                                    static_cast<std::int32_t>(pool), created);
-  if (created != nullptr) buffer = std::make_shared<WinVertexBuffer8>(created);
+  if (created == nullptr) return status;
+  auto made = std::make_shared<WinVertexBuffer8>(created);
+  if (pool == D3DPOOL_DEFAULT) {
+    // The program drops a buffer a frame: the list stays as short as what
+    // it holds.
+    std::erase_if(defaultBuffers_, [](const auto& kept) { return kept.expired(); });
+    defaultBuffers_.push_back(made);
+  }
+  buffer = std::move(made);
   return status;
 }
 
@@ -201,7 +362,10 @@ HRESULT WinDevice8::SetStreamSource(UINT stream, const Ref<Direct3DVertexBuffer8
   if (buffer && ours == nullptr) return D3DERR_INVALIDCALL;
   const HRESULT status =
       win32::SetStreamSource(device_.get(), stream, ours ? ours->System() : nullptr, stride);
-  if (status == D3D_OK && stream == 0) stream0_ = buffer;
+  if (status == D3D_OK && stream == 0) {
+    stream0_ = buffer;
+    stream0Stride_ = stride;
+  }
   return status;
 }
 
@@ -266,24 +430,30 @@ HRESULT WinDirect3D8::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWind
   system.Flags |= D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
   const std::intptr_t window =
       SystemWindow(params.hDeviceWindow ? params.hDeviceWindow : focusWindow);
-  if (!params.Windowed && options_.windowed) ShowInWindow(system, window);
   if (!system.Windowed && !options_.vsync)
     system.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  // A full-screen device can be shown in the form's window too (Alt+Enter).
+  std::optional<WinShownModes> modes;
+  if (!params.Windowed)
+    modes = WinShownModes{system, Windowed(system, adapter, true), window, options_.windowed};
+  if (modes && modes->windowedNow) {
+    system = Windowed(system, adapter, false);
+    PlaceForPicture(window, static_cast<int>(system.BackBufferWidth),
+                    static_cast<int>(system.BackBufferHeight));
+  }
   win32::ComObject created = nullptr;
   HRESULT status =
       win32::D3DCreateDevice(d3d_.get(), adapter, static_cast<std::int32_t>(type),
                              SystemWindow(focusWindow), behaviorFlags, system, created);
-  if (status < 0 && system.Windowed && !params.Windowed) {
+  if (status < 0 && system.Windowed && !params.Windowed &&
+      system.BackBufferFormat != modes->windowed.BackBufferFormat) {
     // A window shows what the desktop's format holds, where the system
     // does not convert the device's own.
-    D3DDISPLAYMODE desktop{};
-    if (GetAdapterDisplayMode(adapter, desktop) == D3D_OK &&
-        system.BackBufferFormat != desktop.Format) {
-      system.BackBufferFormat = desktop.Format;
-      status = win32::D3DCreateDevice(d3d_.get(), adapter, static_cast<std::int32_t>(type),
-                                      SystemWindow(focusWindow), behaviorFlags, system, created);
-    }
+    system.BackBufferFormat = modes->windowed.BackBufferFormat;
+    status = win32::D3DCreateDevice(d3d_.get(), adapter, static_cast<std::int32_t>(type),
+                                    SystemWindow(focusWindow), behaviorFlags, system, created);
   }
+  if (modes && modes->windowedNow) modes->windowed = system;
   params.BackBufferWidth = system.BackBufferWidth;
   params.BackBufferHeight = system.BackBufferHeight;
   // A format the host chose for its window is not the program's.
@@ -297,25 +467,18 @@ HRESULT WinDirect3D8::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWind
           options_.hud, std::string("Direct3D 8 ") + (type == D3DDEVTYPE_REF ? "REF" : "HAL") +
                             (name.empty() ? "" : ", " + name));
     }
-    device = std::make_shared<WinDevice8>(created, script_, true, std::move(overlay));
+    device = std::make_shared<WinDevice8>(created, script_, true, std::move(overlay), modes);
   }
   return status;
 }
 
-void WinDirect3D8::ShowInWindow(win32::PresentParameters& system, std::intptr_t window) {
+win32::PresentParameters WinDirect3D8::Windowed(win32::PresentParameters system, UINT adapter,
+                                                bool desktopFormat) {
   system.Windowed = 1;
   system.FullScreen_RefreshRateInHz = 0;
   system.FullScreen_PresentationInterval = 0;
-  int roomWidth = 0, roomHeight = 0;
-  if (!win32::FormClientRoom(window, roomWidth, roomHeight)) return;
-  // At its own size where that fits, else scaled with its shape kept.
-  const int width = static_cast<int>(system.BackBufferWidth);
-  const int height = static_cast<int>(system.BackBufferHeight);
-  Placement p{0, 0, width, height};
-  if (width > roomWidth || height > roomHeight)
-    p = FitWithAspect(width, height, roomWidth, roomHeight);
-  if (win32::PlaceFormWindow(window, p.width, p.height))
-    HostLog(LogLevel::Info, "windowed: the " + std::to_string(width) + "x" +
-                                std::to_string(height) + " picture in a window of " +
-                                std::to_string(p.width) + "x" + std::to_string(p.height));
+  D3DDISPLAYMODE desktop{};
+  if (desktopFormat && GetAdapterDisplayMode(adapter, desktop) == D3D_OK)
+    system.BackBufferFormat = desktop.Format;
+  return system;
 }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "platform/d3d8.h"
 #include "winhost/win32_d3d8.h"
@@ -17,6 +19,11 @@ class ComHandle {
   ComHandle(const ComHandle&) = delete;
   ComHandle& operator=(const ComHandle&) = delete;
   win32::ComObject get() const { return object_; }
+  // Releases the object held and holds `object` instead.
+  void Reset(win32::ComObject object) {
+    win32::Release(object_);
+    object_ = object;
+  }
 
  private:
   win32::ComObject object_;
@@ -29,9 +36,16 @@ class WinVertexBuffer8 final : public Direct3DVertexBuffer8 {
   HRESULT Unlock() override;
   HRESULT GetDesc(D3DVERTEXBUFFER_DESC& desc) override;
   win32::ComObject System() const { return buffer_.get(); }
+  // Before the device's reset: its contents kept, the system's buffer
+  // released; false when they cannot be read.
+  bool Lose();
+  // After it: made again on `device` as it was, with those contents.
+  HRESULT Restore(win32::ComObject device);
 
  private:
   ComHandle buffer_;
+  D3DVERTEXBUFFER_DESC desc_{};
+  std::vector<BYTE> kept_;
 };
 
 class WinTexture8 final : public Direct3DTexture8 {
@@ -47,16 +61,26 @@ class WinTexture8 final : public Direct3DTexture8 {
   ComHandle texture_;
 };
 
+// A full-screen device's two ways of being shown, between which Alt+Enter
+// switches: the screen, and the form's window.
+struct WinShownModes {
+  win32::PresentParameters fullScreen, windowed;
+  std::intptr_t window;
+  bool windowedNow;
+};
+
 class WinDevice8 final : public Direct3DDevice8 {
  public:
   // `script`, when given, is a key script whose captures read this device's
   // frames; `lockableBackBuffer` says the back buffer can be read directly
-  // (for them and F12); `overlay`, when given, is drawn over each frame.
+  // (for them and F12); `overlay`, when given, is drawn over each frame;
+  // `modes`, when given, are those Alt+Enter switches between.
   WinDevice8(win32::ComObject device, WinKeyScript* script, bool lockableBackBuffer,
-             std::unique_ptr<WinOverlay> overlay)
+             std::unique_ptr<WinOverlay> overlay, std::optional<WinShownModes> modes)
       : script_(script),
         lockableBackBuffer_(lockableBackBuffer),
         overlay_(std::move(overlay)),
+        modes_(modes),
         device_(device) {}
 
   HRESULT GetDeviceCaps(D3DCAPS8& caps) override;
@@ -95,14 +119,21 @@ class WinDevice8 final : public Direct3DDevice8 {
   // Reads the frame with `read` and saves it as the captures due; false when
   // it cannot be read.
   bool SaveCaptures(win32::Status (*read)(win32::ComObject, win32::FrameReader, void*));
+  // Switches between the modes by resetting the device: what the program
+  // made in the default pool and every state it set are put back after it.
+  void Toggle();
 
   WinKeyScript* script_;
   bool lockableBackBuffer_;
   std::unique_ptr<WinOverlay> overlay_;
+  std::optional<WinShownModes> modes_;
   // The system device holds its own references to bound resources; these
   // keep the adapters alive for as long as they are bound.
   Ref<Direct3DVertexBuffer8> stream0_;
+  UINT stream0Stride_ = 0;
   Ref<Direct3DBaseTexture8> textures_[8];
+  // The default pool's buffers still alive, which a reset must remake.
+  std::vector<std::weak_ptr<WinVertexBuffer8>> defaultBuffers_;
   ComHandle device_;
 };
 
@@ -124,10 +155,10 @@ class WinDirect3D8 final : public Direct3D8 {
                        D3DPRESENT_PARAMETERS& params, Ref<Direct3DDevice8>& device) override;
 
  private:
-  // Shows a full-screen device in the form's window: the parameters become a
-  // windowed device's, and the window is sized to the largest picture of the
-  // frame's shape that the desktop's work area holds.
-  void ShowInWindow(win32::PresentParameters& system, std::intptr_t window);
+  // A full-screen device's parameters as a windowed device's in the form's
+  // window, in the desktop's format when `desktopFormat`.
+  win32::PresentParameters Windowed(win32::PresentParameters system, UINT adapter,
+                                    bool desktopFormat);
 
   WinKeyScript* script_;
   WinPresentOptions options_;

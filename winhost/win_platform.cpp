@@ -38,7 +38,9 @@ HostSettingList WinPlatform::Settings() {
 
 HostUsage WinPlatform::Usage() {
   HostUsage usage;
-  usage.keys = "  F12           save the picture on screen as PNG in Pictures\\Quillon\n";
+  usage.keys =
+      "  F12           save the picture on screen as PNG in Pictures\\Quillon\n"
+      "  Alt+Enter     show the picture in a window, and full screen again\n";
   usage.notes =
       "QUILLON_SCALE is taken with QUILLON_DEVICE=ref, whose pictures this host\n"
       "scales (linear: GDI's smoothing); the system's Direct3D 8 scales its own.\n"

@@ -5,6 +5,7 @@
 #include "hostcommon/captures.h"
 #include "hostcommon/host_log.h"
 #include "winhost/win32_calls.h"
+#include "winhost/win32_d3d8.h"
 
 bool WinRuntime::Start(std::optional<double> fixedTime) {
   // Started from the desktop, the program has no console: its lines are
@@ -87,6 +88,8 @@ void WinRuntime::End(int exitCode) {
   // Said first: the log is whole whatever the device's release does.
   exitCode = SayEnd(exitCode);
   form_object_.reset();
+  if (!win32::AwaitDeviceThreads(500))
+    HostLog(LogLevel::Debug, "a thread the system's device started still runs as the process ends");
   win32::ExitProcess(exitCode);
 }
 

@@ -54,9 +54,10 @@ class WinRuntime final : public Runtime {
   void DoEvents() override;
   void RunUntilFormClosed() override;
   void KeepForm(std::shared_ptr<void> form) override { form_object_ = std::move(form); }
-  // Closes the files, then releases the form, whose objects hold the device:
-  // ended with the device alive, Wine's Direct3D thread races the process's
-  // own teardown (a crash after a clean run).
+  // Closes the files, then releases the form, whose objects hold the device,
+  // and waits for the device's own threads to end: ended with the device
+  // alive, or its thread still unwinding, Wine's Direct3D thread races the
+  // process's own teardown (a crash or a hang after a clean run).
   [[noreturn]] void End(int exitCode) override;
   // A run the user ended ends with kTraceFailed: the trace it asked for
   // could not be written.

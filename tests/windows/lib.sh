@@ -11,13 +11,8 @@ if [ ! -x "$PICTURE_TOOL" ] || [ ! -x "$QUILLON_LINUX" ]; then
   echo "SKIP: the default preset's quillon and picture_tool are not built"
   exit 77
 fi
+# Wine's default settings: its Direct3D runs its commands on a thread of its own.
 export WINEPREFIX=$BUILD_DIR/test-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# The program now releases its device before the process ends, which ended
-# Wine's crashes at exit (status 139) with its Direct3D's command thread on.
-# But under load a run still ends killed now and then (status 137, about one
-# in thirty) after its log and captures were written; until that is found,
-# the tests run without that thread.
-export WINE_D3D_CONFIG=${WINE_D3D_CONFIG:-csmt=0}
 export DISPLAY=":$(cat "$BUILD_DIR/session/display")"
 DRIVE_C=$WINEPREFIX/drive_c
 # start_quillon (tests/e2e/lib.sh) runs the exe through Wine, which ends with

@@ -6,7 +6,11 @@
 # - F12 pressed quickly three times writes three PNGs of the picture as
 #   shown, without the overlay, into the user's Pictures\Quillon, each said;
 # - QUILLON_WINDOWED shows the full-screen picture in a window smaller than
-#   the screen, with its shape kept; a close request ends it with status 0.
+#   the screen, with its shape kept; a close request ends it with status 0;
+# - Alt+Enter pressed quickly twice switches to the window and back, and the
+#   frame after it is the one a run without the presses draws, byte for byte
+#   (the device's reset loses its buffers and states: the host puts them
+#   back); once more, and the picture is in a window smaller than the screen.
 source "$(dirname "$0")/lib.sh"
 
 # The prefix links the user's Pictures to the Unix home: a folder of its own
@@ -65,4 +69,29 @@ for device in system ref; do
   xdotool key alt+F4
   expect_ended 0
 done
+
+# Alt+Enter on the system's device: twice, and the frame is the one drawn
+# without the presses; once more, a window.
+printf '400\ncapture plain.png\n1 ESCAPE\n' >"$WORK/plain.keys"
+start_quillon QUILLON_TIME=45296 QUILLON_KEYS="$(windows_path "$WORK/plain.keys")"
+expect_ended 0 120
+printf '400\ncapture toggled.png\n100000\n' >"$WORK/toggled.keys"
+start_quillon QUILLON_TIME=45296 QUILLON_LOG_LEVEL=info QUILLON_KEYS="$(windows_path "$WORK/toggled.keys")"
+wait_for 60 form_geometry_is 640x480+0+0 || fail "not full screen: $(cat "$WORK/quillon.out")"
+xdotool key --delay 6 alt+Return alt+Return
+wait_for 120 test -s "$WORK/toggled.png" || fail "no capture: $(cat "$WORK/quillon.out")"
+switches=$(grep -c "Alt+Enter: " "$WORK/quillon.out")
+grep -A2 "Alt+Enter: in a window" "$WORK/quillon.out" | grep -q "Alt+Enter: full screen" &&
+  [ "$switches" = 2 ] && grep -A1 "Alt+Enter: full screen" "$WORK/quillon.out" | grep -q toggled.png ||
+  fail "two presses, then the capture: $(cat "$WORK/quillon.out")"
+"$PICTURE_TOOL" same "$WORK/plain.png" "$WORK/toggled.png" ||
+  fail "the frame after two switches is not the frame drawn without them"
+xdotool key alt+Return
+wait_for 20 in_window || fail "Alt+Enter: no window inside the screen: $(form_geometry)"
+sleep 1
+screenshot "$WORK/switched.png" "$(form_id)"
+expect_cloud "$WORK/switched.png" 100
+note "Alt+Enter: twice, the same frame as without; once more, a window of $(form_geometry)"
+xdotool key alt+F4
+expect_ended 0
 echo PASS

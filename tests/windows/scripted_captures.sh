@@ -8,9 +8,10 @@
 # end it with 4.
 # Before it, the shell's entry as the Linux program has it: an option's empty
 # value is refused (status 2), one in UTF-8 is read as such, and --help that
-# cannot be written fails (status 1); each setting is refused or taken (the table below); 20 short
-# runs in a row under Wine's default settings end with status 0 (ended with
-# its device alive, about one in seven died as the process ended); and
+# cannot be written fails (status 1); each setting is refused or taken (the
+# table below); 20 short runs in a row under Wine's default settings end with
+# status 0 (ended while Wine's Direct3D thread still ran, one in seven and
+# later one in thirty died as the process ended); and
 # without a console the lines are in the log file.
 source "$(dirname "$0")/lib.sh"
 
