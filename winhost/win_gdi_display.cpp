@@ -6,6 +6,7 @@
 #include "pictures/image.h"
 #include "presentation/placement.h"
 #include "presentation/present_order.h"
+#include "winhost/win32_calls.h"
 #include "winhost/win32_present.h"
 
 WinGdiDisplay::WinGdiDisplay(PlayedKeyScript* script, const WinPresentOptions& options)
@@ -57,30 +58,56 @@ HRESULT WinGdiDisplay::AttachDevice(HWND focusWindow, const D3DPRESENT_PARAMETER
     bool listed = false;
     for (const auto& mode : modes_) listed = listed || ModeMatches(mode, params);
     if (!listed) return D3DERR_INVALIDCALL;
-    if (options_.windowed) {
-      // The device believes it has the screen; its frames go to a window,
-      // which presents as it is drawn, with no retrace to wait for.
-      PlaceInWindow(target, static_cast<int>(params.BackBufferWidth),
-                    static_cast<int>(params.BackBufferHeight));
-      win32::ShowWindow(target);
-    } else {
-      if (!win32::CoverScreen(target)) return D3DERR_INVALIDCALL;
-      covered_ = true;
-      if (options_.vsync)
-        pacing_.Start(static_cast<int>(DesktopMode().RefreshRate),
-                      params.FullScreen_PresentationInterval, RetracePacing::Clock::now());
-    }
+    frameWidth_ = static_cast<int>(params.BackBufferWidth);
+    frameHeight_ = static_cast<int>(params.BackBufferHeight);
+    interval_ = params.FullScreen_PresentationInterval;
+    if (!(options_.windowed ? ShowInWindow(target) : ShowOverScreen(target)))
+      return D3DERR_INVALIDCALL;
   } else {
     win32::ShowWindow(target);
   }
   window_ = target;
   fullScreen_ = !params.Windowed;
-  HostLog(LogLevel::Info, std::string("device: reference, shown through GDI ") +
-                              (!covered_         ? "in a window"
-                               : pacing_.Paced() ? "over the screen, paced to its refresh"
-                                                 : "over the screen, presenting at once") +
-                              (options_.smoothScaling ? ", smoothed where scaled" : ""));
+  HostLog(LogLevel::Info, "device: reference, shown through GDI " + HowShown());
   return D3D_OK;
+}
+
+// The device believes it has the screen; its frames go to a window, which
+// presents as it is drawn, with no retrace to wait for.
+bool WinGdiDisplay::ShowInWindow(HWND window) {
+  if (covered_) win32::RestoreWindow(window, frameWidth_, frameHeight_);
+  covered_ = false;
+  pacing_.Stop();
+  PlaceInWindow(window, frameWidth_, frameHeight_);
+  win32::ShowWindow(window);
+  return true;
+}
+
+bool WinGdiDisplay::ShowOverScreen(HWND window) {
+  if (!win32::CoverScreen(window)) return false;
+  covered_ = true;
+  if (options_.vsync)
+    pacing_.Start(static_cast<int>(DesktopMode().RefreshRate), interval_,
+                  RetracePacing::Clock::now());
+  return true;
+}
+
+std::string WinGdiDisplay::HowShown() const {
+  return std::string(!covered_         ? "in a window"
+                     : pacing_.Paced() ? "over the screen, paced to its refresh"
+                                       : "over the screen, presenting at once") +
+         (options_.smoothScaling ? ", smoothed where scaled" : "");
+}
+
+// Alt+Enter, one press a frame: a full-screen device's picture goes to a
+// window and back; the device and its frames are as they were.
+void WinGdiDisplay::ToggleOnRequest() {
+  if (!win32::TakeFullScreenTogglePress() || !fullScreen_ || window_ == 0) return;
+  if (!(covered_ ? ShowInWindow(window_) : ShowOverScreen(window_))) {
+    HostLog(LogLevel::Warn, "Alt+Enter: the window could not cover the screen");
+    return;
+  }
+  HostLog(LogLevel::Info, covered_ ? "Alt+Enter: full screen" : "Alt+Enter: in a window");
 }
 
 void WinGdiDisplay::DetachDevice() {
@@ -144,7 +171,7 @@ class WinGdiDisplay::Steps final : public PresentSteps {
     if (Seen()) d_.shown_.ShowIn(window_);
     return D3D_OK;
   }
-  void ToggleOnRequest() override {}
+  void ToggleOnRequest() override { d_.ToggleOnRequest(); }
 
  private:
   WinGdiDisplay& d_;

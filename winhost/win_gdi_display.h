@@ -35,12 +35,19 @@ class WinGdiDisplay final : public DisplayHost {
  private:
   class Steps;
 
+  bool ShowInWindow(HWND window);
+  bool ShowOverScreen(HWND window);
+  std::string HowShown() const;
+  void ToggleOnRequest();
+
   PlayedKeyScript* script_;
   WinPresentOptions options_;
   std::vector<D3DDISPLAYMODE> modes_;
   HWND window_ = 0;
   bool fullScreen_ = false;
-  bool covered_ = false;               // the window covers the screen
+  bool covered_ = false;  // the window covers the screen
+  int frameWidth_ = 640, frameHeight_ = 480;
+  UINT interval_ = 0;                  // the full-screen presentation interval asked for
   RetracePacing pacing_;               // full screen, as the presentation interval asks
   std::vector<std::uint32_t> pixels_;  // the frame as 32-bit pixels, kept between frames
   win32::ShownPicture shown_;          // the window's picture, kept while its size stays

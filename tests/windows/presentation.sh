@@ -10,7 +10,8 @@
 # - Alt+Enter pressed quickly twice switches to the window and back, and the
 #   frame after it is the one a run without the presses draws, byte for byte
 #   (the device's reset loses its buffers and states: the host puts them
-#   back); once more, and the picture is in a window smaller than the screen.
+#   back); once more, and the picture is in a window smaller than the screen;
+#   on the reference device, a window and the screen again.
 source "$(dirname "$0")/lib.sh"
 
 # The prefix links the user's Pictures to the Unix home: a folder of its own
@@ -92,6 +93,23 @@ sleep 1
 screenshot "$WORK/switched.png" "$(form_id)"
 expect_cloud "$WORK/switched.png" 100
 note "Alt+Enter: twice, the same frame as without; once more, a window of $(form_geometry)"
+xdotool key alt+F4
+expect_ended 0
+
+# On the reference device a press puts the picture in a window, the next one
+# over the screen again.
+start_quillon QUILLON_DEVICE=ref QUILLON_LOG_LEVEL=info "WINEDLLOVERRIDES=mscoree,mshtml=;d3d8=d" \
+  QUILLON_KEYS="$(windows_path "$WORK/long.keys")"
+wait_for 60 form_geometry_is 640x480+0+0 || fail "ref: not over the screen: $(cat "$WORK/quillon.out")"
+xdotool key alt+Return
+wait_for 20 in_window || fail "ref: Alt+Enter: no window inside the screen: $(form_geometry)"
+sleep 1
+screenshot "$WORK/switched.png" "$(form_id)"
+expect_cloud "$WORK/switched.png" 100
+xdotool key alt+Return
+wait_for 20 form_geometry_is 640x480+0+0 || fail "ref: Alt+Enter again: $(form_geometry)"
+[ "$(grep -c "Alt+Enter: " "$WORK/quillon.out")" = 2 ] || fail "ref: two presses: $(cat "$WORK/quillon.out")"
+note "ref: Alt+Enter: a window of $(form_geometry), then the screen again"
 xdotool key alt+F4
 expect_ended 0
 echo PASS
