@@ -50,7 +50,8 @@ bool WriteHostPicture(const std::string& path, const Image& image, Durability du
   return WritePng(path, image, &error, durability);
 }
 
-bool SaveDueCaptures(KeyScriptPlayer& script, const std::string& folder, const Image& frame) {
+bool SaveDueCaptures(KeyScriptPlayer& script, const std::string& folder, const Image& frame,
+                     std::vector<std::string>* written) {
   bool all = true;
   for (const auto& name : script.TakeDueCaptures()) {
     const std::string path = CapturePath(folder, name);
@@ -60,6 +61,7 @@ bool SaveDueCaptures(KeyScriptPlayer& script, const std::string& folder, const I
     // for the disk.
     if (WriteHostPicture(path, frame, Durability::kCached, error)) {
       HostLog(LogLevel::Warn, "picture written to " + scene::Printable(path));
+      if (written) written->push_back(path);
     } else {
       HostLog(LogLevel::Error, "cannot write the picture " + scene::Printable(error));
       all = false;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "hostcommon/exit_status.h"
 #include "hostcommon/key_script.h"
@@ -17,8 +18,10 @@ std::string CaptureFolder(const std::string& keysPath);
 std::string CapturePath(const std::string& folder, const std::string& name);
 // Saves `frame` under every capture name due in `script`, saying in the
 // host's log where each went or why it could not be written. False when one
-// could not be: the run then ends with kCaptureFailed.
-bool SaveDueCaptures(KeyScriptPlayer& script, const std::string& folder, const Image& frame);
+// could not be: the run then ends with kCaptureFailed. The paths written are
+// added to `written` when given.
+bool SaveDueCaptures(KeyScriptPlayer& script, const std::string& folder, const Image& frame,
+                     std::vector<std::string>* written = nullptr);
 // Takes every capture due in `script` as not written, for `why`, each said
 // in the host's log.
 void FailDueCaptures(KeyScriptPlayer& script, const std::string& folder, const std::string& why);

@@ -26,16 +26,16 @@ D3DDISPLAYMODE ScreenMode() {
   return {static_cast<UINT>(width), static_cast<UINT>(height), 60, D3DFMT_X8R8G8B8};
 }
 
-// Hands every file the key script's captures left in `folder` to the page
-// as a download of its name, then drops it: the page's memory keeps none.
-void DownloadCaptures(const std::string& folder, const std::string& script) {
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder, ec)) {
-    if (!entry.is_regular_file(ec) || entry.path().filename() == script) continue;
+// Hands each picture the key script's captures wrote to the page as a
+// download of its name, then drops it: the page's memory keeps none. Only
+// those: the folder may hold the log, or files the script did not make.
+void DownloadCaptures(const std::vector<std::string>& written) {
+  for (const auto& path : written) {
     std::string bytes;
-    if (!ReadWholeFile(entry.path().string(), bytes)) continue;
-    page::Download(entry.path().filename().string(), bytes.data(), bytes.size());
-    std::filesystem::remove(entry.path(), ec);
+    if (ReadWholeFile(path, bytes))
+      page::Download(std::filesystem::path(path).filename().string(), bytes.data(), bytes.size());
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
   }
 }
 
@@ -98,11 +98,12 @@ void WebDisplay::SaveCaptures(const FrameView& frame) {
   PlayedKeyScript* script = options_.script;
   if (!script || !script->player.CapturesDue()) return;
   const Image image = ImageFromFrame(frame);
+  std::vector<std::string> written;
   if (image.Whole())
-    SaveDueCaptures(script->player, script->captureFolder, image);
+    SaveDueCaptures(script->player, script->captureFolder, image, &written);
   else
     FailDueCaptures(script->player, script->captureFolder, "the frame's format has no layout");
-  DownloadCaptures(script->captureFolder, options_.scriptName);
+  DownloadCaptures(written);
 }
 
 void WebDisplay::SaveScreenshot(const FrameView& frame) {

@@ -18,7 +18,6 @@ struct WebDisplayOptions {
   OverlayItems hud;
   // The key script whose captures are the frames presented here (may be null).
   PlayedKeyScript* script = nullptr;
-  std::string scriptName;  // its file, beside the captures
 };
 
 class WebDisplay final : public DisplayHost {

@@ -95,7 +95,6 @@ bool WebPlatform::Start(const HostConfig& config, std::string& error) {
   options.vsync = config.vsync;
   options.hud = {config.hudFps, config.hudFrameTime, config.hudDevice};
   options.script = script_.get();
-  options.scriptName = std::filesystem::path(config.keysPath).filename().string();
   display_ = std::make_unique<WebDisplay>(options);
   PageKeys::Listen();
   objects_ = MakePlatformObjects(
