@@ -4,7 +4,6 @@
 
 #include "hostcommon/host_log.h"
 #include "hostcommon/keyboard_rules.h"
-#include "platform/d3d8types.h"  // E_NOTIMPL
 #include "sdlhost/sdl_host.h"
 
 SdlKeyboardDevice::SdlKeyboardDevice(SdlHost& host, KeyScriptPlayer* script)
@@ -18,15 +17,10 @@ HRESULT SdlKeyboardDevice::SetCommonDataFormat(std::int32_t format) {
 }
 
 HRESULT SdlKeyboardDevice::SetCooperativeLevel(std::int32_t hWnd, std::int32_t flags) {
-  const bool exclusive = flags & DISCL_EXCLUSIVE, nonExclusive = flags & DISCL_NONEXCLUSIVE;
-  const bool foreground = flags & DISCL_FOREGROUND, background = flags & DISCL_BACKGROUND;
-  // Exactly one of each pair; a keyboard cannot be held exclusively in the
-  // background; the window must be the form's.
-  if (exclusive == nonExclusive || foreground == background) return DIERR_INVALIDPARAM;
-  if (exclusive && background) return E_NOTIMPL;
-  if (hWnd != host_.WindowHandle()) return DIERR_INVALIDPARAM;
-  if (acquired_) return DIERR_INVALIDPARAM;
-  background_ = background;
+  if (const HRESULT refused =
+          CheckKeyboardCooperativeLevel(hWnd, flags, host_.WindowHandle(), acquired_))
+    return refused;
+  background_ = (flags & DISCL_BACKGROUND) != 0;
   levelSet_ = true;
   return DI_OK;
 }

@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "hostcommon/keyboard_rules.h"
-#include "platform/d3d8types.h"  // E_NOTIMPL
 #include "webhost/key_codes.h"
 #include "webhost/page.h"
 #include "webhost/web_runtime.h"
@@ -64,14 +63,7 @@ HRESULT WebKeyboard8::SetCommonDataFormat(std::int32_t format) {
 }
 
 HRESULT WebKeyboard8::SetCooperativeLevel(std::int32_t hWnd, std::int32_t flags) {
-  const bool exclusive = flags & DISCL_EXCLUSIVE, nonExclusive = flags & DISCL_NONEXCLUSIVE;
-  const bool foreground = flags & DISCL_FOREGROUND, background = flags & DISCL_BACKGROUND;
-  // Exactly one of each pair; a keyboard cannot be held exclusively in the
-  // background; the window must be the form's.
-  if (exclusive == nonExclusive || foreground == background) return DIERR_INVALIDPARAM;
-  if (exclusive && background) return E_NOTIMPL;
-  if (hWnd != kWebFormWindow || acquired_) return DIERR_INVALIDPARAM;
-  return DI_OK;
+  return CheckKeyboardCooperativeLevel(hWnd, flags, kWebFormWindow, acquired_);
 }
 
 HRESULT WebKeyboard8::Acquire() {
