@@ -41,12 +41,30 @@ void DownloadCaptures(const std::vector<std::string>& written) {
 
 }  // namespace
 
-void XrgbToCanvasBytes(std::uint32_t* pixels, std::size_t count) {
-  // Little-endian words: 0xAABBGGRR is the bytes R, G, B, A.
+void XrgbToCanvasBytes(const std::uint32_t* src, std::uint32_t* dst, std::size_t count) {
+  // Little-endian words: 0xAABBGGRR is the bytes R, G, B, A. A loop the
+  // compiler turns into vector code.
   for (std::size_t i = 0; i < count; ++i) {
-    const std::uint32_t p = pixels[i];
-    pixels[i] = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
+    const std::uint32_t p = src[i];
+    dst[i] = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
   }
+}
+
+bool FrameToCanvasBytes(const FrameView& frame, std::uint32_t* dst) {
+  const auto width = static_cast<std::size_t>(frame.width);
+  if (frame.format != D3DFMT_X8R8G8B8 && frame.format != D3DFMT_A8R8G8B8) {
+    // Other formats through the common conversion, then in place.
+    if (!FrameToXrgb(frame, dst, frame.width * 4)) return false;
+    XrgbToCanvasBytes(dst, dst, width * static_cast<std::size_t>(frame.height));
+    return true;
+  }
+  // The device's own formats in one pass, row by row from its pitch.
+  const auto* src = static_cast<const std::uint8_t*>(frame.pixels);
+  for (std::int32_t y = 0; y < frame.height; ++y)
+    XrgbToCanvasBytes(
+        reinterpret_cast<const std::uint32_t*>(src + static_cast<std::ptrdiff_t>(y) * frame.pitch),
+        dst + static_cast<std::size_t>(y) * width, width);
+  return true;
 }
 
 WebDisplay::WebDisplay(WebDisplayOptions options)
@@ -139,8 +157,7 @@ class WebDisplay::Steps final : public PresentSteps {
   HRESULT Show() override {
     const std::size_t count = static_cast<std::size_t>(frame_.width) * frame_.height;
     if (d_.pixels_.size() != count) d_.pixels_.resize(count);
-    if (!FrameToXrgb(frame_, d_.pixels_.data(), frame_.width * 4)) return D3DERR_INVALIDCALL;
-    XrgbToCanvasBytes(d_.pixels_.data(), count);
+    if (!FrameToCanvasBytes(frame_, d_.pixels_.data())) return D3DERR_INVALIDCALL;
     page::ShowFrame(d_.pixels_.data(), frame_.width, frame_.height);
     return D3D_OK;
   }

@@ -46,5 +46,8 @@ class WebDisplay final : public DisplayHost {
   OverlayModel overlay_;
 };
 
-// A frame's 0x00RRGGBB pixels as the canvas's bytes R, G, B, A (opaque), in place.
-void XrgbToCanvasBytes(std::uint32_t* pixels, std::size_t count);
+// 0x??RRGGBB pixels as the canvas's bytes R, G, B, A (opaque); `dst` may be `src`.
+void XrgbToCanvasBytes(const std::uint32_t* src, std::uint32_t* dst, std::size_t count);
+// The frame as the canvas's bytes, its rows packed: false for a format
+// without a layout.
+bool FrameToCanvasBytes(const FrameView& frame, std::uint32_t* dst);
