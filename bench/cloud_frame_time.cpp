@@ -4,13 +4,21 @@
 // two builds run side by side. Each line gives the median frame time and a
 // hash of the frame's bytes, which must be the same in both.
 //
-//   cloud_frame_time [THREADS [FRAMES]]     (defaults: 2 threads, 40 frames)
+//   cloud_frame_time [THREADS [FRAMES [128]]]   (defaults: 2 threads, 40 frames)
+//
+// 128 (Linux): the device's vector code limited to 128-bit vectors, the
+// browser's width, so that the two are also compared lane for lane.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <vector>
+
+#ifndef __EMSCRIPTEN__
+#include <hwy/targets.h>
+#endif
 
 #include "platform/d3dx8.h"
 #include "refdevice/ref_device.h"
@@ -91,6 +99,13 @@ bool Run(float eyeZ, int threads, int frames) {
 int main(int argc, char** argv) {
   const int threads = argc > 1 ? std::atoi(argv[1]) : 2;
   const int frames = argc > 2 ? std::max(1, std::atoi(argv[2])) : 40;
+  if (argc > 3 && std::string_view(argv[3]) == "128") {
+#ifdef __EMSCRIPTEN__
+    std::fprintf(stderr, "cloud_frame_time: the browser's vectors are 128 bits already\n");
+#else
+    hwy::DisableTargets(HWY_AVX2 | HWY_AVX3 | HWY_AVX3_DL);
+#endif
+  }
   for (const float eye : {-5.0f, -1.2f})
     if (!Run(eye, threads, frames)) {
       std::fprintf(stderr, "cloud_frame_time: a device call failed\n");
