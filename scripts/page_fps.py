@@ -2,21 +2,20 @@
 """The page's frame rate at the start position and inside the cloud, from
 its own log, in headless Chromium (not waiting for the display):
 
-    scripts/page_fps.py [PAGE_FOLDER] [THREADS] [--plain]
+    scripts/page_fps.py [PAGE_FOLDER] [THREADS] [--plain] [--native PROGRAM]
 
 A key script holds still for 3000 frames, moves the eye to about -1.2
 (38 frames of Down from -5) and holds still for 600 more; the log's number
 after each stretch is the frames counted over its last second. The first
 hold is long because the browser runs the program's first seconds on its
 baseline compiler's code (at frame 400 the page ran at about half its later
-rate here). The same
-script and settings give the native program's figures:
-
-    QUILLON_KEYS=... QUILLON_DEVICE=ref QUILLON_VSYNC=0 QUILLON_THREADS=N \
-      SDL_VIDEODRIVER=offscreen build/default/main/quillon
+rate here). With --native the Linux program (build/default/main/quillon)
+runs the same script with the same settings right after, on its reference
+device and SDL's offscreen driver, and the ratios are printed too.
 """
 import os
 import shutil
+import subprocess
 import sys
 import tempfile
 import time
@@ -27,8 +26,34 @@ import page_test  # noqa: E402
 SCRIPT = "3000\n38 DOWN\n600\n1 ESCAPE\n"
 
 
+def figures(log):
+    lines = log.split(b"\r\n")
+    return int(lines[2999]), int(lines[-2])
+
+
+def native(program, threads):
+    with tempfile.TemporaryDirectory(prefix="quillon-fps-") as work:
+        keys = os.path.join(work, "fps.keys")
+        with open(keys, "w") as f:
+            f.write(SCRIPT)
+        env = dict(os.environ, QUILLON_KEYS=keys, QUILLON_DRIVE_C=work, QUILLON_DEVICE="ref",
+                   QUILLON_VSYNC="0", QUILLON_THREADS=threads, SDL_VIDEODRIVER="offscreen")
+        run = subprocess.run([program], env=env, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.PIPE, text=True)
+        if run.returncode != 0:
+            sys.exit(f"{program} ended with status {run.returncode}: {run.stderr}")
+        with open(os.path.join(work, "FPS.TXT"), "rb") as f:
+            return figures(f.read())
+
+
 def main():
-    args = [a for a in sys.argv[1:] if a != "--plain"]
+    args = sys.argv[1:]
+    program = None
+    if "--native" in args:
+        at = args.index("--native")
+        program = args[at + 1] if at + 1 < len(args) else "build/default/main/quillon"
+        del args[at:at + 2]
+    args = [a for a in args if a != "--plain"]
     folder = args[0] if args else "build/web/page"
     threads = args[1] if len(args) > 1 else "2"
     work = tempfile.mkdtemp(prefix="quillon-fps-")
@@ -42,11 +67,15 @@ def main():
     try:
         page.open(f"QUILLON_KEYS=fps.keys&QUILLON_VSYNC=0&QUILLON_THREADS={threads}")
         page.wait("QuillonPage.status !== null", "end")
-        log = page_test.downloaded(downloads, "FPS.TXT", page.deadline).split(b"\r\n")
+        start, inside = figures(page_test.downloaded(downloads, "FPS.TXT", page.deadline))
     finally:
         page.close()
         shutil.rmtree(work, ignore_errors=True)
-    print(f"start: {int(log[2999])} fps, inside the cloud: {int(log[-2])} fps")
+    print(f"page: start {start} fps, inside the cloud {inside} fps")
+    if program:
+        nstart, ninside = native(program, threads)
+        print(f"native: start {nstart} fps, inside the cloud {ninside} fps; page/native "
+              f"{start / nstart:.2f} and {inside / ninside:.2f}")
 
 
 if __name__ == "__main__":
