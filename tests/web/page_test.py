@@ -87,9 +87,11 @@ class Page:
                     raise RuntimeError(f"{method}: {message['error']}")
                 return message.get("result", {})
 
+    def url(self, path):
+        return f"http://127.0.0.1:{self.server.server_address[1]}/{path}"
+
     def open(self, query):
-        port = self.server.server_address[1]
-        self.call("Page.navigate", url=f"http://127.0.0.1:{port}/quillon.html?{query}")
+        self.call("Page.navigate", url=self.url(f"quillon.html?{query}"))
 
     def js(self, expression):
         result = self.call("Runtime.evaluate", expression=expression, returnByValue=True)
@@ -263,6 +265,25 @@ def case_keys(page, work, shot=None):
     assert "ArrowUp:true" in kept and "Escape:true" in kept, f"keys left to the browser: {kept}"
     page.js("document.getElementById('save').click()")
     check_log(downloaded(page.downloads, "FPS.TXT", page.deadline), page.js("QuillonPage.frames"))
+    closing(page)
+
+
+def closing(page):
+    """The tab left while the program runs: the browser's storage has every
+    line written until then, not its copy of up to a second before."""
+    page.open("QUILLON_TIME=45296")
+    # Past the first of the copies made once a second.
+    page.wait("QuillonPage.frames > 100", "frames")
+    # The log in the page's memory as the page goes, after the page's own
+    # handlers ran.
+    page.js("addEventListener('pagehide', () => localStorage.setItem('written', "
+            "FS.readFile(QuillonPage.logPath, {encoding: 'utf8'}))); 1")
+    page.call("Page.navigate", url=page.url("left"))
+    stored, written = page.wait("location.pathname === '/left' && [localStorage.getItem("
+                                "'quillon FPS.TXT'), localStorage.getItem('written')]", "next page")
+    check_log((written or "").encode())
+    lines = [(text or "").count("\n") for text in (stored, written)]
+    assert stored == written, "stored {} lines of {}".format(*lines)
 
 
 CASES = {  # name: (isolated, run)
