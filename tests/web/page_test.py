@@ -155,9 +155,20 @@ def case_scripted(page, work):
 
 
 def case_plain(page, work):
+    # A plain host, and a browser whose storage refuses the log: the run goes
+    # on, the refusal said once.
+    page.call("Page.enable")
+    page.call("Page.addScriptToEvaluateOnNewDocument", source="""(() => {
+        Storage.prototype.setItem = () => { throw new DOMException("full", "QuotaExceededError"); };
+        const warn = console.warn;
+        window.warned = [];
+        console.warn = (...args) => { warned.push(args.join(" ")); warn(...args); };
+      })()""")
     lines = scripted(page, work, "")
     assert any("drawing with 1 thread: the page is not cross-origin isolated" in l
                for l in lines), lines
+    refusals = [w for w in page.js("warned") if "store" in w]
+    assert len(refusals) == 1, refusals
 
 
 def case_failure(page, work):
@@ -264,7 +275,10 @@ def case_keys(page, work, shot=None):
     kept = page.js("kept")
     assert "ArrowUp:true" in kept and "Escape:true" in kept, f"keys left to the browser: {kept}"
     page.js("document.getElementById('save').click()")
-    check_log(downloaded(page.downloads, "FPS.TXT", page.deadline), page.js("QuillonPage.frames"))
+    log = downloaded(page.downloads, "FPS.TXT", page.deadline)
+    check_log(log, page.js("QuillonPage.frames"))
+    shown = page.js("document.getElementById('log').textContent")
+    assert shown.split("\n") == log.decode().split("\r\n")[-7:-1], (shown, log[-60:])
     closing(page)
 
 
