@@ -32,11 +32,6 @@ std::filesystem::path TestDataDir() {
   return QUILLON_REFDEVICE_TESTDATA;
 }
 
-std::string ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 class GoldenScene : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(GoldenScene, ReplaysExactlyAsItsGoldenImage) {
@@ -59,6 +54,13 @@ INSTANTIATE_TEST_SUITE_P(ProgramScenes, GoldenScene,
                          ::testing::Values("cloud_5", "cloud_1_2", "picture_388", "picture_452"));
 
 #ifdef QUILLON_REPLAY_TOOL
+// The tool's test reads what it wrote; builds without the tool (the web's)
+// have no use for it.
+std::string ReadAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 // quillon-replay with `args`: its exit status and what it printed.
 std::pair<int, std::string> Tool(const std::string& args) {
   std::string output;
