@@ -46,6 +46,17 @@ NO_FOLDER = ("(76) Path not found: /nonexistent/FPS.TXT: there is no such folder
              "to a folder you can write")
 
 
+class SiteHandler(run_page.IsolatedHandler):
+    """The page's site, whose key scripts any other site may read too (as a
+    hostile site's would be)."""
+
+    def end_headers(self):
+        if self.path.split("?")[0].endswith(".keys"):
+            self.send_header("Access-Control-Allow-Origin", "*")
+            self.send_header("Cross-Origin-Resource-Policy", "cross-origin")
+        super().end_headers()
+
+
 class PlainHandler(run_page.IsolatedHandler):
     """A static host without the isolation headers."""
 
@@ -58,7 +69,7 @@ class Page:
     """One browser with one page, its console and its downloads."""
 
     def __init__(self, folder, isolated, downloads, deadline):
-        handler = functools.partial(run_page.IsolatedHandler if isolated else PlainHandler,
+        handler = functools.partial(SiteHandler if isolated else PlainHandler,
                                     directory=folder)
         self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         self.server.daemon_threads = True
@@ -197,6 +208,21 @@ def case_failure(page, work):
     assert status == "2" and lines == ["quillon: QUILLON_HUD (--hud) 'clock' is refused: it must "
                                        "be a list of fps, frametime and device, or 1 for all and "
                                        "0 for none"], (status, lines)
+    other_site(page, work)
+
+
+def other_site(page, work):
+    # A key script on another site (the same server under another name),
+    # though that site lets any page read it, is not fetched: the program
+    # says it has none to play, status 2.
+    with open(os.path.join(work, "run.keys"), "w") as f:
+        f.write(SCRIPT)
+    port = page.server.server_address[1]
+    page.open(f"QUILLON_KEYS=http://localhost:{port}/run.keys")
+    status = page.wait("QuillonPage.status !== null && String(QuillonPage.status)", "end")
+    lines = page.js("QuillonPage.lines")
+    assert status == "2" and len(lines) == 1 and "the key script: cannot read" in lines[0], (
+        status, lines)
 
 
 def decode_png(data):
