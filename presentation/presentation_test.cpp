@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "presentation/overlay.h"
 #include "presentation/pacing.h"
 #include "presentation/placement.h"
+#include "presentation/screenshots.h"
 
 // The frame keeps its aspect inside the screen, centred between bars.
 TEST(Placement, FitKeepsTheAspectWithBars) {
@@ -102,4 +105,29 @@ TEST(Overlay, TextsOfTheItemsAskedForOnly) {
       if (s.text >= 0) texts.push_back({s.text, s.x, s.y});
     EXPECT_EQ(texts, c.texts) << c.items.fps << c.items.frameTime << c.items.device;
   }
+}
+
+// Each picture of one second gets a name of its own, even when two programs
+// choose before either has written: the chosen name is taken at once. A
+// folder that is not there gives no name and says why.
+TEST(Screenshots, NamesOfOneSecondAreTakenAsTheyAreChosen) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::path(testing::TempDir()) / "quillon-claims";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const std::time_t now = 1700000000;
+  std::string reason;
+  std::vector<std::string> names;
+  for (int i = 0; i < 3; ++i) names.push_back(ClaimScreenshotPath(folder.string(), now, reason));
+  ASSERT_EQ(names.size(), 3u);
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_FALSE(names[i].empty()) << reason;
+    EXPECT_EQ(fs::file_size(names[i]), 0u) << names[i];
+  }
+  EXPECT_TRUE(names[0].ends_with(".png") && !names[0].ends_with("-2.png")) << names[0];
+  EXPECT_TRUE(names[1].ends_with("-2.png")) << names[1];
+  EXPECT_TRUE(names[2].ends_with("-3.png")) << names[2];
+  EXPECT_TRUE(ClaimScreenshotPath((folder / "missing").string(), now, reason).empty());
+  EXPECT_FALSE(reason.empty());
+  fs::remove_all(folder);
 }

@@ -1,8 +1,19 @@
 #include "presentation/screenshots.h"
 
+#include <fcntl.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+
+#ifdef _WIN32
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -43,7 +54,7 @@ std::string XdgScreenshotFolder(const std::string& home) {
   return pictures.empty() ? std::string() : pictures + "/quillon";
 }
 
-std::string FreeScreenshotPath(const std::string& folder, std::time_t now, std::string& reason) {
+std::string ClaimScreenshotPath(const std::string& folder, std::time_t now, std::string& reason) {
   std::tm local{};
 #ifdef _WIN32
   localtime_s(&local, &now);
@@ -55,14 +66,25 @@ std::string FreeScreenshotPath(const std::string& folder, std::time_t now, std::
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
   std::string path = prefix + stamp + ".png";
-  for (int n = 2;; ++n) {
-    std::error_code ec;
+  for (int n = 2; n <= kMaxScreenshotsASecond; ++n) {
     // The name is UTF-8 on every system (not the ANSI code page on Windows).
-    if (!std::filesystem::exists(std::u8string(path.begin(), path.end()), ec)) {
-      if (!ec) return path;
-      reason = ec.message();
+    const std::filesystem::path name(std::u8string(path.begin(), path.end()));
+    // Created, not only looked for: another program choosing in the same
+    // second then sees it taken, and neither picture replaces the other.
+#ifdef _WIN32
+    const int fd =
+        _wopen(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd >= 0 && _close(fd) == 0) return path;
+#else
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 && ::close(fd) == 0) return path;
+#endif
+    if (errno != EEXIST) {
+      reason = std::strerror(errno);
       return {};
     }
     path = prefix + stamp + "-" + std::to_string(n) + ".png";
   }
+  reason = "every name of this second is taken";
+  return {};
 }

@@ -1,5 +1,5 @@
 // F12's pictures: the folder they go to where the desktop follows the XDG
-// user directories, and a free time-stamped name in it.
+// user directories, and a time-stamped name in it that no other picture has.
 #pragma once
 
 #include <ctime>
@@ -12,9 +12,12 @@
 // folder, else the result is empty.
 std::string XdgScreenshotFolder(const std::string& home);
 
-// A free name in `folder` for a picture taken at `now`, by the local time
+// A name in `folder` for a picture taken at `now`, by the local time
 // ("quillon-2024-05-01_12-00-00.png", after the system's separator); a
 // second picture within the same second gets a number ("...-2.png"). The
-// names are UTF-8. Empty, with the reason, when the folder
-// cannot be looked into.
-std::string FreeScreenshotPath(const std::string& folder, std::time_t now, std::string& reason);
+// names are UTF-8. The file is created empty, so that no other program takes
+// the name before the picture is written over it; the caller removes it if
+// the picture cannot be written. Empty, with the reason, when the folder
+// cannot be written in.
+std::string ClaimScreenshotPath(const std::string& folder, std::time_t now, std::string& reason);
+inline constexpr int kMaxScreenshotsASecond = 1000;

@@ -194,7 +194,7 @@ void SdlDisplayHost::SaveScreenshot(const Image& image) {
     return;
   }
   std::string reason;
-  const std::string path = FreeScreenshotPath(folder, std::time(nullptr), reason);
+  const std::string path = ClaimScreenshotPath(folder, std::time(nullptr), reason);
   if (path.empty()) {
     HostLog(LogLevel::Error,
             "cannot save the screenshot in " + scene::Printable(folder) + ": " + reason + hint);
@@ -202,10 +202,12 @@ void SdlDisplayHost::SaveScreenshot(const Image& image) {
   }
   std::string error;
   // What the user chose to keep survives a crash.
-  if (WriteHostPicture(path, image, Durability::kSynced, error))
+  if (WriteHostPicture(path, image, Durability::kSynced, error)) {
     HostLog(LogLevel::Warn, "screenshot written to " + scene::Printable(path));
-  else
-    HostLog(LogLevel::Error, "cannot write the screenshot " + scene::Printable(error) + hint);
+    return;
+  }
+  HostLog(LogLevel::Error, "cannot write the screenshot " + scene::Printable(error) + hint);
+  std::filesystem::remove(path, ec);  // the empty file that held its name
 }
 
 namespace {
@@ -235,8 +237,7 @@ bool SdlDisplayHost::Blit(const FrameView& frame, SDL_Surface* surface) {
         SDL_CreateRGBSurfaceWithFormat(0, frame.width, frame.height, 32, SDL_PIXELFORMAT_RGB888));
     if (!frame_) return false;
   }
-  if (!FrameToXrgb(frame, static_cast<std::uint32_t*>(frame_->pixels), frame_->pitch))
-    return false;
+  if (!FrameToXrgb(frame, static_cast<std::uint32_t*>(frame_->pixels), frame_->pitch)) return false;
 
   // A screen or window of another size shows the whole frame with its shape
   // kept and black bars, placed as the OpenGL device places it.

@@ -130,11 +130,12 @@ void WebDisplay::SaveScreenshot(const FrameView& frame) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   std::string error;
-  const std::string path = FreeScreenshotPath(folder, std::time(nullptr), error);
+  const std::string path = ClaimScreenshotPath(folder, std::time(nullptr), error);
   std::string bytes;
   if (path.empty() || !WriteHostPicture(path, ImageFromFrame(frame), Durability::kCached, error) ||
       !ReadWholeFile(path, bytes)) {
     HostLog(LogLevel::Error, "cannot save the screenshot: " + scene::Printable(error));
+    if (!path.empty()) std::filesystem::remove(path, ec);
     return;
   }
   const std::string name = std::filesystem::path(path).filename().string();

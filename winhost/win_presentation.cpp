@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <ctime>
+#include <filesystem>
 
 #include "hostcommon/captures.h"
 #include "hostcommon/host_log.h"
@@ -106,17 +107,21 @@ void SaveScreenshot(const Image& image) {
                                  scene::Printable(folder) + ": " + error + hint);
     return;
   }
-  const std::string path = FreeScreenshotPath(folder, std::time(nullptr), error);
+  const std::string path = ClaimScreenshotPath(folder, std::time(nullptr), error);
   if (path.empty()) {
     HostLog(LogLevel::Error,
             "cannot save the screenshot in " + scene::Printable(folder) + ": " + error + hint);
     return;
   }
   // What the user chose to keep survives a crash.
-  if (WriteHostPicture(path, image, Durability::kSynced, error))
+  if (WriteHostPicture(path, image, Durability::kSynced, error)) {
     HostLog(LogLevel::Warn, "screenshot written to " + scene::Printable(path));
-  else
-    HostLog(LogLevel::Error, "cannot write the screenshot " + scene::Printable(error) + hint);
+    return;
+  }
+  HostLog(LogLevel::Error, "cannot write the screenshot " + scene::Printable(error) + hint);
+  // The empty file that held its name.
+  std::error_code ec;
+  std::filesystem::remove(std::u8string(path.begin(), path.end()), ec);
 }
 
 bool PlaceInWindow(std::intptr_t window, int width, int height) {
