@@ -13,7 +13,10 @@
 #include <hwy/targets.h>
 #endif
 #ifndef _WIN32
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -187,10 +190,22 @@ TEST(PictureFiles, KeepsTheOldFileAndNeverOpensWhatIsPlanted) {
     ASSERT_TRUE(ReadPng(dir / p.picture, back, &error)) << error;
     EXPECT_EQ(back.pixels, Noise(8, 8).pixels) << p.picture;
   }
+  // A socket (as a device would be) is not replaced, and says why.
+  const std::string socketPath = dir / "e.png";
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size());
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  EXPECT_FALSE(WriteImage(socketPath, Noise(8, 8), &error, Durability::kCached));
+  EXPECT_EQ(error, socketPath + ": it is a device or a socket, which is never replaced");
+  EXPECT_EQ(std::filesystem::status(socketPath).type(), std::filesystem::file_type::socket);
+  ::close(sock);
   // 255 bytes, the most a name takes.
   EXPECT_TRUE(WritePng(dir / std::string(255, 'n'), Noise(8, 8), &error)) << error;
-  // out.ppm, out.png, victim, a.png to d.png, the two planted there, the longest.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 10);
+  // out.ppm, out.png, victim, a.png to e.png, the two planted there, the longest.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 11);
 }
 #endif
 

@@ -10,6 +10,16 @@
 bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes,
                     Durability durability, std::string& error) {
   const std::size_t slash = path.find_last_of('/');
+  // A device or a socket under the name stays what it is: renaming over it
+  // would take it away from the system (a script's "capture /dev/null" run
+  // as root). A file, a link (itself, not what it names) or a FIFO is
+  // replaced.
+  struct stat st;
+  if (::lstat(path.c_str(), &st) == 0 &&
+      (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISSOCK(st.st_mode))) {
+    error = "it is a device or a socket, which is never replaced";
+    return false;
+  }
   const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   // mkstemp creates a name nobody has (O_CREAT | O_EXCL): it never opens
