@@ -144,6 +144,19 @@ TEST(PictureFiles, PngRoundTripsCompressedAndFailuresSayWhy) {
   EXPECT_THAT(says(WriteImage(dir / "x.bmp", noise, &error)), HasSubstr("unknown image type"));
   EXPECT_THAT(says(WritePng(dir / "empty.png", Image{}, &error)), HasSubstr("empty image"));
   EXPECT_THAT(says(WritePng(dir / "no/x.png", noise, &error)), HasSubstr("x.png: "));
+#ifdef _WIN32
+  // Names Windows would take for others' are refused, and nothing is written.
+  const struct {
+    const char *name, *said;
+  } others[] = {{"b.png.", "ending in a dot"},
+                {"c.png ", "ending in a dot or a space"},
+                {"x.png:s", "a stream inside another file"}};
+  for (const auto& o : others)
+    EXPECT_THAT(says(WritePng(dir / o.name, noise, &error)), HasSubstr(o.said)) << o.name;
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() / "b.png"));
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() / "c.png"));
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() / "x.png"));
+#endif
 }
 
 #ifndef _WIN32

@@ -60,6 +60,20 @@ bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes
   const std::size_t slash = target.find_last_of(L"/\\");
   const std::wstring dir = slash == std::wstring::npos ? L"" : target.substr(0, slash + 1);
   const std::wstring name = slash == std::wstring::npos ? target : target.substr(slash + 1);
+  // Names the system would take for others: it drops a final dot or space
+  // ("b.png." is written as b.png, over any b.png), and a colon in a name
+  // (past a drive's) is a stream inside another file ("x.png:s").
+  if (!name.empty() && (name.back() == L'.' || name.back() == L' ')) {
+    error = "a name ending in a dot or a space is written without it: another file's name";
+    return false;
+  }
+  const std::size_t colon = name.find(L':');
+  if (colon != std::wstring::npos &&
+      !(slash == std::wstring::npos && colon == 1 && name.size() > 2 &&
+        name.find(L':', 2) == std::wstring::npos)) {
+    error = "a colon in a name is a stream inside another file, not a file";
+    return false;
+  }
   // CREATE_NEW never opens what is already there; a taken name gets the next.
   static std::atomic<unsigned> counter{0};
   std::wstring temp;
