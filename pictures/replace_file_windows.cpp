@@ -67,10 +67,9 @@ bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes
     error = "a name ending in a dot or a space is written without it: another file's name";
     return false;
   }
-  const std::size_t colon = name.find(L':');
-  if (colon != std::wstring::npos &&
-      !(slash == std::wstring::npos && colon == 1 && name.size() > 2 &&
-        name.find(L':', 2) == std::wstring::npos)) {
+  // A drive's own colon ("C:x.png", no folder) is not part of the name.
+  const bool onDrive = slash == std::wstring::npos && name.size() > 2 && name[1] == L':';
+  if (name.find(L':', onDrive ? 2 : 0) != std::wstring::npos) {
     error = "a colon in a name is a stream inside another file, not a file";
     return false;
   }

@@ -66,7 +66,8 @@ std::string ClaimScreenshotPath(const std::string& folder, std::time_t now, std:
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
   std::string path = prefix + stamp + ".png";
-  for (int n = 2; n <= kMaxScreenshotsASecond; ++n) {
+  constexpr int kMostInASecond = 1000;
+  for (int n = 2; n <= kMostInASecond; ++n) {
     // The name is UTF-8 on every system (not the ANSI code page on Windows).
     const std::filesystem::path name(std::u8string(path.begin(), path.end()));
     // Created, not only looked for: another program choosing in the same

@@ -20,4 +20,3 @@ std::string XdgScreenshotFolder(const std::string& home);
 // the picture cannot be written. Empty, with the reason, when the folder
 // cannot be written in.
 std::string ClaimScreenshotPath(const std::string& folder, std::time_t now, std::string& reason);
-inline constexpr int kMaxScreenshotsASecond = 1000;
